@@ -1,0 +1,187 @@
+#include "convert/html_out.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <string>
+
+namespace nx {
+namespace {
+
+std::string iconv_name(int cp) {
+  switch (cp) {
+    case 65001: return "UTF-8";
+    case 936: return "GBK";
+    case 950: return "BIG5";
+    case 10000: return "MACINTOSH";
+    case 20866: return "KOI8-R";
+    case 21866: return "KOI8-U";
+    case 28591: return "ISO-8859-1";
+    case 28592: return "ISO-8859-2";
+    case 28595: return "ISO-8859-5";
+    case 0: return "CP1252";
+    default: return "CP" + std::to_string(cp);
+  }
+}
+
+}  // namespace
+
+std::u32string decode_utf8(std::string_view s) {
+  std::u32string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = s[i];
+    if (c < 0x80) { out.push_back(c); ++i; continue; }
+    int len = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    char32_t cp = len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+    bool ok = len != 0 && i + len <= s.size();
+    for (int k = 1; ok && k < len; ++k) {
+      unsigned char d = s[i + k];
+      if ((d & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (d & 0x3F);
+    }
+    if (ok && ((len == 2 && cp < 0x80) || (len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) ||
+               cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+      ok = false;
+    if (!ok) { out.push_back(0xFFFD); ++i; continue; }
+    out.push_back(cp);
+    i += len;
+  }
+  return out;
+}
+
+std::u32string decode_utf16(std::string_view s, bool big_endian) {
+  std::u32string out;
+  out.reserve(s.size() / 2);
+  auto unit = [&](size_t i) -> char32_t {
+    unsigned char a = s[i], b = s[i + 1];
+    return big_endian ? char32_t(a << 8 | b) : char32_t(b << 8 | a);
+  };
+  size_t i = 0;
+  while (i + 1 < s.size()) {
+    char32_t u = unit(i);
+    i += 2;
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (i + 1 < s.size()) {
+        char32_t v = unit(i);
+        if (v >= 0xDC00 && v <= 0xDFFF) {
+          out.push_back(0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+          i += 2;
+          continue;
+        }
+      }
+      out.push_back(0xFFFD);
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      out.push_back(0xFFFD);
+    } else {
+      out.push_back(u);
+    }
+  }
+  if (i < s.size()) out.push_back(0xFFFD);  // odd trailing byte
+  return out;
+}
+
+std::string encode_utf8(std::u32string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char32_t c : text) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out.push_back(char(c));
+    } else if (c < 0x800) {
+      out.push_back(char(0xC0 | (c >> 6)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(char(0xE0 | (c >> 12)));
+      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(char(0xF0 | (c >> 18)));
+      out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(char(0x80 | (c & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::u32string decode_codepage(std::string_view bytes, int codepage) {
+  if (codepage == 65001) return decode_utf8(bytes);
+  iconv_t cd = iconv_open("UTF-32LE", iconv_name(codepage).c_str());
+  if (cd == iconv_t(-1)) cd = iconv_open("UTF-32LE", "CP1252");
+  if (cd == iconv_t(-1)) {  // no iconv at all: Latin-1
+    std::u32string r;
+    for (unsigned char c : bytes) r.push_back(c);
+    return r;
+  }
+  std::u32string out;
+  out.reserve(bytes.size());
+  char* in = const_cast<char*>(bytes.data());
+  size_t in_left = bytes.size();
+  char32_t buf[1024];
+  while (in_left > 0) {
+    char* o = reinterpret_cast<char*>(buf);
+    size_t o_left = sizeof buf;
+    size_t r = iconv(cd, &in, &in_left, &o, &o_left);
+    out.append(buf, (sizeof buf - o_left) / sizeof(char32_t));
+    if (r == size_t(-1) && errno != E2BIG) {
+      // Undecodable or truncated sequence: skip one byte.
+      out.push_back(0xFFFD);
+      ++in;
+      --in_left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+void append_html_char(std::string& out, char32_t c) {
+  switch (c) {
+    case '<': out += "&lt;"; return;
+    case '>': out += "&gt;"; return;
+    case '&': out += "&amp;"; return;
+    case '"': out += "&quot;"; return;
+    default: break;
+  }
+  if (c < 0x80) {
+    if (c >= 0x20 || c == '\t' || c == '\r' || c == '\n') out.push_back(char(c));
+    return;
+  }
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+  out += "&#";
+  out += std::to_string(unsigned(c));
+  out += ';';
+}
+
+void append_html_text(std::string& out, std::u32string_view text) {
+  for (char32_t c : text) append_html_char(out, c);
+}
+
+void append_html_utf8(std::string& out, std::string_view utf8) {
+  append_html_text(out, decode_utf8(utf8));
+}
+
+std::string ascii_html(std::string_view html) {
+  std::string out;
+  out.reserve(html.size());
+  size_t i = 0;
+  while (i < html.size()) {
+    size_t j = i;
+    while (j < html.size() && static_cast<unsigned char>(html[j]) < 0x80) ++j;
+    out.append(html.substr(i, j - i));
+    if (j == html.size()) break;
+    size_t k = j;
+    while (k < html.size() && static_cast<unsigned char>(html[k]) >= 0x80) ++k;
+    for (char32_t c : decode_utf8(html.substr(j, k - j))) {
+      out += "&#";
+      out += std::to_string(unsigned(c));
+      out += ';';
+    }
+    i = k;
+  }
+  return out;
+}
+
+}  // namespace nx

@@ -1,0 +1,1 @@
+// Keeps every library non-empty while a folder has no sources yet.

@@ -1,0 +1,41 @@
+// Message boxes, input boxes and pickers. The windows install a Qt
+// implementation; the console runner and tests install their own, so the
+// engine never opens a real modal dialog.
+#pragma once
+#include <optional>
+#include <string>
+
+namespace nx {
+
+// Title of every message box.
+inline constexpr const char* program_title = "Nubrix 3";
+
+enum class msg_icon { none, information, exclamation, question };
+enum class msg_buttons { ok, yes_no };
+enum class msg_result { ok, yes, no };
+
+class iDialogs {
+ public:
+  virtual ~iDialogs() = default;
+  // A message box under the program's title.
+  virtual msg_result message(const std::string& text, msg_icon icon,
+                             msg_buttons buttons = msg_buttons::ok) = 0;
+  // Single-line input box; nullopt on Cancel.
+  virtual std::optional<std::string> input(const std::string& prompt, const std::string& title,
+                                           const std::string& default_text) = 0;
+  // Folder picker: the chosen folder with a trailing separator, or "" on cancel.
+  virtual std::string browse_folder(const std::string& title) = 0;
+  // Open-file picker. filter is "Name|pattern|Name|pattern..." with ";"
+  // between patterns; filter_index (1-based) is updated when a file is chosen.
+  // Returns the path, or "" on cancel. An empty title means the default one.
+  virtual std::string open_file(const std::string& title, const std::string& initial_name,
+                                const std::string& filter, int& filter_index) = 0;
+};
+
+// The installed implementation. Before any is installed, a silent one that
+// answers OK / No / cancel to everything.
+iDialogs& dialogs();
+// Installs d (not owned); nullptr restores the silent one.
+void set_dialogs(iDialogs* d);
+
+}  // namespace nx

@@ -1,0 +1,94 @@
+#include "services/text.h"
+
+#include <cstdio>
+
+namespace nx {
+
+std::string trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+char lower_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
+
+std::string to_lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = lower_char(c);
+  return r;
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower_char(a[i]) != lower_char(b[i])) return false;
+  return true;
+}
+
+bool istarts_with(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && iequals(s.substr(0, prefix.size()), prefix);
+}
+
+bool iends_with(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && iequals(s.substr(s.size() - suffix.size()), suffix);
+}
+
+size_t ifind(std::string_view hay, std::string_view needle, size_t from) {
+  if (needle.empty()) return from <= hay.size() ? from : std::string_view::npos;
+  if (hay.size() < needle.size()) return std::string_view::npos;
+  const char first = lower_char(needle[0]);
+  for (size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    if (lower_char(hay[i]) != first) continue;
+    size_t k = 1;
+    while (k < needle.size() && lower_char(hay[i + k]) == lower_char(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+std::string replace_all(std::string_view s, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(s);
+  std::string r;
+  r.reserve(s.size());
+  size_t pos = 0;
+  for (;;) {
+    size_t hit = s.find(from, pos);
+    if (hit == std::string_view::npos) break;
+    r.append(s.substr(pos, hit - pos));
+    r.append(to);
+    pos = hit + from.size();
+  }
+  r.append(s.substr(pos));
+  return r;
+}
+
+std::string remove_all(std::string_view s, char c) {
+  std::string r;
+  r.reserve(s.size());
+  for (char ch : s)
+    if (ch != c) r.push_back(ch);
+  return r;
+}
+
+bool read_file(const std::string& path, std::string& out) {
+  out.clear();
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buf[1 << 16];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  bool ok = !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
+bool write_file(const std::string& path, std::string_view data) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  ok = (std::fclose(f) == 0) && ok;
+  return ok;
+}
+
+}  // namespace nx

@@ -1,0 +1,123 @@
+#include "support/test_env.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "services/flags.h"
+#include "services/program.h"
+
+namespace fs = std::filesystem;
+
+namespace nx::test {
+
+temp_dir::temp_dir() {
+  std::string tmpl = (fs::temp_directory_path() / "nubrix-test-XXXXXX").string();
+  char* p = ::mkdtemp(tmpl.data());
+  path_ = p ? std::string(p) : tmpl;
+}
+
+temp_dir::~temp_dir() {
+  std::error_code ec;
+  // Make read-only leftovers removable.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::end(it);
+       it.increment(ec))
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::string temp_dir::file(const std::string& rel) const { return path_ + "/" + rel; }
+
+std::string temp_dir::write(const std::string& rel, const std::string& content) const {
+  std::string p = file(rel);
+  fs::create_directories(fs::path(p).parent_path());
+  std::ofstream(p, std::ios::binary) << content;
+  return p;
+}
+
+std::string temp_dir::mkdir(const std::string& rel) const {
+  std::string p = file(rel);
+  fs::create_directories(p);
+  return p;
+}
+
+std::string read_all(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+bool exists(const std::string& path) { return fs::exists(path); }
+
+std::string corpus_path(const std::string& rel) {
+  std::string p = std::string(NUBRIX_CORPUS_DIR) + "/" + rel;
+  return fs::exists(p) ? p : std::string();
+}
+
+msg_result scripted_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
+  calls.push_back({"message", text, "", "", icon, buttons});
+  if (!message_answers.empty()) {
+    msg_result r = message_answers.front();
+    message_answers.pop_front();
+    return r;
+  }
+  return buttons == msg_buttons::yes_no ? msg_result::no : msg_result::ok;
+}
+
+std::optional<std::string> scripted_dialogs::input(const std::string& prompt,
+                                                   const std::string& title,
+                                                   const std::string& default_text) {
+  calls.push_back({"input", prompt, title, default_text});
+  if (input_answers.empty()) return std::nullopt;
+  auto r = input_answers.front();
+  input_answers.pop_front();
+  return r;
+}
+
+std::string scripted_dialogs::browse_folder(const std::string& title) {
+  calls.push_back({"browse", title});
+  if (folder_answers.empty()) return {};
+  auto r = folder_answers.front();
+  folder_answers.pop_front();
+  return r;
+}
+
+std::string scripted_dialogs::open_file(const std::string& title, const std::string& initial_name,
+                                        const std::string&, int&) {
+  calls.push_back({"open", title, "", initial_name});
+  if (file_answers.empty()) return {};
+  auto r = file_answers.front();
+  file_answers.pop_front();
+  return r;
+}
+
+std::vector<std::string> scripted_dialogs::messages() const {
+  std::vector<std::string> r;
+  for (const auto& c : calls)
+    if (c.kind == "message") r.push_back(c.text);
+  return r;
+}
+
+void program_test::SetUp() {
+  prog = tmp.mkdir("prog") + "/";
+  tmp.mkdir("prog/templates");
+  set_program_folder(prog);
+  set_exe_base_name("nubrix");
+  for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+    ::setenv(v, tmp.mkdir(std::string("xdg/") + v).c_str(), 1);
+  ::setenv("HOME", tmp.mkdir("home").c_str(), 1);
+  set_dialogs(&dlg);
+  cancel_requested = false;
+  convert_mode = false;
+  use_internal_converter = false;
+}
+
+void program_test::TearDown() {
+  set_dialogs(nullptr);
+  set_program_folder("");
+  cancel_requested = false;
+}
+
+}  // namespace nx::test

@@ -1,0 +1,77 @@
+// Test fixtures: each test gets its own temporary program folder and XDG
+// folders, and scripted answers for every dialog.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/dialogs.h"
+
+namespace nx::test {
+
+// A fresh temporary folder, removed with everything in it at destruction.
+class temp_dir {
+ public:
+  temp_dir();
+  ~temp_dir();
+  temp_dir(const temp_dir&) = delete;
+  temp_dir& operator=(const temp_dir&) = delete;
+  // The folder's path without trailing separator.
+  const std::string& path() const { return path_; }
+  // path() + "/" + rel
+  std::string file(const std::string& rel) const;
+  // Writes a file (creating parent folders) and returns its full path.
+  std::string write(const std::string& rel, const std::string& content) const;
+  std::string mkdir(const std::string& rel) const;
+
+ private:
+  std::string path_;
+};
+
+std::string read_all(const std::string& path);
+bool exists(const std::string& path);
+// Path of a file in the shared sample corpus ("" when the corpus is absent).
+std::string corpus_path(const std::string& rel);
+
+// Dialog answers given in advance; every call is recorded.
+class scripted_dialogs final : public iDialogs {
+ public:
+  struct call {
+    std::string kind;  // "message", "input", "browse", "open"
+    std::string text;  // message text, prompt, or title
+    std::string title; // input title
+    std::string default_text;
+    msg_icon icon = msg_icon::none;
+    msg_buttons buttons = msg_buttons::ok;
+  };
+  std::deque<msg_result> message_answers;                 // default ok / no
+  std::deque<std::optional<std::string>> input_answers;   // default cancel
+  std::deque<std::string> folder_answers;                 // default ""
+  std::deque<std::string> file_answers;                   // default ""
+  std::vector<call> calls;
+
+  msg_result message(const std::string& text, msg_icon icon, msg_buttons buttons) override;
+  std::optional<std::string> input(const std::string& prompt, const std::string& title,
+                                   const std::string& default_text) override;
+  std::string browse_folder(const std::string& title) override;
+  std::string open_file(const std::string& title, const std::string& initial_name,
+                        const std::string& filter, int& filter_index) override;
+  // Texts of the message boxes shown so far.
+  std::vector<std::string> messages() const;
+};
+
+// Base fixture: temporary program folder (with a templates/ folder), XDG
+// folders under it, scripted dialogs installed.
+class program_test : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  temp_dir tmp;
+  std::string prog;  // program folder with trailing separator
+  scripted_dialogs dlg;
+};
+
+}  // namespace nx::test
