@@ -1,0 +1,46 @@
+// The batch conversion job and the output naming rules. The job reads its
+// inputs from, and reports to, a host: the main window, the console runner,
+// or a test.
+#pragma once
+#include <string>
+
+#include "services/progress.h"
+
+namespace nx {
+
+std::string output_name_for(const std::string& name);
+bool is_html_name(const std::string& name);
+bool is_doc_name(const std::string& name);
+std::string backup_name_for(const std::string& name);
+
+class iJobHost : public iProgress {
+ public:
+  // The file list, rows counted from 0.
+  virtual int row_count() = 0;
+  virtual std::string row_text(int row) = 0;
+  virtual std::string row_status(int row) = 0;
+  virtual void set_row(int row, const std::string& text, const std::string& status) = 0;
+  // Options of the normal page.
+  virtual bool place_same() = 0;           // chkPlaceSame
+  virtual std::string destination() = 0;   // txtDest
+  virtual bool backup() = 0;               // chkBackup
+  virtual std::string template_file() = 0; // "" for the built-in template
+  // Picture1 and cmdConvert disabled while busy.
+  virtual void set_busy(bool busy) = 0;
+  virtual void set_status(const std::string& text) = 0;  // lblConv, repainted
+  // The progress window.
+  virtual void show_progress() = 0;
+  virtual void set_progress_label(const std::string& text) = 0;
+  virtual void close_progress() = 0;
+};
+
+// Row statuses.
+inline constexpr const char* status_ready = "Ready";
+inline constexpr const char* status_converted = "Converted";
+inline constexpr const char* status_failed = "Failed";
+
+// Runs the job over the host's rows; messages go through dialogs().
+// Returns true when it ended normally with no failed row.
+bool run_batch_job(iJobHost& host);
+
+}  // namespace nx

@@ -1,0 +1,51 @@
+// The cleaning template record and its file format.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace nx {
+
+using string_list = std::vector<std::string>;
+
+struct cTemplate {
+  string_list colTags_comment;
+  string_list colAttr_comment;
+  string_list colEmpty_comment;
+  string_list colRemove_comment;
+  string_list colTags;     // tags to clean (dropped with the text after them)
+  string_list colAttr;     // attributes to remove
+  string_list colEmpty;    // tags to remove when empty
+  string_list colFind;
+  string_list colReplace;
+  string_list colRemove;   // tags to remove (their text stays)
+  std::string strTarget;
+  std::string strQuotation;
+  std::string TempDescription;
+  bool operator==(const cTemplate&) const = default;
+};
+
+inline constexpr const char* default_template_name = "1 Clean keep formatting (Default)";
+inline constexpr const char* default_template_note =
+    "Please note: you can not edit the default template, please duplicate it, and then edit it "
+    "to suit your needs.";
+
+cTemplate default_template();
+
+// program folder + "templates/"
+std::string template_folder();
+// template folder + name + ".dat"
+std::string template_path(const std::string& name);
+
+std::string get_comment(const std::string& line);
+std::string strip_comment(const std::string& line);
+string_list read_section(const std::string& path, const std::string& section, bool strip);
+string_list read_tags(const std::string& path, bool strip);
+string_list read_attributes(const std::string& path, bool strip);
+string_list read_findreplace(const std::string& path);
+
+cTemplate load_template(const std::string& name);
+bool save_template(const std::string& name, const cTemplate& t);
+// The eight-line skeleton a new template starts as (CR LF line ends).
+std::string template_skeleton();
+
+}  // namespace nx
