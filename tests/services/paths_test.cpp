@@ -1,0 +1,119 @@
+#include "services/paths.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/test_env.h"
+
+namespace nx {
+namespace {
+
+using test::temp_dir;
+
+TEST(paths, name_pieces) {
+  EXPECT_EQ(add_backslash("/dir"), "/dir/");
+  EXPECT_EQ(add_backslash("/dir/"), "/dir/");
+  EXPECT_EQ(add_backslash(""), "");
+  EXPECT_EQ(folder_of("/dir/a.doc"), "/dir/");
+  EXPECT_EQ(folder_of("a.doc"), "a.doc/");
+  EXPECT_EQ(folder_of("/a.doc"), "/");
+  EXPECT_EQ(file_name_of("/dir/a.doc"), "a.doc");
+  EXPECT_EQ(file_name_of("a.doc"), "a.doc");
+  EXPECT_EQ(file_name_of("/dir/"), "");
+  EXPECT_EQ(cut_at(std::string("name\0rest", 9), std::string(1, '\0')), "name");
+  EXPECT_EQ(cut_at("a--b--c", "--"), "a");
+  EXPECT_EQ(cut_at("abc", "x"), "abc");
+  EXPECT_EQ(cut_at("abc", ""), "abc");
+}
+
+TEST(paths, wildcards_ignore_case) {
+  EXPECT_TRUE(wildcard_match("*.doc", "Report.DOC"));
+  EXPECT_FALSE(wildcard_match("*.doc", "report.docx"));
+  EXPECT_FALSE(wildcard_match("*.doc", "doc"));
+  EXPECT_TRUE(wildcard_match("a?c.*", "abc.txt"));
+  EXPECT_TRUE(wildcard_match("a?c", "a\xC3\xA9" "c"));  // '?' is one whole character
+  EXPECT_FALSE(wildcard_match("a??c", "a\xC3\xA9" "c"));
+  EXPECT_TRUE(wildcard_match("*a*b*", "xxaxxbxx"));
+  EXPECT_FALSE(wildcard_match("*a*b", "xxbxxa"));
+  // "*.*" matches names without an extension too, like the classic file search.
+  EXPECT_TRUE(wildcard_match("*.*", "README"));
+  EXPECT_TRUE(wildcard_match("*.*", ".hidden"));
+  EXPECT_FALSE(wildcard_match("?", ""));
+  EXPECT_TRUE(wildcard_match("*", ""));
+}
+
+TEST(paths, existence_tests) {
+  temp_dir t;
+  std::string file = t.write("dir/Report.doc", "x");
+  std::string dir = t.file("dir");
+  EXPECT_TRUE(file_exists(file));
+  EXPECT_TRUE(file_exists(t.file("dir/REPORT.DOC")));  // the file search ignores case
+  EXPECT_TRUE(file_exists(t.file("dir/*.doc")));
+  EXPECT_FALSE(file_exists(t.file("dir/*.htm")));
+  EXPECT_FALSE(file_exists(dir));
+  EXPECT_FALSE(file_exists(dir + "/"));
+  EXPECT_FALSE(file_exists(""));
+  EXPECT_FALSE(file_exists("   "));
+  EXPECT_FALSE(file_exists(t.file("missing/Report.doc")));
+
+  EXPECT_TRUE(folder_exists(dir));
+  EXPECT_TRUE(folder_exists(dir + "/"));
+  EXPECT_TRUE(folder_exists("/"));
+  EXPECT_FALSE(folder_exists(file));
+  EXPECT_FALSE(folder_exists(""));
+  EXPECT_FALSE(folder_exists("  "));
+  EXPECT_FALSE(folder_exists(t.file("nothing")));
+
+  // A folder named like a file is still a folder.
+  t.mkdir("dir/x.doc");
+  EXPECT_FALSE(file_exists(t.file("dir/x.doc")));
+  EXPECT_FALSE(file_exists(t.file("dir/x.*")));
+}
+
+TEST(paths, find_files_walks_depth_first_in_name_order) {
+  temp_dir t;
+  // Created out of order: the listing is ordered by name, ignoring case.
+  t.write("root/sub2/d.doc", "");
+  t.write("root/Sub1/deep/c.doc", "");
+  t.write("root/sub1/b.doc", "");  // a different folder from "Sub1" here
+  t.write("root/a.doc", "");
+  t.write("root/B.DOC", "");
+  t.write("root/.hidden.doc", "");
+  t.write("root/notes.txt", "");
+  t.mkdir("root/folder.doc");  // a folder matching the pattern is never a file
+  const std::string r = t.file("root") + "/";
+
+  EXPECT_EQ(find_files(t.file("root"), false, "*.doc"),
+            (std::vector<std::string>{r + ".hidden.doc", r + "a.doc", r + "B.DOC"}));
+  EXPECT_EQ(find_files(r, true, "*.doc"),
+            (std::vector<std::string>{r + ".hidden.doc", r + "a.doc", r + "B.DOC",
+                                      r + "Sub1/deep/c.doc", r + "sub1/b.doc", r + "sub2/d.doc"}));
+  EXPECT_EQ(find_files(r + "sub2", true, "*.*"), (std::vector<std::string>{r + "sub2/d.doc"}));
+  EXPECT_TRUE(find_files(t.file("absent"), true, "*.*").empty());
+  EXPECT_TRUE(find_files(r + "a.doc", true, "*.*").empty());
+}
+
+TEST(paths, find_files_does_not_loop_through_links) {
+  temp_dir t;
+  t.write("root/sub/a.doc", "");
+  ASSERT_EQ(::symlink(t.file("root").c_str(), t.file("root/sub/up").c_str()), 0);
+  ASSERT_EQ(::symlink(t.file("nowhere").c_str(), t.file("root/dangling.doc").c_str()), 0);
+  EXPECT_EQ(find_files(t.file("root"), true, "*"),
+            (std::vector<std::string>{t.file("root/sub/a.doc")}));
+}
+
+TEST(paths, delete_file_clears_read_only) {
+  temp_dir t;
+  std::string f = t.write("ro.doc", "x");
+  ASSERT_EQ(::chmod(f.c_str(), 0444), 0);
+  delete_file(f);
+  EXPECT_FALSE(test::exists(f));
+  delete_file(f);  // already gone: nothing happens
+  std::string d = t.mkdir("keep");
+  delete_file(d);  // folders are not deleted
+  EXPECT_TRUE(test::exists(d));
+  EXPECT_EQ(short_path("/a b/c.doc"), "/a b/c.doc");
+}
+
+}  // namespace
+}  // namespace nx
