@@ -1,0 +1,226 @@
+#include "clean/tokenizer.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/test_env.h"
+
+namespace nx {
+namespace {
+
+using pairs = std::vector<std::pair<std::string, std::string>>;
+
+pairs split(std::string_view html) {
+  pairs r;
+  for (const html_token& t : tokenize_html(html)) r.emplace_back(t.tag, t.text);
+  return r;
+}
+
+std::string joined(const std::vector<html_token>& tokens) {
+  std::string s;
+  for (const html_token& t : tokens) s.append(t.tag).append(t.text);
+  return s;
+}
+
+bool starts_tag(std::string_view s, size_t i) {
+  if (s[i] != '<' || i + 1 >= s.size()) return false;
+  const char c = s[i + 1];
+  auto letter = [](char x) { return (x | 0x20) >= 'a' && (x | 0x20) <= 'z'; };
+  return letter(c) || c == '!' || c == '?' || (c == '/' && i + 2 < s.size() && letter(s[i + 2]));
+}
+
+bool is_raw_start(std::string_view tag) {
+  std::string lower(tag);
+  for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
+  for (std::string_view name : {"<script", "<style", "<xmp", "<textarea", "<title"}) {
+    if (lower.starts_with(name) && lower.size() > name.size() &&
+        (lower[name.size()] == '>' || lower[name.size()] == ' '))
+      return true;
+  }
+  return false;
+}
+
+// Random documents built from the pieces Word and hand-written pages are
+// made of, plus the malformed ones.
+std::string random_document(std::mt19937& rng) {
+  static const std::vector<std::string> pieces = {
+      "<p>", "</p>", "<P CLASS=MsoNormal>", "<span style='font-size:12.0pt'>", "</span>",
+      "<a href=\"x.htm\">", "<a title=\"a>b\" href='c>d'>", "<img src=a.gif />", "<br>",
+      "<o:p>", "</o:p>", "<v:shape\r\n id=x>", "<td width=5 nowrap>", "<p title=\"never closed>",
+      "<p title='never closed too>", "<b class = \"spaced\">", "<a b=\"", "<a b='", "<!-- c -->",
+      "<!-->", "<!-- a -- > b -->", "<!--", "<!--[if gte mso 9]>", "<![endif]-->",
+      "<![if !supportLists]>", "<![endif]>", "<!DOCTYPE html>", "<?xml version=\"1.0\"?>",
+      "<![CDATA[ a < b ]]>", "<![CDATA[", "<style>", "</style>", "<STYLE type=text/css>",
+      "</STYLE >", "<script>", "</script>", "</scriptx>", "<title>", "</title>", "<xmp>",
+      "</xmp>", "<textarea>", "</textarea>", "<", "<<", "< p>", "<3", "</", "</ p>", "<>", ">",
+      "\"", "'", "=", "a < b", "Hello", " ", "\r\n", "\r\n\r\n", "&nbsp;", "\xC3\xA9", "]>",
+      "-->", "<!", "<?", "x=1"};
+  std::uniform_int_distribution<size_t> count(0, 40), pick(0, pieces.size() - 1);
+  std::uniform_int_distribution<int> byte(0, 255), coin(0, 9);
+  std::string s;
+  const size_t n = count(rng);
+  for (size_t k = 0; k < n; ++k) {
+    if (coin(rng) == 0) {
+      s.push_back(char(byte(rng)));
+    } else {
+      s += pieces[pick(rng)];
+    }
+  }
+  if (!s.empty() && coin(rng) < 3) s.resize(std::uniform_int_distribution<size_t>(0, s.size())(rng));
+  return s;
+}
+
+TEST(tokenizer, random_documents_round_trip_and_keep_token_shape) {
+  std::mt19937 rng(20240611);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string doc = random_document(rng);
+    const std::vector<html_token> tokens = tokenize_html(doc);
+    ASSERT_EQ(joined(tokens), doc) << "round " << round;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      const html_token& t = tokens[i];
+      ASSERT_FALSE(t.tag.empty() && t.text.empty()) << doc;
+      if (i > 0) {
+        ASSERT_FALSE(t.tag.empty()) << doc;
+      }
+      if (!t.tag.empty()) {
+        ASSERT_EQ(t.tag[0], '<') << doc;
+      }
+      // Outside raw-text elements, no tag may hide inside a text.
+      if (is_raw_start(t.tag)) continue;
+      for (size_t k = 0; k < t.text.size(); ++k)
+        ASSERT_FALSE(starts_tag(t.text, k)) << "round " << round << " text: " << t.text;
+    }
+  }
+}
+
+TEST(tokenizer, texts_and_plain_angle_brackets) {
+  EXPECT_TRUE(split("").empty());
+  EXPECT_EQ(split("just text"), (pairs{{"", "just text"}}));
+  EXPECT_EQ(split("a < b <3 <> </ x> << end"), (pairs{{"", "a < b <3 <> </ x> << end"}}));
+  EXPECT_EQ(split("lead<p>one</p>\r\n"), (pairs{{"", "lead"}, {"<p>", "one"}, {"</p>", "\r\n"}}));
+  EXPECT_EQ(split("<b><i>x"), (pairs{{"<b>", ""}, {"<i>", "x"}}));
+  // A tag that never closes runs to the end of the input.
+  EXPECT_EQ(split("a<p class=x"), (pairs{{"", "a"}, {"<p class=x", ""}}));
+}
+
+TEST(tokenizer, greater_than_inside_quoted_values) {
+  EXPECT_EQ(split("<a title=\"a>b\" href='c>d'>x</a>"),
+            (pairs{{"<a title=\"a>b\" href='c>d'>", "x"}, {"</a>", ""}}));
+  EXPECT_EQ(split("<img alt = \"1 > 0\">"), (pairs{{"<img alt = \"1 > 0\">", ""}}));
+  // A quote that is not a value's opening quote means nothing.
+  EXPECT_EQ(split("<p don't>x"), (pairs{{"<p don't>", "x"}}));
+  // A value quote that never closes ends at the first ">" after its "=".
+  EXPECT_EQ(split("<p title=\"abc>text<b>bold"),
+            (pairs{{"<p title=\"abc>", "text"}, {"<b>", "bold"}}));
+}
+
+TEST(tokenizer, comments_declarations_and_word_conditional_comments) {
+  EXPECT_EQ(split("<!-- a > b -- c -->x"), (pairs{{"<!-- a > b -- c -->", "x"}}));
+  EXPECT_EQ(split("<!-->x"), (pairs{{"<!-->", "x"}}));
+  EXPECT_EQ(split("a<!-- never closed <p>"), (pairs{{"", "a"}, {"<!-- never closed <p>", ""}}));
+  EXPECT_EQ(split("<!DOCTYPE html><?xml version=\"1.0\"?><![CDATA[ <p> ]]>t"),
+            (pairs{{"<!DOCTYPE html>", ""}, {"<?xml version=\"1.0\"?>", ""},
+                   {"<![CDATA[ <p> ]]>", "t"}}));
+
+  const std::string word =
+      "<!--[if gte mso 9]><xml>\r\n <o:DocumentProperties>\r\n  <o:Author>A</o:Author>\r\n"
+      " </o:DocumentProperties>\r\n</xml><![endif]-->\r\n"
+      "<p class=MsoListBullet><![if !supportLists]><span style='font-family:Symbol'>"
+      "\xB7<span style='font:7.0pt \"Times New Roman\"'>&nbsp; </span></span><![endif]>Item"
+      "</p>\r\n<!--[if supportFields]><span>field</span><![endif]-->";
+  EXPECT_EQ(split(word),
+            (pairs{{"<!--[if gte mso 9]>", ""},
+                   {"<xml>", "\r\n "},
+                   {"<o:DocumentProperties>", "\r\n  "},
+                   {"<o:Author>", "A"},
+                   {"</o:Author>", "\r\n "},
+                   {"</o:DocumentProperties>", "\r\n"},
+                   {"</xml>", ""},
+                   {"<![endif]-->", "\r\n"},
+                   {"<p class=MsoListBullet>", ""},
+                   {"<![if !supportLists]>", ""},
+                   {"<span style='font-family:Symbol'>", "\xB7"},
+                   {"<span style='font:7.0pt \"Times New Roman\"'>", "&nbsp; "},
+                   {"</span>", ""},
+                   {"</span>", ""},
+                   {"<![endif]>", "Item"},
+                   {"</p>", "\r\n"},
+                   {"<!--[if supportFields]>", ""},
+                   {"<span>", "field"},
+                   {"</span>", ""},
+                   {"<![endif]-->", ""}}));
+}
+
+TEST(tokenizer, raw_text_elements_hold_everything_to_their_end_tag) {
+  const std::string sheet = "\r\n<!--\r\n p.MsoNormal {margin:0} a > b {x:y} <p> \r\n-->\r\n";
+  EXPECT_EQ(split("<style>" + sheet + "</style><p>x"),
+            (pairs{{"<style>", sheet}, {"</style>", ""}, {"<p>", "x"}}));
+  // The end tag is found without regard to case, and only as a whole name.
+  EXPECT_EQ(split("<SCRIPT type=x>if (a<b) c = '</scripts>';</Script >t"),
+            (pairs{{"<SCRIPT type=x>", "if (a<b) c = '</scripts>';"}, {"</Script >", "t"}}));
+  EXPECT_EQ(split("<title>A <b> title</title>"),
+            (pairs{{"<title>", "A <b> title"}, {"</title>", ""}}));
+  // Without an end tag the rest of the document is the element's text.
+  EXPECT_EQ(split("<textarea><p>never</p>"), (pairs{{"<textarea>", "<p>never</p>"}}));
+  // Names that merely begin like a raw-text element are ordinary tags.
+  EXPECT_EQ(split("<titles><b>x</b>"), (pairs{{"<titles>", ""}, {"<b>", "x"}, {"</b>", ""}}));
+}
+
+std::string utf16(std::u16string_view s, bool little) {
+  std::string r;
+  for (char16_t u : s) {
+    const char lo = char(u & 0xFF), hi = char(u >> 8);
+    r += little ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return r;
+}
+
+TEST(tokenizer, utf16_documents_are_decoded_to_utf8_with_a_bom) {
+  const std::u16string doc = u"\uFEFF<p>\u00E9\u4E2D\U0001F600</p>";
+  const std::string want = "\xEF\xBB\xBF<p>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</p>";
+  for (bool little : {true, false}) {
+    std::string data = utf16(doc, little);
+    EXPECT_TRUE(decode_utf16_document(data));
+    EXPECT_EQ(data, want);
+  }
+  // A lone surrogate and a dangling byte become U+FFFD.
+  std::string bad = utf16(u"\uFEFFa\xD800" u"b", true) + "x";
+  EXPECT_TRUE(decode_utf16_document(bad));
+  EXPECT_EQ(bad, "\xEF\xBB\xBF" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+  // Anything else is left alone.
+  std::string plain = "\xEF\xBB\xBF<p>";
+  EXPECT_FALSE(decode_utf16_document(plain));
+  EXPECT_EQ(plain, "\xEF\xBB\xBF<p>");
+
+  test::temp_dir tmp;
+  html_document d;
+  ASSERT_TRUE(d.load(tmp.write("u.htm", utf16(doc, true))));
+  EXPECT_TRUE(d.was_utf16());
+  EXPECT_EQ(joined(d.tokens()), want);
+  ASSERT_EQ(d.tokens().size(), 3u);
+  EXPECT_EQ(d.tokens()[0].text, "\xEF\xBB\xBF");
+  EXPECT_EQ(d.tokens()[1].tag, "<p>");
+
+  EXPECT_FALSE(d.load(tmp.file("missing.htm")));
+  EXPECT_TRUE(d.tokens().empty());
+  EXPECT_FALSE(d.load(tmp.path()));  // a folder
+}
+
+TEST(tokenizer, corpus_documents_round_trip) {
+  const std::string dir = test::corpus_path("word-html");
+  if (dir.empty()) GTEST_SKIP() << "sample corpus not present";
+  for (const char* name : {"01-word97-toaster-install-pkg-charset-wrapped.htm",
+                           "13-word2003-ruleml-cfp-smarttags.htm",
+                           "30-word2013-comments-revisions-jekyll-frontmatter.htm"}) {
+    const std::string bytes = test::read_all(dir + "/" + name);
+    ASSERT_FALSE(bytes.empty()) << name;
+    EXPECT_EQ(joined(tokenize_html(bytes)), bytes) << name;
+  }
+}
+
+}  // namespace
+}  // namespace nx
