@@ -1,5 +1,10 @@
 #include "services/text.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <cstdio>
 
 namespace nx {
@@ -71,6 +76,13 @@ std::string remove_all(std::string_view s, char c) {
   return r;
 }
 
+std::string_view trim_spaces(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return s.substr(b, e - b);
+}
+
 bool read_file(const std::string& path, std::string& out) {
   out.clear();
   FILE* f = std::fopen(path.c_str(), "rb");
@@ -88,6 +100,40 @@ bool write_file(const std::string& path, std::string_view data) {
   if (!f) return false;
   bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
   ok = (std::fclose(f) == 0) && ok;
+  return ok;
+}
+
+namespace {
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) return false;
+    data.remove_prefix(size_t(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool replace_file(const std::string& path, std::string_view data) {
+  struct stat st {};
+  const bool existed = ::lstat(path.c_str(), &st) == 0;
+  if (existed) {
+    if (::access(path.c_str(), W_OK) != 0) return false;
+    // A link is written through, so that it stays a link.
+    if (!S_ISREG(st.st_mode)) return write_file(path, data);
+  }
+  static std::atomic<unsigned> counter{0};
+  std::string tmp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                  existed ? (st.st_mode & 07777) : 0666);
+  if (fd < 0) return write_file(path, data);  // folder not writable, file is
+  bool ok = write_all(fd, data);
+  if (existed) ok = ::fchmod(fd, st.st_mode & 07777) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
   return ok;
 }
 

@@ -36,15 +36,29 @@ std::string template_folder();
 // template folder + name + ".dat"
 std::string template_path(const std::string& name);
 
+// The comment of a line: from its last "{" to the end, or "".
 std::string get_comment(const std::string& line);
+// The line before its last "{", trimmed; the line unchanged when it holds no
+// "{" or only at its start.
 std::string strip_comment(const std::string& line);
+// The non-blank lines of the first section "[SECTION]" (header in upper
+// case), each through strip_comment when strip is set, else as read. A
+// missing file or section gives an empty list.
 string_list read_section(const std::string& path, const std::string& section, bool strip);
 string_list read_tags(const std::string& path, bool strip);
 string_list read_attributes(const std::string& path, bool strip);
+// The "find:" / "replace:" lines, taken whole.
 string_list read_findreplace(const std::string& path);
 
+// The template named name, from its file; an empty record when the file is
+// missing or unreadable.
 cTemplate load_template(const std::string& name);
+// Writes the whole file for name. False when it could not be written (the
+// file is then left as it was). Line breaks inside values become spaces.
 bool save_template(const std::string& name, const cTemplate& t);
+// The same two for a template file given by its path.
+cTemplate read_template_file(const std::string& path);
+bool write_template_file(const std::string& path, const cTemplate& t);
 // The eight-line skeleton a new template starts as (CR LF line ends).
 std::string template_skeleton();
 

@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "services/ini.h"
+#include "support/test_env.h"
+
+using namespace nx;
+using nx::test::read_all;
+using nx::test::temp_dir;
+
+namespace {
+
+std::string read_key(const std::string& path, const std::string& section, const std::string& key) {
+  return ini_read(path, section, key, "<default>");
+}
+
+}  // namespace
+
+TEST(IniRead, NamesIgnoreCaseAndFirstMatchWins) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini",
+                            "[Startup]\r\n"
+                            "Mode=first\r\n"
+                            "mode=second\r\n"
+                            "[other]\r\n"
+                            "x=1\r\n"
+                            "[STARTUP]\r\n"
+                            "late=never\r\n");
+  EXPECT_EQ(read_key(f, "startup", "MODE"), "first");
+  EXPECT_EQ(read_key(f, "OTHER", "X"), "1");
+  // Only the first section of a name is read.
+  EXPECT_EQ(read_key(f, "startup", "late"), "<default>");
+}
+
+TEST(IniRead, DefaultsForMissingFileSectionOrKeyButNotForEmptyValue) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini", "[s]\nempty=\nblank=   \n");
+  EXPECT_EQ(read_key(tmp.file("none.ini"), "s", "empty"), "<default>");
+  EXPECT_EQ(read_key(f, "t", "empty"), "<default>");
+  EXPECT_EQ(read_key(f, "s", "missing"), "<default>");
+  EXPECT_EQ(read_key(f, "s", "empty"), "");
+  EXPECT_EQ(read_key(f, "s", "blank"), "");
+  // Keys before any section belong to none.
+  std::string g = tmp.write("b.ini", "k=v\n[s]\n");
+  EXPECT_EQ(read_key(g, "s", "k"), "<default>");
+}
+
+TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini",
+                            "  [ s ]  \n"
+                            "  key  =  spaced value \t\n"
+                            "q=\"  quoted  \"\n"
+                            "single='x'\n"
+                            "twice=\"\"x\"\"\n"
+                            "lone=\"\n"
+                            "mixed=\"x'\n"
+                            "eq=a=b\n");
+  EXPECT_EQ(read_key(f, "s", "key"), "spaced value");
+  EXPECT_EQ(read_key(f, "s", "q"), "  quoted  ");
+  EXPECT_EQ(read_key(f, "s", "single"), "x");
+  EXPECT_EQ(read_key(f, "s", "twice"), "\"x\"");
+  // One double-quote character is a value, not a pair (the template's
+  // quotation mark is stored this way).
+  EXPECT_EQ(read_key(f, "s", "lone"), "\"");
+  EXPECT_EQ(read_key(f, "s", "mixed"), "\"x'");
+  EXPECT_EQ(read_key(f, "s", "eq"), "a=b");
+}
+
+TEST(IniRead, LineEndsAndByteOrderMark) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini", "\xEF\xBB\xBF[s]\rcr=1\rlf=2\ncrlf=3\r\nlast=4");
+  EXPECT_EQ(read_key(f, "s", "cr"), "1");
+  EXPECT_EQ(read_key(f, "s", "lf"), "2");
+  EXPECT_EQ(read_key(f, "s", "crlf"), "3");
+  EXPECT_EQ(read_key(f, "s", "last"), "4");
+}
+
+TEST(IniRead, ValuesAreCutTo255Characters) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini", "[s]\nlong=" + std::string(300, 'x') + "\nexact=" +
+                                          std::string(255, 'y') + "\n");
+  EXPECT_EQ(read_key(f, "s", "long"), std::string(255, 'x'));
+  EXPECT_EQ(read_key(f, "s", "exact"), std::string(255, 'y'));
+  // A cut never splits a multi-byte character.
+  std::string g = tmp.write("b.ini", "[s]\nu=" + std::string(254, 'x') + "\xC3\xA4zz\n");
+  EXPECT_EQ(read_key(g, "s", "u"), std::string(254, 'x'));
+}
+
+TEST(IniWrite, CreatesFileSectionAndKeyWithCrLf) {
+  temp_dir tmp;
+  std::string f = tmp.file("new.ini");
+  EXPECT_NE(ini_write(f, "startup", "wizard", "1"), 0);
+  EXPECT_EQ(read_all(f), "[startup]\r\nwizard=1\r\n");
+  ini_write(f, "startup", "dest", "/tmp/out");
+  ini_write(f, "default", "editor", "gedit");
+  EXPECT_EQ(read_all(f),
+            "[startup]\r\nwizard=1\r\ndest=/tmp/out\r\n[default]\r\neditor=gedit\r\n");
+  EXPECT_EQ(read_key(f, "STARTUP", "Dest"), "/tmp/out");
+  EXPECT_EQ(ini_write(tmp.file("no/such/folder/x.ini"), "s", "k", "v"), 0);
+}
+
+TEST(IniWrite, KeepsEveryOtherLineByteForByte) {
+  temp_dir tmp;
+  const std::string before =
+      "; hand-written notes\n"
+      "[Startup]\n"
+      "  Wizard = 0   \n"
+      "other=x\n"
+      "wizard=shadowed\n"
+      "\n"
+      "[Default]\r\n"
+      "editor=vi\r\n";
+  std::string f = tmp.write("a.ini", before);
+  ini_write(f, "startup", "WIZARD", "1");
+  EXPECT_EQ(read_all(f),
+            "; hand-written notes\n"
+            "[Startup]\n"
+            "  Wizard =1\r\n"
+            "other=x\n"
+            "wizard=shadowed\n"
+            "\n"
+            "[Default]\r\n"
+            "editor=vi\r\n");
+  // A missing key goes after the section's last line, before blank lines.
+  ini_write(f, "startup", "dest", "d");
+  EXPECT_EQ(read_all(f),
+            "; hand-written notes\n"
+            "[Startup]\n"
+            "  Wizard =1\r\n"
+            "other=x\n"
+            "wizard=shadowed\n"
+            "dest=d\r\n"
+            "\n"
+            "[Default]\r\n"
+            "editor=vi\r\n");
+  EXPECT_EQ(read_key(f, "startup", "wizard"), "1");
+}
+
+TEST(IniWrite, AppendsAfterALastLineWithoutEnd) {
+  temp_dir tmp;
+  std::string f = tmp.write("a.ini", "[s]\nk=v");
+  ini_write(f, "s", "n", "1");
+  EXPECT_EQ(read_all(f), "[s]\nk=v\r\nn=1\r\n");
+  std::string g = tmp.write("b.ini", "[s]\nk=v");
+  ini_write(g, "t", "n", "1");
+  EXPECT_EQ(read_all(g), "[s]\nk=v\r\n[t]\r\nn=1\r\n");
+  std::string h = tmp.write("c.ini", "[s]");
+  ini_write(h, "s", "n", "1");
+  EXPECT_EQ(read_all(h), "[s]\r\nn=1\r\n");
+}
+
+TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
+  temp_dir tmp;
+  const std::string before = "[s]\r\nk=v\r\n";
+  std::string f = tmp.write("a.ini", before);
+  EXPECT_EQ(ini_write(f, "s", "k", "two\nlines"), 0);
+  EXPECT_EQ(ini_write(f, "s", "a=b", "v"), 0);
+  EXPECT_EQ(ini_write(f, "s", "", "v"), 0);
+  EXPECT_EQ(ini_write(f, "x]y", "k", "v"), 0);
+  EXPECT_EQ(read_all(f), before);
+  // A read-only file stays as it was.
+  ::chmod(f.c_str(), 0444);
+  if (::access(f.c_str(), W_OK) != 0) {
+    EXPECT_EQ(ini_write(f, "s", "k", "new"), 0);
+    EXPECT_EQ(read_all(f), before);
+  }
+}
+
+TEST(IniWrite, ValuesReadBackAsWritten) {
+  temp_dir tmp;
+  std::string f = tmp.file("a.ini");
+  for (const std::string v : {"plain", "", "with = sign", "/path/with spaces/", "\""}) {
+    ini_write(f, "s", "k", v);
+    EXPECT_EQ(read_key(f, "s", "k"), v);
+  }
+  EXPECT_EQ(read_all(f), "[s]\r\nk=\"\r\n");
+}
