@@ -1,0 +1,39 @@
+// The built-in converter: plain text, Rich Text and Word documents to
+// pure-ASCII HTML, behind three calls (open, convert, close).
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace nx {
+
+class polar_converter {
+ public:
+  // Reads and converts the document; mode is accepted for the call's shape
+  // and ignored. 0 on success, non-zero when the document cannot be read.
+  int open_document(const std::string& source, int mode = 1);
+  // Writes the HTML to output (through a temporary file beside it, renamed
+  // into place). type_code is file_type_code(output); only HTML (4, and -1
+  // for ".htm" and other endings) can be written. 0 on success.
+  int convert(const std::string& output, int type_code);
+  int close_document();
+  // Why the last call failed.
+  const std::string& error() const { return error_; }
+
+ private:
+  bool open_ = false;
+  std::string html_;
+  std::string error_;
+};
+
+// Opens, converts and closes: true when output was written.
+bool polar_convert(const std::string& source, const std::string& output, std::string* error = nullptr);
+
+// Plain text (UTF-8 with or without BOM, UTF-16 with BOM, else Windows-1252)
+// to a complete HTML document: a paragraph per run of non-blank lines, the
+// line breaks inside it kept as <br>.
+std::string text_to_html(std::string_view bytes, const std::string& title);
+
+// Largest document the built-in converter reads.
+inline constexpr size_t polar_max_document = size_t(512) << 20;
+
+}  // namespace nx

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "convert/converter.h"
+#include "convert/polar.h"
+#include "convert/rtf_reader.h"
+#include "services/flags.h"
+#include "support/test_env.h"
+
+using namespace nx;
+using nx::test::read_all;
+
+namespace {
+
+std::string body_of(const std::string& html) {
+  size_t a = html.find("<body>\n"), b = html.find("</body>");
+  return a == std::string::npos || b == std::string::npos ? html : html.substr(a + 7, b - a - 7);
+}
+
+bool pure_ascii(const std::string& s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+TEST(TextToHtml, EncodingsAllComeOutAsAsciiReferences) {
+  // "é€" in each encoding the reader accepts.
+  EXPECT_EQ(body_of(text_to_html("\xC3\xA9\xE2\x82\xAC", "t")), "<p>&#233;&#8364;</p>\n");
+  EXPECT_EQ(body_of(text_to_html("\xEF\xBB\xBF\xC3\xA9\xE2\x82\xAC", "t")), "<p>&#233;&#8364;</p>\n");
+  EXPECT_EQ(body_of(text_to_html(std::string("\xFF\xFE\xE9\x00\xAC\x20", 6), "t")),
+            "<p>&#233;&#8364;</p>\n");
+  EXPECT_EQ(body_of(text_to_html(std::string("\xFE\xFF\x00\xE9\x20\xAC", 6), "t")),
+            "<p>&#233;&#8364;</p>\n");
+  EXPECT_EQ(body_of(text_to_html("\xE9\x80", "t")), "<p>&#233;&#8364;</p>\n");  // Windows-1252
+  // A real U+FFFD in UTF-8 text does not send the file to Windows-1252.
+  EXPECT_EQ(body_of(text_to_html("\xEF\xBF\xBD\xC3\xA9", "t")), "<p>&#65533;&#233;</p>\n");
+}
+
+TEST(TextToHtml, ParagraphsAtBlankLinesAndBreaksKept) {
+  EXPECT_EQ(body_of(text_to_html("one\ntwo\n\n  \nthree\r\nfour\r\rfive\r\n", "t")),
+            "<p>one<br>\ntwo</p>\n<p>three<br>\nfour</p>\n<p>five</p>\n");
+  EXPECT_EQ(body_of(text_to_html("", "t")), "");
+  EXPECT_EQ(body_of(text_to_html("a < b & \"c\"\x01", "t")), "<p>a &lt; b &amp; &quot;c&quot;</p>\n");
+  std::string page = text_to_html("x", "Caf\xC3\xA9 <1>");
+  EXPECT_NE(page.find("<title>Caf&#233; &lt;1&gt;</title>"), std::string::npos);
+}
+
+TEST(PolarConverter, CorpusTextFilesKeepTheirCharacters) {
+  // A French play in four encodings: each gives é and ’ (U+2019) back.
+  for (const char* name : {"01-utf8-nobom-lf-french.txt", "02-utf8-bom-crlf-french.txt",
+                           "03-cp1252-crlf-french.txt", "04-utf16le-bom-crlf-french.txt"}) {
+    std::string src = test::corpus_path(std::string("txt/") + name);
+    if (src.empty()) GTEST_SKIP() << "corpus missing";
+    test::temp_dir tmp;
+    std::string error;
+    ASSERT_TRUE(polar_convert(src, tmp.file("out.html"), &error)) << name << ": " << error;
+    std::string html = read_all(tmp.file("out.html"));
+    EXPECT_TRUE(pure_ascii(html)) << name;
+    EXPECT_NE(html.find("&#233;"), std::string::npos) << name;
+    EXPECT_NE(html.find("&#8217;"), std::string::npos) << name;
+    EXPECT_EQ(html.find("&#65533;"), std::string::npos) << name;
+    EXPECT_NE(html.find("</p>\n<p>"), std::string::npos) << name;
+  }
+}
+
+TEST(PolarConverter, UnreadableDocumentsFailWithoutWriting) {
+  test::temp_dir tmp;
+  std::string out = tmp.write("out.html", "keep me");
+  std::string error;
+  EXPECT_FALSE(polar_convert(tmp.file("missing.txt"), out, &error));
+  EXPECT_FALSE(error.empty());
+  // Binary data under an unknown name is not passed off as text.
+  std::string bin = tmp.write("image.xyz", std::string("PK\x03\x04\x00\x00garbage", 12));
+  EXPECT_FALSE(polar_convert(bin, out, &error));
+  // A ".doc" that is no Word file goes to the Word reader, which refuses it.
+  std::string fake = tmp.write("fake.doc", "just text");
+  EXPECT_FALSE(polar_convert(fake, out, &error));
+  EXPECT_EQ(read_all(out), "keep me");
+  // Only HTML can be written.
+  std::string txt = tmp.write("a.txt", "hello");
+  EXPECT_FALSE(polar_convert(txt, tmp.file("a.rtf"), &error));
+  EXPECT_FALSE(test::exists(tmp.file("a.rtf")));
+}
+
+TEST(PolarConverter, RichTextSignatureWinsOverTheName) {
+  test::temp_dir tmp;
+  // Rich Text saved under ".doc" and ".txt" names goes to the Rich Text reader, not the text one.
+  for (const char* name : {"saved.doc", "saved.txt"}) {
+    std::string src = tmp.write(name, "{\\rtf1\\ansi hello\\par}");
+    std::string error, html;
+    bool rtf_ok = rtf_to_html("{\\rtf1\\ansi hello\\par}", html, error);
+    bool ok = polar_convert(src, tmp.file("out.html"), &error);
+    EXPECT_EQ(ok, rtf_ok) << name;
+    if (ok) {
+      EXPECT_EQ(read_all(tmp.file("out.html")).find("\\rtf1"), std::string::npos);
+    }
+  }
+}
+
+TEST(PolarConverter, ConvertDocumentUsesItWhenChosen) {
+  test::temp_dir tmp;
+  std::string src = tmp.write("a.txt", "hello\n");
+  use_internal_converter = true;
+  EXPECT_TRUE(convert_document(src, tmp.file("a.html")));
+  use_internal_converter = false;
+  EXPECT_NE(read_all(tmp.file("a.html")).find("<p>hello</p>"), std::string::npos);
+}
