@@ -1,11 +1,1168 @@
 #include "convert/rtf_reader.h"
 
-namespace nx {
+#include <sys/stat.h>
 
-bool rtf_to_html(std::string_view, std::string& html, std::string& error) {
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <unordered_map>
+
+#include "convert/html_out.h"
+#include "convert/rtf_words.h"
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+using namespace rtf;
+
+constexpr size_t max_depth = 1000;     // deeper groups share the deepest group's state
+constexpr int max_table_depth = 16;
+constexpr int max_list_depth = 9;
+constexpr size_t max_collected = 4096; // names, field instructions, list markers
+
+// What the text of a group is for.
+enum class dst : uint8_t {
+  body, skip, font_table, style_sheet, style_entry, fld_inst, list_text, pict,
+  list_table, list, list_level, override_table, list_override, pn, info, title,
+};
+
+enum : uint8_t { f_b = 1, f_i = 2, f_u = 4, f_s = 8, f_sup = 16, f_sub = 32, f_hidden = 64 };
+constexpr uint8_t f_shown = f_b | f_i | f_u | f_s | f_sup | f_sub;
+
+// Character, paragraph and destination state, saved and restored by groups.
+struct state {
+  dst d = dst::body;
+  uint8_t uc = 1;
+  uint8_t fmt = 0;
+  uint8_t align = 0;   // 0 left, 1 center, 2 right, 3 justify
+  int8_t outline = -1;
+  uint8_t ilvl = 0;
+  uint8_t itap = 0;
+  int font = -1;       // -1: the document's default font
+  int style = 0;
+  int ls = 0;
+  int flow = 0;
+  int field = -1;
+  int link = -1;
+};
+
+// Block output with its open lists.
+struct container {
+  std::string html;
+  struct level { bool ordered; bool li_open; };
+  std::vector<level> lists;
+
+  void close_lists() {
+    while (!lists.empty()) {
+      if (lists.back().li_open) html += "</li>";
+      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
+      lists.pop_back();
+    }
+  }
+  void list_item(int depth, bool ordered, const std::string& inner) {
+    while (int(lists.size()) > depth) {
+      if (lists.back().li_open) html += "</li>";
+      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
+      lists.pop_back();
+    }
+    if (int(lists.size()) == depth && lists.back().ordered != ordered) {
+      if (lists.back().li_open) html += "</li>";
+      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
+      lists.pop_back();
+    }
+    while (int(lists.size()) < depth) {
+      if (!lists.empty() && !lists.back().li_open) {
+        html += "<li>";
+        lists.back().li_open = true;
+      }
+      html += ordered ? "<ol>" : "<ul>";
+      lists.push_back({ordered, false});
+    }
+    if (lists.back().li_open) html += "</li>\n";
+    html += "<li>";
+    html += inner;
+    lists.back().li_open = true;
+  }
+  void block(const std::string& open, const std::string& inner, const std::string& close) {
+    close_lists();
+    html += open;
+    html += inner;
+    html += close;
+  }
+  std::string take() {
+    close_lists();
+    return std::move(html);
+  }
+};
+
+struct table {
+  std::string rows;
+  std::string cells;
+  container cell;
+  bool cell_used = false;
+};
+
+// One story: the main text, or a footnote.
+struct flow {
+  container body;
+  std::vector<table> tables;
+  std::string para;        // inline HTML of the paragraph being read
+  bool para_visible = false;
+  bool had_marker = false; // a \listtext or \pntext group in this paragraph
+  std::u32string marker;
+  int pn_kind = 0;         // from a {\pn} group: 1 bullet, 2 numbered
+  uint8_t open_fmt = 0;
+  int open_link = -1;
+};
+
+struct font_def { int charset_cp = 0; int cpg = 0; };
+struct style_def { int num = 0; int outline = -1; std::string name; };
+struct list_def { int id = 0; std::vector<int> nfc; };
+struct override_def { int list_id = 0; int ls = 0; };
+struct field_def { std::u32string inst; };
+struct picture { int kind = 0; std::string bytes; int nibble = -1; };  // kind 1 png, 2 jpeg
+
+int codepage_of_charset(int charset, int ansi_cp) {
+  switch (charset) {
+    case 0: return 1252;
+    case 1: return ansi_cp;
+    case 2: return 1252;  // symbol fonts: bytes kept as they are
+    case 77: return 10000;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    case 254: return 437;
+    case 255: return 850;
+    default: return ansi_cp;
+  }
+}
+
+bool is_multibyte_cp(int cp) {
+  return cp == 932 || cp == 936 || cp == 949 || cp == 950 || cp == 1361 || cp == 65001 ||
+         cp == 54936 || cp == 10001 || cp == 10002 || cp == 10003 || cp == 10008;
+}
+
+int hex_value(unsigned char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool c_isalnum_ascii(char32_t c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool is_space32(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == '\r' || c == '\n'; }
+
+// "HYPERLINK "url" \l "mark"" -> "url#mark"; "" when the field is no link.
+std::string hyperlink_target(const std::u32string& inst) {
+  std::string s = encode_utf8(inst);
+  size_t i = 0;
+  auto skip_blanks = [&] { while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i; };
+  auto word = [&]() -> std::string {
+    skip_blanks();
+    std::string w;
+    if (i < s.size() && (s[i] == '"' || s[i] == '\x93')) {
+      ++i;
+      while (i < s.size() && s[i] != '"') {
+        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '\\') ++i;
+        w += s[i++];
+      }
+      if (i < s.size()) ++i;
+    } else {
+      while (i < s.size() && s[i] != ' ' && s[i] != '\t') w += s[i++];
+    }
+    return w;
+  };
+  if (!iequals(word(), "HYPERLINK")) return "";
+  std::string url, mark;
+  while (i < s.size()) {
+    skip_blanks();
+    if (i >= s.size()) break;
+    if (s[i] == '\\') {
+      ++i;
+      char sw = i < s.size() ? s[i++] : 0;
+      if (sw == 'l') mark = word();
+      else if (sw == 'o' || sw == 't' || sw == 'm') word();  // tooltip, target frame
+    } else {
+      std::string w = word();
+      if (url.empty()) url = w;
+    }
+  }
+  if (!mark.empty()) url += "#" + mark;
+  return url;
+}
+
+class reader {
+ public:
+  reader(std::string_view in, const rtf_options& opt) : in_(in), opt_(opt) {}
+  std::string run();
+
+ private:
+  // ---- input ----
+  void text_bytes(size_t from, size_t to);
+  void byte(unsigned char b);
+  void control_word(std::string_view word, bool has_param, long param);
+  void control_symbol(unsigned char c);
+  void open_group();
+  void close_group();
+  void unicode(long n);
+  bool consume_skip() {
+    if (skip_ == 0) return false;
+    --skip_;
+    return true;
+  }
+
+  // ---- text ----
+  void flush_bytes();
+  void put_char(char32_t c);
+  void drop_high_surrogate() {
+    if (high_ != 0) {
+      high_ = 0;
+      put_char(0xFFFD);
+    }
+  }
+  int font_codepage(int font);
+
+  // ---- output ----
+  flow& fl() { return flows_[size_t(st().flow)]; }
+  state& st() { return stack_.back(); }
+  void sync_inline(flow& f, uint8_t fmt, int link);
+  void inline_markup(const char* html);
+  void end_paragraph();
+  void emit_paragraph(flow& f, const state& s, int table_depth);
+  container& target(flow& f, int depth);
+  void set_table_depth(flow& f, int depth);
+  void close_table(flow& f);
+  void end_cell(int depth);
+  void end_row(int depth);
+  std::string finish_flow(flow& f);
+  int list_kind(const state& s, const flow& f);
+  int heading_level(const state& s);
+  void finish_picture();
+  void begin_footnote();
+
+  std::string_view in_;
+  const rtf_options& opt_;
+  std::vector<state> stack_;
+  size_t overflow_ = 0;    // groups opened beyond max_depth
+  bool group_start_ = false;
+  bool star_ = false;
+  size_t skip_ = 0;        // fallback characters still to skip after \u
+  char32_t high_ = 0;      // pending high surrogate
+
+  std::string pending_;    // undecoded bytes
+  int pending_cp_ = 0;
+  int ansi_cp_ = 1252;
+  int deff_ = 0;
+  int font_cache_key_ = -2, font_cache_cp_ = 0;
+  std::unordered_map<int, font_def> fonts_;
+  int cur_font_def_ = 0;
+  std::array<char32_t, 256> sb_table_{};
+  int sb_table_cp_ = 0;
+
+  std::vector<style_def> styles_;
+  std::unordered_map<int, int> heading_of_style_;
+  bool styles_indexed_ = false;
+  std::vector<list_def> lists_;
+  std::vector<override_def> overrides_;
+  std::vector<field_def> fields_;
+  std::vector<std::string> links_;
+  std::vector<flow> flows_;
+  std::vector<std::string> notes_;
+  bool pending_note_ref_ = false;
+  picture pict_;
+  int picture_count_ = 0;
+  std::u32string title_;
+};
+
+// ---------------------------------------------------------------- text
+
+int reader::font_codepage(int font) {
+  if (font < 0) font = deff_;
+  if (font == font_cache_key_) return font_cache_cp_;
+  int cp = ansi_cp_;
+  auto it = fonts_.find(font);
+  if (it != fonts_.end()) {
+    if (it->second.cpg > 0) cp = it->second.cpg;
+    else if (it->second.charset_cp > 0) cp = it->second.charset_cp;
+  }
+  font_cache_key_ = font;
+  font_cache_cp_ = cp;
+  return cp;
+}
+
+void reader::byte(unsigned char b) {
+  int cp = font_codepage(st().font);
+  if (!pending_.empty() && cp != pending_cp_) flush_bytes();
+  pending_cp_ = cp;
+  pending_.push_back(char(b));
+}
+
+void reader::flush_bytes() {
+  if (pending_.empty()) return;
+  std::string bytes;
+  bytes.swap(pending_);
+  bool ascii = true;
+  for (unsigned char c : bytes) ascii = ascii && c < 0x80;
+  if (ascii && pending_cp_ != 65000) {
+    for (unsigned char c : bytes) put_char(c);
+  } else if (!is_multibyte_cp(pending_cp_)) {
+    if (sb_table_cp_ != pending_cp_) {
+      std::string all(256, '\0');
+      for (int k = 0; k < 256; ++k) all[size_t(k)] = char(k);
+      std::u32string dec;
+      for (int k = 0; k < 256; ++k) {
+        dec = decode_codepage(all.substr(size_t(k), 1), pending_cp_);
+        sb_table_[size_t(k)] = dec.size() == 1 ? dec[0] : 0xFFFD;
+      }
+      sb_table_cp_ = pending_cp_;
+    }
+    for (unsigned char c : bytes) put_char(sb_table_[c]);
+  } else {
+    for (char32_t c : decode_codepage(bytes, pending_cp_)) put_char(c);
+  }
+}
+
+void reader::put_char(char32_t c) {
+  state& s = st();
+  switch (s.d) {
+    case dst::body: {
+      if (s.fmt & f_hidden) return;
+      flow& f = fl();
+      if (c == '\r' || c == '\n' || c == 0) return;
+      sync_inline(f, s.fmt, s.link);
+      append_html_char(f.para, c);
+      if (!is_space32(c)) f.para_visible = true;
+      return;
+    }
+    case dst::style_entry:
+      if (!styles_.empty() && styles_.back().name.size() < 256) {
+        if (c == ';') styles_.back().name.push_back('\0');  // name ends here
+        else if (c < 0x80) styles_.back().name.push_back(char(c));
+      }
+      return;
+    case dst::fld_inst:
+      if (s.field >= 0 && fields_[size_t(s.field)].inst.size() < max_collected)
+        fields_[size_t(s.field)].inst.push_back(c);
+      return;
+    case dst::list_text:
+      if (fl().marker.size() < 64) fl().marker.push_back(c);
+      return;
+    case dst::title:
+      if (title_.size() < max_collected) title_.push_back(c);
+      return;
+    default:
+      return;
+  }
+}
+
+void reader::text_bytes(size_t from, size_t to) {
+  state& s = st();
+  if (s.d == dst::pict) {
+    for (size_t k = from; k < to; ++k) {
+      int v = hex_value(static_cast<unsigned char>(in_[k]));
+      if (v < 0) continue;
+      if (pict_.nibble < 0) {
+        pict_.nibble = v;
+      } else {
+        pict_.bytes.push_back(char(pict_.nibble << 4 | v));
+        pict_.nibble = -1;
+      }
+    }
+    return;
+  }
+  if (s.d == dst::skip || s.d == dst::font_table || s.d == dst::info || s.d == dst::style_sheet ||
+      s.d == dst::list_table || s.d == dst::list || s.d == dst::list_level ||
+      s.d == dst::override_table || s.d == dst::list_override || s.d == dst::pn)
+    return;
+  for (size_t k = from; k < to; ++k) {
+    unsigned char b = static_cast<unsigned char>(in_[k]);
+    if (b == '\r' || b == '\n') continue;
+    if (consume_skip()) continue;
+    drop_high_surrogate();
+    byte(b);
+  }
+}
+
+void reader::unicode(long n) {
+  flush_bytes();
+  char32_t v = char32_t(n < 0 ? n + 65536 : n) & 0xFFFF;
+  if (v >= 0xD800 && v <= 0xDBFF) {
+    drop_high_surrogate();
+    high_ = v;
+  } else if (v >= 0xDC00 && v <= 0xDFFF) {
+    if (high_ != 0) {
+      char32_t c = 0x10000 + ((high_ - 0xD800) << 10) + (v - 0xDC00);
+      high_ = 0;
+      put_char(c);
+    } else {
+      put_char(0xFFFD);
+    }
+  } else {
+    drop_high_surrogate();
+    put_char(v);
+  }
+  skip_ = st().uc;
+}
+
+// ---------------------------------------------------------------- inline output
+
+void reader::sync_inline(flow& f, uint8_t fmt, int link) {
+  fmt &= f_shown;
+  if (fmt == f.open_fmt && link == f.open_link) return;
+  static const char* const close_tags[] = {"</b>", "</i>", "</u>", "</s>", "</sup>", "</sub>"};
+  static const char* const open_tags[] = {"<b>", "<i>", "<u>", "<s>", "<sup>", "<sub>"};
+  // Close everything from the innermost tag out, then open what is wanted.
+  for (int k = 5; k >= 0; --k)
+    if (f.open_fmt & (1 << k)) f.para += close_tags[k];
+  f.open_fmt = 0;
+  if (link != f.open_link) {
+    if (f.open_link >= 0) f.para += "</a>";
+    f.open_link = link;
+    if (link >= 0) {
+      f.para += "<a href=\"";
+      append_html_text(f.para, decode_utf8(links_[size_t(link)]));
+      f.para += "\">";
+    }
+  }
+  for (int k = 0; k < 6; ++k)
+    if (fmt & (1 << k)) f.para += open_tags[k];
+  f.open_fmt = fmt;
+}
+
+void reader::inline_markup(const char* html) {
+  if (st().d != dst::body || (st().fmt & f_hidden)) return;
+  flush_bytes();
+  flow& f = fl();
+  sync_inline(f, st().fmt, st().link);
+  f.para += html;
+}
+
+// ---------------------------------------------------------------- blocks
+
+int reader::heading_level(const state& s) {
+  if (s.outline >= 0 && s.outline <= 8) return s.outline >= 5 ? 6 : s.outline + 1;
+  if (!styles_indexed_) {
+    styles_indexed_ = true;
+    for (const style_def& d : styles_) {
+      int level = 0;
+      if (d.outline >= 0 && d.outline <= 8) level = d.outline >= 5 ? 6 : d.outline + 1;
+      std::string name = to_lower(trim(std::string(d.name.c_str())));
+      if (level == 0 && name.size() == 9 && name.compare(0, 8, "heading ") == 0 && name[8] >= '1' &&
+          name[8] <= '9')
+        level = std::min(6, name[8] - '0');
+      if (level > 0) heading_of_style_[d.num] = level;
+    }
+  }
+  auto it = heading_of_style_.find(s.style);
+  return it == heading_of_style_.end() ? 0 : it->second;
+}
+
+// 0 unknown, 1 bullets, 2 numbers.
+int reader::list_kind(const state& s, const flow& f) {
+  if (s.ls > 0) {
+    for (const override_def& o : overrides_) {
+      if (o.ls != s.ls) continue;
+      for (const list_def& l : lists_) {
+        if (l.id != o.list_id || l.nfc.empty()) continue;
+        int nfc = l.nfc[std::min(size_t(s.ilvl), l.nfc.size() - 1)];
+        return nfc == 23 || nfc == 255 ? 1 : 2;
+      }
+      break;
+    }
+  }
+  if (f.pn_kind != 0) return f.pn_kind;
+  if (f.had_marker) {
+    // Guess from the marker text: "1." "a)" "iv." are numbers, anything else a bullet.
+    std::u32string m;
+    for (char32_t c : f.marker)
+      if (!is_space32(c)) m.push_back(c);
+    if (m.empty()) return 0;
+    bool alnum = true;
+    for (size_t k = 0; k + 1 < m.size(); ++k)
+      alnum = alnum && c_isalnum_ascii(m[k]);
+    if (alnum && m.size() >= 2 && (m.back() == '.' || m.back() == ')')) return 2;
+    if (m.size() == 1 && !c_isalnum_ascii(m[0])) return 1;
+    return 0;
+  }
+  return 0;
+}
+
+container& reader::target(flow& f, int depth) {
+  return depth == 0 ? f.body : f.tables[size_t(depth - 1)].cell;
+}
+
+void reader::close_table(flow& f) {
+  table t = std::move(f.tables.back());
+  f.tables.pop_back();
+  if (t.cell_used || !t.cell.html.empty() || !t.cells.empty()) {
+    t.cells += "<td>" + t.cell.take() + "</td>";
+  }
+  if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
+  if (t.rows.empty()) return;
+  container& parent = target(f, int(f.tables.size()));
+  parent.block("<table border=\"1\">\n", t.rows, "</table>\n");
+}
+
+void reader::set_table_depth(flow& f, int depth) {
+  while (int(f.tables.size()) > depth) close_table(f);
+  while (int(f.tables.size()) < depth) {
+    target(f, int(f.tables.size())).close_lists();
+    f.tables.emplace_back();
+  }
+}
+
+void reader::emit_paragraph(flow& f, const state& s, int depth) {
+  sync_inline(f, 0, -1);
+  std::string inner;
+  inner.swap(f.para);
+  bool visible = f.para_visible;
+  f.para_visible = false;
+  std::u32string marker;
+  marker.swap(f.marker);
+  bool had_marker = f.had_marker;
+  f.had_marker = false;
+
+  set_table_depth(f, depth);
+  container& c = target(f, depth);
+  if (depth > 0) f.tables[size_t(depth - 1)].cell_used = true;
+  if (!visible) return;
+
+  int level = heading_level(s);
+  int kind = level == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f) : 0;
+  if (kind != 0) {
+    c.list_item(std::clamp(int(s.ilvl) + 1, 1, max_list_depth), kind == 2, inner);
+    return;
+  }
+  if (had_marker && !marker.empty()) {
+    std::string m;
+    append_html_text(m, marker);
+    inner = m + " " + inner;
+  }
+  if (level > 0) {
+    std::string h = std::to_string(level);
+    c.block("<h" + h + ">", inner, "</h" + h + ">\n");
+    return;
+  }
+  static const char* const opens[] = {"<p>", "<p align=\"center\">", "<p align=\"right\">",
+                                      "<p align=\"justify\">"};
+  c.block(opens[s.align & 3], inner, "</p>\n");
+}
+
+void reader::end_paragraph() {
+  flush_bytes();
+  drop_high_surrogate();
+  emit_paragraph(fl(), st(), st().itap);
+}
+
+void reader::end_cell(int depth) {
+  flush_bytes();
+  flow& f = fl();
+  if (f.para_visible || !f.para.empty()) emit_paragraph(f, st(), depth);
+  else set_table_depth(f, depth);
+  table& t = f.tables[size_t(depth - 1)];
+  t.cells += "<td>" + t.cell.take() + "</td>";
+  t.cell = container();
+  t.cell_used = false;
+}
+
+void reader::end_row(int depth) {
+  flush_bytes();
+  flow& f = fl();
+  if (f.para_visible) end_cell(depth);
+  set_table_depth(f, depth);
+  table& t = f.tables[size_t(depth - 1)];
+  if (t.cell_used || !t.cell.html.empty()) {
+    t.cells += "<td>" + t.cell.take() + "</td>";
+    t.cell = container();
+    t.cell_used = false;
+  }
+  if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
+  t.cells.clear();
+}
+
+std::string reader::finish_flow(flow& f) {
+  if (f.para_visible) emit_paragraph(f, st(), int(f.tables.size()));
+  set_table_depth(f, 0);
+  return f.body.take();
+}
+
+void reader::finish_picture() {
+  picture p = std::move(pict_);
+  pict_ = picture();
+  if (!opt_.pictures || p.kind == 0 || p.bytes.empty()) return;
+  std::string name = "image" + std::to_string(++picture_count_) + (p.kind == 1 ? ".png" : ".jpg");
+  std::string tag = "<img src=\"";
+  append_html_utf8(tag, opt_.picture_href + name);
+  tag += "\" alt=\"\">";
+  opt_.pictures->push_back({name, std::move(p.bytes)});
+  inline_markup(tag.c_str());
+  fl().para_visible = true;
+}
+
+void reader::begin_footnote() {
+  flush_bytes();
+  int n = int(notes_.size()) + 1;
+  notes_.emplace_back();
+  std::string ref = "<sup><a href=\"#fn" + std::to_string(n) + "\" id=\"fnref" + std::to_string(n) +
+                    "\">" + std::to_string(n) + "</a></sup>";
+  state& s = st();
+  if (s.d == dst::body && !(s.fmt & f_hidden)) {
+    flow& f = fl();
+    sync_inline(f, 0, s.link);
+    f.para += ref;
+    f.para_visible = true;
+  }
+  pending_note_ref_ = false;
+  flows_.emplace_back();
+  s.flow = int(flows_.size()) - 1;
+  s.fmt = 0;
+  s.align = 0;
+  s.outline = -1;
+  s.style = 0;
+  s.ls = 0;
+  s.ilvl = 0;
+  s.itap = 0;
+  s.link = -1;
+  s.field = -1;
+}
+
+// ---------------------------------------------------------------- groups
+
+void reader::open_group() {
+  flush_bytes();
+  drop_high_surrogate();
+  skip_ = 0;
+  if (stack_.size() >= max_depth) {
+    ++overflow_;
+    return;
+  }
+  state s = stack_.back();
+  switch (s.d) {
+    case dst::style_sheet:
+      s.d = dst::style_entry;
+      styles_.emplace_back();
+      styles_indexed_ = false;
+      break;
+    case dst::style_entry:
+    case dst::pict:
+    case dst::list_level:
+    case dst::list_override:
+    case dst::pn:
+      s.d = dst::skip;
+      break;
+    default:
+      break;
+  }
+  stack_.push_back(s);
+  group_start_ = true;
+  star_ = false;
+}
+
+void reader::close_group() {
+  flush_bytes();
+  drop_high_surrogate();
+  skip_ = 0;
+  group_start_ = false;
+  star_ = false;
+  if (overflow_ > 0) {
+    --overflow_;
+    return;
+  }
+  if (stack_.size() <= 1) return;
+  state popped = stack_.back();
+  stack_.pop_back();
+  const state& top = stack_.back();
+  if (popped.d == dst::pict && top.d != dst::pict) finish_picture();
+  if (popped.flow != top.flow) {
+    notes_[size_t(popped.flow - 1)] = finish_flow(flows_[size_t(popped.flow)]);
+  }
+}
+
+// ---------------------------------------------------------------- control words
+
+void reader::control_symbol(unsigned char c) {
+  switch (c) {
+    case '\\': case '{': case '}':
+      if (consume_skip()) return;
+      drop_high_surrogate();
+      byte(c);
+      return;
+    case '*':
+      star_ = true;
+      return;
+    case '~':
+      if (consume_skip()) return;
+      flush_bytes();
+      put_char(0xA0);
+      return;
+    case '_':
+      if (consume_skip()) return;
+      flush_bytes();
+      put_char(0x2011);
+      return;
+    case '\r': case '\n':
+      if (consume_skip()) return;
+      if (st().d == dst::body) end_paragraph();
+      return;
+    default:  // \- optional hyphen, \: index subentry, \| formula: nothing to show
+      consume_skip();
+      return;
+  }
+}
+
+void reader::control_word(std::string_view word, bool has_param, long param) {
+  const word_info& w = lookup_word(word);
+  bool first = group_start_;
+  bool star = star_;
+  group_start_ = false;
+  star_ = false;
+  state& s = st();
+
+  if (w.id == kw::u) {
+    if (s.d == dst::skip) return;
+    if (consume_skip()) return;
+    unicode(param);
+    return;
+  }
+  if (w.id == kw::bin) return;  // handled by the caller
+  if (consume_skip()) return;
+  flush_bytes();
+  drop_high_surrogate();
+
+  // Destinations: the first word of a group.
+  if (first && w.kind == word_kind::destination) {
+    dst d = s.d;
+    bool known = true;
+    switch (w.id) {
+      case kw::fonttbl: if (d == dst::body) s.d = dst::font_table; else known = false; break;
+      case kw::stylesheet: if (d == dst::body) s.d = dst::style_sheet; else known = false; break;
+      case kw::info: if (d == dst::body) s.d = dst::info; else known = false; break;
+      case kw::title: if (d == dst::info) s.d = dst::title; else known = false; break;
+      case kw::pict:
+        if (d == dst::body) {
+          s.d = dst::pict;
+          pict_ = picture();
+        } else {
+          known = false;
+        }
+        break;
+      case kw::field:
+        if (d == dst::body && fields_.size() < 1000000) {
+          fields_.emplace_back();
+          s.field = int(fields_.size()) - 1;
+        } else {
+          known = false;
+        }
+        break;
+      case kw::fldinst: if (d == dst::body && s.field >= 0) s.d = dst::fld_inst; else known = false; break;
+      case kw::fldrslt:
+        if (d == dst::body && s.field >= 0) {
+          std::string url = hyperlink_target(fields_[size_t(s.field)].inst);
+          if (!url.empty()) {
+            links_.push_back(std::move(url));
+            s.link = int(links_.size()) - 1;
+          }
+        } else if (d != dst::body) {
+          known = false;
+        }
+        break;
+      case kw::footnote:
+        if (d == dst::body && s.flow == 0) begin_footnote();
+        else s.d = dst::skip;
+        break;
+      case kw::listtext:
+        if (d == dst::body) {
+          s.d = dst::list_text;
+          fl().had_marker = true;
+          fl().marker.clear();
+        } else {
+          known = false;
+        }
+        break;
+      case kw::pn: if (d == dst::body) s.d = dst::pn; else known = false; break;
+      case kw::listtable: if (d == dst::body) s.d = dst::list_table; else known = false; break;
+      case kw::list:
+        if (d == dst::list_table) {
+          s.d = dst::list;
+          lists_.emplace_back();
+        } else {
+          known = false;
+        }
+        break;
+      case kw::listlevel:
+        if (d == dst::list) {
+          s.d = dst::list_level;
+          if (!lists_.empty() && lists_.back().nfc.size() < 9) lists_.back().nfc.push_back(0);
+        } else {
+          known = false;
+        }
+        break;
+      case kw::listoverridetable:
+        if (d == dst::body) s.d = dst::override_table; else known = false;
+        break;
+      case kw::listoverride:
+        if (d == dst::override_table) {
+          s.d = dst::list_override;
+          overrides_.emplace_back();
+        } else {
+          known = false;
+        }
+        break;
+      case kw::transparent: break;
+      default: known = false; break;
+    }
+    if (!known) s.d = dst::skip;
+    return;
+  }
+  if (first && star) {  // an ignorable destination we do not read
+    s.d = dst::skip;
+    return;
+  }
+  if (w.kind == word_kind::destination) {
+    // A destination word inside a group: only the skipped ones matter.
+    if (w.id == kw::skip_dest) s.d = dst::skip;
+    return;
+  }
+  if (s.d == dst::skip) return;
+
+  int p = int(std::clamp(param, -1000000000L, 1000000000L));
+  bool on = !has_param || p != 0;
+  switch (w.id) {
+    case kw::chr: {
+      if (w.ch == 0) return;
+      put_char(w.ch);
+      return;
+    }
+    case kw::ansicpg:
+      if (p > 0) ansi_cp_ = p;
+      font_cache_key_ = -2;
+      return;
+    case kw::mac: ansi_cp_ = 10000; font_cache_key_ = -2; return;
+    case kw::pc: ansi_cp_ = 437; font_cache_key_ = -2; return;
+    case kw::pca: ansi_cp_ = 850; font_cache_key_ = -2; return;
+    case kw::deff: deff_ = p; font_cache_key_ = -2; return;
+    case kw::f:
+      if (s.d == dst::font_table) cur_font_def_ = p;
+      else s.font = p;
+      return;
+    case kw::fcharset:
+      if (s.d == dst::font_table) fonts_[cur_font_def_].charset_cp = codepage_of_charset(p, ansi_cp_);
+      font_cache_key_ = -2;
+      return;
+    case kw::cpg:
+      if (s.d == dst::font_table && p > 0) fonts_[cur_font_def_].cpg = p;
+      font_cache_key_ = -2;
+      return;
+    case kw::uc: s.uc = uint8_t(std::clamp(p, 0, 255)); return;
+    case kw::par:
+      if (s.d == dst::body) end_paragraph();
+      return;
+    case kw::sect:
+      if (s.d == dst::body && fl().para_visible) end_paragraph();
+      return;
+    case kw::line: inline_markup("<br>"); return;
+    case kw::tab: put_char('\t'); return;
+    case kw::cell:
+    case kw::nestcell:
+      if (s.d == dst::body) {
+        int depth = w.id == kw::cell ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
+        end_cell(depth);
+      }
+      return;
+    case kw::row:
+    case kw::nestrow:
+      if (s.d == dst::body) {
+        int depth = w.id == kw::row ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
+        end_row(depth);
+      }
+      return;
+    case kw::intbl: if (s.itap == 0) s.itap = 1; return;
+    case kw::itap: s.itap = uint8_t(std::clamp(p, 0, max_table_depth)); return;
+    case kw::pard:
+      s.align = 0;
+      s.outline = -1;
+      s.style = 0;
+      s.ls = 0;
+      s.ilvl = 0;
+      s.itap = 0;
+      if (s.d == dst::body) fl().pn_kind = 0;
+      return;
+    case kw::plain: s.fmt = 0; s.font = -1; return;
+    case kw::b: s.fmt = on ? s.fmt | f_b : s.fmt & ~f_b; return;
+    case kw::i: s.fmt = on ? s.fmt | f_i : s.fmt & ~f_i; return;
+    case kw::ul: s.fmt = on ? s.fmt | f_u : s.fmt & ~f_u; return;
+    case kw::ulnone: s.fmt &= ~f_u; return;
+    case kw::strike: s.fmt = on ? s.fmt | f_s : s.fmt & ~f_s; return;
+    case kw::super: s.fmt = uint8_t((s.fmt & ~f_sub) | f_sup); return;
+    case kw::sub: s.fmt = uint8_t((s.fmt & ~f_sup) | f_sub); return;
+    case kw::nosupersub: s.fmt &= ~(f_sup | f_sub); return;
+    case kw::up: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sub) | f_sup) : s.fmt & ~(f_sup | f_sub); return;
+    case kw::dn: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sup) | f_sub) : s.fmt & ~(f_sup | f_sub); return;
+    case kw::v: s.fmt = on ? s.fmt | f_hidden : s.fmt & ~f_hidden; return;
+    case kw::ql: s.align = 0; return;
+    case kw::qc: s.align = 1; return;
+    case kw::qr: s.align = 2; return;
+    case kw::qj: s.align = 3; return;
+    case kw::s:
+      if (s.d == dst::style_entry && !styles_.empty()) styles_.back().num = p;
+      else s.style = p;
+      return;
+    case kw::outlinelevel:
+      if (s.d == dst::style_entry && !styles_.empty()) styles_.back().outline = p;
+      else s.outline = int8_t(std::clamp(p, -1, 9));
+      return;
+    case kw::ls:
+      if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().ls = p;
+      else s.ls = p;
+      return;
+    case kw::ilvl: s.ilvl = uint8_t(std::clamp(p, 0, max_list_depth - 1)); return;
+    case kw::listid:
+      if (s.d == dst::list && !lists_.empty()) lists_.back().id = p;
+      else if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().list_id = p;
+      return;
+    case kw::levelnfc:
+      if (s.d == dst::list_level && !lists_.empty() && !lists_.back().nfc.empty())
+        lists_.back().nfc.back() = p;
+      return;
+    case kw::pnlvlblt: if (s.d == dst::pn) fl().pn_kind = 1; return;
+    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = 2; return;
+    case kw::chftn:
+      if (s.d != dst::body) return;
+      if (s.flow == 0) {
+        pending_note_ref_ = true;  // the reference mark is written with the note
+      } else {
+        std::string n = std::to_string(s.flow);
+        std::string a = "<a href=\"#fnref" + n + "\">" + n + "</a>";
+        inline_markup(a.c_str());
+        fl().para_visible = true;
+      }
+      return;
+    case kw::pngblip: if (s.d == dst::pict) pict_.kind = 1; return;
+    case kw::jpegblip: if (s.d == dst::pict) pict_.kind = 2; return;
+    case kw::other_blip: if (s.d == dst::pict) pict_.kind = 0; return;
+    default: return;
+  }
+}
+
+// ---------------------------------------------------------------- main loop
+
+std::string reader::run() {
+  stack_.reserve(64);
+  stack_.push_back(state());
+  flows_.emplace_back();
+  const size_t n = in_.size();
+  size_t i = 0;
+  // The document is the first group; anything after it is ignored.
+  bool seen_root = false;
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(in_[i]);
+    if (c == '{') {
+      if (!seen_root) {
+        seen_root = true;
+        ++i;
+        continue;
+      }
+      open_group();
+      ++i;
+    } else if (c == '}') {
+      if (stack_.size() <= 1 && overflow_ == 0) break;  // end of the document
+      close_group();
+      ++i;
+    } else if (c == '\\') {
+      ++i;
+      if (i >= n) break;
+      unsigned char d = static_cast<unsigned char>(in_[i]);
+      if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
+        size_t start = i;
+        while (i < n && ((in_[i] >= 'a' && in_[i] <= 'z') || (in_[i] >= 'A' && in_[i] <= 'Z'))) ++i;
+        std::string_view word = in_.substr(start, std::min<size_t>(i - start, 32));
+        bool has_param = false;
+        bool neg = false;
+        long param = 0;
+        if (i < n && in_[i] == '-' && i + 1 < n && in_[i + 1] >= '0' && in_[i + 1] <= '9') {
+          neg = true;
+          ++i;
+        }
+        while (i < n && in_[i] >= '0' && in_[i] <= '9') {
+          if (param < 100000000000L) param = param * 10 + (in_[i] - '0');
+          has_param = true;
+          ++i;
+        }
+        if (neg) param = -param;
+        if (i < n && in_[i] == ' ') ++i;
+        if (word == "bin") {
+          // Raw bytes: picture data, or skipped.
+          size_t len = has_param && param > 0 ? size_t(std::min<long>(param, long(n - i))) : 0;
+          group_start_ = false;
+          star_ = false;
+          if (st().d == dst::pict) {
+            flush_bytes();
+            pict_.bytes.append(in_.substr(i, len));
+          } else if (consume_skip()) {
+            // \bin as the fallback of \u: its bytes go with it
+          }
+          i += len;
+          continue;
+        }
+        control_word(word, has_param, param);
+      } else if (d == '\'') {
+        ++i;
+        int hi = i < n ? hex_value(static_cast<unsigned char>(in_[i])) : -1;
+        int lo = hi >= 0 && i + 1 < n ? hex_value(static_cast<unsigned char>(in_[i + 1])) : -1;
+        group_start_ = false;
+        if (hi < 0 || lo < 0) {
+          // Bad escape: dropped; the characters after it are read as text.
+          continue;
+        }
+        i += 2;
+        const dst dd = st().d;
+        if (dd == dst::pict || dd == dst::skip) continue;
+        if (consume_skip()) continue;
+        drop_high_surrogate();
+        byte(static_cast<unsigned char>(hi << 4 | lo));
+      } else {
+        ++i;
+        if (d != '*') group_start_ = false;
+        control_symbol(d);
+      }
+    } else {
+      size_t start = i;
+      bool line_ends_only = true;
+      while (i < n && in_[i] != '{' && in_[i] != '}' && in_[i] != '\\') {
+        line_ends_only = line_ends_only && (in_[i] == '\r' || in_[i] == '\n');
+        ++i;
+      }
+      if (!line_ends_only) group_start_ = false;
+      text_bytes(start, i);
+    }
+  }
+  // End of input, or of the document group: close what is still open.
+  flush_bytes();
+  drop_high_surrogate();
+  overflow_ = 0;
+  while (stack_.size() > 1) close_group();
+  std::string body = finish_flow(flows_[0]);
+
+  std::string html =
+      "<!DOCTYPE html>\n<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
+      "charset=us-ascii\">\n<title>";
+  append_html_text(html, title_);
+  html += "</title>\n</head>\n<body>\n";
+  html += body;
+  if (!notes_.empty()) {
+    html += "<hr>\n<div class=\"footnotes\">\n";
+    for (size_t k = 0; k < notes_.size(); ++k) {
+      html += "<div id=\"fn" + std::to_string(k + 1) + "\">\n";
+      html += notes_[k];
+      html += "</div>\n";
+    }
+    html += "</div>\n";
+  }
+  html += "</body>\n</html>\n";
+  return html;
+}
+
+bool make_folder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  struct stat sb;
+  return errno == EEXIST && ::stat(path.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
+}
+
+// Percent-encodes what a relative URL cannot hold as it is.
+std::string url_path(std::string_view name) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_' || c == '.' || c == '~') {
+      out.push_back(char(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error) {
+  return rtf_to_html(rtf, html, error, rtf_options());
+}
+
+bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error,
+                 const rtf_options& options) {
   html.clear();
-  error = "Rich Text documents cannot be read yet";
-  return false;
+  error.clear();
+  size_t k = 0;
+  if (rtf.substr(0, 3) == "\xEF\xBB\xBF") k = 3;
+  while (k < rtf.size() && (rtf[k] == ' ' || rtf[k] == '\t' || rtf[k] == '\r' || rtf[k] == '\n')) ++k;
+  if (rtf.substr(k, 5) != "{\\rtf") {
+    error = rtf.empty() ? "the file is empty" : "not a Rich Text document (it does not start with {\\rtf)";
+    return false;
+  }
+  reader r(rtf.substr(k), options);
+  html = r.run();
+  return true;
+}
+
+std::string rtf_pictures_folder(const std::string& html_path) {
+  size_t slash = html_path.find_last_of('/');
+  size_t dot = html_path.find_last_of('.');
+  std::string stem =
+      dot != std::string::npos && (slash == std::string::npos || dot > slash + 1) ? html_path.substr(0, dot) : html_path;
+  return stem + "_files";
+}
+
+bool convert_rtf_file(const std::string& source, const std::string& html_path, std::string& error) {
+  std::string rtf;
+  if (!read_file(source, rtf)) {
+    error = "cannot read " + source;
+    return false;
+  }
+  std::string folder = rtf_pictures_folder(html_path);
+  size_t slash = folder.find_last_of('/');
+  std::string folder_name = slash == std::string::npos ? folder : folder.substr(slash + 1);
+  std::vector<rtf_picture> pictures;
+  rtf_options opt;
+  opt.pictures = &pictures;
+  opt.picture_href = url_path(folder_name) + "/";
+  std::string html;
+  if (!rtf_to_html(rtf, html, error, opt)) return false;
+  if (!pictures.empty()) {
+    if (!make_folder(folder)) {
+      error = "cannot create the folder " + folder;
+      return false;
+    }
+    for (const rtf_picture& p : pictures) {
+      if (!write_file(folder + "/" + p.file_name, p.bytes)) {
+        error = "cannot write " + folder + "/" + p.file_name;
+        return false;
+      }
+    }
+  }
+  if (!write_file(html_path, html)) {
+    error = "cannot write " + html_path;
+    return false;
+  }
+  return true;
 }
 
 }  // namespace nx

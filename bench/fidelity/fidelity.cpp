@@ -1,0 +1,119 @@
+// Text fidelity of the built-in Rich Text reader: converts every ".rtf" of the
+// sample corpus, extracts the visible text of the HTML and compares it with
+// the reference text beside the file as a word-level F1 score (bag of words,
+// whitespace-normalised). Prints one line per file and the mean.
+//
+// The notes section (footnote texts gathered at the end) is left out of the
+// comparison, because the reference texts do not carry footnote texts.
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "convert/html_out.h"
+#include "convert/rtf_reader.h"
+#include "services/text.h"
+
+namespace {
+
+// Visible text of an HTML document: tags dropped (block tags give line
+// breaks), head and notes left out, character references decoded.
+std::u32string visible_text(const std::string& html) {
+  std::string text;
+  size_t i = html.find("<body>");
+  i = i == std::string::npos ? 0 : i + 6;
+  size_t end = html.find("<div class=\"footnotes\">");
+  if (end == std::string::npos) end = html.size();
+  while (i < end) {
+    if (html[i] == '<') {
+      size_t close = html.find('>', i);
+      if (close == std::string::npos) break;
+      text += ' ';
+      i = close + 1;
+    } else if (html[i] == '&') {
+      size_t semi = html.find(';', i);
+      if (semi == std::string::npos || semi - i > 10) { text += '&'; ++i; continue; }
+      std::string ent = html.substr(i + 1, semi - i - 1);
+      char32_t c = 0xFFFD;
+      if (ent == "lt") c = '<';
+      else if (ent == "gt") c = '>';
+      else if (ent == "amp") c = '&';
+      else if (ent == "quot") c = '"';
+      else if (!ent.empty() && ent[0] == '#') c = char32_t(std::stoul(ent.substr(1)));
+      text += nx::encode_utf8(std::u32string(1, c));
+      i = semi + 1;
+    } else {
+      text += html[i++];
+    }
+  }
+  return nx::decode_utf8(text);
+}
+
+bool is_blank(char32_t c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0xFEFF || c == 0x2002 ||
+         c == 0x2003 || c == 0x2005 || c == 0x200B;
+}
+
+std::map<std::u32string, int> words(const std::u32string& text) {
+  std::map<std::u32string, int> bag;
+  std::u32string w;
+  for (char32_t c : text) {
+    if (is_blank(c)) {
+      if (!w.empty()) ++bag[w];
+      w.clear();
+    } else {
+      w.push_back(c);
+    }
+  }
+  if (!w.empty()) ++bag[w];
+  return bag;
+}
+
+double f1(const std::map<std::u32string, int>& got, const std::map<std::u32string, int>& want) {
+  long total_got = 0, total_want = 0, common = 0;
+  for (auto& [w, n] : got) total_got += n;
+  for (auto& [w, n] : want) {
+    total_want += n;
+    auto it = got.find(w);
+    if (it != got.end()) common += std::min(n, it->second);
+  }
+  if (total_got == 0 && total_want == 0) return 1.0;
+  if (common == 0) return 0.0;
+  double p = double(common) / double(total_got), r = double(common) / double(total_want);
+  return 2 * p * r / (p + r);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string dir = argc > 1 ? argv[1] : std::string(NUBRIX_CORPUS_DIR) + "/rtf";
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      std::string n = e->d_name;
+      if (n.size() > 4 && n.compare(n.size() - 4, 4, ".rtf") == 0) names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  double sum = 0;
+  int counted = 0;
+  for (const std::string& n : names) {
+    std::string rtf, ref, html, error;
+    if (!nx::read_file(dir + "/" + n, rtf)) continue;
+    bool ok = nx::rtf_to_html(rtf, html, error);
+    if (!nx::read_file(dir + "/" + n + ".ref.txt", ref)) {
+      std::printf("%-40s   -    (no reference text; %s)\n", n.c_str(), ok ? "converted" : error.c_str());
+      continue;
+    }
+    double score = ok ? f1(words(visible_text(html)), words(nx::decode_utf8(ref))) : 0.0;
+    std::printf("%-40s %.4f%s\n", n.c_str(), score, ok ? "" : ("  failed: " + error).c_str());
+    sum += score;
+    ++counted;
+  }
+  if (counted > 0) std::printf("%-40s %.4f  (%d files)\n", "mean", sum / counted, counted);
+  return 0;
+}

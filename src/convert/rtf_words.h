@@ -1,0 +1,35 @@
+// The RTF control words the reader acts on.
+#pragma once
+#include <string_view>
+
+namespace nx::rtf {
+
+enum class kw : unsigned char {
+  none,
+  // destinations
+  skip_dest, transparent, fonttbl, stylesheet, info, title, pict, field, fldinst, fldrslt,
+  footnote, listtext, pn, listtable, list, listlevel, listoverridetable, listoverride,
+  // text and structure
+  chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
+  // code pages and fonts
+  ansicpg, mac, pc, pca, deff, f, fcharset, cpg,
+  // character formatting
+  b, i, ul, ulnone, strike, super, sub, nosupersub, up, dn, v,
+  // paragraph formatting, styles, lists
+  ql, qc, qr, qj, s, outlinelevel, ls, ilvl, listid, levelnfc, pnlvlblt, pnnumber,
+  // notes and pictures
+  chftn, pngblip, jpegblip, other_blip,
+};
+
+enum class word_kind : unsigned char { property, destination };
+
+struct word_info {
+  kw id = kw::none;
+  word_kind kind = word_kind::property;
+  char32_t ch = 0;  // the character a kw::chr word stands for (0: nothing)
+};
+
+// The meaning of a control word; kw::none for words the reader ignores.
+const word_info& lookup_word(std::string_view word);
+
+}  // namespace nx::rtf
