@@ -1,0 +1,296 @@
+#include "clean/primitives.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+// Tag rewriters keep positions as 16-bit signed numbers; a position past
+// this ends the rewrite.
+constexpr long max_position = 32767;
+struct position_overflow {};
+
+long checked(long position) {
+  if (position > max_position) throw position_overflow{};
+  return position;
+}
+
+// 1-based position of needle in s at or after start, 0 when none.
+long instr(long start, const std::string& s, std::string_view needle) {
+  if (start < 1 || size_t(start - 1) > s.size()) return 0;
+  size_t hit = s.find(needle, size_t(start - 1));
+  return hit == std::string::npos ? 0 : long(hit) + 1;
+}
+
+long instr(long start, const std::string& s, char c) { return instr(start, s, std::string_view(&c, 1)); }
+
+std::string normalised(std::string_view entry) {
+  return std::string(trim_spaces(remove_all(entry, '"')));
+}
+
+char upper_char(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
+// Does s, from offset at, begin with lower (already in lower case)?
+bool has_lower_at(std::string_view s, size_t at, std::string_view lower) {
+  if (at > s.size() || s.size() - at < lower.size()) return false;
+  for (size_t k = 0; k < lower.size(); ++k)
+    if (lower_char(s[at + k]) != lower[k]) return false;
+  return true;
+}
+
+// First occurrence of lower (non-empty, in lower case) in hay at or after
+// from, ignoring case.
+size_t ifind_lower(std::string_view hay, std::string_view lower, size_t from) {
+  const size_t n = lower.size();
+  if (hay.size() < n) return std::string_view::npos;
+  const size_t last = hay.size() - n;
+  const char c0 = lower[0], u0 = upper_char(c0);
+  for (size_t i = from; i <= last; ++i) {
+    if (c0 == u0) {
+      const void* hit = std::memchr(hay.data() + i, c0, last - i + 1);
+      if (!hit) break;
+      i = size_t(static_cast<const char*>(hit) - hay.data());
+    } else if (hay[i] != c0 && hay[i] != u0) {
+      continue;
+    }
+    if (has_lower_at(hay, i + 1, lower.substr(1))) return i;
+  }
+  return std::string_view::npos;
+}
+
+// Replaces s by its part before head_end (trimmed), a space, and its part
+// from rest_begin on (trimmed), or the first part alone when the rest is
+// empty.
+void join_around(std::string& s, size_t head_end, size_t rest_begin) {
+  size_t rb = std::min(rest_begin, s.size()), re = s.size();
+  while (rb < re && s[rb] == ' ') ++rb;
+  while (re > rb && s[re - 1] == ' ') --re;
+  size_t hb = 0, he = head_end;
+  while (hb < he && s[hb] == ' ') ++hb;
+  while (he > hb && s[he - 1] == ' ') --he;
+  if (rb < re) {
+    s.erase(re);
+    s.replace(he, rb - he, " ");
+  } else {
+    s.erase(he);
+  }
+  s.erase(0, hb);
+}
+
+}  // namespace
+
+// ---- tag_matches -----------------------------------------------------------
+
+tag_patterns::tag_patterns(const std::vector<std::string>& list) {
+  entries_.reserve(list.size());
+  for (const std::string& item : list) {
+    std::string p = to_lower(normalised(item));
+    const bool wildcard = p.find('*') != std::string::npos;
+    if (wildcard) p = std::string(trim_spaces(remove_all(p, '*')));
+    entries_.push_back({std::move(p), wildcard});
+  }
+}
+
+bool tag_patterns::matches(std::string_view tag) const {
+  const std::string_view t = trim_spaces(tag);
+  if (t.empty()) return false;
+  const bool end_tag = t.size() > 1 && t[0] == '<' && t[1] == '/';
+  for (const entry& e : entries_) {
+    if (e.wildcard) {
+      // Its first occurrence begins at the 1st, 2nd or 3rd character.
+      for (size_t at = 0; at < 3; ++at)
+        if (has_lower_at(t, at, e.text)) return true;
+    } else if (t[0] == '<') {
+      if (has_lower_at(t, 1, e.text) || (end_tag && has_lower_at(t, 2, e.text))) return true;
+    }
+  }
+  return false;
+}
+
+bool tag_matches(const tag_patterns& patterns, std::string_view tag) {
+  return patterns.matches(tag);
+}
+
+bool tag_matches(const std::vector<std::string>& patterns, std::string_view tag) {
+  try {
+    return tag_patterns(patterns).matches(tag);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+// ---- remove_attributes -----------------------------------------------------
+
+attribute_names::attribute_names(const std::vector<std::string>& list) {
+  names_.reserve(list.size());
+  for (const std::string& item : list) {
+    std::string a = to_lower(normalised(item));
+    if (a.empty()) continue;
+    std::string spaced = " " + a;
+    names_.push_back({std::move(a), std::move(spaced)});
+  }
+}
+
+std::string remove_attributes(const attribute_names& names, std::string s) {
+  try {
+    for (const auto& entry : names.names_) {
+      const std::string* a = &entry.name;
+      long pos = instr(1, s, *a);
+      if (pos == 0) continue;
+      checked(pos);
+      if (pos > 1) {
+        a = &entry.spaced_name;  // a whole name, not the tail of another word
+        pos = checked(instr(1, s, *a));
+        if (pos == 0) continue;
+      }
+      long eq = checked(instr(pos, s, '='));
+      if (eq <= 2) continue;
+      for (int round = 0; round < 100; ++round) {
+        checked(eq + 1);
+        const char after = size_t(eq) < s.size() ? s[size_t(eq)] : '\0';
+        long e = 0;
+        if (after == '\'' || after == '"') e = checked(instr(checked(eq + 2), s, after));
+        if (e < eq) e = checked(instr(eq + 1, s, ' '));
+        if (e < eq) {
+          long end = instr(eq + 1, s, "-->");
+          if (end == 0) end = instr(eq + 1, s, "/>");
+          if (end == 0) end = instr(eq + 1, s, '>');
+          if (checked(end) > 0) e = end - 1;
+        }
+        if (e < eq) e = checked(eq + 2);
+        join_around(s, s.find(*a), size_t(e));
+        long next = instr(1, s, *a);
+        if (next == 0) break;
+        eq = checked(instr(checked(next), s, '='));
+        if (eq == 0) break;
+      }
+    }
+  } catch (const position_overflow&) {
+  }
+  return s;
+}
+
+std::string remove_attributes(const std::vector<std::string>& names, const std::string& tag) {
+  try {
+    return remove_attributes(attribute_names(names), tag);
+  } catch (const std::bad_alloc&) {
+    return tag;
+  }
+}
+
+// ---- quote_attributes ------------------------------------------------------
+
+std::string quote_attributes(std::string s, std::string_view q) {
+  if (q.empty() || s.starts_with("<!--")) return s;
+  // Each value gains at most two marks, so only a long tag can pass the
+  // position limit; only then is the original kept for the fallback.
+  const bool may_overflow = s.size() * (1 + 2 * q.size()) + 16 > size_t(max_position);
+  std::string original;
+  if (may_overflow) original = s;
+  const bool one_char = q.size() == 1;
+  auto is_q = [&](char c) { return one_char && c == q[0]; };
+  try {
+    long p = checked(instr(1, s, '='));
+    while (p > 0) {
+      checked(p + 1);
+      const long n = checked(instr(p + 1, s, '='));
+      long e;
+      const size_t value = size_t(p);  // index of the character after "="
+      const size_t closing = value < s.size() && (s[value] == '"' || s[value] == '\'')
+                                 ? s.find(s[value], value + 1)
+                                 : std::string::npos;
+      if (closing != std::string::npos) {
+        // A value already quoted ends at its closing quote, whatever "=" or
+        // spaces it holds (query strings in links).
+        e = checked(long(closing) + 2);
+      } else if (n == 0) {
+        e = instr(p + 1, s, "/>");
+        if (e == 0) e = instr(p + 1, s, '>');
+        checked(e);
+      } else {
+        size_t space = s.rfind(' ', size_t(n - 1));
+        e = space == std::string::npos ? 0 : long(space) + 1;
+        // Keeps a meta tag's "text/html; charset=..." value in one piece.
+        if (e > 0 && e + 8 == n && s.compare(size_t(e - 1), 9, " charset=") == 0 &&
+            s.compare(1, 4, "meta") == 0)
+          e = checked(instr(e + 1, s, '>'));
+      }
+      if (e <= p) {
+        p = checked(instr(p + 1, s, '='));
+        continue;
+      }
+      // Opening mark, right after the "=".
+      const size_t open = size_t(p);
+      if (open < s.size() && (s[open] == '"' || s[open] == '\'')) {
+        s.replace(open, 1, q);
+        e = checked(e + long(q.size()) - 1);
+      } else if (open >= s.size() || !is_q(s[open])) {
+        s.insert(open, q);
+        e = checked(e + long(q.size()));
+      }
+      // Closing mark, just before position e.
+      const size_t close = size_t(e - 2);
+      if (s[close] == '"' || s[close] == '\'')
+        s.replace(close, 1, q);
+      else if (!is_q(s[close]))
+        s.insert(close + 1, q);
+      p = checked(instr(checked(e + 1), s, '='));
+    }
+  } catch (const position_overflow&) {
+    return may_overflow ? original : s;
+  }
+  return s;
+}
+
+// ---- find / replace --------------------------------------------------------
+
+std::string replace_text(std::string_view text, std::string_view find,
+                         std::string_view replacement, bool match_case) {
+  if (find.empty()) return std::string(text);
+  const std::string lower_find = match_case ? std::string() : to_lower(find);
+  auto next = [&](size_t from) {
+    return match_case ? text.find(find, from) : ifind_lower(text, lower_find, from);
+  };
+  size_t hit = next(0);
+  if (hit == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size());
+  size_t pos = 0;
+  for (; hit != std::string_view::npos; hit = next(pos)) {
+    out.append(text, pos, hit - pos);
+    out.append(replacement);
+    pos = hit + find.size();
+  }
+  out.append(text, pos);
+  return out;
+}
+
+std::string find_replace_all(const std::string& text, const std::vector<std::string>& finds,
+                             const std::vector<std::string>& replaces) {
+  if (finds.size() != replaces.size()) return text;
+  try {
+    std::string out = text;
+    for (size_t k = 0; k < finds.size(); ++k) {
+      const std::string f = remove_all(trim_spaces(finds[k]), '"');
+      const std::string r = remove_all(trim_spaces(replaces[k]), '"');
+      if (!f.empty() && r != f) out = replace_text(out, f, r, false);
+    }
+    return out;
+  } catch (const std::bad_alloc&) {
+    return text;
+  }
+}
+
+// ---- progress --------------------------------------------------------------
+
+int32_t percent_of(int32_t a, int32_t b) {
+  const int64_t scaled = int64_t(a) * 100;
+  if (b == 0 || scaled > INT32_MAX || scaled < INT32_MIN) return 0;
+  return int32_t(scaled / b);  // truncates toward zero; |result| fits since |b| >= 1
+}
+
+}  // namespace nx
