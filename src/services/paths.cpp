@@ -1,10 +1,12 @@
 #include "services/paths.h"
 
 #include <dirent.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "services/text.h"
 
@@ -161,5 +163,34 @@ void delete_file(const std::string& path) {
 }
 
 std::string short_path(const std::string& path) { return path; }
+
+namespace {
+
+std::string home_folder() {
+  const char* home = std::getenv("HOME");
+  if (home && *home) return home;
+  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
+  return "/tmp";
+}
+
+// An XDG variable counts only when it holds an absolute path.
+std::string xdg_folder(const char* variable, const char* fallback) {
+  const char* v = std::getenv(variable);
+  if (v && v[0] == '/') return add_backslash(v);
+  return add_backslash(home_folder()) + fallback;
+}
+
+}  // namespace
+
+std::string xdg_config_home() { return xdg_folder("XDG_CONFIG_HOME", ".config/"); }
+std::string xdg_data_home() { return xdg_folder("XDG_DATA_HOME", ".local/share/"); }
+
+bool make_folders(const std::string& folder) {
+  if (folder.empty()) return false;
+  std::string f = add_backslash(folder);
+  for (size_t at = f.find('/', 1); at != std::string::npos; at = f.find('/', at + 1))
+    ::mkdir(f.substr(0, at).c_str(), 0700);
+  return folder_exists(f);
+}
 
 }  // namespace nx

@@ -21,4 +21,11 @@ std::string short_path(const std::string& path);     // the path itself here
 // Wildcard match of a file name, without regard to case.
 bool wildcard_match(const std::string& pattern, const std::string& name);
 
+// The user's configuration and data folders ($XDG_CONFIG_HOME, else
+// ~/.config; $XDG_DATA_HOME, else ~/.local/share), with trailing "/".
+std::string xdg_config_home();
+std::string xdg_data_home();
+// Creates the folder and any missing parents; true when it exists afterwards.
+bool make_folders(const std::string& folder);
+
 }  // namespace nx

@@ -10,6 +10,16 @@ namespace nx {
 
 enum class reg_root { classes_root, current_user };
 
+// The store file ($XDG_CONFIG_HOME/nubrix/registry).
+std::string reg_store_path();
+
+// Pieces are joined with "\" after every non-empty piece but the last;
+// empty pieces and trailing separators name no key of their own.
+// reg_read gives default_value when the key or value is missing (a number
+// reads as its decimal text); reg_write creates missing keys and writes a
+// string; reg_delete_key opens first\second and deletes its subkey, which
+// must have no subkeys.
+
 std::string reg_read(reg_root root, const std::string& first, const std::string& middle,
                      const std::string& last, const std::string& value_name,
                      const std::string& default_value);

@@ -1,0 +1,102 @@
+#include "services/registry.h"
+
+#include <filesystem>
+
+#include "services/paths.h"
+#include "services/text.h"
+#include "support/test_env.h"
+
+namespace nx {
+namespace {
+
+using reg_store = test::program_test;
+constexpr auto CR = reg_root::classes_root;
+constexpr auto CU = reg_root::current_user;
+
+TEST_F(reg_store, missing_store_reads_defaults) {
+  EXPECT_EQ(reg_read(CR, ".doc", "", "", "", "fallback"), "fallback");
+  EXPECT_FALSE(reg_key_exists(CR, ".doc"));
+  EXPECT_FALSE(reg_delete(CR, ".doc"));
+  EXPECT_FALSE(reg_delete_key(CR, ".doc", "", "x"));
+  EXPECT_FALSE(reg_set_string(CR, ".doc", "", "x"));  // values need an existing key
+  EXPECT_FALSE(test::exists(reg_store_path()));      // reading never creates the store
+  EXPECT_EQ(reg_store_path(), std::string(std::getenv("XDG_CONFIG_HOME")) + "/nubrix/registry");
+}
+
+TEST_F(reg_store, values_round_trip_through_the_file) {
+  const std::string odd = "a \"quoted\" C:\\path\r\nline two\t\x01 caf\xC3\xA9";
+  ASSERT_TRUE(reg_write(CR, "Word.Document.8", "shell", "Nubrix3", "", "Clean"));
+  ASSERT_TRUE(reg_write(CR, "Word.Document.8", "", "shell\\Nubrix3", "Odd", odd));
+  ASSERT_TRUE(reg_set_dword(CR, "Word.Document.8\\shell\\Nubrix3", "Count", 0xFFFFFFFEu));
+
+  // Names compare without regard to case; pieces join as one key.
+  EXPECT_EQ(reg_read(CR, "WORD.document.8\\SHELL", "", "nubrix3", "", "-"), "Clean");
+  EXPECT_EQ(reg_read(CR, "word.document.8", "shell", "nubrix3", "odd", "-"), odd);
+  EXPECT_EQ(reg_read(CR, "word.document.8", "shell", "nubrix3", "count", "-"), "4294967294");
+  EXPECT_EQ(reg_get_dword(CR, "word.document.8\\shell\\nubrix3", "COUNT"), 0xFFFFFFFEu);
+  EXPECT_EQ(reg_get_string(CR, "word.document.8\\shell\\nubrix3", "Count"), std::nullopt);
+  EXPECT_EQ(reg_get_dword(CR, "word.document.8\\shell\\nubrix3", "Odd"), std::nullopt);
+  EXPECT_EQ(reg_read(CR, "word.document.8", "shell", "nubrix3", "missing", "-"), "-");
+  // The two roots are separate trees.
+  EXPECT_EQ(reg_read(CU, "Word.Document.8", "shell", "Nubrix3", "", "-"), "-");
+
+  // Rewriting a value keeps its first spelling and its place.
+  ASSERT_TRUE(reg_write(CR, "word.document.8", "shell", "nubrix3", "ODD", "new"));
+  std::string text = test::read_all(reg_store_path());
+  EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Word.Document.8\\shell\\Nubrix3]"), std::string::npos);
+  EXPECT_NE(text.find("\"Odd\"=\"new\""), std::string::npos);
+  EXPECT_NE(text.find("\"Count\"=dword:fffffffe"), std::string::npos);
+
+  // Only the store and its lock file are left in the folder.
+  size_t n = 0;
+  for (auto& e : std::filesystem::directory_iterator(folder_of(reg_store_path()))) {
+    (void)e;
+    ++n;
+  }
+  EXPECT_EQ(n, 2u);
+}
+
+TEST_F(reg_store, create_reports_whether_the_key_is_new) {
+  EXPECT_EQ(reg_create_key(CU, "Software\\A\\B"), reg_disposition::created_new_key);
+  EXPECT_TRUE(reg_key_exists(CU, "software\\a"));  // parents are created too
+  EXPECT_EQ(reg_create_key(CU, "software\\a\\b"), reg_disposition::opened_existing_key);
+  EXPECT_EQ(reg_create_key(CU, "Software\\A"), reg_disposition::opened_existing_key);
+  EXPECT_EQ(reg_create_key(CU, "Software\\A\\\\B\\"), reg_disposition::opened_existing_key);
+  EXPECT_EQ(reg_create_key(CU, "Bad\nName"), std::nullopt);
+}
+
+TEST_F(reg_store, keys_with_subkeys_cannot_be_deleted) {
+  ASSERT_TRUE(reg_write(CR, "cls", "shell", "Nubrix3\\command", "", "x"));
+  EXPECT_FALSE(reg_delete(CR, "cls\\shell\\Nubrix3"));
+  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
+  EXPECT_TRUE(reg_key_exists(CR, "cls\\shell\\Nubrix3\\command"));
+
+  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\Nubrix3", "", "command"));
+  // A trailing separator on the opened key names the same key.
+  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
+  EXPECT_FALSE(reg_key_exists(CR, "cls\\shell\\Nubrix3"));
+  EXPECT_TRUE(reg_key_exists(CR, "cls\\shell"));
+  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell", "", "Nubrix3"));  // already gone
+  EXPECT_FALSE(reg_delete_key(CR, "nothing", "", "shell"));
+  EXPECT_FALSE(reg_delete(CR, ""));  // the root itself stays
+}
+
+TEST_F(reg_store, damaged_lines_are_kept_aside) {
+  ASSERT_TRUE(make_folders(folder_of(reg_store_path())));
+  ASSERT_TRUE(write_file(reg_store_path(),
+                         "[HKEY_CURRENT_USER\\Good]\n"
+                         "\"A\"=\"1\"\n"
+                         "garbage line\n"
+                         "\"B\"=dword:xyz\n"
+                         "[Elsewhere\\Key]\n"
+                         "\"C\"=\"3\"\n"));
+  EXPECT_EQ(reg_read(CU, "good", "", "", "a", "-"), "1");
+  EXPECT_EQ(reg_read(CU, "good", "", "", "b", "-"), "-");
+  ASSERT_TRUE(reg_write(CU, "Good", "", "", "D", "4"));
+  EXPECT_EQ(reg_read(CU, "good", "", "", "a", "-"), "1");
+  EXPECT_EQ(reg_read(CU, "good", "", "", "d", "-"), "4");
+  EXPECT_NE(test::read_all(reg_store_path() + ".damaged").find("garbage line"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nx
