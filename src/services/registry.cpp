@@ -245,15 +245,7 @@ bool save(const store& s) {
     std::string old;
     if (read_file(target, old)) write_file(target + ".damaged", old);
   }
-  std::string temp = target + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  return write_file_atomic(target, text);
 }
 
 // Holds the store's lock for one read-modify-write.
