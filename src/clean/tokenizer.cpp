@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace nx {
@@ -187,7 +188,11 @@ std::vector<html_token> tokenize_html(std::string_view html) {
   return out;
 }
 
-bool decode_utf16_document(std::string& data) {
+namespace {
+
+// The UTF-8 form of a document that starts with a UTF-16 byte-order mark;
+// false (out untouched) for any other document.
+bool decode_utf16(std::string_view data, std::string& out) {
   if (data.size() < 2) return false;
   const auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
   bool little;
@@ -203,66 +208,96 @@ bool decode_utf16_document(std::string& data) {
     const auto hi = static_cast<unsigned char>(data[2 * k + (little ? 1 : 0)]);
     return unsigned(hi) << 8 | lo;
   };
-  std::string out;
-  out.reserve(data.size() + data.size() / 2);
+  std::string r;
+  r.reserve(data.size() + data.size() / 2);
   for (size_t k = 0; k < units; ++k) {
     const unsigned u = unit(k);
     if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
       const unsigned v = unit(k + 1);
       if (v >= 0xDC00 && v <= 0xDFFF) {
-        append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+        append_utf8(r, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
         ++k;
         continue;
       }
     }
-    append_utf8(out, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+    append_utf8(r, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
   }
-  if (data.size() % 2) append_utf8(out, 0xFFFD);  // a dangling half unit
-  data.swap(out);
+  if (data.size() % 2) append_utf8(r, 0xFFFD);  // a dangling half unit
+  out.swap(r);
   return true;
 }
 
+}  // namespace
+
+bool decode_utf16_document(std::string& data) { return decode_utf16(data, data); }
+
+void html_document::take(std::string_view bytes) {
+  std::string decoded;
+  utf16_ = decode_utf16(bytes, decoded);
+  if (utf16_) {
+    owned_.swap(decoded);
+    raw_.reset();
+    text_ = owned_;
+  } else {
+    text_ = bytes;
+  }
+  tokenize_html(text_, tokens_);
+}
+
 bool html_document::load(const std::string& path) {
-  data_.clear();
+  raw_.reset();
+  owned_.clear();
+  text_ = {};
   tokens_.clear();
   utf16_ = false;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+  size_t got = 0;
   if (ok) {
-    // Read to the end whatever the size said; the file may grow or shrink.
-    data_.resize(st.st_size > 0 ? size_t(st.st_size) : 0);
-    size_t got = 0;
-    while (ok && got < data_.size()) {
-      const ssize_t r = ::read(fd, data_.data() + got, data_.size() - got);
+    // Read into a buffer that is not cleared first; a file that grows while
+    // it is read goes on in owned_.
+    const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
+    raw_ = std::make_unique_for_overwrite<char[]>(size + 1);
+    while (got < size) {
+      const ssize_t r = ::read(fd, raw_.get() + got, size - got);
+      if (r < 0 && errno == EINTR) continue;
       if (r < 0) ok = false;
       if (r <= 0) break;
       got += size_t(r);
     }
-    data_.resize(got);
     char more[65536];
     while (ok) {
       const ssize_t r = ::read(fd, more, sizeof more);
+      if (r < 0 && errno == EINTR) continue;
       if (r < 0) ok = false;
       if (r <= 0) break;
-      data_.append(more, size_t(r));
+      if (owned_.empty()) owned_.assign(raw_.get(), got);
+      owned_.append(more, size_t(r));
     }
   }
   ::close(fd);
   if (!ok) {
-    data_.clear();
+    raw_.reset();
+    owned_.clear();
     return false;
   }
-  utf16_ = decode_utf16_document(data_);
-  tokenize_html(data_, tokens_);
+  if (!owned_.empty()) {
+    raw_.reset();
+    std::string grown;
+    grown.swap(owned_);
+    load_text(std::move(grown));
+  } else {
+    take(std::string_view(raw_.get(), got));
+  }
   return true;
 }
 
 void html_document::load_text(std::string data) {
-  data_ = std::move(data);
-  utf16_ = decode_utf16_document(data_);
-  tokenize_html(data_, tokens_);
+  raw_.reset();
+  owned_ = std::move(data);
+  take(owned_);
 }
 
 }  // namespace nx

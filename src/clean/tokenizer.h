@@ -2,6 +2,7 @@
 // that follows it up to the next tag. Lossless: every token's tag then text,
 // in order, give back the input byte for byte.
 #pragma once
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,11 +41,15 @@ class html_document {
   void load_text(std::string data);
 
   const std::vector<html_token>& tokens() const { return tokens_; }
-  std::string_view text() const { return data_; }
+  std::string_view text() const { return text_; }
   bool was_utf16() const { return utf16_; }
 
  private:
-  std::string data_;
+  void take(std::string_view bytes);
+
+  std::unique_ptr<char[]> raw_;  // the file's bytes, as read
+  std::string owned_;            // or decoded, or handed over
+  std::string_view text_;
   std::vector<html_token> tokens_;
   bool utf16_ = false;
 };

@@ -1,0 +1,230 @@
+#include "clean/clean.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "clean/primitives.h"
+#include "clean/tokenizer.h"
+#include "services/flags.h"
+#include "services/ini.h"
+#include "services/text.h"
+#include "templates/template.h"
+
+namespace nx {
+namespace {
+
+constexpr size_t npos = std::string_view::npos;
+
+struct rule_set {
+  tag_patterns tags;       // dropped with the text after them
+  attribute_names attrs;   // removed from every kept tag
+  tag_patterns empty;      // dropped when their text is empty
+  tag_patterns remove;     // the tag goes, its text stays
+  std::string target;
+  std::string quotation;
+  bool find_replace_in_use = false;
+  string_list finds, replaces;
+};
+
+std::string_view tail(std::string_view line, size_t n) {
+  return n < line.size() ? line.substr(n) : std::string_view();
+}
+
+rule_set read_rules(const std::string& template_path) {
+  rule_set r;
+  if (template_path.empty()) {
+    const cTemplate d = default_template();
+    r.tags = tag_patterns(d.colTags);
+    r.attrs = attribute_names(d.colAttr);
+    r.empty = tag_patterns(d.colEmpty);
+    r.remove = tag_patterns(d.colRemove);
+    r.target = d.strTarget;
+    r.quotation = d.strQuotation;
+    return r;
+  }
+  r.attrs = attribute_names(read_attributes(template_path, true));
+  r.tags = tag_patterns(read_tags(template_path, true));
+  r.empty = tag_patterns(read_section(template_path, "REMOVE_EMPTY_TAGS", true));
+  r.remove = tag_patterns(read_section(template_path, "REMOVE_TAGS", true));
+  r.target = ini_read(template_path, "TEMPLATE", "DEFAULT_TARGET", "");
+  r.quotation = ini_read(template_path, "TEMPLATE", "QUOTATION", "");
+  const string_list lines = read_findreplace(template_path);
+  r.find_replace_in_use = !lines.empty();
+  for (size_t k = 0; k + 1 < lines.size(); k += 2) {
+    r.finds.emplace_back(tail(lines[k], 5));      // "find:"
+    r.replaces.emplace_back(tail(lines[k + 1], 8));  // "replace:"
+  }
+  return r;
+}
+
+// A new work file beside the document: base + ".nubrix" + the first number
+// whose name is free, created exclusively so that nothing is overwritten.
+int create_work_file(const std::string& base, std::string& path) {
+  for (unsigned k = 1; k != 0; ++k) {
+    path = base + ".nubrix" + std::to_string(k);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  path.clear();
+  return -1;
+}
+
+bool write_all(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t w = ::write(fd, data.data(), data.size());
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data.remove_prefix(size_t(w));
+  }
+  return true;
+}
+
+// Every CR LF in a tag becomes one space.
+std::string_view join_lines(std::string_view tag, std::string& scratch) {
+  if (tag.find("\r\n") == npos) return tag;
+  scratch = replace_all(tag, "\r\n", " ");
+  return scratch;
+}
+
+// Two line breaks in a row become one, in a single left-to-right pass.
+std::string_view halve_breaks(std::string_view text, std::string& scratch) {
+  if (text.find("\r\n\r\n") == npos) return text;
+  scratch = replace_all(text, "\r\n\r\n", "\r\n");
+  return scratch;
+}
+
+// The link target goes just before the tag's closing ">" or "/>"; nothing
+// else in the tag changes.
+void add_target(std::string& tag, const std::string& target) {
+  if (!istarts_with(tag, "<a ") || ifind(tag, "target=") != npos) return;
+  size_t at;
+  if (tag.ends_with("/>"))
+    at = tag.size() - 2;
+  else if (tag.ends_with('>'))
+    at = tag.size() - 1;
+  else
+    return;
+  tag.insert(at, " target=\"" + target + "\"");
+}
+
+// A single space left before the closing ">", "/>" or "-->" is taken out,
+// except in a and img start tags.
+void put_tag(std::string& out, std::string_view tag) {
+  const size_t n = tag.size();
+  if (tag.find(' ') == npos || tag.substr(1, 4) == "img " || tag.substr(1, 2) == "a ") {
+    out.append(tag);
+    return;
+  }
+  std::string_view close;
+  size_t space_at;
+  if (tag.find("/>") != npos) {
+    close = "/>";
+    space_at = 3;
+  } else if (tag.find("-->") != npos) {
+    close = "-->";
+    space_at = 4;
+  } else {
+    close = ">";
+    space_at = 2;
+  }
+  if (n >= space_at && tag[n - space_at] == ' ') {
+    out.append(tag.substr(0, tag.rfind(' ')));
+    out.append(close);
+  } else {
+    out.append(tag);
+  }
+}
+
+class progress_reporter {
+ public:
+  explicit progress_reporter(iProgress* p) : p_(p) {}
+  void set(int percent) {
+    if (p_ && percent != last_) p_->set_progress(percent);
+    last_ = percent;
+  }
+  void pump() {
+    if (p_) p_->pump();
+  }
+
+ private:
+  iProgress* p_;
+  int last_ = -1;
+};
+
+}  // namespace
+
+std::string clean_html(const std::string& html_path, const std::string& name_path,
+                       const std::string& template_path, iProgress* progress) {
+  progress_reporter bar(progress);
+  bar.set(1);
+  bar.pump();
+  if (cancel_requested) return {};
+
+  const rule_set rules = read_rules(template_path);
+
+  html_document doc;
+  if (!doc.load(html_path)) return {};
+
+  std::string work_path;
+  const int fd = create_work_file(name_path, work_path);
+  if (fd < 0) return {};
+
+  const std::vector<html_token>& tokens = doc.tokens();
+  const int n = int(tokens.size());
+  // The output goes out in large pieces, unless the find/replace pass needs
+  // it whole.
+  const size_t piece = rules.find_replace_in_use ? npos : size_t(1) << 18;
+  std::string out;
+  out.reserve(rules.find_replace_in_use ? doc.text().size() + doc.text().size() / 8 + 64
+                                        : piece + (piece >> 2));
+  bool written = true;
+  std::string joined, tag, text_scratch;
+  bool cancelled = false;
+
+  for (int i = 1; i <= n; ++i) {
+    bar.set(percent_of(i, n));
+    if (i % 10 != 0) bar.pump();
+    if (cancel_requested) {
+      cancelled = true;
+      break;
+    }
+    const html_token& t = tokens[size_t(i - 1)];
+
+    tag.assign(join_lines(t.tag, joined));
+    if (!rules.quotation.empty() && tag.find('=') != npos)
+      tag = quote_attributes(std::move(tag), rules.quotation);
+    if (!rules.target.empty()) add_target(tag, rules.target);
+    if (rules.tags.matches(tag)) continue;
+    if (!rules.attrs.empty()) tag = remove_attributes(rules.attrs, std::move(tag));
+    const std::string_view text = halve_breaks(t.text, text_scratch);
+    if (rules.remove.matches(tag)) tag.clear();
+    if (text.empty() && rules.empty.matches(tag)) continue;
+    put_tag(out, tag);
+    out.append(text);
+    if (out.size() >= piece) {
+      written = written && write_all(fd, out);
+      out.clear();
+    }
+  }
+
+  if (!cancelled) {
+    bar.set(100);
+    bar.pump();
+    cancelled = cancel_requested;
+  }
+  if (rules.find_replace_in_use) {
+    out = find_replace_all(out, rules.finds, rules.replaces);
+    out += "\r\n";
+  }
+  written = written && write_all(fd, out);
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    ::unlink(work_path.c_str());  // our own half-written file
+    return {};
+  }
+  return cancelled ? std::string() : work_path;
+}
+
+}  // namespace nx
