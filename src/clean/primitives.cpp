@@ -248,25 +248,41 @@ std::string quote_attributes(std::string s, std::string_view q) {
 
 // ---- find / replace --------------------------------------------------------
 
-std::string replace_text(std::string_view text, std::string_view find,
-                         std::string_view replacement, bool match_case) {
-  if (find.empty()) return std::string(text);
+namespace {
+
+// replace_text into out; false (out untouched) when find does not occur.
+bool replace_into(std::string_view text, std::string_view find, std::string_view replacement,
+                  bool match_case, std::string& out) {
+  if (find.empty()) return false;
   const std::string lower_find = match_case ? std::string() : to_lower(find);
   auto next = [&](size_t from) {
     return match_case ? text.find(find, from) : ifind_lower(text, lower_find, from);
   };
   size_t hit = next(0);
-  if (hit == std::string_view::npos) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
+  if (hit == std::string_view::npos) return false;
+  std::string result;
+  result.reserve(text.size());
   size_t pos = 0;
   for (; hit != std::string_view::npos; hit = next(pos)) {
-    out.append(text, pos, hit - pos);
-    out.append(replacement);
+    result.append(text, pos, hit - pos);
+    result.append(replacement);
     pos = hit + find.size();
   }
-  out.append(text, pos);
-  return out;
+  result.append(text, pos);
+  out = std::move(result);
+  return true;
+}
+
+}  // namespace
+
+std::string replace_text(std::string_view text, std::string_view find,
+                         std::string_view replacement, bool match_case) {
+  std::string out;
+  try {
+    if (replace_into(text, find, replacement, match_case, out)) return out;
+  } catch (const std::bad_alloc&) {
+  }
+  return std::string(text);
 }
 
 std::string find_replace_all(const std::string& text, const std::vector<std::string>& finds,
@@ -277,7 +293,7 @@ std::string find_replace_all(const std::string& text, const std::vector<std::str
     for (size_t k = 0; k < finds.size(); ++k) {
       const std::string f = remove_all(trim_spaces(finds[k]), '"');
       const std::string r = remove_all(trim_spaces(replaces[k]), '"');
-      if (!f.empty() && r != f) out = replace_text(out, f, r, false);
+      if (!f.empty() && r != f) replace_into(out, f, r, false, out);
     }
     return out;
   } catch (const std::bad_alloc&) {

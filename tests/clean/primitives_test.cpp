@@ -3,7 +3,6 @@
 #include <random>
 
 #include "clean/primitives.h"
-#include "templates/template.h"
 
 using namespace nx;
 using list = std::vector<std::string>;
@@ -67,19 +66,6 @@ TEST(TagMatches, ListsQuotesAndEmptyCases) {
     EXPECT_FALSE(matches({p}, "")) << p;
     EXPECT_FALSE(matches({p}, "   ")) << p;
   }
-}
-
-TEST(TagMatches, DefaultTemplateOnWordMarkup) {
-  tag_patterns clean(default_template().colTags), remove(default_template().colRemove);
-  for (const char* tag : {"<meta name=Generator>", "<link rel=File-List>", "<o:p>", "</o:p>",
-                          "<![if !supportLists]>", "<!--[if gte mso 9]>", "<xml>", "<w:WordDocument>",
-                          "<style>", "<v:shape id=x>", "<!-- c -->"})
-    EXPECT_TRUE(clean.matches(tag)) << tag;
-  for (const char* tag : {"<p class=MsoNormal>", "<b>", "<table>", "<![endif]>", "<span>"})
-    EXPECT_FALSE(clean.matches(tag)) << tag;
-  EXPECT_TRUE(remove.matches("<![endif]>"));
-  EXPECT_TRUE(remove.matches("</span>"));
-  EXPECT_FALSE(remove.matches("<p>"));
 }
 
 TEST(RemoveAttributes, RemovesNameEqualsAndValue) {

@@ -49,14 +49,15 @@ TEST(IniRead, DefaultsForMissingFileSectionOrKeyButNotForEmptyValue) {
 TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
   temp_dir tmp;
   std::string f = tmp.write("a.ini",
-                            "  [ s ]  \n"
+                            "\xEF\xBB\xBF  [ s ]  \r"
                             "  key  =  spaced value \t\n"
                             "q=\"  quoted  \"\n"
                             "single='x'\n"
                             "twice=\"\"x\"\"\n"
                             "lone=\"\n"
                             "mixed=\"x'\n"
-                            "eq=a=b\n");
+                            "eq=a=b\r\n"
+                            "last=4");
   EXPECT_EQ(read_key(f, "s", "key"), "spaced value");
   EXPECT_EQ(read_key(f, "s", "q"), "  quoted  ");
   EXPECT_EQ(read_key(f, "s", "single"), "x");
@@ -66,14 +67,6 @@ TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
   EXPECT_EQ(read_key(f, "s", "lone"), "\"");
   EXPECT_EQ(read_key(f, "s", "mixed"), "\"x'");
   EXPECT_EQ(read_key(f, "s", "eq"), "a=b");
-}
-
-TEST(IniRead, LineEndsAndByteOrderMark) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini", "\xEF\xBB\xBF[s]\rcr=1\rlf=2\ncrlf=3\r\nlast=4");
-  EXPECT_EQ(read_key(f, "s", "cr"), "1");
-  EXPECT_EQ(read_key(f, "s", "lf"), "2");
-  EXPECT_EQ(read_key(f, "s", "crlf"), "3");
   EXPECT_EQ(read_key(f, "s", "last"), "4");
 }
 
@@ -98,43 +91,24 @@ TEST(IniWrite, CreatesFileSectionAndKeyWithCrLf) {
   EXPECT_EQ(read_all(f),
             "[startup]\r\nwizard=1\r\ndest=/tmp/out\r\n[default]\r\neditor=gedit\r\n");
   EXPECT_EQ(read_key(f, "STARTUP", "Dest"), "/tmp/out");
+  for (const std::string v : {"", "with = sign", "\""}) {
+    ini_write(f, "default", "editor", v);
+    EXPECT_EQ(read_key(f, "default", "editor"), v);
+  }
   EXPECT_EQ(ini_write(tmp.file("no/such/folder/x.ini"), "s", "k", "v"), 0);
 }
 
 TEST(IniWrite, KeepsEveryOtherLineByteForByte) {
   temp_dir tmp;
-  const std::string before =
-      "; hand-written notes\n"
-      "[Startup]\n"
-      "  Wizard = 0   \n"
-      "other=x\n"
-      "wizard=shadowed\n"
-      "\n"
-      "[Default]\r\n"
-      "editor=vi\r\n";
-  std::string f = tmp.write("a.ini", before);
+  std::string f = tmp.write("a.ini",
+                            "; notes\n[Startup]\n  Wizard = 0   \nwizard=shadowed\n\n"
+                            "[Default]\r\neditor=vi\r\n");
   ini_write(f, "startup", "WIZARD", "1");
-  EXPECT_EQ(read_all(f),
-            "; hand-written notes\n"
-            "[Startup]\n"
-            "  Wizard =1\r\n"
-            "other=x\n"
-            "wizard=shadowed\n"
-            "\n"
-            "[Default]\r\n"
-            "editor=vi\r\n");
   // A missing key goes after the section's last line, before blank lines.
   ini_write(f, "startup", "dest", "d");
   EXPECT_EQ(read_all(f),
-            "; hand-written notes\n"
-            "[Startup]\n"
-            "  Wizard =1\r\n"
-            "other=x\n"
-            "wizard=shadowed\n"
-            "dest=d\r\n"
-            "\n"
-            "[Default]\r\n"
-            "editor=vi\r\n");
+            "; notes\n[Startup]\n  Wizard =1\r\nwizard=shadowed\ndest=d\r\n\n"
+            "[Default]\r\neditor=vi\r\n");
   EXPECT_EQ(read_key(f, "startup", "wizard"), "1");
 }
 
@@ -166,14 +140,4 @@ TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
     EXPECT_EQ(ini_write(f, "s", "k", "new"), 0);
     EXPECT_EQ(read_all(f), before);
   }
-}
-
-TEST(IniWrite, ValuesReadBackAsWritten) {
-  temp_dir tmp;
-  std::string f = tmp.file("a.ini");
-  for (const std::string v : {"plain", "", "with = sign", "/path/with spaces/", "\""}) {
-    ini_write(f, "s", "k", v);
-    EXPECT_EQ(read_key(f, "s", "k"), v);
-  }
-  EXPECT_EQ(read_all(f), "[s]\r\nk=\"\r\n");
 }
