@@ -1,0 +1,209 @@
+// The main window: a normal page with everything at once, or a five-page
+// wizard asking for the same things. Both edit the normal page's controls,
+// which the batch job reads through the iJobHost interface.
+#pragma once
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "convert/job.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QToolButton;
+class QTreeWidget;
+
+namespace nx {
+
+class frmProgress;
+
+// Windows built elsewhere, opened modally over the main window. Empty
+// hooks do nothing.
+struct main_window_hooks {
+  std::function<void(QWidget* owner)> open_manager;   // "Manage..."
+  std::function<void(QWidget* owner)> open_settings;  // toolbar settings button
+  std::function<void(QWidget* owner)> show_splash;    // at start-up
+};
+main_window_hooks& window_hooks();
+
+// How the window hands files to the system; tests replace these.
+struct window_shell_ops {
+  std::function<bool(const std::string& path)> open_document;
+  std::function<bool(const std::string& program, const std::string& file)> open_with;
+};
+window_shell_ops& window_shell();  // defaults: services/shell.h
+
+class frmMain final : public QWidget, public iJobHost {
+  Q_OBJECT
+ public:
+  frmMain();
+  ~frmMain() override;
+
+  // Start-up: settings, templates, wizard, splash, then the "/add:" file of
+  // the argument text. Shows the window itself only when the splash is due.
+  void Form_Load(const std::string& argument_text = {});
+  // Stores the backup option once; closing the window calls it.
+  void Form_Unload();
+
+  // File list.
+  void add_file(const std::string& strFilename);
+  void add_folder(int mode);
+  void add_folder_tree(const std::vector<std::string>& patterns);
+  int current_row() const;  // -1 when none
+
+  // Commands, as the buttons run them.
+  void cmdConvert_Click();
+  void cmdExpress_Click();
+  void cmdNext_Click();
+  void cmdBack_Click();
+  void load_step();
+  void load_templates();
+  void update_buttons();
+  bool busy() const { return busy_; }
+
+  // iJobHost
+  int row_count() override;
+  std::string row_text(int row) override;
+  std::string row_status(int row) override;
+  void set_row(int row, const std::string& text, const std::string& status) override;
+  bool place_same() override;
+  std::string destination() override;
+  bool backup() override;
+  std::string template_file() override;
+  void set_busy(bool busy) override;
+  void set_status(const std::string& text) override;
+  void show_progress() override;
+  void set_progress_label(const std::string& text) override;
+  void close_progress() override;
+  void set_progress(int percent) override;
+  void pump() override;
+
+  frmProgress* progress_window() const;
+
+  // Window state.
+  short current_step = 0;
+  bool wizard_mode = false;
+  bool syncing_dest = false;
+  std::vector<std::string> template_files;
+
+  // Regions.
+  QWidget* Picture1;
+  QLabel* Image1;
+  QToolButton* cmdExpress;
+  QToolButton* cmdSettings;
+  QToolButton* Command1;
+  QWidget* picNormal;
+  std::array<QWidget*, 5> pages;
+  QWidget* picButtons;
+  QPushButton* cmdExit;
+  QPushButton* cmdBack;
+  QPushButton* cmdNext;
+  QMenu* mnuDrop;
+  QAction* mAddFolder;
+  QAction* mAddWord;
+  QAction* mAddHTMLS;
+  QAction* mAddIncSub;
+  QAction* mAddIncSub2;
+  QAction* mAddIncSub3;
+  QMenu* mnuPop;
+  QAction* mView;
+  QAction* mEdit;
+
+  // Normal page.
+  QLabel* Label2;
+  QComboBox* cmbTemplates;
+  QPushButton* cmdManage;
+  QLabel* Label3;
+  QTreeWidget* lstFiles;
+  QWidget* lvpos;
+  QPushButton* cmdAdd;
+  QPushButton* cmdAddFolder;
+  QPushButton* cmdDrop;
+  QPushButton* cmdRemove;
+  QPushButton* cmdSelAll;
+  QPushButton* cmdView;
+  QPushButton* cmdEdit;
+  QLabel* Label4;
+  QLineEdit* txtDest;
+  QPushButton* cmdBrowse;
+  QCheckBox* chkPlaceSame;
+  QCheckBox* chkBackup;
+  QPushButton* cmdConvert;
+
+  // Wizard pages.
+  QLabel* lblWelc;
+  QLabel* Label6;
+  QComboBox* cmbTemplates2;
+  QLabel* Label7;
+  QWidget* lvpos2;
+  QPushButton* cmdAdd2;
+  QPushButton* cmdAddFolder2;
+  QPushButton* cmdDrop2;
+  QPushButton* cmdRemove2;
+  QPushButton* cmdSelAll2;
+  QLabel* Label8;
+  QLineEdit* txtDest2;
+  QPushButton* cmdBrowse2;
+  QCheckBox* chkSamePlace2;
+  QCheckBox* chkBackup2;
+  QLabel* Label9;
+  QLabel* Label10;
+  QLabel* lblConv;
+
+  // Twips to pixels at this window's logical resolution.
+  int tw_x(int twips) const;
+  int tw_y(int twips) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void build_toolbar();
+  void build_normal_page();
+  void build_wizard_pages();
+  void build_menus();
+  void connect_controls();
+  void Form_Resize();
+  void place_list(QWidget* page, QWidget* placeholder);
+
+  void cmdAdd_Click();
+  void cmdAdd2_Click();
+  void cmdAddFolder2_Click();
+  void cmdDrop_Click();
+  void cmdDrop2_Click();
+  void cmdRemove_Click();
+  void cmdSelAll_Click();
+  void cmdView_Click();
+  void cmdEdit_Click();
+  void mView_Click();
+  void mEdit_Click();
+  void cmdManage_Click();
+  void cmdSettings_Click();
+  void Command1_Click();
+  void cmdBrowse_Click();
+  void cmdBrowse2_Click();
+  void chkPlaceSame_Click();
+  void txtDest_Change();
+  void txtDest2_Change();
+  void cmbTemplates2_Click();
+  void lstFiles_RightClick(const QPoint& pos);
+  void append_row(const std::string& path);
+
+  bool busy_ = false;
+  bool close_pending_ = false;
+  bool unloaded_ = false;
+  QPointer<frmProgress> progress_;
+  QElapsedTimer last_pump_;
+};
+
+}  // namespace nx

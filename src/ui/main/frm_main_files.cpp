@@ -1,0 +1,168 @@
+// The file list and the commands that view and edit its files.
+#include <QMenu>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "services/dialogs.h"
+#include "services/paths.h"
+#include "services/settings.h"
+#include "ui/main/frm_main.h"
+
+namespace nx {
+namespace {
+
+constexpr const char* add_file_filter =
+    "Convertible files (*.doc;*.htm;*.html;*.rtf;*.txt)|*.doc;*.htm;*.html;*.rtf;*.txt|"
+    "Word Documents (*.doc)|*.doc|HTML Files (*.htm;*.html)|*.htm;*.html|"
+    "RichText Format Files (*.rtf)|*.rtf|Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
+
+// Keeps the list from repainting while many rows go in.
+class bulk_add {
+ public:
+  explicit bulk_add(QTreeWidget* list) : list_(list), was_(list->updatesEnabled()) {
+    list_->setUpdatesEnabled(false);
+  }
+  ~bulk_add() { list_->setUpdatesEnabled(was_); }
+
+ private:
+  QTreeWidget* list_;
+  bool was_;
+};
+
+}  // namespace
+
+void frmMain::append_row(const std::string& path) {
+  auto* item = new QTreeWidgetItem({QString::fromStdString(path), status_ready});
+  lstFiles->addTopLevelItem(item);
+}
+
+void frmMain::add_file(const std::string& strFilename) {
+  if (file_exists(strFilename)) append_row(strFilename);
+  update_buttons();
+}
+
+void frmMain::add_folder(int mode) {
+  std::string folder = dialogs().browse_folder("Folder to Add");
+  if (folder.empty()) return;
+  bulk_add bulk(lstFiles);
+  std::vector<std::string> patterns;
+  if (mode == 0 || mode == 1) patterns.push_back("*.doc");
+  if (mode == 0 || mode == 2) patterns.insert(patterns.end(), {"*.html", "*.htm"});
+  for (const auto& pattern : patterns)
+    for (const auto& path : find_files(folder, false, pattern)) add_file(path);
+}
+
+void frmMain::add_folder_tree(const std::vector<std::string>& patterns) {
+  std::string folder = dialogs().browse_folder("Folder to Add with Subfolders");
+  if (folder.empty()) return;
+  bulk_add bulk(lstFiles);
+  for (const auto& pattern : patterns)
+    for (const auto& path : find_files(folder, true, pattern)) add_file(path);
+}
+
+void frmMain::cmdAdd_Click() {
+  int filter_index = 1;
+  std::string path = dialogs().open_file("Add File", "", add_file_filter, filter_index);
+  if (!path.empty()) add_file(path);
+}
+
+void frmMain::cmdAdd2_Click() {
+  cmdAdd_Click();
+  cmdNext->setEnabled(lstFiles->topLevelItemCount() > 0);
+}
+
+void frmMain::cmdAddFolder2_Click() {
+  add_folder(0);
+  cmdNext->setEnabled(lstFiles->topLevelItemCount() > 0);
+}
+
+void frmMain::cmdDrop_Click() {
+  mnuDrop->popup(cmdAddFolder->mapToGlobal(QPoint(0, cmdAddFolder->height())));
+}
+
+void frmMain::cmdDrop2_Click() {
+  mnuDrop->popup(cmdAddFolder2->mapToGlobal(QPoint(0, cmdAddFolder2->height())));
+}
+
+void frmMain::cmdRemove_Click() {
+  if (lstFiles->topLevelItemCount() == 0) return;
+  if (dialogs().message("Remove selected files from the list?", msg_icon::question,
+                        msg_buttons::yes_no) != msg_result::yes)
+    return;
+  {
+    bulk_add bulk(lstFiles);
+    int i = 0;
+    while (i < lstFiles->topLevelItemCount()) {
+      QTreeWidgetItem* item = lstFiles->topLevelItem(i);
+      if (item->isSelected())
+        delete lstFiles->takeTopLevelItem(i);
+      else
+        ++i;
+    }
+  }
+  update_buttons();
+}
+
+void frmMain::cmdSelAll_Click() {
+  lstFiles->selectAll();
+  lstFiles->setFocus();
+}
+
+int frmMain::current_row() const {
+  QTreeWidgetItem* item = lstFiles->currentItem();
+  if (!item || !item->isSelected()) return -1;
+  return lstFiles->indexOfTopLevelItem(item);
+}
+
+void frmMain::cmdView_Click() {
+  if (current_row() < 0)
+    dialogs().message("Please select a converted file to View.", msg_icon::information);
+  else
+    mView_Click();
+}
+
+void frmMain::cmdEdit_Click() {
+  if (current_row() < 0)
+    dialogs().message("Please select a converted file to Edit.", msg_icon::information);
+  else
+    mEdit_Click();
+}
+
+void frmMain::lstFiles_RightClick(const QPoint& pos) {
+  if (current_row() < 0) return;
+  mnuPop->popup(lstFiles->viewport()->mapToGlobal(pos));
+}
+
+void frmMain::mView_Click() {
+  int row = current_row();
+  if (row < 0) return;
+  std::string path = row_text(row);
+  if (is_doc_name(path)) {
+    window_shell().open_document(path);
+    return;
+  }
+  std::string browser = setting_browser();
+  if (browser.empty()) {
+    window_shell().open_document(path);
+    return;
+  }
+  if (!window_shell().open_with(browser, path))
+    dialogs().message("Browser not found!", msg_icon::exclamation);
+}
+
+void frmMain::mEdit_Click() {
+  int row = current_row();
+  if (row < 0) return;
+  std::string path = row_text(row);
+  if (is_doc_name(path)) {
+    window_shell().open_document(path);
+    return;
+  }
+  std::string editor = setting_editor();
+  if (editor.empty()) return;
+  // The file goes over as one argument, so blanks in it are safe.
+  if (!window_shell().open_with(editor, short_path(path)))
+    dialogs().message("External editor not found!", msg_icon::exclamation);
+}
+
+}  // namespace nx

@@ -1,0 +1,36 @@
+// The progress window of a batch job: a label, a bar and Cancel. Cancel (or
+// the close box, or Escape) only sets cancel_requested; the job closes the
+// window itself.
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace nx {
+
+class frmProgress final : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmProgress(QWidget* owner);
+
+  void set_label(const QString& text);
+  void set_percent(int percent);
+  // Closes the window for good (the job's ending).
+  void finish();
+
+  QLabel* Label1;
+  QProgressBar* ProgressBar1;
+  QPushButton* Command1;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void reject() override;
+
+ private:
+  void Command1_Click();
+  bool finishing_ = false;
+};
+
+}  // namespace nx

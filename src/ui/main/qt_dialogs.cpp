@@ -1,0 +1,107 @@
+#include "ui/main/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+QWidget* owner() {
+  QWidget* w = QApplication::activeWindow();
+  if (!w) w = QApplication::activeModalWidget();
+  return w;
+}
+
+std::vector<std::string> split_bar(const std::string& s) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    size_t bar = s.find('|', start);
+    parts.push_back(s.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  return parts;
+}
+
+}  // namespace
+
+QStringList qt_name_filters(const std::string& filter) {
+  QStringList out;
+  auto parts = split_bar(filter);
+  for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+    // The shown name repeats its patterns in brackets; Qt reads them from
+    // there, separated by blanks.
+    std::string name = parts[i];
+    size_t bracket = name.rfind(" (");
+    if (bracket != std::string::npos && !name.empty() && name.back() == ')')
+      name = name.substr(0, bracket);
+    std::string patterns = replace_all(parts[i + 1], ";", " ");
+    out << qs(name + " (" + patterns + ")");
+  }
+  return out;
+}
+
+msg_result qt_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
+  QMessageBox box(owner());
+  box.setWindowTitle(program_title);
+  box.setText(qs(text));
+  switch (icon) {
+    case msg_icon::information: box.setIcon(QMessageBox::Information); break;
+    case msg_icon::exclamation: box.setIcon(QMessageBox::Warning); break;
+    case msg_icon::question: box.setIcon(QMessageBox::Question); break;
+    case msg_icon::none: break;
+  }
+  if (buttons == msg_buttons::yes_no) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? msg_result::yes : msg_result::no;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+  return msg_result::ok;
+}
+
+std::optional<std::string> qt_dialogs::input(const std::string& prompt, const std::string& title,
+                                             const std::string& default_text) {
+  bool ok = false;
+  QString r = QInputDialog::getText(owner(), qs(title.empty() ? program_title : title),
+                                    qs(prompt), QLineEdit::Normal, qs(default_text), &ok);
+  if (!ok) return std::nullopt;
+  return r.toStdString();
+}
+
+std::string qt_dialogs::browse_folder(const std::string& title) {
+  QString dir = QFileDialog::getExistingDirectory(owner(), qs(title));
+  if (dir.isEmpty()) return {};
+  std::string s = dir.toStdString();
+  if (s.back() != '/') s += '/';
+  return s;
+}
+
+std::string qt_dialogs::open_file(const std::string& title, const std::string& initial_name,
+                                  const std::string& filter, int& filter_index) {
+  QStringList filters = qt_name_filters(filter);
+  QString selected;
+  if (filter_index >= 1 && filter_index <= filters.size()) selected = filters[filter_index - 1];
+  QString path = QFileDialog::getOpenFileName(owner(), qs(title.empty() ? "Open" : title),
+                                              qs(initial_name), filters.join(";;"), &selected);
+  if (path.isEmpty()) return {};
+  int idx = filters.indexOf(selected);
+  if (idx >= 0) filter_index = idx + 1;
+  return path.toStdString();
+}
+
+void install_qt_dialogs() {
+  static qt_dialogs instance;
+  set_dialogs(&instance);
+}
+
+}  // namespace nx
