@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <random>
+
 #include "services/ini.h"
+#include "services/text.h"
 #include "support/test_env.h"
 
 using namespace nx;
@@ -139,5 +142,26 @@ TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
   if (::access(f.c_str(), W_OK) != 0) {
     EXPECT_EQ(ini_write(f, "s", "k", "new"), 0);
     EXPECT_EQ(read_all(f), before);
+  }
+}
+
+TEST(IniWrite, RandomFilesReadBackWhatWasWritten) {
+  temp_dir tmp;
+  std::mt19937 rng(4711);
+  const std::string alphabet = "[]=ab \r\n\t;\"";
+  const std::string f = tmp.file("r.ini");
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (size_t i = rng() % 80; i > 0; --i) text += alphabet[rng() % alphabet.size()];
+    nx::write_file(f, text);
+    const std::string section = std::string(1, "ab"[rng() % 2]);
+    const std::string key = std::string(1 + rng() % 2, "AB"[rng() % 2]);
+    const std::string value = "v" + std::to_string(round);
+    ASSERT_NE(ini_write(f, section, key, value), 0) << text;
+    ASSERT_EQ(read_key(f, section, key), value) << text;
+    // Writing the same value again changes nothing.
+    const std::string once = read_all(f);
+    ini_write(f, section, key, value);
+    ASSERT_EQ(read_all(f), once) << text;
   }
 }
