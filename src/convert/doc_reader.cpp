@@ -1,11 +1,803 @@
 #include "convert/doc_reader.h"
 
-namespace nx {
+#include <algorithm>
+#include <map>
 
-bool doc_to_html(std::string_view, std::string& html, std::string& error) {
+#include "convert/cfb_reader.h"
+#include "convert/doc_format.h"
+#include "convert/html_out.h"
+#include "convert/rtf_reader.h"
+
+namespace nx {
+namespace {
+
+using namespace doc;
+
+constexpr uint16_t no_style = 0x0FFF;
+
+struct char_props {
+  bool bold = false, italic = false, underline = false, strike = false, vanish = false,
+       deleted = false, special = false;
+  int vert = 0;  // 1 superscript, 2 subscript
+  bool operator==(const char_props&) const = default;
+};
+
+struct para_props {
+  uint16_t istd = 0;
+  int jc = 0;
+  bool in_table = false, ttp = false, inner_cell = false, inner_ttp = false, bidi = false;
+  int itap = 0;
+  int outline = 9;
+  int ilfo = 0, ilvl = 0;
+  std::string tdef;                            // table row definition operand
+  std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
+};
+
+bool toggle(uint8_t v, bool current, bool base) {
+  if (v == 0x80) return base;
+  if (v == 0x81) return !base;
+  (void)current;
+  return v != 0;
+}
+
+void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const char_props& base) {
+  uint8_t v = u8(op, 0);
+  switch (sprm) {
+    case 0x0835: p.bold = toggle(v, p.bold, base.bold); break;
+    case 0x0836: p.italic = toggle(v, p.italic, base.italic); break;
+    case 0x0837: case 0x2A53: p.strike = toggle(v, p.strike, base.strike); break;
+    case 0x083C: p.vanish = toggle(v, p.vanish, base.vanish); break;
+    case 0x0800: p.deleted = v != 0; break;
+    case 0x0855: p.special = v != 0; break;
+    case 0x2A3E: p.underline = v != 0; break;
+    case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
+    default: break;
+  }
+}
+
+void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
+  switch (sprm) {
+    case 0x4600: p.istd = u16(op, 0); break;
+    case 0x2403: case 0x2461: p.jc = u8(op, 0); break;
+    case 0x2416: p.in_table = u8(op, 0) != 0; break;
+    case 0x2417: p.ttp = u8(op, 0) != 0; break;
+    case 0x6649: p.itap = int(std::min<uint32_t>(u32(op, 0), 64)); break;
+    case 0x664A: p.itap = std::clamp(p.itap + i32(op, 0), 0, 64); break;
+    case 0x244B: p.inner_cell = u8(op, 0) != 0; break;
+    case 0x244C: p.inner_ttp = u8(op, 0) != 0; break;
+    case 0x2441: p.bidi = u8(op, 0) != 0; break;
+    case 0x2640: p.outline = u8(op, 0); break;
+    case 0x260A: p.ilvl = u8(op, 0); break;
+    case 0x460B: p.ilfo = u16(op, 0); break;
+    case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
+    case 0xD62B:
+      if (u8(op, 0) >= 2) p.vmerges.emplace_back(u8(op, 1), u8(op, 2));
+      break;
+    default: break;
+  }
+}
+
+std::string roman(int n, bool upper) {
+  static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
+                                                      {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
+                                                      {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"},
+                                                      {1, "i"}};
+  std::string s;
+  for (auto& [v, t] : parts)
+    while (n >= v && s.size() < 40) { s += t; n -= v; }
+  if (upper)
+    for (char& c : s) c = char(c - 32);
+  return s;
+}
+
+// Output sink: a body or a table cell, with the lists open in it.
+struct sink {
+  std::string html;
+  struct open_list { int ilvl; bool ordered; };
+  std::vector<open_list> lists;
+  void close_lists() {
+    while (!lists.empty()) {
+      html += lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
+      lists.pop_back();
+    }
+  }
+};
+
+struct table_row {
+  std::vector<std::string> cells;
+  std::vector<int> bounds;     // cell edges in twips, cells + 1 values when known
+  std::vector<int> hmerge, vmerge;
+};
+struct table_state {
+  std::vector<table_row> rows;
+  table_row row;
+  sink cell;
+  bool cell_used = false;
+};
+
+struct field {
+  bool result = false;
+  std::u32string code;
+  std::string href;  // non-empty for hyperlinks
+};
+
+struct note_ref {
+  bool endnote = false;
+  size_t index = 0;
+};
+
+class converter {
+ public:
+  bool run(std::string_view data, std::string& html, std::string& error);
+
+ private:
+  bool load(std::string_view data, std::string& error);
+  void build_text();
+  int word6_codepage() const;
+  uint32_t fc_of(uint32_t cp, const piece** pc = nullptr) const;
+  char_props style_chars(uint16_t istd, int depth = 0) const;
+  void style_paras(uint16_t istd, para_props& p, int depth = 0) const;
+  char_props chars_at(uint32_t cp, const char_props& para_base) const;
+  para_props para_at(uint32_t cp) const;
+  int heading_level(const para_props& p) const;
+
+  void emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t note_index);
+  void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int note_kind, size_t note_index);
+  void sync_tables(size_t depth);
+  void finish_cell();
+  void finish_row(const para_props& pp);
+  void close_table();
+  sink& current() { return tables_.empty() ? body_ : tables_.back().cell; }
+  std::string note_label(bool endnote, size_t index) const;
+  std::string note_ref_html(bool endnote, size_t index, bool in_note) const;
+  bool find_note(uint32_t cp, note_ref& r) const;
+  void parse_field_code(field& f) const;
+
+  cfb_reader cfb_;
+  std::string word_, table_, data_;
+  fib fib_;
+  clx clx_;
+  std::u32string text_;
+  std::vector<doc::run> chpx_, papx_;
+  std::vector<style> styles_;
+  lists lists_;
+  plc fnd_ref_, fnd_txt_, end_ref_, end_txt_;
+  std::vector<std::string> fnd_labels_, end_labels_;
+  std::vector<field> fields_;
+  std::vector<table_state> tables_;
+  sink body_;
+};
+
+bool converter::load(std::string_view data, std::string& error) {
+  if (!cfb_.open(data, error)) return false;
+  if (cfb_.has_stream("EncryptedPackage") || cfb_.has_stream("EncryptionInfo")) {
+    error = "the document is encrypted (password-protected)";
+    return false;
+  }
+  if (!cfb_.read_stream("WordDocument", word_)) {
+    error = cfb_.has_stream("WordDocument") ? "the document text is damaged"
+                                            : "the compound file holds no Word document";
+    return false;
+  }
+  if (!read_fib(word_, fib_, error)) return false;
+  if (fib_.encrypted || fib_.obfuscated) {
+    error = "the document is encrypted (password-protected)";
+    return false;
+  }
+  if (fib_.word97) {
+    if (!cfb_.read_stream(fib_.table1 ? "1Table" : "0Table", table_)) {
+      error = "the document's table stream is missing or damaged";
+      return false;
+    }
+  } else {
+    table_ = word_;  // Word 6/95 keep everything in one stream
+  }
+  auto [fc_clx, lcb_clx] = fib_.at(ix_clx);
+  if (lcb_clx > 0) {
+    if (!read_clx(table_, fc_clx, lcb_clx, word_.size(), fib_.word97, clx_)) {
+      error = "the document's piece table is damaged";
+      return false;
+    }
+  } else if (fib_.word97) {
+    error = "the document's piece table is missing";
+    return false;
+  } else {
+    // Word 6/95 without fast saves: the text is one 8-bit run from fc_min.
+    uint64_t total = uint64_t(fib_.ccp_text) + fib_.ccp_ftn + fib_.ccp_hdd + fib_.ccp_mcr +
+                     fib_.ccp_atn + fib_.ccp_edn + fib_.ccp_txbx + fib_.ccp_hdr_txbx;
+    uint64_t room = fib_.fc_min < word_.size() ? word_.size() - fib_.fc_min : 0;
+    piece pc;
+    pc.cp1 = uint32_t(std::min(total + 1, room));
+    pc.fc = fib_.fc_min;
+    pc.compressed = true;
+    if (pc.cp1 > 0) clx_.pieces.push_back(pc);
+  }
+  if (fib_.word97) {
+    if (!cfb_.read_stream("Data", data_)) data_.clear();
+    auto [fcc, lcbc] = fib_.at(ix_plcf_bte_chpx);
+    chpx_ = read_chpx_runs(word_, table_, fcc, lcbc);
+    auto [fcp, lcbp] = fib_.at(ix_plcf_bte_papx);
+    papx_ = read_papx_runs(word_, table_, fcp, lcbp);
+    auto [fcs, lcbs] = fib_.at(ix_stshf);
+    styles_ = read_styles(table_, fcs, lcbs);
+    lists_ = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
+  }
+  auto plc_of = [&](size_t index, size_t cb) {
+    auto [fc, lcb] = fib_.at(index);
+    return read_plc(table_, fc, lcb, cb);
+  };
+  fnd_ref_ = plc_of(ix_plcffnd_ref, 2);
+  fnd_txt_ = plc_of(ix_plcffnd_txt, 0);
+  end_ref_ = plc_of(ix_plcfend_ref, 2);
+  end_txt_ = plc_of(ix_plcfend_txt, 0);
+  auto labels = [](const plc& refs, bool endnote) {
+    std::vector<std::string> out;
+    int n = 0;
+    for (std::string_view d : refs.data)
+      out.push_back(u16(d, 0) != 0 ? (endnote ? roman(++n, false) : std::to_string(++n)) : "");
+    return out;
+  };
+  fnd_labels_ = labels(fnd_ref_, false);
+  end_labels_ = labels(end_ref_, true);
+  build_text();
+  return true;
+}
+
+void converter::build_text() {
+  uint32_t total = clx_.pieces.empty() ? 0 : clx_.pieces.back().cp1;
+  text_.assign(total, U'\0');
+  int cp8 = fib_.word97 ? 1252 : word6_codepage();
+  for (const piece& pc : clx_.pieces) {
+    size_t n = pc.cp1 - pc.cp0;
+    if (pc.compressed) {
+      std::u32string t = decode_codepage(std::string_view(word_).substr(pc.fc, n), cp8);
+      if (fib_.word97) {
+        // Characters that Word stores compressed although cp1252 lacks them.
+        for (size_t k = 0; k < t.size() && k < n; ++k)
+          if (t[k] == 0xFFFD) t[k] = static_cast<unsigned char>(word_[pc.fc + k]);
+      }
+      std::copy_n(t.begin(), std::min(n, t.size()), text_.begin() + pc.cp0);
+    } else {
+      for (size_t k = 0; k < n; ++k) text_[pc.cp0 + k] = u16(word_, pc.fc + 2 * k);
+      // Surrogate pairs: keep the full character on the first unit.
+      for (size_t k = 0; k + 1 < n; ++k) {
+        char32_t a = text_[pc.cp0 + k], b = text_[pc.cp0 + k + 1];
+        if (a >= 0xD800 && a < 0xDC00 && b >= 0xDC00 && b < 0xE000) {
+          text_[pc.cp0 + k] = 0x10000 + ((a - 0xD800) << 10) + (b - 0xDC00);
+          text_[pc.cp0 + k + 1] = 0xFEFF;  // zero-width placeholder, dropped on output
+        }
+      }
+    }
+  }
+}
+
+// Word 6/95 store 8-bit text in the code page of its fonts. The language id
+// decides; when it names a Western language but the font table holds fonts
+// of another script, that script's code page wins.
+int converter::word6_codepage() const {
+  int cp = codepage_for_lid(fib_.lid);
+  if (cp != 1252) return cp;
+  auto [fc, lcb] = fib_.at(ix_sttbf_ffn);
+  std::string_view t = slice(table_, fc, lcb);
+  std::map<int, int> votes;
+  for (size_t at = 2; at < t.size() && at < u16(t, 0);) {
+    size_t len = size_t(u8(t, at)) + 1;
+    int c = codepage_for_charset(u8(t, at + 4));
+    if (c != 0 && c != 1252) ++votes[c];
+    at += len;
+  }
+  for (auto& [c, n] : votes)
+    if (n > votes[cp]) cp = c;
+  return cp;
+}
+
+uint32_t converter::fc_of(uint32_t cp, const piece** out) const {
+  const auto& ps = clx_.pieces;
+  auto it = std::upper_bound(ps.begin(), ps.end(), cp, [](uint32_t v, const piece& p) { return v < p.cp0; });
+  if (it == ps.begin()) return 0xFFFFFFFF;
+  --it;
+  if (cp >= it->cp1) return 0xFFFFFFFF;
+  if (out) *out = &*it;
+  return it->fc + (cp - it->cp0) * (it->compressed ? 1 : 2);
+}
+
+char_props converter::style_chars(uint16_t istd, int depth) const {
+  char_props p;
+  if (istd >= styles_.size() || depth > 10) return p;
+  const style& s = styles_[istd];
+  if (s.base != no_style && s.base != istd) p = style_chars(s.base, depth + 1);
+  char_props base = p;
+  for_each_sprm(s.chpx, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  return p;
+}
+
+void converter::style_paras(uint16_t istd, para_props& p, int depth) const {
+  if (istd >= styles_.size() || depth > 10) return;
+  const style& s = styles_[istd];
+  if (s.base != no_style && s.base != istd) style_paras(s.base, p, depth + 1);
+  for_each_sprm(s.papx, [&](uint16_t sprm, std::string_view op) {
+    if (sprm != 0xD608) apply_para_sprm(sprm, op, p);
+  });
+}
+
+char_props converter::chars_at(uint32_t cp, const char_props& para_base) const {
+  const piece* pc = nullptr;
+  uint32_t fc = fc_of(cp, &pc);
+  char_props p = para_base;
+  if (!fib_.word97) return p;
+  const doc::run* r = find_run(chpx_, fc);
+  std::string_view g = r ? r->props : std::string_view{};
+  std::string_view prm;
+  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size()) prm = clx_.grpprls[pc->prm >> 1];
+  char_props base = para_base;
+  auto find_cstyle = [&](uint16_t sprm, std::string_view op) {
+    if (sprm == 0x4A30) {
+      uint16_t istd = u16(op, 0);
+      if (istd < styles_.size() && styles_[istd].stk == 2) {
+        char_props cs = style_chars(istd);
+        // A character style adds its set properties to the paragraph's.
+        base.bold |= cs.bold;
+        base.italic |= cs.italic;
+        base.underline |= cs.underline;
+        base.strike |= cs.strike;
+        base.vanish |= cs.vanish;
+        if (cs.vert) base.vert = cs.vert;
+      }
+    }
+  };
+  for_each_sprm(g, find_cstyle);
+  for_each_sprm(prm, find_cstyle);
+  p = base;
+  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  for_each_sprm(prm, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  return p;
+}
+
+para_props converter::para_at(uint32_t cp) const {
+  para_props p;
+  if (!fib_.word97) return p;
+  const piece* pc = nullptr;
+  uint32_t fc = fc_of(cp, &pc);
+  const doc::run* r = find_run(papx_, fc);
+  std::string_view g;
+  if (r && r->props.size() >= 2) {
+    p.istd = u16(r->props, 0);
+    g = r->props.substr(2);
+  }
+  // A paragraph too large for its page keeps its properties in the Data stream.
+  std::string_view huge;
+  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) {
+    if (sprm == 0x6646) {
+      uint32_t at = u32(op, 0);
+      huge = slice(data_, size_t(at) + 2, u16(data_, at));
+    }
+  });
+  uint16_t istd = p.istd;
+  style_paras(istd, p);
+  p.istd = istd;
+  p.tdef = {};
+  p.vmerges.clear();
+  auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
+  for_each_sprm(g, apply);
+  for_each_sprm(huge, apply);
+  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size())
+    for_each_sprm(clx_.grpprls[pc->prm >> 1], apply);
+  return p;
+}
+
+int converter::heading_level(const para_props& p) const {
+  if (p.istd < styles_.size()) {
+    uint16_t sti = styles_[p.istd].sti;
+    if (sti >= 1 && sti <= 9) return std::min<int>(sti, 6);
+  }
+  if (p.outline < 9) return std::min(p.outline + 1, 6);
+  return 0;
+}
+
+std::string converter::note_label(bool endnote, size_t index) const {
+  const auto& labels = endnote ? end_labels_ : fnd_labels_;
+  return index < labels.size() ? labels[index] : std::string();
+}
+
+std::string converter::note_ref_html(bool endnote, size_t index, bool in_note) const {
+  std::string label = note_label(endnote, index);
+  if (label.empty()) return {};
+  std::string id = (endnote ? "edn" : "ftn") + std::to_string(index + 1);
+  std::string ref = (endnote ? "ednref" : "ftnref") + std::to_string(index + 1);
+  if (in_note) return "<a href=\"#" + ref + "\" id=\"" + id + "\">" + label + "</a> ";
+  return "<sup><a href=\"#" + id + "\" id=\"" + ref + "\">" + label + "</a></sup>";
+}
+
+bool converter::find_note(uint32_t cp, note_ref& r) const {
+  auto look = [&](const plc& refs, bool endnote) {
+    if (refs.data.empty()) return false;
+    auto it = std::lower_bound(refs.cps.begin(), refs.cps.begin() + long(refs.data.size()), cp);
+    if (it == refs.cps.begin() + long(refs.data.size()) || *it != cp) return false;
+    r.endnote = endnote;
+    r.index = size_t(it - refs.cps.begin());
+    return true;
+  };
+  return look(fnd_ref_, false) || look(end_ref_, true);
+}
+
+void converter::parse_field_code(field& f) const {
+  // Split the code into words, honouring double quotes.
+  std::vector<std::u32string> words;
+  std::u32string cur;
+  bool quoted = false, any = false;
+  for (char32_t c : f.code) {
+    if (c == U'"') { quoted = !quoted; any = true; continue; }
+    if (!quoted && (c == U' ' || c == U'\t' || c < 0x20)) {
+      if (any) words.push_back(cur);
+      cur.clear();
+      any = false;
+      continue;
+    }
+    cur.push_back(c);
+    any = true;
+  }
+  if (any) words.push_back(cur);
+  if (words.empty()) return;
+  std::u32string name = words[0];
+  for (char32_t& c : name)
+    if (c >= U'a' && c <= U'z') c -= 32;
+  if (name != U"HYPERLINK") return;
+  std::u32string target, anchor;
+  for (size_t i = 1; i < words.size(); ++i) {
+    const std::u32string& w = words[i];
+    if (w.size() == 2 && w[0] == U'\\') {
+      if ((w[1] == U'l' || w[1] == U'L') && i + 1 < words.size()) anchor = words[++i];
+      else if (w[1] == U'o' || w[1] == U'O' || w[1] == U't' || w[1] == U'T') ++i;
+      continue;
+    }
+    if (target.empty()) target = w;
+  }
+  std::u32string href = target;
+  if (!anchor.empty()) href += U"#" + anchor;
+  if (href.empty()) return;
+  // Script addresses are not carried into the output.
+  std::u32string scheme;
+  for (char32_t c : href) {
+    if (c == U':') break;
+    scheme.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
+  }
+  if (scheme == U"javascript" || scheme == U"vbscript" || scheme == U"data") return;
+  std::string out;
+  for (char32_t c : href) append_html_char(out, c);
+  f.href = out;
+}
+
+void converter::sync_tables(size_t depth) {
+  while (tables_.size() > depth) close_table();
+  while (tables_.size() < depth) {
+    current().close_lists();
+    tables_.emplace_back();
+  }
+}
+
+void converter::finish_cell() {
+  table_state& t = tables_.back();
+  t.cell.close_lists();
+  t.row.cells.push_back(std::move(t.cell.html));
+  t.cell = sink{};
+  t.cell_used = false;
+}
+
+void converter::finish_row(const para_props& pp) {
+  table_state& t = tables_.back();
+  if (t.cell_used) finish_cell();
+  table_row& row = t.row;
+  std::string_view td = pp.tdef;
+  size_t itc = u8(td, 0);
+  if (!td.empty() && 1 + 2 * (itc + 1) <= td.size()) {
+    for (size_t k = 0; k <= itc; ++k) row.bounds.push_back(i16(td, 1 + 2 * k));
+    size_t tc = 1 + 2 * (itc + 1);
+    for (size_t k = 0; k < itc; ++k) {
+      uint16_t grf = tc + 20 * k + 2 <= td.size() ? u16(td, tc + 20 * k) : 0;
+      row.hmerge.push_back(grf & 3);
+      row.vmerge.push_back((grf >> 5) & 3);
+    }
+  }
+  for (auto [cell, kind] : pp.vmerges)
+    if (cell >= 0 && size_t(cell) < row.vmerge.size()) row.vmerge[size_t(cell)] = kind;
+  t.rows.push_back(std::move(row));
+  t.row = table_row{};
+}
+
+void converter::close_table() {
+  if (tables_.back().cell_used || !tables_.back().cell.html.empty()) finish_cell();
+  table_state t = std::move(tables_.back());
+  tables_.pop_back();
+  if (!t.row.cells.empty()) t.rows.push_back(std::move(t.row));
+  // Column grid from every row's cell edges.
+  std::vector<int> grid;
+  for (const table_row& r : t.rows) grid.insert(grid.end(), r.bounds.begin(), r.bounds.end());
+  std::sort(grid.begin(), grid.end());
+  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+  auto grid_index = [&](int x) { return int(std::lower_bound(grid.begin(), grid.end(), x) - grid.begin()); };
+  struct out_cell { std::string html; int colspan = 1, rowspan = 1; bool hidden = false; int left = -1; };
+  std::vector<std::vector<out_cell>> rows(t.rows.size());
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    const table_row& row = t.rows[r];
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+      out_cell oc;
+      oc.html = row.cells[c];
+      if (c + 1 < row.bounds.size()) {
+        oc.left = grid_index(row.bounds[c]);
+        oc.colspan = std::max(1, grid_index(row.bounds[c + 1]) - oc.left);
+      }
+      int h = c < row.hmerge.size() ? row.hmerge[c] : 0;
+      if (h >= 2) {
+        // Merged into the cell on its left.
+        for (size_t k = rows[r].size(); k-- > 0;)
+          if (!rows[r][k].hidden) {
+            rows[r][k].colspan += oc.colspan;
+            rows[r][k].html += oc.html;
+            break;
+          }
+        oc.hidden = true;
+      }
+      rows[r].push_back(std::move(oc));
+    }
+  }
+  for (size_t r = 0; r < t.rows.size(); ++r) {
+    for (size_t c = 0; c < rows[r].size(); ++c) {
+      int v = c < t.rows[r].vmerge.size() ? t.rows[r].vmerge[c] : 0;
+      out_cell& oc = rows[r][c];
+      if (oc.hidden || v < 2 || oc.left < 0) continue;
+      for (size_t below = r + 1; below < t.rows.size(); ++below) {
+        bool merged = false;
+        for (size_t k = 0; k < rows[below].size(); ++k) {
+          int vb = k < t.rows[below].vmerge.size() ? t.rows[below].vmerge[k] : 0;
+          if (rows[below][k].left == oc.left && vb == 1 && !rows[below][k].hidden) {
+            rows[below][k].hidden = true;
+            oc.html += rows[below][k].html;
+            ++oc.rowspan;
+            merged = true;
+            break;
+          }
+        }
+        if (!merged) break;
+      }
+    }
+  }
+  std::string out = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
+  for (auto& row : rows) {
+    out += "<tr>";
+    for (auto& oc : row) {
+      if (oc.hidden) continue;
+      out += "<td";
+      if (oc.colspan > 1) out += " colspan=\"" + std::to_string(oc.colspan) + "\"";
+      if (oc.rowspan > 1) out += " rowspan=\"" + std::to_string(oc.rowspan) + "\"";
+      out += ">";
+      out += oc.html;
+      out += "</td>";
+    }
+    out += "</tr>\n";
+  }
+  out += "</table>\n";
+  sink& parent = current();
+  parent.close_lists();
+  parent.html += out;
+}
+
+void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int note_kind,
+                               size_t note_index) {
+  sink& s = current();
+  int heading = heading_level(pp);
+  char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
+  std::string inner;
+  bool content = false;
+  char_props open;
+  std::string open_href;
+  bool open_any = false;
+  auto close_all = [&]() {
+    if (!open_any) return;
+    if (open.vert == 1) inner += "</sup>";
+    if (open.vert == 2) inner += "</sub>";
+    if (open.strike) inner += "</s>";
+    if (open.underline) inner += "</u>";
+    if (open.italic) inner += "</i>";
+    if (open.bold) inner += "</b>";
+    if (!open_href.empty()) inner += "</a>";
+    open = char_props{};
+    open_href.clear();
+    open_any = false;
+  };
+  auto open_as = [&](char_props want, const std::string& href) {
+    if (heading && para_base.bold) want.bold = false;
+    if (!href.empty()) want.underline = false;
+    want.vanish = want.deleted = want.special = false;
+    if (open_any && want == open && href == open_href) return;
+    close_all();
+    if (!href.empty()) inner += "<a href=\"" + href + "\">";
+    if (want.bold) inner += "<b>";
+    if (want.italic) inner += "<i>";
+    if (want.underline) inner += "<u>";
+    if (want.strike) inner += "<s>";
+    if (want.vert == 1) inner += "<sup>";
+    if (want.vert == 2) inner += "<sub>";
+    open = want;
+    open_href = href;
+    open_any = true;
+  };
+  for (uint32_t cp = p; cp < e; ++cp) {
+    char32_t c = text_[cp];
+    if (c == 0x13) { fields_.push_back({}); if (fields_.size() > 64) fields_.erase(fields_.begin()); continue; }
+    if (c == 0x14) {
+      if (!fields_.empty() && !fields_.back().result) {
+        fields_.back().result = true;
+        parse_field_code(fields_.back());
+      }
+      continue;
+    }
+    if (c == 0x15) { if (!fields_.empty()) fields_.pop_back(); continue; }
+    bool visible = true;
+    for (const field& f : fields_) visible = visible && f.result;
+    if (!visible) {
+      for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
+        if (!it->result) { if (it->code.size() < 4096) it->code.push_back(c); break; }
+      continue;
+    }
+    char_props cp_props = chars_at(cp, para_base);
+    if (cp_props.vanish || cp_props.deleted) continue;
+    std::string href;
+    for (const field& f : fields_)
+      if (!f.href.empty()) href = f.href;
+    if (c == 0x02) {
+      note_ref r;
+      std::string ref;
+      if (note_kind != 0) ref = note_ref_html(note_kind == 2, note_index, true);
+      else if (find_note(cp, r)) ref = note_ref_html(r.endnote, r.index, false);
+      if (!ref.empty()) {
+        close_all();
+        inner += ref;
+        content = true;
+      }
+      continue;
+    }
+    if (c == 0x0B) { open_as(cp_props, href); inner += "<br>\n"; content = true; continue; }
+    if (c == 0x1E) c = U'-';
+    if (c == 0x09) c = U' ';
+    if (c < 0x20 || c == 0xFEFF || c == 0x1F) continue;
+    open_as(cp_props, href);
+    append_html_char(inner, c);
+    if (c != U' ' && c != 0xA0) content = true;
+  }
+  close_all();
+
+  bool in_cell = !tables_.empty();
+  if (in_cell) tables_.back().cell_used = true;
+  if (!content) {
+    if (!in_cell && heading == 0 && pp.ilfo == 0) {
+      s.close_lists();
+      s.html += "<p>&nbsp;</p>\n";
+    }
+    return;
+  }
+  std::string attrs;
+  if (pp.jc == 1) attrs += " align=\"center\"";
+  else if (pp.jc == 2) attrs += " align=\"right\"";
+  else if (pp.jc == 3) attrs += " align=\"justify\"";
+  if (pp.bidi) attrs += " dir=\"rtl\"";
+  const list_level* lv = heading == 0 && pp.ilfo > 0 && pp.ilfo < 2047 ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
+  if (lv && lv->nfc != 255) {
+    bool ordered = lv->nfc != 23;
+    int level = std::clamp(pp.ilvl, 0, 8);
+    while (!s.lists.empty() && s.lists.back().ilvl > level) {
+      s.html += s.lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
+      s.lists.pop_back();
+    }
+    if (!s.lists.empty() && s.lists.back().ilvl == level && s.lists.back().ordered != ordered) {
+      s.html += s.lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
+      s.lists.pop_back();
+    }
+    if (!s.lists.empty() && s.lists.back().ilvl == level) {
+      s.html += "</li>\n";
+    } else {
+      if (ordered) {
+        static const char* types[] = {"1", "I", "i", "A", "a"};
+        s.html += "<ol";
+        if (lv->nfc >= 1 && lv->nfc <= 4) s.html += std::string(" type=\"") + types[lv->nfc] + "\"";
+        if (lv->start != 1) s.html += " start=\"" + std::to_string(lv->start) + "\"";
+        s.html += ">\n";
+      } else {
+        s.html += "<ul>\n";
+      }
+      s.lists.push_back({level, ordered});
+    }
+    s.html += "<li" + attrs + ">" + inner;
+    return;
+  }
+  s.close_lists();
+  std::string tag = heading ? "h" + std::to_string(heading) : "p";
+  s.html += "<" + tag + attrs + ">" + inner + "</" + tag + ">\n";
+}
+
+void converter::emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t note_index) {
+  cp1 = std::min<uint32_t>(cp1, uint32_t(text_.size()));
+  uint32_t p = cp0;
+  while (p < cp1) {
+    uint32_t e = p;
+    while (e < cp1 && text_[e] != 0x0D && text_[e] != 0x07 && text_[e] != 0x0C) ++e;
+    uint32_t mark = e < cp1 ? e : cp1 - 1;
+    char32_t mc = e < cp1 ? text_[e] : 0;
+    para_props pp = para_at(mark);
+    size_t depth = 0;
+    if (fib_.word97 && (pp.in_table || pp.itap > 0)) depth = size_t(std::max(1, pp.itap));
+    bool row_end = false, cell_end = false;
+    if (depth == 1) {
+      row_end = mc == 0x07 && pp.ttp;
+      cell_end = mc == 0x07 && !pp.ttp;
+    } else if (depth > 1) {
+      row_end = pp.inner_ttp || (mc == 0x07 && pp.ttp);
+      cell_end = !row_end && (pp.inner_cell || mc == 0x07);
+    }
+    sync_tables(depth);
+    if (row_end) {
+      finish_row(pp);
+    } else {
+      emit_paragraph(p, e, pp, note_kind, note_index);
+      if (cell_end) finish_cell();
+    }
+    p = e + 1;
+  }
+}
+
+bool converter::run(std::string_view data, std::string& html, std::string& error) {
+  if (!load(data, error)) return false;
+  uint32_t main_end = uint32_t(std::min<uint64_t>(uint64_t(fib_.ccp_text), text_.size()));
+  emit_story(0, main_end, 0, 0);
+  sync_tables(0);
+  body_.close_lists();
+  fields_.clear();
+  // Notes: footnotes then endnotes, each numbered as in the text.
+  uint64_t ftn_base = uint64_t(fib_.ccp_text);
+  uint64_t edn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn;
+  bool rule = false;
+  auto notes = [&](const plc& refs, const plc& txt, uint64_t base, bool endnote) {
+    for (size_t i = 0; i < refs.data.size() && i + 1 < txt.cps.size(); ++i) {
+      uint64_t a = base + txt.cps[i], b = base + txt.cps[i + 1];
+      if (a >= b || b > text_.size()) continue;
+      if (!rule) { body_.html += "<hr>\n"; rule = true; }
+      emit_story(uint32_t(a), uint32_t(b), endnote ? 2 : 1, i);
+      sync_tables(0);
+      body_.close_lists();
+      fields_.clear();
+    }
+  };
+  notes(fnd_ref_, fnd_txt_, ftn_base, false);
+  notes(end_ref_, end_txt_, edn_base, true);
+
+  html = "<!DOCTYPE html>\n<html>\n<head>\n"
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=us-ascii\">\n"
+         "</head>\n<body>\n";
+  html += body_.html;
+  html += "</body>\n</html>\n";
+  return true;
+}
+
+}  // namespace
+
+bool doc_to_html(std::string_view doc, std::string& html, std::string& error) {
   html.clear();
-  error = "Word documents cannot be read yet";
-  return false;
+  error.clear();
+  if (!cfb_reader::has_signature(doc)) {
+    if (doc.substr(0, 5) == "{\\rtf") return rtf_to_html(doc, html, error);
+    if (doc.substr(0, 4) == std::string_view("PK\x03\x04", 4))
+      error = "this is a Word 2007 or later document (.docx), not a Word 97-2003 document";
+    else if (doc.empty())
+      error = "the file is empty";
+    else
+      error = "not a Word document";
+    return false;
+  }
+  converter c;
+  if (!c.run(doc, html, error)) {
+    html.clear();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace nx

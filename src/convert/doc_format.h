@@ -1,0 +1,142 @@
+// The binary structures of Word documents that the reader needs: the File
+// Information Block, the piece table, property runs, the style sheet and the
+// list tables. Everything reads through bounds-checked helpers.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nx::doc {
+
+// Little-endian reads that give 0 beyond the end of the data.
+uint8_t u8(std::string_view d, size_t at);
+uint16_t u16(std::string_view d, size_t at);
+uint32_t u32(std::string_view d, size_t at);
+inline int16_t i16(std::string_view d, size_t at) { return int16_t(u16(d, at)); }
+inline int32_t i32(std::string_view d, size_t at) { return int32_t(u32(d, at)); }
+// Bounds-clipped substring.
+std::string_view slice(std::string_view d, size_t at, size_t len);
+
+// Calls f(sprm, operand) for each property modifier of a Word 97 grpprl.
+// Variable-length operands include their size field.
+template <class F>
+void for_each_sprm(std::string_view g, F&& f) {
+  size_t i = 0;
+  while (i + 2 <= g.size()) {
+    uint16_t sprm = u16(g, i);
+    i += 2;
+    size_t n = 0;
+    switch (sprm >> 13) {
+      case 0: case 1: n = 1; break;
+      case 2: case 4: case 5: n = 2; break;
+      case 3: n = 4; break;
+      case 7: n = 3; break;
+      default:
+        if (sprm == 0xD608 || sprm == 0xD606) {
+          if (i + 2 > g.size()) return;
+          n = size_t(u16(g, i)) + 1;
+        } else if (sprm == 0xC615 && u8(g, i) == 255) {
+          return;  // rare tab-stop form with its own length rules: stop here
+        } else {
+          if (i >= g.size()) return;
+          n = size_t(u8(g, i)) + 1;
+        }
+    }
+    if (i + n > g.size()) return;
+    f(sprm, g.substr(i, n));
+    i += n;
+  }
+}
+
+struct fib {
+  bool word97 = false;  // false: Word 6/95 layout
+  uint16_t nfib = 0;
+  uint16_t lid = 0;
+  bool complex = false, encrypted = false, obfuscated = false, table1 = false;
+  uint32_t fc_min = 0;
+  int32_t ccp_text = 0, ccp_ftn = 0, ccp_hdd = 0, ccp_mcr = 0, ccp_atn = 0, ccp_edn = 0,
+          ccp_txbx = 0, ccp_hdr_txbx = 0;
+  // fc/lcb pairs by their index in the Word 97 table (Word 6 has the same
+  // order for the first entries).
+  std::vector<std::pair<uint32_t, uint32_t>> fclcb;
+  std::pair<uint32_t, uint32_t> at(size_t index) const {
+    return index < fclcb.size() ? fclcb[index] : std::pair<uint32_t, uint32_t>{0, 0};
+  }
+};
+enum fclcb_index : size_t {
+  ix_stshf = 1, ix_plcffnd_ref = 2, ix_plcffnd_txt = 3, ix_plcf_bte_chpx = 12, ix_plcf_bte_papx = 13,
+  ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_clx = 33, ix_plcfend_ref = 46, ix_plcfend_txt = 47,
+  ix_plcf_lst = 73, ix_plf_lfo = 74,
+};
+// Reads the FIB; false with a reason when the stream is not a Word document
+// this reader understands.
+bool read_fib(std::string_view word, fib& out, std::string& error);
+
+// Windows code page for a language id (1252 when unknown).
+int codepage_for_lid(uint16_t lid);
+// Windows code page for a font character set (0 when it says nothing).
+int codepage_for_charset(int charset);
+
+struct piece {
+  uint32_t cp0 = 0, cp1 = 0;  // character positions [cp0, cp1)
+  uint32_t fc = 0;            // byte offset of cp0 in the WordDocument stream
+  bool compressed = false;    // one byte per character instead of two
+  uint16_t prm = 0;
+};
+struct clx {
+  std::vector<std::string_view> grpprls;  // property lists that pieces refer to
+  std::vector<piece> pieces;
+};
+// Reads the piece table; pieces whose text lies outside the stream are cut
+// at its end. False when the table is damaged.
+bool read_clx(std::string_view table, uint32_t fc, uint32_t lcb, size_t word_size, bool word97,
+              clx& out);
+
+// A property run from a formatted disk page: bytes [fc0, fc1) have props.
+struct run {
+  uint32_t fc0 = 0, fc1 = 0;
+  std::string_view props;  // grpprl (characters) or istd + grpprl (paragraphs)
+};
+// Character and paragraph runs of a Word 97 file, sorted by fc0.
+std::vector<run> read_chpx_runs(std::string_view word, std::string_view table, uint32_t fc,
+                                uint32_t lcb);
+std::vector<run> read_papx_runs(std::string_view word, std::string_view table, uint32_t fc,
+                                uint32_t lcb);
+// The run containing fc, or nullptr.
+const run* find_run(const std::vector<run>& runs, uint32_t fc);
+
+struct style {
+  uint16_t sti = 0x0FFF;
+  int stk = 0;  // 1 paragraph, 2 character
+  uint16_t base = 0x0FFF;
+  std::u16string name;
+  std::string_view papx;  // grpprl without istd
+  std::string_view chpx;
+};
+std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb);
+
+struct list_level {
+  int nfc = 0;  // number format: 0 decimal, 1/2 roman, 3/4 letters, 23 bullet, 255 none
+  int32_t start = 1;
+};
+struct list_def {
+  int32_t lsid = 0;
+  std::vector<list_level> levels;
+};
+struct lists {
+  std::vector<list_def> defs;
+  std::vector<int32_t> lfo_lsid;  // by list format override index - 1
+  const list_level* level(int ilfo, int ilvl) const;
+};
+lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
+                 std::pair<uint32_t, uint32_t> lfo);
+
+// Character positions of a PLC with data elements of cb bytes each.
+struct plc {
+  std::vector<uint32_t> cps;
+  std::vector<std::string_view> data;
+};
+plc read_plc(std::string_view table, uint32_t fc, uint32_t lcb, size_t cb);
+
+}  // namespace nx::doc
