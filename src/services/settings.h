@@ -1,6 +1,7 @@
 // The settings file: the executable's base name + ".ini" in the program
 // folder. No settings are held in memory; every read asks the file.
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace nx {
@@ -14,13 +15,20 @@ std::string setting_path();    // [default] path, the program folder without tra
 bool setting_original();       // [default] original, "1"
 bool setting_backup();         // [default] backup, "1"
 int setting_template();        // [default] template, "0", leading decimal digits, else 0
-std::string setting_editor();  // [default] editor
+// The stored template index for a list of entries: beyond the last entry
+// it selects entry 0.
+int setting_template_index(size_t entries);
+std::string setting_editor();  // [default] editor, default_editor()
 std::string setting_browser(); // [default] browser, ""
 std::string setting_converter();  // [default] converter, ""
 
+// The editor used until the user picks one: the first common graphical
+// text editor found on PATH, else "gedit".
+std::string default_editor();
+
 void write_setting(const std::string& section, const std::string& key, const std::string& value);
 
-// True when the word-processor engine (LibreOffice's soffice on PATH) can be
+// True when the word-processor engine ($NUBRIX_SOFFICE, else soffice on PATH) can be
 // started. Cheap: it looks, it does not start it.
 bool word_engine_available();
 // Decides use_internal_converter; removes the add-in key when the engine is
