@@ -1,0 +1,155 @@
+#include "templates/library.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "services/dialogs.h"
+#include "services/paths.h"
+#include "services/text.h"
+#include "templates/template.h"
+
+namespace nx {
+namespace {
+
+constexpr const char* template_ending = ".dat";
+
+// The display name of a template file: its name without the ".dat" ending.
+std::string display_name_of(const std::string& path) {
+  std::string name = file_name_of(path);
+  if (name.size() >= 4 && name.compare(name.size() - 4, 4, template_ending) == 0)
+    name.resize(name.size() - 4);
+  return name;
+}
+
+void exclaim(const std::string& text) { dialogs().message(text, msg_icon::exclamation); }
+
+// Asks for a new name; "" when cancelled, blank, invalid or already listed.
+std::string ask_new_name(const std::string& prompt, const std::string& title,
+                         const std::string& proposal, const std::vector<std::string>& list) {
+  auto input = dialogs().input(prompt, title, proposal);
+  if (!input) return {};
+  std::string name(trim_spaces(*input));
+  if (name.empty() || check_name(name)) return {};
+  for (const auto& entry : list) {
+    if (iequals(entry, name)) {
+      exclaim(name + " already exists. Type another name.");
+      return {};
+    }
+  }
+  // A file the list does not show (another letter case on disk) is never
+  // overwritten either.
+  if (file_exists(template_path(name))) {
+    exclaim(name + " already exists. Type another name.");
+    return {};
+  }
+  return name;
+}
+
+// Creates path with data; fails when it exists. errno tells why.
+bool create_new_file(const std::string& path, const std::string& data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  int err = errno;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) {
+    ::unlink(path.c_str());
+    errno = err ? err : EIO;
+  }
+  return ok;
+}
+
+// Renames without replacing an existing file.
+bool rename_new(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // The file system cannot refuse by itself: test, then rename.
+  if (::access(to.c_str(), F_OK) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> list_template_files() {
+  return find_files(template_folder(), false, "*.dat");
+}
+
+std::vector<std::string> list_templates() {
+  std::vector<std::string> names{default_template_name};
+  for (const auto& path : list_template_files()) names.push_back(display_name_of(path));
+  return names;
+}
+
+bool check_name(const std::string& name) {
+  if (name.find_first_of("/\\:*?<>|\"") == std::string::npos) return false;
+  exclaim(
+      "Invalid filename. A file name can not contain any of the following characters:\n"
+      "          / \\ ? : * < > |");
+  return true;
+}
+
+bool template_add() {
+  auto input = dialogs().input("New Template Name:", "Add Template", "");
+  const std::string name(input ? trim_spaces(*input) : std::string_view());
+  if (name.empty()) return true;
+  if (check_name(name)) return false;
+  const std::string path = template_path(name);
+  if (file_exists(path)) {
+    exclaim("Template '" + name + "' already exist!");
+  } else if (!create_new_file(path, template_skeleton())) {
+    exclaim("Can not create template. " + std::string(std::strerror(errno)));
+  }
+  return true;
+}
+
+bool template_remove(const std::string& display_name) {
+  if (dialogs().message("Are you sure you want to delete template '" + display_name + "'?",
+                        msg_icon::exclamation, msg_buttons::yes_no) != msg_result::yes)
+    return false;
+  delete_file(template_path(display_name));
+  return true;
+}
+
+bool template_rename(const std::string& display_name, const std::vector<std::string>& list) {
+  const std::string name =
+      ask_new_name("Rename Template to:", "Rename Template", display_name, list);
+  if (name.empty()) return false;
+  if (!rename_new(template_path(display_name), template_path(name)))
+    exclaim("Can not rename template '" + display_name + "' to '" + name + "'. " +
+            std::strerror(errno));
+  return true;
+}
+
+bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits) {
+  if (selected < 0 || static_cast<size_t>(selected) >= list.size()) {
+    dialogs().message("Select a template to duplicate.", msg_icon::information);
+    return false;
+  }
+  if (unsaved_edits) {
+    dialogs().message(update_first_message, msg_icon::information);
+    return false;
+  }
+  const std::string proposal = "Template_" + std::to_string(list.size() + 1);
+  const std::string name = ask_new_name("Copy as:", "Duplicate Template", proposal, list);
+  if (name.empty()) return false;
+  const std::string target = template_path(name);
+  if (selected == 0) {
+    if (!save_template(name, default_template()))
+      exclaim("Can not copy template. The file '" + target + "' could not be written.");
+    return true;
+  }
+  std::string data;
+  if (!read_file(template_path(list[selected]), data) || !create_new_file(target, data))
+    exclaim("Can not copy template '" + list[selected] + "' to '" + name + "'. " +
+            std::strerror(errno));
+  return true;
+}
+
+}  // namespace nx
