@@ -1,6 +1,8 @@
 #include "services/registry.h"
 
 #include <filesystem>
+#include <map>
+#include <random>
 
 #include "services/paths.h"
 #include "services/text.h"
@@ -96,6 +98,50 @@ TEST_F(reg_store, damaged_lines_are_kept_aside) {
   EXPECT_EQ(reg_read(CU, "good", "", "", "a", "-"), "1");
   EXPECT_EQ(reg_read(CU, "good", "", "", "d", "-"), "4");
   EXPECT_NE(test::read_all(reg_store_path() + ".damaged").find("garbage line"), std::string::npos);
+}
+
+// Seeded random names and values of every byte survive the file; random
+// bytes in place of the store never stop the store from working.
+TEST_F(reg_store, random_contents_round_trip) {
+  std::mt19937 rng(20261206);
+  auto random_text = [&](size_t max_len, bool any_byte) {
+    static const std::string special = "\\\"@=[]; \t%$";
+    std::string s(rng() % (max_len + 1), ' ');
+    for (char& c : s) {
+      unsigned r = rng() % 4;
+      c = any_byte && r == 0 ? char(rng() % 256)
+          : r == 1           ? special[rng() % special.size()]
+                             : char('a' + rng() % 26);
+    }
+    return s;
+  };
+  std::map<std::string, std::pair<std::string, std::string>> expected;  // lower-case key
+  for (int round = 0; round < 60; ++round) {
+    std::string key = "K" + remove_all(random_text(12, false), '\\');
+    for (char& c : key)
+      if (static_cast<unsigned char>(c) < 0x20) c = '_';
+    std::string name = random_text(10, true), value = random_text(40, true);
+    ASSERT_TRUE(reg_write(CU, "Fuzz", key, "", name, value)) << round;
+    expected[to_lower(key + "\\" + name)] = {key, value};
+    if (round % 10 == 9) {
+      std::string key2 = "Fuzz\\" + key;
+      EXPECT_EQ(reg_get_string(CU, key2, name), value) << round;
+    }
+  }
+  for (auto& [lower, kv] : expected) {
+    std::string name = lower.substr(lower.find('\\') + 1);
+    std::string want = cut_at(kv.second, std::string(1, '\0'));
+    EXPECT_EQ(reg_read(CU, "Fuzz", kv.first, "", name, "<missing>"), want) << lower;
+  }
+
+  for (int round = 0; round < 30; ++round) {
+    std::string junk(rng() % 400, ' ');
+    for (char& c : junk) c = char(rng() % 4 == 0 ? "[]\"=@\n\\"[rng() % 7] : rng() % 256);
+    ASSERT_TRUE(write_file(reg_store_path(), junk));
+    reg_read(CU, "a", "b", "c", "", "");
+    ASSERT_TRUE(reg_write(CU, "After", "", "", "v", "ok")) << round;
+    EXPECT_EQ(reg_read(CU, "after", "", "", "V", "-"), "ok") << round;
+  }
 }
 
 }  // namespace
