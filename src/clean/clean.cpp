@@ -4,6 +4,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "clean/primitives.h"
 #include "clean/tokenizer.h"
 #include "services/flags.h"
@@ -164,33 +167,30 @@ std::string clean_html(const std::string& html_path, const std::string& name_pat
 
   const rule_set rules = read_rules(template_path);
 
-  html_document doc;
-  if (!doc.load(html_path)) return {};
+  token_reader doc;
+  if (!doc.open(html_path)) return {};
 
   std::string work_path;
   const int fd = create_work_file(name_path, work_path);
   if (fd < 0) return {};
 
-  const std::vector<html_token>& tokens = doc.tokens();
-  const int n = int(tokens.size());
   // The output goes out in large pieces, unless the find/replace pass needs
   // it whole.
   const size_t piece = rules.find_replace_in_use ? npos : size_t(1) << 18;
   std::string out;
-  out.reserve(rules.find_replace_in_use ? doc.text().size() + doc.text().size() / 8 + 64
-                                        : piece + (piece >> 2));
+  out.reserve(rules.find_replace_in_use ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
   bool written = true;
   std::string joined, tag, text_scratch;
   bool cancelled = false;
 
-  for (int i = 1; i <= n; ++i) {
-    bar.set(percent_of(i, n));
+  html_token t;
+  for (uint64_t i = 1; doc.next(t); ++i) {
+    bar.set(doc.total() ? int(std::min<uint64_t>(100, doc.done() * 100 / doc.total())) : 100);
     if (i % 10 != 0) bar.pump();
     if (cancel_requested) {
       cancelled = true;
       break;
     }
-    const html_token& t = tokens[size_t(i - 1)];
 
     tag.assign(join_lines(t.tag, joined));
     if (!rules.quotation.empty() && tag.find('=') != npos)
@@ -208,6 +208,7 @@ std::string clean_html(const std::string& html_path, const std::string& name_pat
       out.clear();
     }
   }
+  if (doc.failed()) written = false;  // the document could not be read to its end
 
   if (!cancelled) {
     bar.set(100);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace nx {
@@ -31,24 +32,30 @@ bool is_raw_text_name(std::string_view name) {
   return false;
 }
 
+using quote_memo = html_quote_memo;
+
+// "more": the answer depends on bytes beyond the window.
+constexpr size_t more = npos - 1;
+
+// Scans a window of the input that starts at a token. Unless the window
+// reaches the end of the input (eof), an answer that depends on what follows
+// the window is "more".
 class scanner {
  public:
-  explicit scanner(std::string_view s) : s_(s), n_(s.size()) {}
+  scanner(std::string_view s, bool eof, uint64_t base, quote_memo& memo)
+      : s_(s), n_(s.size()), eof_(eof), base_(base), memo_(memo) {}
 
-  // The next tag at or after from: its start, and its end in *end (just past
-  // it). npos when no tag starts there.
-  size_t next_tag(size_t from, size_t* end) {
+  // The next tag start at or after from; npos when none (end of input).
+  size_t next_tag(size_t from) {
     for (size_t i = from; i < n_; ++i) {
       const void* hit = std::memchr(s_.data() + i, '<', n_ - i);
-      if (!hit) return npos;
+      if (!hit) break;
       i = size_t(static_cast<const char*>(hit) - s_.data());
-      const size_t e = tag_end(i);
-      if (e != npos) {
-        *end = e;
-        return i;
-      }
+      const int t = starts_tag(i);
+      if (t < 0) return more;
+      if (t > 0) return i;
     }
-    return npos;
+    return eof_ ? npos : more;
   }
 
   // After a raw-text start tag ending at from: the start of the matching end
@@ -56,16 +63,32 @@ class scanner {
   size_t raw_text_end(size_t from, std::string_view name) {
     for (size_t i = from; i < n_; ++i) {
       const void* hit = std::memchr(s_.data() + i, '<', n_ - i);
-      if (!hit) return n_;
+      if (!hit) break;
       i = size_t(static_cast<const char*>(hit) - s_.data());
-      if (i + 2 + name.size() > n_ || s_[i + 1] != '/') continue;
+      const size_t after = i + 2 + name.size();
+      if (after >= n_ && !eof_) return more;
+      if (after > n_ || s_[i + 1] != '/') continue;
       size_t k = 0;
       while (k < name.size() && fold(s_[i + 2 + k]) == fold(name[k])) ++k;
       if (k < name.size()) continue;
-      const size_t after = i + 2 + name.size();
       if (after == n_ || is_blank(s_[after]) || s_[after] == '>' || s_[after] == '/') return i;
     }
-    return n_;
+    return eof_ ? n_ : more;
+  }
+
+  // End (just past) of the tag that starts at i. Unterminated constructs run
+  // to the end of the input.
+  size_t tag_end(size_t i) {
+    const char c = s_[i + 1];
+    if (is_letter(c)) return element_end(i + 2);
+    if (c == '/') return element_end(i + 3);
+    if (c == '?') return through(">", i + 2);
+    const std::string_view rest = s_.substr(i);
+    if (rest.size() < 9 && !eof_) return more;  // "<![CDATA[" not yet decided
+    if (rest.starts_with("<!--[")) return through("]>", i + 5);
+    if (rest.starts_with("<!--")) return through("-->", i + 2);
+    if (rest.starts_with("<![CDATA[")) return through("]]>", i + 9);
+    return through(">", i + 2);
   }
 
   // The name of the start tag at i (s[i] == '<').
@@ -76,27 +99,23 @@ class scanner {
   }
 
  private:
-  // End (just past) of the tag starting at i, or npos when the "<" there is
-  // plain text. Unterminated constructs run to the end of the input.
-  size_t tag_end(size_t i) {
-    if (i + 1 >= n_) return npos;
+  // 1 when the "<" at i starts a tag, 0 when it is plain text, -1 when that
+  // depends on what follows the window.
+  int starts_tag(size_t i) const {
+    if (i + 1 >= n_) return eof_ ? 0 : -1;
     const char c = s_[i + 1];
-    if (is_letter(c)) return element_end(i + 2);
-    if (c == '/') return (i + 2 < n_ && is_letter(s_[i + 2])) ? element_end(i + 3) : npos;
-    if (c == '?') return through(">", i + 2);
-    if (c != '!') return npos;
-    const std::string_view rest = s_.substr(i);
-    if (rest.starts_with("<!--[")) return through("]>", i + 5);
-    if (rest.starts_with("<!--")) return through("-->", i + 2);
-    if (rest.starts_with("<![CDATA[")) return through("]]>", i + 9);
-    return through(">", i + 2);
+    if (is_letter(c) || c == '!' || c == '?') return 1;
+    if (c != '/') return 0;
+    if (i + 2 >= n_) return eof_ ? 0 : -1;
+    return is_letter(s_[i + 2]) ? 1 : 0;
   }
 
   // Just past the first occurrence of what at or after from; the input's end
   // when there is none.
   size_t through(std::string_view what, size_t from) const {
     const size_t hit = s_.find(what, from);
-    return hit == npos ? n_ : hit + what.size();
+    if (hit != npos) return hit + what.size();
+    return eof_ ? n_ : more;
   }
 
   // A start or end tag whose name began before p: ends at the first ">"
@@ -114,31 +133,48 @@ class scanner {
       while (p < n_ && is_blank(s_[p])) ++p;
       if (p < n_ && (s_[p] == '"' || s_[p] == '\'')) {
         const size_t close = find_quote(s_[p], p + 1);
+        if (close == more) return more;
         if (close == npos) return through(">", eq + 1);
         p = close + 1;
       }
     }
-    return n_;
+    return eof_ ? n_ : more;
   }
 
-  // Remembers where a quote character was last missing, so a document full
-  // of unclosed quotes is still scanned in linear time.
   size_t find_quote(char q, size_t from) {
-    size_t& none_from = q == '"' ? no_dquote_from_ : no_squote_from_;
-    if (from >= none_from) return npos;
-    const void* hit = std::memchr(s_.data() + from, q, n_ - from);
-    if (!hit) {
-      none_from = from;
-      return npos;
-    }
-    return size_t(static_cast<const char*>(hit) - s_.data());
+    uint64_t& none_from = q == '"' ? memo_.no_dquote_from : memo_.no_squote_from;
+    if (base_ + from >= none_from) return npos;
+    const void* hit = from < n_ ? std::memchr(s_.data() + from, q, n_ - from) : nullptr;
+    if (hit) return size_t(static_cast<const char*>(hit) - s_.data());
+    if (!eof_) return more;
+    none_from = base_ + from;
+    return npos;
   }
 
   std::string_view s_;
   size_t n_;
-  size_t no_dquote_from_ = npos;
-  size_t no_squote_from_ = npos;
+  bool eof_;
+  uint64_t base_;
+  quote_memo& memo_;
 };
+
+// The token at the start of the window (a tag, or for the first token the
+// text before the first tag): the ends of its tag and of its text, or false
+// when they depend on what follows the window.
+bool scan_token(scanner& sc, std::string_view w, bool first, size_t& tag_e, size_t& text_e) {
+  tag_e = first ? 0 : sc.tag_end(0);
+  if (tag_e == more) return false;
+  size_t from = tag_e;
+  if (!first && w[1] != '/' && is_letter(w[1])) {
+    const std::string_view name = sc.tag_name(0, tag_e);
+    if (is_raw_text_name(name)) from = sc.raw_text_end(tag_e, name);
+    if (from == more) return false;
+  }
+  const size_t next = sc.next_tag(from);
+  if (next == more) return false;
+  text_e = next == npos ? w.size() : next;
+  return true;
+}
 
 void append_utf8(std::string& out, unsigned cp) {
   if (cp < 0x80) {
@@ -163,22 +199,17 @@ void append_utf8(std::string& out, unsigned cp) {
 void tokenize_html(std::string_view html, std::vector<html_token>& out) {
   out.clear();
   out.reserve(html.size() / 48 + 4);
-  scanner sc(html);
-  size_t tag_b = 0, tag_e = 0;  // the current token's tag; empty at first
-  for (;;) {
-    size_t next_b = npos, next_e = 0;
-    size_t search_from = tag_e;
-    if (tag_e > tag_b && html[tag_b + 1] != '/' && is_letter(html[tag_b + 1])) {
-      const std::string_view name = sc.tag_name(tag_b, tag_e);
-      if (is_raw_text_name(name)) search_from = sc.raw_text_end(tag_e, name);
-    }
-    next_b = sc.next_tag(search_from, &next_e);
-    const size_t text_e = next_b == npos ? html.size() : next_b;
-    if (tag_e > tag_b || text_e > tag_e)
-      out.push_back({html.substr(tag_b, tag_e - tag_b), html.substr(tag_e, text_e - tag_e)});
-    if (next_b == npos) break;
-    tag_b = next_b;
-    tag_e = next_e;
+  quote_memo memo;
+  size_t at = 0;
+  bool first = true;
+  while (at < html.size()) {
+    const std::string_view w = html.substr(at);
+    scanner sc(w, true, at, memo);
+    size_t tag_e = 0, text_e = 0;
+    scan_token(sc, w, first, tag_e, text_e);
+    if (text_e > 0) out.push_back({w.substr(0, tag_e), w.substr(tag_e, text_e - tag_e)});
+    first = false;
+    at += text_e;
   }
 }
 
@@ -231,73 +262,85 @@ bool decode_utf16(std::string_view data, std::string& out) {
 
 bool decode_utf16_document(std::string& data) { return decode_utf16(data, data); }
 
-void html_document::take(std::string_view bytes) {
-  std::string decoded;
-  utf16_ = decode_utf16(bytes, decoded);
-  if (utf16_) {
-    owned_.swap(decoded);
-    raw_.reset();
-    text_ = owned_;
-  } else {
-    text_ = bytes;
-  }
-  tokenize_html(text_, tokens_);
+token_reader::~token_reader() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
-bool html_document::load(const std::string& path) {
-  raw_.reset();
-  owned_.clear();
-  text_ = {};
-  tokens_.clear();
-  utf16_ = false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+bool token_reader::open(const std::string& path, size_t piece) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return false;
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  size_t got = 0;
-  if (ok) {
-    // Read into a buffer that is not cleared first; a file that grows while
-    // it is read goes on in owned_.
-    const size_t size = st.st_size > 0 ? size_t(st.st_size) : 0;
-    raw_ = std::make_unique_for_overwrite<char[]>(size + 1);
-    while (got < size) {
-      const ssize_t r = ::read(fd, raw_.get() + got, size - got);
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) ok = false;
-      if (r <= 0) break;
-      got += size_t(r);
+  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  total_ = st.st_size > 0 ? uint64_t(st.st_size) : 0;
+  cap_ = piece < 2 ? 2 : piece;
+  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
+  while (!eof_ && end_ < 2)
+    if (!refill()) return false;
+  const auto bom = std::string_view(buf_.get(), end_).substr(0, 2);
+  if (bom == "\xFF\xFE" || bom == "\xFE\xFF") {
+    std::string whole(buf_.get(), end_);
+    while (!eof_) {
+      end_ = 0;
+      if (!refill()) return false;
+      whole.append(buf_.get(), end_);
     }
-    char more[65536];
-    while (ok) {
-      const ssize_t r = ::read(fd, more, sizeof more);
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) ok = false;
-      if (r <= 0) break;
-      if (owned_.empty()) owned_.assign(raw_.get(), got);
-      owned_.append(more, size_t(r));
-    }
-  }
-  ::close(fd);
-  if (!ok) {
-    raw_.reset();
-    owned_.clear();
-    return false;
-  }
-  if (!owned_.empty()) {
-    raw_.reset();
-    std::string grown;
-    grown.swap(owned_);
-    load_text(std::move(grown));
-  } else {
-    take(std::string_view(raw_.get(), got));
+    utf16_ = decode_utf16(whole, decoded_);
+    buf_.reset();
+    begin_ = 0;
+    end_ = decoded_.size();
+    total_ = end_;
   }
   return true;
 }
 
-void html_document::load_text(std::string data) {
-  raw_.reset();
-  owned_ = std::move(data);
-  take(owned_);
+bool token_reader::refill() {
+  if (eof_ || utf16_ || failed_) return false;
+  if (begin_ > 0) {
+    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+    base_ += begin_;
+    end_ -= begin_;
+    begin_ = 0;
+  }
+  if (end_ == cap_) {  // one token fills the piece: make room
+    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2);
+    std::memcpy(bigger.get(), buf_.get(), end_);
+    buf_ = std::move(bigger);
+    cap_ *= 2;
+  }
+  ssize_t r;
+  do {
+    r = ::read(fd_, buf_.get() + end_, cap_ - end_);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    failed_ = true;
+    return false;
+  }
+  if (r == 0) {
+    eof_ = true;
+    ::close(fd_);
+    fd_ = -1;
+  }
+  end_ += size_t(r);
+  return true;
+}
+
+bool token_reader::next(html_token& t) {
+  for (;;) {
+    const std::string_view w(data() + begin_, end_ - begin_);
+    if (w.empty() && (eof_ || utf16_)) return false;
+    if (!w.empty()) {
+      scanner sc(w, eof_ || utf16_, base_ + begin_, memo_);
+      size_t tag_e = 0, text_e = 0;
+      if (scan_token(sc, w, first_, tag_e, text_e)) {
+        first_ = false;
+        if (text_e == 0) continue;  // the document starts with a tag
+        t = {w.substr(0, tag_e), w.substr(tag_e, text_e - tag_e)};
+        begin_ += text_e;
+        return true;
+      }
+    }
+    if (!refill()) return false;
+  }
 }
 
 }  // namespace nx

@@ -2,6 +2,7 @@
 // that follows it up to the next tag. Lossless: every token's tag then text,
 // in order, give back the input byte for byte.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,31 +28,47 @@ std::vector<html_token> tokenize_html(std::string_view html);
 // invalid unit becomes U+FFFD. Returns whether data was UTF-16.
 bool decode_utf16_document(std::string& data);
 
-// A document loaded from a file and tokenized: owns the bytes the tokens view.
-class html_document {
+// Where a quote character is known to be missing up to the end of the
+// input (offsets from its start); keeps scanning linear.
+struct html_quote_memo {
+  uint64_t no_dquote_from = UINT64_MAX;
+  uint64_t no_squote_from = UINT64_MAX;
+};
+
+// Reads a document from a file piece by piece and hands out its tokens in
+// order; only the piece that holds the current token is in memory. A UTF-16
+// document is read and decoded whole.
+class token_reader {
  public:
-  html_document() = default;
-  html_document(const html_document&) = delete;
-  html_document& operator=(const html_document&) = delete;
+  token_reader() = default;
+  ~token_reader();
+  token_reader(const token_reader&) = delete;
+  token_reader& operator=(const token_reader&) = delete;
 
-  // Reads the file (decoding UTF-16) and tokenizes it. False, with no
-  // tokens, when the file cannot be read.
-  bool load(const std::string& path);
-  // Takes the bytes as if read from a file.
-  void load_text(std::string data);
-
-  const std::vector<html_token>& tokens() const { return tokens_; }
-  std::string_view text() const { return text_; }
+  // False when the file cannot be opened or read. piece: the size of the
+  // pieces read (a piece grows when one token needs more).
+  bool open(const std::string& path, size_t piece = size_t(1) << 20);
+  // The next token; false at the end of the document, or when reading
+  // failed (failed()). The views stay valid until the next call.
+  bool next(html_token& t);
+  bool failed() const { return failed_; }
   bool was_utf16() const { return utf16_; }
+  // Bytes of the (decoded) document handed out so far, and in all as far as
+  // known when the file was opened.
+  uint64_t done() const { return base_ + begin_; }
+  uint64_t total() const { return total_; }
 
  private:
-  void take(std::string_view bytes);
+  bool refill();
+  const char* data() const { return utf16_ ? decoded_.data() : buf_.get(); }
 
-  std::unique_ptr<char[]> raw_;  // the file's bytes, as read
-  std::string owned_;            // or decoded, or handed over
-  std::string_view text_;
-  std::vector<html_token> tokens_;
-  bool utf16_ = false;
+  int fd_ = -1;
+  std::unique_ptr<char[]> buf_;
+  size_t cap_ = 0, begin_ = 0, end_ = 0;
+  uint64_t base_ = 0, total_ = 0;
+  bool eof_ = false, first_ = true, failed_ = false, utf16_ = false;
+  std::string decoded_;
+  html_quote_memo memo_;
 };
 
 }  // namespace nx

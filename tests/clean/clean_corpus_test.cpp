@@ -53,10 +53,10 @@ TEST(clean_corpus, word_pages_lose_word_markup_and_keep_their_text) {
 
     // The texts after the kept tags are the output's texts, unchanged but
     // for doubled line breaks.
-    html_document doc;
-    ASSERT_TRUE(doc.load(file.string()));
+    token_reader doc;
+    ASSERT_TRUE(doc.open(file.string()));
     std::string kept, written;
-    for (const html_token& t : doc.tokens())
+    for (html_token t; doc.next(t);)
       if (!tag_matches(tags_to_clean, replace_all(t.tag, "\r\n", " ")))
         kept += replace_all(t.text, "\r\n\r\n", "\r\n");
     for (const html_token& t : tokenize_html(out)) written += t.text;

@@ -20,6 +20,17 @@ pairs split(std::string_view html) {
   return r;
 }
 
+// The tokens of a file read piece by piece; "FAILED" when it cannot be read.
+pairs read_tokens(const std::string& path, size_t piece = size_t(1) << 20) {
+  token_reader r;
+  if (!r.open(path, piece)) return {{"FAILED", ""}};
+  pairs out;
+  html_token t;
+  while (r.next(t)) out.emplace_back(t.tag, t.text);
+  if (r.failed()) out.emplace_back("FAILED", "");
+  return out;
+}
+
 std::string joined(const std::vector<html_token>& tokens) {
   std::string s;
   for (const html_token& t : tokens) s.append(t.tag).append(t.text);
@@ -94,6 +105,18 @@ TEST(tokenizer, random_documents_round_trip_and_keep_token_shape) {
       for (size_t k = 0; k < t.text.size(); ++k)
         ASSERT_FALSE(starts_tag(t.text, k)) << "round " << round << " text: " << t.text;
     }
+  }
+}
+
+TEST(tokenizer, reading_in_small_pieces_gives_the_same_tokens) {
+  std::mt19937 rng(77);
+  test::temp_dir tmp;
+  for (int round = 0; round < 500; ++round) {
+    const std::string doc = random_document(rng);
+    const std::string file = tmp.write("doc.htm", doc);
+    const pairs whole = split(doc);
+    for (size_t piece : {2, 3, 5, 16})
+      ASSERT_EQ(read_tokens(file, piece), whole) << "round " << round << " piece " << piece;
   }
 }
 
@@ -197,17 +220,13 @@ TEST(tokenizer, utf16_documents_are_decoded_to_utf8_with_a_bom) {
   EXPECT_EQ(plain, "\xEF\xBB\xBF<p>");
 
   test::temp_dir tmp;
-  html_document d;
-  ASSERT_TRUE(d.load(tmp.write("u.htm", utf16(doc, true))));
-  EXPECT_TRUE(d.was_utf16());
-  EXPECT_EQ(joined(d.tokens()), want);
-  ASSERT_EQ(d.tokens().size(), 3u);
-  EXPECT_EQ(d.tokens()[0].text, "\xEF\xBB\xBF");
-  EXPECT_EQ(d.tokens()[1].tag, "<p>");
-
-  EXPECT_FALSE(d.load(tmp.file("missing.htm")));
-  EXPECT_TRUE(d.tokens().empty());
-  EXPECT_FALSE(d.load(tmp.path()));  // a folder
+  const std::string file = tmp.write("u.htm", utf16(doc, true));
+  EXPECT_EQ(read_tokens(file), (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want.substr(6, 9)},
+                                      {"</p>", ""}}));
+  EXPECT_EQ(read_tokens(file, 2), read_tokens(file));
+  EXPECT_EQ(read_tokens(tmp.file("missing.htm")), (pairs{{"FAILED", ""}}));
+  EXPECT_EQ(read_tokens(tmp.path()), (pairs{{"FAILED", ""}}));  // a folder
+  EXPECT_TRUE(read_tokens(tmp.write("empty.htm", "")).empty());
 }
 
 TEST(tokenizer, corpus_documents_round_trip) {
