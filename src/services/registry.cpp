@@ -295,7 +295,7 @@ std::string join(std::initializer_list<const std::string*> pieces) {
 
 bool set_value(reg_root root, const std::string& key, reg_value v) {
   const std::string path = full_path(root, key);
-  if (path.empty()) return false;
+  if (path.empty() || !reg_key_exists(root, key)) return false;
   return modify([&](store& s) {
     if (path.find('\\') == std::string::npos) s.create(path);  // a root always exists
     reg_key* k = s.find(path);
@@ -351,6 +351,8 @@ bool reg_delete_key(reg_root root, const std::string& first, const std::string& 
 std::optional<reg_disposition> reg_create_key(reg_root root, const std::string& key) {
   const std::string path = full_path(root, key);
   if (path.empty()) return std::nullopt;
+  // An existing key needs no write.
+  if (reg_key_exists(root, key)) return reg_disposition::opened_existing_key;
   bool created = false;
   bool ok = modify([&](store& s) {
     created = s.create(path);
@@ -400,6 +402,7 @@ std::optional<uint32_t> reg_get_dword(reg_root root, const std::string& key,
 bool reg_delete(reg_root root, const std::string& key) {
   const std::string path = full_path(root, key);
   if (path.empty() || path == root_name(root)) return false;
+  if (!reg_key_exists(root, key)) return false;  // nothing to do: the store stays untouched
   return modify([&](store& s) {
     if (!s.find(path) || s.has_subkeys(path)) return false;
     s.keys.erase(to_lower(path));
