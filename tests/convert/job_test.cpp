@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
+
+#include "convert/job.h"
+#include "services/flags.h"
+#include "support/test_env.h"
+#include "templates/template.h"
+
+using namespace nx;
+using nx::test::exists;
+using nx::test::read_all;
+
+namespace {
+
+// The job's host as a test sees it: rows, options, and a record of what
+// the job told it.
+struct test_host : iJobHost {
+  struct row {
+    std::string text, status;
+  };
+  std::vector<row> rows;
+  bool same = false, make_backup = false;
+  std::string dest, tmpl;
+  std::vector<std::string> statuses, labels, events;
+  std::function<void(const std::string& label)> on_label;
+
+  void add(const std::string& path, const std::string& status = status_ready) { rows.push_back({path, status}); }
+  int row_count() override { return int(rows.size()); }
+  std::string row_text(int r) override { return rows[r].text; }
+  std::string row_status(int r) override { return rows[r].status; }
+  void set_row(int r, const std::string& text, const std::string& status) override { rows[r] = {text, status}; }
+  bool place_same() override { return same; }
+  std::string destination() override { return dest; }
+  bool backup() override { return make_backup; }
+  std::string template_file() override { return tmpl; }
+  void set_busy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
+  void set_status(const std::string& text) override { statuses.push_back(text); }
+  void show_progress() override { events.push_back("show"); }
+  void set_progress_label(const std::string& text) override {
+    labels.push_back(text);
+    if (on_label) on_label(text);
+  }
+  void close_progress() override { events.push_back("close"); }
+  void set_progress(int) override {}
+  void pump() override {}
+};
+
+constexpr const char* word_page = "<html><body><p><span>Hello</span> world</p></body></html>";
+
+class job_test : public test::program_test {
+ protected:
+  void SetUp() override {
+    program_test::SetUp();
+    use_internal_converter = true;
+    cancel_requested = false;
+    host.dest = tmp.mkdir("dest");
+  }
+  void TearDown() override {
+    use_internal_converter = false;
+    cancel_requested = false;
+    program_test::TearDown();
+  }
+  bool run() { return run_batch_job(host); }
+  std::string last_message() const { return dlg.calls.empty() ? "" : dlg.calls.back().text; }
+  test_host host;
+};
+
+bool cleaned(const std::string& path) {
+  std::string s = read_all(path);
+  return s.find("Hello") != std::string::npos && s.find("<span") == std::string::npos;
+}
+
+}  // namespace
+
+TEST_F(job_test, OutputsGoToTheDestinationOrBesideTheSource) {
+  std::string doc = tmp.write("src/Report.TXT", "Hello\n");
+  std::string page = tmp.write("src/page.html", word_page);
+  std::string htm = tmp.write("src/old.htm", word_page);
+  for (auto p : {doc, page, htm}) host.add(p);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(host.rows[0].text, host.dest + "/Report.html");
+  EXPECT_EQ(host.rows[1].text, host.dest + "/page.html");
+  EXPECT_EQ(host.rows[2].text, host.dest + "/old.htm");
+  for (const auto& r : host.rows) {
+    EXPECT_EQ(r.status, status_converted);
+    EXPECT_TRUE(cleaned(r.text) || r.text.ends_with("Report.html")) << r.text;
+  }
+  EXPECT_EQ(read_all(page), word_page);  // the source is copied, not touched
+  EXPECT_FALSE(exists(tmp.file("src/page_BACKUP.html")));
+  EXPECT_EQ(last_message(), "Files converted successfully.");
+  EXPECT_EQ(host.statuses.back(), "Files converted successfully.");
+  EXPECT_EQ(host.labels[0], "Converting file '" + doc + "'...");
+  EXPECT_EQ(host.events, (std::vector<std::string>{"busy", "show", "close", "idle"}));
+
+  // Same folder: beside each source, HTML cleaned in place, with backups.
+  test_host again;
+  again.same = true;
+  again.make_backup = true;
+  again.add(doc);
+  again.add(page);
+  again.add(htm);
+  EXPECT_TRUE(run_batch_job(again));
+  EXPECT_EQ(again.rows[0].text, tmp.file("src/Report.html"));
+  EXPECT_EQ(again.rows[1].text, page);
+  EXPECT_EQ(again.rows[2].text, htm);
+  EXPECT_TRUE(cleaned(page));
+  EXPECT_TRUE(cleaned(htm));
+  EXPECT_EQ(read_all(tmp.file("src/page_BACKUP.html")), word_page);
+  EXPECT_EQ(read_all(tmp.file("src/old.htm_BACKUP.html")), word_page);
+  // The backup of a converted document holds the converter's HTML, before cleaning.
+  EXPECT_NE(read_all(tmp.file("src/Report_BACKUP.html")).find("<p>Hello</p>"), std::string::npos);
+  EXPECT_EQ(read_all(doc), "Hello\n");
+}
+
+TEST_F(job_test, ClosingMessagesSingularAndPlural) {
+  host.add(tmp.write("a.txt", "x"));
+  EXPECT_TRUE(run());
+  EXPECT_EQ(last_message(), "File converted successfully.");
+  EXPECT_EQ(dlg.calls.back().icon, msg_icon::information);
+
+  // Nothing left to convert: the progress window still opens and closes.
+  host.events.clear();
+  EXPECT_TRUE(run());
+  EXPECT_EQ(host.statuses.back(), "File already converted!");
+  EXPECT_EQ(last_message(),
+            "File already converted!\nIf you don't want to View/Edit converted file, remove file and add "
+            "new files to Convert.");
+  EXPECT_EQ(host.events, (std::vector<std::string>{"busy", "show", "close", "idle"}));
+  host.add(tmp.write("b.doc", "x"), status_converted);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(last_message(),
+            "Files already converted!\nIf you don't want to View/Edit converted files, remove files and "
+            "add new files to Convert.");
+
+  test_host empty;
+  EXPECT_TRUE(run_batch_job(empty));
+  EXPECT_EQ(last_message(), "No file to convert!");
+  EXPECT_EQ(empty.events, (std::vector<std::string>{"busy", "idle"}));
+}
+
+TEST_F(job_test, CancelDuringTheThirdOfFiveRows) {
+  std::vector<std::string> pages;
+  for (int i = 1; i <= 5; ++i) {
+    pages.push_back(tmp.write("p" + std::to_string(i) + ".html", word_page));
+    host.add(pages.back());
+  }
+  host.same = true;
+  host.on_label = [&](const std::string& label) {
+    if (label.find("p3.html") != std::string::npos) cancel_requested = true;
+  };
+  EXPECT_FALSE(run());
+  EXPECT_EQ(last_message(), "Conversion canceled by user.");
+  EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
+  EXPECT_FALSE(cancel_requested);
+  EXPECT_EQ(host.rows[0].status, status_converted);
+  EXPECT_EQ(host.rows[1].status, status_converted);
+  // The cleaner saw the flag: the third file was left exactly as it was.
+  EXPECT_EQ(host.rows[2].status, status_ready);
+  EXPECT_EQ(read_all(pages[2]), word_page);
+  EXPECT_EQ(host.rows[3].status, status_ready);
+  EXPECT_EQ(host.rows[4].status, status_ready);
+  EXPECT_EQ(host.labels.size(), 3u);  // nothing started after the third
+  EXPECT_EQ(host.events.back(), "idle");
+  // No work file is left behind.
+  EXPECT_FALSE(exists(pages[2] + ".nubrix1"));
+}
+
+TEST_F(job_test, CancelDuringTheLastRowStillCancels) {
+  host.add(tmp.write("a.txt", "x"));
+  host.on_label = [](const std::string&) { cancel_requested = true; };
+  EXPECT_FALSE(run());
+  EXPECT_EQ(last_message(), "Conversion canceled by user.");
+  EXPECT_EQ(host.rows[0].status, status_ready);
+}
+
+TEST_F(job_test, FailedRowsAreMarkedAndCounted) {
+  std::string bad = tmp.write("broken.doc", "not a Word file");
+  host.add(tmp.write("good.txt", "Hello"));
+  host.add(bad);
+  host.add(tmp.file("vanished.html"));
+  host.add(tmp.write("fine.html", word_page));
+  EXPECT_FALSE(run());
+  EXPECT_EQ(host.rows[0].status, status_converted);
+  EXPECT_EQ(host.rows[1].status, status_failed);
+  EXPECT_EQ(host.rows[1].text, bad);  // keeps its source path
+  EXPECT_EQ(host.rows[2].status, status_failed);
+  EXPECT_EQ(host.rows[3].status, status_converted);
+  EXPECT_EQ(last_message(), "Files converted successfully.\n2 files could not be converted.");
+  EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
+  EXPECT_EQ(dlg.calls.size(), 1u);
+  EXPECT_FALSE(exists(host.dest + "/broken.html"));
+
+  test_host one;
+  one.dest = host.dest;
+  one.add(bad);
+  EXPECT_FALSE(run_batch_job(one));
+  EXPECT_EQ(last_message(), "File could not be converted.");
+}
+
+TEST_F(job_test, MissingEngineStopsTheJobAndKeepsRowsReady) {
+  use_internal_converter = false;
+  ::setenv("NUBRIX_SOFFICE", tmp.file("no/soffice").c_str(), 1);
+  host.add(tmp.write("a.doc", "x"));
+  host.add(tmp.write("b.doc", "x"));
+  EXPECT_FALSE(run());
+  ::unsetenv("NUBRIX_SOFFICE");
+  ASSERT_EQ(dlg.calls.size(), 1u);  // the launch message, nothing after it
+  EXPECT_NE(last_message().find("Can not launch LibreOffice"), std::string::npos);
+  EXPECT_EQ(host.rows[0].status, status_ready);
+  EXPECT_EQ(host.rows[1].status, status_ready);
+  EXPECT_EQ(host.labels.size(), 1u);
+  EXPECT_EQ(host.events, (std::vector<std::string>{"busy", "show", "close", "idle"}));
+}
+
+TEST_F(job_test, ASourceIsNeverItsOwnOutput) {
+  host.same = true;
+  std::string notes = tmp.write("notes.text", "plain words");
+  host.add(notes);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(read_all(notes), "plain words");
+  EXPECT_EQ(host.rows[0].text, notes + ".html");
+  EXPECT_NE(read_all(notes + ".html").find("plain words"), std::string::npos);
+
+  // An HTML file whose output is itself, reached through another spelling of
+  // its folder, is cleaned in place and never truncated by a copy onto itself.
+  std::string page = tmp.write("dest/page.html", word_page);
+  test_host same_file;
+  same_file.dest = tmp.path() + "/./dest";
+  same_file.make_backup = true;
+  same_file.add(page);
+  EXPECT_TRUE(run_batch_job(same_file));
+  EXPECT_TRUE(cleaned(page));
+  EXPECT_EQ(read_all(tmp.file("dest/page_BACKUP.html")), word_page);
+}
+
+TEST_F(job_test, BackupThatCannotBeWrittenLeavesTheFileUncleaned) {
+  host.same = true;
+  host.make_backup = true;
+  std::string page = tmp.write("ro/page.html", word_page);
+  tmp.mkdir("ro/page_BACKUP.html");  // a folder where the backup should go
+  host.add(page);
+  EXPECT_FALSE(run());
+  EXPECT_EQ(host.rows[0].status, status_failed);
+  EXPECT_EQ(read_all(page), word_page);
+}
+
+TEST_F(job_test, ReadOnlyHtmlFiles) {
+  std::string page = tmp.write("src/page.html", word_page);
+  ::chmod(page.c_str(), 0444);
+  host.add(page);
+  host.add(page);
+  EXPECT_TRUE(run());  // the copy in the destination is overwritten the second time
+  EXPECT_EQ(host.rows[1].status, status_converted);
+  EXPECT_TRUE(cleaned(host.dest + "/page.html"));
+
+  // Cleaned in place, it keeps its mode.
+  test_host in_place;
+  in_place.same = true;
+  in_place.add(page);
+  EXPECT_TRUE(run_batch_job(in_place));
+  EXPECT_TRUE(cleaned(page));
+  struct stat st {};
+  ::stat(page.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
+TEST_F(job_test, TheHostsTemplateIsApplied) {
+  cTemplate t;
+  t.colFind = {"world"};
+  t.colReplace = {"there"};
+  host.tmpl = prog + "templates/mine.dat";
+  ASSERT_TRUE(write_template_file(host.tmpl, t));
+  host.add(tmp.write("a.html", word_page));
+  EXPECT_TRUE(run());
+  std::string out = read_all(host.dest + "/a.html");
+  // Its rules, not the built-in ones: the span stays, the words change.
+  EXPECT_NE(out.find("<span>Hello</span> there"), std::string::npos) << out;
+}
