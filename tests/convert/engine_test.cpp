@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "convert/converter.h"
 #include "services/dialogs.h"
@@ -93,8 +95,14 @@ TEST_F(engine_test, HungEngineIsKilledAtTheTimeLimit) {
   // The whole process group went, helpers included.
   std::string pid = read_all(pidfile);
   ASSERT_FALSE(pid.empty());
-  std::string stat = read_all("/proc/" + std::to_string(std::atoi(pid.c_str())) + "/stat");
-  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;  // gone or a zombie
+  // A killed process may take a moment to go; it may stay a zombie.
+  std::string stat_file = "/proc/" + std::to_string(std::atoi(pid.c_str())) + "/stat", stat;
+  for (int i = 0; i < 250; ++i) {
+    stat = read_all(stat_file);
+    if (stat.empty() || stat.find(") Z ") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
 }
 
 TEST_F(engine_test, CancelEndsTheRunningEngine) {
