@@ -270,7 +270,7 @@ bool token_reader::open(const std::string& path, size_t piece) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return false;
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;  // no folders, no pipes
   total_ = st.st_size > 0 ? uint64_t(st.st_size) : 0;
   cap_ = piece < 2 ? 2 : piece;
   buf_ = std::make_unique_for_overwrite<char[]>(cap_);

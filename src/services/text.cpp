@@ -16,7 +16,6 @@ std::string trim(std::string_view s) {
   return std::string(s.substr(b, e - b));
 }
 
-char lower_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
 std::string to_lower(std::string_view s) {
   std::string r(s);

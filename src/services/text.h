@@ -9,7 +9,7 @@ namespace nx {
 
 std::string trim(std::string_view s);             // leading and trailing blanks (space, tab)
 std::string to_lower(std::string_view s);
-char lower_char(char c);
+inline char lower_char(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 bool iequals(std::string_view a, std::string_view b);
 bool istarts_with(std::string_view s, std::string_view prefix);
 bool iends_with(std::string_view s, std::string_view suffix);
