@@ -1,0 +1,552 @@
+#include "ui/manage/manage_window.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+#include "services/dialogs.h"
+#include "services/settings.h"
+#include "services/shell.h"
+#include "services/text.h"
+#include "templates/library.h"
+#include "ui/manage/rule_dialogs.h"
+
+namespace nx {
+
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+template <class W>
+W* named(W* w, const char* name) {
+  w->setObjectName(name);
+  return w;
+}
+
+QHBoxLayout* row_of(std::initializer_list<QWidget*> widgets) {
+  auto* row = new QHBoxLayout;
+  for (auto* w : widgets) row->addWidget(w);
+  return row;
+}
+
+QVBoxLayout* column_of(QLabel* label, QListWidget* list, QLayout* buttons, int stretch = 1) {
+  auto* col = new QVBoxLayout;
+  col->addWidget(label);
+  col->addWidget(list, stretch);
+  col->addLayout(buttons);
+  return col;
+}
+
+constexpr const char* editor_not_found = "External editor not found!";
+constexpr const char* default_not_editable =
+    "You can not edit the default template, please duplicate it, then edit it to suit your "
+    "needs.";
+
+}  // namespace
+
+void show_manage_templates(QWidget* owner) {
+  frmManage window(owner);
+  window.exec();
+}
+
+frmManage::frmManage(QWidget* owner) : QDialog(owner) {
+  setObjectName("frmManage");
+  setWindowTitle("Manage Templates");
+  setModal(true);
+  build_controls();
+  arrange_controls();
+  connect_controls();
+  copy_logo(owner);
+  list_templates();
+  select_none();
+}
+
+void frmManage::build_controls() {
+  Label1 = named(new QLabel("Templates:", this), "Label1");
+  List1 = named(new QListWidget(this), "List1");
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  Label1->setBuddy(List1);
+  Image1 = named(new QLabel(this), "Image1");
+  Command7 = named(new QPushButton("Add", this), "Command7");
+  Command8 = named(new QPushButton("Remove", this), "Command8");
+  Command1 = named(new QPushButton("Rename", this), "Command1");
+  Command2 = named(new QPushButton("Duplicate", this), "Command2");
+  Command3 = named(new QPushButton("Launch Editor", this), "Command3");
+  Command9 = named(new QPushButton("Close", this), "Command9");
+  for (auto* b : {Command7, Command8, Command1, Command2, Command3, Command9})
+    b->setAutoDefault(false);
+
+  Frame1 = named(new QGroupBox("Template", this), "Frame1");
+  auto list_in_frame = [this](const char* name) {
+    auto* list = named(new QListWidget(Frame1), name);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    return list;
+  };
+  auto button_in_frame = [this](const char* text, const char* name) {
+    return named(new QPushButton(text, Frame1), name);
+  };
+  Label6 = named(new QLabel("Template Description:", Frame1), "Label6");
+  txtTempDesc = named(new QPlainTextEdit(Frame1), "txtTempDesc");
+  Label2 = named(new QLabel("Clean these tags:", Frame1), "Label2");
+  lstTags = list_in_frame("lstTags");
+  cmdAddTag = button_in_frame("Add", "cmdAddTag");
+  cmdRemTag = button_in_frame("Remove", "cmdRemTag");
+  Label3 = named(new QLabel("Remove these attributes:", Frame1), "Label3");
+  lstAttr = list_in_frame("lstAttr");
+  cmdAddAttr = button_in_frame("Add", "cmdAddAttr");
+  cmdRemAttr = button_in_frame("Remove", "cmdRemAttr");
+  Label5 = named(new QLabel("Remove tags (if empty):", Frame1), "Label5");
+  lstEmpty = list_in_frame("lstEmpty");
+  cmdAddEmpty = button_in_frame("Add", "cmdAddEmpty");
+  cmdRemEmpty = button_in_frame("Remove", "cmdRemEmpty");
+  Label4 = named(new QLabel("Find/Replace with:", Frame1), "Label4");
+  lstFind = list_in_frame("lstFind");
+  cmdAddFind = button_in_frame("Add", "cmdAddFind");
+  cmdRemFind = button_in_frame("Remove", "cmdRemFind");
+  cmdRemEdit = button_in_frame("Edit", "cmdRemEdit");
+  Label7 = named(new QLabel("Remove these tags:", Frame1), "Label7");
+  lstRemoves = list_in_frame("lstRemoves");
+  cmdAddRemTags = button_in_frame("Add", "cmdAddRemTags");
+  cmdRemRemTags = button_in_frame("Remove", "cmdRemRemTags");
+  chkTarget = named(new QCheckBox("Add Target for Hyperlinks:", Frame1), "chkTarget");
+  txtTarget = named(new QLineEdit(Frame1), "txtTarget");
+  chkQuotation = named(new QCheckBox("Add quotation for all attributes.", Frame1), "chkQuotation");
+  cmdSave = button_in_frame("Save Changes", "cmdSave");
+  cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
+  // Enter in a text box must not press a button.
+  for (auto* b : Frame1->findChildren<QPushButton*>()) b->setAutoDefault(false);
+
+  Label2->setBuddy(lstTags);
+  Label3->setBuddy(lstAttr);
+  Label5->setBuddy(lstEmpty);
+  Label4->setBuddy(lstFind);
+  Label7->setBuddy(lstRemoves);
+  Label6->setBuddy(txtTempDesc);
+}
+
+void frmManage::arrange_controls() {
+  // Top: the library list (about two-thirds of the width, five lines high),
+  // two columns of command buttons, the logo in the corner.
+  const int line = List1->fontMetrics().height() + 2;
+  List1->setFixedHeight(line * 5 + 2 * List1->frameWidth() + 4);
+  auto* library = new QVBoxLayout;
+  library->addWidget(Label1);
+  library->addWidget(List1);
+  library->addStretch(1);
+  auto* commands = new QGridLayout;
+  commands->addWidget(Command7, 0, 0);
+  commands->addWidget(Command8, 1, 0);
+  commands->addWidget(Command1, 2, 0);
+  commands->addWidget(Command2, 0, 1);
+  commands->addWidget(Command3, 1, 1);
+  commands->setRowStretch(3, 1);
+  auto* commands_box = new QVBoxLayout;
+  commands_box->addSpacing(Label1->sizeHint().height());
+  commands_box->addLayout(commands);
+  Image1->setFixedSize(64, 64);
+  Image1->setAlignment(Qt::AlignCenter);
+  auto* top = new QHBoxLayout;
+  top->addLayout(library, 4);
+  top->addLayout(commands_box, 2);
+  top->addWidget(Image1, 0, Qt::AlignTop | Qt::AlignRight);
+
+  // The frame: the rule lists in a row, each with its buttons below it;
+  // "Remove tags (if empty):" is short, with "Remove these tags:" under it.
+  lstEmpty->setMinimumHeight(line * 3);
+  lstRemoves->setMinimumHeight(line * 3);
+  lstTags->setMinimumHeight(line * 8);
+  auto* empty_and_removes = new QVBoxLayout;
+  empty_and_removes->addLayout(column_of(Label5, lstEmpty, row_of({cmdAddEmpty, cmdRemEmpty})));
+  empty_and_removes->addLayout(
+      column_of(Label7, lstRemoves, row_of({cmdAddRemTags, cmdRemRemTags})));
+  auto* rules = new QHBoxLayout;
+  rules->addLayout(column_of(Label2, lstTags, row_of({cmdAddTag, cmdRemTag})), 2);
+  rules->addLayout(column_of(Label3, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), 2);
+  rules->addLayout(empty_and_removes, 2);
+  rules->addLayout(column_of(Label4, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit})), 3);
+
+  // Lower part: target and quotation, the description, save and cancel.
+  auto* options = new QVBoxLayout;
+  options->addWidget(chkTarget);
+  options->addWidget(txtTarget);
+  options->addWidget(chkQuotation);
+  options->addStretch(1);
+  auto* description = new QVBoxLayout;
+  description->addWidget(Label6);
+  txtTempDesc->setFixedHeight(line * 4 + 8);
+  description->addWidget(txtTempDesc);
+  auto* save = new QVBoxLayout;
+  save->addWidget(cmdSave);
+  save->addWidget(cmdCancelChange);
+  save->addStretch(1);
+  auto* lower = new QHBoxLayout;
+  lower->addLayout(options, 2);
+  lower->addLayout(description, 5);
+  lower->addLayout(save, 1);
+
+  auto* frame = new QVBoxLayout(Frame1);
+  frame->addLayout(rules, 1);
+  frame->addLayout(lower);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(Command9);
+
+  auto* window = new QVBoxLayout(this);
+  window->addLayout(top);
+  window->addWidget(Frame1, 1);
+  window->addLayout(bottom);
+  resize(880, 640);
+}
+
+void frmManage::connect_controls() {
+  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
+  connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+  connect(cmdCancelChange, &QPushButton::clicked, this, [this] { cmdCancelChange_Click(); });
+  connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] { mark_unsaved(); });
+  connect(txtTarget, &QLineEdit::textChanged, this, [this](const QString& text) {
+    chkTarget->setChecked(!text.isEmpty());
+    mark_unsaved();
+  });
+
+  const rule_list tags{&cTemplate::colTags, &cTemplate::colTags_comment, lstTags};
+  const rule_list attrs{&cTemplate::colAttr, &cTemplate::colAttr_comment, lstAttr};
+  const rule_list empty{&cTemplate::colEmpty, &cTemplate::colEmpty_comment, lstEmpty};
+  const rule_list removes{&cTemplate::colRemove, &cTemplate::colRemove_comment, lstRemoves};
+  connect(cmdAddTag, &QPushButton::clicked, this, [this, tags] { add_rule(tags, false); });
+  connect(cmdAddAttr, &QPushButton::clicked, this, [this, attrs] { add_rule(attrs, true); });
+  connect(cmdAddEmpty, &QPushButton::clicked, this, [this, empty] { add_rule(empty, false); });
+  connect(cmdAddRemTags, &QPushButton::clicked, this,
+          [this, removes] { add_rule(removes, false); });
+  connect(cmdRemTag, &QPushButton::clicked, this, [this, tags] { remove_rule(tags); });
+  connect(cmdRemAttr, &QPushButton::clicked, this, [this, attrs] { remove_rule(attrs); });
+  connect(cmdRemEmpty, &QPushButton::clicked, this, [this, empty] { remove_rule(empty); });
+  connect(cmdRemRemTags, &QPushButton::clicked, this, [this, removes] { remove_rule(removes); });
+  connect(cmdAddFind, &QPushButton::clicked, this, [this] { cmdAddFind_Click(); });
+  connect(cmdRemFind, &QPushButton::clicked, this, [this] { cmdRemFind_Click(); });
+  connect(cmdRemEdit, &QPushButton::clicked, this, [this] { cmdRemEdit_Click(); });
+
+  connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+  connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+  connect(Command9, &QPushButton::clicked, this, [this] { Command9_Click(); });
+}
+
+void frmManage::copy_logo(QWidget* owner) {
+  // The owner's logo picture when it has one, else its window icon.
+  QPixmap logo;
+  if (owner) {
+    for (auto* label : owner->findChildren<QLabel*>()) {
+      if (label->objectName().contains("logo", Qt::CaseInsensitive) && !label->pixmap().isNull()) {
+        logo = label->pixmap();
+        break;
+      }
+    }
+    if (logo.isNull() && !owner->windowIcon().isNull())
+      logo = owner->window()->windowIcon().pixmap(64, 64);
+  }
+  if (logo.isNull()) logo = windowIcon().pixmap(64, 64);
+  if (!logo.isNull())
+    Image1->setPixmap(logo.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+  if (owner && !owner->windowIcon().isNull()) setWindowIcon(owner->windowIcon());
+}
+
+// ---- library list and selection ----
+
+void frmManage::list_templates() {
+  const QSignalBlocker quiet(List1);
+  List1->clear();
+  for (const auto& name : nx::list_templates()) List1->addItem(qs(name));
+}
+
+void frmManage::select_none() {
+  {
+    const QSignalBlocker quiet(List1);
+    List1->clearSelection();
+    List1->setCurrentRow(-1);
+  }
+  List1_Click();
+}
+
+int frmManage::selected_template() const {
+  const auto picked = List1->selectedItems();
+  return picked.isEmpty() ? -1 : List1->row(picked.front());
+}
+
+std::string frmManage::selected_name() const {
+  const int i = selected_template();
+  return i < 0 ? std::string() : List1->item(i)->text().toStdString();
+}
+
+std::vector<std::string> frmManage::list_entries() const {
+  std::vector<std::string> entries;
+  for (int i = 0; i < List1->count(); ++i) entries.push_back(List1->item(i)->text().toStdString());
+  return entries;
+}
+
+bool frmManage::has_unsaved_edits() const { return !List1->isEnabledTo(this); }
+
+bool frmManage::refuse_unsaved() {
+  if (!has_unsaved_edits()) return false;
+  dialogs().message(update_first_message, msg_icon::information);
+  return true;
+}
+
+void frmManage::List1_Click() {
+  const int i = selected_template();
+  Command1->setEnabled(i >= 1);
+  Command8->setEnabled(i >= 1);
+  Command3->setEnabled(i >= 0);
+  Command7->setEnabled(true);
+  Command2->setEnabled(true);
+  Command9->setEnabled(true);
+  reset_editor(i >= 1);
+  if (i < 0) return;
+  if (i == 0) {
+    tpl_ = default_template();
+    tpl_.TempDescription = default_template_note;
+  } else {
+    tpl_ = load_template(selected_name());
+  }
+  show_template();
+  cmdSave->setEnabled(false);
+  cmdCancelChange->setEnabled(false);
+  List1->setEnabled(true);
+}
+
+// ---- the editing area ----
+
+void frmManage::reset_editor(bool enabled) {
+  filling_ = true;
+  Frame1->setEnabled(enabled);
+  for (auto* list : {lstTags, lstAttr, lstEmpty, lstFind, lstRemoves}) list->clear();
+  for (auto* button : {cmdAddTag, cmdRemTag, cmdAddAttr, cmdRemAttr, cmdAddEmpty, cmdRemEmpty,
+                       cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
+    button->setEnabled(enabled);
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, txtTempDesc})
+    w->setEnabled(enabled);
+  chkTarget->setChecked(false);
+  chkQuotation->setChecked(false);
+  txtTarget->clear();
+  txtTempDesc->clear();
+  filling_ = false;
+  cmdSave->setEnabled(false);
+  List1->setEnabled(true);
+  cmdCancelChange->setEnabled(false);
+}
+
+void frmManage::show_template() {
+  filling_ = true;
+  auto fill = [](QListWidget* list, const std::vector<std::string>& values) {
+    list->clear();
+    for (const auto& v : values) list->addItem(qs(v));
+  };
+  fill(lstTags, tpl_.colTags);
+  fill(lstAttr, tpl_.colAttr);
+  fill(lstEmpty, tpl_.colEmpty);
+  fill(lstRemoves, tpl_.colRemove);
+  lstFind->clear();
+  if (tpl_.colFind.size() == tpl_.colReplace.size()) {
+    for (size_t i = 0; i < tpl_.colFind.size(); ++i)
+      lstFind->addItem(qs("\"" + tpl_.colFind[i] + "\" -> \"" + tpl_.colReplace[i] + "\""));
+  }
+  txtTarget->setText(qs(tpl_.strTarget));
+  chkTarget->setChecked(!tpl_.strTarget.empty());
+  chkQuotation->setChecked(!tpl_.strQuotation.empty());
+  txtTempDesc->setPlainText(qs(tpl_.TempDescription));
+  filling_ = false;
+  List1->setEnabled(true);
+}
+
+void frmManage::mark_unsaved() {
+  if (filling_) return;
+  cmdSave->setEnabled(true);
+  List1->setEnabled(false);
+  cmdCancelChange->setEnabled(true);
+}
+
+void frmManage::cmdSave_Click() {
+  tpl_.strTarget = chkTarget->isChecked() ? txtTarget->text().toStdString() : std::string();
+  tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
+  tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
+  save_template(selected_name(), tpl_);
+  show_template();
+}
+
+void frmManage::cmdCancelChange_Click() { show_template(); }
+
+void frmManage::set_return(const std::string& value, const std::string& comment) {
+  ret_value_ = value;
+  ret_comment_ = comment;
+}
+
+// ---- rules ----
+
+void frmManage::add_rule(const rule_list& rules, bool attributes) {
+  auto keep = [this](const std::string& v, const std::string& c) { set_return(v, c); };
+  if (attributes) {
+    frmAttrs dialog(this, keep);
+    dialog.exec();
+  } else {
+    frmTags dialog(this, keep);
+    dialog.exec();
+  }
+  if (ret_value_.empty()) return;
+  auto& values = tpl_.*rules.values;
+  auto& comments = tpl_.*rules.comments;
+  if (ret_value_.find('\0') != std::string::npos) {
+    size_t start = 0;
+    while (start < ret_value_.size()) {
+      size_t end = ret_value_.find('\0', start);
+      if (end == std::string::npos) end = ret_value_.size();
+      if (end > start) {
+        values.push_back(ret_value_.substr(start, end - start));
+        comments.emplace_back();
+      }
+      start = end + 1;
+    }
+  } else {
+    values.push_back(ret_value_);
+    comments.push_back("{" + ret_comment_ + "}");
+  }
+  show_template();
+  rules.shown->setCurrentRow(rules.shown->count() - 1);
+  mark_unsaved();
+}
+
+namespace {
+
+// 0-based position of the selected line, -1 when none.
+int selected_line(const QListWidget* list) {
+  const auto picked = list->selectedItems();
+  return picked.isEmpty() ? -1 : list->row(picked.front());
+}
+
+void erase_at(std::vector<std::string>& v, int k) {
+  if (k >= 0 && k < static_cast<int>(v.size())) v.erase(v.begin() + k);
+}
+
+}  // namespace
+
+void frmManage::remove_rule(const rule_list& rules) {
+  const int k = selected_line(rules.shown);
+  if (k < 0) return;
+  erase_at(tpl_.*rules.values, k);
+  erase_at(tpl_.*rules.comments, k);
+  show_template();
+  mark_unsaved();
+}
+
+void frmManage::cmdRemFind_Click() {
+  const int k = selected_line(lstFind);
+  if (k < 0) return;
+  erase_at(tpl_.colFind, k);
+  erase_at(tpl_.colReplace, k);
+  show_template();
+  mark_unsaved();
+}
+
+void frmManage::cmdAddFind_Click() {
+  auto find = dialogs().input("Find what:", "Find", "");
+  if (!find || find->empty()) return;
+  auto replace = dialogs().input("Replace with:", "Replace", "");
+  if (!replace) return;
+  tpl_.colFind.push_back(*find);
+  tpl_.colReplace.push_back(*replace);
+  show_template();
+  lstFind->setCurrentRow(lstFind->count() - 1);
+  mark_unsaved();
+}
+
+void frmManage::cmdRemEdit_Click() {
+  const int k = selected_line(lstFind);
+  if (k < 0 || k >= static_cast<int>(tpl_.colFind.size()) ||
+      k >= static_cast<int>(tpl_.colReplace.size()))
+    return;
+  auto find = dialogs().input("Find what:", "Find", tpl_.colFind[k]);
+  if (!find || find->empty()) return;
+  auto replace = dialogs().input("Replace with:", "Replace", tpl_.colReplace[k]);
+  if (!replace) return;
+  tpl_.colFind[k] = *find;
+  tpl_.colReplace[k] = *replace;
+  show_template();
+  lstFind->setCurrentRow(k);
+  mark_unsaved();
+}
+
+// ---- library commands ----
+
+void frmManage::Command7_Click() {
+  if (refuse_unsaved()) return;
+  if (template_add()) {
+    list_templates();
+    select_none();
+  }
+}
+
+void frmManage::Command8_Click() {
+  if (selected_template() < 1 || refuse_unsaved()) return;
+  if (template_remove(selected_name())) {
+    list_templates();
+    select_none();
+  }
+}
+
+void frmManage::Command1_Click() {
+  if (selected_template() < 1 || refuse_unsaved()) return;
+  if (template_rename(selected_name(), list_entries())) {
+    list_templates();
+    select_none();
+  }
+}
+
+void frmManage::Command2_Click() {
+  if (template_duplicate(selected_template(), list_entries(), has_unsaved_edits())) {
+    list_templates();
+    select_none();
+  }
+}
+
+void frmManage::Command3_Click() {
+  const int i = selected_template();
+  if (i < 0) return;
+  if (i == 0) {
+    dialogs().message(default_not_editable, msg_icon::information);
+    return;
+  }
+  if (refuse_unsaved()) return;
+  const std::string editor = setting_editor();
+  if (editor.empty()) return;
+  if (!shell_open_with(editor, template_path(trim(selected_name()))))
+    dialogs().message(editor_not_found, msg_icon::exclamation);
+}
+
+void frmManage::keyPressEvent(QKeyEvent* e) {
+  // Escape is "Close", with its refusal; only the close box drops edits.
+  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+    Command9_Click();
+    return;
+  }
+  QDialog::keyPressEvent(e);
+}
+
+void frmManage::Command9_Click() {
+  if (refuse_unsaved()) return;
+  accept();
+}
+
+}  // namespace nx

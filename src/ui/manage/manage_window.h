@@ -1,0 +1,123 @@
+// The template manager: lists the template library, runs its commands and
+// edits the rules of one user template in a working copy that is written
+// to its file only by "Save Changes".
+#pragma once
+#include <QDialog>
+#include <string>
+#include <vector>
+
+#include "templates/template.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace nx {
+
+// Opens the template manager modally over owner and returns when it closes.
+void show_manage_templates(QWidget* owner);
+
+class frmManage : public QDialog {
+  Q_OBJECT
+ public:
+  explicit frmManage(QWidget* owner = nullptr);
+
+  // Called by the rule dialogs with their result.
+  void set_return(const std::string& value, const std::string& comment);
+  // The rules being edited.
+  const cTemplate& working_copy() const { return tpl_; }
+  bool has_unsaved_edits() const;
+
+  QLabel* Label1;
+  QListWidget* List1;
+  QLabel* Image1;
+  QPushButton* Command7;  // Add
+  QPushButton* Command8;  // Remove
+  QPushButton* Command1;  // Rename
+  QPushButton* Command2;  // Duplicate
+  QPushButton* Command3;  // Launch Editor
+  QPushButton* Command9;  // Close
+  QGroupBox* Frame1;
+  QLabel* Label6;
+  QPlainTextEdit* txtTempDesc;
+  QLabel* Label2;
+  QListWidget* lstTags;
+  QPushButton* cmdAddTag;
+  QPushButton* cmdRemTag;
+  QLabel* Label3;
+  QListWidget* lstAttr;
+  QPushButton* cmdAddAttr;
+  QPushButton* cmdRemAttr;
+  QLabel* Label5;
+  QListWidget* lstEmpty;
+  QPushButton* cmdAddEmpty;
+  QPushButton* cmdRemEmpty;
+  QLabel* Label4;
+  QListWidget* lstFind;
+  QPushButton* cmdAddFind;
+  QPushButton* cmdRemFind;
+  QPushButton* cmdRemEdit;
+  QLabel* Label7;
+  QListWidget* lstRemoves;
+  QPushButton* cmdAddRemTags;
+  QPushButton* cmdRemRemTags;
+  QCheckBox* chkTarget;
+  QLineEdit* txtTarget;
+  QCheckBox* chkQuotation;
+  QPushButton* cmdSave;
+  QPushButton* cmdCancelChange;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  // One of the four commented rule lists.
+  struct rule_list {
+    std::vector<std::string> cTemplate::*values;
+    std::vector<std::string> cTemplate::*comments;
+    QListWidget* shown;
+  };
+
+  void build_controls();
+  void arrange_controls();
+  void connect_controls();
+  void copy_logo(QWidget* owner);
+
+  void list_templates();
+  void select_none();
+  void reset_editor(bool enabled);
+  void show_template();
+  void mark_unsaved();
+  // Shows the refusal and returns true while edits are unsaved.
+  bool refuse_unsaved();
+  int selected_template() const;
+  std::string selected_name() const;
+  std::vector<std::string> list_entries() const;
+
+  void List1_Click();
+  void cmdSave_Click();
+  void cmdCancelChange_Click();
+  void add_rule(const rule_list& rules, bool attributes);
+  void remove_rule(const rule_list& rules);
+  void cmdAddFind_Click();
+  void cmdRemFind_Click();
+  void cmdRemEdit_Click();
+  void Command7_Click();
+  void Command8_Click();
+  void Command1_Click();
+  void Command2_Click();
+  void Command3_Click();
+  void Command9_Click();
+
+  cTemplate tpl_;
+  std::string ret_value_;
+  std::string ret_comment_;
+  // Set while the window's own procedures fill the editing area.
+  bool filling_ = false;
+};
+
+}  // namespace nx
