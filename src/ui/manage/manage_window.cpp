@@ -119,6 +119,7 @@ void frmManage::build_controls() {
   cmdRemRemTags = button_in_frame("Remove", "cmdRemRemTags");
   chkTarget = named(new QCheckBox("Add Target for Hyperlinks:", Frame1), "chkTarget");
   txtTarget = named(new QLineEdit(Frame1), "txtTarget");
+  txtTarget->setMaxLength(description_limit);
   chkQuotation = named(new QCheckBox("Add quotation for all attributes.", Frame1), "chkQuotation");
   cmdSave = button_in_frame("Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
@@ -214,7 +215,10 @@ void frmManage::connect_controls() {
   connect(cmdCancelChange, &QPushButton::clicked, this, [this] { cmdCancelChange_Click(); });
   connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
-  connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] { mark_unsaved(); });
+  connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] {
+    limit_description();
+    mark_unsaved();
+  });
   connect(txtTarget, &QLineEdit::textChanged, this, [this](const QString& text) {
     chkTarget->setChecked(!text.isEmpty());
     mark_unsaved();
@@ -370,6 +374,19 @@ void frmManage::show_template() {
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   List1->setEnabled(true);
+}
+
+void frmManage::limit_description() {
+  // The file keeps the description on one line of at most 255 bytes; stop
+  // typing there rather than lose the rest on the next load.
+  const QString text = txtTempDesc->toPlainText();
+  if (text.toUtf8().size() <= description_limit) return;
+  QString cut = text;
+  while (cut.toUtf8().size() > description_limit) cut.chop(1);
+  if (!cut.isEmpty() && cut.back().isHighSurrogate()) cut.chop(1);
+  const QSignalBlocker quiet(txtTempDesc);
+  txtTempDesc->setPlainText(cut);
+  txtTempDesc->moveCursor(QTextCursor::End);
 }
 
 void frmManage::mark_unsaved() {

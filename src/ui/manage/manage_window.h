@@ -92,6 +92,7 @@ class frmManage : public QDialog {
   void reset_editor(bool enabled);
   void show_template();
   void mark_unsaved();
+  void limit_description();
   // Shows the refusal and returns true while edits are unsaved.
   bool refuse_unsaved();
   int selected_template() const;
@@ -112,6 +113,9 @@ class frmManage : public QDialog {
   void Command2_Click();
   void Command3_Click();
   void Command9_Click();
+
+  // Longest description and target the template file gives back.
+  static constexpr int description_limit = 255;
 
   cTemplate tpl_;
   std::string ret_value_;

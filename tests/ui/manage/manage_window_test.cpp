@@ -358,6 +358,19 @@ TEST_F(manage_test, TargetBoxFollowsItsTextAndOnlyACheckedBoxIsSaved) {
   EXPECT_FALSE(w->chkTarget->isChecked());
 }
 
+TEST_F(manage_test, TheDescriptionStopsAtWhatTheFileKeeps) {
+  make_template("Site", cTemplate{});
+  auto w = open_window();
+  pick(*w, "Site");
+  QTest::keyClicks(w->txtTempDesc, QString(250, 'x'));
+  w->txtTempDesc->insertPlainText(QString::fromUtf8("ééééé"));  // pasted
+  EXPECT_EQ(w->txtTempDesc->toPlainText(), QString(250, 'x') + QString::fromUtf8("éé"));
+  click(w->cmdSave);
+  pick(*w, default_template_name);
+  pick(*w, "Site");
+  EXPECT_EQ(w->working_copy().TempDescription, std::string(250, 'x') + "éé");
+}
+
 TEST_F(manage_test, RuleDialogResultsBecomeRulesWithTheirComments) {
   make_template("Site", cTemplate{});
   auto w = open_window();
