@@ -1,0 +1,124 @@
+#include "app/command_line.h"
+
+#include "services/paths.h"
+#include "services/program.h"
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+constexpr const char* verb_convert = "/convert:";
+constexpr const char* verb_add = "/add:";
+
+bool is_whole_verb(const std::string& a) {
+  return a == "/?" || a == "/install" || a == "/uninstall" || a == verb_convert || a == verb_add;
+}
+
+std::string quoted(const std::string& a) { return "\"" + a + "\""; }
+
+// One argument as it stands in the argument text.
+std::string argument_piece(const std::string& a) {
+  if (is_whole_verb(a)) return a;
+  for (const char* verb : {verb_convert, verb_add}) {
+    if (a.starts_with(verb)) {
+      // "/add:/opt/a.doc" -> /add: "/opt/a.doc"; text already quoted stays.
+      std::string rest = a.substr(std::string(verb).size());
+      return rest.find('"') == std::string::npos ? std::string(verb) + " " + quoted(rest) : a;
+    }
+  }
+  return quoted(a);
+}
+
+}  // namespace
+
+command_line parse_command_line(const std::vector<std::string>& args) {
+  command_line c;
+  std::vector<std::string> pieces;
+  for (const auto& a : args) pieces.push_back(argument_piece(a));
+  auto join_from = [&](size_t first) {
+    std::string t;
+    for (size_t i = first; i < pieces.size(); ++i) t += (i > first ? " " : "") + pieces[i];
+    return t;
+  };
+  c.text = join_from(0);
+  c.help = !args.empty() && args[0] == "/?";
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    c.install |= a == "/install";
+    c.uninstall |= a == "/uninstall";
+    if (!c.convert && a.starts_with(verb_convert)) {
+      c.convert = true;
+      c.convert_text = join_from(i);
+    }
+    if (!c.add && a.starts_with(verb_add)) {
+      c.add = true;
+      c.add_text = join_from(i);
+    }
+  }
+  return c;
+}
+
+bool split_convert_paths(const std::string& text, std::string& source, std::string& destination) {
+  size_t at = text.find(verb_convert);
+  if (at == std::string::npos) return false;
+  std::string s = trim(text.substr(at + std::string(verb_convert).size()));
+  size_t first = s.find('"');
+  if (first == std::string::npos) return false;
+  size_t second = s.find('"', first + 1);
+  if (second == std::string::npos) return false;
+  destination = trim(remove_all(s.substr(second), '"'));
+  source = trim(remove_all(s.substr(0, second + 1), '"'));
+  return true;
+}
+
+std::string add_path_of(const std::string& text) {
+  size_t at = text.find(verb_add);
+  if (at == std::string::npos) return "";
+  return trim(remove_all(text.substr(at + std::string(verb_add).size()), '"'));
+}
+
+bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why) {
+  std::string source, dest;
+  request = {};
+  if (!split_convert_paths(convert_text, source, dest)) {
+    why = "/convert: needs two paths in double quotes";
+    return false;
+  }
+  if (!folder_exists(dest)) {
+    why = "the destination folder \"" + dest + "\" does not exist";
+    return false;
+  }
+  request.destination = add_backslash(dest);
+  if (folder_exists(source)) {
+    request.files = find_files(source, false, "*.doc");
+    if (request.files.empty()) {
+      why = "the folder \"" + source + "\" holds no .doc files";
+      return false;
+    }
+    return true;
+  }
+  if (source.find_first_of("*?") == std::string::npos && file_exists(source)) {
+    request.files = {source};
+    return true;
+  }
+  why = "\"" + source + "\" is neither a document nor a folder";
+  return false;
+}
+
+std::string usage_text() {
+  std::string n = exe_base_name() + exe_suffix;
+  const char* nl = "\r\n";
+  std::string t;
+  for (const std::string& line :
+       {std::string("Command line :"), std::string(),
+        "1) " + n + " /convert: \"document_filename\" \"destination_folder\"", std::string(),
+        std::string("     document_filename: Word document to convert."),
+        std::string("     destination_folder: Destination folder for converted file."), std::string(),
+        "2) " + n + " /convert: \"source_folder\" \"destination_folder\"", std::string(),
+        std::string("     source_folder: Source folder of Word documents to converts."),
+        std::string("     destination_folder: Destination folder for converted files."), std::string()})
+    t += line + nl;
+  return t;
+}
+
+}  // namespace nx

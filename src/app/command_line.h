@@ -1,0 +1,51 @@
+// The command line: the argument text rebuilt from the argument list, the
+// verbs found in it, and the paths of "/convert:" and "/add:".
+#pragma once
+#include <string>
+#include <vector>
+
+namespace nx {
+
+struct command_line {
+  // Arguments joined by one blank, each one that is not a verb in double
+  // quotes: nubrix /convert: a.doc out  ->  /convert: "a.doc" "out"
+  std::string text;
+  // A verb counts only as a whole argument ("/?" only as the first one) or,
+  // for "/convert:" and "/add:", as the start of one; never inside a path.
+  bool help = false;
+  bool install = false;
+  bool uninstall = false;
+  bool convert = false;
+  bool add = false;
+  // The argument text from the "/convert:" or "/add:" argument onward.
+  std::string convert_text;
+  std::string add_text;
+};
+
+command_line parse_command_line(const std::vector<std::string>& args);
+
+// The two paths of "/convert:": the text after its first "/convert:"; the
+// first path is what stands between the first two double quotes, the second
+// everything after the second quote; quotes removed, both trimmed. False when
+// the quotes are missing.
+bool split_convert_paths(const std::string& text, std::string& source, std::string& destination);
+
+// The file named after "/add:": everything after it, quotes removed, trimmed.
+std::string add_path_of(const std::string& text);
+
+// What "/convert:" asks for: either every ".doc" file directly inside a
+// source folder, or one document; and an existing destination folder.
+struct convert_request {
+  std::vector<std::string> files;
+  std::string destination;  // with a trailing separator
+};
+// False, with a reason, when the paths are unquoted or do not name an
+// existing document (or folder holding ".doc" files) and an existing folder.
+bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why);
+
+std::string usage_text();
+inline constexpr const char* install_notice =
+    "Please close all Microsoft Office applications especially the Microsoft Word before continue "
+    "installation otherwise you may get error in installation process.";
+
+}  // namespace nx

@@ -1,0 +1,75 @@
+#include "app/entry.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/console.h"
+#include "app/integration.h"
+#include "services/dialogs.h"
+#include "services/flags.h"
+#include "services/program.h"
+#include "services/settings.h"
+
+namespace nx {
+
+bool has_display() {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return true;
+  }
+  return false;
+}
+
+int run_program(const std::vector<std::string>& args, iWindows* windows) {
+  command_line cmd = parse_command_line(args);
+  bool windowed = windows && has_display() && windows->start();
+  console_dialogs console;
+  if (!windowed) set_dialogs(&console);
+  struct restore_dialogs {
+    bool console;
+    ~restore_dialogs() {
+      if (console) set_dialogs(nullptr);
+    }
+  } restore{!windowed};
+  std::string me = exe_base_name();
+
+  if (cmd.help) {
+    dialogs().message(usage_text(), msg_icon::information);
+    return 0;
+  }
+  if (cmd.install) {
+    dialogs().message(install_notice, msg_icon::information);
+    install_integration();
+    return 0;
+  }
+  if (cmd.uninstall) {
+    uninstall_integration();
+    return 0;
+  }
+  load_settings();
+  convert_mode = cmd.convert;
+
+  if (!convert_mode) {
+    if (windowed) return windows->run_main_window(cmd);
+    if (!has_display())
+      std::fprintf(stderr,
+                   "%s: cannot open the main window: no display (neither DISPLAY nor WAYLAND_DISPLAY "
+                   "is set).\nWithout a display, convert from the command line; %s /? shows how.\n",
+                   me.c_str(), me.c_str());
+    else
+      std::fprintf(stderr, "%s: this build has no windows; %s /? shows the command line.\n", me.c_str(),
+                   me.c_str());
+    return 1;
+  }
+
+  convert_request request;
+  std::string why;
+  if (!convert_request_for(cmd.convert_text, request, why)) {
+    std::fprintf(stderr, "%s: nothing converted: %s.\n", me.c_str(), why.c_str());
+    return 1;
+  }
+  if (windowed) return windows->run_hidden_conversion(request);
+  return run_console_conversion(request);
+}
+
+}  // namespace nx
