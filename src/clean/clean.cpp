@@ -24,6 +24,9 @@ struct rule_set {
   attribute_names attrs;   // removed from every kept tag
   tag_patterns empty;      // dropped when their text is empty
   tag_patterns remove;     // the tag goes, its text stays
+  // Whether an attribute name may stand at a tag's very start; only then can
+  // removing attributes change a tag before its first space.
+  bool attr_at_start = false;
   std::string target;
   std::string quotation;
   bool find_replace_in_use = false;
@@ -34,19 +37,28 @@ std::string_view tail(std::string_view line, size_t n) {
   return n < line.size() ? line.substr(n) : std::string_view();
 }
 
+bool names_tag_start(const string_list& names) {
+  for (const std::string& n : names)
+    if (trim_spaces(remove_all(n, '"')).starts_with('<')) return true;
+  return false;
+}
+
 rule_set read_rules(const std::string& template_path) {
   rule_set r;
   if (template_path.empty()) {
     const cTemplate d = default_template();
     r.tags = tag_patterns(d.colTags);
     r.attrs = attribute_names(d.colAttr);
+    r.attr_at_start = names_tag_start(d.colAttr);
     r.empty = tag_patterns(d.colEmpty);
     r.remove = tag_patterns(d.colRemove);
     r.target = d.strTarget;
     r.quotation = d.strQuotation;
     return r;
   }
-  r.attrs = attribute_names(read_attributes(template_path, true));
+  const string_list attrs = read_attributes(template_path, true);
+  r.attrs = attribute_names(attrs);
+  r.attr_at_start = names_tag_start(attrs);
   r.tags = tag_patterns(read_tags(template_path, true));
   r.empty = tag_patterns(read_section(template_path, "REMOVE_EMPTY_TAGS", true));
   r.remove = tag_patterns(read_section(template_path, "REMOVE_TAGS", true));
@@ -197,9 +209,15 @@ std::string clean_html(const std::string& html_path, const std::string& name_pat
       tag = quote_attributes(std::move(tag), rules.quotation);
     if (!rules.target.empty()) add_target(tag, rules.target);
     if (rules.tags.matches(tag)) continue;
-    if (!rules.attrs.empty()) tag = remove_attributes(rules.attrs, std::move(tag));
     const std::string_view text = halve_breaks(t.text, text_scratch);
-    if (rules.remove.matches(tag)) tag.clear();
+    // Attribute removal keeps everything before the first space, so a tag
+    // that a remove pattern matches there goes whatever it would remove.
+    if (!rules.attr_at_start && rules.remove.matches(std::string_view(tag).substr(0, tag.find(' ')))) {
+      tag.clear();
+    } else {
+      if (!rules.attrs.empty()) tag = remove_attributes(rules.attrs, std::move(tag));
+      if (rules.remove.matches(tag)) tag.clear();
+    }
     if (text.empty() && rules.empty.matches(tag)) continue;
     put_tag(out, tag);
     out.append(text);

@@ -108,6 +108,13 @@ TEST_F(clean_test, remove_and_remove_when_empty_rules_from_a_template_file) {
       {"[TEMPLATE]", "QUOTATION=", "[REMOVE_EMPTY_TAGS]", "p", "[REMOVE_TAGS]", "span* {x}"});
   EXPECT_EQ(clean("<span class=a>Hello</span>", rules), "Hello");
   EXPECT_EQ(clean("<p></p>x<p>y</p>", rules), "</p>x<p>y");
+  // Remove patterns see the tag as attribute removal left it.
+  const std::string spaced = make_template(
+      {"[TEMPLATE]", "QUOTATION=", "[ATTRIBUTES]", "class", "[REMOVE_TAGS]", "p >*"});
+  EXPECT_EQ(clean("<p class=x>a</p><p>b", spaced), "a</p><p>b");
+  const std::string named = make_template(
+      {"[TEMPLATE]", "QUOTATION=", "[ATTRIBUTES]", "class", "[REMOVE_TAGS]", "p class*"});
+  EXPECT_EQ(clean("<p class=x>a</p>", named), "<p>a</p>");
 }
 
 TEST_F(clean_test, quotation_and_link_target_from_a_template_file) {
