@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "support/test_env.h"
 
 using namespace nx;
 
@@ -56,41 +55,4 @@ TEST(CommandLine, ConvertPathsNeedTheirQuotes) {
   EXPECT_FALSE(split_convert_paths("/convert: \"a.doc out", s, d));
   ASSERT_TRUE(split_convert_paths("/convert: \"a.doc\"", s, d));
   EXPECT_EQ(d, "");
-}
-
-TEST(CommandLine, ConvertRequestFileAndFolderModes) {
-  test::temp_dir tmp;
-  std::string src = tmp.mkdir("src"), out = tmp.mkdir("out");
-  std::string a = tmp.write("src/a.doc", "x");
-  std::string b = tmp.write("src/B.DOC", "x");
-  tmp.write("src/c.rtf", "x");
-  tmp.write("src/sub/d.doc", "x");
-  std::string text = parse_command_line({"/convert:", src, out}).convert_text;
-  convert_request r;
-  std::string why;
-  ASSERT_TRUE(convert_request_for(text, r, why)) << why;
-  EXPECT_EQ(r.files, (std::vector<std::string>{a, b}));  // direct ".doc" files only
-  EXPECT_EQ(r.destination, out + "/");
-
-  ASSERT_TRUE(convert_request_for(parse_command_line({"/convert:", tmp.file("src/c.rtf"), out}).convert_text,
-                                  r, why));
-  EXPECT_EQ(r.files, (std::vector<std::string>{tmp.file("src/c.rtf")}));
-
-  // Unusable: unquoted paths, a missing destination, a folder without ".doc", a wildcard.
-  EXPECT_FALSE(convert_request_for("/convert: " + a + " " + out, r, why));
-  EXPECT_FALSE(convert_request_for(parse_command_line({"/convert:", a, tmp.file("no")}).convert_text, r, why));
-  EXPECT_FALSE(convert_request_for(parse_command_line({"/convert:", out, out}).convert_text, r, why));
-  EXPECT_NE(why.find("no .doc files"), std::string::npos);
-  EXPECT_FALSE(convert_request_for(parse_command_line({"/convert:", src + "/*.doc", out}).convert_text, r, why));
-  EXPECT_TRUE(r.files.empty());
-}
-
-TEST(CommandLine, UsageText) {
-  std::string u = usage_text();
-  EXPECT_EQ(u.find("Command line :\r\n\r\n1) "), 0u);
-  EXPECT_NE(u.find(" /convert: \"document_filename\" \"destination_folder\"\r\n\r\n"
-                   "     document_filename: Word document to convert.\r\n"),
-            std::string::npos);
-  EXPECT_TRUE(u.ends_with("     destination_folder: Destination folder for converted files.\r\n\r\n"));
-  EXPECT_EQ(u.find(".exe"), std::string::npos);
 }
