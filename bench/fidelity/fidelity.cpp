@@ -1,5 +1,5 @@
-// Text fidelity of the built-in Rich Text reader: converts every ".rtf" of the
-// sample corpus, extracts the visible text of the HTML and compares it with
+// Text fidelity of the built-in readers: converts every ".rtf" and ".doc" of
+// the sample corpus, extracts the visible text of the HTML and compares it with
 // the reference text beside the file as a word-level F1 score (bag of words,
 // whitespace-normalised). Prints one line per file and the mean.
 //
@@ -14,13 +14,15 @@
 #include <vector>
 
 #include "convert/html_out.h"
+#include "convert/doc_reader.h"
 #include "convert/rtf_reader.h"
 #include "services/text.h"
 
 namespace {
 
 // Visible text of an HTML document: tags dropped (block tags give line
-// breaks), head and notes left out, character references decoded.
+// breaks, inline tags join), head and notes left out, character references
+// decoded.
 std::u32string visible_text(const std::string& html) {
   std::string text;
   size_t i = html.find("<body>");
@@ -31,7 +33,12 @@ std::u32string visible_text(const std::string& html) {
     if (html[i] == '<') {
       size_t close = html.find('>', i);
       if (close == std::string::npos) break;
-      text += ' ';
+      std::string name;
+      for (size_t k = i + 1; k < close && html[k] != ' ' && html[k] != '>'; ++k)
+        if (html[k] != '/') name += char(html[k] | 0x20);
+      static const char* inline_tags[] = {"a", "b", "i", "u", "s", "sup", "sub", "span", "font", "em", "strong"};
+      if (std::none_of(std::begin(inline_tags), std::end(inline_tags), [&](const char* t) { return name == t; }))
+        text += ' ';
       i = close + 1;
     } else if (html[i] == '&') {
       size_t semi = html.find(';', i);
@@ -86,15 +93,13 @@ double f1(const std::map<std::u32string, int>& got, const std::map<std::u32strin
   return 2 * p * r / (p + r);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::string dir = argc > 1 ? argv[1] : std::string(NUBRIX_CORPUS_DIR) + "/rtf";
+// Scores every document of one corpus folder; returns the mean.
+double score_folder(const std::string& dir, const std::string& ending) {
   std::vector<std::string> names;
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d)) {
       std::string n = e->d_name;
-      if (n.size() > 4 && n.compare(n.size() - 4, 4, ".rtf") == 0) names.push_back(n);
+      if (n.size() > 4 && n.compare(n.size() - 4, 4, ending) == 0) names.push_back(n);
     }
     closedir(d);
   }
@@ -102,9 +107,9 @@ int main(int argc, char** argv) {
   double sum = 0;
   int counted = 0;
   for (const std::string& n : names) {
-    std::string rtf, ref, html, error;
-    if (!nx::read_file(dir + "/" + n, rtf)) continue;
-    bool ok = nx::rtf_to_html(rtf, html, error);
+    std::string bytes, ref, html, error;
+    if (!nx::read_file(dir + "/" + n, bytes)) continue;
+    bool ok = ending == ".doc" ? nx::doc_to_html(bytes, html, error) : nx::rtf_to_html(bytes, html, error);
     if (!nx::read_file(dir + "/" + n + ".ref.txt", ref)) {
       std::printf("%-40s   -    (no reference text; %s)\n", n.c_str(), ok ? "converted" : error.c_str());
       continue;
@@ -115,5 +120,23 @@ int main(int argc, char** argv) {
     ++counted;
   }
   if (counted > 0) std::printf("%-40s %.4f  (%d files)\n", "mean", sum / counted, counted);
+  return counted > 0 ? sum / counted : 0.0;
+}
+
+}  // namespace
+
+// Without arguments both corpus folders; with one, that folder (its files'
+// ending picks the reader).
+int main(int argc, char** argv) {
+  std::string corpus = NUBRIX_CORPUS_DIR;
+  if (argc > 1) {
+    std::string dir = argv[1];
+    bool doc = dir.find("doc") != std::string::npos;
+    score_folder(dir, doc ? ".doc" : ".rtf");
+    return 0;
+  }
+  score_folder(corpus + "/rtf", ".rtf");
+  std::printf("\n");
+  score_folder(corpus + "/doc", ".doc");
   return 0;
 }

@@ -19,6 +19,8 @@ struct char_props {
   bool bold = false, italic = false, underline = false, strike = false, vanish = false,
        deleted = false, special = false;
   int vert = 0;  // 1 superscript, 2 subscript
+  uint32_t picture = 0xFFFFFFFF;  // offset of the picture in the Data stream
+  bool data = false;              // the special character is form field data
   bool operator==(const char_props&) const = default;
 };
 
@@ -29,6 +31,7 @@ struct para_props {
   int itap = 0;
   int outline = 9;
   int ilfo = 0, ilvl = 0;
+  bool drop_cap = false;
   std::string tdef;                            // table row definition operand
   std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
 };
@@ -49,6 +52,8 @@ void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const ch
     case 0x083C: p.vanish = toggle(v, p.vanish, base.vanish); break;
     case 0x0800: p.deleted = v != 0; break;
     case 0x0855: p.special = v != 0; break;
+    case 0x6A03: p.picture = u32(op, 0); break;
+    case 0x0806: p.data = v != 0; break;
     case 0x2A3E: p.underline = v != 0; break;
     case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
     default: break;
@@ -67,6 +72,7 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
     case 0x244C: p.inner_ttp = u8(op, 0) != 0; break;
     case 0x2441: p.bidi = u8(op, 0) != 0; break;
     case 0x2640: p.outline = u8(op, 0); break;
+    case 0x442C: p.drop_cap = (u8(op, 0) & 7) != 0; break;
     case 0x260A: p.ilvl = u8(op, 0); break;
     case 0x460B: p.ilfo = u16(op, 0); break;
     case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
@@ -128,6 +134,7 @@ struct note_ref {
 
 class converter {
  public:
+  explicit converter(const rtf_options& options) : options_(options) {}
   bool run(std::string_view data, std::string& html, std::string& error);
 
  private:
@@ -152,6 +159,11 @@ class converter {
   std::string note_ref_html(bool endnote, size_t index, bool in_note) const;
   bool find_note(uint32_t cp, note_ref& r) const;
   void parse_field_code(field& f) const;
+  std::string picture_html(uint32_t offset);
+
+  const rtf_options& options_;
+  int picture_count_ = 0;
+  std::string drop_prefix_;
 
   cfb_reader cfb_;
   std::string word_, table_, data_;
@@ -467,6 +479,59 @@ void converter::parse_field_code(field& f) const {
   f.href = out;
 }
 
+// Finds the first PNG or JPEG picture among the drawing records in
+// d[begin, end). kind: 1 PNG, 2 JPEG.
+bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::string_view& out, int& kind) {
+  size_t pos = begin;
+  while (depth < 8 && pos + 8 <= end) {
+    uint16_t ver_inst = u16(d, pos), type = u16(d, pos + 2);
+    size_t len = u32(d, pos + 4);
+    size_t body = pos + 8;
+    size_t body_end = len > end - body ? end : body + len;
+    if ((ver_inst & 0xF) == 0xF) {
+      if (find_blip(d, body, body_end, depth + 1, out, kind)) return true;
+    } else if (type == 0xF007) {
+      // Picture store entry: the picture record follows its 36-byte header and name.
+      size_t at = body + 36 + u8(d, body + 33);
+      if (at < body_end && find_blip(d, at, body_end, depth + 1, out, kind)) return true;
+    } else if (type == 0xF01E || type == 0xF01D || type == 0xF02A) {
+      uint16_t inst = ver_inst >> 4;
+      bool two_ids = inst == 0x6E1 || inst == 0x46B || inst == 0x6E3 || inst == 0x6E5;
+      size_t header = (two_ids ? 33 : 17);
+      std::string_view bytes = slice(d, body + header, body_end > body + header ? body_end - body - header : 0);
+      if (type == 0xF01E && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
+        out = bytes; kind = 1; return true;
+      }
+      if (type != 0xF01E && bytes.substr(0, 2) == std::string_view("\xFF\xD8", 2)) {
+        out = bytes; kind = 2; return true;
+      }
+    }
+    if (body_end <= pos) break;
+    pos = body_end;
+  }
+  return false;
+}
+
+std::string converter::picture_html(uint32_t offset) {
+  if (!options_.pictures || offset >= data_.size()) return {};
+  // Picture header: total size, header size, mapping mode; a shape file
+  // (mode 0x66) carries a name before the drawing records.
+  size_t total = u32(data_, offset), header = u16(data_, offset + 4);
+  if (total <= header || header < 0x44) return {};
+  size_t end = std::min<size_t>(data_.size(), size_t(offset) + total);
+  size_t begin = size_t(offset) + header;
+  if (u16(data_, offset + 6) == 0x66) begin += 1 + u8(data_, begin);
+  std::string_view bytes;
+  int kind = 0;
+  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return {};
+  std::string name = "image" + std::to_string(++picture_count_) + (kind == 1 ? ".png" : ".jpg");
+  std::string tag = "<img src=\"";
+  append_html_utf8(tag, options_.picture_href + name);
+  tag += "\" alt=\"\">";
+  options_.pictures->push_back({name, std::string(bytes)});
+  return tag;
+}
+
 void converter::sync_tables(size_t depth) {
   while (tables_.size() > depth) close_table();
   while (tables_.size() < depth) {
@@ -607,7 +672,8 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
   auto open_as = [&](char_props want, const std::string& href) {
     if (heading && para_base.bold) want.bold = false;
     if (!href.empty()) want.underline = false;
-    want.vanish = want.deleted = want.special = false;
+    want.vanish = want.deleted = want.special = want.data = false;
+    want.picture = 0xFFFFFFFF;
     if (open_any && want == open && href == open_href) return;
     close_all();
     if (!href.empty()) inner += "<a href=\"" + href + "\">";
@@ -656,6 +722,15 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
       }
       continue;
     }
+    if (c == 0x01 && cp_props.special && !cp_props.data && cp_props.picture != 0xFFFFFFFF) {
+      std::string img = picture_html(cp_props.picture);
+      if (!img.empty()) {
+        open_as(cp_props, href);
+        inner += img;
+        content = true;
+      }
+      continue;
+    }
     if (c == 0x0B) { open_as(cp_props, href); inner += "<br>\n"; content = true; continue; }
     if (c == 0x1E) c = U'-';
     if (c == 0x09) c = U' ';
@@ -665,13 +740,22 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
     if (c != U' ' && c != 0xA0) content = true;
   }
   close_all();
+  if (!drop_prefix_.empty()) {
+    inner = drop_prefix_ + inner;
+    drop_prefix_.clear();
+  }
+  if (pp.drop_cap && content) {
+    // A dropped capital is its own paragraph in the file; it belongs to the next.
+    drop_prefix_ = inner;
+    return;
+  }
 
   bool in_cell = !tables_.empty();
   if (in_cell) tables_.back().cell_used = true;
   if (!content) {
     if (!in_cell && heading == 0 && pp.ilfo == 0) {
       s.close_lists();
-      s.html += "<p>&nbsp;</p>\n";
+      s.html += "<p>&#160;</p>\n";
     }
     return;
   }
@@ -719,7 +803,14 @@ void converter::emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t not
   uint32_t p = cp0;
   while (p < cp1) {
     uint32_t e = p;
-    while (e < cp1 && text_[e] != 0x0D && text_[e] != 0x07 && text_[e] != 0x0C) ++e;
+    for (;; ++e) {
+      while (e < cp1 && text_[e] != 0x0D && text_[e] != 0x07 && text_[e] != 0x0C) ++e;
+      if (e >= cp1 || text_[e] != 0x0D || !fib_.word97) break;
+      // A hidden or deleted paragraph mark joins its paragraph to the next.
+      char_props mp = chars_at(e, char_props{});
+      if (!mp.vanish && !mp.deleted) break;
+      if (e + 1 >= cp1) break;
+    }
     uint32_t mark = e < cp1 ? e : cp1 - 1;
     char32_t mc = e < cp1 ? text_[e] : 0;
     para_props pp = para_at(mark);
@@ -759,7 +850,7 @@ bool converter::run(std::string_view data, std::string& html, std::string& error
     for (size_t i = 0; i < refs.data.size() && i + 1 < txt.cps.size(); ++i) {
       uint64_t a = base + txt.cps[i], b = base + txt.cps[i + 1];
       if (a >= b || b > text_.size()) continue;
-      if (!rule) { body_.html += "<hr>\n"; rule = true; }
+      if (!rule) { body_.html += "<hr>\n<div class=\"footnotes\">\n"; rule = true; }
       emit_story(uint32_t(a), uint32_t(b), endnote ? 2 : 1, i);
       sync_tables(0);
       body_.close_lists();
@@ -768,6 +859,7 @@ bool converter::run(std::string_view data, std::string& html, std::string& error
   };
   notes(fnd_ref_, fnd_txt_, ftn_base, false);
   notes(end_ref_, end_txt_, edn_base, true);
+  if (rule) body_.html += "</div>\n";
 
   html = "<!DOCTYPE html>\n<html>\n<head>\n"
          "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=us-ascii\">\n"
@@ -780,10 +872,15 @@ bool converter::run(std::string_view data, std::string& html, std::string& error
 }  // namespace
 
 bool doc_to_html(std::string_view doc, std::string& html, std::string& error) {
+  return doc_to_html(doc, html, error, rtf_options{});
+}
+
+bool doc_to_html(std::string_view doc, std::string& html, std::string& error,
+                 const rtf_options& options) {
   html.clear();
   error.clear();
   if (!cfb_reader::has_signature(doc)) {
-    if (doc.substr(0, 5) == "{\\rtf") return rtf_to_html(doc, html, error);
+    if (doc.substr(0, 5) == "{\\rtf") return rtf_to_html(doc, html, error, options);
     if (doc.substr(0, 4) == std::string_view("PK\x03\x04", 4))
       error = "this is a Word 2007 or later document (.docx), not a Word 97-2003 document";
     else if (doc.empty())
@@ -792,8 +889,10 @@ bool doc_to_html(std::string_view doc, std::string& html, std::string& error) {
       error = "not a Word document";
     return false;
   }
-  converter c;
+  size_t pictures_before = options.pictures ? options.pictures->size() : 0;
+  converter c(options);
   if (!c.run(doc, html, error)) {
+    if (options.pictures) options.pictures->resize(pictures_before);
     html.clear();
     return false;
   }

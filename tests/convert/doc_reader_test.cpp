@@ -377,6 +377,25 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
   std::string word95 = read("21-word95-colour.doc");
   EXPECT_NE(word95.find("<p>Paragraph 2</p>"), std::string::npos);
 
+  // Inline pictures come out as files beside the page, only when asked for.
+  std::string images_path = test::corpus_path("doc/13-images-jpg-png.doc");
+  std::vector<rtf_picture> pictures;
+  rtf_options opt;
+  opt.pictures = &pictures;
+  opt.picture_href = "out_files/";
+  std::string html, error;
+  ASSERT_TRUE(doc_to_html(test::read_all(images_path), html, error, opt));
+  ASSERT_EQ(pictures.size(), 2u);
+  EXPECT_EQ(pictures[0].file_name, "image1.jpg");
+  EXPECT_EQ(pictures[0].bytes.substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(pictures[1].file_name, "image2.png");
+  EXPECT_EQ(pictures[1].bytes.substr(1, 3), "PNG");
+  EXPECT_NE(html.find("<img src=\"out_files/image1.jpg\""), std::string::npos);
+  EXPECT_EQ(read("13-images-jpg-png.doc").find("<img"), std::string::npos);
+
+  // A dropped capital joins the paragraph it starts.
+  EXPECT_NE(read("04-styled-paragraphs.doc").find("<b>a</b><b>dsadasdasdasd") , std::string::npos);
+
   std::string headers = read("14-header-footer-3col.doc");
   EXPECT_NE(headers.find("This is page two"), std::string::npos);
 }
