@@ -18,6 +18,7 @@
 #include "services/shell.h"
 #include "services/text.h"
 #include "templates/library.h"
+#include "ui/main/pictures.h"
 #include "ui/manage/rule_dialogs.h"
 
 namespace nx {
@@ -153,7 +154,7 @@ void frmManage::arrange_controls() {
   auto* commands_box = new QVBoxLayout;
   commands_box->addSpacing(Label1->sizeHint().height());
   commands_box->addLayout(commands);
-  Image1->setFixedSize(64, 64);
+  Image1->setFixedSize(56, 56);
   Image1->setAlignment(Qt::AlignCenter);
   auto* top = new QHBoxLayout;
   top->addLayout(library, 4);
@@ -250,22 +251,9 @@ void frmManage::connect_controls() {
 }
 
 void frmManage::copy_logo(QWidget* owner) {
-  // The owner's logo picture when it has one, else its window icon.
-  QPixmap logo;
-  if (owner) {
-    for (auto* label : owner->findChildren<QLabel*>()) {
-      if (label->objectName().contains("logo", Qt::CaseInsensitive) && !label->pixmap().isNull()) {
-        logo = label->pixmap();
-        break;
-      }
-    }
-    if (logo.isNull() && !owner->windowIcon().isNull())
-      logo = owner->window()->windowIcon().pixmap(64, 64);
-  }
-  if (logo.isNull()) logo = windowIcon().pixmap(64, 64);
-  if (!logo.isNull())
-    Image1->setPixmap(logo.scaled(Image1->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-  if (owner && !owner->windowIcon().isNull()) setWindowIcon(owner->windowIcon());
+  // The main window's logo, drawn at this window's size.
+  Image1->setPixmap(pictures::logo(Image1->width()));
+  setWindowIcon(owner ? owner->window()->windowIcon() : QIcon(pictures::logo(32)));
 }
 
 // ---- library list and selection ----

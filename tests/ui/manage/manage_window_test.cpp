@@ -3,15 +3,19 @@
 #include "ui/manage/manage_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "clean/clean.h"
+#include "convert/job.h"
 #include "services/settings.h"
 #include "services/text.h"
 #include "support/test_env.h"
 #include "templates/library.h"
+#include "ui/main/frm_main.h"
 #include "ui/manage/rule_dialogs.h"
 #include "ui_driver.h"
 
@@ -507,6 +511,69 @@ TEST_F(manage_test, TheCloseBoxDropsUnsavedEditsWithoutAsking) {
   EXPECT_FALSE(w->isVisible());
   EXPECT_TRUE(dlg.calls.empty());
   EXPECT_EQ(load_template("Site"), sample_template());
+}
+
+// A template made in the manager, chosen in the main window, cleans a Word
+// page with exactly its rules.
+TEST_F(manage_test, ATemplateMadeHereCleansAWordPageThroughTheMainWindow) {
+  const std::string page = corpus_path("word-html/06-word2002-com-explore-usascii.htm");
+  if (page.empty()) GTEST_SKIP() << "sample corpus not present";
+  std::string original;
+  ASSERT_TRUE(read_file(page, original));
+  const std::string source = tmp.write("docs/page.htm", original);
+  const std::string reference = tmp.write("ref/page.htm", original);
+
+  window_hooks().open_manager = show_manage_templates;
+  frmMain main;
+  main.Form_Load();
+  on_modal<frmManage> manage([&](frmManage* m) {
+    dlg.input_answers = {"Web", "Microsoft", "MS"};
+    click(m->Command7);
+    pick(*m, "Web");
+    add_through_dialog(m->cmdAddAttr, [](rule_dialog* d) {
+      pick_names(d, {"class", "lang"});
+      click(d->cmdAdd);
+    });
+    add_through_dialog(m->cmdAddRemTags, [](rule_dialog* d) {
+      custom_name(d, "span*", "Word's character styles");
+      click(d->cmdAdd);
+    });
+    click(m->cmdAddFind);
+    QTest::keyClicks(m->txtTarget, "_blank");
+    click(m->cmdSave);
+    click(m->Command9);
+  });
+  click(main.cmdManage);
+  window_hooks().open_manager = nullptr;
+  ASSERT_TRUE(manage.ran());
+  EXPECT_EQ(main.cmbTemplates->currentIndex(), 0);
+
+  main.cmbTemplates->setCurrentIndex(main.cmbTemplates->findText("Web"));
+  main.add_file(source);
+  click(main.cmdConvert);
+  ASSERT_EQ(main.row_status(0), status_converted);
+  std::string cleaned;
+  ASSERT_TRUE(read_file(main.row_text(0), cleaned));
+
+  // Byte for byte what the cleaner makes of the saved template...
+  const std::string work = clean_html(reference, reference, template_path("Web"));
+  std::string expected;
+  ASSERT_TRUE(read_file(work, expected));
+  EXPECT_EQ(cleaned, expected);
+  // ...which is these rules and no others.
+  EXPECT_EQ(ifind(cleaned, "class="), std::string::npos);
+  EXPECT_EQ(ifind(cleaned, " lang="), std::string::npos);
+  EXPECT_EQ(ifind(cleaned, "<span"), std::string::npos);
+  EXPECT_EQ(cleaned.find("Microsoft"), std::string::npos);
+  EXPECT_NE(cleaned.find("MS"), std::string::npos);
+  EXPECT_NE(ifind(cleaned, "<meta"), std::string::npos);  // the built-in rules would drop these
+  EXPECT_NE(ifind(cleaned, "style="), std::string::npos);
+  size_t links = 0;
+  for (size_t at = ifind(cleaned, "<a href"); at != std::string::npos;
+       at = ifind(cleaned, "<a href", at + 1), ++links)
+    EXPECT_NE(cleaned.substr(at, cleaned.find('>', at) - at).find("target=\"_blank\""),
+              std::string::npos);
+  EXPECT_EQ(links, 7u);
 }
 
 }  // namespace
