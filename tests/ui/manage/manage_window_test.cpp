@@ -2,6 +2,8 @@
 // prompts and messages.
 #include "ui/manage/manage_window.h"
 
+#include <sys/stat.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -184,14 +186,15 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   EXPECT_EQ(w->txtTempDesc->toPlainText(), "For the web site");
   EXPECT_FALSE(unsaved(*w));
 
+  // Three tags at once: three rules without comments, in list order.
   add_through_dialog(w->cmdAddTag, [](rule_dialog* d) {
     EXPECT_EQ(d->windowTitle(), "Add Tag");
-    pick_names(d, {"font"});
+    pick_names(d, {"u", "b", "i"});
     click(d->cmdAdd);
   });
   EXPECT_TRUE(unsaved(*w));
-  EXPECT_EQ(lines_of(w->lstTags), qlist({"o:*", "xml*", "font"}));
-  EXPECT_EQ(w->lstTags->currentRow(), 2);
+  EXPECT_EQ(lines_of(w->lstTags), qlist({"o:*", "xml*", "b", "i", "u"}));
+  EXPECT_EQ(w->lstTags->currentRow(), 4);
 
   add_through_dialog(w->cmdAddAttr, [](rule_dialog* d) {
     EXPECT_EQ(d->windowTitle(), "Add Attribute");
@@ -199,11 +202,15 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
     click(d->cmdAdd);
   });
   add_through_dialog(w->cmdAddEmpty, [](rule_dialog* d) {
-    pick_names(d, {"b", "i"});
+    pick_names(d, {"font"});  // no comment typed: stored as "{}"
     click(d->cmdAdd);
   });
   add_through_dialog(w->cmdAddRemTags, [](rule_dialog* d) {
-    pick_names(d, {"font"});
+    pick_names(d, {"meta"});
+    click(d->Check1);
+    QTest::keyClick(d->txtCus, Qt::Key_End);
+    QTest::keyClicks(d->txtCus, "*");
+    QTest::keyClicks(d->Text1, "charset");
     click(d->cmdAdd);
   });
   // A dialog left with Cancel adds nothing.
@@ -211,7 +218,7 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
     pick_names(d, {"div"});
     click(d->cmdCancel);
   });
-  EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "font"}));
+  EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "meta*"}));
 
   // Removing: first tag, the only attribute of the file, "p" from the empties.
   click_row(w->lstTags, 0);
@@ -232,12 +239,10 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   click(w->cmdAddFind);
   EXPECT_EQ(w->lstFind->currentRow(), 2);
   ASSERT_EQ(dlg.calls.size(), 4u);
-  EXPECT_EQ(dlg.calls[0].text, "Find what:");
-  EXPECT_EQ(dlg.calls[0].title, "Find");
-  EXPECT_EQ(dlg.calls[0].default_text, "&nbsp;");
-  EXPECT_EQ(dlg.calls[1].text, "Replace with:");
-  EXPECT_EQ(dlg.calls[1].title, "Replace");
-  EXPECT_EQ(dlg.calls[1].default_text, " ");
+  EXPECT_EQ(dlg.calls[0].text + dlg.calls[0].title + dlg.calls[0].default_text,
+            "Find what:Find&nbsp;");
+  EXPECT_EQ(dlg.calls[1].text + dlg.calls[1].title + dlg.calls[1].default_text,
+            "Replace with:Replace ");
   EXPECT_EQ(dlg.calls[2].default_text, "");
 
   w->txtTarget->clear();
@@ -262,14 +267,15 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
                                                           "replace: {y} ",
                                                           "[TAGS]",
                                                           "xml*",
-                                                          "font {}",
+                                                          "b",
+                                                          "i",
+                                                          "u",
                                                           "[ATTRIBUTES]",
                                                           "data-id {scripts}",
                                                           "[REMOVE_EMPTY_TAGS]",
-                                                          "b",
-                                                          "i",
+                                                          "font {}",
                                                           "[REMOVE_TAGS]",
-                                                          "font {}"}));
+                                                          "meta* {charset}"}));
   // Selecting another entry and coming back shows what the file holds.
   pick(*w, default_template_name);
   pick(*w, "Site");
@@ -375,38 +381,6 @@ TEST_F(manage_test, TheDescriptionStopsAtWhatTheFileKeeps) {
   EXPECT_EQ(w->working_copy().TempDescription, std::string(250, 'x') + "éé");
 }
 
-TEST_F(manage_test, RuleDialogResultsBecomeRulesWithTheirComments) {
-  make_template("Site", cTemplate{});
-  auto w = open_window();
-  pick(*w, "Site");
-  add_through_dialog(w->cmdAddTag, [](rule_dialog* d) {
-    pick_names(d, {"b", "i", "u"});
-    click(d->cmdAdd);
-  });
-  add_through_dialog(w->cmdAddTag, [](rule_dialog* d) {
-    pick_names(d, {"meta"});
-    click(d->Check1);
-    QTest::keyClick(d->txtCus, Qt::Key_End);
-    QTest::keyClicks(d->txtCus, "*");
-    QTest::keyClicks(d->Text1, "charset");
-    click(d->cmdAdd);
-  });
-  add_through_dialog(w->cmdAddTag, [](rule_dialog* d) {
-    pick_names(d, {"hr"});
-    click(d->cmdAdd);
-  });
-  // Nothing chosen: nothing added.
-  add_through_dialog(w->cmdAddTag, [](rule_dialog* d) { click(d->cmdAdd); });
-  const cTemplate& t = w->working_copy();
-  EXPECT_EQ(t.colTags, (std::vector<std::string>{"b", "i", "u", "meta*", "hr"}));
-  EXPECT_EQ(t.colTags_comment, (std::vector<std::string>{"", "", "", "{charset}", "{}"}));
-  EXPECT_EQ(w->lstTags->currentRow(), 4);
-  click(w->cmdSave);
-  const auto lines = file_lines("Site");
-  const std::vector<std::string> tags(lines.begin() + 6, lines.begin() + 11);
-  EXPECT_EQ(tags, (std::vector<std::string>{"b", "i", "u", "meta* {charset}", "hr {}"}));
-}
-
 TEST_F(manage_test, FindReplaceEditsKeepTheirPlaceAndCancelledPromptsChangeNothing) {
   make_template("Site", sample_template());
   auto w = open_window();
@@ -492,11 +466,21 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   EXPECT_FALSE(w->Command8->isEnabled());
 }
 
-TEST_F(manage_test, LaunchEditorReportsAMissingEditor) {
+TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   make_template("Site", sample_template());
-  write_setting("default", "editor", prog + "no-such-editor");
+  const std::string seen = tmp.file("seen");
+  const std::string editor =
+      tmp.write("editor.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + seen + "'\n");
+  ::chmod(editor.c_str(), 0755);
   auto w = open_window();
   pick(*w, "Site");
+  write_setting("default", "editor", editor);
+  click(w->Command3);
+  for (int i = 0; i < 250 && read_all(seen).empty(); ++i) QTest::qWait(20);
+  EXPECT_EQ(read_all(seen), template_path("Site"));
+  write_setting("default", "editor", "");  // no editor: nothing happens
+  click(w->Command3);
+  write_setting("default", "editor", prog + "no-such-editor");
   click(w->Command3);
   EXPECT_EQ(dlg.messages(), std::vector<std::string>{"External editor not found!"});
   EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);

@@ -63,35 +63,6 @@ TEST_F(rule_dialog_test, AnyEndingButAddLeavesAnEmptyValue) {
   }
 }
 
-TEST_F(rule_dialog_test, OneNameFillsTheCustomBoxAndCanBeCustomized) {
-  frmTags d(nullptr, keep());
-  d.show();
-  click_row(d.lstTags, d.lstTags->row(d.lstTags->findItems("meta", Qt::MatchExactly).front()));
-  EXPECT_EQ(d.txtCus->text(), "meta");
-  click(d.Check1);
-  ASSERT_TRUE(d.txtCus->isEnabled());
-  QTest::keyClick(d.txtCus, Qt::Key_End);
-  QTest::keyClicks(d.txtCus, "*");
-  QTest::keyClicks(d.Text1, "charset and others");
-  click(d.cmdAdd);
-  EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(value, "meta*");
-  EXPECT_EQ(comment, "charset and others");
-}
-
-TEST_F(rule_dialog_test, SeveralNamesComeBackInListOrderEachEndedByZero) {
-  frmTags d(nullptr, keep());
-  d.show();
-  for (const char* name : {"u", "b", "i"}) {
-    click_row(d.lstTags, d.lstTags->row(d.lstTags->findItems(name, Qt::MatchExactly).front()));
-    if (*name == 'b') EXPECT_EQ(d.txtCus->text(), "");  // two picked: the box empties
-  }
-  QTest::keyClicks(d.Text1, "ignored");
-  click(d.cmdAdd);
-  EXPECT_EQ(value, std::string("b\0i\0u\0", 6));
-  EXPECT_EQ(comment, "");
-}
-
 TEST_F(rule_dialog_test, AddIsEnabledOnlyWithSomethingToReturn) {
   frmAttrs d(nullptr, keep());
   d.show();
