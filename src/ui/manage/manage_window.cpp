@@ -388,7 +388,14 @@ void frmManage::cmdSave_Click() {
   tpl_.strTarget = chkTarget->isChecked() ? txtTarget->text().toStdString() : std::string();
   tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
   tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
-  save_template(selected_name(), tpl_);
+  if (!save_template(selected_name(), tpl_)) {
+    // Keep the edits held (and the window from closing) until a save works.
+    dialogs().message("Can not save template '" + selected_name() +
+                          "'. Its file in the templates folder could not be written.",
+                      msg_icon::exclamation);
+    mark_unsaved();
+    return;
+  }
   show_template();
 }
 

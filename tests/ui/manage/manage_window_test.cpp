@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <filesystem>
 
 #include "clean/clean.h"
 #include "convert/job.h"
@@ -366,6 +367,24 @@ TEST_F(manage_test, TargetBoxFollowsItsTextAndOnlyACheckedBoxIsSaved) {
   // After the save the box shows the saved (empty) target.
   EXPECT_EQ(w->txtTarget->text(), "");
   EXPECT_FALSE(w->chkTarget->isChecked());
+}
+
+TEST_F(manage_test, AFailedSaveIsReportedAndKeepsTheEdits) {
+  make_template("Site", sample_template());
+  auto w = open_window();
+  pick(*w, "Site");
+  QTest::keyClicks(w->txtTarget, "x");
+  std::filesystem::remove_all(prog + "templates");
+  click(w->cmdSave);
+  ASSERT_EQ(dlg.messages().size(), 1u);
+  EXPECT_EQ(dlg.messages()[0].rfind("Can not save template 'Site'.", 0), 0u);
+  EXPECT_TRUE(unsaved(*w));
+  EXPECT_EQ(w->txtTarget->text(), "_blankx");
+  click(w->Command9);
+  EXPECT_TRUE(w->isVisible());
+  std::filesystem::create_directory(prog + "templates");
+  click(w->cmdSave);
+  EXPECT_EQ(load_template("Site").strTarget, "_blankx");
 }
 
 TEST_F(manage_test, TheDescriptionStopsAtWhatTheFileKeeps) {
