@@ -23,8 +23,27 @@ namespace {
 // Visible text of an HTML document: tags dropped (block tags give line
 // breaks, inline tags join), head and notes left out, character references
 // decoded.
+struct list_state {
+  bool ordered;
+  int n;
+  char type;
+};
+
+std::string roman(int n, bool upper) {
+  static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
+                                                      {90, "xc"},  {50, "l"},   {40, "xl"},  {10, "x"},   {9, "ix"},
+                                                      {5, "v"},    {4, "iv"},   {1, "i"}};
+  std::string s;
+  for (auto& [v, t] : parts)
+    while (n >= v && s.size() < 40) { s += t; n -= v; }
+  if (upper)
+    for (char& c : s) c = char(c - 32);
+  return s;
+}
+
 std::u32string visible_text(const std::string& html) {
   std::string text;
+  std::vector<list_state> lists;
   size_t i = html.find("<body>");
   i = i == std::string::npos ? 0 : i + 6;
   size_t end = html.find("<div class=\"footnotes\">");
@@ -39,6 +58,26 @@ std::u32string visible_text(const std::string& html) {
       static const char* inline_tags[] = {"a", "b", "i", "u", "s", "sup", "sub", "span", "font", "em", "strong"};
       if (std::none_of(std::begin(inline_tags), std::end(inline_tags), [&](const char* t) { return name == t; }))
         text += ' ';
+      // List markers as a browser draws them: "1." (or the list's type) and bullets.
+      std::string tag = html.substr(i, close - i);
+      auto attr = [&](const std::string& a) {
+        size_t at = tag.find(" " + a + "=\"");
+        return at == std::string::npos ? std::string() : tag.substr(at + a.size() + 3, tag.find('"', at + a.size() + 3) - at - a.size() - 3);
+      };
+      if (tag[1] == '/' && (name == "ol" || name == "ul") && !lists.empty()) lists.pop_back();
+      if (tag[1] != '/' && (name == "ol" || name == "ul")) {
+        std::string start = attr("start"), type = attr("type");
+        lists.push_back({name == "ol", start.empty() ? 0 : std::atoi(start.c_str()) - 1, type.empty() ? '1' : type[0]});
+      }
+      if (tag[1] != '/' && name == "li" && !lists.empty()) {
+        list_state& l = lists.back();
+        std::string value = attr("value");
+        l.n = value.empty() ? l.n + 1 : std::atoi(value.c_str());
+        if (!l.ordered) text += "\xE2\x80\xA2 ";
+        else if (l.type == 'a' || l.type == 'A') text += std::string(1, char(l.type + (l.n - 1) % 26)) + ". ";
+        else if (l.type == 'i' || l.type == 'I') text += roman(l.n, l.type == 'I') + ". ";
+        else text += std::to_string(l.n) + ". ";
+      }
       i = close + 1;
     } else if (html[i] == '&') {
       size_t semi = html.find(';', i);

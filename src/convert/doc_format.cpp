@@ -272,15 +272,19 @@ std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb
   return out;
 }
 
-const list_level* lists::level(int ilfo, int ilvl) const {
+const list_def* lists::def(int ilfo) const {
   if (ilfo < 1 || size_t(ilfo) > lfo_lsid.size()) return nullptr;
   int32_t lsid = lfo_lsid[size_t(ilfo) - 1];
-  for (const list_def& d : defs) {
-    if (d.lsid != lsid || d.levels.empty()) continue;
-    size_t l = ilvl < 0 ? 0 : std::min(size_t(ilvl), d.levels.size() - 1);
-    return &d.levels[l];
-  }
+  for (const list_def& d : defs)
+    if (d.lsid == lsid && !d.levels.empty()) return &d;
   return nullptr;
+}
+
+const list_level* lists::level(int ilfo, int ilvl) const {
+  const list_def* d = def(ilfo);
+  if (!d) return nullptr;
+  size_t l = ilvl < 0 ? 0 : std::min(size_t(ilvl), d->levels.size() - 1);
+  return &d->levels[l];
 }
 
 lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
@@ -301,7 +305,9 @@ lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
       lv.nfc = u8(s, at + 4);
       size_t cb_chpx = u8(s, at + 24), cb_papx = u8(s, at + 25);
       at += 28 + cb_chpx + cb_papx;
-      at += 2 + 2 * size_t(u16(s, at));
+      size_t cch = u16(s, at);
+      for (size_t c = 0; c < cch && c < 64; ++c) lv.text.push_back(char16_t(u16(s, at + 2 + 2 * c)));
+      at += 2 + 2 * cch;
       def.levels.push_back(lv);
     }
     out.defs.push_back(std::move(def));

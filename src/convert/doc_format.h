@@ -119,6 +119,7 @@ std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb
 struct list_level {
   int nfc = 0;  // number format: 0 decimal, 1/2 roman, 3/4 letters, 23 bullet, 255 none
   int32_t start = 1;
+  std::u16string text;  // number text; characters 0-8 stand for the numbers of those levels
 };
 struct list_def {
   int32_t lsid = 0;
@@ -128,6 +129,7 @@ struct lists {
   std::vector<list_def> defs;
   std::vector<int32_t> lfo_lsid;  // by list format override index - 1
   const list_level* level(int ilfo, int ilvl) const;
+  const list_def* def(int ilfo) const;
 };
 lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
                  std::pair<uint32_t, uint32_t> lfo);

@@ -164,6 +164,8 @@ class converter {
   const rtf_options& options_;
   int picture_count_ = 0;
   std::string drop_prefix_;
+  std::map<int32_t, std::vector<int>> list_counters_;  // by list id: current number per level
+  std::u32string list_label(const para_props& pp, int& number);
 
   cfb_reader cfb_;
   std::string word_, table_, data_;
@@ -512,6 +514,48 @@ bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::str
   return false;
 }
 
+std::u32string format_number(int n, int nfc) {
+  std::u32string out;
+  auto ascii = [&](const std::string& s) { for (char c : s) out.push_back(char32_t(c)); };
+  switch (nfc) {
+    case 1: ascii(roman(n, true)); break;
+    case 2: ascii(roman(n, false)); break;
+    case 3: case 4: {
+      if (n < 1) n = 1;
+      char letter = char((nfc == 3 ? 'A' : 'a') + (n - 1) % 26);
+      ascii(std::string(size_t((n - 1) / 26 + 1), letter));
+      break;
+    }
+    case 22: ascii((n < 10 ? "0" : "") + std::to_string(n)); break;
+    default: ascii(std::to_string(n)); break;
+  }
+  return out;
+}
+
+// Advances the list's counters for this paragraph and returns its number text
+// ("2.1.", "iii)"); number gets the paragraph's own number.
+std::u32string converter::list_label(const para_props& pp, int& number) {
+  number = 0;
+  const list_def* d = lists_.def(pp.ilfo);
+  if (!d) return {};
+  size_t level = std::min<size_t>(size_t(std::clamp(pp.ilvl, 0, 8)), d->levels.size() - 1);
+  std::vector<int>& counters = list_counters_[d->lsid];
+  counters.resize(d->levels.size(), -1);
+  counters[level] = counters[level] < 0 ? d->levels[level].start : counters[level] + 1;
+  for (size_t k = level + 1; k < counters.size(); ++k) counters[k] = -1;
+  number = counters[level];
+  std::u32string out;
+  for (char16_t c : d->levels[level].text) {
+    if (c < 9 && c < d->levels.size()) {
+      int v = counters[c] < 0 ? d->levels[c].start : counters[c];
+      out += format_number(v, d->levels[c].nfc);
+    } else if (c >= 9) {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 std::string converter::picture_html(uint32_t offset) {
   if (!options_.pictures || offset >= data_.size()) return {};
   // Picture header: total size, header size, mapping mode; a shape file
@@ -764,6 +808,14 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
   else if (pp.jc == 2) attrs += " align=\"right\"";
   else if (pp.jc == 3) attrs += " align=\"justify\"";
   if (pp.bidi) attrs += " dir=\"rtl\"";
+  int number = 0;
+  std::u32string label = pp.ilfo > 0 && pp.ilfo < 2047 ? list_label(pp, number) : std::u32string();
+  if (heading && !label.empty()) {
+    // Numbered headings keep their number as text.
+    std::string prefix;
+    append_html_text(prefix, label);
+    inner = prefix + " " + inner;
+  }
   const list_level* lv = heading == 0 && pp.ilfo > 0 && pp.ilfo < 2047 ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
   if (lv && lv->nfc != 255) {
     bool ordered = lv->nfc != 23;
@@ -790,6 +842,7 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
       }
       s.lists.push_back({level, ordered});
     }
+    if (ordered && number > 0) attrs += " value=\"" + std::to_string(number) + "\"";
     s.html += "<li" + attrs + ">" + inner;
     return;
   }

@@ -366,7 +366,13 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
 
   std::string lists = read("08-lists-bulleted-numbered.doc");
   EXPECT_NE(lists.find("<ul>\n<li>Unordered list 1"), std::string::npos) << lists;
-  EXPECT_NE(lists.find("<ol>\n<li>Ordered list 1"), std::string::npos);
+  EXPECT_NE(lists.find("<ol>\n<li value=\"1\">Ordered list 1"), std::string::npos);
+
+  // Numbered headings keep their number; list items keep theirs across breaks.
+  EXPECT_NE(read("17-chinese-headings.doc").find("<h2 align=\"justify\">1.1. &#31456;"), std::string::npos);
+  std::string continued = read("09-multilevel-list-in-table.doc");
+  EXPECT_NE(continued.find("<li value=\"3\">List</li>"), std::string::npos);
+  EXPECT_NE(continued.find("<ol start=\"6\">"), std::string::npos);
 
   std::string notes = read("10-footnotes-endnotes.doc");
   EXPECT_NE(notes.find("href=\"#ftn1\""), std::string::npos);
