@@ -635,7 +635,7 @@ void frmMain::Form_Resize() {
 
 void frmMain::cmdConvert_Click() {
   if (busy_) return;
-  run_batch_job(*this);
+  last_job_ok_ = run_batch_job(*this);
   if (busy_) set_busy(false);
   if (close_pending_) {
     close_pending_ = false;

@@ -69,6 +69,8 @@ class frmMain final : public QWidget, public iJobHost {
   void load_templates();
   void update_buttons();
   bool busy() const { return busy_; }
+  // How the last job ended: normally with no failed row.
+  bool last_job_ok() const { return last_job_ok_; }
 
   // iJobHost
   int row_count() override;
@@ -200,6 +202,7 @@ class frmMain final : public QWidget, public iJobHost {
   void append_row(const std::string& path);
 
   bool busy_ = false;
+  bool last_job_ok_ = false;
   bool close_pending_ = false;
   bool unloaded_ = false;
   QPointer<frmProgress> progress_;
