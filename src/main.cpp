@@ -1,10 +1,16 @@
-// Entry point: hands the arguments to the entry procedure.
+// Entry point: wires the windows into the entry procedure and hands it the
+// arguments.
 #include <string>
 #include <vector>
 
 #include "app/entry.h"
+#include "ui/main/frm_main.h"
+#include "ui/main/qt_windows.h"
+#include "ui/manage/manage_window.h"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  return nx::run_program(args, nullptr);
+  nx::window_hooks().open_manager = nx::show_manage_templates;
+  nx::qt_windows windows(argc, argv);
+  return nx::run_program(args, &windows);
 }
