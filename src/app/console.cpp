@@ -51,10 +51,11 @@ console_host::console_host(const convert_request& request)
 void console_host::set_row(int row, const std::string& text, const std::string& status) {
   rows_[row] = {text, status};
   close_progress();
-  if (status == status_converted)
-    print(stderr, "  -> " + text);
-  else
-    print(stderr, "  " + status);
+  if (status == status_converted) print(stderr, "  -> " + text);
+}
+
+void console_host::row_failed(int, const std::string& reason) {
+  print(stderr, "  Failed: " + (reason.empty() ? std::string("unknown reason") : reason));
 }
 
 void console_host::set_progress_label(const std::string& text) {

@@ -42,32 +42,45 @@ enum class row_end { converted, failed, cancelled, stop };
 // One "Ready" row: output path, HTML copy or conversion, backup, clean, and
 // the work file renamed over the output. The output is never deleted or
 // truncated before its replacement is complete.
-row_end convert_row(iJobHost& host, int row, const std::string& source) {
+row_end convert_row(iJobHost& host, int row, const std::string& source, std::string& why) {
   std::string folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
   std::string output = folder + output_name_for(file_name_of(source));
   bool html_source = is_html_name(source);
   if (!html_source && same_file(output, source)) output += ".html";
 
   if (html_source) {
-    if (!file_present(source)) return row_end::failed;
-    if (!same_file(source, output) && !copy_over(source, output)) return row_end::failed;
+    if (!file_present(source)) {
+      why = "the file does not exist";
+      return row_end::failed;
+    }
+    if (!same_file(source, output) && !copy_over(source, output)) {
+      why = "it could not be copied to " + output;
+      return row_end::failed;
+    }
   } else {
-    switch (convert_document_checked(source, output, &host)) {
+    switch (convert_document_checked(source, output, &host, &why)) {
       case convert_result::converted: break;
       case convert_result::failed: return row_end::failed;
       case convert_result::engine_missing: return row_end::stop;
       case convert_result::cancelled: return row_end::cancelled;
     }
-    if (!file_present(output)) return row_end::failed;
+    if (!file_present(output)) {
+      why = "the converter wrote no file";
+      return row_end::failed;
+    }
   }
 
-  if (host.backup() && !copy_over(output, backup_name_for(output))) return row_end::failed;
+  if (host.backup() && !copy_over(output, backup_name_for(output))) {
+    why = "the backup " + backup_name_for(output) + " could not be written";
+    return row_end::failed;
+  }
 
   std::string work = clean_html(output, output, host.template_file(), &host);
   std::error_code ec;
   bool empty_result = file_present(work) && fs::file_size(work, ec) == 0 && fs::file_size(output, ec) > 0;
   if (!file_present(work) || empty_result) {
     if (!work.empty()) fs::remove(work, ec);
+    why = "it could not be cleaned";
     return cancel_requested ? row_end::cancelled : row_end::failed;
   }
   // The cleaned file keeps the mode of the file it replaces.
@@ -76,6 +89,7 @@ row_end convert_row(iJobHost& host, int row, const std::string& source) {
   fs::rename(work, output, ec);
   if (ec) {
     fs::remove(work, ec);
+    why = "the cleaned file could not replace " + output;
     return row_end::failed;
   }
   host.set_row(row, output, status_converted);
@@ -114,11 +128,13 @@ bool run_batch_job(iJobHost& host) {
     host.set_progress(0);
     if (host.row_status(i) != status_ready) continue;
     ++counter;
-    switch (convert_row(host, i, source)) {
+    std::string why;
+    switch (convert_row(host, i, source, why)) {
       case row_end::converted: break;
       case row_end::failed:
         ++failed;
         host.set_row(i, source, status_failed);
+        host.row_failed(i, why);
         break;
       case row_end::cancelled: return cancel_ending(host);
       case row_end::stop:

@@ -32,6 +32,9 @@ class iJobHost : public iProgress {
   virtual void show_progress() = 0;
   virtual void set_progress_label(const std::string& text) = 0;
   virtual void close_progress() = 0;
+  // Why a row was marked "Failed" (a short phrase such as "the file does
+  // not exist"); hosts may show it. Called right after set_row.
+  virtual void row_failed(int /*row*/, const std::string& /*reason*/) {}
 };
 
 // Row statuses.

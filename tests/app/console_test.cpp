@@ -129,6 +129,7 @@ TEST_F(console_test, QuotedFolderConvertsItsOwnDocFilesOnly) {
   // These are no Word documents: both rows fail, and the program says so.
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("2 files could not be converted."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("  Failed: "), std::string::npos) << r.err;
   EXPECT_EQ(stored_backup(), "0");
 }
 

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <map>
 
 #include "convert/job.h"
 #include "services/flags.h"
@@ -43,6 +44,8 @@ struct test_host : iJobHost {
     if (on_label) on_label(text);
   }
   void close_progress() override { events.push_back("close"); }
+  std::map<int, std::string> reasons;
+  void row_failed(int r, const std::string& reason) override { reasons[r] = reason; }
   void set_progress(int) override {}
   void pump() override {}
 };
@@ -187,6 +190,9 @@ TEST_F(job_test, FailedRowsAreMarkedAndCounted) {
   EXPECT_EQ(host.rows[1].text, bad);  // keeps its source path
   EXPECT_EQ(host.rows[2].status, status_failed);
   EXPECT_EQ(host.rows[3].status, status_converted);
+  EXPECT_FALSE(host.reasons[1].empty());
+  EXPECT_EQ(host.reasons[2], "the file does not exist");
+  EXPECT_EQ(host.reasons.size(), 2u);
   EXPECT_EQ(last_message(), "Files converted successfully.\n2 files could not be converted.");
   EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
   EXPECT_EQ(dlg.calls.size(), 1u);
