@@ -66,7 +66,7 @@ struct fib {
 };
 enum fclcb_index : size_t {
   ix_stshf = 1, ix_plcffnd_ref = 2, ix_plcffnd_txt = 3, ix_plcf_bte_chpx = 12, ix_plcf_bte_papx = 13,
-  ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_clx = 33, ix_plcfend_ref = 46, ix_plcfend_txt = 47,
+  ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_sttbf_bkmk = 21, ix_plcf_bkf = 22, ix_clx = 33, ix_plcfend_ref = 46, ix_plcfend_txt = 47,
   ix_plcf_lst = 73, ix_plf_lfo = 74,
 };
 // Reads the FIB; false with a reason when the stream is not a Word document

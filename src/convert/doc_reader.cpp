@@ -140,6 +140,7 @@ class converter {
  private:
   bool load(std::string_view data, std::string& error);
   void build_text();
+  void read_bookmarks();
   int word6_codepage() const;
   uint32_t fc_of(uint32_t cp, const piece** pc = nullptr) const;
   char_props style_chars(uint16_t istd, int depth = 0) const;
@@ -177,6 +178,7 @@ class converter {
   lists lists_;
   plc fnd_ref_, fnd_txt_, end_ref_, end_txt_;
   std::vector<std::string> fnd_labels_, end_labels_;
+  std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name (HTML-escaped)
   std::vector<field> fields_;
   std::vector<table_state> tables_;
   sink body_;
@@ -251,10 +253,32 @@ bool converter::load(std::string_view data, std::string& error) {
       out.push_back(u16(d, 0) != 0 ? (endnote ? roman(++n, false) : std::to_string(++n)) : "");
     return out;
   };
+  if (fib_.word97) read_bookmarks();
   fnd_labels_ = labels(fnd_ref_, false);
   end_labels_ = labels(end_ref_, true);
   build_text();
   return true;
+}
+
+// Bookmark names (an extended string table) and their start positions, so
+// that links inside the document find their targets.
+void converter::read_bookmarks() {
+  auto [fc, lcb] = fib_.at(ix_sttbf_bkmk);
+  std::string_view t = slice(table_, fc, lcb);
+  if (u16(t, 0) != 0xFFFF) return;
+  size_t count = u16(t, 2), extra = u16(t, 4), at = 6;
+  std::vector<std::string> names;
+  for (size_t k = 0; k < count && at + 2 <= t.size(); ++k) {
+    size_t cch = u16(t, at);
+    std::string name;
+    for (size_t c = 0; c < cch; ++c) append_html_char(name, u16(t, at + 2 + 2 * c));
+    names.push_back(std::move(name));
+    at += 2 + 2 * cch + extra;
+  }
+  auto [bfc, blcb] = fib_.at(ix_plcf_bkf);
+  plc starts = read_plc(table_, bfc, blcb, 4);
+  for (size_t k = 0; k < starts.data.size() && k < names.size(); ++k)
+    if (!names[k].empty()) bookmarks_.emplace(starts.cps[k], names[k]);
 }
 
 void converter::build_text() {
@@ -733,6 +757,10 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
   };
   for (uint32_t cp = p; cp < e; ++cp) {
     char32_t c = text_[cp];
+    for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
+      close_all();
+      inner += "<a id=\"" + it->second + "\"></a>";
+    }
     if (c == 0x13) { fields_.push_back({}); if (fields_.size() > 64) fields_.erase(fields_.begin()); continue; }
     if (c == 0x14) {
       if (!fields_.empty() && !fields_.back().result) {
@@ -784,6 +812,7 @@ void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int
     if (c != U' ' && c != 0xA0) content = true;
   }
   close_all();
+  for (auto [it, last] = bookmarks_.equal_range(e); it != last; ++it) inner += "<a id=\"" + it->second + "\"></a>";
   if (!drop_prefix_.empty()) {
     inner = drop_prefix_ + inner;
     drop_prefix_.clear();
