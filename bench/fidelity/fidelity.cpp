@@ -99,8 +99,8 @@ std::u32string visible_text(const std::string& html) {
 }
 
 bool is_blank(char32_t c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0xFEFF || c == 0x2002 ||
-         c == 0x2003 || c == 0x2005 || c == 0x200B;
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0xFEFF ||
+         (c >= 0x2000 && c <= 0x200B) || c == 0x3000;
 }
 
 std::map<std::u32string, int> words(const std::u32string& text) {
@@ -118,6 +118,17 @@ std::map<std::u32string, int> words(const std::u32string& text) {
   return bag;
 }
 
+// Words found in one bag more often than in the other, with the surplus.
+std::string surplus(const std::map<std::u32string, int>& a, const std::map<std::u32string, int>& b) {
+  std::string out;
+  for (auto& [w, n] : a) {
+    auto it = b.find(w);
+    int extra = n - (it == b.end() ? 0 : it->second);
+    if (extra > 0 && out.size() < 600) out += " " + nx::encode_utf8(w) + (extra > 1 ? "x" + std::to_string(extra) : "");
+  }
+  return out;
+}
+
 double f1(const std::map<std::u32string, int>& got, const std::map<std::u32string, int>& want) {
   long total_got = 0, total_want = 0, common = 0;
   for (auto& [w, n] : got) total_got += n;
@@ -133,7 +144,7 @@ double f1(const std::map<std::u32string, int>& got, const std::map<std::u32strin
 }
 
 // Scores every document of one corpus folder; returns the mean.
-double score_folder(const std::string& dir, const std::string& ending) {
+double score_folder(const std::string& dir, const std::string& ending, bool verbose) {
   std::vector<std::string> names;
   if (DIR* d = opendir(dir.c_str())) {
     while (dirent* e = readdir(d)) {
@@ -153,8 +164,11 @@ double score_folder(const std::string& dir, const std::string& ending) {
       std::printf("%-40s   -    (no reference text; %s)\n", n.c_str(), ok ? "converted" : error.c_str());
       continue;
     }
-    double score = ok ? f1(words(visible_text(html)), words(nx::decode_utf8(ref))) : 0.0;
+    auto got = words(visible_text(html)), want = words(nx::decode_utf8(ref));
+    double score = ok ? f1(got, want) : 0.0;
     std::printf("%-40s %.4f%s\n", n.c_str(), score, ok ? "" : ("  failed: " + error).c_str());
+    if (verbose && score < 1.0)
+      std::printf("    missing:%s\n    extra:%s\n", surplus(want, got).c_str(), surplus(got, want).c_str());
     sum += score;
     ++counted;
   }
@@ -164,18 +178,23 @@ double score_folder(const std::string& dir, const std::string& ending) {
 
 }  // namespace
 
-// Without arguments both corpus folders; with one, that folder (its files'
-// ending picks the reader).
+// Arguments: [-v] [folder]. Without a folder both corpus folders; with one,
+// that folder (its name picks the reader). -v also lists the words that differ.
 int main(int argc, char** argv) {
+  bool verbose = argc > 1 && std::string(argv[1]) == "-v";
+  if (verbose) {
+    --argc;
+    ++argv;
+  }
   std::string corpus = NUBRIX_CORPUS_DIR;
   if (argc > 1) {
     std::string dir = argv[1];
     bool doc = dir.find("doc") != std::string::npos;
-    score_folder(dir, doc ? ".doc" : ".rtf");
+    score_folder(dir, doc ? ".doc" : ".rtf", verbose);
     return 0;
   }
-  score_folder(corpus + "/rtf", ".rtf");
+  score_folder(corpus + "/rtf", ".rtf", verbose);
   std::printf("\n");
-  score_folder(corpus + "/doc", ".doc");
+  score_folder(corpus + "/doc", ".doc", verbose);
   return 0;
 }

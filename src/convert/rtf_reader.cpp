@@ -51,34 +51,27 @@ struct state {
 // Block output with its open lists.
 struct container {
   std::string html;
-  struct level { bool ordered; bool li_open; };
-  std::vector<level> lists;
+  struct open_list { bool ordered; bool li_open; int level; };
+  std::vector<open_list> lists;
 
-  void close_lists() {
-    while (!lists.empty()) {
-      if (lists.back().li_open) html += "</li>";
-      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
-      lists.pop_back();
-    }
+  void close_list() {
+    if (lists.back().li_open) html += "</li>";
+    html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
+    lists.pop_back();
   }
-  void list_item(int depth, bool ordered, const std::string& inner) {
-    while (int(lists.size()) > depth) {
-      if (lists.back().li_open) html += "</li>";
-      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
-      lists.pop_back();
-    }
-    if (int(lists.size()) == depth && lists.back().ordered != ordered) {
-      if (lists.back().li_open) html += "</li>";
-      html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
-      lists.pop_back();
-    }
-    while (int(lists.size()) < depth) {
-      if (!lists.empty() && !lists.back().li_open) {
-        html += "<li>";
-        lists.back().li_open = true;
-      }
-      html += ordered ? "<ol>" : "<ul>";
-      lists.push_back({ordered, false});
+  void close_lists() {
+    while (!lists.empty()) close_list();
+  }
+  // An item at list level (0 outermost). A deeper level opens a list inside
+  // the open item, so levels that were skipped get no empty items.
+  // open_tag: the tag to open a new list with ("<ul>", "<ol start=\"3\">").
+  void list_item(int level, bool ordered, const std::string& open_tag, const std::string& inner) {
+    while (!lists.empty() && (lists.back().level > level ||
+                              (lists.back().level == level && lists.back().ordered != ordered)))
+      close_list();
+    if (lists.empty() || lists.back().level < level) {
+      html += open_tag;
+      lists.push_back({ordered, false, level});
     }
     if (lists.back().li_open) html += "</li>\n";
     html += "<li>";
@@ -102,6 +95,17 @@ struct table {
   std::string cells;
   container cell;
   bool cell_used = false;
+
+  // Moves the cell into the row; a cell of one plain paragraph loses its <p>.
+  void end_cell() {
+    std::string html = cell.take();
+    if (html.size() >= 8 && html.compare(0, 3, "<p>") == 0 && html.find("<p", 1) == std::string::npos &&
+        html.compare(html.size() - 5, 5, "</p>\n") == 0 && html.find("<table") == std::string::npos)
+      html = html.substr(3, html.size() - 8);
+    cells += "<td>" + html + "</td>";
+    cell = container();
+    cell_used = false;
+  }
 };
 
 // One story: the main text, or a footnote.
@@ -112,7 +116,7 @@ struct flow {
   bool para_visible = false;
   bool had_marker = false; // a \listtext or \pntext group in this paragraph
   std::u32string marker;
-  int pn_kind = 0;         // from a {\pn} group: 1 bullet, 2 numbered
+  int pn_kind = 0;         // list kind from a {\pn} group (see list_kind)
   uint8_t open_fmt = 0;
   int open_link = -1;
 };
@@ -251,7 +255,7 @@ class reader {
   void end_cell(int depth);
   void end_row(int depth);
   std::string finish_flow(flow& f);
-  int list_kind(const state& s, const flow& f);
+  int list_kind(const state& s, const flow& f, bool had_marker, const std::u32string& marker);
   int heading_level(const state& s);
   void finish_picture();
   void begin_footnote();
@@ -401,7 +405,8 @@ void reader::text_bytes(size_t from, size_t to) {
 
 void reader::unicode(long n) {
   flush_bytes();
-  char32_t v = char32_t(n < 0 ? n + 65536 : n) & 0xFFFF;
+  n = std::clamp(n, -32768L, 65535L);  // a signed or unsigned 16-bit value
+  char32_t v = char32_t(n < 0 ? n + 65536 : n);
   if (v >= 0xD800 && v <= 0xDBFF) {
     drop_high_surrogate();
     high_ = v;
@@ -473,31 +478,69 @@ int reader::heading_level(const state& s) {
   return it == heading_of_style_.end() ? 0 : it->second;
 }
 
-// 0 unknown, 1 bullets, 2 numbers.
-int reader::list_kind(const state& s, const flow& f) {
+// Value of a list marker ("3." -> 3, "c)" -> 3, "iv." -> 4); 0 when it has none.
+int marker_value(const std::u32string& m, int kind) {
+  int v = 0;
+  if (kind == 2) {
+    for (char32_t c : m) {
+      if (c < '0' || c > '9') break;
+      v = std::min(v * 10 + int(c - '0'), 1000000);
+    }
+  } else if (kind == 3 || kind == 4) {
+    static const std::string digits = "ivxlcdm";
+    static const int values[] = {1, 5, 10, 50, 100, 500, 1000};
+    int prev = 0;
+    for (auto it = m.rbegin(); it != m.rend(); ++it) {
+      char32_t c = *it | 0x20;
+      size_t k = c < 0x80 ? digits.find(char(c)) : std::string::npos;
+      if (k == std::string::npos) continue;
+      int d = values[k];
+      v += d < prev ? -d : d;
+      prev = std::max(prev, d);
+    }
+  } else if (kind == 5 || kind == 6) {
+    if (!m.empty() && ((m[0] | 0x20) >= 'a' && (m[0] | 0x20) <= 'z')) v = int((m[0] | 0x20) - 'a' + 1);
+  }
+  return v;
+}
+
+// 0 unknown, 1 bullets, 2 numbers, 3 I II, 4 i ii, 5 A B, 6 a b.
+int reader::list_kind(const state& s, const flow& f, bool had_marker, const std::u32string& marker) {
   if (s.ls > 0) {
     for (const override_def& o : overrides_) {
       if (o.ls != s.ls) continue;
       for (const list_def& l : lists_) {
         if (l.id != o.list_id || l.nfc.empty()) continue;
-        int nfc = l.nfc[std::min(size_t(s.ilvl), l.nfc.size() - 1)];
-        return nfc == 23 || nfc == 255 ? 1 : 2;
+        switch (l.nfc[std::min(size_t(s.ilvl), l.nfc.size() - 1)]) {
+          case 23: case 255: return 1;
+          case 1: return 3;
+          case 2: return 4;
+          case 3: return 5;
+          case 4: return 6;
+          default: return 2;
+        }
       }
       break;
     }
   }
   if (f.pn_kind != 0) return f.pn_kind;
-  if (f.had_marker) {
+  if (had_marker) {
     // Guess from the marker text: "1." "a)" "iv." are numbers, anything else a bullet.
-    std::u32string m;
-    for (char32_t c : f.marker)
-      if (!is_space32(c)) m.push_back(c);
-    if (m.empty()) return 0;
-    bool alnum = true;
-    for (size_t k = 0; k + 1 < m.size(); ++k)
-      alnum = alnum && c_isalnum_ascii(m[k]);
-    if (alnum && m.size() >= 2 && (m.back() == '.' || m.back() == ')')) return 2;
-    if (m.size() == 1 && !c_isalnum_ascii(m[0])) return 1;
+    if (marker.empty()) return 0;
+    bool digits = true, lower = true, upper = true;
+    for (size_t k = 0; k + 1 < marker.size(); ++k) {
+      char32_t c = marker[k];
+      digits = digits && c >= '0' && c <= '9';
+      lower = lower && c >= 'a' && c <= 'z';
+      upper = upper && c >= 'A' && c <= 'Z';
+    }
+    if (marker.size() >= 2 && (marker.back() == '.' || marker.back() == ')')) {
+      bool roman = marker.size() > 2 && marker.find_first_not_of(U"ivxlcdmIVXLCDM", 0) == marker.size() - 1;
+      if (digits) return 2;
+      if (lower) return roman ? 4 : 6;
+      if (upper) return roman ? 3 : 5;
+    }
+    if (marker.size() == 1 && !c_isalnum_ascii(marker[0])) return 1;
     return 0;
   }
   return 0;
@@ -511,7 +554,7 @@ void reader::close_table(flow& f) {
   table t = std::move(f.tables.back());
   f.tables.pop_back();
   if (t.cell_used || !t.cell.html.empty() || !t.cells.empty()) {
-    t.cells += "<td>" + t.cell.take() + "</td>";
+    t.end_cell();
   }
   if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
   if (t.rows.empty()) return;
@@ -534,7 +577,9 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
   bool visible = f.para_visible;
   f.para_visible = false;
   std::u32string marker;
-  marker.swap(f.marker);
+  for (char32_t ch : f.marker)
+    if (!is_space32(ch)) marker.push_back(ch);
+  f.marker.clear();
   bool had_marker = f.had_marker;
   f.had_marker = false;
 
@@ -544,9 +589,17 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
   if (!visible) return;
 
   int level = heading_level(s);
-  int kind = level == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f) : 0;
+  int kind = level == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f, had_marker, marker) : 0;
   if (kind != 0) {
-    c.list_item(std::clamp(int(s.ilvl) + 1, 1, max_list_depth), kind == 2, inner);
+    std::string tag = "<ul>";
+    if (kind >= 2) {
+      static const char* const types[] = {"", "", "", " type=\"I\"", " type=\"i\"", " type=\"A\"", " type=\"a\""};
+      tag = std::string("<ol") + types[kind];
+      int start = marker_value(marker, kind);
+      if (start > 1) tag += " start=\"" + std::to_string(start) + "\"";
+      tag += ">";
+    }
+    c.list_item(s.ilvl, kind >= 2, tag, inner);
     return;
   }
   if (had_marker && !marker.empty()) {
@@ -576,9 +629,7 @@ void reader::end_cell(int depth) {
   if (f.para_visible || !f.para.empty()) emit_paragraph(f, st(), depth);
   else set_table_depth(f, depth);
   table& t = f.tables[size_t(depth - 1)];
-  t.cells += "<td>" + t.cell.take() + "</td>";
-  t.cell = container();
-  t.cell_used = false;
+  t.end_cell();
 }
 
 void reader::end_row(int depth) {
@@ -588,9 +639,7 @@ void reader::end_row(int depth) {
   set_table_depth(f, depth);
   table& t = f.tables[size_t(depth - 1)];
   if (t.cell_used || !t.cell.html.empty()) {
-    t.cells += "<td>" + t.cell.take() + "</td>";
-    t.cell = container();
-    t.cell_used = false;
+    t.end_cell();
   }
   if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
   t.cells.clear();
@@ -941,7 +990,7 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
         lists_.back().nfc.back() = p;
       return;
     case kw::pnlvlblt: if (s.d == dst::pn) fl().pn_kind = 1; return;
-    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = 2; return;
+    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = int(w.ch); return;
     case kw::chftn:
       if (s.d != dst::body) return;
       if (s.flow == 0) {
@@ -1131,6 +1180,12 @@ std::string rtf_pictures_folder(const std::string& html_path) {
   return stem + "_files";
 }
 
+std::string rtf_pictures_href(const std::string& html_path) {
+  std::string folder = rtf_pictures_folder(html_path);
+  size_t slash = folder.find_last_of('/');
+  return url_path(slash == std::string::npos ? folder : folder.substr(slash + 1)) + "/";
+}
+
 bool convert_rtf_file(const std::string& source, const std::string& html_path, std::string& error) {
   std::string rtf;
   if (!read_file(source, rtf)) {
@@ -1138,12 +1193,10 @@ bool convert_rtf_file(const std::string& source, const std::string& html_path, s
     return false;
   }
   std::string folder = rtf_pictures_folder(html_path);
-  size_t slash = folder.find_last_of('/');
-  std::string folder_name = slash == std::string::npos ? folder : folder.substr(slash + 1);
   std::vector<rtf_picture> pictures;
   rtf_options opt;
   opt.pictures = &pictures;
-  opt.picture_href = url_path(folder_name) + "/";
+  opt.picture_href = rtf_pictures_href(html_path);
   std::string html;
   if (!rtf_to_html(rtf, html, error, opt)) return false;
   if (!pictures.empty()) {

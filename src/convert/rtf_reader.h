@@ -29,6 +29,9 @@ bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error,
 // Folder for the pictures of an HTML file: its path without the extension,
 // plus "_files" ("out/report.html" -> "out/report_files").
 std::string rtf_pictures_folder(const std::string& html_path);
+// The picture_href that points from html_path into that folder
+// ("report_files/", percent-encoded).
+std::string rtf_pictures_href(const std::string& html_path);
 
 // Reads the RTF file source and writes its HTML to html_path, its pictures
 // into rtf_pictures_folder(html_path). False with a reason in error when the

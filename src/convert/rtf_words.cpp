@@ -101,9 +101,15 @@ table build() {
   prop("listid", kw::listid);
   prop("levelnfc", kw::levelnfc);
   prop("pnlvlblt", kw::pnlvlblt);
-  for (std::string_view w : {"pndec", "pnucltr", "pnlcltr", "pnucrm", "pnlcrm", "pnord", "pnordt",
-                             "pncard", "pnaiu", "pnaiueo", "pniroha", "pnchosung", "pnganada"})
-    prop(w, kw::pnnumber);
+  // Numbered paragraphs of the older kind; ch holds the list kind (2 numbers,
+  // 3 upper roman, 4 lower roman, 5 upper letters, 6 lower letters).
+  for (std::string_view w : {"pndec", "pnord", "pnordt", "pncard", "pnaiu", "pnaiueo", "pniroha",
+                             "pnchosung", "pnganada"})
+    t[w] = {kw::pnnumber, word_kind::property, 2};
+  t["pnucrm"] = {kw::pnnumber, word_kind::property, 3};
+  t["pnlcrm"] = {kw::pnnumber, word_kind::property, 4};
+  t["pnucltr"] = {kw::pnnumber, word_kind::property, 5};
+  t["pnlcltr"] = {kw::pnnumber, word_kind::property, 6};
   prop("chftn", kw::chftn);
   prop("pngblip", kw::pngblip);
   prop("jpegblip", kw::jpegblip);

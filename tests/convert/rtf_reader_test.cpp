@@ -1,24 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+#include "convert/html_out.h"
 #include "convert/rtf_reader.h"
+#include "services/text.h"
+#include "rtf_check.h"
 #include "support/test_env.h"
 
 using namespace nx;
-
-namespace {
-
-// The HTML between <body> and </body>, for short documents.
-std::string body_of(const std::string& rtf) {
-  std::string html, error;
-  EXPECT_TRUE(rtf_to_html(rtf, html, error)) << error;
-  size_t b = html.find("<body>\n"), e = html.rfind("</body>");
-  if (b == std::string::npos || e == std::string::npos) return html;
-  return html.substr(b + 7, e - b - 7);
-}
-
-}  // namespace
+using nx::test::body_of;
+using nx::test::nesting_error;
 
 TEST(RtfReader, RefusesWhatIsNotRtf) {
   std::string html = "x", error;
@@ -26,13 +20,239 @@ TEST(RtfReader, RefusesWhatIsNotRtf) {
   EXPECT_FALSE(error.empty());
   EXPECT_TRUE(html.empty());
   EXPECT_FALSE(rtf_to_html("<html><body>hello</body></html>", html, error));
+  EXPECT_NE(error.find("Rich Text"), std::string::npos);
   EXPECT_FALSE(rtf_to_html(std::string("\0\1\2{\\rtf1", 7), html, error));
+  EXPECT_FALSE(rtf_to_html("{\\rt", html, error));
+  // A byte-order mark and blank lines before the document are fine.
   EXPECT_TRUE(rtf_to_html("\xEF\xBB\xBF\r\n{\\rtf1 hi}", html, error));
+  EXPECT_NE(html.find("<p>hi</p>"), std::string::npos);
 }
 
-TEST(RtfReader, ParagraphsAndEscapedCharacters) {
+TEST(RtfReader, WritesACompleteAsciiDocument) {
+  std::string html, error;
+  ASSERT_TRUE(rtf_to_html("{\\rtf1{\\info{\\title Caf\\'e9 <1>}{\\author Me}}caf\\'e9\\par}", html, error));
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
+  EXPECT_NE(html.find("<title>Caf&#233; &lt;1&gt;</title>"), std::string::npos);
+  EXPECT_NE(html.find("<p>caf&#233;</p>"), std::string::npos);
+  EXPECT_EQ(html.find("Me"), std::string::npos);
+  EXPECT_TRUE(std::all_of(html.begin(), html.end(), [](char c) { return (unsigned char)c < 0x80; }));
+  EXPECT_EQ(nesting_error(html), "");
+}
+
+TEST(RtfReader, ParagraphsLineBreaksAndEscapes) {
   EXPECT_EQ(body_of("{\\rtf1\\ansi Hello\\par World \\{x\\} a\\\\b <&>\\par}"),
             "<p>Hello</p>\n<p>World {x} a\\b &lt;&amp;&gt;</p>\n");
-  // Line ends in the source are not text; empty paragraphs are dropped.
-  EXPECT_EQ(body_of("{\\rtf1 one\r\ntwo\\par\\par\\par three}"), "<p>onetwo</p>\n<p>three</p>\n");
+  // Line ends in the source are not text; empty paragraphs are dropped; a
+  // paragraph without \par at the end is kept.
+  EXPECT_EQ(body_of("{\\rtf1 one\r\ntwo\\par\\par \\par three}"), "<p>onetwo</p>\n<p>three</p>\n");
+  // Backslash + line end is a paragraph end (TextEdit writes it).
+  EXPECT_EQ(body_of("{\\rtf1 a\\\nb}"), "<p>a</p>\n<p>b</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 a\\line b\\tab c}"), "<p>a<br>b\tc</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\qc mid\\par\\pard\\qr right\\par\\qj just\\par\\pard left\\par}"),
+            "<p align=\"center\">mid</p>\n<p align=\"right\">right</p>\n<p align=\"justify\">just</p>\n"
+            "<p>left</p>\n");
+}
+
+TEST(RtfReader, SpecialCharacters) {
+  EXPECT_EQ(body_of("{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet a\\~b\\_c\\-d}"),
+            "<p>&#8212;&#8211;&#8216;&#8217;&#8220;&#8221;&#8226;a&#160;b&#8209;cd</p>\n");
+}
+
+TEST(RtfReader, CodePagesOfDocumentAndFonts) {
+  // Document code page, then a font whose character set says Central European.
+  EXPECT_EQ(body_of("{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset238 CE;}}"
+                    "\\f0\\'c0\xc1 \\f1\\'b9\\'9c}"),
+            "<p>&#1040;&#1041; &#261;&#347;</p>\n");
+  // Double-byte code pages: a lead byte and its trail byte, escaped or raw.
+  EXPECT_EQ(body_of("{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 \x82\xa4}"), "<p>&#12354;&#12356; &#12358;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4}"), "<p>&#20013;&#25991;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\ansi\\ansicpg949 \\'c7\\'d1}"), "<p>&#54620;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\ansi\\ansicpg950 \\'a4\\'a4}"), "<p>&#20013;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1{\\fonttbl{\\f0\\fcharset222 Thai;}}\\f0\\'a1}"), "<p>&#3585;</p>\n");
+  // \cpg names the code page directly; \mac documents are Mac Roman.
+  EXPECT_EQ(body_of("{\\rtf1{\\fonttbl{\\f2\\cpg1253 G;}}\\f2\\'e1}"), "<p>&#945;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\mac \\'8e}"), "<p>&#233;</p>\n");
+}
+
+TEST(RtfReader, UnicodeEscapesAndSkipCounts) {
+  // \uc1 by default: one fallback character skipped, escaped or not.
+  EXPECT_EQ(body_of("{\\rtf1 \\u8364?x\\u8364\\'80y}"), "<p>&#8364;x&#8364;y</p>\n");
+  // Negative values, larger skip counts, and \uc0; \uc is restored by groups.
+  EXPECT_EQ(body_of("{\\rtf1 \\u-3913?{\\uc2\\u228\\'e8a}b{\\uc0\\u945 c}\\u946 Zd}"),
+            "<p>&#61623;&#228;b&#945;c&#946;d</p>\n");
+  // A control word counts as one fallback character.
+  EXPECT_EQ(body_of("{\\rtf1 \\u233\\emdash x}"), "<p>&#233;x</p>\n");
+  // Surrogate pairs join; unpaired halves become U+FFFD.
+  EXPECT_EQ(body_of("{\\rtf1 \\u-10187?\\u-8904?.\\u55348?x\\u56320?}"),
+            "<p>&#120120;.&#65533;x&#65533;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 \\u55348?\\u55348?\\u56320?}"), "<p>&#65533;&#118784;</p>\n");
+}
+
+TEST(RtfReader, DestinationsThatAreNotText) {
+  std::string rtf =
+      "{\\rtf1{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red1\\green2\\blue3;}"
+      "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\*\\generator Gen 1.0;}"
+      "{\\header head text}{\\footer foot text}{\\*\\unknowndest hidden}"
+      "{\\*\\bkmkstart mark}visible{\\*\\bkmkend mark}"
+      "{\\*\\atnid me}{\\*\\annotation a comment}{\\v hidden text}"
+      "{\\object{\\*\\objdata 0102}{\\result shown}}\\par}";
+  EXPECT_EQ(body_of(rtf), "<p>visibleshown</p>\n");
+}
+
+TEST(RtfReader, CharacterFormattingNestsCleanly) {
+  EXPECT_EQ(body_of("{\\rtf1 {\\b bold {\\i both}}\\ul under\\ul0  \\strike s\\strike0  "
+                    "x{\\super 2}{\\sub i}{\\up6 u}{\\dn4 d}}"),
+            "<p><b>bold </b><b><i>both</i></b><u>under</u> <s>s</s> x<sup>2</sup><sub>i</sub>"
+            "<sup>u</sup><sub>d</sub></p>\n");
+  // Formatting open at the paragraph end is closed there and reopened after.
+  EXPECT_EQ(body_of("{\\rtf1\\b one\\par two\\b0\\par \\i\\plain three}"),
+            "<p><b>one</b></p>\n<p><b>two</b></p>\n<p>three</p>\n");
+}
+
+TEST(RtfReader, HeadingsFromOutlineLevelsAndStyles) {
+  EXPECT_EQ(body_of("{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\sbasedon0 heading 1;}"
+                    "{\\s2 Heading 2;}{\\s7\\outlinelevel6 Custom;}}"
+                    "\\pard\\s1 One\\par\\pard\\s2 Two\\par\\pard\\s7 Seven\\par"
+                    "\\pard\\outlinelevel2 Three\\par\\pard\\outlinelevel9 Body\\par\\pard Plain\\par}"),
+            "<h1>One</h1>\n<h2>Two</h2>\n<h6>Seven</h6>\n<h3>Three</h3>\n<p>Body</p>\n<p>Plain</p>\n");
+}
+
+TEST(RtfReader, HyperlinkFields) {
+  EXPECT_EQ(body_of(R"({\rtf1 see {\field{\*\fldinst{HYPERLINK "http://a.example/?x=1&y=2" }})"
+                    R"({\fldrslt{\ul here}}} now})"),
+            "<p>see <a href=\"http://a.example/?x=1&amp;y=2\"><u>here</u></a> now</p>\n");
+  // Backslashes in the instruction are doubled; switches other than \l are passed over.
+  EXPECT_EQ(body_of(R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})"),
+            "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \\\\l \"top\"}{\\fldrslt up}}}"),
+            "<p><a href=\"#top\">up</a></p>\n");
+  // Other fields show their result only.
+  EXPECT_EQ(body_of("{\\rtf1 page {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}"), "<p>page 3</p>\n");
+  // A link result that spans a paragraph end is closed and reopened.
+  EXPECT_EQ(body_of("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt a\\par b}}}"),
+            "<p><a href=\"u\">a</a></p>\n<p><a href=\"u\">b</a></p>\n");
+}
+
+TEST(RtfReader, ListsFromTheListTable) {
+  std::string tables =
+      "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}"
+      "{\\listlevel\\levelnfc4{\\leveltext\\'02\\'01.;}}\\listid7}"
+      "{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid9}}"
+      "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}{\\listoverride\\listid9\\ls2}}";
+  EXPECT_EQ(body_of("{\\rtf1" + tables +
+                    "\\pard\\ls1{\\listtext \\bullet\\tab}one\\par"
+                    "\\pard\\ls1\\ilvl1{\\listtext a.\\tab}sub\\par"
+                    "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par"
+                    "\\pard\\ls2{\\listtext 1.\\tab}first\\par"
+                    "\\pard after\\par}"),
+            "<ul><li>one<ol type=\"a\"><li>sub</li></ol>\n</li>\n<li>two</li></ul>\n"
+            "<ol><li>first</li></ol>\n<p>after</p>\n");
+}
+
+TEST(RtfReader, ListsFromParagraphNumbersAndMarkers) {
+  // Older paragraph numbering: the {\pn} group tells the kind.
+  EXPECT_EQ(body_of("{\\rtf1\\pard{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext \\'b7\\tab}a\\par"
+                    "\\pard{\\*\\pn\\pnlvlbody\\pnucrm}{\\pntext III.\\tab}b\\par}"),
+            "<ul><li>a</li></ul>\n<ol type=\"I\" start=\"3\"><li>b</li></ol>\n");
+  // Only a marker: numbers and single symbols are recognised, the list goes
+  // on where the marker says; anything else stays text.
+  EXPECT_EQ(body_of("{\\rtf1{\\listtext 3.\\tab}c\\par{\\listtext 4.\\tab}d\\par"
+                    "{\\listtext -\\tab}e\\par{\\listtext Note:\\tab}f\\par}"),
+            "<ol start=\"3\"><li>c</li>\n<li>d</li></ol>\n<ul><li>e</li></ul>\n<p>Note: f</p>\n");
+}
+
+TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
+  std::string html, error;
+  ASSERT_TRUE(rtf_to_html("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
+                          " more.{\\footnote Second.}\\par}",
+                          html, error));
+  EXPECT_NE(html.find("<p>Text<sup><a href=\"#fn1\" id=\"fnref1\">1</a></sup> more.<sup><a href=\"#fn2\" "
+                      "id=\"fnref2\">2</a></sup></p>"),
+            std::string::npos);
+  size_t notes = html.find("<div class=\"footnotes\">");
+  ASSERT_NE(notes, std::string::npos);
+  EXPECT_NE(html.find("<div id=\"fn1\">\n<p><sup><a href=\"#fnref1\">1</a></sup> First note.</p>", notes),
+            std::string::npos);
+  EXPECT_NE(html.find("<div id=\"fn2\">\n<p>Second.</p>", notes), std::string::npos);
+  EXPECT_EQ(nesting_error(html), "");
+}
+
+TEST(RtfReader, Tables) {
+  EXPECT_EQ(body_of("{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b1\\par b2\\cell\\row"
+                    "\\trowd\\cellx100\\cellx200\\pard\\intbl\\cell c\\cell\\row\\pard after\\par}"),
+            "<p>before</p>\n<table border=\"1\">\n<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
+            "<tr><td></td><td>c</td></tr>\n</table>\n<p>after</p>\n");
+  // Nested tables: \itap gives the depth, \nestcell and \nestrow end the
+  // inner cells and rows; the fallback text for old readers is skipped.
+  EXPECT_EQ(body_of("{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
+                    "{\\nonesttables fallback\\par}\\pard\\intbl outer\\cell\\row\\pard z\\par}"),
+            "<table border=\"1\">\n<tr><td><table border=\"1\">\n<tr><td>x</td><td>y</td></tr>\n</table>\n"
+            "<p>outer</p>\n</td></tr>\n</table>\n<p>z</p>\n");
+  // A row left open at the end of the document is kept.
+  EXPECT_EQ(body_of("{\\rtf1\\intbl a\\cell b"), "<table border=\"1\">\n<tr><td>a</td><td>b</td></tr>\n</table>\n");
+}
+
+TEST(RtfReader, PicturesAreCollectedAndReferenced) {
+  std::vector<rtf_picture> pictures;
+  rtf_options opt;
+  opt.pictures = &pictures;
+  opt.picture_href = "doc%20x_files/";
+  std::string html, error;
+  std::string rtf =
+      "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
+      "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
+      "{\\nonshppict{\\pict\\wmetafile8 0102}}b}";
+  ASSERT_TRUE(rtf_to_html(rtf, html, error, opt));
+  ASSERT_EQ(pictures.size(), 2u);
+  EXPECT_EQ(pictures[0].file_name, "image1.png");
+  EXPECT_EQ(pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
+  EXPECT_EQ(pictures[1].file_name, "image2.jpg");
+  EXPECT_EQ(pictures[1].bytes, "}\\\xff");
+  EXPECT_NE(html.find("<p>a<img src=\"doc%20x_files/image1.png\" alt=\"\"><img src=\"doc%20x_files/image2.jpg\" "
+                      "alt=\"\">b</p>"),
+            std::string::npos);
+  // Without a place for them, pictures are left out.
+  EXPECT_EQ(body_of(rtf), "<p>ab</p>\n");
+}
+
+TEST(RtfReader, ConvertsAFileWithItsPictures) {
+  test::temp_dir tmp;
+  std::string src = tmp.write("in.rtf", "{\\rtf1 x{\\pict\\pngblip 4142}}");
+  std::string out = tmp.file("out dir.html");
+  std::string error;
+  ASSERT_TRUE(convert_rtf_file(src, out, error)) << error;
+  EXPECT_EQ(test::read_all(tmp.file("out dir_files/image1.png")), "AB");
+  EXPECT_NE(test::read_all(out).find("<img src=\"out%20dir_files/image1.png\""), std::string::npos);
+
+  EXPECT_EQ(rtf_pictures_folder("/a/b.c/report.html"), "/a/b.c/report_files");
+  EXPECT_EQ(rtf_pictures_folder("/a/b.c/report"), "/a/b.c/report_files");
+  EXPECT_EQ(rtf_pictures_folder("/a/.hidden"), "/a/.hidden_files");
+
+  // Not RTF, or not there: a reason, and nothing written.
+  std::string bad = tmp.write("bad.rtf", "PK\3\4 zip");
+  EXPECT_FALSE(convert_rtf_file(bad, tmp.file("bad.html"), error));
+  EXPECT_NE(error.find("Rich Text"), std::string::npos);
+  EXPECT_FALSE(test::exists(tmp.file("bad.html")));
+  EXPECT_FALSE(convert_rtf_file(tmp.file("missing.rtf"), tmp.file("m.html"), error));
+  EXPECT_FALSE(error.empty());
+}
+
+TEST(RtfReader, DamagedInputIsReadAsFarAsItGoes) {
+  // Cut short anywhere: inside a control word, an escape, a group.
+  EXPECT_EQ(body_of("{\\rtf1 abc\\par de{\\b f"), "<p>abc</p>\n<p>de<b>f</b></p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 abc\\'4"), "<p>abc4</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 abc\\u1234"), "<p>abc&#1234;</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 abc\\"), "<p>abc</p>\n");
+  // Bad escapes are dropped, stray closing braces end the document.
+  EXPECT_EQ(body_of("{\\rtf1 a\\'zzb}} trailing junk"), "<p>azzb</p>\n");
+  // Huge counts and numbers are bounded.
+  EXPECT_EQ(body_of("{\\rtf1 a{\\bin99999999999 xyz}b}"), "<p>a</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1{\\uc99999999999\\u99999999999999 xyz}!}"), "<p>&#65535;!</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"),
+            body_of("{\\rtf1\\itap16\\intbl y\\nestcell}"));
+  // Very deep nesting neither overflows nor loses the text.
+  std::string deep = "{\\rtf1 " + std::string(200000, '{') + "deep" + std::string(200000, '}') + " end}";
+  EXPECT_EQ(body_of(deep), "<p>deep end</p>\n");
+  std::string open_only = "{\\rtf1 " + std::string(100000, '{') + "x\\par";
+  EXPECT_EQ(body_of(open_only), "<p>x</p>\n");
 }
