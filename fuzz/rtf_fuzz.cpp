@@ -1,5 +1,8 @@
-// libFuzzer entry for the Rich Text reader: any input must give either a
-// refusal with a reason or a complete pure-ASCII document.
+// libFuzzer entry for the Rich Text reader (built with clang only): any input
+// must give either a refusal with a reason or a complete pure-ASCII document.
+//   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNUBRIX_FUZZ=ON -DNUBRIX_BUILD_UI=OFF
+//   cmake --build build-fuzz --target nubrix_rtf_fuzz
+//   build-fuzz/bin/nubrix_rtf_fuzz -max_len=20000 ../shared/corpus/rtf
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
