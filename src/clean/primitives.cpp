@@ -203,6 +203,13 @@ std::string quote_attributes(std::string s, std::string_view q) {
       const size_t closing = value < s.size() && (s[value] == '"' || s[value] == '\'')
                                  ? s.find(s[value], value + 1)
                                  : std::string::npos;
+      if (closing != std::string::npos && one_char && s[value] != q[0] &&
+          s.find(q[0], value + 1) < closing) {
+        // A value that holds the mark itself keeps its own quotes: the mark
+        // would end it early and spill the rest into the tag.
+        p = checked(instr(checked(long(closing) + 2), s, '='));
+        continue;
+      }
       if (closing != std::string::npos) {
         // A value already quoted ends at its closing quote, whatever "=" or
         // spaces it holds (query strings in links).

@@ -145,6 +145,14 @@ TEST(QuoteAttributes, QuotedValuesKeepTheirEqualsSigns) {
   EXPECT_EQ(quoted(""), "");
 }
 
+TEST(QuoteAttributes, ValueHoldingTheMarkKeepsItsQuotesAndCanStillBeRemoved) {
+  // Word writes revision marks as style='...:"Name" date'.
+  const std::string tag = "<p class=MsoNormal style='a:b;mso-prop-change:\"Jon S\" 2015'>";
+  const std::string q = quoted(tag);
+  EXPECT_EQ(q, "<p class=\"MsoNormal\" style='a:b;mso-prop-change:\"Jon S\" 2015'>");
+  EXPECT_EQ(removed({"class", "style"}, q), "<p >");
+}
+
 TEST(QuoteAttributes, LeavesCommentsLongTagsAndEmptyMarkAlone) {
   EXPECT_EQ(quoted("<!-- a=b -->"), "<!-- a=b -->");
   EXPECT_EQ(quote_attributes("<p align=center>", ""), "<p align=center>");
