@@ -8,6 +8,7 @@
 #include "convert/doc_reader.h"
 #include "convert/html_out.h"
 #include "convert/rtf_reader.h"
+#include "services/paths.h"
 #include "services/text.h"
 
 namespace nx {
@@ -109,8 +110,8 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
   bool ok = true;
   switch (kind_of(source, bytes)) {
     case doc_kind::text: html_ = text_to_html(bytes, title_of(source)); break;
-    case doc_kind::rtf: ok = rtf_to_html(bytes, html_, error_); break;
-    case doc_kind::word: ok = doc_to_html(bytes, html_, error_); break;
+    case doc_kind::rtf: ok = rtf_to_html(bytes, html_, error_, picture_options()); break;
+    case doc_kind::word: ok = doc_to_html(bytes, html_, error_, picture_options()); break;
     case doc_kind::unknown:
       ok = false;
       error_ = "the document's format is not known";
@@ -118,6 +119,7 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
   }
   if (!ok) {
     html_.clear();
+    pictures_.clear();
     if (error_.empty()) error_ = "the document cannot be read";
     return 1;
   }
@@ -134,9 +136,26 @@ int polar_converter::convert(const std::string& output, int type_code) {
     error_ = "only HTML can be written";
     return 1;
   }
+  std::string html = html_;
+  if (!pictures_.empty()) {
+    // Pictures go into a folder beside the output; their links point there.
+    const std::string folder = rtf_pictures_folder(output);
+    if (!make_folders(folder)) {
+      error_ = "the folder for the pictures cannot be created";
+      return 1;
+    }
+    for (const rtf_picture& p : pictures_) {
+      if (!write_file(folder + "/" + p.file_name, p.bytes)) {
+        error_ = "a picture cannot be written";
+        return 1;
+      }
+    }
+    html = replace_all(html, std::string("src=\"") + picture_mark,
+                       "src=\"" + rtf_pictures_href(output));
+  }
   std::string temp = output + ".nubrix-part";
   std::error_code ec;
-  if (!write_file(temp, html_)) {
+  if (!write_file(temp, html)) {
     std::filesystem::remove(temp, ec);
     error_ = "the output cannot be written";
     return 1;
@@ -153,6 +172,7 @@ int polar_converter::convert(const std::string& output, int type_code) {
 int polar_converter::close_document() {
   open_ = false;
   html_.clear();
+  pictures_.clear();
   return 0;
 }
 

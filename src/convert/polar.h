@@ -3,6 +3,9 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "convert/rtf_reader.h"
 
 namespace nx {
 
@@ -20,8 +23,14 @@ class polar_converter {
   const std::string& error() const { return error_; }
 
  private:
+  // Picture links are written against this mark while the output's name is
+  // not known yet; convert() points them at the pictures folder.
+  static constexpr const char* picture_mark = "nubrix-pictures:/";
+  rtf_options picture_options() { return {&pictures_, picture_mark}; }
+
   bool open_ = false;
   std::string html_;
+  std::vector<rtf_picture> pictures_;
   std::string error_;
 };
 
