@@ -1,0 +1,207 @@
+#include "ui/main/frm_settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "services/dialogs.h"
+#include "services/flags.h"
+#include "services/program.h"
+#include "services/settings.h"
+#include "templates/library.h"
+#include "ui/main/frm_main.h"
+#include "ui/main/frm_splash.h"
+#include "ui/main/pictures.h"
+
+namespace nx {
+namespace {
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+std::string ss(const QString& s) { return s.toStdString(); }
+const char* on_off(bool on) { return on ? "1" : "0"; }
+
+// The editor and browser pickers: programs only.
+const std::string program_filter = std::string("*") + exe_suffix + "|*" + exe_suffix;
+
+}  // namespace
+
+frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
+  setObjectName("frmSettings");
+  setWindowTitle("Settings");
+  setModal(true);
+
+  auto label = [this](const char* name, const char* text) {
+    auto* l = new QLabel(text, this);
+    l->setObjectName(name);
+    return l;
+  };
+  auto check = [this](const char* name, const char* text) {
+    auto* c = new QCheckBox(text, this);
+    c->setObjectName(name);
+    return c;
+  };
+  auto edit = [this](const char* name) {
+    auto* e = new QLineEdit(this);
+    e->setObjectName(name);
+    e->setMinimumWidth(330);
+    return e;
+  };
+
+  Label1 = label("Label1", "When Nubrix starts:");
+  Check1 = check("Check1", "Display Splash window");
+  Check2 = check("Check2", "Display in Wizard Mode");
+
+  auto* mode = new QFrame(this);
+  mode->setFrameShape(QFrame::StyledPanel);
+  Label6 = new QLabel("Conversion mode:", mode);
+  Label6->setObjectName("Label6");
+  optMSW = new QRadioButton("Use LibreOffice converter", mode);
+  optMSW->setObjectName("optMSW");
+  optNXC = new QRadioButton("Use Nubrix internal  converter", mode);
+  optNXC->setObjectName("optNXC");
+
+  Label5 = label("Label5", "Default Template:");
+  cmbTemplates = new QComboBox(this);
+  cmbTemplates->setObjectName("cmbTemplates");
+  Label2 = label("Label2", "Default External Editor:");
+  Text1 = edit("Text1");
+  Label4 = label("Label4", "Default Browser: (leave blank to use system settings)");
+  Text3 = edit("Text3");
+  Label3 = label("Label3", "Default Folder:");
+  Text2 = edit("Text2");
+  for (int i = 0; i < 3; ++i) {
+    cmdBrowser[i] = new QPushButton("Browse...", this);
+    cmdBrowser[i]->setObjectName(QString("cmdBrowser(%1)").arg(i));
+    cmdBrowser[i]->setAutoDefault(false);
+    connect(cmdBrowser[i], &QPushButton::clicked, this, [this, i] { cmdBrowser_Click(i); });
+  }
+  chkPlaceSame = check("chkPlaceSame", "Place in the same folders as the original files");
+  cmdOK = new QPushButton("OK", this);
+  cmdOK->setObjectName("cmdOK");
+  cmdOK->setDefault(true);
+  cmdCancel = new QPushButton("Cancel", this);
+  cmdCancel->setObjectName("cmdCancel");
+  cmdCancel->setAutoDefault(false);
+  Image1 = new QLabel(this);
+  Image1->setObjectName("Image1");
+  connect(cmdOK, &QPushButton::clicked, this, &frmSettings::cmdOK_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmSettings::cmdCancel_Click);
+
+  // Start-up boxes at the left, the conversion-mode group at the top right.
+  auto* startup = new QVBoxLayout;
+  startup->addWidget(Label1);
+  startup->addWidget(Check1);
+  startup->addWidget(Check2);
+  startup->addStretch();
+  auto* mode_box = new QVBoxLayout(mode);
+  mode_box->addWidget(Label6);
+  mode_box->addWidget(optMSW);
+  mode_box->addWidget(optNXC);
+  auto* top = new QHBoxLayout;
+  top->addLayout(startup);
+  top->addStretch();
+  top->addWidget(mode, 0, Qt::AlignTop);
+
+  auto* fields = new QGridLayout;
+  fields->setHorizontalSpacing(8);
+  fields->setVerticalSpacing(2);
+  int row = 0;
+  fields->addWidget(Label5, row++, 0, 1, 2);
+  fields->addWidget(cmbTemplates, row++, 0);
+  fields->addItem(new QSpacerItem(0, 8), row++, 0);
+  // Text box and button rows in the order the window shows them.
+  const std::array<std::pair<QLabel*, QLineEdit*>, 3> pickers = {
+      {{Label2, Text1}, {Label4, Text3}, {Label3, Text2}}};
+  const std::array<int, 3> button_of = {0, 2, 1};
+  for (int k = 0; k < 3; ++k) {
+    fields->addWidget(pickers[k].first, row++, 0, 1, 2);
+    fields->addWidget(pickers[k].second, row, 0);
+    fields->addWidget(cmdBrowser[button_of[k]], row++, 1);
+    fields->addItem(new QSpacerItem(0, 8), row++, 0);
+  }
+  fields->addWidget(chkPlaceSame, row++, 0, 1, 2);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Image1, 0, Qt::AlignBottom);
+  buttons->addStretch();
+  buttons->addWidget(cmdOK);
+  buttons->addWidget(cmdCancel);
+
+  auto* all = new QVBoxLayout(this);
+  all->setSizeConstraint(QLayout::SetFixedSize);
+  all->addLayout(top);
+  all->addSpacing(10);
+  all->addLayout(fields);
+  all->addSpacing(10);
+  all->addLayout(buttons);
+
+  Form_Load();
+}
+
+void frmSettings::Form_Load() {
+  Image1->setPixmap(pictures::logo());
+  Check1->setChecked(setting_splash());
+  Check2->setChecked(setting_express());
+  Text1->setText(qs(setting_editor()));
+  Text3->setText(qs(setting_browser()));
+  Text2->setText(qs(setting_path()));
+  chkPlaceSame->setChecked(setting_original());
+  // The mode in force, which is not always the stored one: without the
+  // engine the internal converter runs whatever the file says.
+  (use_internal_converter ? optNXC : optMSW)->setChecked(true);
+
+  std::vector<std::string> names = list_templates();
+  cmbTemplates->clear();
+  cmbTemplates->addItem("(Default)");
+  for (size_t i = 1; i < names.size(); ++i) cmbTemplates->addItem(qs(names[i]));
+  cmbTemplates->setCurrentIndex(setting_template_index(cmbTemplates->count()));
+}
+
+void frmSettings::cmdOK_Click() {
+  write_setting("startup", "splash", on_off(Check1->isChecked()));
+  write_setting("startup", "express", on_off(Check2->isChecked()));
+  write_setting("default", "editor", ss(Text1->text()));
+  write_setting("default", "browser", ss(Text3->text()));
+  write_setting("default", "path", ss(Text2->text()));
+  write_setting("default", "original", on_off(chkPlaceSame->isChecked()));
+  write_setting("default", "template", std::to_string(std::max(0, cmbTemplates->currentIndex())));
+  write_setting("default", "converter", optMSW->isChecked() ? "0" : "1");
+  load_settings();
+  accept();
+}
+
+void frmSettings::cmdCancel_Click() { reject(); }
+
+void frmSettings::cmdBrowser_Click(int index) {
+  if (index == 1) {
+    std::string folder = dialogs().browse_folder("Select a Directory");
+    if (!folder.empty()) Text2->setText(qs(folder));
+    return;
+  }
+  QLineEdit* box = index == 0 ? Text1 : Text3;
+  int filter_index = 1;
+  std::string file = dialogs().open_file("", ss(box->text()), program_filter, filter_index);
+  // A cancelled browser pick empties the box, which stands for the system's
+  // own handler; a cancelled editor pick keeps the editor.
+  if (index == 2 || !file.empty()) box->setText(qs(file));
+}
+
+void show_settings(QWidget* owner) {
+  frmSettings dialog(owner);
+  dialog.exec();
+}
+
+void install_settings_and_splash() {
+  window_hooks().open_settings = show_settings;
+  window_hooks().show_splash = show_splash;
+}
+
+}  // namespace nx

@@ -1,0 +1,129 @@
+#include "ui/main/frm_splash.h"
+
+#include <QFont>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+
+#include "services/flags.h"
+#include "ui/main/pictures.h"
+
+namespace nx {
+
+QPixmap splash_picture() {
+  const int w = frmSplash::width, h = frmSplash::height;
+  QPixmap p(w, h);
+  QPainter g(&p);
+  g.setRenderHint(QPainter::Antialiasing);
+  g.setRenderHint(QPainter::TextAntialiasing);
+
+  QLinearGradient sky(0, 0, w, h);
+  sky.setColorAt(0, QColor(18, 50, 98));
+  sky.setColorAt(1, QColor(52, 120, 196));
+  g.fillRect(0, 0, w, h, sky);
+
+  // Two soft waves across the lower half.
+  for (int k = 0; k < 2; ++k) {
+    QPainterPath wave;
+    qreal base = 170 + 26 * k;
+    wave.moveTo(0, base);
+    wave.cubicTo(w * 0.3, base - 40, w * 0.6, base + 30, w, base - 20);
+    wave.lineTo(w, h);
+    wave.lineTo(0, h);
+    wave.closeSubpath();
+    g.fillPath(wave, QColor(255, 255, 255, 18 + 14 * k));
+  }
+
+  // A large faint tag mark behind the title.
+  QFont mark("Sans");
+  mark.setPixelSize(150);
+  mark.setBold(true);
+  g.setFont(mark);
+  g.setPen(QColor(255, 255, 255, 22));
+  g.drawText(QRect(180, -20, 230, 200), Qt::AlignCenter, "</>");
+
+  g.drawPixmap(26, 34, pictures::logo(72));
+
+  QFont title("Sans");
+  title.setPixelSize(44);
+  title.setBold(true);
+  g.setFont(title);
+  g.setPen(Qt::white);
+  g.drawText(QPoint(112, 84), "Nubrix");
+  const int after = 112 + QFontMetrics(title).horizontalAdvance("Nubrix ");
+  g.setPen(QColor(255, 186, 48));
+  g.drawText(QPoint(after, 84), "3");
+
+  QFont line("Sans");
+  line.setPixelSize(15);
+  g.setFont(line);
+  g.setPen(QColor(214, 232, 250));
+  g.drawText(QPoint(114, 110), "Clean HTML from your documents");
+
+  g.setPen(QPen(QColor(255, 186, 48), 2));
+  g.drawLine(QPointF(28, 134), QPointF(w - 28, 134));
+
+  QFont small("Sans");
+  small.setPixelSize(12);
+  g.setFont(small);
+  g.setPen(QColor(214, 232, 250));
+  g.drawText(QPoint(28, 156), "Word documents  \u00b7  Rich Text  \u00b7  plain text  \u00b7  web pages");
+  return p;
+}
+
+frmSplash::frmSplash(QWidget* owner, int interval_ms) : QDialog(owner) {
+  setObjectName("frmSplash");
+  setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  setModal(true);
+  setFixedSize(width, height);
+
+  picture = new QLabel(this);
+  picture->setObjectName("picture");
+  picture->setGeometry(0, 0, width, height);
+  picture->setPixmap(splash_picture());
+
+  Label1 = new QLabel("Polar Converter component used.", this);
+  Label1->setObjectName("Label1");
+  QFont tahoma("Tahoma");
+  tahoma.setPixelSize(11);
+  Label1->setFont(tahoma);
+  Label1->setStyleSheet("color: white; background: transparent;");
+  Label1->setGeometry(28, height - 30, width - 56, 18);
+
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setSingleShot(true);
+  Timer1->setInterval(interval_ms);
+  connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+
+  Form_Load();
+}
+
+void frmSplash::Form_Load() {
+  Label1->setVisible(use_internal_converter);
+  Timer1->start();
+}
+
+void frmSplash::Timer1_Timer() { accept(); }
+void frmSplash::Form_Click() {}
+void frmSplash::Form_DblClick() { accept(); }
+
+void frmSplash::mousePressEvent(QMouseEvent* e) {
+  e->accept();
+  Form_Click();
+}
+
+void frmSplash::mouseDoubleClickEvent(QMouseEvent* e) {
+  e->accept();
+  Form_DblClick();
+}
+
+void show_splash(QWidget* owner) {
+  frmSplash splash(owner);
+  splash.exec();
+}
+
+}  // namespace nx
