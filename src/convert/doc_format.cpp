@@ -92,26 +92,6 @@ int codepage_for_lid(uint16_t lid) {
   }
 }
 
-int codepage_for_charset(int charset) {
-  switch (charset) {
-    case 0: return 1252;
-    case 128: return 932;
-    case 129: return 949;
-    case 134: return 936;
-    case 136: return 950;
-    case 161: return 1253;
-    case 162: return 1254;
-    case 163: return 1258;
-    case 177: return 1255;
-    case 178: return 1256;
-    case 186: return 1257;
-    case 204: return 1251;
-    case 222: return 874;
-    case 238: return 1250;
-    default: return 0;  // symbol, OEM and unknown sets say nothing about text
-  }
-}
-
 bool read_clx(std::string_view table, uint32_t fc, uint32_t lcb, size_t word_size, bool word97,
               clx& out) {
   out = {};

@@ -75,8 +75,6 @@ bool read_fib(std::string_view word, fib& out, std::string& error);
 
 // Windows code page for a language id (1252 when unknown).
 int codepage_for_lid(uint16_t lid);
-// Windows code page for a font character set (0 when it says nothing).
-int codepage_for_charset(int charset);
 
 struct piece {
   uint32_t cp0 = 0, cp1 = 0;  // character positions [cp0, cp1)

@@ -320,7 +320,7 @@ int converter::word6_codepage() const {
   std::map<int, int> votes;
   for (size_t at = 2; at < t.size() && at < u16(t, 0);) {
     size_t len = size_t(u8(t, at)) + 1;
-    int c = codepage_for_charset(u8(t, at + 4));
+    int c = codepage_for_charset(u8(t, at + 4), 0);
     if (c != 0 && c != 1252) ++votes[c];
     at += len;
   }

@@ -106,6 +106,27 @@ std::string encode_utf8(std::u32string_view text) {
   return out;
 }
 
+int codepage_for_charset(int charset, int fallback) {
+  switch (charset) {
+    case 0: return 1252;
+    case 128: return 932;
+    case 129: return 949;
+    case 130: return 1361;
+    case 134: return 936;
+    case 136: return 950;
+    case 161: return 1253;
+    case 162: return 1254;
+    case 163: return 1258;
+    case 177: return 1255;
+    case 178: return 1256;
+    case 186: return 1257;
+    case 204: return 1251;
+    case 222: return 874;
+    case 238: return 1250;
+    default: return fallback;
+  }
+}
+
 std::u32string decode_codepage(std::string_view bytes, int codepage) {
   if (codepage == 65001) return decode_utf8(bytes);
   iconv_t cd = iconv_open("UTF-32LE", iconv_name(codepage).c_str());

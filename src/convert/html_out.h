@@ -15,6 +15,9 @@ std::u32string decode_utf8(std::string_view bytes);
 // Decodes UTF-16 (little-endian unless big_endian); unpaired surrogates become U+FFFD.
 std::u32string decode_utf16(std::string_view bytes, bool big_endian = false);
 std::string encode_utf8(std::u32string_view text);
+// Windows code page of a font character set (fcharset / chs); fallback for
+// sets that say nothing about the text (default, symbol, OEM, unknown).
+int codepage_for_charset(int charset, int fallback);
 
 // Appends one character as HTML text: "<", ">", "&" and '"' as entities,
 // everything outside ASCII as a numeric character reference, control

@@ -17,14 +17,6 @@ namespace {
 
 constexpr const char* template_ending = ".dat";
 
-// The display name of a template file: its name without the ".dat" ending.
-std::string display_name_of(const std::string& path) {
-  std::string name = file_name_of(path);
-  if (name.size() >= 4 && name.compare(name.size() - 4, 4, template_ending) == 0)
-    name.resize(name.size() - 4);
-  return name;
-}
-
 void exclaim(const std::string& text) { dialogs().message(text, msg_icon::exclamation); }
 
 // Asks for a new name; "" when cancelled, blank, invalid or already listed.
@@ -77,13 +69,20 @@ bool rename_new(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+std::string template_display_name(const std::string& path) {
+  std::string name = file_name_of(path);
+  if (name.size() >= 4 && name.compare(name.size() - 4, 4, template_ending) == 0)
+    name.resize(name.size() - 4);
+  return name;
+}
+
 std::vector<std::string> list_template_files() {
   return find_files(template_folder(), false, "*.dat");
 }
 
 std::vector<std::string> list_templates() {
   std::vector<std::string> names{default_template_name};
-  for (const auto& path : list_template_files()) names.push_back(display_name_of(path));
+  for (const auto& path : list_template_files()) names.push_back(template_display_name(path));
   return names;
 }
 

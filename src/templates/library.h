@@ -12,6 +12,8 @@ std::vector<std::string> list_templates();
 // Full paths of the user templates, in list order (entry k of
 // list_templates() is path k-1 here).
 std::vector<std::string> list_template_files();
+// The display name of a template file: its name without the ".dat" ending.
+std::string template_display_name(const std::string& path);
 
 // True when the name is invalid; shows the invalid-filename message.
 bool check_name(const std::string& name);

@@ -534,7 +534,7 @@ void frmMain::load_templates() {
   cmbTemplates->clear();
   cmbTemplates->addItem(default_template_name);
   for (const auto& path : template_files)
-    cmbTemplates->addItem(qs(replace_all(file_name_of(path), ".dat", "")));
+    cmbTemplates->addItem(qs(template_display_name(path)));
 }
 
 void frmMain::update_buttons() {

@@ -272,13 +272,13 @@ TEST_F(main_window, toolbar_opens_settings_help_and_the_manager) {
   EXPECT_EQ(w.cmbTemplates->currentIndex(), 0);
 }
 
-TEST_F(main_window, template_names_drop_every_dat_and_keep_folder_order) {
+TEST_F(main_window, template_names_are_the_library_names) {
   template_file("x.dat.copy");
   tmp.write("prog/templates/sub/hidden.dat", "");
   tmp.write("prog/templates/notes.txt", "");
   frmMain& w = open();
   ASSERT_EQ(w.cmbTemplates->count(), 2);
-  EXPECT_EQ(w.cmbTemplates->itemText(1), "x.copy");
+  EXPECT_EQ(w.cmbTemplates->itemText(1), "x.dat.copy");  // as the manager lists it
   ASSERT_EQ(w.template_files.size(), 1u);
   EXPECT_EQ(w.template_files[0], prog + "templates/x.dat.copy.dat");
 }
