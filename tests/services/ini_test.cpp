@@ -20,68 +20,34 @@ std::string read_key(const std::string& path, const std::string& section, const 
 
 }  // namespace
 
-TEST(IniRead, NamesIgnoreCaseAndFirstMatchWins) {
+TEST(IniRead, FirstMatchWinsAndDefaultsOnlyForWhatIsMissing) {
   temp_dir tmp;
-  std::string f = tmp.write("a.ini",
-                            "[Startup]\r\n"
-                            "Mode=first\r\n"
-                            "mode=second\r\n"
-                            "[other]\r\n"
-                            "x=1\r\n"
-                            "[STARTUP]\r\n"
-                            "late=never\r\n");
+  std::string f = tmp.write("a.ini", "k=v\r\n[Startup]\r\nMode=first\r\nmode=second\r\nblank=   \r\n"
+                                     "[STARTUP]\r\nlate=never\r\n");
   EXPECT_EQ(read_key(f, "startup", "MODE"), "first");
-  EXPECT_EQ(read_key(f, "OTHER", "X"), "1");
-  // Only the first section of a name is read.
-  EXPECT_EQ(read_key(f, "startup", "late"), "<default>");
-}
-
-TEST(IniRead, DefaultsForMissingFileSectionOrKeyButNotForEmptyValue) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini", "[s]\nempty=\nblank=   \n");
-  EXPECT_EQ(read_key(tmp.file("none.ini"), "s", "empty"), "<default>");
-  EXPECT_EQ(read_key(f, "t", "empty"), "<default>");
-  EXPECT_EQ(read_key(f, "s", "missing"), "<default>");
-  EXPECT_EQ(read_key(f, "s", "empty"), "");
-  EXPECT_EQ(read_key(f, "s", "blank"), "");
-  // Keys before any section belong to none.
-  std::string g = tmp.write("b.ini", "k=v\n[s]\n");
-  EXPECT_EQ(read_key(g, "s", "k"), "<default>");
+  EXPECT_EQ(read_key(f, "startup", "late"), "<default>");  // only the first section of a name
+  EXPECT_EQ(read_key(f, "startup", "k"), "<default>");     // keys before any section belong to none
+  EXPECT_EQ(read_key(f, "startup", "blank"), "");
+  EXPECT_EQ(read_key(tmp.file("none.ini"), "s", "k"), "<default>");
+  // Values are cut to 255 characters, never inside a multi-byte character.
+  std::string h = tmp.write("c.ini", "[s]\nlong=" + std::string(300, 'x') + "\nu=" +
+                                          std::string(254, 'x') + "\xC3\xA4zz\n");
+  EXPECT_EQ(read_key(h, "s", "long"), std::string(255, 'x'));
+  EXPECT_EQ(read_key(h, "s", "u"), std::string(254, 'x'));
 }
 
 TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
   temp_dir tmp;
-  std::string f = tmp.write("a.ini",
-                            "\xEF\xBB\xBF  [ s ]  \r"
-                            "  key  =  spaced value \t\n"
-                            "q=\"  quoted  \"\n"
-                            "single='x'\n"
-                            "twice=\"\"x\"\"\n"
-                            "lone=\"\n"
-                            "mixed=\"x'\n"
-                            "eq=a=b\r\n"
-                            "last=4");
+  std::string f = tmp.write("a.ini", "\xEF\xBB\xBF  [ s ]  \r  key  =  spaced value \t\nq=\"  quoted  \"\n"
+                                     "twice=\"\"x\"\"\nlone=\"\neq=a=b\r\nlast=4");
   EXPECT_EQ(read_key(f, "s", "key"), "spaced value");
   EXPECT_EQ(read_key(f, "s", "q"), "  quoted  ");
-  EXPECT_EQ(read_key(f, "s", "single"), "x");
   EXPECT_EQ(read_key(f, "s", "twice"), "\"x\"");
   // One double-quote character is a value, not a pair (the template's
   // quotation mark is stored this way).
   EXPECT_EQ(read_key(f, "s", "lone"), "\"");
-  EXPECT_EQ(read_key(f, "s", "mixed"), "\"x'");
   EXPECT_EQ(read_key(f, "s", "eq"), "a=b");
   EXPECT_EQ(read_key(f, "s", "last"), "4");
-}
-
-TEST(IniRead, ValuesAreCutTo255Characters) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini", "[s]\nlong=" + std::string(300, 'x') + "\nexact=" +
-                                          std::string(255, 'y') + "\n");
-  EXPECT_EQ(read_key(f, "s", "long"), std::string(255, 'x'));
-  EXPECT_EQ(read_key(f, "s", "exact"), std::string(255, 'y'));
-  // A cut never splits a multi-byte character.
-  std::string g = tmp.write("b.ini", "[s]\nu=" + std::string(254, 'x') + "\xC3\xA4zz\n");
-  EXPECT_EQ(read_key(g, "s", "u"), std::string(254, 'x'));
 }
 
 TEST(IniWrite, CreatesFileSectionAndKeyWithCrLf) {
@@ -93,7 +59,6 @@ TEST(IniWrite, CreatesFileSectionAndKeyWithCrLf) {
   ini_write(f, "default", "editor", "gedit");
   EXPECT_EQ(read_all(f),
             "[startup]\r\nwizard=1\r\ndest=/tmp/out\r\n[default]\r\neditor=gedit\r\n");
-  EXPECT_EQ(read_key(f, "STARTUP", "Dest"), "/tmp/out");
   for (const std::string v : {"", "with = sign", "\""}) {
     ini_write(f, "default", "editor", v);
     EXPECT_EQ(read_key(f, "default", "editor"), v);
@@ -118,14 +83,8 @@ TEST(IniWrite, KeepsEveryOtherLineByteForByte) {
 TEST(IniWrite, AppendsAfterALastLineWithoutEnd) {
   temp_dir tmp;
   std::string f = tmp.write("a.ini", "[s]\nk=v");
-  ini_write(f, "s", "n", "1");
-  EXPECT_EQ(read_all(f), "[s]\nk=v\r\nn=1\r\n");
-  std::string g = tmp.write("b.ini", "[s]\nk=v");
-  ini_write(g, "t", "n", "1");
-  EXPECT_EQ(read_all(g), "[s]\nk=v\r\n[t]\r\nn=1\r\n");
-  std::string h = tmp.write("c.ini", "[s]");
-  ini_write(h, "s", "n", "1");
-  EXPECT_EQ(read_all(h), "[s]\r\nn=1\r\n");
+  ini_write(f, "t", "n", "1");
+  EXPECT_EQ(read_all(f), "[s]\nk=v\r\n[t]\r\nn=1\r\n");
 }
 
 TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
@@ -134,7 +93,6 @@ TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
   std::string f = tmp.write("a.ini", before);
   EXPECT_EQ(ini_write(f, "s", "k", "two\nlines"), 0);
   EXPECT_EQ(ini_write(f, "s", "a=b", "v"), 0);
-  EXPECT_EQ(ini_write(f, "s", "", "v"), 0);
   EXPECT_EQ(ini_write(f, "x]y", "k", "v"), 0);
   EXPECT_EQ(read_all(f), before);
   // A read-only file stays as it was.
