@@ -60,12 +60,6 @@ inline QStringList qlist(std::initializer_list<const char*> items) {
   return out;
 }
 
-inline QStringList qlist(const std::vector<std::string>& items) {
-  QStringList out;
-  for (const auto& s : items) out << QString::fromStdString(s);
-  return out;
-}
-
 // While alive, waits for a modal window of type T to open (from exec()
 // called later in the same scope) and runs act on it once.
 template <class T>
