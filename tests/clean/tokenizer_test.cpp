@@ -85,8 +85,9 @@ std::string random_document(std::mt19937& rng) {
   return s;
 }
 
-TEST(tokenizer, random_documents_round_trip_and_keep_token_shape) {
+TEST(tokenizer, random_documents_round_trip_whole_and_in_pieces) {
   std::mt19937 rng(20240611);
+  test::temp_dir tmp;
   for (int round = 0; round < 20000; ++round) {
     const std::string doc = random_document(rng);
     const std::vector<html_token> tokens = tokenize_html(doc);
@@ -94,103 +95,55 @@ TEST(tokenizer, random_documents_round_trip_and_keep_token_shape) {
     for (size_t i = 0; i < tokens.size(); ++i) {
       const html_token& t = tokens[i];
       ASSERT_FALSE(t.tag.empty() && t.text.empty()) << doc;
-      if (i > 0) {
-        ASSERT_FALSE(t.tag.empty()) << doc;
-      }
-      if (!t.tag.empty()) {
-        ASSERT_EQ(t.tag[0], '<') << doc;
-      }
+      if (i > 0 || !t.tag.empty()) ASSERT_EQ(t.tag[0], '<') << doc;
       // Outside raw-text elements, no tag may hide inside a text.
       if (is_raw_start(t.tag)) continue;
       for (size_t k = 0; k < t.text.size(); ++k)
         ASSERT_FALSE(starts_tag(t.text, k)) << "round " << round << " text: " << t.text;
     }
+    if (round % 40 == 0) {
+      const std::string file = tmp.write("doc.htm", doc);
+      for (size_t piece : {2, 3, 5, 16})
+        ASSERT_EQ(read_tokens(file, piece), split(doc)) << "round " << round << " piece " << piece;
+    }
   }
 }
 
-TEST(tokenizer, reading_in_small_pieces_gives_the_same_tokens) {
-  std::mt19937 rng(77);
-  test::temp_dir tmp;
-  for (int round = 0; round < 500; ++round) {
-    const std::string doc = random_document(rng);
-    const std::string file = tmp.write("doc.htm", doc);
-    const pairs whole = split(doc);
-    for (size_t piece : {2, 3, 5, 16})
-      ASSERT_EQ(read_tokens(file, piece), whole) << "round " << round << " piece " << piece;
-  }
-}
-
-TEST(tokenizer, texts_and_plain_angle_brackets) {
-  EXPECT_TRUE(split("").empty());
-  EXPECT_EQ(split("just text"), (pairs{{"", "just text"}}));
+TEST(tokenizer, quoted_values_comments_and_raw_text) {
   EXPECT_EQ(split("a < b <3 <> </ x> << end"), (pairs{{"", "a < b <3 <> </ x> << end"}}));
-  EXPECT_EQ(split("lead<p>one</p>\r\n"), (pairs{{"", "lead"}, {"<p>", "one"}, {"</p>", "\r\n"}}));
-  EXPECT_EQ(split("<b><i>x"), (pairs{{"<b>", ""}, {"<i>", "x"}}));
-  // A tag that never closes runs to the end of the input.
   EXPECT_EQ(split("a<p class=x"), (pairs{{"", "a"}, {"<p class=x", ""}}));
-}
-
-TEST(tokenizer, greater_than_inside_quoted_values) {
   EXPECT_EQ(split("<a title=\"a>b\" href='c>d'>x</a>"),
             (pairs{{"<a title=\"a>b\" href='c>d'>", "x"}, {"</a>", ""}}));
-  EXPECT_EQ(split("<img alt = \"1 > 0\">"), (pairs{{"<img alt = \"1 > 0\">", ""}}));
-  // A quote that is not a value's opening quote means nothing.
+  // A quote that is not a value's opening quote means nothing; one that never
+  // closes ends at the first ">" after its "=".
   EXPECT_EQ(split("<p don't>x"), (pairs{{"<p don't>", "x"}}));
-  // A value quote that never closes ends at the first ">" after its "=".
   EXPECT_EQ(split("<p title=\"abc>text<b>bold"),
             (pairs{{"<p title=\"abc>", "text"}, {"<b>", "bold"}}));
-}
-
-TEST(tokenizer, comments_declarations_and_word_conditional_comments) {
-  EXPECT_EQ(split("<!-- a > b -- c -->x"), (pairs{{"<!-- a > b -- c -->", "x"}}));
-  EXPECT_EQ(split("<!-->x"), (pairs{{"<!-->", "x"}}));
+  EXPECT_EQ(split("<!-- a > b -- c -->x<!-->y"), (pairs{{"<!-- a > b -- c -->", "x"}, {"<!-->", "y"}}));
   EXPECT_EQ(split("a<!-- never closed <p>"), (pairs{{"", "a"}, {"<!-- never closed <p>", ""}}));
-  EXPECT_EQ(split("<!DOCTYPE html><?xml version=\"1.0\"?><![CDATA[ <p> ]]>t"),
-            (pairs{{"<!DOCTYPE html>", ""}, {"<?xml version=\"1.0\"?>", ""},
-                   {"<![CDATA[ <p> ]]>", "t"}}));
 
-  const std::string word =
-      "<!--[if gte mso 9]><xml>\r\n <o:DocumentProperties>\r\n  <o:Author>A</o:Author>\r\n"
-      " </o:DocumentProperties>\r\n</xml><![endif]-->\r\n"
-      "<p class=MsoListBullet><![if !supportLists]><span style='font-family:Symbol'>"
-      "\xB7<span style='font:7.0pt \"Times New Roman\"'>&nbsp; </span></span><![endif]>Item"
-      "</p>\r\n<!--[if supportFields]><span>field</span><![endif]-->";
-  EXPECT_EQ(split(word),
-            (pairs{{"<!--[if gte mso 9]>", ""},
-                   {"<xml>", "\r\n "},
-                   {"<o:DocumentProperties>", "\r\n  "},
-                   {"<o:Author>", "A"},
-                   {"</o:Author>", "\r\n "},
-                   {"</o:DocumentProperties>", "\r\n"},
-                   {"</xml>", ""},
-                   {"<![endif]-->", "\r\n"},
-                   {"<p class=MsoListBullet>", ""},
-                   {"<![if !supportLists]>", ""},
-                   {"<span style='font-family:Symbol'>", "\xB7"},
-                   {"<span style='font:7.0pt \"Times New Roman\"'>", "&nbsp; "},
-                   {"</span>", ""},
-                   {"</span>", ""},
-                   {"<![endif]>", "Item"},
-                   {"</p>", "\r\n"},
-                   {"<!--[if supportFields]>", ""},
-                   {"<span>", "field"},
-                   {"</span>", ""},
-                   {"<![endif]-->", ""}}));
-}
-
-TEST(tokenizer, raw_text_elements_hold_everything_to_their_end_tag) {
   const std::string sheet = "\r\n<!--\r\n p.MsoNormal {margin:0} a > b {x:y} <p> \r\n-->\r\n";
   EXPECT_EQ(split("<style>" + sheet + "</style><p>x"),
             (pairs{{"<style>", sheet}, {"</style>", ""}, {"<p>", "x"}}));
-  // The end tag is found without regard to case, and only as a whole name.
   EXPECT_EQ(split("<SCRIPT type=x>if (a<b) c = '</scripts>';</Script >t"),
             (pairs{{"<SCRIPT type=x>", "if (a<b) c = '</scripts>';"}, {"</Script >", "t"}}));
-  EXPECT_EQ(split("<title>A <b> title</title>"),
-            (pairs{{"<title>", "A <b> title"}, {"</title>", ""}}));
-  // Without an end tag the rest of the document is the element's text.
   EXPECT_EQ(split("<textarea><p>never</p>"), (pairs{{"<textarea>", "<p>never</p>"}}));
-  // Names that merely begin like a raw-text element are ordinary tags.
-  EXPECT_EQ(split("<titles><b>x</b>"), (pairs{{"<titles>", ""}, {"<b>", "x"}, {"</b>", ""}}));
+  EXPECT_EQ(split("<titles><b>x"), (pairs{{"<titles>", ""}, {"<b>", "x"}}));
+}
+
+TEST(tokenizer, word_conditional_comments) {
+  const std::string word =
+      "<!--[if gte mso 9]><xml>\r\n <o:Author>A</o:Author>\r\n</xml><![endif]-->\r\n"
+      "<p class=MsoListBullet><![if !supportLists]><span style='font-family:Symbol'>"
+      "\xB7<span style='font:7.0pt \"Times New Roman\"'>&nbsp; </span></span><![endif]>Item"
+      "</p>";
+  EXPECT_EQ(split(word),
+            (pairs{{"<!--[if gte mso 9]>", ""}, {"<xml>", "\r\n "}, {"<o:Author>", "A"},
+                   {"</o:Author>", "\r\n"}, {"</xml>", ""}, {"<![endif]-->", "\r\n"},
+                   {"<p class=MsoListBullet>", ""}, {"<![if !supportLists]>", ""},
+                   {"<span style='font-family:Symbol'>", "\xB7"},
+                   {"<span style='font:7.0pt \"Times New Roman\"'>", "&nbsp; "}, {"</span>", ""},
+                   {"</span>", ""}, {"<![endif]>", "Item"}, {"</p>", ""}}));
 }
 
 std::string utf16(std::u16string_view s, bool little) {
@@ -202,7 +155,7 @@ std::string utf16(std::u16string_view s, bool little) {
   return r;
 }
 
-TEST(tokenizer, utf16_documents_are_decoded_to_utf8_with_a_bom) {
+TEST(tokenizer, utf16_documents_are_decoded_and_unreadable_files_fail) {
   const std::u16string doc = u"\uFEFF<p>\u00E9\u4E2D\U0001F600</p>";
   const std::string want = "\xEF\xBB\xBF<p>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</p>";
   for (bool little : {true, false}) {
@@ -210,35 +163,16 @@ TEST(tokenizer, utf16_documents_are_decoded_to_utf8_with_a_bom) {
     EXPECT_TRUE(decode_utf16_document(data));
     EXPECT_EQ(data, want);
   }
-  // A lone surrogate and a dangling byte become U+FFFD.
   std::string bad = utf16(u"\uFEFFa\xD800" u"b", true) + "x";
   EXPECT_TRUE(decode_utf16_document(bad));
   EXPECT_EQ(bad, "\xEF\xBB\xBF" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-  // Anything else is left alone.
-  std::string plain = "\xEF\xBB\xBF<p>";
-  EXPECT_FALSE(decode_utf16_document(plain));
-  EXPECT_EQ(plain, "\xEF\xBB\xBF<p>");
 
   test::temp_dir tmp;
   const std::string file = tmp.write("u.htm", utf16(doc, true));
-  EXPECT_EQ(read_tokens(file), (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want.substr(6, 9)},
-                                      {"</p>", ""}}));
-  EXPECT_EQ(read_tokens(file, 2), read_tokens(file));
+  EXPECT_EQ(read_tokens(file, 2), (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want.substr(6, 9)},
+                                         {"</p>", ""}}));
   EXPECT_EQ(read_tokens(tmp.file("missing.htm")), (pairs{{"FAILED", ""}}));
   EXPECT_EQ(read_tokens(tmp.path()), (pairs{{"FAILED", ""}}));  // a folder
-  EXPECT_TRUE(read_tokens(tmp.write("empty.htm", "")).empty());
-}
-
-TEST(tokenizer, corpus_documents_round_trip) {
-  const std::string dir = test::corpus_path("word-html");
-  if (dir.empty()) GTEST_SKIP() << "sample corpus not present";
-  for (const char* name : {"01-word97-toaster-install-pkg-charset-wrapped.htm",
-                           "13-word2003-ruleml-cfp-smarttags.htm",
-                           "30-word2013-comments-revisions-jekyll-frontmatter.htm"}) {
-    const std::string bytes = test::read_all(dir + "/" + name);
-    ASSERT_FALSE(bytes.empty()) << name;
-    EXPECT_EQ(joined(tokenize_html(bytes)), bytes) << name;
-  }
 }
 
 }  // namespace
