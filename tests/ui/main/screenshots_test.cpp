@@ -2,25 +2,33 @@
 // NUBRIX_SCREENSHOT_DIR names a folder (scripts/screenshots sets it).
 #include <QPixmap>
 
-#include "services/flags.h"
 #include "ui/main/frm_progress.h"
+#include "ui/main/frm_settings.h"
+#include "ui/main/frm_splash.h"
 #include "ui_fixture.h"
 
 namespace nx::test {
 namespace {
 
-using screenshots = window_test;
-
-TEST_F(screenshots, main_window_pages) {
-  const char* dir = std::getenv("NUBRIX_SCREENSHOT_DIR");
-  if (!dir || !*dir) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
-  const std::string folder = dir;
-  auto save = [&](QWidget* w, const std::string& name) {
+class screenshots : public window_test {
+ protected:
+  void SetUp() override {
+    window_test::SetUp();
+    const char* dir = std::getenv("NUBRIX_SCREENSHOT_DIR");
+    if (!dir || !*dir) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
+    folder = dir;
+    template_file("Strip everything");
+    set("startup", "splash", "0");
+  }
+  void save(QWidget* w, const std::string& name) {
+    w->show();
     QApplication::processEvents();
     ASSERT_TRUE(w->grab().save(QString::fromStdString(folder + "/" + name + ".png")));
-  };
-  template_file("Strip everything");
-  set("startup", "splash", "0");
+  }
+  std::string folder;
+};
+
+TEST_F(screenshots, main_window_pages) {
   use_internal_converter = true;  // quick: no word-processor run
   frmMain& w = open();
   for (const char* name : {"report.doc", "notes.rtf", "page.html"})
@@ -40,9 +48,21 @@ TEST_F(screenshots, main_window_pages) {
   frmProgress progress(&w);
   progress.set_label("Converting file '/home/user/My Documents/report.doc'...");
   progress.set_percent(40);
-  progress.show();
   save(&progress, "progress");
   progress.finish();
+}
+
+TEST_F(screenshots, settings_dialog_and_splash) {
+  template_file("Keep tables");
+  set("default", "browser", "/usr/bin/firefox");
+  frmSettings settings;
+  save(&settings, "settings");
+  use_internal_converter = false;
+  frmSplash plain(nullptr, 60000);
+  save(&plain, "splash");
+  use_internal_converter = true;
+  frmSplash credited(nullptr, 60000);
+  save(&credited, "splash-internal-converter");
 }
 
 }  // namespace

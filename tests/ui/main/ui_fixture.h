@@ -2,52 +2,43 @@
 // program folder, scripted dialogs and a recording shell.
 #pragma once
 #include <QApplication>
-#include <QTest>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <memory>
-#include <string>
-#include <vector>
+#include <sstream>
 
+#include "services/flags.h"
 #include "services/settings.h"
 #include "support/test_env.h"
 #include "ui/main/frm_main.h"
 
 namespace nx::test {
 
-inline void ensure_app() {
-  static QApplication* app = [] {
-    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "nubrix";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  (void)app;
-}
-
 class window_test : public program_test {
  protected:
-  struct shell_call {
-    std::string program;  // "" for a document opened by its handler
-    std::string file;
-  };
-
   void SetUp() override {
     program_test::SetUp();
-    ensure_app();
+    static QApplication* app = [] {
+      if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+      static int argc = 1;
+      static char name[] = "nubrix";
+      static char* argv[] = {name, nullptr};
+      return new QApplication(argc, argv);
+    }();
+    (void)app;
     saved_shell_ = window_shell();
     window_shell().open_document = [this](const std::string& path) {
-      shell_calls.push_back({"", path});
+      shell_calls.push_back("|" + path);
       return true;
     };
     window_shell().open_with = [this](const std::string& program, const std::string& file) {
-      shell_calls.push_back({program, file});
+      shell_calls.push_back(program + "|" + file);
       return known_programs_only ? program == "known-program" : true;
     };
     window_hooks() = {};
@@ -87,18 +78,37 @@ class window_test : public program_test {
     QTreeWidget* list = win->lstFiles;
     list->clearSelection();
     for (int i : indices) {
-      QTreeWidgetItem* item = list->topLevelItem(i);
-      QRect r = list->visualItemRect(item);
+      QRect r = list->visualItemRect(list->topLevelItem(i));
       QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, r.center());
     }
   }
 
+  // Runs act once the next modal loop has started, with the window of type
+  // W that owner holds (nullptr when there is none).
+  template <class W>
+  void when_shown(QWidget* owner, std::function<void(W*)> act) {
+    QTimer::singleShot(0, owner, [owner, act] { act(owner->findChild<W*>()); });
+  }
+
+  std::string settings_text() const { return read_all(prog + "nubrix.ini"); }
+
+  // The "key=value" lines of the settings file in the order they stand in it.
+  std::vector<std::string> settings_lines() const {
+    std::vector<std::string> lines;
+    std::istringstream in(settings_text());
+    for (std::string line; std::getline(in, line);)
+      if (line.find('=') != std::string::npos) lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
+  }
+
   std::unique_ptr<frmMain> win;
-  std::vector<shell_call> shell_calls;
+  std::vector<std::string> shell_calls;  // "program|file", no program for the handler
   bool known_programs_only = false;
 
  private:
   window_shell_ops saved_shell_;
 };
+
+using dialog_test = window_test;
 
 }  // namespace nx::test

@@ -2,8 +2,6 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "ui_fixture.h"
 
@@ -24,102 +22,64 @@ class view_edit : public window_test {
     select_rows({win->row_count() - 1});
     return path;
   }
-  void right_click_row(int row) {
-    QRect r = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(row));
-    QTest::mouseClick(win->lstFiles->viewport(), Qt::LeftButton, {}, r.center());
-    QContextMenuEvent e(QContextMenuEvent::Mouse, r.center(),
-                        win->lstFiles->viewport()->mapToGlobal(r.center()));
+  void right_click(QPoint at) {
+    QContextMenuEvent e(QContextMenuEvent::Mouse, at, win->lstFiles->viewport()->mapToGlobal(at));
     QApplication::sendEvent(win->lstFiles->viewport(), &e);
   }
 };
 
-TEST_F(view_edit, no_current_row_gives_a_hint_and_no_menu) {
-  QTest::mouseClick(win->cmdView, Qt::LeftButton);
-  QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
+TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
+  auto view_and_edit = [&] {
+    QTest::mouseClick(win->cmdView, Qt::LeftButton);
+    QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
+  };
+  view_and_edit();  // no current row: a hint each, and no menu
   EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"Please select a converted file to View.",
                                                       "Please select a converted file to Edit."}));
-  EXPECT_EQ(dlg.calls[0].icon, msg_icon::information);
-  EXPECT_TRUE(shell_calls.empty());
-
   win->add_file(tmp.write("a.html", ""));
   win->lstFiles->clearSelection();
-  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
-  QApplication::sendEvent(win->lstFiles->viewport(), &e);
+  right_click(QPoint(5, 5));
   EXPECT_FALSE(win->mnuPop->isVisible());
-}
+  dlg.calls.clear();
 
-TEST_F(view_edit, word_documents_always_go_to_their_own_program) {
+  // Word documents always go to their own program.
   set("default", "browser", "known-program");
   set("default", "editor", "known-program");
   std::string doc = pick("in/REPORT.DOC");
-  QTest::mouseClick(win->cmdView, Qt::LeftButton);
-  QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
-  ASSERT_EQ(shell_calls.size(), 2u);
-  for (const auto& c : shell_calls) {
-    EXPECT_EQ(c.program, "");
-    EXPECT_EQ(c.file, doc);
-  }
-}
-
-TEST_F(view_edit, view_uses_the_browser_setting_or_the_system_handler) {
+  view_and_edit();
   std::string page = pick("out/my page.html");
-  QTest::mouseClick(win->cmdView, Qt::LeftButton);
-  ASSERT_EQ(shell_calls.size(), 1u);
-  EXPECT_EQ(shell_calls[0].program, "") << "no browser set: system handler";
-  EXPECT_EQ(shell_calls[0].file, page);
-
-  set("default", "browser", "known-program");
-  std::string rtf = pick("in/a b.rtf");
-  QTest::mouseClick(win->cmdView, Qt::LeftButton);
-  EXPECT_EQ(shell_calls.back().program, "known-program");
-  EXPECT_EQ(shell_calls.back().file, rtf) << "path handed over unchanged";
-  EXPECT_TRUE(dlg.messages().empty());
+  view_and_edit();
+  set("default", "browser", "");  // the system handler
+  set("default", "editor", "");   // nothing at all
+  view_and_edit();
+  EXPECT_EQ(shell_calls, (std::vector<std::string>{"|" + doc, "|" + doc, "known-program|" + page,
+                                                   "known-program|" + page, "|" + page}));
+  EXPECT_TRUE(dlg.calls.empty());
 
   known_programs_only = true;
   set("default", "browser", "no-such-browser");
-  QTest::mouseClick(win->cmdView, Qt::LeftButton);
-  EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"Browser not found!"}));
-  EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
-}
-
-TEST_F(view_edit, edit_uses_the_editor_setting_and_nothing_when_empty) {
-  std::string page = pick("out/p.html");
-  set("default", "editor", "");
-  QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
-  EXPECT_TRUE(shell_calls.empty());
-  EXPECT_TRUE(dlg.calls.empty());
-
-  set("default", "editor", "known-program");
-  QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
-  ASSERT_EQ(shell_calls.size(), 1u);
-  EXPECT_EQ(shell_calls[0].program, "known-program");
-  EXPECT_EQ(shell_calls[0].file, page);
-
-  known_programs_only = true;
   set("default", "editor", "/no/such/editor");
-  QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
-  EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"External editor not found!"}));
+  view_and_edit();
+  EXPECT_EQ(dlg.messages(),
+            (std::vector<std::string>{"Browser not found!", "External editor not found!"}));
 }
 
-TEST_F(view_edit, right_click_menu_works_in_both_modes) {
+TEST_F(view_edit, right_click_menu_works_in_the_wizard) {
   std::string first = pick("a.html");
   std::string second = pick("b.txt");
   set("default", "editor", "known-program");
   win->cmdExpress_Click();
   win->cmdNext_Click();
   win->cmdNext_Click();
-  EXPECT_FALSE(win->cmdView->isVisible()) << "View belongs to the normal page";
-  right_click_row(0);
-  ASSERT_TRUE(win->mnuPop->isVisible());
-  EXPECT_EQ(win->mView->text(), "View...");
-  win->mnuPop->hide();
-  win->mEdit->trigger();
-  ASSERT_EQ(shell_calls.size(), 1u);
-  EXPECT_EQ(shell_calls[0].file, first);
-  right_click_row(1);
-  win->mnuPop->hide();
-  win->mView->trigger();
-  EXPECT_EQ(shell_calls.back().file, second);
+  for (int row : {0, 1}) {
+    QRect r = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(row));
+    QTest::mouseClick(win->lstFiles->viewport(), Qt::LeftButton, {}, r.center());
+    right_click(r.center());
+    ASSERT_TRUE(win->mnuPop->isVisible());
+    win->mnuPop->hide();
+    (row == 0 ? win->mEdit : win->mView)->trigger();
+  }
+  EXPECT_EQ(shell_calls, (std::vector<std::string>{"known-program|" + first, "|" + second}));
 }
 
 }  // namespace

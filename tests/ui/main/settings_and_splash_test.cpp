@@ -1,0 +1,217 @@
+// The settings dialog driven as a user drives it, with scripted pickers,
+// and the splash window.
+#include <QRadioButton>
+#include <cstdlib>
+#include <sys/stat.h>
+
+#include "services/ini.h"
+#include "ui/main/frm_settings.h"
+#include "ui/main/frm_splash.h"
+#include "ui_fixture.h"
+
+namespace nx::test {
+namespace {
+
+class settings_dialog : public dialog_test {
+ protected:
+  void SetUp() override {
+    dialog_test::SetUp();
+    for (const char* v : {"PATH", "NUBRIX_SOFFICE"})
+      if (const char* old = std::getenv(v)) saved_env_.emplace_back(v, old);
+    // An empty PATH: no editor and no engine unless a test provides one.
+    ::setenv("PATH", tmp.mkdir("bin").c_str(), 1);
+    ::unsetenv("NUBRIX_SOFFICE");
+  }
+  void TearDown() override {
+    ::unsetenv("NUBRIX_SOFFICE");
+    for (auto& [name, value] : saved_env_) ::setenv(name.c_str(), value.c_str(), 1);
+    dialog_test::TearDown();
+  }
+
+  void install_engine() {
+    ::chmod(tmp.write("bin/soffice", "#!/bin/sh\nexit 0\n").c_str(), 0755);
+  }
+
+  std::string key(const char* section, const char* name) {
+    return ini_read(settings_file_path(), section, name, "<missing>");
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> saved_env_;
+};
+
+TEST_F(settings_dialog, fresh_install_shows_every_default_and_ok_writes_all_eight_keys_in_order) {
+  tmp.write("prog/templates/Strip all.dat", "[TEMPLATE]\r\n");
+  tmp.write("prog/templates/Keep tables.dat", "[TEMPLATE]\r\n");
+  install_engine();
+  load_settings();
+  const std::string home = prog.substr(0, prog.size() - 1);
+
+  frmSettings d;
+  EXPECT_EQ(d.Text1->text().toStdString(), "gedit");  // no editor on PATH
+  EXPECT_TRUE(d.optMSW->isChecked());
+  EXPECT_EQ(d.optNXC->text(), "Use Nubrix internal  converter");
+  ASSERT_EQ(d.cmbTemplates->count(), 3);
+  EXPECT_EQ(d.cmbTemplates->itemText(0) + d.cmbTemplates->itemText(1), "(Default)Keep tables");
+  EXPECT_FALSE(exists(settings_file_path())) << "opening writes nothing";
+
+  QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+  EXPECT_EQ(settings_lines(),
+            (std::vector<std::string>{"splash=1", "express=0", "editor=gedit", "browser=",
+                                      "path=" + home, "original=1", "template=0", "converter=0"}));
+}
+
+TEST_F(settings_dialog, stored_values_are_shown_edited_and_written_back_and_cancel_writes_nothing) {
+  tmp.write("prog/templates/A.dat", "");
+  tmp.write("prog/templates/B.dat", "");
+  tmp.write("prog/nubrix.ini",
+            "[startup]\r\nsplash=0\r\nexpress=1\r\n[default]\r\neditor=kwrite\r\n"
+            "browser=firefox\r\npath=/no/such/folder\r\noriginal=yes\r\ntemplate=2\r\n");
+  const std::string before = settings_text();
+  {
+    frmSettings d;
+    EXPECT_TRUE(d.Check2->isChecked());
+    EXPECT_EQ(d.Text2->text(), "/no/such/folder");  // not tested for existence
+    EXPECT_FALSE(d.chkPlaceSame->isChecked());       // only "1" ticks
+    EXPECT_EQ(d.cmbTemplates->currentIndex(), 2);
+    QTest::mouseClick(d.Check1, Qt::LeftButton);
+    QTest::keyClicks(d.Text1, "x");
+    QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
+  }
+  EXPECT_EQ(settings_text(), before);
+
+  frmSettings d;  // nothing of the cancelled edits is remembered
+  EXPECT_EQ(d.Text1->text(), "kwrite");
+  QTest::mouseClick(d.Check1, Qt::LeftButton);
+  QTest::mouseClick(d.chkPlaceSame, Qt::LeftButton);
+  d.cmbTemplates->setCurrentIndex(1);
+  QTest::mouseClick(d.optNXC, Qt::LeftButton);
+  QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+  EXPECT_EQ(key("startup", "splash") + key("default", "original") + key("default", "template") +
+                key("default", "converter"),
+            "1111");
+  EXPECT_TRUE(use_internal_converter);
+
+  write_setting("default", "template", "7");  // beyond the list of two
+  frmSettings beyond;
+  EXPECT_EQ(beyond.cmbTemplates->currentIndex(), 0);
+  beyond.cmdOK_Click();
+  EXPECT_EQ(key("default", "template"), "0");
+}
+
+TEST_F(settings_dialog, pickers_fill_their_boxes_with_their_own_cancel_rules) {
+  write_setting("default", "editor", "kwrite");
+  write_setting("default", "browser", "firefox");
+  frmSettings d;
+  const QString folder_before = d.Text2->text();
+
+  // Cancelled pickers: the editor and the folder stay, the browser empties.
+  for (int i = 0; i < 3; ++i) QTest::mouseClick(d.cmdBrowser[i], Qt::LeftButton);
+  EXPECT_EQ(d.Text1->text(), "kwrite");
+  EXPECT_EQ(d.Text2->text(), folder_before);
+  EXPECT_EQ(d.Text3->text(), "");
+  ASSERT_EQ(dlg.calls.size(), 3u);
+  EXPECT_EQ(dlg.calls[2].default_text, "firefox");
+
+  // Chosen answers replace the boxes, each button its own box.
+  dlg.file_answers = {"/usr/bin/kate", "/usr/bin/epiphany"};
+  dlg.folder_answers = {"/srv/out/"};
+  QTest::mouseClick(d.cmdBrowser[2], Qt::LeftButton);
+  QTest::mouseClick(d.cmdBrowser[0], Qt::LeftButton);
+  QTest::mouseClick(d.cmdBrowser[1], Qt::LeftButton);
+  d.cmdOK_Click();
+  EXPECT_EQ(key("default", "editor"), "/usr/bin/epiphany");
+  EXPECT_EQ(key("default", "browser"), "/usr/bin/kate");
+  EXPECT_EQ(key("default", "path"), "/srv/out/");
+}
+
+TEST_F(settings_dialog, option_buttons_show_the_mode_in_force_not_the_stored_key) {
+  // No engine: the internal converter runs whatever "converter" holds.
+  write_setting("default", "converter", "0");
+  load_settings();
+  {
+    frmSettings d;
+    EXPECT_TRUE(d.optNXC->isChecked());
+    QTest::mouseClick(d.optMSW, Qt::LeftButton);
+    QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    EXPECT_TRUE(use_internal_converter);
+  }
+
+  // With the engine found, the choice takes effect without a restart.
+  install_engine();
+  frmSettings d;
+  QTest::mouseClick(d.optMSW, Qt::LeftButton);
+  QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+  EXPECT_FALSE(use_internal_converter);
+}
+
+TEST_F(settings_dialog, opened_from_the_main_window_it_leaves_the_open_window_as_it_was) {
+  for (const char* name : {"A", "B", "C"}) template_file(name);
+  write_setting("startup", "splash", "0");
+  write_setting("default", "template", "1");
+  install_settings_and_splash();
+  frmMain& w = open();
+  const QString dest = w.txtDest->text();
+
+  when_shown<frmSettings>(&w, [&](frmSettings* d) {
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->isModal());
+    d->cmbTemplates->setCurrentIndex(3);
+    d->Text2->setText("/elsewhere");
+    QTest::mouseClick(d->chkPlaceSame, Qt::LeftButton);
+    QTest::mouseClick(d->cmdOK, Qt::LeftButton);
+  });
+  QTest::mouseClick(w.cmdSettings, Qt::LeftButton);
+  EXPECT_EQ(key("default", "template"), "3");
+  EXPECT_EQ(w.cmbTemplates->currentIndex(), 1);
+  EXPECT_EQ(w.txtDest->text(), dest);
+  EXPECT_EQ(w.findChild<frmSettings*>(), nullptr);  // gone when closed
+}
+
+using splash_window = dialog_test;
+
+TEST_F(splash_window, credit_line_timer_and_clicks) {
+  use_internal_converter = true;
+  frmSplash with(nullptr);
+  EXPECT_FALSE(with.Label1->isHidden());
+  EXPECT_EQ(with.picture->pixmap().size(), QSize(400, 250));
+  EXPECT_EQ(with.Timer1->interval(), 2000);
+  use_internal_converter = false;
+  frmSplash s(nullptr);
+  EXPECT_TRUE(s.Label1->isHidden());
+
+  s.show();
+  QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(200, 120));
+  QTest::mouseClick(s.picture, Qt::LeftButton, {}, QPoint(10, 10));
+  QTest::mouseClick(&s, Qt::RightButton, {}, QPoint(200, 120));
+  QApplication::processEvents();
+  EXPECT_TRUE(s.isVisible());
+  QTest::mouseDClick(s.picture, Qt::LeftButton, {}, QPoint(200, 120));
+  EXPECT_FALSE(s.isVisible());
+  EXPECT_EQ(s.result(), QDialog::Accepted);
+
+  // A short timer closes it; the guard fails a splash that never closes.
+  frmSplash quick(nullptr, 20);
+  QTimer::singleShot(3000, &quick, [&] { quick.done(-1); });
+  EXPECT_EQ(quick.exec(), QDialog::Accepted);
+}
+
+TEST_F(splash_window, start_up_shows_it_modally_and_takes_the_add_file_after_it_closes) {
+  install_settings_and_splash();
+  const std::string doc = tmp.write("docs/report.doc", "text");
+  frmMain w;
+  int rows_while_shown = -1;
+  when_shown<frmSplash>(&w, [&](frmSplash* s) {
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->isModal());
+    rows_while_shown = w.row_count();
+    QTest::mouseDClick(s->picture, Qt::LeftButton);
+  });
+  w.Form_Load("/add:\"" + doc + "\"");
+  EXPECT_EQ(rows_while_shown, 0);
+  EXPECT_EQ(w.row_count(), 1);
+  w.Form_Unload();
+}
+
+}  // namespace
+}  // namespace nx::test
