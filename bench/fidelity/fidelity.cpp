@@ -29,18 +29,6 @@ struct list_state {
   char type;
 };
 
-std::string roman(int n, bool upper) {
-  static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"},
-                                                      {90, "xc"},  {50, "l"},   {40, "xl"},  {10, "x"},   {9, "ix"},
-                                                      {5, "v"},    {4, "iv"},   {1, "i"}};
-  std::string s;
-  for (auto& [v, t] : parts)
-    while (n >= v && s.size() < 40) { s += t; n -= v; }
-  if (upper)
-    for (char& c : s) c = char(c - 32);
-  return s;
-}
-
 std::u32string visible_text(const std::string& html) {
   std::string text;
   std::vector<list_state> lists;
@@ -75,7 +63,7 @@ std::u32string visible_text(const std::string& html) {
         l.n = value.empty() ? l.n + 1 : std::atoi(value.c_str());
         if (!l.ordered) text += "\xE2\x80\xA2 ";
         else if (l.type == 'a' || l.type == 'A') text += std::string(1, char(l.type + (l.n - 1) % 26)) + ". ";
-        else if (l.type == 'i' || l.type == 'I') text += roman(l.n, l.type == 'I') + ". ";
+        else if (l.type == 'i' || l.type == 'I') text += nx::roman_numeral(l.n, l.type == 'I') + ". ";
         else text += std::to_string(l.n) + ". ";
       }
       i = close + 1;

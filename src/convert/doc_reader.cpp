@@ -83,19 +83,6 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
   }
 }
 
-std::string roman(int n, bool upper) {
-  static const std::pair<int, const char*> parts[] = {{1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"},
-                                                      {100, "c"},  {90, "xc"},  {50, "l"},  {40, "xl"},
-                                                      {10, "x"},   {9, "ix"},   {5, "v"},   {4, "iv"},
-                                                      {1, "i"}};
-  std::string s;
-  for (auto& [v, t] : parts)
-    while (n >= v && s.size() < 40) { s += t; n -= v; }
-  if (upper)
-    for (char& c : s) c = char(c - 32);
-  return s;
-}
-
 // Output sink: a body or a table cell, with the lists open in it.
 struct sink {
   std::string html;
@@ -250,7 +237,7 @@ bool converter::load(std::string_view data, std::string& error) {
     std::vector<std::string> out;
     int n = 0;
     for (std::string_view d : refs.data)
-      out.push_back(u16(d, 0) != 0 ? (endnote ? roman(++n, false) : std::to_string(++n)) : "");
+      out.push_back(u16(d, 0) != 0 ? (endnote ? roman_numeral(++n, false) : std::to_string(++n)) : "");
     return out;
   };
   if (fib_.word97) read_bookmarks();
@@ -542,8 +529,8 @@ std::u32string format_number(int n, int nfc) {
   std::u32string out;
   auto ascii = [&](const std::string& s) { for (char c : s) out.push_back(char32_t(c)); };
   switch (nfc) {
-    case 1: ascii(roman(n, true)); break;
-    case 2: ascii(roman(n, false)); break;
+    case 1: ascii(roman_numeral(n, true)); break;
+    case 2: ascii(roman_numeral(n, false)); break;
     case 3: case 4: {
       if (n < 1) n = 1;
       char letter = char((nfc == 3 ? 'A' : 'a') + (n - 1) % 26);

@@ -10,6 +10,8 @@ namespace nx {
 // to UTF-32. Bytes that cannot be decoded become U+FFFD. Unknown code pages
 // are read as 1252.
 std::u32string decode_codepage(std::string_view bytes, int codepage);
+// A number in roman numerals ("xiv"); upper case when upper.
+std::string roman_numeral(int n, bool upper);
 // Decodes UTF-8; invalid sequences become U+FFFD.
 std::u32string decode_utf8(std::string_view bytes);
 // Decodes UTF-16 (little-endian unless big_endian); unpaired surrogates become U+FFFD.

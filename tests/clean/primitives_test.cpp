@@ -38,7 +38,7 @@ TEST(TagMatches, WildcardsNamesQuotesAndEmptyCases) {
   EXPECT_TRUE(matches({"xx", "\"meta*\""}, "<meta charset=x>"));
   EXPECT_TRUE(matches({"\"\""}, "<anything>"));
   EXPECT_FALSE(matches(list{}, "<p>"));
-  for (const std::string& p : {"*", "\"\"", "p"}) EXPECT_FALSE(matches({p}, "   ")) << p;
+  for (const char* p : {"*", "\"\"", "p"}) EXPECT_FALSE(matches({p}, "   ")) << p;
 }
 
 TEST(RemoveAttributes, NameEqualsAndValueForEveryOccurrence) {
