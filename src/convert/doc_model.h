@@ -1,6 +1,7 @@
 // The document model that every built-in reader fills and one writer turns
-// into HTML (write_html). Readers never write HTML; the writer never knows a
-// file format. Text is UTF-8 throughout.
+// into HTML (write_html in html_writer.h). Readers never write HTML; the
+// writer never knows a file format. Text is UTF-8 throughout. The writer
+// recurses into table cells: readers bound how deep tables nest.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,6 +24,7 @@ enum class inline_kind : uint8_t {
   line_break,  // <br>
   picture,     // ref: index into document::pictures
   note_ref,    // ref: index into document::notes; the writer draws the label
+               // (inside the note itself: where its back link goes)
   bookmark,    // text: the anchor name, reachable as "#name"
   math,        // text: the equation as linear text, in <span class="math">
   ruby,        // text: the base text; guide: the ruby text above it
@@ -46,11 +48,13 @@ struct list_info {
   int list = -1;   // identity (-1: not a list item)
   int level = 0;   // 0 = outermost
   list_format kind = list_format::bullet;
-  int value = 0;   // the number this item shows (numbered kinds); 0 = follows on
+  int value = 0;   // the number this item shows (numbered kinds); 0 = follows on.
+                   // The writer derives start and value attributes from it.
 };
 
 struct block;
 
+// No inlines: a blank line. A heading is never written as a list item.
 struct paragraph {
   int heading = 0;  // 1-6, 0 for body text
   align alignment = align::none;

@@ -1,0 +1,145 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "convert/html_writer.h"
+#include "rtf_check.h"
+
+using namespace nx;
+using namespace nx::model;
+
+namespace {
+
+inline_item text(std::string t, format f = {}, int link = -1) {
+  inline_item it;
+  it.text = std::move(t);
+  it.fmt = f;
+  it.link = link;
+  return it;
+}
+inline_item item(inline_kind kind, int ref = -1, std::string t = "") {
+  inline_item it;
+  it.kind = kind;
+  it.ref = ref;
+  it.text = std::move(t);
+  return it;
+}
+block para(std::vector<inline_item> inlines, int heading = 0) {
+  block b;
+  b.para.heading = heading;
+  b.para.inlines = std::move(inlines);
+  return b;
+}
+block list_para(const std::string& t, int list, int level, list_format kind, int value = 0) {
+  block b = para({text(t)});
+  b.para.list = {list, level, kind, value};
+  return b;
+}
+format bold() { format f; f.bold = true; return f; }
+
+std::string body(const document& doc, const html_options& opt = {}) {
+  std::string html = write_html(doc, opt);
+  EXPECT_EQ(test::nesting_error(html), "") << html;
+  EXPECT_TRUE(std::all_of(html.begin(), html.end(), [](char c) { return (unsigned char)c < 0x80; }));
+  size_t b = html.find("<body>\n"), e = html.rfind("</body>");
+  return html.substr(b + 7, e - b - 7);
+}
+
+}  // namespace
+
+TEST(HtmlWriter, PageAndParagraphs) {
+  document doc;
+  doc.title = "Caf\xC3\xA9 <1>";
+  doc.body = {para({text("T\xE2\x82\xAC & x")}, 2), para({}), para({item(inline_kind::bookmark, -1, "m")})};
+  doc.body[0].para.alignment = align::center;
+  doc.body[0].para.rtl = true;
+  std::string html = write_html(doc);
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>\n<html>\n<head>\n", 0), 0u);
+  EXPECT_NE(html.find("<title>Caf&#233; &lt;1&gt;</title>\n</head>\n<body>\n"), std::string::npos);
+  // An empty paragraph is a blank line, even when an anchor stands in it.
+  EXPECT_EQ(body(doc), "<h2 align=\"center\" dir=\"rtl\">T&#8364; &amp; x</h2>\n<p>&#160;</p>\n"
+                       "<p><a id=\"m\"></a>&#160;</p>\n");
+}
+
+TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
+  document doc;
+  doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
+  doc.pictures = {{"my pic.png", "bytes", "a \"cat\""}};
+  format bi = bold(), sup;
+  bi.italic = true;
+  sup.superscript = true;
+  inline_item ruby = item(inline_kind::ruby, -1, "\xE6\xBC\xA2");
+  ruby.guide = "kan";
+  doc.body = {para({text("b", bold()), text("bi", bi), text("b", bold()), text("l", bold(), 0),
+                    item(inline_kind::bookmark, -1, "m"), text("x", {}, 1), text("2", sup, 2),
+                    item(inline_kind::line_break), item(inline_kind::picture, 0), item(inline_kind::picture, 7),
+                    item(inline_kind::math, -1, "a^2<b"), ruby, text("", {}, 99)})};
+  EXPECT_EQ(body(doc, {"out_files/"}),
+            "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2\"><b>l</b></a><a id=\"m\"></a>x"
+            "<a href=\"#m\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" alt=\"a &quot;cat&quot;\">"
+            "<span class=\"math\">a^2&lt;b</span><ruby>&#28450;<rt>kan</rt></ruby></p>\n");
+  html_options no_pictures;
+  no_pictures.pictures = false;
+  EXPECT_EQ(body(doc, no_pictures).find("<img"), std::string::npos);
+}
+
+TEST(HtmlWriter, ListsNestWithTheirNumbers) {
+  document doc;
+  doc.body = {list_para("a", 1, 0, list_format::decimal, 3), list_para("b", 1, 0, list_format::decimal, 4),
+              list_para("s", 1, 2, list_format::lower_roman), list_para("c", 1, 0, list_format::decimal, 9),
+              list_para("d", 1, 0, list_format::upper_alpha),  // another format: a new list
+              list_para("e", 2, 0, list_format::upper_alpha),  // another list
+              list_para("f", 2, 1, list_format::bullet), para({text("p")}),
+              list_para("g", 2, 0, list_format::decimal, 1)};
+  block h = list_para("h", 3, 0, list_format::decimal);
+  h.para.heading = 1;  // headings are never items
+  doc.body.push_back(h);
+  EXPECT_EQ(body(doc),
+            "<ol start=\"3\">\n<li>a</li>\n<li>b\n<ol type=\"i\">\n<li>s</li>\n</ol>\n</li>\n<li value=\"9\">c</li>\n"
+            "</ol>\n<ol type=\"A\">\n<li>d</li>\n</ol>\n<ol type=\"A\">\n<li>e\n<ul>\n<li>f</li>\n</ul>\n</li>\n</ol>\n"
+            "<p>p</p>\n<ol>\n<li>g</li>\n</ol>\n<h1>h</h1>\n");
+}
+
+TEST(HtmlWriter, TablesWithSpansAndNesting) {
+  document doc;
+  block inner;
+  inner.what = block::kind::table;
+  inner.tab.rows = {{{cell{1, 1, {para({text("in")})}}}}};
+  block outer;
+  outer.what = block::kind::table;
+  cell spanning{2, 3, {para({text("x")})}};
+  cell mixed{1, 1, {para({text("p1")}), inner, list_para("li", 1, 0, list_format::bullet)}};
+  cell blank{1, 1, {para({})}};
+  outer.tab.rows = {{{spanning, mixed, blank, cell{0, -4, {}}}}, {}};
+  doc.body = {outer, list_para("after", 1, 0, list_format::bullet)};
+  EXPECT_EQ(body(doc),
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td colspan=\"2\" rowspan=\"3\">x</td>"
+            "<td><p>p1</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n"
+            "</table>\n<ul>\n<li>li</li>\n</ul>\n</td><td>&#160;</td><td></td></tr>\n</table>\n"
+            "<ul>\n<li>after</li>\n</ul>\n");
+}
+
+TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
+  document doc;
+  note comment{note_kind::comment, "", "Ann", {para({text("c")})}};
+  note endnote{note_kind::endnote, "", "", {para({text("e")})}};
+  note footnote{note_kind::footnote, "*", "", {para({text("x"), item(inline_kind::note_ref, 2), text(" f")})}};
+  block t;
+  t.what = block::kind::table;
+  t.tab.rows = {{{cell{1, 1, {para({text("t")})}}}}};
+  note table_note{note_kind::footnote, "", "", {t}};
+  doc.notes = {comment, endnote, footnote, table_note};
+  doc.body = {para({text("a"), item(inline_kind::note_ref, 0), item(inline_kind::note_ref, 1),
+                    item(inline_kind::note_ref, 2), item(inline_kind::note_ref, 3), item(inline_kind::note_ref, 2),
+                    item(inline_kind::note_ref, 9)})};
+  EXPECT_EQ(body(doc),
+            "<p>a<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup><sup><a href=\"#edn1\" id=\"ednref1\">i</a></sup>"
+            "<sup><a href=\"#ftn1\" id=\"ftnref1\">*</a></sup><sup><a href=\"#ftn2\" id=\"ftnref2\">2</a></sup>"
+            "<sup><a href=\"#ftn1\">*</a></sup></p>\n"
+            "<hr>\n<div class=\"footnotes\">\n"
+            "<div id=\"ftn1\">\n<p>x<a href=\"#ftnref1\">*</a> f</p>\n</div>\n"
+            "<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> </p>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>t</td></tr>\n</table>\n</div>\n"
+            "<div id=\"edn1\">\n<p><a href=\"#ednref1\">i</a> e</p>\n</div>\n"
+            "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: c</p>\n</div>\n</div>\n");
+}
