@@ -1,123 +1,150 @@
-// Text fidelity of the built-in readers: converts every ".rtf" and ".doc" of
-// the sample corpus, extracts the visible text of the HTML and compares it with
-// the reference text beside the file as a word-level F1 score (bag of words,
-// whitespace-normalised). Prints one line per file and the mean.
+// What a reader sees: converts every document of the corpus folders with the
+// built-in converter and compares the page with LibreOffice's HTML of the
+// same document (FILE.ref.html beside it). Both pages are rendered to text by
+// the same text browser with the same options (w3m -dump), pictures and
+// LibreOffice's page header and footer blocks left out, and compared as a
+// word-level F1 score (bag of words).
 //
-// The notes section (footnote texts gathered at the end) is left out of the
-// comparison, because the reference texts do not carry footnote texts.
-#include <dirent.h>
+// Words are runs of letters or runs of digits; punctuation and symbols
+// separate words and are not counted (bullets, quotes and table rules are
+// drawn differently by different writers), and each CJK ideograph or kana
+// counts as a word, since those scripts do not separate words by blanks.
+//
+// Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [FOLDER ...]
+//   FOLDER     corpus folders to score (default: doc, rtf, docx and odt of
+//              the corpus); every file in them but the references and notes
+//   -v         also lists the words that differ
+//   --baseline a saved run of this tool: each file's change is shown, and
+//              the exit status is 1 when any file scores lower than there
+//   -o DIR     keeps our page of each file in DIR (as FOLDER/FILE.html)
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "convert/html_out.h"
-#include "convert/doc_reader.h"
-#include "convert/rtf_reader.h"
+#include "convert/polar.h"
 #include "services/text.h"
 
 namespace {
 
-// Visible text of an HTML document: tags dropped (block tags give line
-// breaks, inline tags join), head and notes left out, character references
-// decoded.
-struct list_state {
-  bool ordered;
-  int n;
-  char type;
-};
+namespace fs = std::filesystem;
+using bag = std::map<std::u32string, int>;
 
-std::u32string visible_text(const std::string& html) {
-  std::string text;
-  std::vector<list_state> lists;
-  size_t i = html.find("<body>");
-  i = i == std::string::npos ? 0 : i + 6;
-  size_t end = html.find("<div class=\"footnotes\">");
-  if (end == std::string::npos) end = html.size();
-  while (i < end) {
-    if (html[i] == '<') {
-      size_t close = html.find('>', i);
-      if (close == std::string::npos) break;
-      std::string name;
-      for (size_t k = i + 1; k < close && html[k] != ' ' && html[k] != '>'; ++k)
-        if (html[k] != '/') name += char(html[k] | 0x20);
-      static const char* inline_tags[] = {"a", "b", "i", "u", "s", "sup", "sub", "span", "font", "em", "strong"};
-      if (std::none_of(std::begin(inline_tags), std::end(inline_tags), [&](const char* t) { return name == t; }))
-        text += ' ';
-      // List markers as a browser draws them: "1." (or the list's type) and bullets.
-      std::string tag = html.substr(i, close - i);
-      auto attr = [&](const std::string& a) {
-        size_t at = tag.find(" " + a + "=\"");
-        return at == std::string::npos ? std::string() : tag.substr(at + a.size() + 3, tag.find('"', at + a.size() + 3) - at - a.size() - 3);
-      };
-      if (tag[1] == '/' && (name == "ol" || name == "ul") && !lists.empty()) lists.pop_back();
-      if (tag[1] != '/' && (name == "ol" || name == "ul")) {
-        std::string start = attr("start"), type = attr("type");
-        lists.push_back({name == "ol", start.empty() ? 0 : std::atoi(start.c_str()) - 1, type.empty() ? '1' : type[0]});
-      }
-      if (tag[1] != '/' && name == "li" && !lists.empty()) {
-        list_state& l = lists.back();
-        std::string value = attr("value");
-        l.n = value.empty() ? l.n + 1 : std::atoi(value.c_str());
-        if (!l.ordered) text += "\xE2\x80\xA2 ";
-        else if (l.type == 'a' || l.type == 'A') text += std::string(1, char(l.type + (l.n - 1) % 26)) + ". ";
-        else if (l.type == 'i' || l.type == 'I') text += nx::roman_numeral(l.n, l.type == 'I') + ". ";
-        else text += std::to_string(l.n) + ". ";
-      }
-      i = close + 1;
-    } else if (html[i] == '&') {
-      size_t semi = html.find(';', i);
-      if (semi == std::string::npos || semi - i > 10) { text += '&'; ++i; continue; }
-      std::string ent = html.substr(i + 1, semi - i - 1);
-      char32_t c = 0xFFFD;
-      if (ent == "lt") c = '<';
-      else if (ent == "gt") c = '>';
-      else if (ent == "amp") c = '&';
-      else if (ent == "quot") c = '"';
-      else if (!ent.empty() && ent[0] == '#') c = char32_t(std::stoul(ent.substr(1)));
-      text += nx::encode_utf8(std::u32string(1, c));
-      i = semi + 1;
-    } else {
-      text += html[i++];
-    }
-  }
-  return nx::decode_utf8(text);
-}
+// The same text browser call for both pages: a wide page so that table
+// cells do not break words, ASCII rules, UTF-8 out.
+constexpr const char* render_command = "w3m -dump -cols 200 -no-graph -T text/html -I UTF-8 -O UTF-8 ";
 
-bool is_blank(char32_t c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == 0xA0 || c == 0xFEFF ||
-         (c >= 0x2000 && c <= 0x200B) || c == 0x3000;
-}
-
-std::map<std::u32string, int> words(const std::u32string& text) {
-  std::map<std::u32string, int> bag;
-  std::u32string w;
-  for (char32_t c : text) {
-    if (is_blank(c)) {
-      if (!w.empty()) ++bag[w];
-      w.clear();
-    } else {
-      w.push_back(c);
-    }
-  }
-  if (!w.empty()) ++bag[w];
-  return bag;
-}
-
-// Words found in one bag more often than in the other, with the surplus.
-std::string surplus(const std::map<std::u32string, int>& a, const std::map<std::u32string, int>& b) {
+// Removes every element that starts with open_prefix (a start tag such as
+// "<div title=\"header\"") up to its matching end tag of the same name.
+std::string drop_elements(const std::string& html, const std::string& open_prefix, const std::string& name) {
   std::string out;
-  for (auto& [w, n] : a) {
-    auto it = b.find(w);
-    int extra = n - (it == b.end() ? 0 : it->second);
-    if (extra > 0 && out.size() < 600) out += " " + nx::encode_utf8(w) + (extra > 1 ? "x" + std::to_string(extra) : "");
+  size_t i = 0;
+  while (true) {
+    size_t at = nx::ifind(html, open_prefix, i);
+    if (at == std::string::npos) break;
+    out.append(html, i, at - i);
+    int depth = 0;
+    size_t k = at;
+    while (k < html.size()) {
+      size_t open = nx::ifind(html, "<" + name, k), close = nx::ifind(html, "</" + name, k);
+      if (close == std::string::npos) { k = html.size(); break; }
+      if (open != std::string::npos && open < close) {
+        ++depth;
+        k = open + 1;
+      } else {
+        k = html.find('>', close);
+        k = k == std::string::npos ? html.size() : k + 1;
+        if (--depth == 0) break;
+      }
+    }
+    i = k;
   }
+  out.append(html, i);
   return out;
 }
 
-double f1(const std::map<std::u32string, int>& got, const std::map<std::u32string, int>& want) {
+// Removes every <img ...> tag.
+std::string drop_pictures(const std::string& html) {
+  std::string out;
+  size_t i = 0;
+  for (size_t at; (at = nx::ifind(html, "<img", i)) != std::string::npos;) {
+    out.append(html, i, at - i);
+    size_t end = html.find('>', at);
+    i = end == std::string::npos ? html.size() : end + 1;
+  }
+  out.append(html, i);
+  return out;
+}
+
+// The page as w3m draws it; empty when w3m cannot be run.
+std::string render(const std::string& html, const std::string& work_dir) {
+  std::string page = drop_pictures(html);
+  page = drop_elements(page, "<div title=\"header\"", "div");
+  page = drop_elements(page, "<div title=\"footer\"", "div");
+  std::string path = work_dir + "/page.html";
+  if (!nx::write_file(path, page)) return {};
+  std::string command = "HOME='" + work_dir + "' " + render_command + "'" + path + "' 2>/dev/null";
+  std::string text;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buf[65536];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) text.append(buf, n);
+    pclose(p);
+  }
+  return text;
+}
+
+bool is_ideograph(char32_t c) {
+  return (c >= 0x3040 && c <= 0x30FF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+         (c >= 0xF900 && c <= 0xFAFF) || (c >= 0x20000 && c <= 0x2FFFF);
+}
+
+// Letters of any script (and combining marks); not punctuation, symbols,
+// private-use characters or spaces.
+bool is_letter(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  if (c < 0xC0 || c == 0xD7 || c == 0xF7) return false;
+  if (c >= 0x2000 && c <= 0x2BFF) return false;   // punctuation, symbols, arrows, box drawing
+  if (c >= 0x3000 && c <= 0x303F) return false;   // CJK punctuation
+  if (c >= 0xE000 && c <= 0xF8FF) return false;   // private use (symbol fonts)
+  if (c >= 0xFE00 && c <= 0xFE6F) return false;   // variation selectors, small and vertical forms
+  if (c >= 0xFF00 && c <= 0xFF0F) return false;   // full-width punctuation
+  if (c >= 0xFFF0 && c <= 0xFFFF) return false;
+  return true;
+}
+
+bool is_digit(char32_t c) { return (c >= '0' && c <= '9') || (c >= 0xFF10 && c <= 0xFF19); }
+
+bag words(const std::string& utf8) {
+  bag out;
+  std::u32string w;
+  bool digits = false;
+  auto flush = [&] {
+    if (!w.empty()) ++out[w];
+    w.clear();
+  };
+  for (char32_t c : nx::decode_utf8(utf8)) {
+    if (is_ideograph(c)) {
+      flush();
+      ++out[std::u32string(1, c)];
+    } else if (is_digit(c) || is_letter(c)) {
+      if (!w.empty() && is_digit(c) != digits) flush();
+      digits = is_digit(c);
+      w.push_back(c);
+    } else {
+      flush();
+    }
+  }
+  flush();
+  return out;
+}
+
+double f1(const bag& got, const bag& want) {
   long total_got = 0, total_want = 0, common = 0;
   for (auto& [w, n] : got) total_got += n;
   for (auto& [w, n] : want) {
@@ -131,58 +158,124 @@ double f1(const std::map<std::u32string, int>& got, const std::map<std::u32strin
   return 2 * p * r / (p + r);
 }
 
-// Scores every document of one corpus folder; returns the mean.
-double score_folder(const std::string& dir, const std::string& ending, bool verbose) {
-  std::vector<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n.size() > 4 && n.compare(n.size() - 4, 4, ending) == 0) names.push_back(n);
-    }
-    closedir(d);
+// Words found in one bag more often than in the other, with the surplus.
+std::string surplus(const bag& a, const bag& b) {
+  std::string out;
+  for (auto& [w, n] : a) {
+    auto it = b.find(w);
+    int extra = n - (it == b.end() ? 0 : it->second);
+    if (extra > 0 && out.size() < 600) out += " " + nx::encode_utf8(w) + (extra > 1 ? "x" + std::to_string(extra) : "");
   }
+  return out;
+}
+
+bool is_document(const std::string& name) {
+  return !(name.ends_with(".ref.html") || name.ends_with(".ref.txt") || name.ends_with(".tsv") ||
+           name.ends_with(".md") || name[0] == '.');
+}
+
+// name -> score of a saved run.
+std::map<std::string, double> read_baseline(const std::string& path) {
+  std::map<std::string, double> out;
+  std::string data;
+  if (!nx::read_file(path, data)) return out;
+  nx::for_each_line(data, [&](std::string_view line, size_t, size_t) {
+    std::string l(line);
+    char name[512];
+    double score;
+    if (std::sscanf(l.c_str(), "%511s %lf", name, &score) == 2) out[name] = score;
+  });
+  return out;
+}
+
+struct options {
+  bool verbose = false;
+  std::map<std::string, double> baseline;
+  std::string keep_dir;
+};
+
+// Scores every document of one folder; true when none fell below the baseline.
+bool score_folder(const std::string& dir, const options& opt, const std::string& work_dir) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
+    if (e.is_regular_file() && is_document(e.path().filename().string()))
+      names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
+  std::string folder = fs::path(dir).filename().string();
   double sum = 0;
-  int counted = 0;
+  int scored = 0, unreadable = 0;
+  bool held = true;
   for (const std::string& n : names) {
-    std::string bytes, ref, html, error;
-    if (!nx::read_file(dir + "/" + n, bytes)) continue;
-    bool ok = ending == ".doc" ? nx::doc_to_html(bytes, html, error) : nx::rtf_to_html(bytes, html, error);
-    if (!nx::read_file(dir + "/" + n + ".ref.txt", ref)) {
-      std::printf("%-40s   -    (no reference text; %s)\n", n.c_str(), ok ? "converted" : error.c_str());
+    std::string key = folder + "/" + n;
+    std::string out = work_dir + "/out.html", error, html, ref;
+    fs::remove_all(work_dir + "/out_files");
+    bool ok = nx::polar_convert(dir + "/" + n, out, &error) && nx::read_file(out, html);
+    bool has_ref = nx::read_file(dir + "/" + n + ".ref.html", ref);
+    if (ok && !opt.keep_dir.empty()) {
+      fs::create_directories(opt.keep_dir + "/" + folder);
+      nx::write_file(opt.keep_dir + "/" + key + ".html", html);
+    }
+    if (!ok) ++unreadable;
+    if (!has_ref) {
+      std::printf("%-56s   -     no reference; ours: %s\n", key.c_str(), ok ? "converted" : ("unreadable: " + error).c_str());
       continue;
     }
-    auto got = words(visible_text(html)), want = words(nx::decode_utf8(ref));
-    double score = ok ? f1(got, want) : 0.0;
-    std::printf("%-40s %.4f%s\n", n.c_str(), score, ok ? "" : ("  failed: " + error).c_str());
-    if (verbose && score < 1.0)
+    if (!ok) {
+      std::printf("%-56s   -     unreadable: %s\n", key.c_str(), error.c_str());
+      continue;
+    }
+    bag got = words(render(html, work_dir)), want = words(render(ref, work_dir));
+    double score = f1(got, want);
+    std::string change;
+    auto base = opt.baseline.find(key);
+    if (base != opt.baseline.end()) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "  %+.4f", score - base->second);
+      change = buf;
+      if (score < base->second - 0.00005) {
+        change += "  FELL";
+        held = false;
+      }
+    }
+    std::printf("%-56s %.4f%s\n", key.c_str(), score, change.c_str());
+    if (opt.verbose && score < 1.0)
       std::printf("    missing:%s\n    extra:%s\n", surplus(want, got).c_str(), surplus(got, want).c_str());
     sum += score;
-    ++counted;
+    ++scored;
   }
-  if (counted > 0) std::printf("%-40s %.4f  (%d files)\n", "mean", sum / counted, counted);
-  return counted > 0 ? sum / counted : 0.0;
+  std::printf("%-56s %.4f  (%d files scored, %d unreadable)\n\n", (folder + " mean").c_str(),
+              scored ? sum / scored : 0.0, scored, unreadable);
+  return held;
 }
 
 }  // namespace
 
-// Arguments: [-v] [folder]. Without a folder both corpus folders; with one,
-// that folder (its name picks the reader). -v also lists the words that differ.
 int main(int argc, char** argv) {
-  bool verbose = argc > 1 && std::string(argv[1]) == "-v";
-  if (verbose) {
-    --argc;
-    ++argv;
+  options opt;
+  std::vector<std::string> folders;
+  for (int k = 1; k < argc; ++k) {
+    std::string a = argv[k];
+    if (a == "-v") opt.verbose = true;
+    else if (a == "--baseline" && k + 1 < argc) opt.baseline = read_baseline(argv[++k]);
+    else if (a == "-o" && k + 1 < argc) opt.keep_dir = argv[++k];
+    else folders.push_back(a);
   }
-  std::string corpus = NUBRIX_CORPUS_DIR;
-  if (argc > 1) {
-    std::string dir = argv[1];
-    bool doc = dir.find("doc") != std::string::npos;
-    score_folder(dir, doc ? ".doc" : ".rtf", verbose);
-    return 0;
+  if (folders.empty())
+    for (const char* f : {"doc", "rtf", "docx", "odt"}) folders.push_back(std::string(NUBRIX_CORPUS_DIR) + "/" + f);
+  char tmpl[] = "/tmp/nubrix-fidelity-XXXXXX";
+  if (!mkdtemp(tmpl)) {
+    std::perror("nubrix_fidelity");
+    return 2;
   }
-  score_folder(corpus + "/rtf", ".rtf", verbose);
-  std::printf("\n");
-  score_folder(corpus + "/doc", ".doc", verbose);
-  return 0;
+  std::string work_dir = tmpl;
+  if (render("<p>w3m</p>", work_dir).find("w3m") == std::string::npos) {
+    std::fprintf(stderr, "nubrix_fidelity: w3m cannot be run (scripts/setup installs it)\n");
+    fs::remove_all(work_dir);
+    return 2;
+  }
+  bool held = true;
+  for (const std::string& f : folders) held = score_folder(f, opt, work_dir) && held;
+  fs::remove_all(work_dir);
+  return held ? 0 : 1;
 }
