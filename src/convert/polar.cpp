@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "convert/converter.h"
+#include "convert/doc_kind.h"
 #include "convert/doc_reader.h"
 #include "convert/html_out.h"
 #include "convert/rtf_reader.h"
@@ -14,23 +15,7 @@
 namespace nx {
 namespace {
 
-enum class doc_kind { text, rtf, word, unknown };
-
 bool starts(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-// The content decides first (Word often saves Rich Text under a ".doc"
-// name); then the name; then anything without NUL bytes counts as text.
-doc_kind kind_of(const std::string& path, std::string_view bytes) {
-  if (starts(bytes, "{\\rtf")) return doc_kind::rtf;
-  if (starts(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")) return doc_kind::word;
-  std::string lower = to_lower(std::filesystem::path(path).filename().string());
-  if (lower.ends_with(".rtf")) return doc_kind::rtf;
-  if (lower.ends_with(".doc")) return doc_kind::word;
-  if (lower.ends_with(".txt")) return doc_kind::text;
-  if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF")) return doc_kind::text;
-  if (bytes.substr(0, 65536).find('\0') == std::string_view::npos) return doc_kind::text;
-  return doc_kind::unknown;
-}
 
 std::string title_of(const std::string& path) {
   std::string name = std::filesystem::path(path).filename().string();
@@ -108,10 +93,11 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
     return 1;
   }
   bool ok = true;
-  switch (kind_of(source, bytes)) {
+  switch (document_kind(source, bytes)) {
     case doc_kind::text: html_ = text_to_html(bytes, title_of(source)); break;
     case doc_kind::rtf: ok = rtf_to_html(bytes, html_, error_, picture_options()); break;
     case doc_kind::word: ok = doc_to_html(bytes, html_, error_, picture_options()); break;
+    case doc_kind::docx:
     case doc_kind::unknown:
       ok = false;
       error_ = "the document's format is not known";

@@ -1,0 +1,69 @@
+#include "support/package_writer.h"
+
+#include <zip.h>
+
+#include <cstdio>
+
+namespace nx::test {
+
+std::string make_zip(const std::vector<zip_entry>& entries) {
+  zip_error_t ze;
+  zip_error_init(&ze);
+  zip_source_t* src = zip_source_buffer_create(nullptr, 0, 0, &ze);
+  zip_source_keep(src);
+  zip_t* z = zip_open_from_source(src, ZIP_TRUNCATE, &ze);
+  for (const zip_entry& e : entries) {
+    zip_int64_t i = zip_file_add(z, e.name.c_str(), zip_source_buffer(z, e.data.data(), e.data.size(), 0),
+                                 ZIP_FL_ENC_UTF_8);
+    if (e.stored) zip_set_file_compression(z, zip_uint64_t(i), ZIP_CM_STORE, 0);
+    if (e.encrypted) zip_file_set_encryption(z, zip_uint64_t(i), ZIP_EM_TRAD_PKWARE, "pw");
+  }
+  zip_close(z);
+  std::string out;
+  if (zip_source_open(src) == 0) {
+    zip_source_seek(src, 0, SEEK_END);
+    out.resize(size_t(zip_source_tell(src)));
+    zip_source_seek(src, 0, SEEK_SET);
+    zip_source_read(src, out.data(), out.size());
+    zip_source_close(src);
+  }
+  zip_source_free(src);
+  zip_error_fini(&ze);
+  return out;
+}
+
+std::string word_root(const std::string& element) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<" + element +
+         " xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\""
+         " xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\""
+         " xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\""
+         " xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\""
+         " xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\""
+         " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\""
+         " xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\""
+         " xmlns:wps=\"http://schemas.microsoft.com/office/word/2010/wordprocessingShape\""
+         " xmlns:v=\"urn:schemas-microsoft-com:vml\">";
+}
+
+std::string make_docx(const std::string& body, const std::vector<std::pair<std::string, std::string>>& parts,
+                      const std::string& rels, const std::string& main) {
+  const std::string rel_ns = "http://schemas.openxmlformats.org/package/2006/relationships";
+  const std::string office = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+  std::string folder = main.substr(0, main.rfind('/') + 1), file = main.substr(main.rfind('/') + 1);
+  std::vector<zip_entry> entries = {
+      {"[Content_Types].xml",
+       "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+       "<Override PartName=\"/" + main + "\" ContentType=\"application/"
+       "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
+      {"_rels/.rels", "<?xml version=\"1.0\"?><Relationships xmlns=\"" + rel_ns + "\"><Relationship Id=\"rId1\" Type=\"" +
+                          office + "officeDocument\" Target=\"" + main + "\"/></Relationships>"},
+      {main, word_root("w:document") + "<w:body>" + body + "</w:body></w:document>"},
+      {folder + "_rels/" + file + ".rels", "<?xml version=\"1.0\"?><Relationships xmlns=\"" + rel_ns + "\">" + rels +
+                                               "</Relationships>"}};
+  for (const auto& [name, data] : parts) entries.push_back({name, data});
+  return make_zip(entries);
+}
+
+}  // namespace nx::test

@@ -1,0 +1,29 @@
+// Builds ZIP packages in memory for tests (libzip): small Word documents and
+// damaged or hostile archives.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace nx::test {
+
+struct zip_entry {
+  std::string name, data;
+  bool stored = false;     // no compression
+  bool encrypted = false;  // traditional PKWARE encryption, password "pw"
+};
+
+std::string make_zip(const std::vector<zip_entry>& entries);
+
+// A Word package around a body: "[Content_Types].xml", "_rels/.rels" naming
+// main as the main document, main's relationships, and extra parts.
+// body is the inside of <w:body>; parts are {name, content}; rels are
+// <Relationship> elements of the main part.
+std::string make_docx(const std::string& body, const std::vector<std::pair<std::string, std::string>>& parts = {},
+                      const std::string& rels = "", const std::string& main = "word/document.xml");
+
+// The opening of a part in the WordprocessingML namespaces used in tests
+// (w, r, m, mc, wp, a, pic, wps, v), without the closing tag.
+std::string word_root(const std::string& element);
+
+}  // namespace nx::test
