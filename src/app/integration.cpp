@@ -5,6 +5,7 @@
 #include "services/paths.h"
 #include "services/program.h"
 #include "services/registry.h"
+#include "services/text.h"
 
 namespace nx {
 namespace {
@@ -71,7 +72,7 @@ void install_integration() {
     reg_write(classes, cls, "shell", "Nubrix3\\command", "", verb_command());
   }
   if (make_folders(folder_of(desktop_entry_path())))
-    write_file_atomic(desktop_entry_path(), desktop_entry_text());
+    write_file(desktop_entry_path(), desktop_entry_text());
   register_office_addin("Word");
 }
 

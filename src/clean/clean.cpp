@@ -1,14 +1,11 @@
 #include "clean/clean.h"
 
-#include <errno.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 
 #include "clean/primitives.h"
 #include "clean/tokenizer.h"
+#include "services/files.h"
 #include "services/flags.h"
 #include "services/ini.h"
 #include "services/text.h"
@@ -71,29 +68,6 @@ rule_set read_rules(const std::string& template_path) {
     r.replaces.emplace_back(tail(lines[k + 1], 8));  // "replace:"
   }
   return r;
-}
-
-// A new work file beside the document: base + ".nubrix" + the first number
-// whose name is free, created exclusively so that nothing is overwritten.
-int create_work_file(const std::string& base, std::string& path) {
-  for (unsigned k = 1; k != 0; ++k) {
-    path = base + ".nubrix" + std::to_string(k);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
-  }
-  path.clear();
-  return -1;
-}
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t w = ::write(fd, data.data(), data.size());
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
-    data.remove_prefix(size_t(w));
-  }
-  return true;
 }
 
 // Every CR LF in a tag becomes one space.
@@ -170,21 +144,17 @@ class progress_reporter {
 
 }  // namespace
 
-std::string clean_html(const std::string& html_path, const std::string& name_path,
-                       const std::string& template_path, iProgress* progress) {
+bool clean_html_into(const std::string& html_path, new_file& work, const std::string& template_path,
+                     iProgress* progress) {
   progress_reporter bar(progress);
   bar.set(1);
   bar.pump();
-  if (cancel_requested) return {};
+  if (cancel_requested || !work.ok()) return false;
 
   const rule_set rules = read_rules(template_path);
 
   token_reader doc;
-  if (!doc.open(html_path)) return {};
-
-  std::string work_path;
-  const int fd = create_work_file(name_path, work_path);
-  if (fd < 0) return {};
+  if (!doc.open(html_path)) return false;
 
   // The output goes out in large pieces, unless the find/replace pass needs
   // it whole.
@@ -222,7 +192,7 @@ std::string clean_html(const std::string& html_path, const std::string& name_pat
     put_tag(out, tag);
     out.append(text);
     if (out.size() >= piece) {
-      written = written && write_all(fd, out);
+      written = written && work.write(out);
       out.clear();
     }
   }
@@ -237,13 +207,15 @@ std::string clean_html(const std::string& html_path, const std::string& name_pat
     out = find_replace_all(out, rules.finds, rules.replaces);
     out += "\r\n";
   }
-  written = written && write_all(fd, out);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
-    ::unlink(work_path.c_str());  // our own half-written file
-    return {};
-  }
-  return cancelled ? std::string() : work_path;
+  written = written && work.write(out);
+  return written && !cancelled;
+}
+
+std::string clean_html(const std::string& html_path, const std::string& name_path,
+                       const std::string& template_path, iProgress* progress) {
+  new_file work(name_path);
+  if (!clean_html_into(html_path, work, template_path, progress)) return {};
+  return work.release();
 }
 
 }  // namespace nx

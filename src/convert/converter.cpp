@@ -104,19 +104,6 @@ run_end run_engine(const std::vector<std::string>& args, int seconds, iProgress*
   }
 }
 
-// Writes bytes to path through a temporary file renamed into place.
-bool replace_file(const std::string& path, std::string_view bytes) {
-  std::string temp = path + ".nubrix-part";
-  std::error_code ec;
-  if (!write_file(temp, bytes)) {
-    fs::remove(temp, ec);
-    return false;
-  }
-  fs::rename(temp, path, ec);
-  if (ec) fs::remove(temp, ec);
-  return !ec;
-}
-
 convert_result engine_convert(const std::string& source, const std::string& output,
                               iProgress* progress, std::string& error) {
   std::string profile = engine_profile_dir();
@@ -175,7 +162,7 @@ convert_result engine_convert(const std::string& source, const std::string& outp
     error = "LibreOffice could not read the document";
     return convert_result::failed;
   }
-  if (!replace_file(output, ascii_html(html))) {
+  if (!write_file(output, ascii_html(html))) {
     error = "the output cannot be written";
     return convert_result::failed;
   }

@@ -139,16 +139,7 @@ int polar_converter::convert(const std::string& output, int type_code) {
     html = replace_all(html, std::string("src=\"") + picture_mark,
                        "src=\"" + rtf_pictures_href(output));
   }
-  std::string temp = output + ".nubrix-part";
-  std::error_code ec;
-  if (!write_file(temp, html)) {
-    std::filesystem::remove(temp, ec);
-    error_ = "the output cannot be written";
-    return 1;
-  }
-  std::filesystem::rename(temp, output, ec);
-  if (ec) {
-    std::filesystem::remove(temp, ec);
+  if (!write_file(output, html)) {
     error_ = "the output cannot be written";
     return 1;
   }

@@ -185,18 +185,6 @@ std::string xdg_folder(const char* variable, const char* fallback) {
 std::string xdg_config_home() { return xdg_folder("XDG_CONFIG_HOME", ".config/"); }
 std::string xdg_data_home() { return xdg_folder("XDG_DATA_HOME", ".local/share/"); }
 
-bool write_file_atomic(const std::string& path, const std::string& data) {
-  std::string temp = path + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 bool make_folders(const std::string& folder) {
   if (folder.empty()) return false;
   std::string f = add_backslash(folder);

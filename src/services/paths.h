@@ -25,10 +25,6 @@ bool wildcard_match(const std::string& pattern, const std::string& name);
 // ~/.config; $XDG_DATA_HOME, else ~/.local/share), with trailing "/".
 std::string xdg_config_home();
 std::string xdg_data_home();
-// Writes data to a temporary file beside path, then renames it over path,
-// so readers see the old content or the new, never a part. False on failure
-// (path is then unchanged).
-bool write_file_atomic(const std::string& path, const std::string& data);
 // Creates the folder and any missing parents; true when it exists afterwards.
 bool make_folders(const std::string& folder);
 

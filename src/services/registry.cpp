@@ -245,7 +245,7 @@ bool save(const store& s) {
     std::string old;
     if (read_file(target, old)) write_file(target + ".damaged", old);
   }
-  return write_file_atomic(target, text);
+  return write_file(target, text);
 }
 
 // Holds the store's lock for one read-modify-write.

@@ -1,10 +1,5 @@
 #include "services/text.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <cstdio>
 
 namespace nx {
@@ -91,48 +86,6 @@ bool read_file(const std::string& path, std::string& out) {
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
   bool ok = !std::ferror(f);
   std::fclose(f);
-  return ok;
-}
-
-bool write_file(const std::string& path, std::string_view data) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
-  ok = (std::fclose(f) == 0) && ok;
-  return ok;
-}
-
-namespace {
-
-bool write_all(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0) return false;
-    data.remove_prefix(size_t(n));
-  }
-  return true;
-}
-
-}  // namespace
-
-bool replace_file(const std::string& path, std::string_view data) {
-  struct stat st {};
-  const bool existed = ::lstat(path.c_str(), &st) == 0;
-  if (existed) {
-    if (::access(path.c_str(), W_OK) != 0) return false;
-    // A link is written through, so that it stays a link.
-    if (!S_ISREG(st.st_mode)) return write_file(path, data);
-  }
-  static std::atomic<unsigned> counter{0};
-  std::string tmp = path + ".~" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                  existed ? (st.st_mode & 07777) : 0666);
-  if (fd < 0) return write_file(path, data);  // folder not writable, file is
-  bool ok = write_all(fd, data);
-  if (existed) ok = ::fchmod(fd, st.st_mode & 07777) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = ::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
   return ok;
 }
 

@@ -42,11 +42,13 @@ void for_each_line(std::string_view data, F&& f) {
 
 // Whole file as bytes; false when it cannot be read.
 bool read_file(const std::string& path, std::string& out);
-// Writes the bytes, creating or truncating; false on any failure.
+// Creates or replaces the file in one step (services/files.h: a new file
+// renamed over it), so a failure leaves the old content whole. Keeps the
+// permissions of the file it replaces; a link is followed. False on any
+// failure.
 bool write_file(const std::string& path, std::string_view data);
-// Replaces the file's content in one step (a new file renamed over it), so a
-// failure leaves the old content whole. Keeps the file's permissions; a file
-// that may not be written is left alone (false). Creates a missing file.
+// The same, except that a file that may not be written is left alone
+// (false): settings, templates and stores that the user made read-only.
 bool replace_file(const std::string& path, std::string_view data);
 
 }  // namespace nx

@@ -1,13 +1,10 @@
 #include "templates/library.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 
 #include "services/dialogs.h"
+#include "services/files.h"
 #include "services/paths.h"
 #include "services/text.h"
 #include "templates/template.h"
@@ -39,32 +36,6 @@ std::string ask_new_name(const std::string& prompt, const std::string& title,
     return {};
   }
   return name;
-}
-
-// Creates path with data; fails when it exists. errno tells why.
-bool create_new_file(const std::string& path, const std::string& data) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
-  int err = errno;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok) {
-    ::unlink(path.c_str());
-    errno = err ? err : EIO;
-  }
-  return ok;
-}
-
-// Renames without replacing an existing file.
-bool rename_new(const std::string& from, const std::string& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // The file system cannot refuse by itself: test, then rename.
-  if (::access(to.c_str(), F_OK) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
 }  // namespace
@@ -102,7 +73,7 @@ bool template_add() {
   const std::string path = template_path(name);
   if (file_exists(path)) {
     exclaim("Template '" + name + "' already exist!");
-  } else if (!create_new_file(path, template_skeleton())) {
+  } else if (!create_file(path, template_skeleton())) {
     exclaim("Can not create template. " + std::string(std::strerror(errno)));
   }
   return true;
@@ -145,7 +116,7 @@ bool template_duplicate(int selected, const std::vector<std::string>& list, bool
     return true;
   }
   std::string data;
-  if (!read_file(template_path(list[selected]), data) || !create_new_file(target, data))
+  if (!read_file(template_path(list[selected]), data) || !create_file(target, data))
     exclaim("Can not copy template '" + list[selected] + "' to '" + name + "'. " +
             std::strerror(errno));
   return true;

@@ -1,0 +1,130 @@
+#include "services/files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "services/paths.h"
+#include "services/text.h"
+#include "support/test_env.h"
+
+using namespace nx;
+using nx::test::exists;
+using nx::test::read_all;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Names in folder, sorted.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> n;
+  for (const auto& e : fs::directory_iterator(folder)) n.push_back(e.path().filename().string());
+  std::sort(n.begin(), n.end());
+  return n;
+}
+
+unsigned mode_of(const std::string& path) {
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  return st.st_mode & 0777;
+}
+
+}  // namespace
+
+TEST(Files, WholeFilesReplaceInOneStepAndKeepModeAndLinks) {
+  test::temp_dir tmp;
+  // The longest name a folder takes still works: the temporary name is short.
+  const std::string longest = tmp.file(std::string(255, 'n'));
+  ASSERT_TRUE(write_file(longest, "one"));
+  ASSERT_EQ(::chmod(longest.c_str(), 0640), 0);
+  ASSERT_TRUE(write_file(longest, "two"));
+  EXPECT_EQ(read_all(longest), "two");
+  EXPECT_EQ(mode_of(longest), 0640u);
+  // A link stays a link; the file it leads to gets the content.
+  ASSERT_EQ(::symlink(longest.c_str(), tmp.file("link").c_str()), 0);
+  ASSERT_TRUE(replace_file(tmp.file("link"), "three"));
+  EXPECT_TRUE(fs::is_symlink(tmp.file("link")));
+  EXPECT_EQ(read_all(longest), "three");
+  EXPECT_FALSE(write_file(tmp.file("no folder/x"), "x"));
+  EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"link", std::string(255, 'n')}));
+
+  // A read-only file is left alone by replace_file (root may write anyway).
+  ASSERT_EQ(::chmod(longest.c_str(), 0444), 0);
+  if (::access(longest.c_str(), W_OK) != 0) {
+    EXPECT_FALSE(replace_file(longest, "four"));
+    EXPECT_EQ(read_all(longest), "three");
+  }
+}
+
+TEST(Files, UnfinishedOrRefusedFilesLeaveTheTargetAndNoTrace) {
+  test::temp_dir tmp;
+  const std::string target = tmp.write("out.html", "earlier");
+  {
+    new_file f(target);
+    ASSERT_TRUE(f.ok());
+    EXPECT_EQ(file_name_of(f.path()).size(), 10u);
+    EXPECT_EQ(f.path().find(tmp.path() + "/.nx-"), 0u);
+    f.write("half a res");
+  }  // never put in place
+  EXPECT_EQ(read_all(target), "earlier");
+  new_file again(target);
+  again.write("new");
+  EXPECT_FALSE(again.place_new());  // an existing file is never replaced this way
+  EXPECT_EQ(again.error_number(), EEXIST);
+  EXPECT_EQ(read_all(target), "earlier");
+  EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"out.html"}));
+  new_file fresh(tmp.file("backup.html"));
+  fresh.write("b");
+  EXPECT_TRUE(fresh.place_new());
+  EXPECT_EQ(read_all(tmp.file("backup.html")), "b");
+}
+
+TEST(Files, FoldersGoInPlaceWholeOrJoinAnExistingOne) {
+  test::temp_dir tmp;
+  const std::string target = tmp.file("report_files");
+  {
+    new_folder f(target);
+    ASSERT_TRUE(f.write("image1.png", "P1"));
+    EXPECT_FALSE(f.write("../escape.png", "x"));
+  }  // failed and dropped: nothing stays
+  EXPECT_TRUE(names_in(tmp.path()).empty());
+
+  new_folder first(target);
+  first.write("image1.png", "P1");
+  first.write("image2.png", "P2");
+  ASSERT_TRUE(first.place());
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(mode_of(target), 0777u & ~mask);  // normal permissions, not private ones
+  tmp.write("report_files/mine.txt", "the user's own");
+  new_folder second(target);
+  second.write("image1.png", "N1");
+  ASSERT_TRUE(second.place());
+  EXPECT_EQ(names_in(target), (std::vector<std::string>{"image1.png", "image2.png", "mine.txt"}));
+  EXPECT_EQ(read_all(target + "/image1.png"), "N1");
+  EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"report_files"}));
+}
+
+TEST(Files, StaleTemporariesGoLiveOnesStay) {
+  test::temp_dir tmp;
+  new_file live(tmp.file("a.html"));
+  new_folder live_folder(tmp.file("a_files"));
+  std::string orphan = new_file(tmp.file("b.html")).path();
+  {
+    new_file dead(tmp.file("c.html"));
+    dead.write("partial");
+    orphan = dead.release();  // as a killed run leaves it: unlocked
+  }
+  tmp.write(".nx-mine", "a user's file with a similar name");
+  tmp.mkdir("stale/.nx-AAAAAA");
+  ::rename(tmp.file("stale/.nx-AAAAAA").c_str(), tmp.file(".nx-AAAAAA").c_str());
+  remove_stale_temporaries(tmp.path());
+  EXPECT_FALSE(exists(orphan));
+  EXPECT_FALSE(exists(tmp.file(".nx-AAAAAA")));
+  EXPECT_TRUE(exists(live.path()));
+  EXPECT_TRUE(exists(live_folder.path()));
+  EXPECT_TRUE(exists(tmp.file(".nx-mine")));
+  EXPECT_TRUE(live.write("x") && live.replace());
+}
