@@ -176,22 +176,69 @@ bool scan_token(scanner& sc, std::string_view w, bool first, size_t& tag_e, size
   return true;
 }
 
-void append_utf8(std::string& out, unsigned cp) {
+// Writes cp as UTF-8 at o; returns the end.
+char* put_utf8(char* o, unsigned cp) {
   if (cp < 0x80) {
-    out.push_back(char(cp));
+    *o++ = char(cp);
   } else if (cp < 0x800) {
-    out.push_back(char(0xC0 | (cp >> 6)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *o++ = char(0xC0 | (cp >> 6));
+    *o++ = char(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.push_back(char(0xE0 | (cp >> 12)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *o++ = char(0xE0 | (cp >> 12));
+    *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = char(0x80 | (cp & 0x3F));
   } else {
-    out.push_back(char(0xF0 | (cp >> 18)));
-    out.push_back(char(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(char(0x80 | (cp & 0x3F)));
+    *o++ = char(0xF0 | (cp >> 18));
+    *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+    *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = char(0x80 | (cp & 0x3F));
   }
+  return o;
+}
+
+// UTF-8 needs at most this many bytes per byte of UTF-16, plus a constant.
+constexpr size_t utf8_per_utf16_byte = 2;  // 3 bytes for a 2-byte unit, rounded up
+
+// Decodes the whole UTF-16 units of in[0, n) as UTF-8 to out (room for
+// utf8_per_utf16_byte * n + 4 bytes); returns the input bytes used. A high
+// surrogate at the end waits for the next piece unless last; at the last
+// piece an odd byte or a lone surrogate becomes U+FFFD. written gets the
+// output bytes.
+size_t decode_utf16_piece(const unsigned char* in, size_t n, bool little, bool last, char* out,
+                          size_t& written) {
+  char* o = out;
+  auto unit = [&](size_t at) -> unsigned {
+    return little ? unsigned(in[at]) | unsigned(in[at + 1]) << 8 : unsigned(in[at]) << 8 | unsigned(in[at + 1]);
+  };
+  size_t k = 0;
+  for (; k + 1 < n; k += 2) {
+    const unsigned u = unit(k);
+    if (u >= 0xD800 && u <= 0xDBFF) {
+      if (k + 3 < n) {
+        const unsigned v = unit(k + 2);
+        if (v >= 0xDC00 && v <= 0xDFFF) {
+          o = put_utf8(o, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
+          k += 2;
+          continue;
+        }
+      } else if (!last) {
+        break;  // its partner may come with the next piece
+      }
+    }
+    o = put_utf8(o, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
+  }
+  if (last && k < n) {  // a dangling half unit
+    o = put_utf8(o, 0xFFFD);
+    k = n;
+  }
+  written = size_t(o - out);
+  return k;
+}
+
+int utf16_order(std::string_view head) {
+  if (head.starts_with("\xFF\xFE")) return 1;   // little-endian
+  if (head.starts_with("\xFE\xFF")) return 2;   // big-endian
+  return 0;
 }
 
 }  // namespace
@@ -219,48 +266,17 @@ std::vector<html_token> tokenize_html(std::string_view html) {
   return out;
 }
 
-namespace {
-
-// The UTF-8 form of a document that starts with a UTF-16 byte-order mark;
-// false (out untouched) for any other document.
-bool decode_utf16(std::string_view data, std::string& out) {
-  if (data.size() < 2) return false;
-  const auto b0 = static_cast<unsigned char>(data[0]), b1 = static_cast<unsigned char>(data[1]);
-  bool little;
-  if (b0 == 0xFF && b1 == 0xFE)
-    little = true;
-  else if (b0 == 0xFE && b1 == 0xFF)
-    little = false;
-  else
-    return false;
-  const size_t units = data.size() / 2;
-  auto unit = [&](size_t k) -> unsigned {
-    const auto lo = static_cast<unsigned char>(data[2 * k + (little ? 0 : 1)]);
-    const auto hi = static_cast<unsigned char>(data[2 * k + (little ? 1 : 0)]);
-    return unsigned(hi) << 8 | lo;
-  };
-  std::string r;
-  r.reserve(data.size() + data.size() / 2);
-  for (size_t k = 0; k < units; ++k) {
-    const unsigned u = unit(k);
-    if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units) {
-      const unsigned v = unit(k + 1);
-      if (v >= 0xDC00 && v <= 0xDFFF) {
-        append_utf8(r, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-        ++k;
-        continue;
-      }
-    }
-    append_utf8(r, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
-  }
-  if (data.size() % 2) append_utf8(r, 0xFFFD);  // a dangling half unit
-  out.swap(r);
+bool decode_utf16_document(std::string& data) {
+  const int order = utf16_order(data);
+  if (!order) return false;
+  std::string out(data.size() * utf8_per_utf16_byte + 4, '\0');
+  size_t written = 0;
+  decode_utf16_piece(reinterpret_cast<const unsigned char*>(data.data()), data.size(), order == 1, true,
+                     out.data(), written);
+  out.resize(written);
+  data.swap(out);
   return true;
 }
-
-}  // namespace
-
-bool decode_utf16_document(std::string& data) { return decode_utf16(data, data); }
 
 token_reader::~token_reader() {
   if (fd_ >= 0) ::close(fd_);
@@ -274,42 +290,45 @@ bool token_reader::open(const std::string& path, size_t piece) {
   total_ = st.st_size > 0 ? uint64_t(st.st_size) : 0;
   cap_ = piece < 2 ? 2 : piece;
   buf_ = std::make_unique_for_overwrite<char[]>(cap_);
-  while (!eof_ && end_ < 2)
-    if (!refill()) return false;
-  const auto bom = std::string_view(buf_.get(), end_).substr(0, 2);
-  if (bom == "\xFF\xFE" || bom == "\xFE\xFF") {
-    std::string whole(buf_.get(), end_);
-    while (!eof_) {
-      end_ = 0;
-      if (!refill()) return false;
-      whole.append(buf_.get(), end_);
-    }
-    utf16_ = decode_utf16(whole, decoded_);
-    buf_.reset();
-    begin_ = 0;
-    end_ = decoded_.size();
-    total_ = end_;
+  char head[2];
+  ssize_t r;
+  do {
+    r = ::pread(fd_, head, 2, 0);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) return false;
+  if (const int order = utf16_order(std::string_view(head, size_t(r)))) {
+    // Decoded piece by piece as it is read; the decoded size is estimated
+    // until the end is reached.
+    utf16_ = true;
+    little_ = order == 1;
+    raw_size_ = total_;
   }
-  return true;
+  return refill();
 }
 
 bool token_reader::refill() {
-  if (eof_ || utf16_ || failed_) return false;
+  if (eof_ || failed_) return false;
   if (begin_ > 0) {
     std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
     base_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }
-  if (end_ == cap_) {  // one token fills the piece: make room
-    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2);
+  // One token fills the piece (or leaves no room to decode into): make room.
+  if (end_ == cap_ || (utf16_ && cap_ - end_ < 4 * utf8_per_utf16_byte + 8)) {
+    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2 + 16);
     std::memcpy(bigger.get(), buf_.get(), end_);
     buf_ = std::move(bigger);
-    cap_ *= 2;
+    cap_ = cap_ * 2 + 16;
   }
+  return utf16_ ? read_utf16() : read_into(buf_.get() + end_, cap_ - end_, end_);
+}
+
+// Reads up to room bytes to at, adding the count to filled; marks the end.
+bool token_reader::read_into(char* at, size_t room, size_t& filled) {
   ssize_t r;
   do {
-    r = ::read(fd_, buf_.get() + end_, cap_ - end_);
+    r = ::read(fd_, at, room);
   } while (r < 0 && errno == EINTR);
   if (r < 0) {
     failed_ = true;
@@ -320,16 +339,39 @@ bool token_reader::refill() {
     ::close(fd_);
     fd_ = -1;
   }
-  end_ += size_t(r);
+  filled += size_t(r);
+  return true;
+}
+
+bool token_reader::read_utf16() {
+  // As many raw bytes as decode into the room left.
+  const size_t want = (cap_ - end_ - 4) / utf8_per_utf16_byte;
+  if (raw_cap_ < want) {
+    raw_ = std::make_unique_for_overwrite<unsigned char[]>(want);
+    raw_cap_ = want;
+  }
+  std::memcpy(raw_.get(), carry_, carry_n_);
+  size_t raw_n = carry_n_;
+  const size_t before = raw_n;
+  if (!read_into(reinterpret_cast<char*>(raw_.get()) + raw_n, want - raw_n, raw_n)) return false;
+  raw_read_ += raw_n - before;
+  size_t written = 0;
+  const size_t used = decode_utf16_piece(raw_.get(), raw_n, little_, eof_, buf_.get() + end_, written);
+  carry_n_ = raw_n - used;
+  std::memcpy(carry_, raw_.get() + used, carry_n_);
+  end_ += written;
+  decoded_ += written;
+  total_ = eof_ || raw_read_ == 0 ? decoded_
+                                  : decoded_ + (raw_size_ > raw_read_ ? raw_size_ - raw_read_ : 0) * decoded_ / raw_read_;
   return true;
 }
 
 bool token_reader::next(html_token& t) {
   for (;;) {
-    const std::string_view w(data() + begin_, end_ - begin_);
-    if (w.empty() && (eof_ || utf16_)) return false;
+    const std::string_view w(buf_.get() + begin_, end_ - begin_);
+    if (w.empty() && eof_) return false;
     if (!w.empty()) {
-      scanner sc(w, eof_ || utf16_, base_ + begin_, memo_);
+      scanner sc(w, eof_, base_ + begin_, memo_);
       size_t tag_e = 0, text_e = 0;
       if (scan_token(sc, w, first_, tag_e, text_e)) {
         first_ = false;

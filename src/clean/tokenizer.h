@@ -37,7 +37,8 @@ struct html_quote_memo {
 
 // Reads a document from a file piece by piece and hands out its tokens in
 // order; only the piece that holds the current token is in memory. A UTF-16
-// document is read and decoded whole.
+// document (one that starts with a byte-order mark) is decoded to UTF-8 as
+// it is read, as decode_utf16_document would.
 class token_reader {
  public:
   token_reader() = default;
@@ -60,15 +61,23 @@ class token_reader {
 
  private:
   bool refill();
-  const char* data() const { return utf16_ ? decoded_.data() : buf_.get(); }
+  bool read_into(char* at, size_t room, size_t& filled);
+  bool read_utf16();
 
   int fd_ = -1;
   std::unique_ptr<char[]> buf_;
   size_t cap_ = 0, begin_ = 0, end_ = 0;
   uint64_t base_ = 0, total_ = 0;
   bool eof_ = false, first_ = true, failed_ = false, utf16_ = false;
-  std::string decoded_;
   html_quote_memo memo_;
+  // UTF-16: raw bytes read, the bytes of an unfinished unit or pair carried
+  // to the next piece, and the sizes that estimate total_.
+  bool little_ = false;
+  std::unique_ptr<unsigned char[]> raw_;
+  size_t raw_cap_ = 0;
+  unsigned char carry_[4] = {};
+  size_t carry_n_ = 0;
+  uint64_t raw_size_ = 0, raw_read_ = 0, decoded_ = 0;
 };
 
 }  // namespace nx

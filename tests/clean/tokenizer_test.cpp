@@ -173,6 +173,20 @@ TEST(tokenizer, utf16_documents_are_decoded_and_unreadable_files_fail) {
   const std::string file = tmp.write("u.htm", utf16(doc, true));
   EXPECT_EQ(read_tokens(file, 2), (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want.substr(6, 9)},
                                          {"</p>", ""}}));
+  // Decoded as it is read: pieces that split a unit or a surrogate pair give
+  // what decoding the whole gives.
+  std::mt19937 rng(1604);
+  const char16_t units[] = {u'<', u'p', u'>', u' ', 0xE9, 0x4E2D, 0xD83D, 0xDE00, 0xDC00, 0xD800};
+  for (int round = 0; round < 40; ++round) {
+    std::u16string text = u"\uFEFF";
+    for (int i = rng() % 60; i > 0; --i) text += units[rng() % std::size(units)];
+    std::string data = utf16(text, round % 2 == 0) + (round % 3 ? "" : "x");
+    const std::string path = tmp.write("r.htm", data);
+    ASSERT_TRUE(decode_utf16_document(data));
+    std::string read;
+    for (const auto& [tag, text_after] : read_tokens(path, 2 + rng() % 9)) read += tag + text_after;
+    ASSERT_EQ(read, data) << round;
+  }
   EXPECT_EQ(read_tokens(tmp.file("missing.htm")), (pairs{{"FAILED", ""}}));
   EXPECT_EQ(read_tokens(tmp.path()), (pairs{{"FAILED", ""}}));  // a folder
 }
