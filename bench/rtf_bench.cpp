@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "convert/html_writer.h"
+#include "convert/polar.h"
 #include "convert/rtf_reader.h"
 #include "services/text.h"
 
@@ -36,16 +38,14 @@ void rtf_in_memory(benchmark::State& state, const fs::path& path) {
     state.SkipWithError("cannot read the sample");
     return;
   }
-  std::vector<nx::rtf_picture> pictures;
-  nx::rtf_options opt;
-  opt.pictures = &pictures;
-  std::string html, error;
+  std::string error;
   for (auto _ : state) {
-    pictures.clear();
-    if (!nx::rtf_to_html(rtf, html, error, opt)) {
+    nx::model::document doc;
+    if (!nx::read_rtf(rtf, doc, error)) {
       state.SkipWithError(error.c_str());
       break;
     }
+    std::string html = nx::write_html(doc, {"f/"});
     benchmark::DoNotOptimize(html.data());
   }
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(rtf.size()));
@@ -64,7 +64,7 @@ void rtf_largest_files(benchmark::State& state) {
   for (auto _ : state) {
     for (const fs::path& f : files) {
       std::string error;
-      if (!nx::convert_rtf_file(f.string(), tmpl + "/" + f.stem().string() + ".html", error)) {
+      if (!nx::polar_convert(f.string(), tmpl + "/" + f.stem().string() + ".html", &error)) {
         state.SkipWithError(error.c_str());
         break;
       }

@@ -7,21 +7,19 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
+#include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
-  std::string html, error;
-  std::vector<nx::rtf_picture> pictures;
-  nx::rtf_options opt;
-  opt.pictures = &pictures;
-  opt.picture_href = "f/";
-  if (!nx::rtf_to_html(in, html, error, opt)) {
-    if (error.empty() || !html.empty()) std::abort();
+  nx::model::document doc;
+  std::string error;
+  if (!nx::read_rtf(in, doc, error)) {
+    if (error.empty()) std::abort();
     return 0;
   }
+  std::string html = nx::write_html(doc, {"f/"});
   for (char c : html)
     if (static_cast<unsigned char>(c) >= 0x80) std::abort();
   if (html.find("</html>") == std::string::npos) std::abort();

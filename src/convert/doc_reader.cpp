@@ -6,6 +6,7 @@
 #include "convert/cfb_reader.h"
 #include "convert/doc_format.h"
 #include "convert/html_out.h"
+#include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
 
 namespace nx {
@@ -583,7 +584,7 @@ std::string converter::picture_html(uint32_t offset) {
   std::string tag = "<img src=\"";
   append_html_utf8(tag, options_.picture_href + name);
   tag += "\" alt=\"\">";
-  options_.pictures->push_back({name, std::string(bytes)});
+  options_.pictures->push_back({name, std::string(bytes), ""});
   return tag;
 }
 
@@ -949,7 +950,16 @@ bool doc_to_html(std::string_view doc, std::string& html, std::string& error,
   html.clear();
   error.clear();
   if (!cfb_reader::has_signature(doc)) {
-    if (doc.substr(0, 5) == "{\\rtf") return rtf_to_html(doc, html, error, options);
+    if (doc.substr(0, 5) == "{\\rtf") {
+      model::document rtf;
+      if (!read_rtf(doc, rtf, error)) return false;
+      html_options page;
+      page.picture_href = options.picture_href;
+      page.pictures = options.pictures != nullptr;
+      html = write_html(rtf, page);
+      if (options.pictures) options.pictures->insert(options.pictures->end(), rtf.pictures.begin(), rtf.pictures.end());
+      return true;
+    }
     if (doc.substr(0, 4) == std::string_view("PK\x03\x04", 4))
       error = "this is a Word 2007 or later document (.docx), not a Word 97-2003 document";
     else if (doc.empty())

@@ -82,27 +82,29 @@ std::u32string decode_utf16(std::string_view s, bool big_endian) {
   return out;
 }
 
+void append_utf8(std::string& out, char32_t c) {
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+  if (c < 0x80) {
+    out.push_back(char(c));
+  } else if (c < 0x800) {
+    out.push_back(char(0xC0 | (c >> 6)));
+    out.push_back(char(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(char(0xE0 | (c >> 12)));
+    out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(char(0xF0 | (c >> 18)));
+    out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(char(0x80 | (c & 0x3F)));
+  }
+}
+
 std::string encode_utf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (char32_t c : text) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(char(c));
-    } else if (c < 0x800) {
-      out.push_back(char(0xC0 | (c >> 6)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(char(0xE0 | (c >> 12)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(char(0xF0 | (c >> 18)));
-      out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(char(0x80 | (c & 0x3F)));
-    }
-  }
+  for (char32_t c : text) append_utf8(out, c);
   return out;
 }
 
@@ -194,7 +196,43 @@ void append_html_text(std::string& out, std::u32string_view text) {
 }
 
 void append_html_utf8(std::string& out, std::string_view utf8) {
-  append_html_text(out, decode_utf8(utf8));
+  // Runs of plain ASCII are copied as they are; the rest goes by character.
+  size_t i = 0;
+  while (i < utf8.size()) {
+    size_t j = i;
+    while (j < utf8.size()) {
+      unsigned char c = utf8[j];
+      if (c >= 0x80 || c < 0x20 || c == '<' || c == '>' || c == '&' || c == '"') break;
+      ++j;
+    }
+    out.append(utf8.substr(i, j - i));
+    if (j == utf8.size()) break;
+    if (static_cast<unsigned char>(utf8[j]) < 0x80) {
+      append_html_char(out, static_cast<unsigned char>(utf8[j]));
+      i = j + 1;
+      continue;
+    }
+    size_t k = j + 1;
+    while (k < utf8.size() && static_cast<unsigned char>(utf8[k]) >= 0x80) ++k;
+    append_html_text(out, decode_utf8(utf8.substr(j, k - j)));
+    i = k;
+  }
+}
+
+std::string url_path(std::string_view name) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : name) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+        c == '_' || c == '.' || c == '~') {
+      out.push_back(char(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
 }
 
 std::string ascii_html(std::string_view html) {

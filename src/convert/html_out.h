@@ -17,6 +17,7 @@ std::u32string decode_utf8(std::string_view bytes);
 // Decodes UTF-16 (little-endian unless big_endian); unpaired surrogates become U+FFFD.
 std::u32string decode_utf16(std::string_view bytes, bool big_endian = false);
 std::string encode_utf8(std::u32string_view text);
+void append_utf8(std::string& out, char32_t c);  // U+FFFD for what is no character
 // Windows code page of a font character set (fcharset / chs); fallback for
 // sets that say nothing about the text (default, symbol, OEM, unknown).
 int codepage_for_charset(int charset, int fallback);
@@ -28,6 +29,9 @@ void append_html_char(std::string& out, char32_t c);
 void append_html_text(std::string& out, std::u32string_view text);
 // Same for UTF-8 input.
 void append_html_utf8(std::string& out, std::string_view utf8);
+// Percent-encodes a file name for a relative URL: everything but ASCII
+// letters, digits and "-_.~".
+std::string url_path(std::string_view name);
 // Rewrites UTF-8 HTML markup so that every non-ASCII character becomes a
 // numeric character reference; ASCII bytes pass unchanged.
 std::string ascii_html(std::string_view utf8_html);

@@ -29,23 +29,6 @@ constexpr int format_tag_count = int(std::size(format_tags));
 constexpr int max_colspan = 1000;
 constexpr int max_rowspan = 65534;
 
-// Percent-encodes what a relative URL cannot hold as it is.
-std::string url_path(std::string_view name) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : name) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '~') {
-      out.push_back(char(c));
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
-}
-
 // Script and data addresses run or embed content when followed; blanks and
 // control characters inside the scheme are ignored by browsers, so here too.
 bool unsafe_href(std::string_view href) {

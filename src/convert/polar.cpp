@@ -8,6 +8,7 @@
 #include "convert/doc_kind.h"
 #include "convert/doc_reader.h"
 #include "convert/html_out.h"
+#include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
 #include "services/paths.h"
 #include "services/text.h"
@@ -21,6 +22,16 @@ std::string title_of(const std::string& path) {
   std::string name = std::filesystem::path(path).filename().string();
   size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The page of a document a reader has built; its pictures are handed over
+// for convert() to write, and are linked against the pictures mark.
+std::string page_of(model::document& doc, const std::string& source, std::vector<model::picture>& pictures,
+                    const char* picture_mark) {
+  if (doc.title.empty()) doc.title = title_of(source);
+  std::string html = write_html(doc, {picture_mark});
+  pictures = std::move(doc.pictures);
+  return html;
 }
 
 bool is_blank(std::u32string_view line) {
@@ -93,9 +104,13 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
     return 1;
   }
   bool ok = true;
+  model::document doc;
   switch (document_kind(source, bytes)) {
     case doc_kind::text: html_ = text_to_html(bytes, title_of(source)); break;
-    case doc_kind::rtf: ok = rtf_to_html(bytes, html_, error_, picture_options()); break;
+    case doc_kind::rtf:
+      ok = read_rtf(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
     case doc_kind::word: ok = doc_to_html(bytes, html_, error_, picture_options()); break;
     case doc_kind::docx:
     case doc_kind::unknown:

@@ -1,14 +1,12 @@
 #include "convert/rtf_reader.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <unordered_map>
 
 #include "convert/html_out.h"
+#include "convert/html_writer.h"
 #include "convert/rtf_words.h"
 #include "services/text.h"
 
@@ -48,77 +46,34 @@ struct state {
   int link = -1;
 };
 
-// Block output with its open lists.
-struct container {
-  std::string html;
-  struct open_list { bool ordered; bool li_open; int level; };
-  std::vector<open_list> lists;
-
-  void close_list() {
-    if (lists.back().li_open) html += "</li>";
-    html += lists.back().ordered ? "</ol>\n" : "</ul>\n";
-    lists.pop_back();
-  }
-  void close_lists() {
-    while (!lists.empty()) close_list();
-  }
-  // An item at list level (0 outermost). A deeper level opens a list inside
-  // the open item, so levels that were skipped get no empty items.
-  // open_tag: the tag to open a new list with ("<ul>", "<ol start=\"3\">").
-  void list_item(int level, bool ordered, const std::string& open_tag, const std::string& inner) {
-    while (!lists.empty() && (lists.back().level > level ||
-                              (lists.back().level == level && lists.back().ordered != ordered)))
-      close_list();
-    if (lists.empty() || lists.back().level < level) {
-      html += open_tag;
-      lists.push_back({ordered, false, level});
-    }
-    if (lists.back().li_open) html += "</li>\n";
-    html += "<li>";
-    html += inner;
-    lists.back().li_open = true;
-  }
-  void block(const std::string& open, const std::string& inner, const std::string& close) {
-    close_lists();
-    html += open;
-    html += inner;
-    html += close;
-  }
-  std::string take() {
-    close_lists();
-    return std::move(html);
-  }
-};
-
-struct table {
-  std::string rows;
-  std::string cells;
-  container cell;
+// A table being read: its rows so far, and the row and cell being filled.
+struct table_build {
+  model::table tab;
+  model::row row;
+  model::cell cell;
   bool cell_used = false;
 
-  // Moves the cell into the row; a cell of one plain paragraph loses its <p>.
   void end_cell() {
-    std::string html = cell.take();
-    if (html.size() >= 8 && html.compare(0, 3, "<p>") == 0 && html.find("<p", 1) == std::string::npos &&
-        html.compare(html.size() - 5, 5, "</p>\n") == 0 && html.find("<table") == std::string::npos)
-      html = html.substr(3, html.size() - 8);
-    cells += "<td>" + html + "</td>";
-    cell = container();
+    row.cells.push_back(std::move(cell));
+    cell = model::cell();
     cell_used = false;
+  }
+  void end_row() {
+    if (!row.cells.empty()) tab.rows.push_back(std::move(row));
+    row = model::row();
   }
 };
 
 // One story: the main text, or a footnote.
 struct flow {
-  container body;
-  std::vector<table> tables;
-  std::string para;        // inline HTML of the paragraph being read
+  std::vector<model::block> blocks;
+  std::vector<table_build> tables;
+  model::paragraph para;   // the paragraph being read
+  uint8_t text_fmt = 0;    // formatting of para's last inline when it is text
   bool para_visible = false;
   bool had_marker = false; // a \listtext or \pntext group in this paragraph
   std::u32string marker;
   int pn_kind = 0;         // list kind from a {\pn} group (see list_kind)
-  uint8_t open_fmt = 0;
-  int open_link = -1;
 };
 
 struct font_def { int charset_cp = 0; int cpg = 0; };
@@ -196,17 +151,35 @@ std::string hyperlink_target(const std::u32string& inst) {
   return url;
 }
 
+model::format format_of(uint8_t fmt) {
+  model::format f;
+  f.bold = fmt & f_b;
+  f.italic = fmt & f_i;
+  f.underline = fmt & f_u;
+  f.strike = fmt & f_s;
+  f.superscript = fmt & f_sup;
+  f.subscript = fmt & f_sub;
+  return f;
+}
+
 class reader {
  public:
-  reader(std::string_view in, const rtf_options& opt) : in_(in), opt_(opt) {}
-  std::string run();
+  reader(std::string_view in, model::document& doc) : in_(in), doc_(doc) {}
+  void run();
 
  private:
   // ---- input ----
+  size_t read_control_word(size_t i);
+  size_t read_hex_escape(size_t i);
   void text_bytes(size_t from, size_t to);
   void byte(unsigned char b);
   void control_word(std::string_view word, bool has_param, long param);
   void control_symbol(unsigned char c);
+  void begin_destination(const word_info& w, state& s);
+  bool document_word(const word_info& w, state& s, int p);
+  bool structure_word(const word_info& w, state& s, int p);
+  bool character_word(const word_info& w, state& s, int p, bool on);
+  bool paragraph_word(const word_info& w, state& s, int p);
   void open_group();
   void close_group();
   void unicode(long n);
@@ -230,23 +203,23 @@ class reader {
   // ---- output ----
   flow& fl() { return flows_[size_t(st().flow)]; }
   state& st() { return stack_.back(); }
-  void sync_inline(flow& f, uint8_t fmt, int link);
-  void inline_markup(const char* html);
+  void add_text(flow& f, const state& s, char32_t c);
+  void add_inline(model::inline_kind kind, int ref = -1);
   void end_paragraph();
   void emit_paragraph(flow& f, const state& s, int table_depth);
-  container& target(flow& f, int depth);
+  std::vector<model::block>& target(flow& f, int depth);
   void set_table_depth(flow& f, int depth);
   void close_table(flow& f);
   void end_cell(int depth);
   void end_row(int depth);
-  std::string finish_flow(flow& f);
+  std::vector<model::block> finish_flow(flow& f);
   int list_kind(const state& s, const flow& f, bool had_marker, const std::u32string& marker);
   int heading_level(const state& s);
   void finish_picture();
   void begin_footnote();
 
   std::string_view in_;
-  const rtf_options& opt_;
+  model::document& doc_;
   std::vector<state> stack_;
   size_t overflow_ = 0;    // groups opened beyond max_depth
   bool group_start_ = false;
@@ -270,10 +243,7 @@ class reader {
   std::vector<list_def> lists_;
   std::vector<override_def> overrides_;
   std::vector<field_def> fields_;
-  std::vector<std::string> links_;
-  std::vector<flow> flows_;
-  std::vector<std::string> notes_;
-  bool pending_note_ref_ = false;
+  std::vector<flow> flows_;  // flows_[k] is the story of doc_.notes[k - 1]
   picture pict_;
   int picture_count_ = 0;
   std::u32string title_;
@@ -332,11 +302,8 @@ void reader::put_char(char32_t c) {
   switch (s.d) {
     case dst::body: {
       if (s.fmt & f_hidden) return;
-      flow& f = fl();
       if (c == '\r' || c == '\n' || c == 0) return;
-      sync_inline(f, s.fmt, s.link);
-      append_html_char(f.para, c);
-      if (!is_space32(c)) f.para_visible = true;
+      add_text(fl(), s, c);
       return;
     }
     case dst::style_entry:
@@ -412,35 +379,31 @@ void reader::unicode(long n) {
 
 // ---------------------------------------------------------------- inline output
 
-void reader::sync_inline(flow& f, uint8_t fmt, int link) {
-  fmt &= f_shown;
-  if (fmt == f.open_fmt && link == f.open_link) return;
-  static const char* const close_tags[] = {"</b>", "</i>", "</u>", "</s>", "</sup>", "</sub>"};
-  static const char* const open_tags[] = {"<b>", "<i>", "<u>", "<s>", "<sup>", "<sub>"};
-  // Close everything from the innermost tag out, then open what is wanted.
-  for (int k = 5; k >= 0; --k)
-    if (f.open_fmt & (1 << k)) f.para += close_tags[k];
-  f.open_fmt = 0;
-  if (link != f.open_link) {
-    if (f.open_link >= 0) f.para += "</a>";
-    f.open_link = link;
-    if (link >= 0) {
-      f.para += "<a href=\"";
-      append_html_text(f.para, decode_utf8(links_[size_t(link)]));
-      f.para += "\">";
-    }
+void reader::add_text(flow& f, const state& s, char32_t c) {
+  std::vector<model::inline_item>& items = f.para.inlines;
+  uint8_t fmt = s.fmt & f_shown;
+  if (items.empty() || items.back().kind != model::inline_kind::text || f.text_fmt != fmt ||
+      items.back().link != s.link) {
+    items.emplace_back();
+    items.back().fmt = format_of(fmt);
+    items.back().link = s.link;
+    f.text_fmt = fmt;
   }
-  for (int k = 0; k < 6; ++k)
-    if (fmt & (1 << k)) f.para += open_tags[k];
-  f.open_fmt = fmt;
+  append_utf8(items.back().text, c);
+  if (!is_space32(c)) f.para_visible = true;
 }
 
-void reader::inline_markup(const char* html) {
+// A line break, picture or note reference at the current position.
+void reader::add_inline(model::inline_kind kind, int ref) {
   if (st().d != dst::body || (st().fmt & f_hidden)) return;
   flush_bytes();
-  flow& f = fl();
-  sync_inline(f, st().fmt, st().link);
-  f.para += html;
+  model::inline_item item;
+  item.kind = kind;
+  item.fmt = format_of(st().fmt & f_shown);
+  item.link = st().link;
+  item.ref = ref;
+  fl().para.inlines.push_back(std::move(item));
+  if (kind != model::inline_kind::line_break) fl().para_visible = true;
 }
 
 // ---------------------------------------------------------------- blocks
@@ -463,8 +426,14 @@ int reader::heading_level(const state& s) {
   return it == heading_of_style_.end() ? 0 : it->second;
 }
 
-// Value of a list marker ("3." -> 3, "c)" -> 3, "iv." -> 4); 0 when it has none.
-int marker_value(const std::u32string& m, int kind) {
+// Value of a list marker, read from its last number ("3." -> 3, "2.1." -> 1,
+// "c)" -> 3, "(iv)" -> 4); 0 when it has none.
+int marker_value(const std::u32string& marker, int kind) {
+  size_t end = marker.size();
+  while (end > 0 && !c_isalnum_ascii(marker[end - 1])) --end;
+  size_t begin = end;
+  while (begin > 0 && c_isalnum_ascii(marker[begin - 1])) --begin;
+  std::u32string_view m(marker.data() + begin, end - begin);
   int v = 0;
   if (kind == 2) {
     for (char32_t c : m) {
@@ -531,34 +500,46 @@ int reader::list_kind(const state& s, const flow& f, bool had_marker, const std:
   return 0;
 }
 
-container& reader::target(flow& f, int depth) {
-  return depth == 0 ? f.body : f.tables[size_t(depth - 1)].cell;
+std::vector<model::block>& reader::target(flow& f, int depth) {
+  return depth == 0 ? f.blocks : f.tables[size_t(depth - 1)].cell.blocks;
 }
 
 void reader::close_table(flow& f) {
-  table t = std::move(f.tables.back());
+  table_build t = std::move(f.tables.back());
   f.tables.pop_back();
-  if (t.cell_used || !t.cell.html.empty() || !t.cells.empty()) {
-    t.end_cell();
-  }
-  if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
-  if (t.rows.empty()) return;
-  container& parent = target(f, int(f.tables.size()));
-  parent.block("<table border=\"1\">\n", t.rows, "</table>\n");
+  if (t.cell_used || !t.cell.blocks.empty() || !t.row.cells.empty()) t.end_cell();
+  t.end_row();
+  if (t.tab.rows.empty()) return;
+  model::block b;
+  b.what = model::block::kind::table;
+  b.tab = std::move(t.tab);
+  target(f, int(f.tables.size())).push_back(std::move(b));
 }
 
 void reader::set_table_depth(flow& f, int depth) {
   while (int(f.tables.size()) > depth) close_table(f);
-  while (int(f.tables.size()) < depth) {
-    target(f, int(f.tables.size())).close_lists();
-    f.tables.emplace_back();
+  while (int(f.tables.size()) < depth) f.tables.emplace_back();
+}
+
+model::list_format list_format_of(int kind) {
+  switch (kind) {
+    case 2: return model::list_format::decimal;
+    case 3: return model::list_format::upper_roman;
+    case 4: return model::list_format::lower_roman;
+    case 5: return model::list_format::upper_alpha;
+    case 6: return model::list_format::lower_alpha;
+    default: return model::list_format::bullet;
   }
 }
 
+constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
+                                       model::align::justify};
+
+// The paragraph read so far becomes a heading, a list item or body text in
+// its table cell or story; invisible paragraphs are dropped.
 void reader::emit_paragraph(flow& f, const state& s, int depth) {
-  sync_inline(f, 0, -1);
-  std::string inner;
-  inner.swap(f.para);
+  model::paragraph p = std::move(f.para);
+  f.para = model::paragraph();
   bool visible = f.para_visible;
   f.para_visible = false;
   std::u32string marker;
@@ -569,37 +550,23 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
   f.had_marker = false;
 
   set_table_depth(f, depth);
-  container& c = target(f, depth);
   if (depth > 0) f.tables[size_t(depth - 1)].cell_used = true;
   if (!visible) return;
 
-  int level = heading_level(s);
-  int kind = level == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f, had_marker, marker) : 0;
+  p.heading = heading_level(s);
+  p.alignment = alignments[s.align & 3];
+  int kind = p.heading == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f, had_marker, marker) : 0;
   if (kind != 0) {
-    std::string tag = "<ul>";
-    if (kind >= 2) {
-      static const char* const types[] = {"", "", "", " type=\"I\"", " type=\"i\"", " type=\"A\"", " type=\"a\""};
-      tag = std::string("<ol") + types[kind];
-      int start = marker_value(marker, kind);
-      if (start > 1) tag += " start=\"" + std::to_string(start) + "\"";
-      tag += ">";
-    }
-    c.list_item(s.ilvl, kind >= 2, tag, inner);
-    return;
+    // Lists without a list table entry share identity 0.
+    p.list = {std::max(s.ls, 0), s.ilvl, list_format_of(kind), kind >= 2 ? marker_value(marker, kind) : 0};
+  } else if (had_marker && !marker.empty()) {
+    model::inline_item number;
+    number.text = encode_utf8(marker) + " ";
+    p.inlines.insert(p.inlines.begin(), std::move(number));
   }
-  if (had_marker && !marker.empty()) {
-    std::string m;
-    append_html_text(m, marker);
-    inner = m + " " + inner;
-  }
-  if (level > 0) {
-    std::string h = std::to_string(level);
-    c.block("<h" + h + ">", inner, "</h" + h + ">\n");
-    return;
-  }
-  static const char* const opens[] = {"<p>", "<p align=\"center\">", "<p align=\"right\">",
-                                      "<p align=\"justify\">"};
-  c.block(opens[s.align & 3], inner, "</p>\n");
+  model::block b;
+  b.para = std::move(p);
+  target(f, depth).push_back(std::move(b));
 }
 
 void reader::end_paragraph() {
@@ -611,10 +578,9 @@ void reader::end_paragraph() {
 void reader::end_cell(int depth) {
   flush_bytes();
   flow& f = fl();
-  if (f.para_visible || !f.para.empty()) emit_paragraph(f, st(), depth);
+  if (f.para_visible || !f.para.inlines.empty()) emit_paragraph(f, st(), depth);
   else set_table_depth(f, depth);
-  table& t = f.tables[size_t(depth - 1)];
-  t.end_cell();
+  f.tables[size_t(depth - 1)].end_cell();
 }
 
 void reader::end_row(int depth) {
@@ -622,47 +588,37 @@ void reader::end_row(int depth) {
   flow& f = fl();
   if (f.para_visible) end_cell(depth);
   set_table_depth(f, depth);
-  table& t = f.tables[size_t(depth - 1)];
-  if (t.cell_used || !t.cell.html.empty()) {
-    t.end_cell();
-  }
-  if (!t.cells.empty()) t.rows += "<tr>" + t.cells + "</tr>\n";
-  t.cells.clear();
+  table_build& t = f.tables[size_t(depth - 1)];
+  if (t.cell_used || !t.cell.blocks.empty()) t.end_cell();
+  t.end_row();
 }
 
-std::string reader::finish_flow(flow& f) {
+std::vector<model::block> reader::finish_flow(flow& f) {
   if (f.para_visible) emit_paragraph(f, st(), int(f.tables.size()));
   set_table_depth(f, 0);
-  return f.body.take();
+  return std::move(f.blocks);
 }
 
 void reader::finish_picture() {
   picture p = std::move(pict_);
   pict_ = picture();
-  if (!opt_.pictures || p.kind == 0 || p.bytes.empty()) return;
+  if (p.kind == 0 || p.bytes.empty() || st().d != dst::body || (st().fmt & f_hidden)) return;
   std::string name = "image" + std::to_string(++picture_count_) + (p.kind == 1 ? ".png" : ".jpg");
-  std::string tag = "<img src=\"";
-  append_html_utf8(tag, opt_.picture_href + name);
-  tag += "\" alt=\"\">";
-  opt_.pictures->push_back({name, std::move(p.bytes)});
-  inline_markup(tag.c_str());
-  fl().para_visible = true;
+  doc_.pictures.push_back({name, std::move(p.bytes), ""});
+  add_inline(model::inline_kind::picture, int(doc_.pictures.size()) - 1);
 }
 
 void reader::begin_footnote() {
   flush_bytes();
-  int n = int(notes_.size()) + 1;
-  notes_.emplace_back();
-  std::string ref = "<sup><a href=\"#fn" + std::to_string(n) + "\" id=\"fnref" + std::to_string(n) +
-                    "\">" + std::to_string(n) + "</a></sup>";
+  doc_.notes.emplace_back();
   state& s = st();
   if (s.d == dst::body && !(s.fmt & f_hidden)) {
-    flow& f = fl();
-    sync_inline(f, 0, s.link);
-    f.para += ref;
-    f.para_visible = true;
+    model::inline_item ref;
+    ref.kind = model::inline_kind::note_ref;
+    ref.ref = int(doc_.notes.size()) - 1;
+    fl().para.inlines.push_back(std::move(ref));
+    fl().para_visible = true;
   }
-  pending_note_ref_ = false;
   flows_.emplace_back();
   s.flow = int(flows_.size()) - 1;
   s.fmt = 0;
@@ -723,9 +679,8 @@ void reader::close_group() {
   stack_.pop_back();
   const state& top = stack_.back();
   if (popped.d == dst::pict && top.d != dst::pict) finish_picture();
-  if (popped.flow != top.flow) {
-    notes_[size_t(popped.flow - 1)] = finish_flow(flows_[size_t(popped.flow)]);
-  }
+  if (popped.flow != top.flow)
+    doc_.notes[size_t(popped.flow - 1)].blocks = finish_flow(flows_[size_t(popped.flow)]);
 }
 
 // ---------------------------------------------------------------- control words
@@ -779,89 +734,8 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
   flush_bytes();
   drop_high_surrogate();
 
-  // Destinations: the first word of a group.
   if (first && w.kind == word_kind::destination) {
-    dst d = s.d;
-    bool known = true;
-    switch (w.id) {
-      case kw::fonttbl: if (d == dst::body) s.d = dst::font_table; else known = false; break;
-      case kw::stylesheet: if (d == dst::body) s.d = dst::style_sheet; else known = false; break;
-      case kw::info: if (d == dst::body) s.d = dst::info; else known = false; break;
-      case kw::title: if (d == dst::info) s.d = dst::title; else known = false; break;
-      case kw::pict:
-        if (d == dst::body) {
-          s.d = dst::pict;
-          pict_ = picture();
-        } else {
-          known = false;
-        }
-        break;
-      case kw::field:
-        if (d == dst::body && fields_.size() < 1000000) {
-          fields_.emplace_back();
-          s.field = int(fields_.size()) - 1;
-        } else {
-          known = false;
-        }
-        break;
-      case kw::fldinst: if (d == dst::body && s.field >= 0) s.d = dst::fld_inst; else known = false; break;
-      case kw::fldrslt:
-        if (d == dst::body && s.field >= 0) {
-          std::string url = hyperlink_target(fields_[size_t(s.field)].inst);
-          if (!url.empty()) {
-            links_.push_back(std::move(url));
-            s.link = int(links_.size()) - 1;
-          }
-        } else if (d != dst::body) {
-          known = false;
-        }
-        break;
-      case kw::footnote:
-        if (d == dst::body && s.flow == 0) begin_footnote();
-        else s.d = dst::skip;
-        break;
-      case kw::listtext:
-        if (d == dst::body) {
-          s.d = dst::list_text;
-          fl().had_marker = true;
-          fl().marker.clear();
-        } else {
-          known = false;
-        }
-        break;
-      case kw::pn: if (d == dst::body) s.d = dst::pn; else known = false; break;
-      case kw::listtable: if (d == dst::body) s.d = dst::list_table; else known = false; break;
-      case kw::list:
-        if (d == dst::list_table) {
-          s.d = dst::list;
-          lists_.emplace_back();
-        } else {
-          known = false;
-        }
-        break;
-      case kw::listlevel:
-        if (d == dst::list) {
-          s.d = dst::list_level;
-          if (!lists_.empty() && lists_.back().nfc.size() < 9) lists_.back().nfc.push_back(0);
-        } else {
-          known = false;
-        }
-        break;
-      case kw::listoverridetable:
-        if (d == dst::body) s.d = dst::override_table; else known = false;
-        break;
-      case kw::listoverride:
-        if (d == dst::override_table) {
-          s.d = dst::list_override;
-          overrides_.emplace_back();
-        } else {
-          known = false;
-        }
-        break;
-      case kw::transparent: break;
-      default: known = false; break;
-    }
-    if (!known) s.d = dst::skip;
+    begin_destination(w, s);
     return;
   }
   if (first && star) {  // an ignorable destination we do not read
@@ -877,57 +751,153 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
 
   int p = int(std::clamp(param, -1000000000L, 1000000000L));
   bool on = !has_param || p != 0;
+  document_word(w, s, p) || structure_word(w, s, p) || character_word(w, s, p, on) || paragraph_word(w, s, p);
+}
+
+// The first word of a group says what its text is for; destinations this
+// reader does not know, or that turn up in the wrong place, are skipped.
+void reader::begin_destination(const word_info& w, state& s) {
+  dst d = s.d;
+  bool known = true;
   switch (w.id) {
-    case kw::chr: {
-      if (w.ch == 0) return;
-      put_char(w.ch);
-      return;
-    }
+    case kw::fonttbl: if (d == dst::body) s.d = dst::font_table; else known = false; break;
+    case kw::stylesheet: if (d == dst::body) s.d = dst::style_sheet; else known = false; break;
+    case kw::info: if (d == dst::body) s.d = dst::info; else known = false; break;
+    case kw::title: if (d == dst::info) s.d = dst::title; else known = false; break;
+    case kw::pict:
+      if (d == dst::body) {
+        s.d = dst::pict;
+        pict_ = picture();
+      } else {
+        known = false;
+      }
+      break;
+    case kw::field:
+      if (d == dst::body && fields_.size() < 1000000) {
+        fields_.emplace_back();
+        s.field = int(fields_.size()) - 1;
+      } else {
+        known = false;
+      }
+      break;
+    case kw::fldinst: if (d == dst::body && s.field >= 0) s.d = dst::fld_inst; else known = false; break;
+    case kw::fldrslt:
+      if (d == dst::body && s.field >= 0) {
+        std::string url = hyperlink_target(fields_[size_t(s.field)].inst);
+        if (!url.empty()) {
+          doc_.links.push_back({std::move(url)});
+          s.link = int(doc_.links.size()) - 1;
+        }
+      } else if (d != dst::body) {
+        known = false;
+      }
+      break;
+    case kw::footnote:
+      if (d == dst::body && s.flow == 0) begin_footnote();
+      else s.d = dst::skip;
+      break;
+    case kw::listtext:
+      if (d == dst::body) {
+        s.d = dst::list_text;
+        fl().had_marker = true;
+        fl().marker.clear();
+      } else {
+        known = false;
+      }
+      break;
+    case kw::pn: if (d == dst::body) s.d = dst::pn; else known = false; break;
+    case kw::listtable: if (d == dst::body) s.d = dst::list_table; else known = false; break;
+    case kw::list:
+      if (d == dst::list_table) {
+        s.d = dst::list;
+        lists_.emplace_back();
+      } else {
+        known = false;
+      }
+      break;
+    case kw::listlevel:
+      if (d == dst::list) {
+        s.d = dst::list_level;
+        if (!lists_.empty() && lists_.back().nfc.size() < 9) lists_.back().nfc.push_back(0);
+      } else {
+        known = false;
+      }
+      break;
+    case kw::listoverridetable:
+      if (d == dst::body) s.d = dst::override_table; else known = false;
+      break;
+    case kw::listoverride:
+      if (d == dst::override_table) {
+        s.d = dst::list_override;
+        overrides_.emplace_back();
+      } else {
+        known = false;
+      }
+      break;
+    case kw::transparent: break;
+    default: known = false; break;
+  }
+  if (!known) s.d = dst::skip;
+}
+
+// Code pages and fonts.
+bool reader::document_word(const word_info& w, state& s, int p) {
+  switch (w.id) {
     case kw::ansicpg:
       if (p > 0) ansi_cp_ = p;
       font_cache_key_ = -2;
-      return;
-    case kw::mac: ansi_cp_ = 10000; font_cache_key_ = -2; return;
-    case kw::pc: ansi_cp_ = 437; font_cache_key_ = -2; return;
-    case kw::pca: ansi_cp_ = 850; font_cache_key_ = -2; return;
-    case kw::deff: deff_ = p; font_cache_key_ = -2; return;
+      return true;
+    case kw::mac: ansi_cp_ = 10000; font_cache_key_ = -2; return true;
+    case kw::pc: ansi_cp_ = 437; font_cache_key_ = -2; return true;
+    case kw::pca: ansi_cp_ = 850; font_cache_key_ = -2; return true;
+    case kw::deff: deff_ = p; font_cache_key_ = -2; return true;
     case kw::f:
       if (s.d == dst::font_table) cur_font_def_ = p;
       else s.font = p;
-      return;
+      return true;
     case kw::fcharset:
       if (s.d == dst::font_table) fonts_[cur_font_def_].charset_cp = codepage_of_charset(p, ansi_cp_);
       font_cache_key_ = -2;
-      return;
+      return true;
     case kw::cpg:
       if (s.d == dst::font_table && p > 0) fonts_[cur_font_def_].cpg = p;
       font_cache_key_ = -2;
-      return;
-    case kw::uc: s.uc = uint8_t(std::clamp(p, 0, 255)); return;
+      return true;
+    case kw::uc: s.uc = uint8_t(std::clamp(p, 0, 255)); return true;
+    default: return false;
+  }
+}
+
+// Characters, paragraph and table ends, notes and pictures.
+bool reader::structure_word(const word_info& w, state& s, int p) {
+  switch (w.id) {
+    case kw::chr:
+      if (w.ch != 0) put_char(w.ch);
+      return true;
     case kw::par:
       if (s.d == dst::body) end_paragraph();
-      return;
+      return true;
     case kw::sect:
       if (s.d == dst::body && fl().para_visible) end_paragraph();
-      return;
-    case kw::line: inline_markup("<br>"); return;
-    case kw::tab: put_char('\t'); return;
+      return true;
+    case kw::line: add_inline(model::inline_kind::line_break); return true;
+    case kw::tab: put_char('\t'); return true;
     case kw::cell:
     case kw::nestcell:
       if (s.d == dst::body) {
         int depth = w.id == kw::cell ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
         end_cell(depth);
       }
-      return;
+      return true;
     case kw::row:
     case kw::nestrow:
       if (s.d == dst::body) {
         int depth = w.id == kw::row ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
         end_row(depth);
       }
-      return;
-    case kw::intbl: if (s.itap == 0) s.itap = 1; return;
-    case kw::itap: s.itap = uint8_t(std::clamp(p, 0, max_table_depth)); return;
+      return true;
+    case kw::intbl: if (s.itap == 0) s.itap = 1; return true;
+    case kw::itap: s.itap = uint8_t(std::clamp(p, 0, max_table_depth)); return true;
     case kw::pard:
       s.align = 0;
       s.outline = -1;
@@ -936,67 +906,128 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
       s.ilvl = 0;
       s.itap = 0;
       if (s.d == dst::body) fl().pn_kind = 0;
-      return;
-    case kw::plain: s.fmt = 0; s.font = -1; return;
-    case kw::b: s.fmt = on ? s.fmt | f_b : s.fmt & ~f_b; return;
-    case kw::i: s.fmt = on ? s.fmt | f_i : s.fmt & ~f_i; return;
-    case kw::ul: s.fmt = on ? s.fmt | f_u : s.fmt & ~f_u; return;
-    case kw::ulnone: s.fmt &= ~f_u; return;
-    case kw::strike: s.fmt = on ? s.fmt | f_s : s.fmt & ~f_s; return;
-    case kw::super: s.fmt = uint8_t((s.fmt & ~f_sub) | f_sup); return;
-    case kw::sub: s.fmt = uint8_t((s.fmt & ~f_sup) | f_sub); return;
-    case kw::nosupersub: s.fmt &= ~(f_sup | f_sub); return;
-    case kw::up: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sub) | f_sup) : s.fmt & ~(f_sup | f_sub); return;
-    case kw::dn: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sup) | f_sub) : s.fmt & ~(f_sup | f_sub); return;
-    case kw::v: s.fmt = on ? s.fmt | f_hidden : s.fmt & ~f_hidden; return;
-    case kw::ql: s.align = 0; return;
-    case kw::qc: s.align = 1; return;
-    case kw::qr: s.align = 2; return;
-    case kw::qj: s.align = 3; return;
+      return true;
+    case kw::chftn:
+      // In the body the mark is written with its note; in a note it is
+      // where the link back goes.
+      if (s.d == dst::body && s.flow > 0) add_inline(model::inline_kind::note_ref, s.flow - 1);
+      return true;
+    case kw::pngblip: if (s.d == dst::pict) pict_.kind = 1; return true;
+    case kw::jpegblip: if (s.d == dst::pict) pict_.kind = 2; return true;
+    case kw::other_blip: if (s.d == dst::pict) pict_.kind = 0; return true;
+    default: return false;
+  }
+}
+
+bool reader::character_word(const word_info& w, state& s, int p, bool on) {
+  switch (w.id) {
+    case kw::plain: s.fmt = 0; s.font = -1; return true;
+    case kw::b: s.fmt = on ? s.fmt | f_b : s.fmt & ~f_b; return true;
+    case kw::i: s.fmt = on ? s.fmt | f_i : s.fmt & ~f_i; return true;
+    case kw::ul: s.fmt = on ? s.fmt | f_u : s.fmt & ~f_u; return true;
+    case kw::ulnone: s.fmt &= ~f_u; return true;
+    case kw::strike: s.fmt = on ? s.fmt | f_s : s.fmt & ~f_s; return true;
+    case kw::super: s.fmt = uint8_t((s.fmt & ~f_sub) | f_sup); return true;
+    case kw::sub: s.fmt = uint8_t((s.fmt & ~f_sup) | f_sub); return true;
+    case kw::nosupersub: s.fmt &= ~(f_sup | f_sub); return true;
+    case kw::up: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sub) | f_sup) : s.fmt & ~(f_sup | f_sub); return true;
+    case kw::dn: s.fmt = p > 0 ? uint8_t((s.fmt & ~f_sup) | f_sub) : s.fmt & ~(f_sup | f_sub); return true;
+    case kw::v: s.fmt = on ? s.fmt | f_hidden : s.fmt & ~f_hidden; return true;
+    default: return false;
+  }
+}
+
+// Alignment, styles, outline levels and lists.
+bool reader::paragraph_word(const word_info& w, state& s, int p) {
+  switch (w.id) {
+    case kw::ql: s.align = 0; return true;
+    case kw::qc: s.align = 1; return true;
+    case kw::qr: s.align = 2; return true;
+    case kw::qj: s.align = 3; return true;
     case kw::s:
       if (s.d == dst::style_entry && !styles_.empty()) styles_.back().num = p;
       else s.style = p;
-      return;
+      return true;
     case kw::outlinelevel:
       if (s.d == dst::style_entry && !styles_.empty()) styles_.back().outline = p;
       else s.outline = int8_t(std::clamp(p, -1, 9));
-      return;
+      return true;
     case kw::ls:
       if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().ls = p;
       else s.ls = p;
-      return;
-    case kw::ilvl: s.ilvl = uint8_t(std::clamp(p, 0, max_list_depth - 1)); return;
+      return true;
+    case kw::ilvl: s.ilvl = uint8_t(std::clamp(p, 0, max_list_depth - 1)); return true;
     case kw::listid:
       if (s.d == dst::list && !lists_.empty()) lists_.back().id = p;
       else if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().list_id = p;
-      return;
+      return true;
     case kw::levelnfc:
       if (s.d == dst::list_level && !lists_.empty() && !lists_.back().nfc.empty())
         lists_.back().nfc.back() = p;
-      return;
-    case kw::pnlvlblt: if (s.d == dst::pn) fl().pn_kind = 1; return;
-    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = int(w.ch); return;
-    case kw::chftn:
-      if (s.d != dst::body) return;
-      if (s.flow == 0) {
-        pending_note_ref_ = true;  // the reference mark is written with the note
-      } else {
-        std::string n = std::to_string(s.flow);
-        std::string a = "<a href=\"#fnref" + n + "\">" + n + "</a>";
-        inline_markup(a.c_str());
-        fl().para_visible = true;
-      }
-      return;
-    case kw::pngblip: if (s.d == dst::pict) pict_.kind = 1; return;
-    case kw::jpegblip: if (s.d == dst::pict) pict_.kind = 2; return;
-    case kw::other_blip: if (s.d == dst::pict) pict_.kind = 0; return;
-    default: return;
+      return true;
+    case kw::pnlvlblt: if (s.d == dst::pn) fl().pn_kind = 1; return true;
+    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = int(w.ch); return true;
+    default: return false;
   }
 }
 
 // ---------------------------------------------------------------- main loop
 
-std::string reader::run() {
+// A control word at i (just after its backslash) with its parameter and the
+// blank that ends it; \bin takes its raw bytes with it. Returns where the
+// input goes on.
+size_t reader::read_control_word(size_t i) {
+  const size_t n = in_.size();
+  size_t start = i;
+  while (i < n && ((in_[i] >= 'a' && in_[i] <= 'z') || (in_[i] >= 'A' && in_[i] <= 'Z'))) ++i;
+  std::string_view word = in_.substr(start, std::min<size_t>(i - start, 32));
+  bool has_param = false;
+  bool neg = false;
+  long param = 0;
+  if (i < n && in_[i] == '-' && i + 1 < n && in_[i + 1] >= '0' && in_[i + 1] <= '9') {
+    neg = true;
+    ++i;
+  }
+  while (i < n && in_[i] >= '0' && in_[i] <= '9') {
+    if (param < 100000000000L) param = param * 10 + (in_[i] - '0');
+    has_param = true;
+    ++i;
+  }
+  if (neg) param = -param;
+  if (i < n && in_[i] == ' ') ++i;
+  if (word != "bin") {
+    control_word(word, has_param, param);
+    return i;
+  }
+  // Raw bytes: picture data, or skipped (also as the fallback of \u).
+  size_t len = has_param && param > 0 ? size_t(std::min<long>(param, long(n - i))) : 0;
+  group_start_ = false;
+  star_ = false;
+  if (st().d == dst::pict) {
+    flush_bytes();
+    pict_.bytes.append(in_.substr(i, len));
+  } else {
+    consume_skip();
+  }
+  return i + len;
+}
+
+// A \'hh escape at i (just after the quote).
+size_t reader::read_hex_escape(size_t i) {
+  const size_t n = in_.size();
+  int hi = i < n ? hex_value(static_cast<unsigned char>(in_[i])) : -1;
+  int lo = hi >= 0 && i + 1 < n ? hex_value(static_cast<unsigned char>(in_[i + 1])) : -1;
+  group_start_ = false;
+  if (hi < 0 || lo < 0) return i;  // bad escape: dropped; what follows is read as text
+  const dst d = st().d;
+  if (d != dst::pict && d != dst::skip && !consume_skip()) {
+    drop_high_surrogate();
+    byte(static_cast<unsigned char>(hi << 4 | lo));
+  }
+  return i + 2;
+}
+
+void reader::run() {
   stack_.reserve(64);
   stack_.push_back(state());
   flows_.emplace_back();
@@ -1007,12 +1038,8 @@ std::string reader::run() {
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(in_[i]);
     if (c == '{') {
-      if (!seen_root) {
-        seen_root = true;
-        ++i;
-        continue;
-      }
-      open_group();
+      if (seen_root) open_group();
+      seen_root = true;
       ++i;
     } else if (c == '}') {
       if (stack_.size() <= 1 && overflow_ == 0) break;  // end of the document
@@ -1023,53 +1050,9 @@ std::string reader::run() {
       if (i >= n) break;
       unsigned char d = static_cast<unsigned char>(in_[i]);
       if ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) {
-        size_t start = i;
-        while (i < n && ((in_[i] >= 'a' && in_[i] <= 'z') || (in_[i] >= 'A' && in_[i] <= 'Z'))) ++i;
-        std::string_view word = in_.substr(start, std::min<size_t>(i - start, 32));
-        bool has_param = false;
-        bool neg = false;
-        long param = 0;
-        if (i < n && in_[i] == '-' && i + 1 < n && in_[i + 1] >= '0' && in_[i + 1] <= '9') {
-          neg = true;
-          ++i;
-        }
-        while (i < n && in_[i] >= '0' && in_[i] <= '9') {
-          if (param < 100000000000L) param = param * 10 + (in_[i] - '0');
-          has_param = true;
-          ++i;
-        }
-        if (neg) param = -param;
-        if (i < n && in_[i] == ' ') ++i;
-        if (word == "bin") {
-          // Raw bytes: picture data, or skipped.
-          size_t len = has_param && param > 0 ? size_t(std::min<long>(param, long(n - i))) : 0;
-          group_start_ = false;
-          star_ = false;
-          if (st().d == dst::pict) {
-            flush_bytes();
-            pict_.bytes.append(in_.substr(i, len));
-          } else if (consume_skip()) {
-            // \bin as the fallback of \u: its bytes go with it
-          }
-          i += len;
-          continue;
-        }
-        control_word(word, has_param, param);
+        i = read_control_word(i);
       } else if (d == '\'') {
-        ++i;
-        int hi = i < n ? hex_value(static_cast<unsigned char>(in_[i])) : -1;
-        int lo = hi >= 0 && i + 1 < n ? hex_value(static_cast<unsigned char>(in_[i + 1])) : -1;
-        group_start_ = false;
-        if (hi < 0 || lo < 0) {
-          // Bad escape: dropped; the characters after it are read as text.
-          continue;
-        }
-        i += 2;
-        const dst dd = st().d;
-        if (dd == dst::pict || dd == dst::skip) continue;
-        if (consume_skip()) continue;
-        drop_high_surrogate();
-        byte(static_cast<unsigned char>(hi << 4 | lo));
+        i = read_hex_escape(i + 1);
       } else {
         ++i;
         if (d != '*') group_start_ = false;
@@ -1091,59 +1074,14 @@ std::string reader::run() {
   drop_high_surrogate();
   overflow_ = 0;
   while (stack_.size() > 1) close_group();
-  std::string body = finish_flow(flows_[0]);
-
-  std::string html =
-      "<!DOCTYPE html>\n<html>\n<head>\n<meta http-equiv=\"Content-Type\" content=\"text/html; "
-      "charset=us-ascii\">\n<title>";
-  append_html_text(html, title_);
-  html += "</title>\n</head>\n<body>\n";
-  html += body;
-  if (!notes_.empty()) {
-    html += "<hr>\n<div class=\"footnotes\">\n";
-    for (size_t k = 0; k < notes_.size(); ++k) {
-      html += "<div id=\"fn" + std::to_string(k + 1) + "\">\n";
-      html += notes_[k];
-      html += "</div>\n";
-    }
-    html += "</div>\n";
-  }
-  html += "</body>\n</html>\n";
-  return html;
-}
-
-bool make_folder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0777) == 0) return true;
-  struct stat sb;
-  return errno == EEXIST && ::stat(path.c_str(), &sb) == 0 && S_ISDIR(sb.st_mode);
-}
-
-// Percent-encodes what a relative URL cannot hold as it is.
-std::string url_path(std::string_view name) {
-  static const char hex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : name) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-        c == '_' || c == '.' || c == '~') {
-      out.push_back(char(c));
-    } else {
-      out.push_back('%');
-      out.push_back(hex[c >> 4]);
-      out.push_back(hex[c & 15]);
-    }
-  }
-  return out;
+  doc_.body = finish_flow(flows_[0]);
+  doc_.title = encode_utf8(title_);
 }
 
 }  // namespace
 
-bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error) {
-  return rtf_to_html(rtf, html, error, rtf_options());
-}
-
-bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error,
-                 const rtf_options& options) {
-  html.clear();
+bool read_rtf(std::string_view rtf, model::document& doc, std::string& error) {
+  doc = model::document();
   error.clear();
   size_t k = 0;
   if (rtf.substr(0, 3) == "\xEF\xBB\xBF") k = 3;
@@ -1152,8 +1090,17 @@ bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error,
     error = rtf.empty() ? "the file is empty" : "not a Rich Text document (it does not start with {\\rtf)";
     return false;
   }
-  reader r(rtf.substr(k), options);
-  html = r.run();
+  reader(rtf.substr(k), doc).run();
+  return true;
+}
+
+bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error) {
+  model::document doc;
+  html.clear();
+  if (!read_rtf(rtf, doc, error)) return false;
+  html_options options;
+  options.pictures = false;
+  html = write_html(doc, options);
   return true;
 }
 
@@ -1169,38 +1116,6 @@ std::string rtf_pictures_href(const std::string& html_path) {
   std::string folder = rtf_pictures_folder(html_path);
   size_t slash = folder.find_last_of('/');
   return url_path(slash == std::string::npos ? folder : folder.substr(slash + 1)) + "/";
-}
-
-bool convert_rtf_file(const std::string& source, const std::string& html_path, std::string& error) {
-  std::string rtf;
-  if (!read_file(source, rtf)) {
-    error = "cannot read " + source;
-    return false;
-  }
-  std::string folder = rtf_pictures_folder(html_path);
-  std::vector<rtf_picture> pictures;
-  rtf_options opt;
-  opt.pictures = &pictures;
-  opt.picture_href = rtf_pictures_href(html_path);
-  std::string html;
-  if (!rtf_to_html(rtf, html, error, opt)) return false;
-  if (!pictures.empty()) {
-    if (!make_folder(folder)) {
-      error = "cannot create the folder " + folder;
-      return false;
-    }
-    for (const rtf_picture& p : pictures) {
-      if (!write_file(folder + "/" + p.file_name, p.bytes)) {
-        error = "cannot write " + folder + "/" + p.file_name;
-        return false;
-      }
-    }
-  }
-  if (!write_file(html_path, html)) {
-    error = "cannot write " + html_path;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace nx

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "convert/html_out.h"
+#include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
 #include "services/text.h"
 #include "rtf_check.h"
@@ -102,7 +103,7 @@ TEST(RtfReader, DestinationsThatAreNotText) {
 TEST(RtfReader, CharacterFormattingNestsCleanly) {
   EXPECT_EQ(body_of("{\\rtf1 {\\b bold {\\i both}}\\ul under\\ul0  \\strike s\\strike0  "
                     "x{\\super 2}{\\sub i}{\\up6 u}{\\dn4 d}}"),
-            "<p><b>bold </b><b><i>both</i></b><u>under</u> <s>s</s> x<sup>2</sup><sub>i</sub>"
+            "<p><b>bold <i>both</i></b><u>under</u> <s>s</s> x<sup>2</sup><sub>i</sub>"
             "<sup>u</sup><sub>d</sub></p>\n");
   // Formatting open at the paragraph end is closed there and reopened after.
   EXPECT_EQ(body_of("{\\rtf1\\b one\\par two\\b0\\par \\i\\plain three}"),
@@ -145,20 +146,20 @@ TEST(RtfReader, ListsFromTheListTable) {
                     "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par"
                     "\\pard\\ls2{\\listtext 1.\\tab}first\\par"
                     "\\pard after\\par}"),
-            "<ul><li>one<ol type=\"a\"><li>sub</li></ol>\n</li>\n<li>two</li></ul>\n"
-            "<ol><li>first</li></ol>\n<p>after</p>\n");
+            "<ul>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n<li>two</li>\n</ul>\n"
+            "<ol>\n<li>first</li>\n</ol>\n<p>after</p>\n");
 }
 
 TEST(RtfReader, ListsFromParagraphNumbersAndMarkers) {
   // Older paragraph numbering: the {\pn} group tells the kind.
   EXPECT_EQ(body_of("{\\rtf1\\pard{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext \\'b7\\tab}a\\par"
                     "\\pard{\\*\\pn\\pnlvlbody\\pnucrm}{\\pntext III.\\tab}b\\par}"),
-            "<ul><li>a</li></ul>\n<ol type=\"I\" start=\"3\"><li>b</li></ol>\n");
+            "<ul>\n<li>a</li>\n</ul>\n<ol type=\"I\" start=\"3\">\n<li>b</li>\n</ol>\n");
   // Only a marker: numbers and single symbols are recognised, the list goes
   // on where the marker says; anything else stays text.
   EXPECT_EQ(body_of("{\\rtf1{\\listtext 3.\\tab}c\\par{\\listtext 4.\\tab}d\\par"
                     "{\\listtext -\\tab}e\\par{\\listtext Note:\\tab}f\\par}"),
-            "<ol start=\"3\"><li>c</li>\n<li>d</li></ol>\n<ul><li>e</li></ul>\n<p>Note: f</p>\n");
+            "<ol start=\"3\">\n<li>c</li>\n<li>d</li>\n</ol>\n<ul>\n<li>e</li>\n</ul>\n<p>Note: f</p>\n");
 }
 
 TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
@@ -166,75 +167,52 @@ TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
   ASSERT_TRUE(rtf_to_html("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
                           " more.{\\footnote Second.}\\par}",
                           html, error));
-  EXPECT_NE(html.find("<p>Text<sup><a href=\"#fn1\" id=\"fnref1\">1</a></sup> more.<sup><a href=\"#fn2\" "
-                      "id=\"fnref2\">2</a></sup></p>"),
+  EXPECT_NE(html.find("<p>Text<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> more.<sup><a href=\"#ftn2\" "
+                      "id=\"ftnref2\">2</a></sup></p>"),
             std::string::npos);
   size_t notes = html.find("<div class=\"footnotes\">");
   ASSERT_NE(notes, std::string::npos);
-  EXPECT_NE(html.find("<div id=\"fn1\">\n<p><sup><a href=\"#fnref1\">1</a></sup> First note.</p>", notes),
+  EXPECT_NE(html.find("<div id=\"ftn1\">\n<p><sup><a href=\"#ftnref1\">1</a></sup> First note.</p>", notes),
             std::string::npos);
-  EXPECT_NE(html.find("<div id=\"fn2\">\n<p>Second.</p>", notes), std::string::npos);
+  EXPECT_NE(html.find("<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> Second.</p>", notes), std::string::npos);
   EXPECT_EQ(nesting_error(html), "");
 }
 
 TEST(RtfReader, Tables) {
   EXPECT_EQ(body_of("{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b1\\par b2\\cell\\row"
                     "\\trowd\\cellx100\\cellx200\\pard\\intbl\\cell c\\cell\\row\\pard after\\par}"),
-            "<p>before</p>\n<table border=\"1\">\n<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
+            "<p>before</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
             "<tr><td></td><td>c</td></tr>\n</table>\n<p>after</p>\n");
   // Nested tables: \itap gives the depth, \nestcell and \nestrow end the
   // inner cells and rows; the fallback text for old readers is skipped.
   EXPECT_EQ(body_of("{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
                     "{\\nonesttables fallback\\par}\\pard\\intbl outer\\cell\\row\\pard z\\par}"),
-            "<table border=\"1\">\n<tr><td><table border=\"1\">\n<tr><td>x</td><td>y</td></tr>\n</table>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td><table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>x</td><td>y</td></tr>\n</table>\n"
             "<p>outer</p>\n</td></tr>\n</table>\n<p>z</p>\n");
   // A row left open at the end of the document is kept.
-  EXPECT_EQ(body_of("{\\rtf1\\intbl a\\cell b"), "<table border=\"1\">\n<tr><td>a</td><td>b</td></tr>\n</table>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\intbl a\\cell b"), "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>a</td><td>b</td></tr>\n</table>\n");
 }
 
-TEST(RtfReader, PicturesAreCollectedAndReferenced) {
-  std::vector<rtf_picture> pictures;
-  rtf_options opt;
-  opt.pictures = &pictures;
-  opt.picture_href = "doc%20x_files/";
-  std::string html, error;
+TEST(RtfReader, PicturesAreHandedOverAndLinked) {
+  model::document doc;
+  std::string error;
   std::string rtf =
       "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
       "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
-      "{\\nonshppict{\\pict\\wmetafile8 0102}}b}";
-  ASSERT_TRUE(rtf_to_html(rtf, html, error, opt));
-  ASSERT_EQ(pictures.size(), 2u);
-  EXPECT_EQ(pictures[0].file_name, "image1.png");
-  EXPECT_EQ(pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
-  EXPECT_EQ(pictures[1].file_name, "image2.jpg");
-  EXPECT_EQ(pictures[1].bytes, "}\\\xff");
-  EXPECT_NE(html.find("<p>a<img src=\"doc%20x_files/image1.png\" alt=\"\"><img src=\"doc%20x_files/image2.jpg\" "
-                      "alt=\"\">b</p>"),
+      "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}";
+  ASSERT_TRUE(read_rtf(rtf, doc, error));
+  ASSERT_EQ(doc.pictures.size(), 2u);  // the hidden one is left out
+  EXPECT_EQ(doc.pictures[0].file_name, "image1.png");
+  EXPECT_EQ(doc.pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
+  EXPECT_EQ(doc.pictures[1].file_name, "image2.jpg");
+  EXPECT_EQ(doc.pictures[1].bytes, "}\\\xff");
+  EXPECT_NE(write_html(doc, {"x_files/"}).find("<p>a<img src=\"x_files/image1.png\" alt=\"\">"
+                                             "<img src=\"x_files/image2.jpg\" alt=\"\">b</p>"),
             std::string::npos);
-  // Without a place for them, pictures are left out.
-  EXPECT_EQ(body_of(rtf), "<p>ab</p>\n");
-}
-
-TEST(RtfReader, ConvertsAFileWithItsPictures) {
-  test::temp_dir tmp;
-  std::string src = tmp.write("in.rtf", "{\\rtf1 x{\\pict\\pngblip 4142}}");
-  std::string out = tmp.file("out dir.html");
-  std::string error;
-  ASSERT_TRUE(convert_rtf_file(src, out, error)) << error;
-  EXPECT_EQ(test::read_all(tmp.file("out dir_files/image1.png")), "AB");
-  EXPECT_NE(test::read_all(out).find("<img src=\"out%20dir_files/image1.png\""), std::string::npos);
-
   EXPECT_EQ(rtf_pictures_folder("/a/b.c/report.html"), "/a/b.c/report_files");
   EXPECT_EQ(rtf_pictures_folder("/a/b.c/report"), "/a/b.c/report_files");
   EXPECT_EQ(rtf_pictures_folder("/a/.hidden"), "/a/.hidden_files");
-
-  // Not RTF, or not there: a reason, and nothing written.
-  std::string bad = tmp.write("bad.rtf", "PK\3\4 zip");
-  EXPECT_FALSE(convert_rtf_file(bad, tmp.file("bad.html"), error));
-  EXPECT_NE(error.find("Rich Text"), std::string::npos);
-  EXPECT_FALSE(test::exists(tmp.file("bad.html")));
-  EXPECT_FALSE(convert_rtf_file(tmp.file("missing.rtf"), tmp.file("m.html"), error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(rtf_pictures_href("/a/my report.html"), "my%20report_files/");
 }
 
 TEST(RtfReader, DamagedInputIsReadAsFarAsItGoes) {
