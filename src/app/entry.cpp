@@ -9,6 +9,7 @@
 #include "services/flags.h"
 #include "services/program.h"
 #include "services/settings.h"
+#include "templates/library.h"
 
 namespace nx {
 
@@ -46,6 +47,7 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
     uninstall_integration();
     return 0;
   }
+  seed_user_templates();
   load_settings();
   convert_mode = cmd.convert;
 

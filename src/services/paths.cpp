@@ -164,14 +164,14 @@ void delete_file(const std::string& path) {
 
 std::string short_path(const std::string& path) { return path; }
 
-namespace {
-
 std::string home_folder() {
   const char* home = std::getenv("HOME");
   if (home && *home) return home;
   if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir) return pw->pw_dir;
   return "/tmp";
 }
+
+namespace {
 
 // An XDG variable counts only when it holds an absolute path.
 std::string xdg_folder(const char* variable, const char* fallback) {

@@ -21,6 +21,8 @@ std::string short_path(const std::string& path);     // the path itself here
 // Wildcard match of a file name, without regard to case.
 bool wildcard_match(const std::string& pattern, const std::string& name);
 
+// The user's home folder ($HOME, else the password entry), no trailing "/".
+std::string home_folder();
 // The user's configuration and data folders ($XDG_CONFIG_HOME, else
 // ~/.config; $XDG_DATA_HOME, else ~/.local/share), with trailing "/".
 std::string xdg_config_home();

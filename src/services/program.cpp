@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "services/paths.h"
+
 namespace nx {
 namespace {
 
@@ -31,6 +33,22 @@ std::string program_folder() {
 }
 
 void set_program_folder(const std::string& folder) { folder_override = folder; }
+
+bool installed_mode() {
+  const std::string folder = program_folder();
+  return ::access((folder + installed_marker).c_str(), F_OK) == 0 ||
+         ::access(folder.c_str(), W_OK) != 0;
+}
+
+std::string user_folder() {
+  return installed_mode() ? xdg_config_home() + "nubrix/" : program_folder();
+}
+
+std::string default_folder() {
+  std::string folder = installed_mode() ? home_folder() : program_folder();
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
 
 std::string exe_base_name() {
   if (!name_override.empty()) return name_override;

@@ -28,16 +28,12 @@ constexpr const char* known_editors[] = {
 
 }  // namespace
 
-std::string settings_file_path() { return program_folder() + exe_base_name() + ".ini"; }
+std::string settings_file_path() { return user_folder() + exe_base_name() + ".ini"; }
 
 bool setting_express() { return read_on("startup", "express", "0"); }
 bool setting_splash() { return read_on("startup", "splash", "1"); }
 
-std::string setting_path() {
-  std::string folder = program_folder();
-  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  return read("default", "path", folder);
-}
+std::string setting_path() { return read("default", "path", default_folder()); }
 
 bool setting_original() { return read_on("default", "original", "1"); }
 bool setting_backup() { return read_on("default", "backup", "1"); }

@@ -1,5 +1,5 @@
-// The settings file: the executable's base name + ".ini" in the program
-// folder. No settings are held in memory; every read asks the file.
+// The settings file: the executable's base name + ".ini" in the user folder
+// (the program folder when portable). No settings are held in memory; every read asks the file.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -11,7 +11,7 @@ std::string settings_file_path();
 // Each reader passes its key's default; on/off keys compare with "1" exactly.
 bool setting_express();        // [startup] express, "0"
 bool setting_splash();         // [startup] splash, "1"
-std::string setting_path();    // [default] path, the program folder without trailing "/"
+std::string setting_path();    // [default] path, default_folder()
 bool setting_original();       // [default] original, "1"
 bool setting_backup();         // [default] backup, "1"
 int setting_template();        // [default] template, "0", leading decimal digits, else 0

@@ -1,11 +1,13 @@
 #include "templates/library.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "services/dialogs.h"
 #include "services/files.h"
 #include "services/paths.h"
+#include "services/program.h"
 #include "services/text.h"
 #include "templates/template.h"
 
@@ -55,6 +57,30 @@ std::vector<std::string> list_templates() {
   std::vector<std::string> names{default_template_name};
   for (const auto& path : list_template_files()) names.push_back(template_display_name(path));
   return names;
+}
+
+void seed_user_templates() {
+  if (!installed_mode()) return;
+  const std::string folder = template_folder();
+  if (!make_folders(folder)) return;
+  const std::string record = user_folder() + seeded_record;
+  std::string offered;
+  read_file(record, offered);  // none yet on the first start
+  std::vector<std::string> names;
+  for_each_line(offered, [&](std::string_view line, size_t, size_t) { names.emplace_back(line); });
+  bool changed = false;
+  for (const auto& shipped : find_files(shipped_template_folder(), false, "*.dat")) {
+    const std::string name = file_name_of(shipped);
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
+    std::string data;
+    if (!read_file(shipped, data)) continue;
+    // A failed copy is not recorded, so the next start tries again.
+    if (!file_exists(folder + name) && !create_file(folder + name, data)) continue;
+    names.push_back(name);
+    offered += name + "\n";
+    changed = true;
+  }
+  if (changed) replace_file(record, offered);
 }
 
 bool check_name(const std::string& name) {

@@ -27,6 +27,14 @@ bool template_remove(const std::string& display_name);
 bool template_rename(const std::string& display_name, const std::vector<std::string>& list);
 bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits);
 
+// Installed mode: copies each shipped template that was never offered before
+// into the user's template folder (created when missing). A file of the same
+// name there is never replaced. The names offered are recorded in
+// user_folder() + seeded_record, so a template the user removed stays away
+// and one that a newer version ships still arrives. Nothing when portable.
+void seed_user_templates();
+inline constexpr const char* seeded_record = "shipped-templates";
+
 inline constexpr const char* update_first_message = "Please update current template, first.";
 
 }  // namespace nx

@@ -82,7 +82,9 @@ cTemplate default_template() {
   return t;
 }
 
-std::string template_folder() { return program_folder() + "templates/"; }
+std::string template_folder() { return user_folder() + "templates/"; }
+
+std::string shipped_template_folder() { return program_folder() + "templates/"; }
 
 std::string template_path(const std::string& name) { return template_folder() + name + ".dat"; }
 

@@ -31,8 +31,12 @@ inline constexpr const char* default_template_note =
 
 cTemplate default_template();
 
-// program folder + "templates/"
+// The user's templates: user_folder() + "templates/" (the program folder's
+// when portable).
 std::string template_folder();
+// The templates that come with the program: program folder + "templates/".
+// The same folder as template_folder() when portable.
+std::string shipped_template_folder();
 // template folder + name + ".dat"
 std::string template_path(const std::string& name);
 

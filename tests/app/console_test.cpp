@@ -1,7 +1,6 @@
 // The program as a user runs it without a display: a copy of the built
 // executable in a temporary program folder, temporary XDG folders.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,19 +11,12 @@
 
 #ifdef NUBRIX_EXE
 
-extern char** environ;
-
 using namespace nx;
 using nx::test::exists;
 using nx::test::read_all;
 namespace fs = std::filesystem;
 
 namespace {
-
-struct run_result {
-  int status = -1;
-  std::string out, err;
-};
 
 class console_test : public ::testing::Test {
  protected:
@@ -38,26 +30,8 @@ class console_test : public ::testing::Test {
   std::string ini() const { return prog + "nubrix.ini"; }
   void use_builtin_converter() { ini_write(ini(), "default", "converter", "1"); }
 
-  // Runs the program through the shell with display and XDG variables
-  // replaced, from the temporary folder, standard input empty.
-  run_result run(const std::vector<std::string>& args) {
-    auto quote = [](std::string v) {
-      for (size_t i = 0; (i = v.find('\'', i)) != std::string::npos; i += 4) v.replace(i, 1, "'\\''");
-      return "'" + v + "'";
-    };
-    std::string cmd = "cd " + quote(tmp.path()) + " && env";
-    for (char** e = environ; *e; ++e) {
-      std::string name = std::string(*e).substr(0, std::string(*e).find('='));
-      if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name.starts_with("XDG_")) cmd += " -u " + name;
-    }
-    for (const char* x : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
-      cmd += std::string(" ") + x + "=" + quote(tmp.mkdir(std::string("xdg/") + x));
-    cmd += " HOME=" + quote(tmp.mkdir("home")) + " " + quote(prog + "nubrix");
-    for (const auto& a : args) cmd += " " + quote(a);
-    cmd += " </dev/null >" + quote(tmp.file("stdout")) + " 2>" + quote(tmp.file("stderr"));
-    int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_all(tmp.file("stdout")),
-            read_all(tmp.file("stderr"))};
+  test::run_result run(const std::vector<std::string>& args) {
+    return test::run_isolated(tmp, prog + "nubrix", args);
   }
   std::string stored_backup() { return ini_read(ini(), "default", "backup", "(none)"); }
 
@@ -68,7 +42,7 @@ class console_test : public ::testing::Test {
 }  // namespace
 
 TEST_F(console_test, HelpAndUnusableArgumentsDoNothing) {
-  run_result r = run({"/?"});
+  test::run_result r = run({"/?"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.find("Command line :\n\n1) nubrix /convert: \"document_filename\" \"destination_folder\"\n"), 0u);
   r = run({"/add:", "/?"});  // only as the first argument
@@ -96,7 +70,7 @@ TEST_F(console_test, QuotedDocumentWithTheChosenTemplate) {
   ASSERT_TRUE(write_template_file(prog + "templates/Mine.dat", t));
   ini_write(ini(), "default", "template", "1");
   std::string doc = tmp.write("src/notes.txt", "Caf\xC3\xA9 <au> lait\n\nSecond");
-  run_result r = run({"/convert:", doc, out});
+  test::run_result r = run({"/convert:", doc, out});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "File converted successfully.\n");
   EXPECT_NE(read_all(out + "/notes.html").find("Caf&#233; &lt;au&gt; milk"), std::string::npos);
@@ -110,7 +84,7 @@ TEST_F(console_test, QuotedFolderConvertsItsOwnDocFilesOnly) {
   use_builtin_converter();
   std::string a = tmp.write("src/a.doc", "x"), b = tmp.write("src/B.DOC", "x");
   std::string nested = tmp.write("src/sub/c.doc", "x"), text = tmp.write("src/d.txt", "x");
-  run_result r = run({"/convert:", src, out});
+  test::run_result r = run({"/convert:", src, out});
   for (const auto& f : {a, b}) EXPECT_NE(r.err.find("Converting file '" + f + "'"), std::string::npos) << f;
   for (const auto& f : {nested, text}) EXPECT_EQ(r.err.find(f), std::string::npos) << f;
   // These are no Word documents: both rows fail, and the program says so.
@@ -121,7 +95,7 @@ TEST_F(console_test, QuotedFolderConvertsItsOwnDocFilesOnly) {
 
 TEST_F(console_test, InstallUninstallAndAddPathsHoldingInstall) {
   // A path holding "/install" after "/add:" installs nothing; windows need a display.
-  run_result r = run({"/add:/opt/install/a.doc"});
+  test::run_result r = run({"/add:/opt/install/a.doc"});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("no display"), std::string::npos);
   EXPECT_TRUE(fs::is_empty(tmp.file("xdg/XDG_DATA_HOME")));

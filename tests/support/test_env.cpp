@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -7,6 +9,8 @@
 
 #include "services/flags.h"
 #include "services/program.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -56,6 +60,26 @@ std::string corpus_path(const std::string& rel) {
   return fs::exists(p) ? p : std::string();
 }
 
+run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args) {
+  auto quote = [](std::string v) {
+    for (size_t i = 0; (i = v.find('\'', i)) != std::string::npos; i += 4) v.replace(i, 1, "'\\''");
+    return "'" + v + "'";
+  };
+  std::string cmd = "cd " + quote(tmp.path()) + " && env";
+  for (char** e = environ; *e; ++e) {
+    std::string name = std::string(*e).substr(0, std::string(*e).find('='));
+    if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name.starts_with("XDG_")) cmd += " -u " + name;
+  }
+  for (const char* x : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"})
+    cmd += std::string(" ") + x + "=" + quote(tmp.mkdir(std::string("xdg/") + x));
+  cmd += " HOME=" + quote(tmp.mkdir("home")) + " " + quote(exe);
+  for (const auto& a : args) cmd += " " + quote(a);
+  cmd += " </dev/null >" + quote(tmp.file("stdout")) + " 2>" + quote(tmp.file("stderr"));
+  int status = std::system(cmd.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_all(tmp.file("stdout")),
+          read_all(tmp.file("stderr"))};
+}
+
 msg_result scripted_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
   calls.push_back({"message", text, "", "", icon, buttons});
   if (!message_answers.empty()) {
@@ -77,7 +101,7 @@ std::optional<std::string> scripted_dialogs::input(const std::string& prompt,
 }
 
 std::string scripted_dialogs::browse_folder(const std::string& title) {
-  calls.push_back({"browse", title});
+  calls.push_back({"browse", title, "", ""});
   if (folder_answers.empty()) return {};
   auto r = folder_answers.front();
   folder_answers.pop_front();

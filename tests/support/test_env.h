@@ -36,6 +36,16 @@ bool exists(const std::string& path);
 // Path of a file in the shared sample corpus ("" when the corpus is absent).
 std::string corpus_path(const std::string& rel);
 
+// What a program run by run_isolated did.
+struct run_result {
+  int status = -1;  // exit status, -1 when it did not exit
+  std::string out, err;
+};
+// Runs exe with args as a user would, from tmp's folder, without a display,
+// with standard input empty, HOME = tmp/home and the XDG folders under
+// tmp/xdg/ (tmp/xdg/XDG_CONFIG_HOME, ...).
+run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args);
+
 // Dialog answers given in advance; every call is recorded.
 class scripted_dialogs final : public iDialogs {
  public:

@@ -1,7 +1,11 @@
 #include "templates/library.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "services/paths.h"
 #include "services/program.h"
+#include "services/settings.h"
 #include "services/text.h"
 #include "templates/template.h"
 #include "support/test_env.h"
@@ -76,6 +80,48 @@ TEST_F(library, add_remove_rename_and_duplicate_never_overwrite) {
   answer("Defaults");
   EXPECT_TRUE(template_duplicate(0, now, false));
   EXPECT_EQ(load_template("Defaults"), default_template());
+}
+
+// A program folder that may not be written: settings, templates and the
+// default destination move to the user's folders, shipped templates are
+// offered there once, and nothing is written into the program folder.
+TEST_F(library, installed_mode_keeps_to_the_users_folders) {
+  const std::string config = tmp.file("xdg/XDG_CONFIG_HOME/nubrix/");
+  add_file("0 Fresh.dat", "shipped");
+  add_file("9 Taken.dat", "shipped");
+  seed_user_templates();  // portable: the program folder is the user's
+  EXPECT_EQ(settings_file_path(), prog + "nubrix.ini");
+  EXPECT_EQ(default_folder() + "/", prog);
+  EXPECT_FALSE(test::exists(config));
+
+  tmp.write("prog/" + std::string(installed_marker), "");
+  tmp.write("xdg/XDG_CONFIG_HOME/nubrix/templates/9 Taken.dat", "mine");
+  seed_user_templates();
+  EXPECT_EQ(list_templates(), (std::vector<std::string>{default_template_name, "0 Fresh", "9 Taken"}));
+  EXPECT_EQ(test::read_all(config + "templates/0 Fresh.dat"), "shipped");
+  EXPECT_EQ(test::read_all(config + "templates/9 Taken.dat"), "mine");
+  // Removed by the user it stays away; a newly shipped one still arrives.
+  delete_file(config + "templates/0 Fresh.dat");
+  add_file("5 New.dat", "shipped");
+  const auto program_files = find_files(prog, true, "*");
+  seed_user_templates();
+  EXPECT_EQ(list_templates(), (std::vector<std::string>{default_template_name, "5 New", "9 Taken"}));
+
+  answer("Mine");
+  template_add();
+  EXPECT_TRUE(test::exists(config + "templates/Mine.dat"));
+  write_setting("default", "backup", "0");
+  EXPECT_EQ(settings_file_path(), config + "nubrix.ini");
+  EXPECT_FALSE(setting_backup());
+  EXPECT_EQ(setting_path(), home_folder());
+  EXPECT_EQ(find_files(prog, true, "*"), program_files);
+
+  // Without the marker, a folder the user may not write counts too (root may
+  // write any folder, so only the marker can tell there).
+  delete_file(prog + installed_marker);
+  ::chmod(prog.c_str(), 0555);
+  EXPECT_EQ(installed_mode(), ::geteuid() != 0);
+  ::chmod(prog.c_str(), 0755);
 }
 
 }  // namespace

@@ -363,10 +363,7 @@ void frmMain::Form_Load(const std::string& argument_text) {
   chkPlaceSame_Click();
 
   std::string dest = setting_path();
-  if (!folder_exists(dest)) {
-    dest = program_folder();
-    if (dest.size() > 1 && dest.back() == '/') dest.pop_back();
-  }
+  if (!folder_exists(dest)) dest = default_folder();
   txtDest->setText(qs(dest));
 
   if (setting_original()) chkPlaceSame->setChecked(true);
