@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "clean/charset.h"
 #include "clean/primitives.h"
 #include "clean/tokenizer.h"
 #include "services/files.h"
@@ -70,17 +71,39 @@ rule_set read_rules(const std::string& template_path) {
   return r;
 }
 
-// Every CR LF in a tag becomes one space.
+// Every line break (CR LF, LF or CR) and tab in a tag becomes one space.
 std::string_view join_lines(std::string_view tag, std::string& scratch) {
-  if (tag.find("\r\n") == npos) return tag;
-  scratch = replace_all(tag, "\r\n", " ");
+  size_t i = tag.find_first_of("\r\n\t");
+  if (i == npos) return tag;
+  scratch.assign(tag.substr(0, i));
+  for (; i < tag.size(); ++i) {
+    const char c = tag[i];
+    if (c == '\r' && i + 1 < tag.size() && tag[i + 1] == '\n') ++i;
+    scratch.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
+  }
   return scratch;
 }
 
-// Two line breaks in a row become one, in a single left-to-right pass.
+// Two line breaks in a row become one (CR LF CR LF or LF LF), in a single
+// left-to-right pass.
 std::string_view halve_breaks(std::string_view text, std::string& scratch) {
-  if (text.find("\r\n\r\n") == npos) return text;
-  scratch = replace_all(text, "\r\n\r\n", "\r\n");
+  size_t i = text.find('\n');
+  while (i != npos && !(i + 1 < text.size() && text[i + 1] == '\n') &&
+         !(i > 0 && text[i - 1] == '\r' && text.substr(i + 1, 2) == "\r\n"))
+    i = text.find('\n', i + 1);
+  if (i == npos) return text;
+  scratch.clear();
+  for (size_t k = 0; k < text.size();) {
+    if (text.substr(k, 4) == "\r\n\r\n") {
+      scratch += "\r\n";
+      k += 4;
+    } else if (text.substr(k, 2) == "\n\n") {
+      scratch += '\n';
+      k += 2;
+    } else {
+      scratch += text[k++];
+    }
+  }
   return scratch;
 }
 
@@ -156,11 +179,13 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   token_reader doc;
   if (!doc.open(html_path)) return false;
 
-  // The output goes out in large pieces, unless the find/replace pass needs
-  // it whole.
-  const size_t piece = rules.find_replace_in_use ? npos : size_t(1) << 18;
+  // The output goes out in large pieces, unless the find/replace pass or the
+  // charset marks at its end need it whole.
+  const bool utf8 = !doc.encoding().empty();
+  const bool whole = rules.find_replace_in_use || utf8;
+  const size_t piece = whole ? npos : size_t(1) << 18;
   std::string out;
-  out.reserve(rules.find_replace_in_use ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
+  out.reserve(whole ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
   bool written = true;
   std::string joined, tag, text_scratch;
   bool cancelled = false;
@@ -207,6 +232,8 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     out = find_replace_all(out, rules.finds, rules.replaces);
     out += "\r\n";
   }
+  // A page read in a known encoding is written in UTF-8 and says so.
+  if (utf8 && mark_as_utf8(out)) written = written && work.write("\xEF\xBB\xBF");
   written = written && work.write(out);
   return written && !cancelled;
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace nx {
@@ -176,71 +177,6 @@ bool scan_token(scanner& sc, std::string_view w, bool first, size_t& tag_e, size
   return true;
 }
 
-// Writes cp as UTF-8 at o; returns the end.
-char* put_utf8(char* o, unsigned cp) {
-  if (cp < 0x80) {
-    *o++ = char(cp);
-  } else if (cp < 0x800) {
-    *o++ = char(0xC0 | (cp >> 6));
-    *o++ = char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    *o++ = char(0xE0 | (cp >> 12));
-    *o++ = char(0x80 | ((cp >> 6) & 0x3F));
-    *o++ = char(0x80 | (cp & 0x3F));
-  } else {
-    *o++ = char(0xF0 | (cp >> 18));
-    *o++ = char(0x80 | ((cp >> 12) & 0x3F));
-    *o++ = char(0x80 | ((cp >> 6) & 0x3F));
-    *o++ = char(0x80 | (cp & 0x3F));
-  }
-  return o;
-}
-
-// UTF-8 needs at most this many bytes per byte of UTF-16, plus a constant.
-constexpr size_t utf8_per_utf16_byte = 2;  // 3 bytes for a 2-byte unit, rounded up
-
-// Decodes the whole UTF-16 units of in[0, n) as UTF-8 to out (room for
-// utf8_per_utf16_byte * n + 4 bytes); returns the input bytes used. A high
-// surrogate at the end waits for the next piece unless last; at the last
-// piece an odd byte or a lone surrogate becomes U+FFFD. written gets the
-// output bytes.
-size_t decode_utf16_piece(const unsigned char* in, size_t n, bool little, bool last, char* out,
-                          size_t& written) {
-  char* o = out;
-  auto unit = [&](size_t at) -> unsigned {
-    return little ? unsigned(in[at]) | unsigned(in[at + 1]) << 8 : unsigned(in[at]) << 8 | unsigned(in[at + 1]);
-  };
-  size_t k = 0;
-  for (; k + 1 < n; k += 2) {
-    const unsigned u = unit(k);
-    if (u >= 0xD800 && u <= 0xDBFF) {
-      if (k + 3 < n) {
-        const unsigned v = unit(k + 2);
-        if (v >= 0xDC00 && v <= 0xDFFF) {
-          o = put_utf8(o, 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00));
-          k += 2;
-          continue;
-        }
-      } else if (!last) {
-        break;  // its partner may come with the next piece
-      }
-    }
-    o = put_utf8(o, (u >= 0xD800 && u <= 0xDFFF) ? 0xFFFD : u);
-  }
-  if (last && k < n) {  // a dangling half unit
-    o = put_utf8(o, 0xFFFD);
-    k = n;
-  }
-  written = size_t(o - out);
-  return k;
-}
-
-int utf16_order(std::string_view head) {
-  if (head.starts_with("\xFF\xFE")) return 1;   // little-endian
-  if (head.starts_with("\xFE\xFF")) return 2;   // big-endian
-  return 0;
-}
-
 }  // namespace
 
 void tokenize_html(std::string_view html, std::vector<html_token>& out) {
@@ -266,20 +202,46 @@ std::vector<html_token> tokenize_html(std::string_view html) {
   return out;
 }
 
-bool decode_utf16_document(std::string& data) {
-  const int order = utf16_order(data);
-  if (!order) return false;
-  std::string out(data.size() * utf8_per_utf16_byte + 4, '\0');
-  size_t written = 0;
-  decode_utf16_piece(reinterpret_cast<const unsigned char*>(data.data()), data.size(), order == 1, true,
-                     out.data(), written);
-  out.resize(written);
-  data.swap(out);
+token_reader::~token_reader() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+// One read into at; got is 0 at the end of the file.
+bool token_reader::read_some(char* at, size_t max, size_t& got) {
+  ssize_t r;
+  do {
+    r = ::read(fd_, at, max);
+  } while (r < 0 && errno == EINTR);
+  if (r < 0) {
+    failed_ = true;
+    return false;
+  }
+  got = size_t(r);
+  raw_read_ += got;
+  eof_ = r == 0;
   return true;
 }
 
-token_reader::~token_reader() {
-  if (fd_ >= 0) ::close(fd_);
+// Whether the page that starts with head is valid UTF-8 to its end. Reads
+// the file through, then sets it back to just after head.
+bool token_reader::is_utf8_file(std::string_view head) {
+  charset_decoder check;
+  check.open("utf-8");
+  std::string scratch;
+  check.decode(head, eof_, scratch);
+  if (eof_) return !check.replaced();
+  for (size_t got = 0; !check.replaced() && !eof_;) {
+    if (!read_some(raw_.get(), cap_, got)) return false;
+    scratch.clear();
+    check.decode(std::string_view(raw_.get(), got), eof_, scratch);
+  }
+  if (::lseek(fd_, off_t(head.size()), SEEK_SET) < 0) {
+    failed_ = true;
+    return false;
+  }
+  eof_ = false;
+  raw_read_ = head.size();
+  return !check.replaced();
 }
 
 bool token_reader::open(const std::string& path, size_t piece) {
@@ -289,86 +251,70 @@ bool token_reader::open(const std::string& path, size_t piece) {
   if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;  // no folders, no pipes
   total_ = st.st_size > 0 ? uint64_t(st.st_size) : 0;
   cap_ = piece < 2 ? 2 : piece;
-  buf_ = std::make_unique_for_overwrite<char[]>(cap_);
-  char head[2];
-  ssize_t r;
-  do {
-    r = ::pread(fd_, head, 2, 0);
-  } while (r < 0 && errno == EINTR);
-  if (r < 0) return false;
-  if (const int order = utf16_order(std::string_view(head, size_t(r)))) {
-    // Decoded piece by piece as it is read; the decoded size is estimated
-    // until the end is reached.
-    utf16_ = true;
-    little_ = order == 1;
-    raw_size_ = total_;
+  raw_ = std::make_unique_for_overwrite<char[]>(cap_);
+
+  // The page's start says how to read it.
+  std::string head;
+  while (!eof_ && head.size() < charset_sniff_limit) {
+    size_t got = 0;
+    if (!read_some(raw_.get(), std::min(cap_, charset_sniff_limit - head.size()), got)) return false;
+    head.append(raw_.get(), got);
   }
-  return refill();
+  encoding_ = sniff_charset(head);
+  if (!encoding_.empty() && !decoder_.open(encoding_)) encoding_.clear();  // iconv lacks it
+  decoding_ = !encoding_.empty();
+  if (!decoding_) {
+    if (!is_utf8_file(head)) {
+      if (failed_) return false;
+    } else {
+      encoding_ = "utf-8";
+    }
+  }
+
+  if (decoding_) {
+    decoder_.decode(head, eof_, text_);
+  } else {
+    text_ = std::move(head);
+    if (text_.size() < cap_) text_.resize(cap_);
+  }
+  end_ = decoding_ ? text_.size() : size_t(raw_read_);
+  return true;
 }
 
 bool token_reader::refill() {
   if (eof_ || failed_) return false;
   if (begin_ > 0) {
-    std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+    std::memmove(text_.data(), text_.data() + begin_, end_ - begin_);
     base_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }
-  // One token fills the piece (or leaves no room to decode into): make room.
-  if (end_ == cap_ || (utf16_ && cap_ - end_ < 4 * utf8_per_utf16_byte + 8)) {
-    auto bigger = std::make_unique_for_overwrite<char[]>(cap_ * 2 + 16);
-    std::memcpy(bigger.get(), buf_.get(), end_);
-    buf_ = std::move(bigger);
-    cap_ = cap_ * 2 + 16;
+  size_t got = 0;
+  if (decoding_) {
+    if (!read_some(raw_.get(), cap_, got)) return false;
+    text_.resize(end_);
+    decoder_.decode(std::string_view(raw_.get(), got), eof_, text_);
+    end_ = text_.size();
+    return true;
   }
-  return utf16_ ? read_utf16() : read_into(buf_.get() + end_, cap_ - end_, end_);
-}
-
-// Reads up to room bytes to at, adding the count to filled; marks the end.
-bool token_reader::read_into(char* at, size_t room, size_t& filled) {
-  ssize_t r;
-  do {
-    r = ::read(fd_, at, room);
-  } while (r < 0 && errno == EINTR);
-  if (r < 0) {
-    failed_ = true;
-    return false;
-  }
-  if (r == 0) {
-    eof_ = true;
-    ::close(fd_);
-    fd_ = -1;
-  }
-  filled += size_t(r);
+  if (end_ == text_.size()) text_.resize(std::max(cap_, text_.size() * 2));  // one token fills it
+  if (!read_some(text_.data() + end_, text_.size() - end_, got)) return false;
+  end_ += got;
   return true;
 }
 
-bool token_reader::read_utf16() {
-  // As many raw bytes as decode into the room left.
-  const size_t want = (cap_ - end_ - 4) / utf8_per_utf16_byte;
-  if (raw_cap_ < want) {
-    raw_ = std::make_unique_for_overwrite<unsigned char[]>(want);
-    raw_cap_ = want;
-  }
-  std::memcpy(raw_.get(), carry_, carry_n_);
-  size_t raw_n = carry_n_;
-  const size_t before = raw_n;
-  if (!read_into(reinterpret_cast<char*>(raw_.get()) + raw_n, want - raw_n, raw_n)) return false;
-  raw_read_ += raw_n - before;
-  size_t written = 0;
-  const size_t used = decode_utf16_piece(raw_.get(), raw_n, little_, eof_, buf_.get() + end_, written);
-  carry_n_ = raw_n - used;
-  std::memcpy(carry_, raw_.get() + used, carry_n_);
-  end_ += written;
-  decoded_ += written;
-  total_ = eof_ || raw_read_ == 0 ? decoded_
-                                  : decoded_ + (raw_size_ > raw_read_ ? raw_size_ - raw_read_ : 0) * decoded_ / raw_read_;
-  return true;
+uint64_t token_reader::done() const {
+  uint64_t d = base_ + begin_;
+  // While decoding, the share of the decoded text handed out, applied to
+  // the bytes read.
+  if (decoding_ && base_ + end_ > 0) d = raw_read_ * d / (base_ + end_);
+  done_ = std::max(done_, std::min(d, total_));
+  return done_;
 }
 
 bool token_reader::next(html_token& t) {
   for (;;) {
-    const std::string_view w(buf_.get() + begin_, end_ - begin_);
+    const std::string_view w(text_.data() + begin_, end_ - begin_);
     if (w.empty() && eof_) return false;
     if (!w.empty()) {
       scanner sc(w, eof_, base_ + begin_, memo_);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "clean/charset.h"
+
 namespace nx {
 
 // Both fields view the tokenized buffer. A tag that is not empty begins with
@@ -23,11 +25,6 @@ struct html_token {
 void tokenize_html(std::string_view html, std::vector<html_token>& out);
 std::vector<html_token> tokenize_html(std::string_view html);
 
-// When data starts with a UTF-16 byte-order mark (either order), replaces it
-// by its UTF-8 form, which then starts with the UTF-8 byte-order mark; an
-// invalid unit becomes U+FFFD. Returns whether data was UTF-16.
-bool decode_utf16_document(std::string& data);
-
 // Where a quote character is known to be missing up to the end of the
 // input (offsets from its start); keeps scanning linear.
 struct html_quote_memo {
@@ -36,9 +33,9 @@ struct html_quote_memo {
 };
 
 // Reads a document from a file piece by piece and hands out its tokens in
-// order; only the piece that holds the current token is in memory. A UTF-16
-// document (one that starts with a byte-order mark) is decoded to UTF-8 as
-// it is read, as decode_utf16_document would.
+// order; only the piece that holds the current token is in memory. A page
+// in a declared encoding (byte-order mark, <meta> or XML declaration) is
+// decoded to UTF-8 on the way, piece by piece.
 class token_reader {
  public:
   token_reader() = default;
@@ -53,31 +50,30 @@ class token_reader {
   // failed (failed()). The views stay valid until the next call.
   bool next(html_token& t);
   bool failed() const { return failed_; }
-  bool was_utf16() const { return utf16_; }
-  // Bytes of the (decoded) document handed out so far, and in all as far as
-  // known when the file was opened.
-  uint64_t done() const { return base_ + begin_; }
+  // The encoding the page is read in ("windows-1251", "utf-16le", ...); its
+  // text is handed out as UTF-8. A page that declares nothing reads as
+  // "utf-8" when it is valid UTF-8, else as "": its bytes as they are.
+  const std::string& encoding() const { return encoding_; }
+  // Progress: bytes of the file handed out so far (estimated while
+  // decoding), and the file's size.
+  uint64_t done() const;
   uint64_t total() const { return total_; }
 
  private:
+  bool read_some(char* at, size_t max, size_t& got);
+  bool is_utf8_file(std::string_view head);
   bool refill();
-  bool read_into(char* at, size_t room, size_t& filled);
-  bool read_utf16();
 
   int fd_ = -1;
-  std::unique_ptr<char[]> buf_;
+  std::string text_;  // the window [begin_, end_) of the (decoded) document
   size_t cap_ = 0, begin_ = 0, end_ = 0;
-  uint64_t base_ = 0, total_ = 0;
-  bool eof_ = false, first_ = true, failed_ = false, utf16_ = false;
+  uint64_t base_ = 0, total_ = 0, raw_read_ = 0;
+  mutable uint64_t done_ = 0;
+  bool eof_ = false, first_ = true, failed_ = false, decoding_ = false;
+  std::string encoding_;
+  charset_decoder decoder_;
+  std::unique_ptr<char[]> raw_;
   html_quote_memo memo_;
-  // UTF-16: raw bytes read, the bytes of an unfinished unit or pair carried
-  // to the next piece, and the sizes that estimate total_.
-  bool little_ = false;
-  std::unique_ptr<unsigned char[]> raw_;
-  size_t raw_cap_ = 0;
-  unsigned char carry_[4] = {};
-  size_t carry_n_ = 0;
-  uint64_t raw_size_ = 0, raw_read_ = 0, decoded_ = 0;
 };
 
 }  // namespace nx

@@ -17,7 +17,6 @@ std::u32string decode_utf8(std::string_view bytes);
 // Decodes UTF-16 (little-endian unless big_endian); unpaired surrogates become U+FFFD.
 std::u32string decode_utf16(std::string_view bytes, bool big_endian = false);
 std::string encode_utf8(std::u32string_view text);
-void append_utf8(std::string& out, char32_t c);  // U+FFFD for what is no character
 // Windows code page of a font character set (fcharset / chs); fallback for
 // sets that say nothing about the text (default, symbol, OEM, unknown).
 int codepage_for_charset(int charset, int fallback);

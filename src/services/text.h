@@ -19,6 +19,8 @@ std::string replace_all(std::string_view s, std::string_view from, std::string_v
 std::string remove_all(std::string_view s, char c);
 // Leading and trailing space characters only (tabs stay).
 std::string_view trim_spaces(std::string_view s);
+// Appends the UTF-8 form of a character (U+FFFD for what is no character).
+void append_utf8(std::string& out, char32_t c);
 
 // Calls f(line, begin, next) for every line of data: line without its end
 // (CR LF, LF or a lone CR), begin its offset, next the offset of the line

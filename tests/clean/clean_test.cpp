@@ -102,8 +102,26 @@ TEST_F(clean_test, fixed_steps_apply_whatever_the_rules) {
             "<p>a<br/>b<!-- note-->c<img src=\"a.gif\" ><a href=\"x\" >");
   EXPECT_EQ(clean("<p\r\nclass=x>one\r\n\r\n\r\n\r\ntwo\r\n\r\n\r\nthree\r\nfour", none),
             "<p class=x>one\r\n\r\ntwo\r\n\r\nthree\r\nfour");
+  // Bare line feeds and tabs count as well.
+  EXPECT_EQ(clean("<p\nclass=x\tid=y\r>one\n\n\ntwo\n\nthree", none),
+            "<p class=x id=y>one\n\ntwo\nthree");
+  EXPECT_EQ(clean("<p\nclass=MsoNormal\nstyle='a:b'\tlang=EN>x"), "<p>x");
   EXPECT_EQ(clean("", none), "");
   EXPECT_TRUE(test::exists(last_path));
+}
+
+TEST_F(clean_test, pages_are_read_in_their_charset_and_written_in_utf8) {
+  // The built-in rules drop the <meta>, so a byte-order mark says UTF-8.
+  EXPECT_EQ(clean("<meta charset=windows-1251><p>\xCF\xF0\xE8 \x98</p>"),
+            "\xEF\xBB\xBF<p>\xD0\x9F\xD1\x80\xD0\xB8 \xC2\x98</p>");
+  EXPECT_EQ(clean("<meta charset=windows-1251><p>ASCII only</p>"), "<p>ASCII only</p>");
+  // A declaration that a template keeps is changed instead.
+  const std::string none = tmp.file("no such template.dat");
+  EXPECT_EQ(clean("<META http-equiv=Content-Type content=\"text/html; charset=shift_jis\">\x82\xA0\x82", none),
+            "<META http-equiv=Content-Type content=\"text/html; charset=utf-8\">\xE3\x81\x82\xEF\xBF\xBD");
+  // Nothing declared: UTF-8 is marked, anything else stays as it is.
+  EXPECT_EQ(clean("<p>caf\xC3\xA9</p>", none), "\xEF\xBB\xBF<p>caf\xC3\xA9</p>");
+  EXPECT_EQ(clean("<p>caf\xE9</p>", none), "<p>caf\xE9</p>");
 }
 
 TEST_F(clean_test, work_files_are_new_files_beside_the_name_and_failures_leave_none) {

@@ -157,35 +157,36 @@ std::string utf16(std::u16string_view s, bool little) {
   return r;
 }
 
-TEST(tokenizer, utf16_documents_are_decoded_and_unreadable_files_fail) {
+TEST(tokenizer, pages_are_read_in_their_encoding_and_unreadable_files_fail) {
   const std::u16string doc = u"\uFEFF<p>\u00E9\u4E2D\U0001F600</p>";
-  const std::string want = "\xEF\xBB\xBF<p>\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80</p>";
-  for (bool little : {true, false}) {
-    std::string data = utf16(doc, little);
-    EXPECT_TRUE(decode_utf16_document(data));
-    EXPECT_EQ(data, want);
-  }
-  std::string bad = utf16(u"\uFEFFa\xD800" u"b", true) + "x";
-  EXPECT_TRUE(decode_utf16_document(bad));
-  EXPECT_EQ(bad, "\xEF\xBB\xBF" "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
-
+  const std::string want = "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
   test::temp_dir tmp;
-  const std::string file = tmp.write("u.htm", utf16(doc, true));
-  EXPECT_EQ(read_tokens(file, 2), (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want.substr(6, 9)},
-                                         {"</p>", ""}}));
-  // Decoded as it is read: pieces that split a unit or a surrogate pair give
-  // what decoding the whole gives.
+  for (bool little : {true, false})
+    EXPECT_EQ(read_tokens(tmp.write("u.htm", utf16(doc, little)), 2),
+              (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want}, {"</p>", ""}}));
+  // A declared page is decoded piece by piece; an undeclared one that is not
+  // UTF-8 is read as it is.
+  const std::string cp1251 = "<meta charset=windows-1251><p>\xCF\xF0\xE8</p>";
+  EXPECT_EQ(read_tokens(tmp.write("ru.htm", cp1251), 3),
+            (pairs{{"<meta charset=windows-1251>", ""}, {"<p>", "\xD0\x9F\xD1\x80\xD0\xB8"},
+                   {"</p>", ""}}));
+  EXPECT_EQ(read_tokens(tmp.write("bytes.htm", cp1251.substr(27)), 3),
+            (pairs{{"<p>", "\xCF\xF0\xE8"}, {"</p>", ""}}));
+  // Pieces that split a unit or a surrogate pair give what decoding the
+  // whole gives.
   std::mt19937 rng(1604);
   const char16_t units[] = {u'<', u'p', u'>', u' ', 0xE9, 0x4E2D, 0xD83D, 0xDE00, 0xDC00, 0xD800};
   for (int round = 0; round < 40; ++round) {
     std::u16string text = u"\uFEFF";
     for (int i = rng() % 60; i > 0; --i) text += units[rng() % std::size(units)];
-    std::string data = utf16(text, round % 2 == 0) + (round % 3 ? "" : "x");
-    const std::string path = tmp.write("r.htm", data);
-    ASSERT_TRUE(decode_utf16_document(data));
-    std::string read;
-    for (const auto& [tag, text_after] : read_tokens(path, 2 + rng() % 9)) read += tag + text_after;
-    ASSERT_EQ(read, data) << round;
+    const std::string data = utf16(text, round % 2 == 0) + (round % 3 ? "" : "x");
+    charset_decoder whole;
+    whole.open(round % 2 == 0 ? "utf-16le" : "utf-16be");
+    std::string decoded, read;
+    whole.decode(data, true, decoded);
+    for (const auto& [tag, text_after] : read_tokens(tmp.write("r.htm", data), 2 + rng() % 9))
+      read += tag + text_after;
+    ASSERT_EQ(read, decoded) << round;
   }
   EXPECT_EQ(read_tokens(tmp.file("missing.htm")), (pairs{{"FAILED", ""}}));
   EXPECT_EQ(read_tokens(tmp.path()), (pairs{{"FAILED", ""}}));  // a folder
