@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "convert/doc_reader.h"
+#include "convert/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string html, error;
-  std::vector<nx::rtf_picture> pictures;
-  nx::rtf_options options;
-  options.pictures = &pictures;
-  bool ok = nx::doc_to_html(std::string_view(reinterpret_cast<const char*>(data), size), html, error, options);
-  for (char c : html)
-    if (static_cast<unsigned char>(c) >= 0x80 || (!ok && !html.empty())) __builtin_trap();
+  nx::model::document doc;
+  std::string error;
+  if (!nx::read_doc(std::string_view(reinterpret_cast<const char*>(data), size), doc, error)) {
+    if (error.empty() || !doc.body.empty()) __builtin_trap();
+    return 0;
+  }
+  for (char c : nx::write_html(doc, {"f/"}))
+    if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();
   return 0;
 }

@@ -84,49 +84,40 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
   }
 }
 
-// Output sink: a body or a table cell, with the lists open in it.
-struct sink {
-  std::string html;
-  struct open_list { int ilvl; bool ordered; };
-  std::vector<open_list> lists;
-  void close_lists() {
-    while (!lists.empty()) {
-      html += lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
-      lists.pop_back();
-    }
-  }
-};
-
+// A table row as read: its cells, and the cell edges and merge marks of
+// its row definition.
 struct table_row {
-  std::vector<std::string> cells;
+  std::vector<model::cell> cells;
   std::vector<int> bounds;     // cell edges in twips, cells + 1 values when known
   std::vector<int> hmerge, vmerge;
 };
 struct table_state {
   std::vector<table_row> rows;
   table_row row;
-  sink cell;
+  std::vector<model::block> cell;
   bool cell_used = false;
 };
 
 struct field {
   bool result = false;
   std::u32string code;
-  std::string href;  // non-empty for hyperlinks
+  int link = -1;  // index into the document's links, for hyperlinks
 };
 
-struct note_ref {
-  bool endnote = false;
-  size_t index = 0;
+// Where a paragraph's text goes: the main text (note -1) or a note.
+struct story {
+  int note = -1;
 };
 
 class converter {
  public:
-  explicit converter(const rtf_options& options) : options_(options) {}
-  bool run(std::string_view data, std::string& html, std::string& error);
+  explicit converter(model::document& doc) : doc_(doc) {}
+  bool run(std::string_view data, std::string& error);
 
  private:
   bool load(std::string_view data, std::string& error);
+  bool open_streams(std::string_view data, std::string& error);
+  bool read_pieces(std::string& error);
   void build_text();
   void read_bookmarks();
   int word6_codepage() const;
@@ -137,22 +128,29 @@ class converter {
   para_props para_at(uint32_t cp) const;
   int heading_level(const para_props& p) const;
 
-  void emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t note_index);
-  void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int note_kind, size_t note_index);
+  void add_notes();
+  void emit_story(uint32_t cp0, uint32_t cp1, story where);
+  void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where);
+  bool paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
+                         std::vector<model::inline_item>& out);
+  bool field_mark(char32_t c);
+  bool special_inline(char32_t c, uint32_t cp, const char_props& props, story where, const model::format& fmt,
+                      int link, std::vector<model::inline_item>& out);
+  bool in_field_code();
+  void place_paragraph(model::paragraph para, const para_props& pp, bool content);
   void sync_tables(size_t depth);
   void finish_cell();
   void finish_row(const para_props& pp);
   void close_table();
-  sink& current() { return tables_.empty() ? body_ : tables_.back().cell; }
-  std::string note_label(bool endnote, size_t index) const;
-  std::string note_ref_html(bool endnote, size_t index, bool in_note) const;
-  bool find_note(uint32_t cp, note_ref& r) const;
-  void parse_field_code(field& f) const;
-  std::string picture_html(uint32_t offset);
+  std::vector<model::block>& current() { return tables_.empty() ? *blocks_ : tables_.back().cell; }
+  int find_note(uint32_t cp) const;
+  void parse_field_code(field& f);
+  int add_picture(uint32_t offset);
 
-  const rtf_options& options_;
+  model::document& doc_;
+  std::vector<model::block>* blocks_ = nullptr;  // the story being read
   int picture_count_ = 0;
-  std::string drop_prefix_;
+  std::vector<model::inline_item> drop_prefix_;
   std::map<int32_t, std::vector<int>> list_counters_;  // by list id: current number per level
   std::u32string list_label(const para_props& pp, int& number);
 
@@ -166,13 +164,14 @@ class converter {
   lists lists_;
   plc fnd_ref_, fnd_txt_, end_ref_, end_txt_;
   std::vector<std::string> fnd_labels_, end_labels_;
-  std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name (HTML-escaped)
+  std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name
   std::vector<field> fields_;
   std::vector<table_state> tables_;
-  sink body_;
 };
 
-bool converter::load(std::string_view data, std::string& error) {
+// The streams of the compound file: the text stream with its header, and
+// the table stream; refused when encrypted or missing.
+bool converter::open_streams(std::string_view data, std::string& error) {
   if (!cfb_.open(data, error)) return false;
   if (cfb_.has_stream("EncryptedPackage") || cfb_.has_stream("EncryptionInfo")) {
     error = "the document is encrypted (password-protected)";
@@ -196,6 +195,12 @@ bool converter::load(std::string_view data, std::string& error) {
   } else {
     table_ = word_;  // Word 6/95 keep everything in one stream
   }
+  return true;
+}
+
+// Where the text lies: the piece table, or for Word 6/95 without fast saves
+// one 8-bit run.
+bool converter::read_pieces(std::string& error) {
   auto [fc_clx, lcb_clx] = fib_.at(ix_clx);
   if (lcb_clx > 0) {
     if (!read_clx(table_, fc_clx, lcb_clx, word_.size(), fib_.word97, clx_)) {
@@ -216,6 +221,11 @@ bool converter::load(std::string_view data, std::string& error) {
     pc.compressed = true;
     if (pc.cp1 > 0) clx_.pieces.push_back(pc);
   }
+  return true;
+}
+
+bool converter::load(std::string_view data, std::string& error) {
+  if (!open_streams(data, error) || !read_pieces(error)) return false;
   if (fib_.word97) {
     if (!cfb_.read_stream("Data", data_)) data_.clear();
     auto [fcc, lcbc] = fib_.at(ix_plcf_bte_chpx);
@@ -258,9 +268,9 @@ void converter::read_bookmarks() {
   std::vector<std::string> names;
   for (size_t k = 0; k < count && at + 2 <= t.size(); ++k) {
     size_t cch = u16(t, at);
-    std::string name;
-    for (size_t c = 0; c < cch; ++c) append_html_char(name, u16(t, at + 2 + 2 * c));
-    names.push_back(std::move(name));
+    std::u32string name;
+    for (size_t c = 0; c < cch; ++c) name.push_back(u16(t, at + 2 + 2 * c));
+    names.push_back(encode_utf8(name));
     at += 2 + 2 * cch + extra;
   }
   auto [bfc, blcb] = fib_.at(ix_plcf_bkf);
@@ -420,33 +430,21 @@ int converter::heading_level(const para_props& p) const {
   return 0;
 }
 
-std::string converter::note_label(bool endnote, size_t index) const {
-  const auto& labels = endnote ? end_labels_ : fnd_labels_;
-  return index < labels.size() ? labels[index] : std::string();
-}
-
-std::string converter::note_ref_html(bool endnote, size_t index, bool in_note) const {
-  std::string label = note_label(endnote, index);
-  if (label.empty()) return {};
-  std::string id = (endnote ? "edn" : "ftn") + std::to_string(index + 1);
-  std::string ref = (endnote ? "ednref" : "ftnref") + std::to_string(index + 1);
-  if (in_note) return "<a href=\"#" + ref + "\" id=\"" + id + "\">" + label + "</a> ";
-  return "<sup><a href=\"#" + id + "\" id=\"" + ref + "\">" + label + "</a></sup>";
-}
-
-bool converter::find_note(uint32_t cp, note_ref& r) const {
-  auto look = [&](const plc& refs, bool endnote) {
-    if (refs.data.empty()) return false;
-    auto it = std::lower_bound(refs.cps.begin(), refs.cps.begin() + long(refs.data.size()), cp);
-    if (it == refs.cps.begin() + long(refs.data.size()) || *it != cp) return false;
-    r.endnote = endnote;
-    r.index = size_t(it - refs.cps.begin());
-    return true;
+// The note referenced at cp in the main text (an index into the document's
+// notes: footnotes first, then endnotes); -1 when there is none.
+int converter::find_note(uint32_t cp) const {
+  auto look = [&](const plc& refs) -> int {
+    auto end = refs.cps.begin() + long(refs.data.size());
+    auto it = std::lower_bound(refs.cps.begin(), end, cp);
+    return it == end || *it != cp ? -1 : int(it - refs.cps.begin());
   };
-  return look(fnd_ref_, false) || look(end_ref_, true);
+  int k = look(fnd_ref_);
+  if (k >= 0) return k;
+  k = look(end_ref_);
+  return k >= 0 ? int(fnd_ref_.data.size()) + k : -1;
 }
 
-void converter::parse_field_code(field& f) const {
+void converter::parse_field_code(field& f) {
   // Split the code into words, honouring double quotes.
   std::vector<std::u32string> words;
   std::u32string cur;
@@ -488,9 +486,8 @@ void converter::parse_field_code(field& f) const {
     scheme.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
   }
   if (scheme == U"javascript" || scheme == U"vbscript" || scheme == U"data") return;
-  std::string out;
-  for (char32_t c : href) append_html_char(out, c);
-  f.href = out;
+  doc_.links.push_back({encode_utf8(href)});
+  f.link = int(doc_.links.size()) - 1;
 }
 
 // Finds the first PNG or JPEG picture among the drawing records in
@@ -568,39 +565,38 @@ std::u32string converter::list_label(const para_props& pp, int& number) {
   return out;
 }
 
-std::string converter::picture_html(uint32_t offset) {
-  if (!options_.pictures || offset >= data_.size()) return {};
+// The PNG or JPEG picture at offset in the Data stream, handed over with the
+// document; its index, or -1 when there is none.
+int converter::add_picture(uint32_t offset) {
+  if (offset >= data_.size()) return -1;
   // Picture header: total size, header size, mapping mode; a shape file
   // (mode 0x66) carries a name before the drawing records.
   size_t total = u32(data_, offset), header = u16(data_, offset + 4);
-  if (total <= header || header < 0x44) return {};
+  if (total <= header || header < 0x44) return -1;
   size_t end = std::min<size_t>(data_.size(), size_t(offset) + total);
   size_t begin = size_t(offset) + header;
   if (u16(data_, offset + 6) == 0x66) begin += 1 + u8(data_, begin);
   std::string_view bytes;
   int kind = 0;
-  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return {};
+  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return -1;
   std::string name = "image" + std::to_string(++picture_count_) + (kind == 1 ? ".png" : ".jpg");
-  std::string tag = "<img src=\"";
-  append_html_utf8(tag, options_.picture_href + name);
-  tag += "\" alt=\"\">";
-  options_.pictures->push_back({name, std::string(bytes), ""});
-  return tag;
+  doc_.pictures.push_back({name, std::string(bytes), ""});
+  return int(doc_.pictures.size()) - 1;
 }
+
+// ---------------------------------------------------------------- tables
 
 void converter::sync_tables(size_t depth) {
   while (tables_.size() > depth) close_table();
-  while (tables_.size() < depth) {
-    current().close_lists();
-    tables_.emplace_back();
-  }
+  while (tables_.size() < depth) tables_.emplace_back();
 }
 
 void converter::finish_cell() {
   table_state& t = tables_.back();
-  t.cell.close_lists();
-  t.row.cells.push_back(std::move(t.cell.html));
-  t.cell = sink{};
+  model::cell c;
+  c.blocks = std::move(t.cell);
+  t.row.cells.push_back(std::move(c));
+  t.cell.clear();
   t.cell_used = false;
 }
 
@@ -625,250 +621,273 @@ void converter::finish_row(const para_props& pp) {
   t.row = table_row{};
 }
 
+// A cell placed on the table's column grid.
+struct grid_cell {
+  model::cell cell;
+  bool hidden = false;  // merged into another cell
+  int left = -1;        // first grid column, when the row says where its cells are
+};
+
+// Merge marks: the first cell of a merge, and the cells merged into it.
+constexpr int merge_first = 2, merge_continued = 1;
+
+// Every row's cells on the grid of all rows' cell edges, with their column
+// spans; a cell merged into the one on its left gives it its width and text.
+std::vector<std::vector<grid_cell>> place_on_grid(std::vector<table_row>& rows) {
+  std::vector<int> grid;
+  for (const table_row& r : rows) grid.insert(grid.end(), r.bounds.begin(), r.bounds.end());
+  std::sort(grid.begin(), grid.end());
+  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+  auto column = [&](int x) { return int(std::lower_bound(grid.begin(), grid.end(), x) - grid.begin()); };
+  std::vector<std::vector<grid_cell>> out(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    table_row& row = rows[r];
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+      grid_cell gc;
+      gc.cell = std::move(row.cells[c]);
+      if (c + 1 < row.bounds.size()) {
+        gc.left = column(row.bounds[c]);
+        gc.cell.colspan = std::max(1, column(row.bounds[c + 1]) - gc.left);
+      }
+      if (c < row.hmerge.size() && row.hmerge[c] >= merge_first) {
+        for (size_t k = out[r].size(); k-- > 0;)
+          if (!out[r][k].hidden) {
+            model::cell& left = out[r][k].cell;
+            left.colspan += gc.cell.colspan;
+            for (model::block& b : gc.cell.blocks) left.blocks.push_back(std::move(b));
+            break;
+          }
+        gc.hidden = true;
+      }
+      out[r].push_back(std::move(gc));
+    }
+  }
+  return out;
+}
+
+// A cell that starts a vertical merge takes in the cells below it in the
+// same grid column that continue the merge.
+void merge_down(const std::vector<table_row>& rows, std::vector<std::vector<grid_cell>>& cells) {
+  auto vmerge = [&](size_t r, size_t c) { return c < rows[r].vmerge.size() ? rows[r].vmerge[c] : 0; };
+  for (size_t r = 0; r < cells.size(); ++r) {
+    for (size_t c = 0; c < cells[r].size(); ++c) {
+      grid_cell& top = cells[r][c];
+      if (top.hidden || vmerge(r, c) < merge_first || top.left < 0) continue;
+      for (size_t below = r + 1; below < cells.size(); ++below) {
+        auto& row = cells[below];
+        size_t k = 0;
+        while (k < row.size() && !(row[k].left == top.left && vmerge(below, k) == merge_continued && !row[k].hidden))
+          ++k;
+        if (k == row.size()) break;
+        row[k].hidden = true;
+        for (model::block& b : row[k].cell.blocks) top.cell.blocks.push_back(std::move(b));
+        ++top.cell.rowspan;
+      }
+    }
+  }
+}
+
 void converter::close_table() {
-  if (tables_.back().cell_used || !tables_.back().cell.html.empty()) finish_cell();
+  if (tables_.back().cell_used || !tables_.back().cell.empty()) finish_cell();
   table_state t = std::move(tables_.back());
   tables_.pop_back();
   if (!t.row.cells.empty()) t.rows.push_back(std::move(t.row));
-  // Column grid from every row's cell edges.
-  std::vector<int> grid;
-  for (const table_row& r : t.rows) grid.insert(grid.end(), r.bounds.begin(), r.bounds.end());
-  std::sort(grid.begin(), grid.end());
-  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
-  auto grid_index = [&](int x) { return int(std::lower_bound(grid.begin(), grid.end(), x) - grid.begin()); };
-  struct out_cell { std::string html; int colspan = 1, rowspan = 1; bool hidden = false; int left = -1; };
-  std::vector<std::vector<out_cell>> rows(t.rows.size());
-  for (size_t r = 0; r < t.rows.size(); ++r) {
-    const table_row& row = t.rows[r];
-    for (size_t c = 0; c < row.cells.size(); ++c) {
-      out_cell oc;
-      oc.html = row.cells[c];
-      if (c + 1 < row.bounds.size()) {
-        oc.left = grid_index(row.bounds[c]);
-        oc.colspan = std::max(1, grid_index(row.bounds[c + 1]) - oc.left);
-      }
-      int h = c < row.hmerge.size() ? row.hmerge[c] : 0;
-      if (h >= 2) {
-        // Merged into the cell on its left.
-        for (size_t k = rows[r].size(); k-- > 0;)
-          if (!rows[r][k].hidden) {
-            rows[r][k].colspan += oc.colspan;
-            rows[r][k].html += oc.html;
-            break;
-          }
-        oc.hidden = true;
-      }
-      rows[r].push_back(std::move(oc));
-    }
+  std::vector<std::vector<grid_cell>> cells = place_on_grid(t.rows);
+  merge_down(t.rows, cells);
+  model::block b;
+  b.what = model::block::kind::table;
+  for (auto& row : cells) {
+    b.tab.rows.emplace_back();
+    for (grid_cell& gc : row)
+      if (!gc.hidden) b.tab.rows.back().cells.push_back(std::move(gc.cell));
   }
-  for (size_t r = 0; r < t.rows.size(); ++r) {
-    for (size_t c = 0; c < rows[r].size(); ++c) {
-      int v = c < t.rows[r].vmerge.size() ? t.rows[r].vmerge[c] : 0;
-      out_cell& oc = rows[r][c];
-      if (oc.hidden || v < 2 || oc.left < 0) continue;
-      for (size_t below = r + 1; below < t.rows.size(); ++below) {
-        bool merged = false;
-        for (size_t k = 0; k < rows[below].size(); ++k) {
-          int vb = k < t.rows[below].vmerge.size() ? t.rows[below].vmerge[k] : 0;
-          if (rows[below][k].left == oc.left && vb == 1 && !rows[below][k].hidden) {
-            rows[below][k].hidden = true;
-            oc.html += rows[below][k].html;
-            ++oc.rowspan;
-            merged = true;
-            break;
-          }
-        }
-        if (!merged) break;
-      }
-    }
-  }
-  std::string out = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
-  for (auto& row : rows) {
-    out += "<tr>";
-    for (auto& oc : row) {
-      if (oc.hidden) continue;
-      out += "<td";
-      if (oc.colspan > 1) out += " colspan=\"" + std::to_string(oc.colspan) + "\"";
-      if (oc.rowspan > 1) out += " rowspan=\"" + std::to_string(oc.rowspan) + "\"";
-      out += ">";
-      out += oc.html;
-      out += "</td>";
-    }
-    out += "</tr>\n";
-  }
-  out += "</table>\n";
-  sink& parent = current();
-  parent.close_lists();
-  parent.html += out;
+  current().push_back(std::move(b));
 }
 
-void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, int note_kind,
-                               size_t note_index) {
-  sink& s = current();
-  int heading = heading_level(pp);
+// ---------------------------------------------------------------- paragraphs
+
+// Field marks (begin, separator, end): true when c is one. The code of a
+// field is hidden and read for its link; its result is shown.
+bool converter::field_mark(char32_t c) {
+  constexpr size_t max_open_fields = 64;
+  if (c == 0x13) {
+    fields_.push_back({});
+    if (fields_.size() > max_open_fields) fields_.erase(fields_.begin());
+    return true;
+  }
+  if (c == 0x14) {
+    if (!fields_.empty() && !fields_.back().result) {
+      fields_.back().result = true;
+      parse_field_code(fields_.back());
+    }
+    return true;
+  }
+  if (c == 0x15) {
+    if (!fields_.empty()) fields_.pop_back();
+    return true;
+  }
+  return false;
+}
+
+bool converter::in_field_code() {
+  for (const field& f : fields_)
+    if (!f.result) return true;
+  return false;
+}
+
+model::format format_of(const char_props& c, bool heading_bold, bool in_link) {
+  model::format f;
+  f.bold = c.bold && !heading_bold;      // a heading's own boldness is the heading's
+  f.italic = c.italic;
+  f.underline = c.underline && !in_link;  // links are underlined anyway
+  f.strike = c.strike;
+  f.superscript = c.vert == 1;
+  f.subscript = c.vert == 2;
+  return f;
+}
+
+// The inlines of the text in [p, e); true when something in it shows.
+bool converter::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
+                                  std::vector<model::inline_item>& out) {
   char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
-  std::string inner;
+  bool heading_bold = heading_level(pp) != 0 && para_base.bold;
   bool content = false;
-  char_props open;
-  std::string open_href;
-  bool open_any = false;
-  auto close_all = [&]() {
-    if (!open_any) return;
-    if (open.vert == 1) inner += "</sup>";
-    if (open.vert == 2) inner += "</sub>";
-    if (open.strike) inner += "</s>";
-    if (open.underline) inner += "</u>";
-    if (open.italic) inner += "</i>";
-    if (open.bold) inner += "</b>";
-    if (!open_href.empty()) inner += "</a>";
-    open = char_props{};
-    open_href.clear();
-    open_any = false;
+  auto add = [&](model::inline_kind kind, const model::format& fmt, int link, int ref) {
+    model::inline_item it;
+    it.kind = kind;
+    it.fmt = fmt;
+    it.link = link;
+    it.ref = ref;
+    out.push_back(std::move(it));
   };
-  auto open_as = [&](char_props want, const std::string& href) {
-    if (heading && para_base.bold) want.bold = false;
-    if (!href.empty()) want.underline = false;
-    want.vanish = want.deleted = want.special = want.data = false;
-    want.picture = 0xFFFFFFFF;
-    if (open_any && want == open && href == open_href) return;
-    close_all();
-    if (!href.empty()) inner += "<a href=\"" + href + "\">";
-    if (want.bold) inner += "<b>";
-    if (want.italic) inner += "<i>";
-    if (want.underline) inner += "<u>";
-    if (want.strike) inner += "<s>";
-    if (want.vert == 1) inner += "<sup>";
-    if (want.vert == 2) inner += "<sub>";
-    open = want;
-    open_href = href;
-    open_any = true;
+  auto bookmarks_at = [&](uint32_t cp) {
+    for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
+      add(model::inline_kind::bookmark, {}, -1, -1);
+      out.back().text = it->second;
+    }
   };
   for (uint32_t cp = p; cp < e; ++cp) {
     char32_t c = text_[cp];
-    for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
-      close_all();
-      inner += "<a id=\"" + it->second + "\"></a>";
-    }
-    if (c == 0x13) { fields_.push_back({}); if (fields_.size() > 64) fields_.erase(fields_.begin()); continue; }
-    if (c == 0x14) {
-      if (!fields_.empty() && !fields_.back().result) {
-        fields_.back().result = true;
-        parse_field_code(fields_.back());
-      }
-      continue;
-    }
-    if (c == 0x15) { if (!fields_.empty()) fields_.pop_back(); continue; }
-    bool visible = true;
-    for (const field& f : fields_) visible = visible && f.result;
-    if (!visible) {
+    bookmarks_at(cp);
+    if (field_mark(c)) continue;
+    if (in_field_code()) {
       for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
-        if (!it->result) { if (it->code.size() < 4096) it->code.push_back(c); break; }
+        if (!it->result) {
+          if (it->code.size() < 4096) it->code.push_back(c);
+          break;
+        }
       continue;
     }
-    char_props cp_props = chars_at(cp, para_base);
-    if (cp_props.vanish || cp_props.deleted) continue;
-    std::string href;
+    char_props props = chars_at(cp, para_base);
+    if (props.vanish || props.deleted) continue;
+    int link = -1;
     for (const field& f : fields_)
-      if (!f.href.empty()) href = f.href;
-    if (c == 0x02) {
-      note_ref r;
-      std::string ref;
-      if (note_kind != 0) ref = note_ref_html(note_kind == 2, note_index, true);
-      else if (find_note(cp, r)) ref = note_ref_html(r.endnote, r.index, false);
-      if (!ref.empty()) {
-        close_all();
-        inner += ref;
-        content = true;
-      }
+      if (f.link >= 0) link = f.link;
+    model::format fmt = format_of(props, heading_bold, link >= 0);
+    if (c == 0x01 || c == 0x02 || c == 0x0B) {
+      content = special_inline(c, cp, props, where, fmt, link, out) || content;
       continue;
     }
-    if (c == 0x01 && cp_props.special && !cp_props.data && cp_props.picture != 0xFFFFFFFF) {
-      std::string img = picture_html(cp_props.picture);
-      if (!img.empty()) {
-        open_as(cp_props, href);
-        inner += img;
-        content = true;
-      }
-      continue;
-    }
-    if (c == 0x0B) { open_as(cp_props, href); inner += "<br>\n"; content = true; continue; }
-    if (c == 0x1E) c = U'-';
+    if (c == 0x1E) c = U'-';  // non-breaking hyphen
     if (c == 0x09) c = U' ';
     if (c < 0x20 || c == 0xFEFF || c == 0x1F) continue;
-    open_as(cp_props, href);
-    append_html_char(inner, c);
+    if (out.empty() || out.back().kind != model::inline_kind::text || !(out.back().fmt == fmt) ||
+        out.back().link != link)
+      add(model::inline_kind::text, fmt, link, -1);
+    append_utf8(out.back().text, c);
     if (c != U' ' && c != 0xA0) content = true;
   }
-  close_all();
-  for (auto [it, last] = bookmarks_.equal_range(e); it != last; ++it) inner += "<a id=\"" + it->second + "\"></a>";
+  bookmarks_at(e);
+  return content;
+}
+
+// A note reference (in a note, the note's own mark), a picture or a line
+// break; true when it shows.
+bool converter::special_inline(char32_t c, uint32_t cp, const char_props& props, story where,
+                               const model::format& fmt, int link, std::vector<model::inline_item>& out) {
+  model::inline_item it;
+  it.fmt = fmt;
+  it.link = link;
+  if (c == 0x02) {
+    it.kind = model::inline_kind::note_ref;
+    it.fmt = {};
+    it.link = -1;
+    it.ref = where.note >= 0 ? where.note : find_note(cp);
+  } else if (c == 0x01) {
+    if (!props.special || props.data || props.picture == 0xFFFFFFFF) return false;
+    it.kind = model::inline_kind::picture;
+    it.ref = add_picture(props.picture);
+  } else {
+    it.kind = model::inline_kind::line_break;
+  }
+  if (it.kind != model::inline_kind::line_break && it.ref < 0) return false;
+  out.push_back(std::move(it));
+  return true;
+}
+
+model::list_format list_format_of(int nfc) {
+  switch (nfc) {
+    case 23: return model::list_format::bullet;
+    case 1: return model::list_format::upper_roman;
+    case 2: return model::list_format::lower_roman;
+    case 3: return model::list_format::upper_alpha;
+    case 4: return model::list_format::lower_alpha;
+    default: return model::list_format::decimal;
+  }
+}
+
+constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
+                                       model::align::justify};
+constexpr int max_list_override = 2047;  // larger ilfo values are no list
+
+// A read paragraph joins its story: a dropped capital waits for the next
+// paragraph; an empty one is a blank line outside tables, lists and headings;
+// list items carry their number, numbered headings keep theirs as text.
+void converter::place_paragraph(model::paragraph para, const para_props& pp, bool content) {
   if (!drop_prefix_.empty()) {
-    inner = drop_prefix_ + inner;
+    para.inlines.insert(para.inlines.begin(), std::make_move_iterator(drop_prefix_.begin()),
+                        std::make_move_iterator(drop_prefix_.end()));
     drop_prefix_.clear();
   }
   if (pp.drop_cap && content) {
-    // A dropped capital is its own paragraph in the file; it belongs to the next.
-    drop_prefix_ = inner;
+    drop_prefix_ = std::move(para.inlines);
     return;
   }
-
+  int heading = heading_level(pp);
   bool in_cell = !tables_.empty();
   if (in_cell) tables_.back().cell_used = true;
   if (!content) {
-    if (!in_cell && heading == 0 && pp.ilfo == 0) {
-      s.close_lists();
-      s.html += "<p>&#160;</p>\n";
-    }
+    if (in_cell || heading != 0 || pp.ilfo != 0) return;
+    std::erase_if(para.inlines, [](const model::inline_item& it) { return it.kind != model::inline_kind::bookmark; });
+    current().push_back({model::block::kind::paragraph, std::move(para), {}});
     return;
   }
-  std::string attrs;
-  if (pp.jc == 1) attrs += " align=\"center\"";
-  else if (pp.jc == 2) attrs += " align=\"right\"";
-  else if (pp.jc == 3) attrs += " align=\"justify\"";
-  if (pp.bidi) attrs += " dir=\"rtl\"";
+  para.heading = heading;
+  para.alignment = pp.jc >= 1 && pp.jc <= 3 ? alignments[pp.jc] : model::align::none;
+  para.rtl = pp.bidi;
+  bool listed = pp.ilfo > 0 && pp.ilfo < max_list_override;
   int number = 0;
-  std::u32string label = pp.ilfo > 0 && pp.ilfo < 2047 ? list_label(pp, number) : std::u32string();
+  std::u32string label = listed ? list_label(pp, number) : std::u32string();
   if (heading && !label.empty()) {
-    // Numbered headings keep their number as text.
-    std::string prefix;
-    append_html_text(prefix, label);
-    inner = prefix + " " + inner;
+    model::inline_item prefix;
+    prefix.text = encode_utf8(label) + " ";
+    para.inlines.insert(para.inlines.begin(), std::move(prefix));
   }
-  const list_level* lv = heading == 0 && pp.ilfo > 0 && pp.ilfo < 2047 ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
+  const list_level* lv = heading == 0 && listed ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
   if (lv && lv->nfc != 255) {
-    bool ordered = lv->nfc != 23;
-    int level = std::clamp(pp.ilvl, 0, 8);
-    while (!s.lists.empty() && s.lists.back().ilvl > level) {
-      s.html += s.lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
-      s.lists.pop_back();
-    }
-    if (!s.lists.empty() && s.lists.back().ilvl == level && s.lists.back().ordered != ordered) {
-      s.html += s.lists.back().ordered ? "</li></ol>\n" : "</li></ul>\n";
-      s.lists.pop_back();
-    }
-    if (!s.lists.empty() && s.lists.back().ilvl == level) {
-      s.html += "</li>\n";
-    } else {
-      if (ordered) {
-        static const char* types[] = {"1", "I", "i", "A", "a"};
-        s.html += "<ol";
-        if (lv->nfc >= 1 && lv->nfc <= 4) s.html += std::string(" type=\"") + types[lv->nfc] + "\"";
-        if (lv->start != 1) s.html += " start=\"" + std::to_string(lv->start) + "\"";
-        s.html += ">\n";
-      } else {
-        s.html += "<ul>\n";
-      }
-      s.lists.push_back({level, ordered});
-    }
-    if (ordered && number > 0) attrs += " value=\"" + std::to_string(number) + "\"";
-    s.html += "<li" + attrs + ">" + inner;
-    return;
+    model::list_format kind = list_format_of(lv->nfc);
+    para.list = {pp.ilfo, std::clamp(pp.ilvl, 0, 8), kind, kind == model::list_format::bullet ? 0 : number};
   }
-  s.close_lists();
-  std::string tag = heading ? "h" + std::to_string(heading) : "p";
-  s.html += "<" + tag + attrs + ">" + inner + "</" + tag + ">\n";
+  current().push_back({model::block::kind::paragraph, std::move(para), {}});
 }
 
-void converter::emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t note_index) {
+void converter::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where) {
+  model::paragraph para;
+  bool content = paragraph_inlines(p, e, pp, where, para.inlines);
+  place_paragraph(std::move(para), pp, content);
+}
+
+void converter::emit_story(uint32_t cp0, uint32_t cp1, story where) {
   cp1 = std::min<uint32_t>(cp1, uint32_t(text_.size()));
   uint32_t p = cp0;
   while (p < cp1) {
@@ -898,83 +917,83 @@ void converter::emit_story(uint32_t cp0, uint32_t cp1, int note_kind, size_t not
     if (row_end) {
       finish_row(pp);
     } else {
-      emit_paragraph(p, e, pp, note_kind, note_index);
+      emit_paragraph(p, e, pp, where);
       if (cell_end) finish_cell();
     }
     p = e + 1;
   }
+  sync_tables(0);
+  fields_.clear();
 }
 
-bool converter::run(std::string_view data, std::string& html, std::string& error) {
-  if (!load(data, error)) return false;
-  uint32_t main_end = uint32_t(std::min<uint64_t>(uint64_t(fib_.ccp_text), text_.size()));
-  emit_story(0, main_end, 0, 0);
-  sync_tables(0);
-  body_.close_lists();
-  fields_.clear();
-  // Notes: footnotes then endnotes, each numbered as in the text.
-  uint64_t ftn_base = uint64_t(fib_.ccp_text);
-  uint64_t edn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn;
-  bool rule = false;
-  auto notes = [&](const plc& refs, const plc& txt, uint64_t base, bool endnote) {
-    for (size_t i = 0; i < refs.data.size() && i + 1 < txt.cps.size(); ++i) {
-      uint64_t a = base + txt.cps[i], b = base + txt.cps[i + 1];
-      if (a >= b || b > text_.size()) continue;
-      if (!rule) { body_.html += "<hr>\n<div class=\"footnotes\">\n"; rule = true; }
-      emit_story(uint32_t(a), uint32_t(b), endnote ? 2 : 1, i);
-      sync_tables(0);
-      body_.close_lists();
-      fields_.clear();
+// One note per reference, footnotes then endnotes, labelled as the text
+// numbers them; a note with a mark of its own (which stays text in the body)
+// shows that mark.
+void converter::add_notes() {
+  auto add = [&](const plc& refs, const std::vector<std::string>& labels, model::note_kind kind) {
+    for (size_t i = 0; i < refs.data.size(); ++i) {
+      model::note n;
+      n.kind = kind;
+      n.label = i < labels.size() ? labels[i] : std::string();
+      char32_t mark = refs.cps[i] < text_.size() ? text_[refs.cps[i]] : 0;
+      if (n.label.empty() && mark > 0x20 && mark != 0xFEFF) n.label = encode_utf8(std::u32string(1, mark));
+      doc_.notes.push_back(std::move(n));
     }
   };
-  notes(fnd_ref_, fnd_txt_, ftn_base, false);
-  notes(end_ref_, end_txt_, edn_base, true);
-  if (rule) body_.html += "</div>\n";
+  add(fnd_ref_, fnd_labels_, model::note_kind::footnote);
+  add(end_ref_, end_labels_, model::note_kind::endnote);
+}
 
-  html = "<!DOCTYPE html>\n<html>\n<head>\n"
-         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=us-ascii\">\n"
-         "</head>\n<body>\n";
-  html += body_.html;
-  html += "</body>\n</html>\n";
+bool converter::run(std::string_view data, std::string& error) {
+  if (!load(data, error)) return false;
+  add_notes();
+  uint32_t main_end = uint32_t(std::min<uint64_t>(uint64_t(fib_.ccp_text), text_.size()));
+  blocks_ = &doc_.body;
+  emit_story(0, main_end, story{});
+  uint64_t ftn_base = uint64_t(fib_.ccp_text);
+  uint64_t edn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn;
+  auto notes = [&](const plc& txt, uint64_t base, size_t first, size_t count) {
+    for (size_t i = 0; i < count && i + 1 < txt.cps.size(); ++i) {
+      uint64_t a = base + txt.cps[i], b = base + txt.cps[i + 1];
+      if (a >= b || b > text_.size()) continue;
+      blocks_ = &doc_.notes[first + i].blocks;
+      emit_story(uint32_t(a), uint32_t(b), story{int(first + i)});
+    }
+  };
+  notes(fnd_txt_, ftn_base, 0, fnd_ref_.data.size());
+  notes(end_txt_, edn_base, fnd_ref_.data.size(), end_ref_.data.size());
   return true;
 }
 
 }  // namespace
 
-bool doc_to_html(std::string_view doc, std::string& html, std::string& error) {
-  return doc_to_html(doc, html, error, rtf_options{});
-}
-
-bool doc_to_html(std::string_view doc, std::string& html, std::string& error,
-                 const rtf_options& options) {
-  html.clear();
+bool read_doc(std::string_view bytes, model::document& doc, std::string& error) {
+  doc = model::document();
   error.clear();
-  if (!cfb_reader::has_signature(doc)) {
-    if (doc.substr(0, 5) == "{\\rtf") {
-      model::document rtf;
-      if (!read_rtf(doc, rtf, error)) return false;
-      html_options page;
-      page.picture_href = options.picture_href;
-      page.pictures = options.pictures != nullptr;
-      html = write_html(rtf, page);
-      if (options.pictures) options.pictures->insert(options.pictures->end(), rtf.pictures.begin(), rtf.pictures.end());
-      return true;
-    }
-    if (doc.substr(0, 4) == std::string_view("PK\x03\x04", 4))
+  if (!cfb_reader::has_signature(bytes)) {
+    if (bytes.substr(0, 5) == "{\\rtf") return read_rtf(bytes, doc, error);
+    if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4))
       error = "this is a Word 2007 or later document (.docx), not a Word 97-2003 document";
-    else if (doc.empty())
+    else if (bytes.empty())
       error = "the file is empty";
     else
       error = "not a Word document";
     return false;
   }
-  size_t pictures_before = options.pictures ? options.pictures->size() : 0;
-  converter c(options);
-  if (!c.run(doc, html, error)) {
-    if (options.pictures) options.pictures->resize(pictures_before);
-    html.clear();
+  if (!converter(doc).run(bytes, error)) {
+    doc = model::document();
     return false;
   }
+  return true;
+}
+
+bool doc_to_html(std::string_view bytes, std::string& html, std::string& error) {
+  model::document doc;
+  html.clear();
+  if (!read_doc(bytes, doc, error)) return false;
+  html_options options;
+  options.pictures = false;
+  html = write_html(doc, options);
   return true;
 }
 

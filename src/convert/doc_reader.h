@@ -1,20 +1,19 @@
-// Built-in Word 97-2003 (and Word 6/95) reader: .doc bytes to a complete
-// pure-ASCII HTML document.
+// Built-in Word 97-2003 (and Word 6/95) reader: .doc bytes to the document
+// model.
 #pragma once
 #include <string>
 #include <string_view>
 
-#include "convert/rtf_reader.h"
+#include "convert/doc_model.h"
 
 namespace nx {
 
 // Returns false (with a short reason in error) when the bytes are not a
-// readable Word document (not a compound file, encrypted, damaged); html is
-// then left empty.
-bool doc_to_html(std::string_view doc, std::string& html, std::string& error);
-// Same, collecting inline PNG and JPEG pictures as the Rich Text reader does
-// (options.pictures, referenced as options.picture_href + file name).
-bool doc_to_html(std::string_view doc, std::string& html, std::string& error,
-                 const rtf_options& options);
+// readable Word document (not a compound file, encrypted, damaged); doc is
+// then left empty. Rich Text saved under a Word name is read as Rich Text.
+// Inline PNG and JPEG pictures are handed over in doc.pictures.
+bool read_doc(std::string_view bytes, model::document& doc, std::string& error);
+// read_doc, then the page without pictures: for checks and benchmarks.
+bool doc_to_html(std::string_view bytes, std::string& html, std::string& error);
 
 }  // namespace nx

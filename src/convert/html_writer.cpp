@@ -210,8 +210,10 @@ void writer::inline_item_html(const inline_item& it) {
 void writer::note_ref(const inline_item& it) {
   if (it.ref < 0 || size_t(it.ref) >= notes_.size()) return;
   if (it.ref == current_note_) {
-    sync(it.fmt, -1);
-    back_link(it.ref);
+    if (notes_[size_t(it.ref)].referenced) {
+      sync(it.fmt, -1);
+      back_link(it.ref);
+    }
     return;
   }
   note_place& n = notes_[size_t(it.ref)];
@@ -234,8 +236,10 @@ void writer::back_link(int note) {
 // What a note starts with when it does not place its back link itself: the
 // link, and a comment's author.
 void writer::note_lead(int note) {
-  back_link(note);
-  out_ += ' ';
+  if (notes_[size_t(note)].referenced) {
+    back_link(note);
+    out_ += ' ';
+  }
   const std::string& author = doc_.notes[size_t(note)].author;
   if (!author.empty()) {
     append_html_utf8(out_, author);

@@ -25,7 +25,8 @@ struct html_options {
 // - a paragraph without inlines is a blank line (<p>&#160;</p>);
 // - a table cell of one plain paragraph holds its text without the <p>;
 // - a note's back link goes where a note_ref to the note itself stands in
-//   it, else before its first paragraph; notes without a label are numbered
+//   it, else before its first paragraph (a note referenced from nowhere has
+//   none); notes without a label are numbered
 //   by kind (footnotes 1, 2 ...; endnotes i, ii ...; comments [1], [2] ...);
 // - links to script or data addresses keep their text but lose the link.
 // Indices out of range (links, pictures, notes) are ignored.

@@ -111,7 +111,10 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
       ok = read_rtf(bytes, doc, error_);
       if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
       break;
-    case doc_kind::word: ok = doc_to_html(bytes, html_, error_, picture_options()); break;
+    case doc_kind::word:
+      ok = read_doc(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
     case doc_kind::docx:
     case doc_kind::unknown:
       ok = false;
@@ -145,7 +148,7 @@ int polar_converter::convert(const std::string& output, int type_code) {
       error_ = "the folder for the pictures cannot be created";
       return 1;
     }
-    for (const rtf_picture& p : pictures_) {
+    for (const model::picture& p : pictures_) {
       if (!write_file(folder + "/" + p.file_name, p.bytes)) {
         error_ = "a picture cannot be written";
         return 1;

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/rtf_reader.h"
+#include "convert/doc_model.h"
 
 namespace nx {
 
@@ -26,11 +26,10 @@ class polar_converter {
   // Picture links are written against this mark while the output's name is
   // not known yet; convert() points them at the pictures folder.
   static constexpr const char* picture_mark = "nubrix-pictures:/";
-  rtf_options picture_options() { return {&pictures_, picture_mark}; }
 
   bool open_ = false;
   std::string html_;
-  std::vector<rtf_picture> pictures_;
+  std::vector<model::picture> pictures_;
   std::string error_;
 };
 

@@ -2,18 +2,10 @@
 #pragma once
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "convert/doc_model.h"
 
 namespace nx {
-
-// Pictures handed over by the Word reader, until it builds the model too.
-using rtf_picture = model::picture;
-struct rtf_options {
-  std::vector<rtf_picture>* pictures = nullptr;
-  std::string picture_href;
-};
 
 // Returns false (with a short reason in error) when the bytes are not a
 // readable RTF document. Damaged documents (unbalanced braces, cut short, bad
