@@ -8,6 +8,7 @@
 #include "convert/html_out.h"
 #include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
+#include "services/text.h"
 
 namespace nx {
 namespace {
