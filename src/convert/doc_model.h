@@ -59,6 +59,7 @@ struct paragraph {
   int heading = 0;  // 1-6, 0 for body text
   align alignment = align::none;
   bool rtl = false;
+  bool diagram = false;  // text of a diagram (SmartArt), which other converters draw as a picture
   list_info list;
   std::vector<inline_item> inlines;
 };

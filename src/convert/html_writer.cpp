@@ -62,7 +62,7 @@ const char* align_attr(align a) {
 
 bool is_plain(const paragraph& p) {
   return p.heading == 0 && p.list.list < 0 && (p.alignment == align::none || p.alignment == align::left) &&
-         !p.rtl;
+         !p.rtl && !p.diagram;
 }
 
 // Something a reader sees: any inline but a bookmark, text only when not blank.
@@ -266,7 +266,8 @@ void writer::blocks(const std::vector<block>& list) {
 
 void writer::paragraph_block(const paragraph& p) {
   std::string tag = p.heading > 0 ? "h" + std::to_string(std::min(p.heading, 6)) : "p";
-  out_ += "<" + tag + align_attr(p.alignment) + (p.rtl ? " dir=\"rtl\"" : "") + ">";
+  out_ += "<" + tag + (p.diagram ? " class=\"diagram\"" : "") + align_attr(p.alignment) +
+          (p.rtl ? " dir=\"rtl\"" : "") + ">";
   inlines(p.inlines);
   if (!shows_anything(p.inlines)) out_ += "&#160;";
   out_ += "</" + tag + ">\n";
