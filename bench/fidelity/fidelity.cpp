@@ -10,6 +10,9 @@
 // drawn differently by different writers), and each CJK ideograph or kana
 // counts as a word, since those scripts do not separate words by blanks.
 //
+// What LibreOffice draws as a picture or hides (equations, diagram text, ruby
+// guides, comments) is left out of our page too, like the pictures.
+//
 // Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [FOLDER ...]
 //   FOLDER     corpus folders to score (default: doc, rtf, docx and odt of
 //              the corpus); every file in them but the references and notes
@@ -83,11 +86,24 @@ std::string drop_pictures(const std::string& html) {
   return out;
 }
 
+// What LibreOffice's page draws as a picture or not at all, left out of
+// ours as pictures are: equations (a picture there), ruby guides (the base
+// text only), diagram text (a picture) and comments (hidden in markup
+// comments there).
+std::string drop_unrendered_by_reference(std::string page) {
+  page = drop_elements(page, "<span class=\"math\"", "span");
+  page = drop_elements(page, "<rt>", "rt");
+  page = drop_elements(page, "<p class=\"diagram\"", "p");
+  page = drop_elements(page, "<sup><a href=\"#cmt", "sup");
+  return drop_elements(page, "<div id=\"cmt", "div");
+}
+
 // The page as w3m draws it; empty when w3m cannot be run.
-std::string render(const std::string& html, const std::string& work_dir) {
+std::string render(const std::string& html, const std::string& work_dir, bool ours = false) {
   std::string page = drop_pictures(html);
   page = drop_elements(page, "<div title=\"header\"", "div");
   page = drop_elements(page, "<div title=\"footer\"", "div");
+  if (ours) page = drop_unrendered_by_reference(page);
   std::string path = work_dir + "/page.html";
   if (!nx::write_file(path, page)) return {};
   std::string command = "HOME='" + work_dir + "' " + render_command + "'" + path + "' 2>/dev/null";
@@ -226,7 +242,7 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       std::printf("%-56s   -     unreadable: %s\n", key.c_str(), error.c_str());
       continue;
     }
-    bag got = words(render(html, work_dir)), want = words(render(ref, work_dir));
+    bag got = words(render(html, work_dir, true)), want = words(render(ref, work_dir));
     double score = std::round(f1(got, want) * 10000) / 10000;  // as printed, and as a baseline holds it
     std::string change;
     auto base = opt.baseline.find(key);
