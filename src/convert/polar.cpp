@@ -7,6 +7,7 @@
 #include "convert/converter.h"
 #include "convert/doc_kind.h"
 #include "convert/doc_reader.h"
+#include "convert/docx_reader.h"
 #include "convert/html_out.h"
 #include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
@@ -116,6 +117,9 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
       if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
       break;
     case doc_kind::docx:
+      ok = read_docx(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
     case doc_kind::unknown:
       ok = false;
       error_ = "the document's format is not known";

@@ -1,4 +1,5 @@
-// The built-in converter: plain text, Rich Text and Word documents to
+// The built-in converter: plain text, Rich Text and Word documents (97-2003
+// and 2007+) to
 // pure-ASCII HTML, behind three calls (open, convert, close).
 #pragma once
 #include <string>

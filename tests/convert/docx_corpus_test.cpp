@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "convert/docx_reader.h"
+#include "convert/package.h"
+#include "convert/polar.h"
+#include "services/text.h"
+#include "support/package_writer.h"
+#include "support/test_env.h"
+
+using namespace nx;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string fixture(const std::string& name) { return std::string(NUBRIX_TEST_DATA_DIR) + "/docx/" + name; }
+
+// The fixtures, and the corpus packages of up to 100 KB when the corpus is there.
+std::vector<std::string> sample_packages() {
+  std::vector<std::string> out;
+  for (const char* f : {"word-package-named.doc", "pictures.docx"}) {
+    std::string bytes;
+    if (read_file(fixture(f), bytes)) out.push_back(bytes);
+  }
+  std::string dir = test::corpus_path("docx");
+  std::error_code ec;
+  if (!dir.empty())
+    for (const auto& e : fs::directory_iterator(dir, ec)) {
+      std::string bytes, name = e.path().filename().string();
+      if (!name.ends_with(".ref.html") && !name.ends_with(".ref.txt") && e.file_size() < 100000 &&
+          read_file(e.path().string(), bytes) && zip_package::has_signature(bytes))
+        out.push_back(bytes);
+    }
+  return out;
+}
+
+}  // namespace
+
+TEST(DocxFiles, PackagesConvertByContentAndEncryptedOnesSayWhy) {
+  test::temp_dir tmp;
+  std::string error;
+  ASSERT_TRUE(polar_convert(fixture("word-package-named.doc"), tmp.file("named.html"), &error)) << error;
+  std::string html = test::read_all(tmp.file("named.html"));
+  EXPECT_NE(html.find("This is a test document."), std::string::npos);
+  EXPECT_NE(html.find("<b>BOLD</b>"), std::string::npos);
+
+  ASSERT_TRUE(polar_convert(fixture("pictures.docx"), tmp.file("p.html"), &error)) << error;
+  EXPECT_NE(test::read_all(tmp.file("p.html")).find("<img src=\"p_files/image2.jpeg\""), std::string::npos);
+  EXPECT_EQ(test::read_all(tmp.file("p_files/image2.jpeg")).substr(0, 3), "\xFF\xD8\xFF");
+
+  std::string keep = tmp.write("locked.html", "keep");
+  EXPECT_FALSE(polar_convert(fixture("encrypted.docx"), keep, &error));
+  EXPECT_NE(error.find("password-protected"), std::string::npos) << error;
+  EXPECT_EQ(test::read_all(keep), "keep");
+}
+
+// Flipped, cut and repeated bytes, in the package and in its main part
+// before packing, never crash the reader or make it hang.
+TEST(DocxFiles, MutatedPackagesNeitherCrashNorHang) {
+  std::vector<std::string> samples = sample_packages();
+  ASSERT_FALSE(samples.empty());
+  std::vector<std::string> main_parts;
+  for (const std::string& s : samples) {
+    zip_package p;
+    std::string error, xml;
+    if (p.open(s, error) && p.read("word/document.xml", xml, error)) main_parts.push_back(xml);
+  }
+  std::mt19937 rng(1312);
+  auto mutate = [&](std::string s) {
+    for (int k = std::uniform_int_distribution<int>(1, 4)(rng); k > 0 && !s.empty(); --k) {
+      size_t at = std::uniform_int_distribution<size_t>(0, s.size() - 1)(rng);
+      switch (rng() % 3) {
+        case 0: s[at] = char(s[at] ^ (1 << (rng() % 8))); break;
+        case 1: s.resize(at); break;
+        default: s.insert(at, s.substr(at, std::uniform_int_distribution<size_t>(1, 64)(rng))); break;
+      }
+    }
+    return s;
+  };
+  int read = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::string package;
+    if (i % 2 == 0 || main_parts.empty()) {
+      package = mutate(samples[size_t(i / 2) % samples.size()]);
+    } else {
+      const std::string& xml = main_parts[size_t(i / 2) % main_parts.size()];
+      package = test::make_zip({{"word/document.xml", mutate(xml), true}});
+    }
+    model::document doc;
+    std::string error;
+    if (read_docx(package, doc, error)) ++read;
+    else EXPECT_FALSE(error.empty());
+  }
+  EXPECT_GT(read, 0);
+}
