@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "convert/job.h"
 #include "services/paths.h"
 #include "services/program.h"
 #include "services/text.h"
@@ -90,9 +91,12 @@ bool convert_request_for(const std::string& convert_text, convert_request& reque
   }
   request.destination = add_backslash(dest);
   if (folder_exists(source)) {
-    request.files = find_files(source, false, "*.doc");
+    for (const std::string& pattern : document_patterns) {
+      std::vector<std::string> found = find_files(source, false, pattern);
+      request.files.insert(request.files.end(), found.begin(), found.end());
+    }
     if (request.files.empty()) {
-      why = "the folder \"" + source + "\" holds no .doc files";
+      why = "the folder \"" + source + "\" holds no .doc, .docx or .odt files";
       return false;
     }
     return true;

@@ -33,14 +33,15 @@ bool split_convert_paths(const std::string& text, std::string& source, std::stri
 // The file named after "/add:": everything after it, quotes removed, trimmed.
 std::string add_path_of(const std::string& text);
 
-// What "/convert:" asks for: either every ".doc" file directly inside a
-// source folder, or one document; and an existing destination folder.
+// What "/convert:" asks for: either every ".doc", then ".docx", then ".odt"
+// file directly inside a source folder, or one document; and an existing
+// destination folder.
 struct convert_request {
   std::vector<std::string> files;
   std::string destination;  // with a trailing separator
 };
 // False, with a reason, when the paths are unquoted or do not name an
-// existing document (or folder holding ".doc" files) and an existing folder.
+// existing document (or folder holding such files) and an existing folder.
 bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why);
 
 std::string usage_text();

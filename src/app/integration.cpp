@@ -60,7 +60,8 @@ std::string desktop_entry_text() {
          "Comment=Convert the document to clean HTML with Nubrix 3\n"
          "Exec=" + entry_value(exec_argument(program_file())) + " /add: %f\n"
          "TryExec=" + entry_value(program_file()) + "\n"
-         "MimeType=application/msword;\n"
+         "MimeType=application/msword;application/vnd.openxmlformats-officedocument.wordprocessingml.document;"
+         "application/vnd.oasis.opendocument.text;\n"
          "NoDisplay=true\n"
          "Terminal=false\n";
 }

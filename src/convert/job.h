@@ -3,13 +3,18 @@
 // or a test.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "services/progress.h"
 
 namespace nx {
 
+// "report.docx" -> "report.html", "page.htm" -> "page.htm", "README" ->
+// "README.html": an HTML name keeps its ending (lower-cased), any other
+// ending becomes ".html".
 std::string output_name_for(const std::string& name);
 bool is_html_name(const std::string& name);
+// A word-processor document: ".doc", ".docx" or ".odt".
 bool is_doc_name(const std::string& name);
 std::string backup_name_for(const std::string& name);
 
@@ -36,6 +41,10 @@ class iJobHost : public iProgress {
   // not exist"); hosts may show it. Called right after set_row.
   virtual void row_failed(int /*row*/, const std::string& /*reason*/) {}
 };
+
+// Folder patterns of the word-processor documents, in the order they are
+// taken: ".doc", then ".docx", then ".odt".
+inline const std::vector<std::string> document_patterns = {"*.doc", "*.docx", "*.odt"};
 
 // Row statuses.
 inline constexpr const char* status_ready = "Ready";

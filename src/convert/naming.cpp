@@ -8,11 +8,13 @@ std::string output_name_for(const std::string& name) {
   std::string lower = to_lower(name);
   auto ends = [&](std::string_view x) { return lower.ends_with(x); };
   auto cut = [&](size_t n, const char* ending) { return name.substr(0, name.size() - n) + ending; };
-  if (ends(".doc") || ends(".rtf") || ends(".txt")) return cut(4, ".html");
   if (ends(".html")) return cut(5, ".html");
   if (ends(".htm")) return cut(4, ".htm");
-  if (name.size() >= 4 && name[name.size() - 4] == '.') return cut(4, ".html");
-  return name;
+  // Any other ending, whatever its length, gives way to ".html"; a name
+  // without one gets it added. Either way a document never names its own
+  // output.
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name + ".html" : name.substr(0, dot) + ".html";
 }
 
 bool is_html_name(const std::string& name) {
@@ -20,7 +22,10 @@ bool is_html_name(const std::string& name) {
   return lower.ends_with(".htm") || lower.ends_with(".html");
 }
 
-bool is_doc_name(const std::string& name) { return to_lower(name).ends_with(".doc"); }
+bool is_doc_name(const std::string& name) {
+  std::string lower = to_lower(name);
+  return lower.ends_with(".doc") || lower.ends_with(".docx") || lower.ends_with(".odt");
+}
 
 std::string backup_name_for(const std::string& name) {
   if (to_lower(name).ends_with(".html")) return name.substr(0, name.size() - 5) + "_BACKUP.html";

@@ -93,6 +93,34 @@ TEST_F(console_test, QuotedFolderConvertsItsOwnDocFilesOnly) {
   EXPECT_EQ(stored_backup(), "0");
 }
 
+TEST_F(console_test, MixedFolderOfWordDocumentsInOneCommand) {
+  use_builtin_converter();
+  std::string data = std::string(NUBRIX_TEST_DATA_DIR) + "/docx/";
+  fs::copy_file(data + "pictures.docx", src + "/a.docx");
+  fs::copy_file(data + "word-package-named.doc", src + "/b.doc");  // a package under a ".doc" name
+  tmp.write("src/c.txt", "not taken");
+  test::run_result r = run({"/convert:", src, out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Files converted successfully.\n");
+  // ".doc" files first, then ".docx".
+  EXPECT_LT(r.err.find("b.doc'"), r.err.find("a.docx'"));
+  EXPECT_EQ(r.err.find("c.txt"), std::string::npos);
+  EXPECT_NE(read_all(out + "/b.html").find("This is a test document."), std::string::npos);
+  EXPECT_NE(read_all(out + "/a.html").find("The quick brown fox"), std::string::npos);
+  EXPECT_TRUE(exists(out + "/a_files/image1.png"));
+}
+
+TEST_F(console_test, CorpusWordPackageWithTheBuiltInConverter) {
+  std::string docx = test::corpus_path("docx/26-large-manual.docx");
+  if (docx.empty()) GTEST_SKIP() << "corpus missing";
+  use_builtin_converter();
+  test::run_result r = run({"/convert:", docx, out});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string html = read_all(out + "/26-large-manual.html");
+  EXPECT_NE(html.find("Getting Started"), std::string::npos);
+  EXPECT_EQ(html.find("<span"), std::string::npos);  // cleaned by the default template
+}
+
 TEST_F(console_test, InstallUninstallAndAddPathsHoldingInstall) {
   // A path holding "/install" after "/add:" installs nothing; windows need a display.
   test::run_result r = run({"/add:/opt/install/a.doc"});

@@ -63,7 +63,10 @@ TEST_F(integration, desktop_entry_starts_the_program_with_the_file) {
   set_program_folder(tmp.mkdir("odd \"$name\" `x` 100%") + "/");
   const std::string text = desktop_entry_text();
   EXPECT_NE(text.find("\nName=Clean with Nubrix 3\n"), std::string::npos);
-  EXPECT_NE(text.find("\nMimeType=application/msword;\n"), std::string::npos);
+  EXPECT_NE(text.find("\nMimeType=application/msword;application/"
+                      "vnd.openxmlformats-officedocument.wordprocessingml.document;"
+                      "application/vnd.oasis.opendocument.text;\n"),
+            std::string::npos);
   // Exec quoting: \" \$ \` inside the quotes, each backslash doubled once
   // more by the entry's own escaping, and "%" doubled.
   const std::string dir = tmp.path() + "/odd \\\\\"\\\\$name\\\\\" \\\\`x\\\\` 100%%";

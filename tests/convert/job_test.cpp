@@ -226,8 +226,8 @@ TEST_F(job_test, ASourceIsNeverItsOwnOutput) {
   host.add(notes);
   EXPECT_TRUE(run());
   EXPECT_EQ(read_all(notes), "plain words");
-  EXPECT_EQ(host.rows[0].text, notes + ".html");
-  EXPECT_NE(read_all(notes + ".html").find("plain words"), std::string::npos);
+  EXPECT_EQ(host.rows[0].text, tmp.file("notes.html"));
+  EXPECT_NE(read_all(tmp.file("notes.html")).find("plain words"), std::string::npos);
 
   // An HTML file whose output is itself, reached through another spelling of
   // its folder, is cleaned in place and never truncated by a copy onto itself.

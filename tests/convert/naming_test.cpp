@@ -13,10 +13,12 @@ TEST(OutputNames, EveryEndingOfTheTable) {
   EXPECT_EQ(output_name_for("page.HTML"), "page.html");
   EXPECT_EQ(output_name_for("page.htm"), "page.htm");
   EXPECT_EQ(output_name_for("page.HTM"), "page.htm");
-  EXPECT_EQ(output_name_for("old.wri"), "old.html");       // any three-letter extension
-  EXPECT_EQ(output_name_for("notes.text"), "notes.text");  // four letters: unchanged
-  EXPECT_EQ(output_name_for("README"), "README");
-  EXPECT_EQ(output_name_for("a.b"), "a.b");
+  EXPECT_EQ(output_name_for("old.wri"), "old.html");       // any ending, whatever its length
+  EXPECT_EQ(output_name_for("report.docx"), "report.html");
+  EXPECT_EQ(output_name_for("Thesis.ODT"), "Thesis.html");
+  EXPECT_EQ(output_name_for("notes.text"), "notes.html");
+  EXPECT_EQ(output_name_for("a.b"), "a.html");
+  EXPECT_EQ(output_name_for("README"), "README.html");     // no ending: added
   EXPECT_EQ(output_name_for("my.report.doc"), "my.report.html");
   EXPECT_EQ(output_name_for(".doc"), ".html");
 }
@@ -27,7 +29,9 @@ TEST(OutputNames, HtmlDocAndBackupNames) {
   EXPECT_FALSE(is_html_name("a.html.txt"));
   EXPECT_FALSE(is_html_name("a.shtml5"));
   EXPECT_TRUE(is_doc_name("A.DOC"));
-  EXPECT_FALSE(is_doc_name("a.docx"));
+  EXPECT_TRUE(is_doc_name("a.docx"));
+  EXPECT_TRUE(is_doc_name("a.Odt"));
+  EXPECT_FALSE(is_doc_name("a.docm"));
   EXPECT_EQ(backup_name_for("/x/page.html"), "/x/page_BACKUP.html");
   EXPECT_EQ(backup_name_for("/x/Page.HTML"), "/x/Page_BACKUP.html");
   EXPECT_EQ(backup_name_for("/x/page.htm"), "/x/page.htm_BACKUP.html");

@@ -348,8 +348,8 @@ void frmMain::connect_controls() {
   act(mAddFolder, [this] { add_folder(0); });
   act(mAddWord, [this] { add_folder(1); });
   act(mAddHTMLS, [this] { add_folder(2); });
-  act(mAddIncSub, [this] { add_folder_tree({"*.doc", "*.htm", "*.html"}); });
-  act(mAddIncSub2, [this] { add_folder_tree({"*.doc"}); });
+  act(mAddIncSub, [this] { add_folder_tree({"*.doc", "*.docx", "*.odt", "*.htm", "*.html"}); });
+  act(mAddIncSub2, [this] { add_folder_tree(document_patterns); });
   act(mAddIncSub3, [this] { add_folder_tree({"*.htm", "*.html"}); });
   act(mView, [this] { mView_Click(); });
   act(mEdit, [this] { mEdit_Click(); });

@@ -12,8 +12,8 @@ namespace nx {
 namespace {
 
 constexpr const char* add_file_filter =
-    "Convertible files (*.doc;*.htm;*.html;*.rtf;*.txt)|*.doc;*.htm;*.html;*.rtf;*.txt|"
-    "Word Documents (*.doc)|*.doc|HTML Files (*.htm;*.html)|*.htm;*.html|"
+    "Convertible files (*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt)|*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt|"
+    "Word Documents (*.doc;*.docx)|*.doc;*.docx|OpenDocument Text (*.odt)|*.odt|HTML Files (*.htm;*.html)|*.htm;*.html|"
     "RichText Format Files (*.rtf)|*.rtf|Text Files (*.txt)|*.txt|All Files (*.*)|*.*";
 
 // Keeps the list from repainting while many rows go in.
@@ -46,7 +46,7 @@ void frmMain::add_folder(int mode) {
   if (folder.empty()) return;
   bulk_add bulk(lstFiles);
   std::vector<std::string> patterns;
-  if (mode == 0 || mode == 1) patterns.push_back("*.doc");
+  if (mode == 0 || mode == 1) patterns.insert(patterns.end(), document_patterns.begin(), document_patterns.end());
   if (mode == 0 || mode == 2) patterns.insert(patterns.end(), {"*.html", "*.htm"});
   for (const auto& pattern : patterns)
     for (const auto& path : find_files(folder, false, pattern)) add_file(path);
