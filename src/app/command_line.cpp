@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "convert/job.h"
 #include "services/paths.h"
 #include "services/program.h"
@@ -30,6 +32,33 @@ std::string argument_piece(const std::string& a) {
   return quoted(a);
 }
 
+// The request for two paths as given.
+bool request_for_paths(const std::string& source, const std::string& dest, convert_request& request,
+                       std::string& why) {
+  if (!folder_exists(dest)) {
+    why = "the destination folder \"" + dest + "\" does not exist";
+    return false;
+  }
+  request.destination = add_backslash(dest);
+  if (folder_exists(source)) {
+    for (const std::string& pattern : document_patterns) {
+      std::vector<std::string> found = find_files(source, false, pattern);
+      request.files.insert(request.files.end(), found.begin(), found.end());
+    }
+    if (request.files.empty()) {
+      why = "the folder \"" + source + "\" holds no .doc, .docx or .odt files";
+      return false;
+    }
+    return true;
+  }
+  if (source.find_first_of("*?") == std::string::npos && file_exists(source)) {
+    request.files = {source};
+    return true;
+  }
+  why = "\"" + source + "\" is neither a document nor a folder";
+  return false;
+}
+
 }  // namespace
 
 command_line parse_command_line(const std::vector<std::string>& args) {
@@ -50,6 +79,10 @@ command_line parse_command_line(const std::vector<std::string>& args) {
     if (!c.convert && a.starts_with(verb_convert)) {
       c.convert = true;
       c.convert_text = join_from(i);
+      const std::string rest = a.substr(std::string(verb_convert).size());
+      if (!rest.empty()) c.convert_args.push_back(rest);
+      c.convert_rest_quoted = rest.find('"') != std::string::npos;
+      c.convert_args.insert(c.convert_args.end(), args.begin() + long(i) + 1, args.end());
     }
     if (!c.add && a.starts_with(verb_add)) {
       c.add = true;
@@ -78,35 +111,25 @@ std::string add_path_of(const std::string& text) {
   return trim(remove_all(text.substr(at + std::string(verb_add).size()), '"'));
 }
 
+bool convert_request_for(const command_line& cmd, convert_request& request, std::string& why) {
+  request = {};
+  const auto& a = cmd.convert_args;
+  if (a.size() == 2 && !cmd.convert_rest_quoted) return request_for_paths(a[0], a[1], request, why);
+  return convert_request_for(cmd.convert_text, request, why);
+}
+
 bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why) {
   std::string source, dest;
   request = {};
-  if (!split_convert_paths(convert_text, source, dest)) {
-    why = "/convert: needs two paths in double quotes";
+  const size_t at = convert_text.find(verb_convert);
+  const std::string paths = at == std::string::npos ? std::string() : convert_text.substr(at);
+  // Two quoted strings and no other quote: a quote removed from inside a
+  // path would name another path.
+  if (std::count(paths.begin(), paths.end(), '"') != 4 || !split_convert_paths(convert_text, source, dest)) {
+    why = "/convert: needs two paths, each in double quotes and holding none";
     return false;
   }
-  if (!folder_exists(dest)) {
-    why = "the destination folder \"" + dest + "\" does not exist";
-    return false;
-  }
-  request.destination = add_backslash(dest);
-  if (folder_exists(source)) {
-    for (const std::string& pattern : document_patterns) {
-      std::vector<std::string> found = find_files(source, false, pattern);
-      request.files.insert(request.files.end(), found.begin(), found.end());
-    }
-    if (request.files.empty()) {
-      why = "the folder \"" + source + "\" holds no .doc, .docx or .odt files";
-      return false;
-    }
-    return true;
-  }
-  if (source.find_first_of("*?") == std::string::npos && file_exists(source)) {
-    request.files = {source};
-    return true;
-  }
-  why = "\"" + source + "\" is neither a document nor a folder";
-  return false;
+  return request_for_paths(source, dest, request, why);
 }
 
 std::string usage_text() {

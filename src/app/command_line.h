@@ -20,6 +20,11 @@ struct command_line {
   // The argument text from the "/convert:" or "/add:" argument onward.
   std::string convert_text;
   std::string add_text;
+  // The arguments after "/convert:" as they came, the rest of the verb's own
+  // argument first when it has one; and whether that rest holds a quote
+  // (the paths were then quoted inside one argument).
+  std::vector<std::string> convert_args;
+  bool convert_rest_quoted = false;
 };
 
 command_line parse_command_line(const std::vector<std::string>& args);
@@ -42,6 +47,10 @@ struct convert_request {
 };
 // False, with a reason, when the paths are unquoted or do not name an
 // existing document (or folder holding such files) and an existing folder.
+// Two paths given as two arguments are taken as they are, quotes in them
+// included; paths quoted inside one argument text must be two quoted
+// strings, without quotes of their own.
+bool convert_request_for(const command_line& cmd, convert_request& request, std::string& why);
 bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why);
 
 std::string usage_text();

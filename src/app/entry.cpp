@@ -1,5 +1,7 @@
 #include "app/entry.h"
 
+#include <signal.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,6 +24,9 @@ bool has_display() {
 }
 
 int run_program(const std::vector<std::string>& args, iWindows* windows) {
+  // Past a file size limit a write fails (and its row with it) instead of
+  // ending the program.
+  ::signal(SIGXFSZ, SIG_IGN);
   command_line cmd = parse_command_line(args);
   bool windowed = windows && has_display() && windows->start();
   console_dialogs console;
@@ -66,7 +71,7 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
 
   convert_request request;
   std::string why;
-  if (!convert_request_for(cmd.convert_text, request, why)) {
+  if (!convert_request_for(cmd, request, why)) {
     std::fprintf(stderr, "%s: nothing converted: %s.\n", me.c_str(), why.c_str());
     return 1;
   }
