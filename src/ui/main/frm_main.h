@@ -54,8 +54,9 @@ class frmMain final : public QWidget, public iJobHost {
   // Stores the backup option once; closing the window calls it.
   void Form_Unload();
 
-  // File list.
+  // File list. A path that is already listed is not added again.
   void add_file(const std::string& strFilename);
+  void add_files(const std::vector<std::string>& paths);
   void add_folder(int mode);
   void add_folder_tree(const std::vector<std::string>& patterns);
   int current_row() const;  // -1 when none
@@ -200,6 +201,7 @@ class frmMain final : public QWidget, public iJobHost {
   void cmbTemplates2_Click();
   void lstFiles_RightClick(const QPoint& pos);
   void append_row(const std::string& path);
+  void add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns);
 
   bool busy_ = false;
   bool last_job_ok_ = false;

@@ -2,6 +2,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <unordered_set>
 
 #include "services/dialogs.h"
 #include "services/paths.h"
@@ -36,28 +37,37 @@ void frmMain::append_row(const std::string& path) {
   lstFiles->addTopLevelItem(item);
 }
 
-void frmMain::add_file(const std::string& strFilename) {
-  if (file_exists(strFilename)) append_row(strFilename);
+void frmMain::add_file(const std::string& strFilename) { add_files({strFilename}); }
+
+void frmMain::add_files(const std::vector<std::string>& paths) {
+  std::unordered_set<std::string> listed;
+  for (int i = 0; i < lstFiles->topLevelItemCount(); ++i)
+    listed.insert(lstFiles->topLevelItem(i)->text(0).toStdString());
+  bulk_add bulk(lstFiles);
+  for (const auto& path : paths)
+    if (file_exists(path) && listed.insert(path).second) append_row(path);
   update_buttons();
 }
 
 void frmMain::add_folder(int mode) {
   std::string folder = dialogs().browse_folder("Folder to Add");
   if (folder.empty()) return;
-  bulk_add bulk(lstFiles);
   std::vector<std::string> patterns;
   if (mode == 0 || mode == 1) patterns.insert(patterns.end(), document_patterns.begin(), document_patterns.end());
   if (mode == 0 || mode == 2) patterns.insert(patterns.end(), {"*.html", "*.htm"});
-  for (const auto& pattern : patterns)
-    for (const auto& path : find_files(folder, false, pattern)) add_file(path);
+  add_folder_tree(folder, false, patterns);
 }
 
 void frmMain::add_folder_tree(const std::vector<std::string>& patterns) {
   std::string folder = dialogs().browse_folder("Folder to Add with Subfolders");
-  if (folder.empty()) return;
-  bulk_add bulk(lstFiles);
+  if (!folder.empty()) add_folder_tree(folder, true, patterns);
+}
+
+void frmMain::add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns) {
+  std::vector<std::string> paths;
   for (const auto& pattern : patterns)
-    for (const auto& path : find_files(folder, true, pattern)) add_file(path);
+    for (auto& path : find_files(folder, subfolders, pattern)) paths.push_back(std::move(path));
+  add_files(paths);
 }
 
 void frmMain::cmdAdd_Click() {

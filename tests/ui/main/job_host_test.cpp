@@ -52,7 +52,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
     EXPECT_FALSE(p->isModal());
     EXPECT_FALSE(win->Picture1->isEnabled());
     EXPECT_FALSE(win->cmdRemove->isEnabled()) << "rows stay put while the job walks them";
-    win->add_file(win->row_text(0));  // a new row must not re-enable Convert mid-job
+    win->add_file(tmp.write("in/late.html", "<p>late</p>"));  // a new row must not re-enable Convert mid-job
     EXPECT_FALSE(win->cmdConvert->isEnabled());
   });
   win->cmdConvert->click();
