@@ -58,6 +58,8 @@ void console_host::row_failed(int, const std::string& reason) {
   print(stderr, "  Failed: " + (reason.empty() ? std::string("unknown reason") : reason));
 }
 
+void console_host::row_note(int, const std::string& note) { print(stderr, "  Note: " + note); }
+
 void console_host::set_progress_label(const std::string& text) {
   close_progress();
   print(stderr, text);

@@ -48,6 +48,7 @@ class console_host final : public iJobHost {
   void set_progress_label(const std::string& text) override;
   void close_progress() override;
   void row_failed(int row, const std::string& reason) override;
+  void row_note(int row, const std::string& note) override;
   void set_progress(int percent) override;
   void pump() override {}
 

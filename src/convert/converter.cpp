@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "convert/html_out.h"
 #include "convert/polar.h"
+#include "convert/rtf_reader.h"
 #include "services/dialogs.h"
 #include "services/flags.h"
 #include "services/text.h"
@@ -104,8 +106,49 @@ run_end run_engine(const std::vector<std::string>& args, int seconds, iProgress*
   }
 }
 
-convert_result engine_convert(const std::string& source, const std::string& output,
-                              iProgress* progress, std::string& error) {
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  c = lower_char(c);
+  return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+std::string percent_decoded(std::string_view s) {
+  std::string r;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const int hi = i + 2 < s.size() && s[i] == '%' ? hex_value(s[i + 1]) : -1;
+    const int lo = hi >= 0 ? hex_value(s[i + 2]) : -1;
+    if (lo >= 0) {
+      r += char(hi * 16 + lo);
+      i += 2;
+    } else {
+      r += s[i];
+    }
+  }
+  return r;
+}
+
+// The engine links its pictures by their bare (percent-encoded) names;
+// those links get the pictures folder's href in front.
+std::string link_pictures(std::string_view html, const std::vector<std::string>& names,
+                          const std::string& href) {
+  std::string out;
+  out.reserve(html.size() + names.size() * href.size());
+  size_t at = 0;
+  for (size_t p; (p = html.find("src=\"", at)) != std::string_view::npos;) {
+    const size_t value = p + 5, end = html.find('"', value);
+    if (end == std::string_view::npos) break;
+    out.append(html.substr(at, value - at));
+    const std::string name = percent_decoded(html.substr(value, end - value));
+    if (std::find(names.begin(), names.end(), name) != names.end()) out += href;
+    out.append(html.substr(value, end - value));
+    at = end;
+  }
+  out.append(html.substr(at));
+  return out;
+}
+
+convert_result engine_convert(const std::string& source, staged_output& staged, iProgress* progress,
+                              std::string& error) {
   std::string profile = engine_profile_dir();
   temp_folder out;
   if (profile.empty() || out.path.empty()) {
@@ -148,30 +191,33 @@ convert_result engine_convert(const std::string& source, const std::string& outp
   }
 
   std::string html_file;
-  std::vector<std::string> others;
+  std::vector<std::string> pictures;
   for (const auto& entry : fs::directory_iterator(out.path, ec)) {
     std::string name = entry.path().filename().string();
     std::string lower = to_lower(name);
     if (html_file.empty() && (lower.ends_with(".html") || lower.ends_with(".htm")))
       html_file = entry.path().string();
-    else
-      others.push_back(name);
+    else if (entry.is_regular_file(ec))
+      pictures.push_back(name);
   }
   std::string html;
   if (html_file.empty() || !read_file(html_file, html)) {
     error = "LibreOffice could not read the document";
     return convert_result::failed;
   }
-  if (!write_file(output, ascii_html(html))) {
-    error = "the output cannot be written";
-    return convert_result::failed;
+  // Pictures go into the output's pictures folder, the links with them.
+  for (const auto& name : pictures) {
+    std::string bytes;
+    if (!read_file(out.path + "/" + name, bytes)) {
+      error = "LibreOffice's picture " + name + " cannot be read";
+      return convert_result::failed;
+    }
+    if (!staged.add_picture(name, bytes, error)) return convert_result::failed;
   }
-  // Pictures go beside the output, where its links expect them.
-  fs::path folder = fs::path(output).parent_path();
-  for (const auto& name : others) {
-    fs::path from = fs::path(out.path) / name, to = folder / name;
-    fs::rename(from, to, ec);
-    if (ec) fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
+  if (!pictures.empty()) html = link_pictures(html, pictures, staged.pictures_href());
+  if (!staged.html().write(ascii_html(html))) {
+    error = "the converted file cannot be written (" + staged.html().error() + ")";
+    return convert_result::failed;
   }
   return convert_result::converted;
 }
@@ -208,16 +254,56 @@ int file_type_code(const std::string& output) {
   return -1;
 }
 
-convert_result convert_document_checked(const std::string& source, const std::string& output,
-                                        iProgress* progress, std::string* error) {
+staged_output::staged_output(const std::string& output) : output_(output), html_(output) {}
+
+std::string staged_output::pictures_href() const { return rtf_pictures_href(output_); }
+
+bool staged_output::add_picture(const std::string& name, std::string_view bytes, std::string& error) {
+  if (!pictures_) pictures_ = std::make_unique<new_folder>(rtf_pictures_folder(output_));
+  if (pictures_->write(name, bytes)) return true;
+  error = "the picture " + name + " cannot be written (" + pictures_->error() + ")";
+  return false;
+}
+
+bool staged_output::place_pictures(std::string& error) {
+  if (!pictures_ || pictures_->place()) return true;
+  error = "the pictures cannot be put into " + pictures_->target() + " (" + pictures_->error() + ")";
+  return false;
+}
+
+bool staged_output::place(std::string& error) {
+  if (!place_pictures(error)) return false;
+  if (html_.replace()) return true;
+  error = "the output cannot be written (" + html_.error() + ")";
+  return false;
+}
+
+convert_result convert_document_staged(const std::string& source, staged_output& out,
+                                       iProgress* progress, std::string* error) {
   std::string why;
   convert_result r;
-  if (use_internal_converter)
-    r = polar_convert(source, output, &why) ? convert_result::converted : convert_result::failed;
-  else
-    r = engine_convert(source, output, progress, why);
+  if (!out.html().ok()) {
+    why = "the converted file cannot be written (" + out.html().error() + ")";
+    r = convert_result::failed;
+  } else if (use_internal_converter) {
+    r = polar_convert(source, out, &why) ? convert_result::converted : convert_result::failed;
+  } else {
+    r = engine_convert(source, out, progress, why);
+  }
   if (progress) progress->pump();
   if (error) *error = why;
+  return r;
+}
+
+convert_result convert_document_checked(const std::string& source, const std::string& output,
+                                        iProgress* progress, std::string* error) {
+  staged_output out(output);
+  convert_result r = convert_document_staged(source, out, progress, error);
+  std::string why;
+  if (r == convert_result::converted && !out.place(why)) {
+    if (error) *error = why;
+    r = convert_result::failed;
+  }
   return r;
 }
 

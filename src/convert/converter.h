@@ -1,8 +1,11 @@
 // Document to HTML: the word-processor engine (LibreOffice) or the
 // built-in converter, chosen by use_internal_converter.
 #pragma once
+#include <memory>
 #include <string>
+#include <string_view>
 
+#include "services/files.h"
 #include "services/progress.h"
 
 namespace nx {
@@ -14,11 +17,42 @@ enum class convert_result {
   cancelled,       // cancel_requested was set while the engine ran
 };
 
-// False when the document could not be converted; a missing engine has
-// already shown its message.
+// A conversion's result before it is put in place: the HTML in a new
+// temporary file beside the output, the pictures in a new temporary folder
+// beside the output's pictures folder; links in the HTML point at that
+// folder as it will be named. What is not put in place goes with the object.
+class staged_output {
+ public:
+  explicit staged_output(const std::string& output);
+  const std::string& output() const { return output_; }
+  new_file& html() { return html_; }
+  // The prefix of every picture link ("report_files/" for "out/report.html").
+  std::string pictures_href() const;
+  // Writes one picture (as the readers hand them over: a file name and its
+  // bytes) into the staged pictures folder, made on first use.
+  bool add_picture(const std::string& name, std::string_view bytes, std::string& error);
+  // Puts the pictures in place beside the output (services/files.h,
+  // new_folder::place); true when there are none.
+  bool place_pictures(std::string& error);
+  // Puts the pictures and the HTML as written in place.
+  bool place(std::string& error);
+
+ private:
+  std::string output_;
+  new_file html_;
+  std::unique_ptr<new_folder> pictures_;
+};
+
+// Converts source into out (nothing is put in place). error gets a short
+// reason when it fails; progress (may be null) is pumped while the engine
+// runs, and a cancel request ends the engine.
+convert_result convert_document_staged(const std::string& source, staged_output& out,
+                                       iProgress* progress = nullptr, std::string* error = nullptr);
+
+// Converts and puts the result at output. False when the document could not
+// be converted; a missing engine has already shown its message.
 bool convert_document(const std::string& source, const std::string& output);
-// The same, telling why. progress (may be null) is pumped while the engine
-// runs, and a cancel request ends the engine. error gets a short reason.
+// The same, telling why.
 convert_result convert_document_checked(const std::string& source, const std::string& output,
                                         iProgress* progress = nullptr, std::string* error = nullptr);
 // Type code by the output's lower-cased ending: .xml 1, .doc 2, .txt 3,

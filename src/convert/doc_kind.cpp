@@ -1,5 +1,9 @@
 #include "convert/doc_kind.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include "convert/cfb_reader.h"
@@ -31,9 +35,58 @@ doc_kind document_kind(const std::string& path, std::string_view bytes) {
   if (lower.ends_with(".doc")) return doc_kind::word;
   if (is_word_package_name(lower)) return doc_kind::docx;
   if (lower.ends_with(".txt")) return doc_kind::text;
-  if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF")) return doc_kind::text;
+  if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF") || utf16_without_mark(bytes))
+    return doc_kind::text;
   if (bytes.substr(0, 65536).find('\0') == std::string_view::npos) return doc_kind::text;
   return doc_kind::unknown;
+}
+
+int utf16_without_mark(std::string_view head) {
+  head = head.substr(0, 4096);
+  const size_t pairs = head.size() / 2;
+  if (pairs < 2) return 0;
+  size_t zero_even = 0, zero_odd = 0;
+  for (size_t k = 0; k < pairs; ++k) {
+    zero_even += head[2 * k] == '\0';
+    zero_odd += head[2 * k + 1] == '\0';
+  }
+  // Mostly: at least 60 % of the units, and the other half nearly never.
+  auto mostly = [&](size_t z) { return z * 10 >= pairs * 6; };
+  auto rarely = [&](size_t z) { return z * 10 <= pairs; };
+  if (mostly(zero_odd) && rarely(zero_even)) return 1;
+  if (mostly(zero_even) && rarely(zero_odd)) return 2;
+  return 0;
+}
+
+bool looks_like_text(std::string_view head) {
+  if (starts(head, "\xFF\xFE") || starts(head, "\xFE\xFF") || utf16_without_mark(head)) return true;
+  size_t controls = 0;
+  for (unsigned char c : head) {
+    if (c == 0) return false;
+    // Tab, line feed, vertical tab, form feed, carriage return and escape
+    // occur in text; the other control characters hardly ever.
+    controls += (c < 0x20 && (c < 0x09 || c > 0x0D) && c != 0x1B) || c == 0x7F;
+  }
+  return controls * 100 <= head.size();
+}
+
+std::string document_problem(const std::string& path) {
+  std::string head;
+  head.resize(65536);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "the file cannot be read";
+  ssize_t n;
+  do {
+    n = ::read(fd, head.data(), head.size());
+  } while (n < 0 && errno == EINTR);
+  ::close(fd);
+  if (n < 0) return "the file cannot be read";
+  head.resize(size_t(n));
+  if (head.empty()) return "the file is empty";
+  if (starts(head, "{\\rtf") || cfb_reader::has_signature(head) || zip_package::has_signature(head) ||
+      looks_like_text(head))
+    return "";
+  return "the file holds no Word, Rich Text, OpenDocument, HTML or text document";
 }
 
 }  // namespace nx

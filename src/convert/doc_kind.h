@@ -21,4 +21,17 @@ enum class doc_kind {
 // name; then anything without NUL bytes counts as text.
 doc_kind document_kind(const std::string& path, std::string_view bytes);
 
+// The check before any engine runs: "" when the file's content is a document
+// of a kind the engines read (a compound file such as Word's, Rich Text, a
+// ZIP package such as .docx or .odt, HTML or other text), else why not ("the
+// file is empty", ...). Reads the first bytes only.
+std::string document_problem(const std::string& path);
+
+// Whether the bytes read as text: UTF-16 (with or without byte-order mark),
+// or no NUL bytes and hardly any other control characters.
+bool looks_like_text(std::string_view head);
+// UTF-16 without a byte-order mark: zero bytes in most odd positions
+// (little-endian, 1) or most even ones (big-endian, 2); else 0.
+int utf16_without_mark(std::string_view head);
+
 }  // namespace nx

@@ -2,11 +2,15 @@
 #include "convert/job.h"
 
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <system_error>
 
 #include "clean/clean.h"
 #include "convert/converter.h"
+#include "convert/doc_kind.h"
 #include "services/dialogs.h"
+#include "services/files.h"
 #include "services/flags.h"
 #include "services/paths.h"
 
@@ -26,73 +30,116 @@ bool file_present(const std::string& path) {
   return !path.empty() && fs::is_regular_file(path, ec);
 }
 
-// A copy is our own output: writable, whatever the source's mode was.
-bool copy_over(const std::string& from, const std::string& to) {
+// A path as the file system sees it: its folder resolved, its name as
+// written. Two rows that would write the same file get the same key.
+std::string file_key(const std::string& path) {
+  fs::path p(path);
   std::error_code ec;
-  fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-  if (ec) return false;
-  fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
-  return true;
+  fs::path folder = fs::weakly_canonical(p.parent_path().empty() ? fs::path(".") : p.parent_path(), ec);
+  return (ec ? p.parent_path() : folder).string() + "/" + p.filename().string();
 }
 
 std::string plural(int n) { return n >= 2 ? "s" : ""; }
+std::string files(int n) { return std::to_string(n) + " file" + plural(n); }
 
 enum class row_end { converted, failed, cancelled, stop };
 
-// One "Ready" row: output path, HTML copy or conversion, backup, clean, and
-// the work file renamed over the output. The output is never deleted or
-// truncated before its replacement is complete.
-row_end convert_row(iJobHost& host, int row, const std::string& source, std::string& why) {
-  std::string folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
-  std::string output = folder + output_name_for(file_name_of(source));
-  bool html_source = is_html_name(source);
-  if (!html_source && same_file(output, source)) output += ".html";
+// What the rows of one job share: no row writes where an earlier row wrote,
+// or over the source of another row.
+struct job_memory {
+  std::set<std::string> written, sources;
+  std::set<std::string> swept;  // folders cleared of what killed runs left
 
-  if (html_source) {
-    if (!file_present(source)) {
-      why = "the file does not exist";
-      return row_end::failed;
-    }
-    if (!same_file(source, output) && !copy_over(source, output)) {
-      why = "it could not be copied to " + output;
-      return row_end::failed;
-    }
-  } else {
-    switch (convert_document_checked(source, output, &host, &why)) {
+  bool taken(const std::string& output, const std::string& source) const {
+    const std::string key = file_key(output);
+    return written.count(key) || (sources.count(key) && key != file_key(source));
+  }
+};
+
+// Copies the HTML that is about to be cleaned to the first backup name that
+// is free; an existing backup is never replaced.
+bool write_backup(const std::string& html, const std::string& output, std::string& why) {
+  constexpr int most_backups = 9999;
+  for (int n = 1; n <= most_backups; ++n) {
+    const std::string target = backup_name_for(output, n);
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(target, ec))) continue;
+    new_file copy(target);
+    if (copy.copy_from(html) && copy.place_new()) return true;
+    if (copy.error_number() == EEXIST) continue;  // made by someone else meanwhile
+    why = "the backup " + target + " could not be written (" + copy.error() + ")";
+    return false;
+  }
+  why = "there are too many backups of " + output;
+  return false;
+}
+
+// One "Ready" row: output path, conversion into a temporary file, backup,
+// cleaning into another, and the cleaned file renamed over the output. A
+// file that exists (source, output, backup) is never written over by
+// anything but a complete result.
+row_end convert_row(iJobHost& host, int row, const std::string& source, job_memory& job, std::string& why,
+                    std::string& note) {
+  if (!file_present(source)) {
+    why = "the file does not exist";
+    return row_end::failed;
+  }
+  why = document_problem(source);
+  if (!why.empty()) return row_end::failed;
+
+  const std::string folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
+  std::string name = output_name_for(file_name_of(source));
+  const bool html_source = is_html_name(source);
+  if (!html_source && same_file(folder + name, source)) name += ".html";
+  std::string output = folder + name;
+  for (int n = 2; job.taken(output, source); ++n) output = folder + numbered_name(name, n);
+  if (output != folder + name)
+    note = "saved as \"" + file_name_of(output) + "\": another file of this job has the name \"" + name + "\"";
+  if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
+
+  // The HTML to clean: the source itself, or the converter's result beside
+  // the output, not yet in place.
+  std::unique_ptr<staged_output> staged;
+  std::string html = source;
+  if (!html_source) {
+    staged = std::make_unique<staged_output>(output);
+    switch (convert_document_staged(source, *staged, &host, &why)) {
       case convert_result::converted: break;
       case convert_result::failed: return row_end::failed;
       case convert_result::engine_missing: return row_end::stop;
       case convert_result::cancelled: return row_end::cancelled;
     }
-    if (!file_present(output)) {
-      why = "the converter wrote no file";
-      return row_end::failed;
-    }
+    html = staged->html().path();
+    host.reached(row, "converted");
   }
 
-  if (host.backup() && !copy_over(output, backup_name_for(output))) {
-    why = "the backup " + backup_name_for(output) + " could not be written";
+  // Cleaning a file in place always keeps the original first.
+  if (host.backup() || (html_source && same_file(source, output))) {
+    if (!write_backup(html, output, why)) return row_end::failed;
+    host.reached(row, "backed up");
+  }
+
+  new_file work(output);
+  if (!clean_html_into(html, work, host.template_file(), &host)) {
+    if (cancel_requested) return row_end::cancelled;
+    why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
     return row_end::failed;
   }
-
-  std::string work = clean_html(output, output, host.template_file(), &host);
   std::error_code ec;
-  bool empty_result = file_present(work) && fs::file_size(work, ec) == 0 && fs::file_size(output, ec) > 0;
-  if (!file_present(work) || empty_result) {
-    if (!work.empty()) fs::remove(work, ec);
+  if (work.size() == 0 && fs::file_size(html, ec) > 0) {
     why = "it could not be cleaned";
-    return cancel_requested ? row_end::cancelled : row_end::failed;
-  }
-  // The cleaned file keeps the mode of the file it replaces.
-  auto mode = fs::status(output, ec).permissions();
-  if (!ec) fs::permissions(work, mode, ec);
-  fs::rename(work, output, ec);
-  if (ec) {
-    fs::remove(work, ec);
-    why = "the cleaned file could not replace " + output;
     return row_end::failed;
   }
+  host.reached(row, "cleaned");
+
+  if (staged && !staged->place_pictures(why)) return row_end::failed;
+  if (!work.replace()) {
+    why = "the cleaned file could not replace " + output + " (" + work.error() + ")";
+    return row_end::failed;
+  }
+  job.written.insert(file_key(output));
   host.set_row(row, output, status_converted);
+  host.reached(row, "placed");
   return row_end::converted;
 }
 
@@ -118,6 +165,9 @@ bool run_batch_job(iJobHost& host) {
 
   int rows = host.row_count();
   int counter = 0, failed = 0;
+  job_memory job;
+  for (int i = 0; i < rows; ++i)
+    if (host.row_status(i) == status_ready) job.sources.insert(file_key(host.row_text(i)));
   for (int i = 0; i < rows; ++i) {
     host.pump();
     if (cancel_requested) return cancel_ending(host);
@@ -128,9 +178,11 @@ bool run_batch_job(iJobHost& host) {
     host.set_progress(0);
     if (host.row_status(i) != status_ready) continue;
     ++counter;
-    std::string why;
-    switch (convert_row(host, i, source, why)) {
-      case row_end::converted: break;
+    std::string why, note;
+    switch (convert_row(host, i, source, job, why, note)) {
+      case row_end::converted:
+        if (!note.empty()) host.row_note(i, note);
+        break;
       case row_end::failed:
         ++failed;
         host.set_row(i, source, status_failed);
@@ -160,10 +212,10 @@ bool run_batch_job(iJobHost& host) {
     host.set_status(text);
     dialogs().message(text, msg_icon::information);
   } else {
+    // Counts of both, never the success text.
     int done = counter - failed;
-    std::string text = failed == 1 ? std::string("File could not be converted.")
-                                   : std::to_string(failed) + " files could not be converted.";
-    if (done > 0) text = "File" + plural(done) + " converted successfully.\n" + text;
+    std::string text = files(failed) + " could not be converted.";
+    if (done > 0) text = files(done) + " converted. " + text;
     host.set_status(text);
     dialogs().message(text, msg_icon::exclamation);
   }

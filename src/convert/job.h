@@ -17,6 +17,11 @@ bool is_html_name(const std::string& name);
 // A word-processor document: ".doc", ".docx" or ".odt".
 bool is_doc_name(const std::string& name);
 std::string backup_name_for(const std::string& name);
+// The n-th backup name (n >= 1): page_BACKUP.html, page_BACKUP2.html, ...
+std::string backup_name_for(const std::string& name, int n);
+// The n-th name for an output whose name is taken (n >= 2): "report.html"
+// gives "report (2).html".
+std::string numbered_name(const std::string& name, int n);
 
 class iJobHost : public iProgress {
  public:
@@ -40,6 +45,13 @@ class iJobHost : public iProgress {
   // Why a row was marked "Failed" (a short phrase such as "the file does
   // not exist"); hosts may show it. Called right after set_row.
   virtual void row_failed(int /*row*/, const std::string& /*reason*/) {}
+  // Something the user should know about a converted row (its output got
+  // another name); called right after set_row.
+  virtual void row_note(int /*row*/, const std::string& /*note*/) {}
+  // The row reached a step: "converted" (the converter's HTML is written,
+  // not yet in place), "backed up", "cleaned" (the cleaned file is written,
+  // not yet in place), "placed". Tests stop the job there.
+  virtual void reached(int /*row*/, const char* /*step*/) {}
 };
 
 // Folder patterns of the word-processor documents, in the order they are

@@ -32,4 +32,16 @@ std::string backup_name_for(const std::string& name) {
   return name + "_BACKUP.html";
 }
 
+std::string backup_name_for(const std::string& name, int n) {
+  std::string first = backup_name_for(name);
+  if (n <= 1) return first;
+  return first.substr(0, first.size() - 5) + std::to_string(n) + ".html";
+}
+
+std::string numbered_name(const std::string& name, int n) {
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) dot = name.size();
+  return name.substr(0, dot) + " (" + std::to_string(n) + ")" + name.substr(dot);
+}
+
 }  // namespace nx

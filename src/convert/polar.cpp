@@ -136,33 +136,29 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
 }
 
 int polar_converter::convert(const std::string& output, int type_code) {
+  if (open_ && type_code != 4 && type_code != -1) {
+    error_ = "only HTML can be written";
+    return 1;
+  }
+  staged_output out(output);
+  if (convert(out) != 0) return 1;
+  return out.place(error_) ? 0 : 1;
+}
+
+int polar_converter::convert(staged_output& out) {
   if (!open_) {
     error_ = "no document is open";
     return 1;
   }
-  if (type_code != 4 && type_code != -1) {
-    error_ = "only HTML can be written";
-    return 1;
-  }
   std::string html = html_;
   if (!pictures_.empty()) {
-    // Pictures go into a folder beside the output; their links point there.
-    const std::string folder = rtf_pictures_folder(output);
-    if (!make_folders(folder)) {
-      error_ = "the folder for the pictures cannot be created";
-      return 1;
-    }
-    for (const model::picture& p : pictures_) {
-      if (!write_file(folder + "/" + p.file_name, p.bytes)) {
-        error_ = "a picture cannot be written";
-        return 1;
-      }
-    }
-    html = replace_all(html, std::string("src=\"") + picture_mark,
-                       "src=\"" + rtf_pictures_href(output));
+    // Pictures go into the output's pictures folder; their links point there.
+    for (const model::picture& p : pictures_)
+      if (!out.add_picture(p.file_name, p.bytes, error_)) return 1;
+    html = replace_all(html, std::string("src=\"") + picture_mark, "src=\"" + out.pictures_href());
   }
-  if (!write_file(output, html)) {
-    error_ = "the output cannot be written";
+  if (!out.html().write(html)) {
+    error_ = "the converted file cannot be written (" + out.html().error() + ")";
     return 1;
   }
   return 0;
@@ -179,6 +175,14 @@ bool polar_convert(const std::string& source, const std::string& output, std::st
   polar_converter converter;
   bool ok = converter.open_document(source, 1) == 0 &&
             converter.convert(output, file_type_code(output)) == 0;
+  if (!ok && error) *error = converter.error();
+  converter.close_document();
+  return ok;
+}
+
+bool polar_convert(const std::string& source, staged_output& out, std::string* error) {
+  polar_converter converter;
+  bool ok = converter.open_document(source, 1) == 0 && converter.convert(out) == 0;
   if (!ok && error) *error = converter.error();
   converter.close_document();
   return ok;

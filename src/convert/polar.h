@@ -10,6 +10,8 @@
 
 namespace nx {
 
+class staged_output;
+
 class polar_converter {
  public:
   // Reads and converts the document; mode is accepted for the call's shape
@@ -19,6 +21,9 @@ class polar_converter {
   // into place). type_code is file_type_code(output); only HTML (4, and -1
   // for ".htm" and other endings) can be written. 0 on success.
   int convert(const std::string& output, int type_code);
+  // Writes the HTML and its pictures into out, which the caller puts in
+  // place. 0 on success.
+  int convert(staged_output& out);
   int close_document();
   // Why the last call failed.
   const std::string& error() const { return error_; }
@@ -34,8 +39,10 @@ class polar_converter {
   std::string error_;
 };
 
-// Opens, converts and closes: true when output was written.
+// Opens, converts and closes: true when output (or out, not put in place)
+// was written.
 bool polar_convert(const std::string& source, const std::string& output, std::string* error = nullptr);
+bool polar_convert(const std::string& source, staged_output& out, std::string* error = nullptr);
 
 // Plain text (UTF-8 with or without BOM, UTF-16 with BOM, else Windows-1252)
 // to a complete HTML document: a paragraph per run of non-blank lines, the

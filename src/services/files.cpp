@@ -167,6 +167,24 @@ bool new_file::write(std::string_view data) {
   return true;
 }
 
+bool new_file::copy_from(const std::string& path) {
+  if (!ok()) return false;
+  const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    fail(errno);
+    return false;
+  }
+  char buf[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail(errno);
+    if (n <= 0 || !write(std::string_view(buf, size_t(n)))) break;
+  }
+  ::close(in);
+  return ok();
+}
+
 bool new_file::finish() {
   if (ok() && ::fsync(fd_) != 0) fail(errno);
   return ok();

@@ -37,6 +37,9 @@ class new_file {
   int fd() const { return fd_; }
   // Appends all of data; false (and the file counts as failed) otherwise.
   bool write(std::string_view data);
+  // Appends the whole content of the file at path; false when it cannot be
+  // read (error() then says why) or written.
+  bool copy_from(const std::string& path);
   uint64_t size() const { return size_; }
 
   // Flushes the file to disk and renames it over target. With keep_mode an

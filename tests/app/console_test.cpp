@@ -30,8 +30,11 @@ class console_test : public ::testing::Test {
   std::string ini() const { return prog + "nubrix.ini"; }
   void use_builtin_converter() { ini_write(ini(), "default", "converter", "1"); }
 
-  test::run_result run(const std::vector<std::string>& args) {
-    return test::run_isolated(tmp, prog + "nubrix", args);
+  test::run_result run(const std::vector<std::string>& args, const std::string& before = "") {
+    return test::run_isolated(tmp, prog + "nubrix", args, before);
+  }
+  std::string command(const std::vector<std::string>& args, const std::string& tag, const std::string& runner = "") {
+    return test::isolated_command(tmp, prog + "nubrix", args, tag, runner);
   }
   std::string stored_backup() { return ini_read(ini(), "default", "backup", "(none)"); }
 
@@ -119,6 +122,77 @@ TEST_F(console_test, CorpusWordPackageWithTheBuiltInConverter) {
   std::string html = read_all(out + "/26-large-manual.html");
   EXPECT_NE(html.find("Getting Started"), std::string::npos);
   EXPECT_EQ(html.find("<span"), std::string::npos);  // cleaned by the default template
+}
+
+TEST_F(console_test, PathsKeepTheirQuotes) {
+  use_builtin_converter();
+  std::string doc = tmp.write("src/a.txt", "x"), odd = tmp.file("o\"ut");
+  test::run_result r = run({"/convert:", doc, odd});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("\"" + odd + "\" does not exist"), std::string::npos) << r.err;
+  tmp.mkdir("o\"ut");
+  EXPECT_EQ(run({"/convert:", doc, odd}).status, 0);
+  EXPECT_TRUE(exists(odd + "/a.html"));
+  // Quoted inside one argument a path cannot hold a quote: refused, never
+  // taken for "out".
+  r = run({"/convert: \"" + doc + "\" \"" + odd + "\""});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("each in double quotes and holding none"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_empty(out));
+}
+
+TEST_F(console_test, CleaningInPlaceKeepsTheOriginal) {
+  const std::string page = "<p><span>Hi</span></p>";
+  std::string file = tmp.write("src/x.htm", page);
+  for (int run_no = 1; run_no <= 2; ++run_no) EXPECT_EQ(run({"/convert:", file, src}).status, 0);
+  EXPECT_EQ(read_all(src + "/x.htm_BACKUP.html"), page);
+  EXPECT_EQ(read_all(file), "<p>Hi</p>");
+  EXPECT_EQ(read_all(src + "/x.htm_BACKUP2.html"), "<p>Hi</p>");
+}
+
+TEST_F(console_test, FaultsLeaveEarlierResultsWhole) {
+  use_builtin_converter();
+  std::string text;
+  for (int i = 0; text.size() < (size_t(3) << 20); ++i) text += "Line " + std::to_string(i) + " of a long text.\n";
+  std::string doc = tmp.write("src/big.txt", text), output = out + "/big.html";
+  ASSERT_EQ(run({"/convert:", doc, out}).status, 0);
+  const std::string complete = read_all(output);
+  auto no_temporaries = [&] {
+    for (const auto& e : fs::directory_iterator(out))
+      EXPECT_FALSE(e.path().filename().string().starts_with(".nx-")) << e.path();
+  };
+  // A full disk (a file size limit stands for it): the earlier output stays,
+  // and the program says it failed.
+  tmp.write("out/big.html", "earlier");
+  test::run_result r = run({"/convert:", doc, out}, "ulimit -f 64; ");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 file could not be converted."), std::string::npos) << r.err;
+  EXPECT_EQ(read_all(output), "earlier");
+  no_temporaries();
+  // A destination that cannot be written.
+  {
+    test::read_only_folder ro(out);
+    if (ro.ok()) {
+      EXPECT_EQ(run({"/convert:", doc, out}).status, 1);
+      EXPECT_EQ(read_all(output), "earlier");
+    }
+  }
+  // Killed at some moment: the output is the earlier one or the complete
+  // new one; the next run clears what was left.
+  for (const char* after : {"0.01", "0.05", "0.1", "0.2"}) {
+    std::system(command({"/convert:", doc, out}, "k", std::string("timeout -s KILL ") + after + " ").c_str());
+    const std::string now = read_all(output);
+    EXPECT_TRUE(now == "earlier" || now == complete) << after;
+  }
+  // Two runs at once: both finish with the complete output.
+  std::string both = "(" + command({"/convert:", doc, out}, "a") + ") & (" + command({"/convert:", doc, out}, "b") +
+                     "); wait $!; wait";
+  EXPECT_EQ(std::system(both.c_str()), 0);
+  EXPECT_EQ(read_all(output), complete);
+  EXPECT_EQ(read_all(tmp.file("aout")), "File converted successfully.\n");
+  EXPECT_EQ(read_all(tmp.file("bout")), "File converted successfully.\n");
+  no_temporaries();
 }
 
 TEST_F(console_test, InstallUninstallAndAddPathsHoldingInstall) {

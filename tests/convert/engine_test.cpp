@@ -43,15 +43,18 @@ class engine_test : public test::program_test {
 
 }  // namespace
 
-TEST_F(engine_test, OutputMadeAsciiAndPicturesMovedBeside) {
+TEST_F(engine_test, OutputMadeAsciiAndPicturesMovedIntoTheFolder) {
   fake_engine(
-      "printf '<html><body><p>caf\\303\\251</p><img src=\"a_html_1.png\"></body></html>' > $out/a.html\n"
-      "printf 'PNG' > $out/a_html_1.png");
+      "printf '<html><body><p>caf\\303\\251</p><img src=\"my%%20a_html_1.png\"><img src=\"x.png\">"
+      "</body></html>' > $out/a.html\n"
+      "printf 'PNG' > \"$out/my a_html_1.png\"");
   std::string src = tmp.write("in/a.doc", "doc");
-  std::string out = tmp.mkdir("out") + "/a.html";
+  std::string out = tmp.mkdir("out") + "/my report.html";
   EXPECT_EQ(convert_document_checked(src, out), convert_result::converted);
-  EXPECT_EQ(read_all(out), "<html><body><p>caf&#233;</p><img src=\"a_html_1.png\"></body></html>");
-  EXPECT_EQ(read_all(tmp.file("out/a_html_1.png")), "PNG");
+  EXPECT_EQ(read_all(out),
+            "<html><body><p>caf&#233;</p><img src=\"my%20report_files/my%20a_html_1.png\"><img src=\"x.png\">"
+            "</body></html>");
+  EXPECT_EQ(read_all(tmp.file("out/my report_files/my a_html_1.png")), "PNG");
   EXPECT_TRUE(dlg.calls.empty());
 }
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <functional>
-#include <map>
+#include <filesystem>
 
 #include "convert/job.h"
+#include "convert/test_host.h"
 #include "services/flags.h"
 #include "support/test_env.h"
 #include "templates/template.h"
@@ -12,43 +12,9 @@
 using namespace nx;
 using nx::test::exists;
 using nx::test::read_all;
+using nx::test::test_host;
 
 namespace {
-
-// The job's host as a test sees it: rows, options, and a record of what
-// the job told it.
-struct test_host : iJobHost {
-  struct row {
-    std::string text, status;
-  };
-  std::vector<row> rows;
-  bool same = false, make_backup = false;
-  std::string dest, tmpl;
-  std::vector<std::string> statuses, labels, events;
-  std::function<void(const std::string& label)> on_label;
-
-  void add(const std::string& path, const std::string& status = status_ready) { rows.push_back({path, status}); }
-  int row_count() override { return int(rows.size()); }
-  std::string row_text(int r) override { return rows[r].text; }
-  std::string row_status(int r) override { return rows[r].status; }
-  void set_row(int r, const std::string& text, const std::string& status) override { rows[r] = {text, status}; }
-  bool place_same() override { return same; }
-  std::string destination() override { return dest; }
-  bool backup() override { return make_backup; }
-  std::string template_file() override { return tmpl; }
-  void set_busy(bool busy) override { events.push_back(busy ? "busy" : "idle"); }
-  void set_status(const std::string& text) override { statuses.push_back(text); }
-  void show_progress() override { events.push_back("show"); }
-  void set_progress_label(const std::string& text) override {
-    labels.push_back(text);
-    if (on_label) on_label(text);
-  }
-  void close_progress() override { events.push_back("close"); }
-  std::map<int, std::string> reasons;
-  void row_failed(int r, const std::string& reason) override { reasons[r] = reason; }
-  void set_progress(int) override {}
-  void pump() override {}
-};
 
 constexpr const char* word_page = "<html><body><p><span>Hello</span> world</p></body></html>";
 
@@ -193,7 +159,7 @@ TEST_F(job_test, FailedRowsAreMarkedAndCounted) {
   EXPECT_FALSE(host.reasons[1].empty());
   EXPECT_EQ(host.reasons[2], "the file does not exist");
   EXPECT_EQ(host.reasons.size(), 2u);
-  EXPECT_EQ(last_message(), "Files converted successfully.\n2 files could not be converted.");
+  EXPECT_EQ(last_message(), "2 files converted. 2 files could not be converted.");
   EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
   EXPECT_EQ(dlg.calls.size(), 1u);
   EXPECT_FALSE(exists(host.dest + "/broken.html"));
@@ -202,7 +168,27 @@ TEST_F(job_test, FailedRowsAreMarkedAndCounted) {
   one.dest = host.dest;
   one.add(bad);
   EXPECT_FALSE(run_batch_job(one));
-  EXPECT_EQ(last_message(), "File could not be converted.");
+  EXPECT_EQ(last_message(), "1 file could not be converted.");
+}
+
+TEST_F(job_test, NoDocumentFailsBeforeAnyEngineRuns) {
+  use_internal_converter = false;
+  std::string ran = tmp.file("engine ran");
+  std::string engine = tmp.write("bin/soffice", "#!/bin/sh\ntouch '" + ran + "'\n");
+  ::chmod(engine.c_str(), 0755);
+  ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
+  std::string noise;
+  for (int i = 0; i < 3000; ++i) noise += char(i * 131 % 256);
+  host.add(tmp.write("empty.doc", ""));
+  host.add(tmp.write("noise.doc", noise));
+  host.add(tmp.write("noise.html", noise));
+  EXPECT_FALSE(run());
+  ::unsetenv("NUBRIX_SOFFICE");
+  EXPECT_FALSE(exists(ran));
+  EXPECT_EQ(host.reasons[0], "the file is empty");
+  EXPECT_EQ(host.reasons[1], "the file holds no Word, Rich Text, OpenDocument, HTML or text document");
+  EXPECT_EQ(host.reasons[2], host.reasons[1]);
+  EXPECT_EQ(last_message(), "3 files could not be converted.");
 }
 
 TEST_F(job_test, MissingEngineStopsTheJobAndKeepsRowsReady) {
@@ -241,24 +227,60 @@ TEST_F(job_test, ASourceIsNeverItsOwnOutput) {
   EXPECT_EQ(read_all(tmp.file("dest/page_BACKUP.html")), word_page);
 }
 
-TEST_F(job_test, BackupThatCannotBeWrittenLeavesTheFileUncleaned) {
+TEST_F(job_test, ReRunsKeepEveryBackup) {
+  // Cleaning in place writes a backup even when none was asked for; a
+  // backup that exists (or anything else by its name) is never replaced.
   host.same = true;
-  host.make_backup = true;
-  std::string page = tmp.write("ro/page.html", word_page);
-  tmp.mkdir("ro/page_BACKUP.html");  // a folder where the backup should go
+  std::string page = tmp.write("src/page.htm", word_page);
+  tmp.mkdir("src/page.htm_BACKUP.html");
+  for (int run = 0; run < 2; ++run) {
+    test_host again;
+    again.same = true;
+    again.add(page);
+    EXPECT_TRUE(run_batch_job(again));
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.file("src/page.htm_BACKUP.html")));
+  EXPECT_EQ(read_all(tmp.file("src/page.htm_BACKUP2.html")), word_page);  // the original
+  EXPECT_TRUE(cleaned(tmp.file("src/page.htm_BACKUP3.html")));
+  EXPECT_TRUE(cleaned(page));
+}
+
+TEST_F(job_test, NoTwoRowsWriteTheSameName) {
+  // Same names from two folders, the same file twice, and a document whose
+  // output would be the source of another row.
+  for (const char* f : {"a/report.txt", "b/report.txt"}) host.add(tmp.write(f, f));
+  host.add(host.rows[0].text);
+  std::string doc = tmp.write("dest/page.txt", "text"), page = tmp.write("dest/page.html", word_page);
+  host.add(doc);
   host.add(page);
-  EXPECT_FALSE(run());
-  EXPECT_EQ(host.rows[0].status, status_failed);
-  EXPECT_EQ(read_all(page), word_page);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(host.rows[0].text, host.dest + "/report.html");
+  EXPECT_EQ(host.rows[1].text, host.dest + "/report (2).html");
+  EXPECT_EQ(host.rows[2].text, host.dest + "/report (3).html");
+  EXPECT_EQ(host.rows[3].text, host.dest + "/page (2).html");
+  EXPECT_EQ(host.rows[4].text, page);
+  EXPECT_NE(read_all(host.rows[1].text).find("b/report.txt"), std::string::npos);
+  EXPECT_EQ(host.notes[1], "saved as \"report (2).html\": another file of this job has the name \"report.html\"");
+  EXPECT_EQ(host.notes.size(), 3u);
+  EXPECT_TRUE(cleaned(page));
+  EXPECT_EQ(read_all(host.dest + "/page_BACKUP.html"), word_page);
+}
+
+TEST_F(job_test, NamesUpToTheLimitWork) {
+  std::string doc = tmp.write("src/" + std::string(250, 'd') + ".txt", "long");
+  std::string page = tmp.write("src/" + std::string(250, 'p') + ".html", word_page);
+  host.add(doc);
+  host.add(page);
+  EXPECT_TRUE(run());
+  EXPECT_EQ(host.rows[0].text, host.dest + "/" + std::string(250, 'd') + ".html");
+  EXPECT_TRUE(cleaned(host.rows[1].text));
 }
 
 TEST_F(job_test, ReadOnlyHtmlFiles) {
   std::string page = tmp.write("src/page.html", word_page);
   ::chmod(page.c_str(), 0444);
   host.add(page);
-  host.add(page);
-  EXPECT_TRUE(run());  // the copy in the destination is overwritten the second time
-  EXPECT_EQ(host.rows[1].status, status_converted);
+  EXPECT_TRUE(run());
   EXPECT_TRUE(cleaned(host.dest + "/page.html"));
 
   // Cleaned in place, it keeps its mode.

@@ -1,6 +1,9 @@
 #include "support/test_env.h"
 
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -46,6 +49,22 @@ std::string temp_dir::mkdir(const std::string& rel) const {
   return p;
 }
 
+read_only_folder::read_only_folder(const std::string& folder) : folder_(folder) {
+  if (::geteuid() != 0) {
+    ok_ = ::chmod(folder.c_str(), 0555) == 0;
+    return;
+  }
+  mounted_ = ::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0;
+  ok_ = mounted_ && ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+}
+
+read_only_folder::~read_only_folder() {
+  if (mounted_)
+    ::umount2(folder_.c_str(), MNT_DETACH);
+  else if (ok_)
+    ::chmod(folder_.c_str(), 0755);
+}
+
 std::string read_all(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;
@@ -60,12 +79,15 @@ std::string corpus_path(const std::string& rel) {
   return fs::exists(p) ? p : std::string();
 }
 
-run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args) {
-  auto quote = [](std::string v) {
-    for (size_t i = 0; (i = v.find('\'', i)) != std::string::npos; i += 4) v.replace(i, 1, "'\\''");
-    return "'" + v + "'";
-  };
-  std::string cmd = "cd " + quote(tmp.path()) + " && env";
+static std::string shell_quoted(std::string v) {
+  for (size_t i = 0; (i = v.find('\'', i)) != std::string::npos; i += 4) v.replace(i, 1, "'\\''");
+  return "'" + v + "'";
+}
+
+std::string isolated_command(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args,
+                             const std::string& tag, const std::string& runner) {
+  auto quote = shell_quoted;
+  std::string cmd = "cd " + quote(tmp.path()) + " && " + runner + "env";
   for (char** e = environ; *e; ++e) {
     std::string name = std::string(*e).substr(0, std::string(*e).find('='));
     if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name.starts_with("XDG_")) cmd += " -u " + name;
@@ -74,8 +96,12 @@ run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::
     cmd += std::string(" ") + x + "=" + quote(tmp.mkdir(std::string("xdg/") + x));
   cmd += " HOME=" + quote(tmp.mkdir("home")) + " " + quote(exe);
   for (const auto& a : args) cmd += " " + quote(a);
-  cmd += " </dev/null >" + quote(tmp.file("stdout")) + " 2>" + quote(tmp.file("stderr"));
-  int status = std::system(cmd.c_str());
+  return cmd + " </dev/null >" + quote(tmp.file(tag + "out")) + " 2>" + quote(tmp.file(tag + "err"));
+}
+
+run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args,
+                        const std::string& before) {
+  int status = std::system(("(" + before + isolated_command(tmp, exe, args) + ")").c_str());
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_all(tmp.file("stdout")),
           read_all(tmp.file("stderr"))};
 }

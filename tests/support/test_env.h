@@ -31,6 +31,22 @@ class temp_dir {
   std::string path_;
 };
 
+// Makes a folder read-only for this process while it lives: a read-only
+// bind mount for root (whom permissions do not stop), else its mode. ok()
+// is false when neither works.
+class read_only_folder {
+ public:
+  explicit read_only_folder(const std::string& folder);
+  ~read_only_folder();
+  read_only_folder(const read_only_folder&) = delete;
+  read_only_folder& operator=(const read_only_folder&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  std::string folder_;
+  bool ok_ = false, mounted_ = false;
+};
+
 std::string read_all(const std::string& path);
 bool exists(const std::string& path);
 // Path of a file in the shared sample corpus ("" when the corpus is absent).
@@ -43,8 +59,14 @@ struct run_result {
 };
 // Runs exe with args as a user would, from tmp's folder, without a display,
 // with standard input empty, HOME = tmp/home and the XDG folders under
-// tmp/xdg/ (tmp/xdg/XDG_CONFIG_HOME, ...).
-run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args);
+// tmp/xdg/ (tmp/xdg/XDG_CONFIG_HOME, ...). Shell commands in before (a
+// limit) run first, in the same shell.
+run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args,
+                        const std::string& before = "");
+// The shell command that run_isolated runs, its output going to tmp/<tag>out
+// and tmp/<tag>err; runner (such as "timeout 1 ") goes before the program.
+std::string isolated_command(const temp_dir& tmp, const std::string& exe, const std::vector<std::string>& args,
+                             const std::string& tag = "std", const std::string& runner = "");
 
 // Dialog answers given in advance; every call is recorded.
 class scripted_dialogs final : public iDialogs {
