@@ -1,7 +1,8 @@
 // libFuzzer entry for the Word reader (built with clang only):
 //   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNUBRIX_FUZZ=ON -DNUBRIX_BUILD_UI=OFF
 //   cmake --build build-fuzz --target nubrix_doc_fuzz
-//   build-fuzz/bin/nubrix_doc_fuzz -max_len=200000 ../shared/corpus/doc
+//   mkdir -p build-fuzz/doc-corpus   # libFuzzer adds the inputs it finds to the first folder
+//   build-fuzz/bin/nubrix_doc_fuzz -max_len=200000 build-fuzz/doc-corpus ../shared/corpus/doc
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -2,7 +2,8 @@
 // must give either a refusal with a reason or a complete pure-ASCII document.
 //   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNUBRIX_FUZZ=ON -DNUBRIX_BUILD_UI=OFF
 //   cmake --build build-fuzz --target nubrix_rtf_fuzz
-//   build-fuzz/bin/nubrix_rtf_fuzz -max_len=20000 ../shared/corpus/rtf
+//   mkdir -p build-fuzz/rtf-corpus   # libFuzzer adds the inputs it finds to the first folder
+//   build-fuzz/bin/nubrix_rtf_fuzz -max_len=20000 build-fuzz/rtf-corpus ../shared/corpus/rtf
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -24,6 +24,7 @@ constexpr size_t max_collected = 4096; // names, field instructions, list marker
 enum class dst : uint8_t {
   body, skip, font_table, style_sheet, style_entry, fld_inst, list_text, pict,
   list_table, list, list_level, override_table, list_override, pn, info, title,
+  shape,  // a shape's instructions: only its text box (\shptxt) is read
 };
 
 enum : uint8_t { f_b = 1, f_i = 2, f_u = 4, f_s = 8, f_sup = 16, f_sub = 32, f_hidden = 64 };
@@ -64,8 +65,9 @@ struct table_build {
   }
 };
 
-// One story: the main text, or a footnote.
+// One story: the main text, a footnote or a text box.
 struct flow {
+  int note = -1;           // the footnote it is the text of
   std::vector<model::block> blocks;
   std::vector<table_build> tables;
   model::paragraph para;   // the paragraph being read
@@ -217,6 +219,7 @@ class reader {
   int heading_level(const state& s);
   void finish_picture();
   void begin_footnote();
+  void begin_flow(int note);
 
   std::string_view in_;
   model::document& doc_;
@@ -344,7 +347,7 @@ void reader::text_bytes(size_t from, size_t to) {
   }
   if (s.d == dst::skip || s.d == dst::font_table || s.d == dst::info || s.d == dst::style_sheet ||
       s.d == dst::list_table || s.d == dst::list || s.d == dst::list_level ||
-      s.d == dst::override_table || s.d == dst::list_override || s.d == dst::pn)
+      s.d == dst::override_table || s.d == dst::list_override || s.d == dst::pn || s.d == dst::shape)
     return;
   for (size_t k = from; k < to; ++k) {
     unsigned char b = static_cast<unsigned char>(in_[k]);
@@ -619,8 +622,17 @@ void reader::begin_footnote() {
     fl().para.inlines.push_back(std::move(ref));
     fl().para_visible = true;
   }
+  begin_flow(int(doc_.notes.size()) - 1);
+}
+
+// A story of its own, with the paragraph and character state reset.
+void reader::begin_flow(int note) {
+  flush_bytes();
+  state& s = st();
   flows_.emplace_back();
+  flows_.back().note = note;
   s.flow = int(flows_.size()) - 1;
+  s.d = dst::body;
   s.fmt = 0;
   s.align = 0;
   s.outline = -1;
@@ -679,8 +691,19 @@ void reader::close_group() {
   stack_.pop_back();
   const state& top = stack_.back();
   if (popped.d == dst::pict && top.d != dst::pict) finish_picture();
-  if (popped.flow != top.flow)
-    doc_.notes[size_t(popped.flow - 1)].blocks = finish_flow(flows_[size_t(popped.flow)]);
+  if (popped.flow != top.flow) {
+    flow& done = flows_[size_t(popped.flow)];
+    std::vector<model::block> blocks = finish_flow(done);
+    if (done.note >= 0) {
+      doc_.notes[size_t(done.note)].blocks = std::move(blocks);
+    } else {
+      // A text box: its paragraphs go where it is anchored, before the
+      // paragraph that holds it.
+      flow& outer = flows_[size_t(top.flow)];
+      std::vector<model::block>& to = target(outer, int(outer.tables.size()));
+      to.insert(to.end(), std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()));
+    }
+  }
 }
 
 // ---------------------------------------------------------------- control words
@@ -791,6 +814,11 @@ void reader::begin_destination(const word_info& w, state& s) {
       } else if (d != dst::body) {
         known = false;
       }
+      break;
+    case kw::shpinst: if (d == dst::body) s.d = dst::shape; else known = false; break;
+    case kw::shptxt:
+      if (d == dst::shape) begin_flow(-1);
+      else if (d != dst::body) known = false;  // outside a shape: its text in place
       break;
     case kw::footnote:
       if (d == dst::body && s.flow == 0) begin_footnote();
@@ -910,7 +938,7 @@ bool reader::structure_word(const word_info& w, state& s, int p) {
     case kw::chftn:
       // In the body the mark is written with its note; in a note it is
       // where the link back goes.
-      if (s.d == dst::body && s.flow > 0) add_inline(model::inline_kind::note_ref, s.flow - 1);
+      if (s.d == dst::body && fl().note >= 0) add_inline(model::inline_kind::note_ref, fl().note);
       return true;
     case kw::pngblip: if (s.d == dst::pict) pict_.kind = 1; return true;
     case kw::jpegblip: if (s.d == dst::pict) pict_.kind = 2; return true;

@@ -22,7 +22,7 @@ table build() {
         "pntxtb", "template", "docvar", "userprops", "annotation", "atnid", "atnauthor", "atndate",
         "atnref", "atnparent", "atrfstart", "atrfend", "bkmkstart", "bkmkend", "listname",
         "leveltext", "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
-        "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile", "shpinst",
+        "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile",
         "sp", "sn", "sv", "author", "operator", "comment", "doccomm", "subject", "keywords",
         "company", "manager", "category", "hlinkbase", "fldtype", "formfield", "datafield",
         "background", "blipuid", "picprop", "passwordhash", "password", "wgrffmtfilter",
@@ -30,7 +30,7 @@ table build() {
         "defchp", "defpap", "pgdsc", "mhtmltag", "htmltag"})
     dest(w, kw::skip_dest);
   for (std::string_view w : {"shppict", "nesttableprops", "object", "result", "shp", "shprslt",
-                             "shptxt", "fldrslt_unused"})
+                             "fldrslt_unused"})
     dest(w, kw::transparent);
   dest("fonttbl", kw::fonttbl);
   dest("stylesheet", kw::stylesheet);
@@ -41,6 +41,8 @@ table build() {
   dest("fldinst", kw::fldinst);
   dest("fldrslt", kw::fldrslt);
   dest("footnote", kw::footnote);
+  dest("shpinst", kw::shpinst);
+  dest("shptxt", kw::shptxt);
   dest("listtext", kw::listtext);
   dest("pntext", kw::listtext);
   dest("pn", kw::pn);

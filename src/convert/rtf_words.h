@@ -8,7 +8,7 @@ enum class kw : unsigned char {
   none,
   // destinations
   skip_dest, transparent, fonttbl, stylesheet, info, title, pict, field, fldinst, fldrslt,
-  footnote, listtext, pn, listtable, list, listlevel, listoverridetable, listoverride,
+  footnote, shpinst, shptxt, listtext, pn, listtable, list, listlevel, listoverridetable, listoverride,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
   // code pages and fonts

@@ -98,6 +98,11 @@ TEST(RtfReader, DestinationsThatAreNotText) {
       "{\\*\\atnid me}{\\*\\annotation a comment}{\\v hidden text}"
       "{\\object{\\*\\objdata 0102}{\\result shown}}\\par}";
   EXPECT_EQ(body_of(rtf), "<p>visibleshown</p>\n");
+  // A text box's paragraphs come once, before the paragraph it is anchored
+  // in; the shape's properties and its fallback drawing are not text.
+  EXPECT_EQ(body_of("{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn t}{\\sv 1}}{\\shptxt\\b box\\par}}"
+                    "{\\shprslt{\\*\\do{\\dptxbxtext box\\par}}}}b\\par}"),
+            "<p><b>box</b></p>\n<p>ab</p>\n");
 }
 
 TEST(RtfReader, CharacterFormattingNestsCleanly) {
