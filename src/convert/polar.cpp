@@ -1,5 +1,6 @@
 #include "convert/polar.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -35,63 +36,146 @@ std::string page_of(model::document& doc, const std::string& source, std::vector
   return html;
 }
 
-bool is_blank(std::u32string_view line) {
-  return line.find_first_not_of(U" \t\f\v") == std::u32string_view::npos;
+bool is_blank(char32_t c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v'; }
+
+bool valid_utf8(std::string_view b) {
+  size_t i = 0;
+  while (i < b.size()) {
+    const auto c = static_cast<unsigned char>(b[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    if (n == 0 || i + n > b.size()) return false;
+    // Overlong forms, surrogates and values past U+10FFFF are invalid too.
+    const auto c1 = n > 1 ? static_cast<unsigned char>(b[i + 1]) : 0x80;
+    if ((n == 2 && c < 0xC2) || (n == 3 && c == 0xE0 && c1 < 0xA0) || (n == 3 && c == 0xED && c1 > 0x9F) ||
+        (n == 4 && c == 0xF0 && c1 < 0x90) || (n == 4 && (c > 0xF4 || (c == 0xF4 && c1 > 0x8F))))
+      return false;
+    for (size_t k = 1; k < n; ++k)
+      if ((static_cast<unsigned char>(b[i + k]) & 0xC0) != 0x80) return false;
+    i += n;
+  }
+  return true;
 }
 
-}  // namespace
+enum class text_encoding { utf8, utf16le, utf16be, cp1252 };
 
-std::string text_to_html(std::string_view bytes, const std::string& title) {
-  std::u32string text;
-  if (starts(bytes, "\xEF\xBB\xBF")) {
-    text = decode_utf8(bytes.substr(3));
-  } else if (starts(bytes, "\xFF\xFE")) {
-    text = decode_utf16(bytes.substr(2), false);
-  } else if (starts(bytes, "\xFE\xFF")) {
-    text = decode_utf16(bytes.substr(2), true);
-  } else {
-    text = decode_utf8(bytes);
-    // Not UTF-8 after all: a replacement character that the bytes do not
-    // spell out themselves means an invalid sequence.
-    size_t replaced = 0, spelled = 0;
-    for (char32_t c : text) replaced += c == 0xFFFD;
-    for (size_t at = bytes.find("\xEF\xBF\xBD"); at != std::string_view::npos;
-         at = bytes.find("\xEF\xBF\xBD", at + 3))
-      ++spelled;
-    if (replaced != spelled) text = decode_codepage(bytes, 1252);
+// Lines to paragraphs, one character at a time: a run of non-blank lines is
+// a paragraph, its line breaks kept as <br>. Only the blanks that start a
+// line wait until the line shows whether it is blank.
+class text_page {
+ public:
+  explicit text_page(std::string& out) : out_(out) {}
+  void put(char32_t c) {
+    if (c == '\n' && after_cr_) {
+      after_cr_ = false;
+      return;
+    }
+    after_cr_ = c == '\r';
+    if (c == '\r' || c == '\n') {
+      end_line();
+      return;
+    }
+    if (!line_shown_) {
+      if (is_blank(c)) {
+        blanks_ += char(c);
+        return;
+      }
+      out_ += in_paragraph_ ? "<br>\n" : "<p>";
+      in_paragraph_ = line_shown_ = true;
+      for (char b : blanks_) append_html_char(out_, char32_t(b));
+      blanks_.clear();
+    }
+    append_html_char(out_, c);
+  }
+  void finish() {
+    if (!blanks_.empty()) end_line();  // a last line of blanks
+    if (in_paragraph_) out_ += "</p>\n";
   }
 
+ private:
+  void end_line() {
+    if (!line_shown_ && in_paragraph_) {
+      out_ += "</p>\n";
+      in_paragraph_ = false;
+    }
+    line_shown_ = false;
+    blanks_.clear();
+  }
+  std::string& out_;
+  std::string blanks_;
+  bool in_paragraph_ = false, line_shown_ = false, after_cr_ = false;
+};
+
+// Decodes the text piece by piece, never splitting a character, and hands
+// every piece of page to flush.
+template <class Flush>
+bool write_text_page(std::string_view bytes, const std::string& title, Flush&& flush) {
+  text_encoding enc = text_encoding::cp1252;
+  if (starts(bytes, "\xEF\xBB\xBF")) {
+    bytes.remove_prefix(3);
+    enc = text_encoding::utf8;
+  } else if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF")) {
+    enc = bytes[0] == '\xFF' ? text_encoding::utf16le : text_encoding::utf16be;
+    bytes.remove_prefix(2);
+  } else if (int order = utf16_without_mark(bytes)) {
+    enc = order == 1 ? text_encoding::utf16le : text_encoding::utf16be;
+  } else if (valid_utf8(bytes)) {
+    enc = text_encoding::utf8;
+  }
+
+  constexpr size_t piece = size_t(1) << 16, flush_at = size_t(1) << 18;
   std::string out =
       "<!DOCTYPE html>\n<html>\n<head>\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">\n<title>";
   append_html_utf8(out, title);
   out += "</title>\n</head>\n<body>\n";
-  bool in_paragraph = false;
-  size_t i = 0;
-  while (i < text.size()) {
-    size_t end = text.find_first_of(U"\r\n", i);
-    if (end == std::u32string::npos) end = text.size();
-    std::u32string_view line(text.data() + i, end - i);
-    if (is_blank(line)) {
-      if (in_paragraph) out += "</p>\n";
-      in_paragraph = false;
-    } else {
-      out += in_paragraph ? "<br>\n" : "<p>";
-      in_paragraph = true;
-      append_html_text(out, line);
+  text_page page(out);
+  for (size_t at = 0; at < bytes.size();) {
+    size_t end = std::min(bytes.size(), at + piece);
+    std::u32string chars;
+    switch (enc) {
+      case text_encoding::utf8:
+        while (end < bytes.size() && end > at && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+        chars = decode_utf8(bytes.substr(at, end - at));
+        break;
+      case text_encoding::utf16le:
+      case text_encoding::utf16be: {
+        const bool big = enc == text_encoding::utf16be;
+        if (end < bytes.size()) {
+          end -= (end - at) % 2;
+          // Keep a high surrogate with its partner.
+          const auto hi = static_cast<unsigned char>(bytes[end - (big ? 2 : 1)]);
+          if (hi >= 0xD8 && hi <= 0xDB) end -= 2;
+        }
+        chars = decode_utf16(bytes.substr(at, end - at), big);
+        break;
+      }
+      case text_encoding::cp1252: chars = decode_codepage(bytes.substr(at, end - at), 1252); break;
     }
-    i = end;
-    if (i < text.size() && text[i] == '\r') ++i;
-    if (i < text.size() && text[i] == '\n' && (i == end || text[i - 1] == '\r')) ++i;
+    for (char32_t c : chars) page.put(c);
+    at = end;
+    if (out.size() >= flush_at) {
+      if (!flush(out)) return false;
+      out.clear();
+    }
   }
-  if (in_paragraph) out += "</p>\n";
+  page.finish();
   out += "</body>\n</html>\n";
-  return out;
+  return flush(out);
+}
+
+}  // namespace
+
+std::string text_to_html(std::string_view bytes, const std::string& title) {
+  std::string page;
+  write_text_page(bytes, title, [&](const std::string& piece) {
+    page += piece;
+    return true;
+  });
+  return page;
 }
 
 int polar_converter::open_document(const std::string& source, int /*mode*/) {
-  open_ = false;
-  html_.clear();
+  close_document();
   error_.clear();
   std::error_code ec;
   auto size = std::filesystem::file_size(source, ec);
@@ -107,7 +191,12 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
   bool ok = true;
   model::document doc;
   switch (document_kind(source, bytes)) {
-    case doc_kind::text: html_ = text_to_html(bytes, title_of(source)); break;
+    case doc_kind::text:
+      // Turned into a page while it is written, piece by piece.
+      text_ = std::move(bytes);
+      title_ = title_of(source);
+      is_text_ = true;
+      break;
     case doc_kind::rtf:
       ok = read_rtf(bytes, doc, error_);
       if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
@@ -150,14 +239,19 @@ int polar_converter::convert(staged_output& out) {
     error_ = "no document is open";
     return 1;
   }
-  std::string html = html_;
-  if (!pictures_.empty()) {
+  bool written;
+  if (is_text_) {
+    written = write_text_page(text_, title_, [&](const std::string& piece) { return out.html().write(piece); });
+  } else if (!pictures_.empty()) {
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : pictures_)
       if (!out.add_picture(p.file_name, p.bytes, error_)) return 1;
-    html = replace_all(html, std::string("src=\"") + picture_mark, "src=\"" + out.pictures_href());
+    written = out.html().write(
+        replace_all(html_, std::string("src=\"") + picture_mark, "src=\"" + out.pictures_href()));
+  } else {
+    written = out.html().write(html_);
   }
-  if (!out.html().write(html)) {
+  if (!written) {
     error_ = "the converted file cannot be written (" + out.html().error() + ")";
     return 1;
   }
@@ -165,8 +259,10 @@ int polar_converter::convert(staged_output& out) {
 }
 
 int polar_converter::close_document() {
-  open_ = false;
+  open_ = is_text_ = false;
   html_.clear();
+  text_.clear();
+  text_.shrink_to_fit();
   pictures_.clear();
   return 0;
 }

@@ -35,6 +35,9 @@ class polar_converter {
 
   bool open_ = false;
   std::string html_;
+  // A text document is kept as it is read until convert() writes its page.
+  bool is_text_ = false;
+  std::string text_, title_;
   std::vector<model::picture> pictures_;
   std::string error_;
 };
@@ -44,8 +47,8 @@ class polar_converter {
 bool polar_convert(const std::string& source, const std::string& output, std::string* error = nullptr);
 bool polar_convert(const std::string& source, staged_output& out, std::string* error = nullptr);
 
-// Plain text (UTF-8 with or without BOM, UTF-16 with BOM, else Windows-1252)
-// to a complete HTML document: a paragraph per run of non-blank lines, the
+// Plain text (UTF-8 with or without BOM, UTF-16 with BOM or with the zero
+// bytes of mostly Latin text, else Windows-1252) to a complete HTML document: a paragraph per run of non-blank lines, the
 // line breaks inside it kept as <br>.
 std::string text_to_html(std::string_view bytes, const std::string& title);
 

@@ -1,5 +1,7 @@
 #include "services/text.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 namespace nx {
@@ -81,6 +83,10 @@ bool read_file(const std::string& path, std::string& out) {
   out.clear();
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
+  // Room for the whole file at once: growing by doubling would hold up to
+  // three times its size for a moment.
+  struct stat st {};
+  if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) out.reserve(size_t(st.st_size));
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);

@@ -36,6 +36,27 @@ TEST(TextToHtml, EncodingsAllComeOutAsAsciiReferences) {
   EXPECT_EQ(body_of(text_to_html("\xE9\x80", "t")), "<p>&#233;&#8364;</p>\n");  // Windows-1252
   // A real U+FFFD in UTF-8 text does not send the file to Windows-1252.
   EXPECT_EQ(body_of(text_to_html("\xEF\xBF\xBD\xC3\xA9", "t")), "<p>&#65533;&#233;</p>\n");
+  // UTF-16 without a byte-order mark: zero bytes in every other position.
+  EXPECT_EQ(body_of(text_to_html(std::string("H\0i\0\r\0\n\0\r\0\n\0\xAC\x20", 14), "t")),
+            "<p>Hi</p>\n<p>&#8364;</p>\n");
+  EXPECT_EQ(body_of(text_to_html(std::string("\0H\0i\0\xE9", 6), "t")), "<p>Hi&#233;</p>\n");
+
+  // A long text is read piece by piece: any piece boundary gives the same
+  // page in every encoding.
+  std::u32string text(32767, U'a');  // a surrogate pair across the first boundary
+  for (int i = 0; i < 40000; ++i) text += i % 7 == 6 ? U"\r\n" : i % 5 ? U"a\u00E9\u20AC" : U"\U0001F600 ";
+  std::string utf8 = "\xEF\xBB\xBF", le = "\xFF\xFE", be = "\xFE\xFF";
+  for (char32_t c : text) {
+    append_utf8(utf8, c);
+    std::u16string u = c > 0xFFFF ? std::u16string{char16_t(0xD7C0 + (c >> 10)), char16_t(0xDC00 | (c & 0x3FF))}
+                                  : std::u16string{char16_t(c)};
+    for (char16_t x : u) le += {char(x & 0xFF), char(x >> 8)}, be += {char(x >> 8), char(x & 0xFF)};
+  }
+  const std::string page = text_to_html(utf8, "t");
+  EXPECT_EQ(text_to_html(le, "t"), page);
+  EXPECT_EQ(text_to_html(be, "t"), page);
+  EXPECT_EQ(text_to_html(utf8.substr(3), "t"), page);
+  EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), 5714 + 10);  // every line seen
 }
 
 TEST(TextToHtml, ParagraphsAtBlankLinesAndBreaksKept) {
