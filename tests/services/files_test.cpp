@@ -58,27 +58,20 @@ TEST(Files, WholeFilesReplaceInOneStepAndKeepModeAndLinks) {
   }
 }
 
-TEST(Files, UnfinishedOrRefusedFilesLeaveTheTargetAndNoTrace) {
+TEST(Files, UnplacedFilesLeaveNoTraceAndNewOnesNeverReplace) {
   test::temp_dir tmp;
   const std::string target = tmp.write("out.html", "earlier");
   {
     new_file f(target);
-    ASSERT_TRUE(f.ok());
-    EXPECT_EQ(file_name_of(f.path()).size(), 10u);
     EXPECT_EQ(f.path().find(tmp.path() + "/.nx-"), 0u);
     f.write("half a res");
   }  // never put in place
-  EXPECT_EQ(read_all(target), "earlier");
   new_file again(target);
   again.write("new");
-  EXPECT_FALSE(again.place_new());  // an existing file is never replaced this way
+  EXPECT_FALSE(again.place_new());
   EXPECT_EQ(again.error_number(), EEXIST);
   EXPECT_EQ(read_all(target), "earlier");
   EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"out.html"}));
-  new_file fresh(tmp.file("backup.html"));
-  fresh.write("b");
-  EXPECT_TRUE(fresh.place_new());
-  EXPECT_EQ(read_all(tmp.file("backup.html")), "b");
 }
 
 TEST(Files, FoldersGoInPlaceWholeOrJoinAnExistingOne) {
@@ -111,20 +104,10 @@ TEST(Files, StaleTemporariesGoLiveOnesStay) {
   test::temp_dir tmp;
   new_file live(tmp.file("a.html"));
   new_folder live_folder(tmp.file("a_files"));
-  std::string orphan = new_file(tmp.file("b.html")).path();
-  {
-    new_file dead(tmp.file("c.html"));
-    dead.write("partial");
-    orphan = dead.release();  // as a killed run leaves it: unlocked
-  }
+  std::string orphan = new_file(tmp.file("c.html")).release();  // as a killed run leaves it: unlocked
   tmp.write(".nx-mine", "a user's file with a similar name");
-  tmp.mkdir("stale/.nx-AAAAAA");
-  ::rename(tmp.file("stale/.nx-AAAAAA").c_str(), tmp.file(".nx-AAAAAA").c_str());
   remove_stale_temporaries(tmp.path());
   EXPECT_FALSE(exists(orphan));
-  EXPECT_FALSE(exists(tmp.file(".nx-AAAAAA")));
-  EXPECT_TRUE(exists(live.path()));
-  EXPECT_TRUE(exists(live_folder.path()));
-  EXPECT_TRUE(exists(tmp.file(".nx-mine")));
+  EXPECT_TRUE(exists(live.path()) && exists(live_folder.path()) && exists(tmp.file(".nx-mine")));
   EXPECT_TRUE(live.write("x") && live.replace());
 }
