@@ -103,6 +103,11 @@ struct field {
 struct part_source {
   xml_part xml;
   std::vector<relationship> rels;
+  std::map<std::string, size_t, std::less<>> rel_ids;  // id -> index into rels
+  void set_rels(std::vector<relationship> list) {
+    rels = std::move(list);
+    for (size_t i = 0; i < rels.size(); ++i) rel_ids.emplace(rels[i].id, i);
+  }
   std::map<std::string, xml_node, std::less<>> items;  // notes and comments by id
   bool loaded = false;
 };
@@ -166,7 +171,7 @@ bool reader::read(const std::string& main, std::string& error) {
     error = "the package's main part is no Word document";
     return false;
   }
-  main_.rels = read_relationships(package_, main);
+  main_.set_rels(read_relationships(package_, main));
   part_source styles_part, numbering_part;
   if (const relationship* r = find_relationship(main_.rels, "styles");
       r && read_xml(package_, r->target, styles_part.xml, error, ooxml_namespaces()))
@@ -196,7 +201,7 @@ bool reader::load_part(part_source& part, const char* kind, const char* item) {
   std::string error;
   const relationship* r = find_relationship(main_.rels, kind);
   if (!r || !read_xml(package_, r->target, part.xml, error, ooxml_namespaces())) return false;
-  part.rels = read_relationships(package_, r->target);
+  part.set_rels(read_relationships(package_, r->target));
   for (xml_node n : part.xml.root().children(item)) part.items.emplace(attr(n, "w:id"), n);
   return true;
 }
@@ -357,9 +362,8 @@ int reader::add_link(std::string href) {
 }
 
 const relationship* reader::rel(std::string_view id) const {
-  for (const relationship& r : current_->rels)
-    if (r.id == id) return &r;
-  return nullptr;
+  auto it = current_->rel_ids.find(id);
+  return it == current_->rel_ids.end() ? nullptr : &current_->rels[it->second];
 }
 
 int reader::link_of(xml_node hyperlink) {

@@ -10,7 +10,7 @@ namespace nx {
 namespace {
 
 // Inflated in steps of this size, so a limit stops a bomb early.
-constexpr size_t read_step = size_t(64) << 10;
+constexpr size_t read_step = size_t(16) << 10;
 
 bool starts(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
@@ -62,6 +62,26 @@ void rename_to_expected(pugi::xml_node element, int depth, std::vector<binding>&
     if (const std::string_view* want = wanted_prefix(prefix, scope, table))
       a.set_name(renamed(*want, a.name()).c_str());
   }
+}
+
+// True when some namespace declaration in the text binds a listed namespace
+// to another prefix than the expected one. Producers nearly always use the
+// expected prefixes, and then the tree need not be walked for renaming.
+bool needs_renaming(std::string_view text, std::span<const xml_namespace> table) {
+  for (size_t at = text.find("xmlns"); at != std::string_view::npos; at = text.find("xmlns", at + 5)) {
+    size_t eq = text.find('=', at), quote = eq == std::string_view::npos ? eq : eq + 1;
+    while (quote < text.size() && (text[quote] == ' ' || text[quote] == '\t' || text[quote] == '\n' || text[quote] == '\r'))
+      ++quote;
+    if (quote >= text.size() || (text[quote] != '"' && text[quote] != '\'')) return true;
+    size_t end = text.find(text[quote], quote + 1);
+    if (end == std::string_view::npos) return true;
+    std::string_view name = trim_spaces(text.substr(at, eq - at)), uri = text.substr(quote + 1, end - quote - 1);
+    std::string_view prefix = name.size() > 6 && name[5] == ':' ? name.substr(6) : std::string_view();
+    for (const xml_namespace& ns : table)
+      if (ns.uri == uri && ns.prefix != prefix) return true;
+    at = end;
+  }
+  return false;
 }
 
 }  // namespace
@@ -144,10 +164,9 @@ bool zip_package::read(std::string_view name, std::string& out, std::string& err
   out.reserve(size_t(std::min({declared, budget, ratio_cap})));
   bool ok = true;
   for (;;) {
-    size_t had = out.size();
-    out.resize(had + read_step);
-    zip_int64_t got = zip_fread(file, out.data() + had, read_step);
-    out.resize(had + size_t(std::max<zip_int64_t>(got, 0)));
+    char step[read_step];
+    zip_int64_t got = zip_fread(file, step, read_step);
+    if (got > 0) out.append(step, size_t(got));
     if (got < 0) {
       error = "the package part " + std::string(name) + " is damaged";
       ok = false;
@@ -175,6 +194,7 @@ bool parse_xml(std::string text, xml_part& part, std::string& error,
                std::span<const xml_namespace> prefixes) {
   part.doc.reset();
   part.text = std::move(text);
+  if (!prefixes.empty() && !needs_renaming(part.text, prefixes)) prefixes = {};
   constexpr unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
   pugi::xml_parse_result result =
       part.doc.load_buffer_inplace(part.text.data(), part.text.size(), options);
