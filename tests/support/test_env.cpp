@@ -135,8 +135,8 @@ std::string scripted_dialogs::browse_folder(const std::string& title) {
 }
 
 std::string scripted_dialogs::open_file(const std::string& title, const std::string& initial_name,
-                                        const std::string&, int&) {
-  calls.push_back({"open", title, "", initial_name});
+                                        const std::string& filter, int&) {
+  calls.push_back({"open", title, filter, initial_name});
   if (file_answers.empty()) return {};
   auto r = file_answers.front();
   file_answers.pop_front();

@@ -74,7 +74,7 @@ class scripted_dialogs final : public iDialogs {
   struct call {
     std::string kind;  // "message", "input", "browse", "open"
     std::string text;  // message text, prompt, or title
-    std::string title; // input title
+    std::string title; // input title; file filter
     std::string default_text;
     msg_icon icon = msg_icon::none;
     msg_buttons buttons = msg_buttons::ok;

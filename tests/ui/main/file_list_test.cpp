@@ -25,6 +25,11 @@ TEST_F(file_list, add_file_takes_any_existing_file_once_and_the_arrow_opens_the_
   EXPECT_EQ(rows(), (std::vector<std::string>{doc, odd}));
   EXPECT_EQ(win->row_status(1), "Ready");
   EXPECT_EQ(dlg.calls[0].default_text, "") << "no initial file name";
+  EXPECT_EQ(dlg.calls[0].title,
+            "Convertible files (*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt)|*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt|"
+            "Word Documents (*.doc;*.docx)|*.doc;*.docx|OpenDocument Text (*.odt)|*.odt|"
+            "HTML Files (*.htm;*.html)|*.htm;*.html|RichText Format Files (*.rtf)|*.rtf|Text Files (*.txt)|*.txt|"
+            "All Files (*.*)|*.*");
 
   QTest::mouseClick(win->cmdDrop, Qt::LeftButton);  // the add menu, under "Add Folder..."
   EXPECT_EQ(win->mnuDrop->pos(),
@@ -34,45 +39,46 @@ TEST_F(file_list, add_file_takes_any_existing_file_once_and_the_arrow_opens_the_
 
 TEST_F(file_list, add_folder_takes_word_then_html_files_in_each_mode_and_tree) {
   std::string dir = tmp.mkdir("docs") + "/";
-  for (const char* f : {"c.htm", "b.html", "a.doc", "B.DOC", "notes.txt", "sub/deep.doc"})
+  for (const char* f : {"c.htm", "b.html", "e.odt", "a.doc", "d.docx", "B.DOC", "notes.txt", "sub/deep.doc"})
     tmp.write(std::string("docs/") + f, "");
   dlg.folder_answers = {dir};
   QTest::mouseClick(win->cmdAddFolder, Qt::LeftButton);
-  EXPECT_EQ(rows(), (std::vector<std::string>{dir + "a.doc", dir + "B.DOC", dir + "b.html",
-                                              dir + "c.htm"}));
+  EXPECT_EQ(rows(), (std::vector<std::string>{dir + "a.doc", dir + "B.DOC", dir + "d.docx", dir + "e.odt",
+                                              dir + "b.html", dir + "c.htm"}));
 
   // Word files only, on a folder without any: nothing, silently.
   std::string html_only = tmp.mkdir("html") + "/";
   tmp.write("html/x.html", "");
   dlg.folder_answers = {html_only, html_only};
   win->mAddWord->trigger();
-  EXPECT_EQ(win->row_count(), 4);
+  EXPECT_EQ(win->row_count(), 6);
   win->mAddHTMLS->trigger();
   EXPECT_EQ(rows().back(), html_only + "x.html");
   win->mAddFolder->trigger();  // cancelled picker
-  EXPECT_EQ(win->row_count(), 5);
+  EXPECT_EQ(win->row_count(), 7);
 
   // The folder tree commands walk subfolders, each pattern in turn.
   std::string root = tmp.mkdir("tree") + "/";
-  for (const char* f : {"a.doc", "b.htm", "sub/c.doc", "sub/d.html", "sub/e.rtf"})
+  for (const char* f : {"a.doc", "b.htm", "sub/c.doc", "sub/d.html", "sub/e.rtf", "sub/f.docx", "g.odt"})
     tmp.write(std::string("tree/") + f, "");
   win->lstFiles->selectAll();
   dlg.message_answers = {msg_result::yes};
   win->cmdRemove->click();
   dlg.folder_answers = {root, root, root, root};
   win->mAddIncSub->trigger();
-  EXPECT_EQ(rows(), (std::vector<std::string>{root + "a.doc", root + "sub/c.doc", root + "b.htm",
-                                              root + "sub/d.html"}));
+  EXPECT_EQ(rows(), (std::vector<std::string>{root + "a.doc", root + "sub/c.doc", root + "sub/f.docx",
+                                              root + "g.odt", root + "b.htm", root + "sub/d.html"}));
   win->lstFiles->selectAll();
   dlg.message_answers = {msg_result::yes};
   win->cmdRemove->click();
   win->mAddIncSub2->trigger();
-  EXPECT_EQ(rows(), (std::vector<std::string>{root + "a.doc", root + "sub/c.doc"}));
+  EXPECT_EQ(rows(), (std::vector<std::string>{root + "a.doc", root + "sub/c.doc", root + "sub/f.docx",
+                                              root + "g.odt"}));
   win->mAddIncSub3->trigger();
-  EXPECT_EQ(win->row_count(), 4);
+  EXPECT_EQ(win->row_count(), 6);
   EXPECT_EQ(rows().back(), root + "sub/d.html");
   win->mAddIncSub->trigger();  // all of them are listed already
-  EXPECT_EQ(win->row_count(), 4);
+  EXPECT_EQ(win->row_count(), 6);
 }
 
 TEST_F(file_list, remove_asks_first_and_takes_only_selected_rows) {
