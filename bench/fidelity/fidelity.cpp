@@ -13,13 +13,15 @@
 // What LibreOffice draws as a picture or hides (equations, diagram text, ruby
 // guides, comments) is left out of our page too, like the pictures.
 //
-// Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [FOLDER ...]
+// Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [--compare DIR] [FOLDER ...]
 //   FOLDER     corpus folders to score (default: doc, rtf, docx and odt of
 //              the corpus); every file in them but the references and notes
 //   -v         also lists the words that differ
 //   --baseline a saved run of this tool: each file's change is shown, and
 //              the exit status is 1 when any file scores lower than there
 //   -o DIR     keeps our page of each file in DIR (as FOLDER/FILE.html)
+//   --compare DIR  scores another converter's pages (DIR/FOLDER/FILE.html)
+//              beside ours; a missing page scores 0
 #include <unistd.h>
 
 #include <algorithm>
@@ -209,6 +211,7 @@ struct options {
   bool verbose = false;
   std::map<std::string, double> baseline;
   std::string keep_dir;
+  std::string compare_dir;  // another converter's pages, FOLDER/FILE.html
 };
 
 // Scores every document of one folder; true when none fell below the baseline.
@@ -220,8 +223,8 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   std::string folder = fs::path(dir).filename().string();
-  double sum = 0;
-  int scored = 0, unreadable = 0;
+  double sum = 0, other_sum = 0;
+  int scored = 0, unreadable = 0, compared = 0, at_least = 0;
   bool held = true;
   for (const std::string& n : names) {
     std::string key = folder + "/" + n;
@@ -255,14 +258,32 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
         held = false;
       }
     }
+    if (!opt.compare_dir.empty()) {
+      // The other converter's page of the same file, scored the same way;
+      // no page: it could not convert the file.
+      std::string other;
+      double other_score = 0;
+      if (nx::read_file(opt.compare_dir + "/" + key + ".html", other))
+        other_score = std::round(f1(words(render(other, work_dir, true)), want) * 10000) / 10000;
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "  other %.4f%s", other_score, score >= other_score ? "" : "  BELOW");
+      change += buf;
+      other_sum += other_score;
+      ++compared;
+      at_least += score >= other_score;
+    }
     std::printf("%-56s %.4f%s\n", key.c_str(), score, change.c_str());
     if (opt.verbose && score < 1.0)
       std::printf("    missing:%s\n    extra:%s\n", surplus(want, got).c_str(), surplus(got, want).c_str());
     sum += score;
     ++scored;
   }
-  std::printf("%-56s %.4f  (%d files scored, %d unreadable)\n\n", (folder + " mean").c_str(),
+  std::printf("%-56s %.4f  (%d files scored, %d unreadable)\n", (folder + " mean").c_str(),
               scored ? sum / scored : 0.0, scored, unreadable);
+  if (compared)
+    std::printf("%-56s %.4f  (ours at least as high on %d of %d files)\n", (folder + " other's mean").c_str(),
+                other_sum / compared, at_least, compared);
+  std::printf("\n");
   return held;
 }
 
@@ -276,6 +297,7 @@ int main(int argc, char** argv) {
     if (a == "-v") opt.verbose = true;
     else if (a == "--baseline" && k + 1 < argc) opt.baseline = read_baseline(argv[++k]);
     else if (a == "-o" && k + 1 < argc) opt.keep_dir = argv[++k];
+    else if (a == "--compare" && k + 1 < argc) opt.compare_dir = argv[++k];
     else folders.push_back(a);
   }
   if (folders.empty())

@@ -1,0 +1,58 @@
+// Peak memory of the built-in Word package reader and the page writer, set
+// against the size of the document's uncompressed main XML part.
+//
+// Usage: nubrix_docx_memory FILE.docx
+// Prints: main part bytes, peak bytes above the loaded file, their ratio,
+// page bytes. A first, unmeasured run brings the code in; its heap is given
+// back before the measured run, so the peak is the data's.
+#include <malloc.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "convert/docx_reader.h"
+#include "convert/html_writer.h"
+#include "convert/opc.h"
+#include "services/text.h"
+
+namespace {
+
+// A "Vm...:" line of /proc/self/status, in bytes.
+long status_bytes(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(line.find(':') + 1)) * 1024;
+  return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string bytes, error;
+  if (argc != 2 || !nx::read_file(argv[1], bytes)) {
+    std::fprintf(stderr, "usage: nubrix_docx_memory FILE.docx\n");
+    return 2;
+  }
+  size_t page_size = 0;
+  long before = 0;
+  for (int run = 0; run < 2; ++run) {
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+    before = status_bytes("VmRSS:");
+    nx::model::document doc;
+    if (!nx::read_docx(bytes, doc, error)) {
+      std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
+      return 1;
+    }
+    page_size = nx::write_html(doc, {"f/"}).size();
+  }
+  long peak = status_bytes("VmHWM:") - before;
+  nx::zip_package package;
+  std::string main_xml;
+  package.open(bytes, error);
+  package.read(nx::word_main_part(package), main_xml, error);
+  std::printf("%zu %ld %.2f %zu\n", main_xml.size(), peak, double(peak) / double(main_xml.size()), page_size);
+  return 0;
+}
