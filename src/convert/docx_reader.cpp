@@ -126,6 +126,7 @@ class reader {
   bool read(const std::string& main, std::string& error);
 
  private:
+  void read_story(xml_node container, std::vector<model::block>& out);
   void read_blocks(xml_node container, std::vector<model::block>& out);
   void read_paragraph(xml_node p, std::vector<model::block>& out);
   void read_table(xml_node tbl, std::vector<model::block>& out);
@@ -159,6 +160,9 @@ class reader {
   const part_source* current_ = &main_;  // whose relationships resolve ids
   std::vector<field> fields_;
   std::vector<std::string> pending_bookmarks_;
+  // Inlines of paragraphs whose mark is a tracked deletion: accepted, they
+  // join the next paragraph.
+  std::vector<model::inline_item> carried_;
   std::map<std::string, int, std::less<>> notes_[3];  // by kind, then id
   std::map<std::string, int, std::less<>> pictures_;  // by part name
   int current_note_ = -1;
@@ -181,7 +185,7 @@ bool reader::read(const std::string& main, std::string& error) {
     numbering_.load(numbering_part.xml.root(), styles_);
   error.clear();
   read_title();
-  read_blocks(body, doc_.body);
+  read_story(body, doc_.body);
   return true;
 }
 
@@ -204,6 +208,19 @@ bool reader::load_part(part_source& part, const char* kind, const char* item) {
   part.set_rels(read_relationships(package_, r->target));
   for (xml_node n : part.xml.root().children(item)) part.items.emplace(attr(n, "w:id"), n);
   return true;
+}
+
+// A body, cell, text box or note: paragraphs joined by deleted marks stay
+// inside it.
+void reader::read_story(xml_node container, std::vector<model::block>& out) {
+  std::vector<model::inline_item> outer = std::move(carried_);
+  carried_.clear();
+  read_blocks(container, out);
+  if (!carried_.empty()) {
+    out.emplace_back();
+    out.back().para.inlines = std::move(carried_);
+  }
+  carried_ = std::move(outer);
 }
 
 void reader::read_blocks(xml_node container, std::vector<model::block>& out) {
@@ -250,8 +267,14 @@ void reader::read_paragraph(xml_node p, std::vector<model::block>& out) {
       para.list = item.info;
     }
   }
+  if (!carried_.empty()) {
+    para.inlines.insert(para.inlines.begin(), std::make_move_iterator(carried_.begin()),
+                        std::make_move_iterator(carried_.end()));
+    carried_.clear();
+  }
   read_inlines(p, ps);
-  out.push_back(std::move(block));
+  if (ppr.child("w:rPr").child("w:del") || ppr.child("w:rPr").child("w:moveFrom")) carried_ = std::move(para.inlines);
+  else out.push_back(std::move(block));
   for (model::block& b : ps.after) out.push_back(std::move(b));
 }
 
@@ -307,7 +330,7 @@ void reader::read_table(xml_node tbl, std::vector<model::block>& out) {
       }
       model::cell cell;
       cell.colspan = span;
-      read_blocks(tc, cell.blocks);
+      read_story(tc, cell.blocks);
       if (vmerge) merge_origin[column] = {table.rows.size(), row.cells.size()};
       else merge_origin.erase(column);
       row.cells.push_back(std::move(cell));
@@ -516,7 +539,7 @@ void reader::read_graphic(xml_node n, para_state& ps, const std::string& alt) {
       std::string title = attr(c, "o:title");
       add_picture(ps, attr(c, "r:id"), alt.empty() ? title : alt);
     } else if (name == "w:txbxContent") {
-      if (visible()) read_blocks(c, ps.after);
+      if (visible()) read_story(c, ps.after);
     } else if (name == "dgm:relIds") {
       read_diagram(c, ps);
     } else if (name == "mc:AlternateContent") {
@@ -558,8 +581,12 @@ void reader::add_picture(para_state& ps, std::string_view rel_id, const std::str
     model::picture pic;
     std::string error;
     if (!package_.read(r->target, pic.bytes, error) || pic.bytes.empty()) return;
-    pic.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + "." + extension_of(r->target);
+    std::string ext = extension_of(r->target);
+    pic.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + "." + ext;
     pic.alt = alt;
+    // Browsers show no metafile or TIFF picture; they show its name instead.
+    if (alt.empty() && (ext == "emf" || ext == "wmf" || ext == "emz" || ext == "wmz" || ext.starts_with("tif")))
+      pic.alt = r->target.substr(r->target.rfind('/') + 1);
     doc_.pictures.push_back(std::move(pic));
     it = pictures_.emplace(r->target, int(doc_.pictures.size()) - 1).first;
   }
@@ -591,7 +618,7 @@ int reader::note_for(model::note_kind kind, std::string_view id) {
   current_ = &part;
   current_note_ = index;
   std::vector<model::block> blocks;
-  read_blocks(item->second, blocks);
+  read_story(item->second, blocks);
   doc_.notes[size_t(index)].blocks = std::move(blocks);
   current_note_ = -1;
   current_ = outer;

@@ -196,6 +196,8 @@ TEST(DocxReader, ChangesAcceptedFieldResultsShownLinksAndBookmarksKept) {
       p("<w:bookmarkStart w:id=\"1\" w:name=\"top\"/>" + r("kept") + "<w:ins w:id=\"2\">" + r(" new") + "</w:ins>" +
         "<w:del w:id=\"3\"><w:r><w:delText>old</w:delText></w:r></w:del><w:moveFrom w:id=\"4\">" + r("moved") +
         "</w:moveFrom>") +
+      p("<w:del w:id=\"5\"><w:r><w:delText>gone</w:delText></w:r></w:del>", "<w:rPr><w:del w:id=\"6\"/></w:rPr>") +
+      p(r("joined"), "<w:rPr><w:del w:id=\"7\"/></w:rPr>") + p(r(" on")) +
       p(fld("begin") + instr(" HYPERLINK \"http://a.example/\" \\l \"x\" ") + fld("separate") + r("site") +
         fld("end") + " " + fld("begin") + instr("IF ") + fld("begin") + instr("PAGE") + fld("separate") + r("9") +
         fld("end") + instr(" = 1 ") + fld("separate") + r("res") + fld("end") +
@@ -203,7 +205,7 @@ TEST(DocxReader, ChangesAcceptedFieldResultsShownLinksAndBookmarksKept) {
         "<w:hyperlink r:id=\"h\" w:anchor=\"a\">" + r("out") + "</w:hyperlink>" +
         "<w:sdt><w:sdtPr/><w:sdtContent>" + r(" control") + "</w:sdtContent></w:sdt>");
   EXPECT_EQ(body_html(body, {}, rel("h", "hyperlink", "http://b.example/p", true)),
-            "<p><a id=\"top\"></a>kept new</p>\n"
+            "<p><a id=\"top\"></a>kept new</p>\n<p>joined on</p>\n"
             "<p><a href=\"http://a.example/#x\">site</a>res<a href=\"#top\">up</a>"
             "<a href=\"http://b.example/p#a\">out</a> control</p>\n");
 }
@@ -249,7 +251,7 @@ TEST(DocxReader, TextBoxesOnceRubyMathDiagramsAndPictures) {
             "<p>before after</p>\n<p>boxed</p>\n"
             "<p><ruby>&#26481;<rt>to</rt></ruby><span class=\"math\">a^2=(b+c)/2+&#8730;(x)&#8721;_(i=1)^n "
             "y_i</span></p>\n"
-            "<p><img src=\"image1.png\" alt=\"logo\"><img src=\"image2.emf\" alt=\"\"><img src=\"image1.png\" "
+            "<p><img src=\"image1.png\" alt=\"logo\"><img src=\"image2.emf\" alt=\"b.emf\"><img src=\"image1.png\" "
             "alt=\"logo\"></p>\n<p class=\"diagram\">top</p>\n");
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].bytes, "png bytes");
