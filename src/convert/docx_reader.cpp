@@ -169,22 +169,24 @@ class reader {
 };
 
 bool reader::read(const std::string& main, std::string& error) {
+  // Styles and numbering first, each part freed once read, so that their
+  // trees are gone before the main part's is built.
+  main_.set_rels(read_relationships(package_, main));
+  for (const char* kind : {"styles", "numbering"}) {
+    xml_part part;
+    std::string ignored;
+    const relationship* r = find_relationship(main_.rels, kind);
+    if (!r || !read_xml(package_, r->target, part, ignored, ooxml_namespaces())) continue;
+    if (kind == std::string_view("styles")) styles_.load(part.root());
+    else numbering_.load(part.root(), styles_);
+  }
+  read_title();
   if (!read_xml(package_, main, main_.xml, error, ooxml_namespaces())) return false;
   xml_node body = main_.xml.root().child("w:body");
   if (!is(main_.xml.root(), "w:document") || !body) {
     error = "the package's main part is no Word document";
     return false;
   }
-  main_.set_rels(read_relationships(package_, main));
-  part_source styles_part, numbering_part;
-  if (const relationship* r = find_relationship(main_.rels, "styles");
-      r && read_xml(package_, r->target, styles_part.xml, error, ooxml_namespaces()))
-    styles_.load(styles_part.xml.root());
-  if (const relationship* r = find_relationship(main_.rels, "numbering");
-      r && read_xml(package_, r->target, numbering_part.xml, error, ooxml_namespaces()))
-    numbering_.load(numbering_part.xml.root(), styles_);
-  error.clear();
-  read_title();
   read_story(body, doc_.body);
   return true;
 }
