@@ -3,7 +3,10 @@
 //
 //   nubrix_bench [benchmark options]   runs the benchmarks
 //   nubrix_bench --make-large=PATH      writes the large page and exits
-//   nubrix_bench --clean=PATH           cleans PATH once, prints the work file
+//   nubrix_bench --clean=PATH [--template=T]
+//                                       cleans PATH once (by the template file
+//                                       T, else the built-in rules), prints the
+//                                       work file
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -72,11 +75,14 @@ std::string bench_folder() {
   return dir;
 }
 
-void clean_file(benchmark::State& state, const std::string& path) {
+// The shipped template for web pages.
+const std::string web_template = NUBRIX_TEMPLATES_DIR "/2 Web page.dat";
+
+void clean_file(benchmark::State& state, const std::string& path, const std::string& rules) {
   const std::string base = bench_folder() + "/" + fs::path(path).filename().string();
   const auto bytes = int64_t(fs::file_size(path));
   for (auto _ : state) {
-    const std::string work = nx::clean_html(path, base, "");
+    const std::string work = nx::clean_html(path, base, rules);
     if (work.empty()) {
       state.SkipWithError("cleaning failed");
       break;
@@ -99,7 +105,10 @@ int main(int argc, char** argv) {
     }
     if (arg.starts_with("--clean=")) {
       const std::string path = arg.substr(8);
-      const std::string work = nx::clean_html(path, path, "");
+      std::string rules;
+      for (int k = 1; k < argc; ++k)
+        if (std::string_view(argv[k]).starts_with("--template=")) rules = argv[k] + 11;
+      const std::string work = nx::clean_html(path, path, rules);
       std::puts(work.c_str());
       return work.empty() ? 1 : 0;
     }
@@ -109,10 +118,14 @@ int main(int argc, char** argv) {
   if (bench_folder().empty()) return 1;
   for (const fs::path& f : corpus_pages())
     benchmark::RegisterBenchmark(("clean/" + f.filename().string()).c_str(), clean_file,
-                                 f.string());
+                                 f.string(), std::string());
   const std::string large = bench_folder() + "/large.htm";
-  if (nx::write_file(large, make_large_page()) && fs::file_size(large) > 0)
-    benchmark::RegisterBenchmark("clean/large", clean_file, large)->Unit(benchmark::kMillisecond);
+  if (nx::write_file(large, make_large_page()) && fs::file_size(large) > 0) {
+    benchmark::RegisterBenchmark("clean/large", clean_file, large, std::string())
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("clean-web/large", clean_file, large, web_template)
+        ->Unit(benchmark::kMillisecond);
+  }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   fs::remove_all(bench_folder());

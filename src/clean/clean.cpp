@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 
 #include "clean/charset.h"
+#include "clean/lists.h"
 #include "clean/primitives.h"
 #include "clean/tokenizer.h"
 #include "services/files.h"
@@ -29,6 +31,7 @@ struct rule_set {
   std::string quotation;
   bool find_replace_in_use = false;
   string_list finds, replaces;
+  bool rebuild_lists = false;
 };
 
 std::string_view tail(std::string_view line, size_t n) {
@@ -52,6 +55,7 @@ rule_set read_rules(const std::string& template_path) {
     r.remove = tag_patterns(d.colRemove);
     r.target = d.strTarget;
     r.quotation = d.strQuotation;
+    r.rebuild_lists = d.blnRebuildLists;
     return r;
   }
   const string_list attrs = read_attributes(template_path, true);
@@ -62,6 +66,7 @@ rule_set read_rules(const std::string& template_path) {
   r.remove = tag_patterns(read_section(template_path, "REMOVE_TAGS", true));
   r.target = ini_read(template_path, "TEMPLATE", "DEFAULT_TARGET", "");
   r.quotation = ini_read(template_path, "TEMPLATE", "QUOTATION", "");
+  r.rebuild_lists = ini_read(template_path, "TEMPLATE", rebuild_lists_key, "") == "1";
   const string_list lines = read_findreplace(template_path);
   r.find_replace_in_use = !lines.empty();
   for (size_t k = 0; k + 1 < lines.size(); k += 2) {
@@ -190,21 +195,14 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   std::string joined, tag, text_scratch;
   bool cancelled = false;
 
-  html_token t;
-  for (uint64_t i = 1; doc.next(t); ++i) {
-    bar.set(doc.total() ? int(std::min<uint64_t>(100, doc.done() * 100 / doc.total())) : 100);
-    if (i % 10 != 0) bar.pump();
-    if (cancel_requested) {
-      cancelled = true;
-      break;
-    }
-
-    tag.assign(join_lines(t.tag, joined));
+  // The rules for one token (its tag with line breaks joined).
+  auto apply = [&](std::string_view token_tag, std::string_view token_text) {
+    tag.assign(token_tag);
     if (!rules.quotation.empty() && tag.find('=') != npos)
       tag = quote_attributes(std::move(tag), rules.quotation);
     if (!rules.target.empty()) add_target(tag, rules.target);
-    if (rules.tags.matches(tag)) continue;
-    const std::string_view text = halve_breaks(t.text, text_scratch);
+    if (rules.tags.matches(tag)) return;
+    const std::string_view text = halve_breaks(token_text, text_scratch);
     // Attribute removal keeps everything before the first space, so a tag
     // that a remove pattern matches there goes whatever it would remove.
     if (!rules.attr_at_start && rules.remove.matches(std::string_view(tag).substr(0, tag.find(' ')))) {
@@ -213,14 +211,33 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
       if (!rules.attrs.empty()) tag = remove_attributes(rules.attrs, std::move(tag));
       if (rules.remove.matches(tag)) tag.clear();
     }
-    if (text.empty() && rules.empty.matches(tag)) continue;
+    if (text.empty() && rules.empty.matches(tag)) return;
     put_tag(out, tag);
     out.append(text);
     if (out.size() >= piece) {
       written = written && work.write(out);
       out.clear();
     }
+  };
+  // List rebuilding comes first: it reads the styles the rules may remove.
+  std::optional<list_rebuilder> lists;
+  if (rules.rebuild_lists) lists.emplace(apply);
+
+  html_token t;
+  for (uint64_t i = 1; doc.next(t); ++i) {
+    bar.set(doc.total() ? int(std::min<uint64_t>(100, doc.done() * 100 / doc.total())) : 100);
+    if (i % 10 != 0) bar.pump();
+    if (cancel_requested) {
+      cancelled = true;
+      break;
+    }
+    const std::string_view token_tag = join_lines(t.tag, joined);
+    if (lists)
+      lists->feed(token_tag, t.text);
+    else
+      apply(token_tag, t.text);
   }
+  if (lists && !cancelled) lists->finish();
   if (doc.failed()) written = false;  // the document could not be read to its end
 
   if (!cancelled) {

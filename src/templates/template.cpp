@@ -151,6 +151,7 @@ cTemplate read_template_file(const std::string& path) {
   t.TempDescription = ini_read(path, "TEMPLATE", "DESCRIPTION", "");
   t.strTarget = ini_read(path, "TEMPLATE", "DEFAULT_TARGET", "");
   t.strQuotation = ini_read(path, "TEMPLATE", "QUOTATION", "");
+  t.blnRebuildLists = ini_read(path, "TEMPLATE", rebuild_lists_key, "") == "1";
   return t;
 }
 
@@ -160,6 +161,8 @@ bool write_template_file(const std::string& path, const cTemplate& t) {
   put_line(out, "DESCRIPTION=", t.TempDescription);
   put_line(out, "DEFAULT_TARGET=", t.strTarget);
   put_line(out, "QUOTATION=", t.strQuotation);
+  // Written only when on, so a template without it keeps its file as it was.
+  if (t.blnRebuildLists) put_line(out, rebuild_lists_key, "=1");
   put_line(out, "[FINDREPLACE]");
   for (size_t i = 0; i < t.colFind.size(); ++i) {
     put_line(out, find_prefix, t.colFind[i]);

@@ -21,6 +21,7 @@ struct cTemplate {
   std::string strTarget;
   std::string strQuotation;
   std::string TempDescription;
+  bool blnRebuildLists = false;  // Word list paragraphs become <ul>/<ol>
   bool operator==(const cTemplate&) const = default;
 };
 
@@ -30,6 +31,9 @@ inline constexpr const char* default_template_note =
     "to suit your needs.";
 
 cTemplate default_template();
+
+// [TEMPLATE] key REBUILD_LISTS: "1" is on; missing or anything else off.
+inline constexpr const char* rebuild_lists_key = "REBUILD_LISTS";
 
 // The user's templates: user_folder() + "templates/" (the program folder's
 // when portable).

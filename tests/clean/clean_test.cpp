@@ -124,6 +124,55 @@ TEST_F(clean_test, pages_are_read_in_their_charset_and_written_in_utf8) {
   EXPECT_EQ(clean("<p>caf\xE9</p>", none), "<p>caf\xE9</p>");
 }
 
+// A Word list paragraph: full page form, or the filtered form where only a
+// "mso-list:Ignore" span holds the marker.
+std::string item(const std::string& marker, int level, int lfo, const std::string& text,
+                 bool filtered = false) {
+  const std::string mark = "<span style='mso-list:Ignore'>" + marker +
+                           "<span style='font:7.0pt \"Times New Roman\"'>&nbsp;&nbsp; </span></span>";
+  return "<p class=MsoListParagraph style='margin-left:.5in;text-indent:-.25in;mso-list:l0 level" +
+         std::to_string(level) + " lfo" + std::to_string(lfo) + ";\ntab-stops:list .5in'>" +
+         (filtered ? mark : "<![if !supportLists]><span style='font-family:Symbol'>" + mark +
+                                "</span><![endif]>") +
+         text + "</p>\n";
+}
+
+TEST_F(clean_test, word_list_paragraphs_become_lists) {
+  const std::string rules = make_template({"[TEMPLATE]", "QUOTATION=\"", "REBUILD_LISTS=1", "[TAGS]",
+                                           "![if*", "[ATTRIBUTES]", "style", "class",
+                                           "[REMOVE_TAGS]", "span*", "![endif]*"});
+  // Bullets of any font, three levels, back to the first; inline markup stays.
+  EXPECT_EQ(clean(item("\xC2\xB7", 1, 1, "A <b>bold</b>") + item("o", 2, 1, "B") +
+                      item("\xC2\xA7", 3, 1, "C", true) + item("&middot;", 1, 1, "D"),
+                  rules),
+            "<ul><li>A <b>bold</b>\n<ul><li>B\n<ul><li>C</li></ul></li></ul></li>\n<li>D</li></ul>\n");
+  // Numbers, letters and roman numerals with their start; an interrupting
+  // paragraph or a new lfo ends a list.
+  EXPECT_EQ(clean(item("1.", 1, 1, "A") + item("2.", 1, 1, "B") + "<p class=MsoNormal>x</p>\n" +
+                      item("3)", 1, 1, "C") + item("(1)", 1, 2, "D") + item("c.", 2, 2, "E") +
+                      item("C.", 1, 3, "F") + item("(iv)", 1, 4, "G") + item("I.", 1, 5, "H") +
+                      item("1.2.3", 1, 6, "I"),
+                  rules),
+            "<ol><li>A</li>\n<li>B</li></ol>\n<p>x</p>\n<ol start=\"3\"><li>C</li></ol>\n"
+            "<ol><li>D\n<ol type=\"a\" start=\"3\"><li>E</li></ol></li></ol>\n"
+            "<ol type=\"A\" start=\"3\"><li>F</li></ol>\n<ol type=\"i\" start=\"4\"><li>G</li></ol>\n"
+            "<ol type=\"I\"><li>H</li></ol>\n<ol start=\"3\"><li>I</li></ol>\n");
+  // In a table cell; a list that starts at level 2; headings keep their
+  // numbers; direction stays.
+  EXPECT_EQ(clean("<td>" + item("-", 1, 1, "A") + item("-", 1, 1, "B") + "</td><td>" +
+                      item("-", 2, 1, "C") + "</td><h2 style='mso-list:l1 level1 lfo2'>"
+                      "<![if !supportLists]><span>1.</span><![endif]>Title</h2><p dir=RTL style='mso-list:l0 "
+                      "level1 lfo3'>\xD7\x90</p>",
+                  rules),
+            "\xEF\xBB\xBF<td><ul><li>A</li>\n<li>B</li></ul>\n</td><td><ul><li><ul><li>C</li></ul></li></ul>\n"
+            "</td><h2>1.Title</h2><ul><li dir=\"RTL\">\xD7\x90</li></ul>");
+  // Off, the paragraphs stay paragraphs.
+  EXPECT_EQ(clean(item("1.", 1, 1, "A"), make_template({"[TEMPLATE]", "REBUILD_LISTS=yes",
+                                                        "[ATTRIBUTES]", "style", "class"})),
+            "<p><![if !supportLists]><span><span>1.<span>&nbsp;&nbsp; </span></span></span>"
+            "<![endif]>A</p>\n");
+}
+
 TEST_F(clean_test, work_files_are_new_files_beside_the_name_and_failures_leave_none) {
   const std::string in = tmp.write("page.html", "<p>new</p>");
   const std::string out = tmp.mkdir("out") + "/x.htm";

@@ -60,7 +60,9 @@ TEST_F(TemplateFile, SaveWritesTheExactLayoutAndLoadGivesTheRecordBack) {
   t.colReplace = {"", " y ", "z"};
   t.colEmpty = {"p", "b*"};
   t.colEmpty_comment = {"{}", "{bold}"};
+  t.blnRebuildLists = true;  // written as REBUILD_LISTS=1 after QUOTATION
   ASSERT_TRUE(save_template("t", t));
+  EXPECT_NE(read_all(template_path("t")).find("QUOTATION=\"\r\nREBUILD_LISTS=1\r\n["), std::string::npos);
   EXPECT_EQ(load_template("t"), t);
   ASSERT_TRUE(save_template("dup", default_template()));
   EXPECT_EQ(load_template("dup"), default_template());
@@ -93,9 +95,10 @@ TEST_F(TemplateFile, MissingFileSkeletonAndLfFiles) {
             "QUOTATION=\r\nFIND=\r\nREPLACE=\r\n");
   tmp.write("prog/templates/new.dat", skeleton);
   EXPECT_EQ(load_template("new"), cTemplate{});
-  tmp.write("prog/templates/lf.dat",
-            "[TEMPLATE]\nDESCRIPTION=  two words \nQUOTATION=\"\n[ATTRIBUTES]\nclass {c}\n");
+  tmp.write("prog/templates/lf.dat", "[TEMPLATE]\nDESCRIPTION=  two words \nQUOTATION=\"\n"
+                                     "REBUILD_LISTS=yes\n[ATTRIBUTES]\nclass {c}\n");
   cTemplate t = load_template("lf");
+  EXPECT_FALSE(t.blnRebuildLists);  // only "1" turns it on
   EXPECT_EQ(t.TempDescription, "two words");
   EXPECT_EQ(t.strQuotation, "\"");
   EXPECT_EQ(t.colAttr, string_list{"class"});

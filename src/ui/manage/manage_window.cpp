@@ -122,6 +122,7 @@ void frmManage::build_controls() {
   txtTarget = named(new QLineEdit(Frame1), "txtTarget");
   txtTarget->setMaxLength(description_limit);
   chkQuotation = named(new QCheckBox("Add quotation for all attributes.", Frame1), "chkQuotation");
+  chkRebuildLists = named(new QCheckBox("Rebuild lists", Frame1), "chkRebuildLists");
   cmdSave = button_in_frame("Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
   // Enter in a text box must not press a button.
@@ -181,6 +182,7 @@ void frmManage::arrange_controls() {
   options->addWidget(chkTarget);
   options->addWidget(txtTarget);
   options->addWidget(chkQuotation);
+  options->addWidget(chkRebuildLists);
   options->addStretch(1);
   auto* description = new QVBoxLayout;
   description->addWidget(Label6);
@@ -216,6 +218,7 @@ void frmManage::connect_controls() {
   connect(cmdCancelChange, &QPushButton::clicked, this, [this] { cmdCancelChange_Click(); });
   connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(chkRebuildLists, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] {
     limit_description();
     mark_unsaved();
@@ -329,10 +332,11 @@ void frmManage::reset_editor(bool enabled) {
                        cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
     button->setEnabled(enabled);
   for (QWidget* w :
-       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, txtTempDesc})
+       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, txtTempDesc})
     w->setEnabled(enabled);
   chkTarget->setChecked(false);
   chkQuotation->setChecked(false);
+  chkRebuildLists->setChecked(false);
   txtTarget->clear();
   txtTempDesc->clear();
   filling_ = false;
@@ -359,6 +363,7 @@ void frmManage::show_template() {
   txtTarget->setText(qs(tpl_.strTarget));
   chkTarget->setChecked(!tpl_.strTarget.empty());
   chkQuotation->setChecked(!tpl_.strQuotation.empty());
+  chkRebuildLists->setChecked(tpl_.blnRebuildLists);
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   List1->setEnabled(true);
@@ -387,6 +392,7 @@ void frmManage::mark_unsaved() {
 void frmManage::cmdSave_Click() {
   tpl_.strTarget = chkTarget->isChecked() ? txtTarget->text().toStdString() : std::string();
   tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
+  tpl_.blnRebuildLists = chkRebuildLists->isChecked();
   tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
   if (!save_template(selected_name(), tpl_)) {
     // Keep the edits held (and the window from closing) until a save works.

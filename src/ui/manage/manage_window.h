@@ -68,6 +68,7 @@ class frmManage : public QDialog {
   QCheckBox* chkTarget;
   QLineEdit* txtTarget;
   QCheckBox* chkQuotation;
+  QCheckBox* chkRebuildLists;
   QPushButton* cmdSave;
   QPushButton* cmdCancelChange;
 

@@ -120,7 +120,7 @@ TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
   EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "![endif]*"}));
   EXPECT_EQ(w->lstEmpty->count() + w->lstFind->count(), 0);
   EXPECT_TRUE(w->chkQuotation->isChecked());
-  EXPECT_FALSE(w->chkTarget->isChecked());
+  EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked());
   EXPECT_EQ(w->txtTempDesc->toPlainText().toStdString(), default_template_note);
   EXPECT_FALSE(w->Frame1->isEnabled() || w->txtTempDesc->isEnabled());
   EXPECT_FALSE(w->Command1->isEnabled() || w->Command8->isEnabled());
@@ -176,13 +176,14 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   w->txtTarget->clear();
   QTest::keyClicks(w->txtTarget, "_top");
   click(w->chkQuotation);
+  click(w->chkRebuildLists);
   w->txtTempDesc->selectAll();
   QTest::keyClicks(w->txtTempDesc, "Edited");
   click(w->cmdSave);
   EXPECT_TRUE(w->List1->isEnabled());
   EXPECT_EQ(file_lines("Site"),
             (lines{"[TEMPLATE]", "DESCRIPTION=Edited", "DEFAULT_TARGET=_top", "QUOTATION=",
-                   "[FINDREPLACE]", "find:&nbsp;", "replace:&#160;", "find:b", "replace:B",
+                   "REBUILD_LISTS=1", "[FINDREPLACE]", "find:&nbsp;", "replace:&#160;", "find:b", "replace:B",
                    "find:{x}", "replace: {y} ", "[TAGS]", "xml*", "b", "i", "u", "[ATTRIBUTES]",
                    "data-id {scripts}", "[REMOVE_EMPTY_TAGS]", "font {}", "[REMOVE_TAGS]",
                    "meta* {charset}"}));
@@ -190,6 +191,7 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   pick(*w, "Site");
   EXPECT_EQ(w->working_copy().colAttr_comment, lines{"{scripts}"});
   EXPECT_FALSE(w->chkQuotation->isChecked());
+  EXPECT_TRUE(w->chkRebuildLists->isChecked());
 }
 
 TEST_F(manage_test, UnsavedEditsLockTheLibraryAndCancelKeepsAddedRules) {
