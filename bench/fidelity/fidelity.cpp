@@ -200,9 +200,10 @@ std::map<std::string, double> read_baseline(const std::string& path) {
   if (!nx::read_file(path, data)) return out;
   nx::for_each_line(data, [&](std::string_view line, size_t, size_t) {
     std::string l(line);
-    char name[512];
-    double score;
-    if (std::sscanf(l.c_str(), "%511s %lf", name, &score) == 2) out[name] = score;
+    char name[512], score[32];
+    // Only scored lines: "-" stands for a file that was not scored.
+    if (std::sscanf(l.c_str(), "%511s %31s", name, score) == 2 && score[0] >= '0' && score[0] <= '9')
+      out[name] = std::atof(score);
   });
   return out;
 }
