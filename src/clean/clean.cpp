@@ -78,13 +78,15 @@ rule_set read_rules(const std::string& template_path) {
 
 // Every line break (CR LF, LF or CR) and tab in a tag becomes one space.
 std::string_view join_lines(std::string_view tag, std::string& scratch) {
-  size_t i = tag.find_first_of("\r\n\t");
-  if (i == npos) return tag;
+  auto is_break = [](char c) { return c == '\r' || c == '\n' || c == '\t'; };
+  size_t i = 0;
+  while (i < tag.size() && !is_break(tag[i])) ++i;
+  if (i == tag.size()) return tag;
   scratch.assign(tag.substr(0, i));
   for (; i < tag.size(); ++i) {
     const char c = tag[i];
     if (c == '\r' && i + 1 < tag.size() && tag[i + 1] == '\n') ++i;
-    scratch.push_back(c == '\r' || c == '\n' || c == '\t' ? ' ' : c);
+    scratch.push_back(is_break(c) ? ' ' : c);
   }
   return scratch;
 }

@@ -273,6 +273,7 @@ bool token_reader::open(const std::string& path, size_t piece) {
 
   if (decoding_) {
     decoder_.decode(head, eof_, text_);
+    raw_per_text_ = text_.empty() ? 1 : double(raw_read_) / double(text_.size());
   } else {
     text_ = std::move(head);
     if (text_.size() < cap_) text_.resize(cap_);
@@ -295,6 +296,7 @@ bool token_reader::refill() {
     text_.resize(end_);
     decoder_.decode(std::string_view(raw_.get(), got), eof_, text_);
     end_ = text_.size();
+    raw_per_text_ = base_ + end_ ? double(raw_read_) / double(base_ + end_) : 1;
     return true;
   }
   if (end_ == text_.size()) text_.resize(std::max(cap_, text_.size() * 2));  // one token fills it
@@ -304,10 +306,9 @@ bool token_reader::refill() {
 }
 
 uint64_t token_reader::done() const {
-  uint64_t d = base_ + begin_;
   // While decoding, the share of the decoded text handed out, applied to
   // the bytes read.
-  if (decoding_ && base_ + end_ > 0) d = raw_read_ * d / (base_ + end_);
+  const uint64_t d = decoding_ ? uint64_t(double(base_ + begin_) * raw_per_text_) : base_ + begin_;
   done_ = std::max(done_, std::min(d, total_));
   return done_;
 }

@@ -69,6 +69,7 @@ class token_reader {
   size_t cap_ = 0, begin_ = 0, end_ = 0;
   uint64_t base_ = 0, total_ = 0, raw_read_ = 0;
   mutable uint64_t done_ = 0;
+  double raw_per_text_ = 1;  // bytes read per byte of decoded text so far
   bool eof_ = false, first_ = true, failed_ = false, decoding_ = false;
   std::string encoding_;
   charset_decoder decoder_;
