@@ -348,8 +348,7 @@ std::string sniff_charset(std::string_view head) {
   return found;
 }
 
-bool mark_as_utf8(std::string& html) {
-  if (ascii_run(html) == html.size()) return false;
+bool declare_utf8(std::string& html) {
   std::vector<std::pair<size_t, size_t>> places;
   const std::string_view s(html);
   for (size_t i = s.find('<'); i != npos; i = s.find('<', i + 1)) {
@@ -363,7 +362,7 @@ bool mark_as_utf8(std::string& html) {
     if (read_declaration(s, at, xml, d) && d.size) places.emplace_back(d.at, d.size);
     i = at - 1;
   }
-  if (places.empty()) return !html.starts_with("\xEF\xBB\xBF");
+  if (places.empty()) return false;
   std::string out;
   out.reserve(html.size() + 8 * places.size());
   size_t from = 0;
@@ -374,7 +373,14 @@ bool mark_as_utf8(std::string& html) {
   }
   out.append(html, from);
   html.swap(out);
-  return false;
+  return true;
+}
+
+bool has_non_ascii(std::string_view s) { return ascii_run(s) != s.size(); }
+
+bool mark_as_utf8(std::string& html) {
+  if (!has_non_ascii(html)) return false;
+  return !declare_utf8(html) && !html.starts_with("\xEF\xBB\xBF");
 }
 
 bool is_valid_utf8(std::string_view data) {

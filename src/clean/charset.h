@@ -75,11 +75,16 @@ class charset_decoder {
   bool replaced_ = false;
 };
 
-// For a cleaned page in UTF-8: when html holds any byte outside ASCII, the
-// charset value of every <meta> and XML declaration in it becomes "utf-8".
-// Returns true when html holds such a byte but no declaration and does not
-// start with a byte-order mark: the caller then writes the UTF-8 byte-order
-// mark before it. Pure-ASCII html is left alone.
+// The charset value of every <meta> and XML declaration in html becomes
+// "utf-8". Returns whether html has any.
+bool declare_utf8(std::string& html);
+bool has_non_ascii(std::string_view s);
+
+// For a cleaned page in UTF-8: when html holds any byte outside ASCII, its
+// declarations say utf-8 (declare_utf8). Returns true when html holds such a
+// byte but no declaration and does not start with a byte-order mark: the
+// caller then writes the UTF-8 byte-order mark before it. Pure-ASCII html is
+// left alone.
 bool mark_as_utf8(std::string& html);
 
 }  // namespace nx

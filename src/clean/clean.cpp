@@ -186,14 +186,29 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   token_reader doc;
   if (!doc.open(html_path)) return false;
 
-  // The output goes out in large pieces, unless the find/replace pass or the
-  // charset marks at its end need it whole.
-  const bool utf8 = !doc.encoding().empty();
-  const bool whole = rules.find_replace_in_use || utf8;
-  const size_t piece = whole ? npos : size_t(1) << 18;
+  // The output goes out in large pieces, unless the find/replace pass needs
+  // it whole.
+  const size_t piece = rules.find_replace_in_use ? npos : size_t(1) << 18;
   std::string out;
-  out.reserve(whole ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
+  out.reserve(rules.find_replace_in_use ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
   bool written = true;
+  // A page read in a known encoding is written in UTF-8 and says so once it
+  // holds a byte outside ASCII: the output is held up to that byte, then its
+  // declarations say utf-8, or a byte-order mark goes first when it has
+  // none; declarations in later pieces are changed as they go out.
+  enum class utf8_mark { no, pending, done } mark =
+      doc.encoding().empty() ? utf8_mark::no : utf8_mark::pending;
+  bool non_ascii = false;  // in the output held while pending
+  auto write_out = [&] {
+    if (mark == utf8_mark::pending && (non_ascii || has_non_ascii(out))) {
+      if (mark_as_utf8(out)) written = written && work.write("\xEF\xBB\xBF");
+      mark = utf8_mark::done;
+    } else if (mark == utf8_mark::done) {
+      declare_utf8(out);
+    }
+    written = written && work.write(out);
+    out.clear();
+  };
   std::string joined, tag, text_scratch;
   bool cancelled = false;
 
@@ -214,12 +229,12 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
       if (rules.remove.matches(tag)) tag.clear();
     }
     if (text.empty() && rules.empty.matches(tag)) return;
+    const size_t before = out.size();
     put_tag(out, tag);
     out.append(text);
-    if (out.size() >= piece) {
-      written = written && work.write(out);
-      out.clear();
-    }
+    if (mark == utf8_mark::pending && !non_ascii)
+      non_ascii = has_non_ascii(std::string_view(out).substr(before));
+    if (out.size() >= piece && (mark != utf8_mark::pending || non_ascii)) write_out();
   };
   // List rebuilding comes first: it reads the styles the rules may remove.
   std::optional<list_rebuilder> lists;
@@ -251,9 +266,7 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     out = find_replace_all(out, rules.finds, rules.replaces);
     out += "\r\n";
   }
-  // A page read in a known encoding is written in UTF-8 and says so.
-  if (utf8 && mark_as_utf8(out)) written = written && work.write("\xEF\xBB\xBF");
-  written = written && work.write(out);
+  write_out();
   return written && !cancelled;
 }
 
