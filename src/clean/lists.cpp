@@ -197,6 +197,13 @@ std::string open_tag(const list_kind& k) {
 void list_rebuilder::feed(std::string_view tag, std::string_view text) {
   int level = 0;
   long lfo = 0;
+  if (!tag.empty() && tag.back() != '>' && state_ != state::outside) {
+    // A tag the page never closed (its last): the lists close before it, or
+    // it would take their end tags in.
+    finish();
+    emit(tag, text);
+    return;
+  }
   switch (state_) {
     case state::head:
       head_token(tag, text);
@@ -336,6 +343,7 @@ void list_rebuilder::begin_item() {
   std::string li = "<li" + item_tag_.substr(2);
   li = remove_attributes(layout, std::move(li));
   if (li.ends_with(" >")) li.erase(li.size() - 2, 1);  // a blank would end up in a quoted value
+  if (!li.ends_with('>')) li = "<li>";                   // a broken tag loses its attributes
   emit(li, item_text_);
   for (const auto& [t, x] : held_) emit(t, x);
   held_.clear();

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "clean/tokenizer.h"
 #include "services/flags.h"
 #include "support/test_env.h"
 
@@ -171,6 +173,43 @@ TEST_F(clean_test, word_list_paragraphs_become_lists) {
                                                         "[ATTRIBUTES]", "style", "class"})),
             "<p><![if !supportLists]><span><span>1.<span>&nbsp;&nbsp; </span></span></span>"
             "<![endif]>A</p>\n");
+}
+
+// Random Word pages of list paragraphs (any level, lfo and marker, either
+// form) among other things, cut anywhere: the lists written are closed in
+// order and each item's text is there once.
+TEST_F(clean_test, random_word_lists_come_out_closed_with_every_item_once) {
+  const std::string rules = make_template({"[TEMPLATE]", "REBUILD_LISTS=1"});
+  const std::vector<std::string> markers = {"\xC2\xB7", "1.", "(ii)", "c)", "", "o", "&middot;", "1.2"},
+                                 between = {"<p>x</p>\n", "</td><td>", "<br>", "<![endif]>",
+                                            "<h1 style='mso-list:l0 level1 lfo1'>h</h1>",
+                                            "<p style='mso-list:l0 level"};
+  std::mt19937 rng(1507);
+  for (int round = 0; round < 300; ++round) {
+    std::string page;
+    std::vector<std::string> items;
+    for (int k = rng() % 12; k > 0; --k) {
+      if (rng() % 4 == 0) {
+        page += between[rng() % between.size()];
+        continue;
+      }
+      items.push_back("item" + std::to_string(items.size()) + "z</b>");
+      page += item(markers[rng() % markers.size()], rng() % 11, rng() % 3, "<b>" + items.back(), rng() % 2);
+    }
+    if (rng() % 4 == 0) page.resize(rng() % (page.size() + 1));
+    const std::string out = clean(page, rules);
+    int lists = 0, open_items = 0;
+    for (const html_token& t : tokenize_html(out)) {
+      lists += t.tag == "<ul>" || t.tag.starts_with("<ol") ? 1 : t.tag == "</ul>" || t.tag == "</ol>" ? -1 : 0;
+      open_items += t.tag.starts_with("<li") ? 1 : t.tag == "</li>" ? -1 : 0;
+      ASSERT_TRUE(lists >= 0 && open_items >= 0 && open_items <= lists) << out;
+    }
+    ASSERT_EQ(lists + open_items, 0) << page;
+    for (const std::string& text : items) {
+      if (page.find(text) == std::string::npos) continue;  // cut off
+      ASSERT_EQ(out.find(text), out.rfind(text)) << page;
+    }
+  }
 }
 
 TEST_F(clean_test, work_files_are_new_files_beside_the_name_and_failures_leave_none) {
