@@ -183,6 +183,11 @@ TEST_F(clean_corpus, word_pages_lose_word_markup_and_keep_their_text_in_utf8) {
       EXPECT_EQ(out.starts_with(bom), has_non_ascii(out));
       if (out.starts_with(bom)) out.erase(0, bom.size());
       EXPECT_TRUE(is_valid_utf8(out));
+      // Without rules the page keeps its <meta>, which then says utf-8.
+      const std::string kept_meta = clean(p, tmp.file("no rules.dat"));
+      EXPECT_TRUE(!has_non_ascii(kept_meta) ||
+                  (sniff_charset(kept_meta) == "utf-8" && !kept_meta.starts_with(bom)));
+      EXPECT_TRUE(is_valid_utf8(kept_meta));
     }
     std::string kept, written;
     for (const html_token& t : tokenize_html(source))
