@@ -190,6 +190,14 @@ bool new_file::finish() {
   return ok();
 }
 
+// A new file costs nothing when a crash cuts it short; one that replaces a
+// file must be on disk before the old one goes.
+bool new_file::finish_replacing() {
+  struct stat st {};
+  if (::stat(target_.c_str(), &st) != 0 && errno == ENOENT) return ok();
+  return finish();
+}
+
 bool new_file::check_placed(const std::string& where) {
   path_.clear();  // no longer ours to remove
   struct stat st {};
@@ -205,7 +213,7 @@ bool new_file::replace(bool keep_mode) {
   if (ok() && keep_mode && ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
       ::fchmod(fd_, st.st_mode & 07777) != 0)
     fail(errno);
-  if (!finish() || ::rename(path_.c_str(), target_.c_str()) != 0) {
+  if (!finish_replacing() || ::rename(path_.c_str(), target_.c_str()) != 0) {
     fail(errno);
     discard();
     return false;
@@ -266,7 +274,7 @@ bool new_folder::write(const std::string& name, std::string_view data) {
     return false;
   }
   int error = 0;
-  if (!write_all(fd, data, error) || ::fsync(fd) != 0) fail(error ? error : errno);
+  if (!write_all(fd, data, error)) fail(error);
   if (::close(fd) != 0) fail(errno);
   return ok();
 }
@@ -305,7 +313,11 @@ bool new_folder::place() {
   while (dirent* e = ::readdir(d)) {
     std::string name = e->d_name;
     if (name == "." || name == "..") continue;
-    if (::renameat(fd_, name.c_str(), AT_FDCWD, (target_ + "/" + name).c_str()) != 0) fail(errno);
+    // A picture that replaces one must be on disk before the old one goes.
+    const int f = ::openat(fd_, name.c_str(), O_RDONLY | O_CLOEXEC);
+    if (f < 0 || ::fsync(f) != 0) fail(errno);
+    if (f >= 0) ::close(f);
+    if (ok() && ::renameat(fd_, name.c_str(), AT_FDCWD, (target_ + "/" + name).c_str()) != 0) fail(errno);
   }
   ::closedir(d);
   if (ok() && ::rmdir(path_.c_str()) == 0) path_.clear();

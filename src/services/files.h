@@ -4,7 +4,7 @@
 //
 //   new_file f(target);   // ".nx-XXXXXX" beside target, created exclusively
 //   f.write(bytes);       // all of it, or the file counts as failed
-//   f.replace();          // flushed to disk, renamed over target, checked
+//   f.replace();          // renamed over target (flushed first when it exists), checked
 //
 // What is not put in place is removed when the object goes. While it lives,
 // a temporary file or folder is locked (flock), so that a later run can tell
@@ -42,7 +42,8 @@ class new_file {
   bool copy_from(const std::string& path);
   uint64_t size() const { return size_; }
 
-  // Flushes the file to disk and renames it over target. With keep_mode an
+  // Renames the file over target, flushing it to disk first when target
+  // exists (a new file has nothing to lose). With keep_mode an
   // existing target's permissions carry over; a new file gets the usual ones
   // (0666 less the umask). Afterwards the file at target must be a regular
   // file of the size written. False with error() when anything failed; the
@@ -60,6 +61,7 @@ class new_file {
 
  private:
   bool finish();
+  bool finish_replacing();
   bool check_placed(const std::string& where);
   void fail(int number);
   void discard();
