@@ -99,9 +99,11 @@ bool template_add() {
   const std::string path = template_path(name);
   if (file_exists(path)) {
     exclaim("Template '" + name + "' already exist!");
-  } else if (!create_file(path, template_skeleton())) {
-    exclaim("Can not create template. " + std::string(std::strerror(errno)));
+    return true;
   }
+  make_template_folder();
+  if (!create_file(path, template_skeleton()))
+    exclaim("Can not create template. " + std::string(std::strerror(errno)));
   return true;
 }
 
@@ -117,6 +119,7 @@ bool template_rename(const std::string& display_name, const std::vector<std::str
   const std::string name =
       ask_new_name("Rename Template to:", "Rename Template", display_name, list);
   if (name.empty()) return false;
+  make_template_folder();
   if (!rename_new(template_path(display_name), template_path(name)))
     exclaim("Can not rename template '" + display_name + "' to '" + name + "'. " +
             std::strerror(errno));
@@ -142,6 +145,7 @@ bool template_duplicate(int selected, const std::vector<std::string>& list, bool
     return true;
   }
   std::string data;
+  make_template_folder();
   if (!read_file(template_path(list[selected]), data) || !create_file(target, data))
     exclaim("Can not copy template '" + list[selected] + "' to '" + name + "'. " +
             std::strerror(errno));

@@ -1,6 +1,7 @@
 #include "templates/template.h"
 
 #include "services/ini.h"
+#include "services/paths.h"
 #include "services/program.h"
 #include "services/text.h"
 
@@ -87,6 +88,8 @@ std::string template_folder() { return user_folder() + "templates/"; }
 std::string shipped_template_folder() { return program_folder() + "templates/"; }
 
 std::string template_path(const std::string& name) { return template_folder() + name + ".dat"; }
+
+bool make_template_folder() { return make_folders(template_folder()); }
 
 std::string get_comment(const std::string& line) {
   size_t p = line.rfind('{');
@@ -178,6 +181,7 @@ bool write_template_file(const std::string& path, const cTemplate& t) {
 cTemplate load_template(const std::string& name) { return read_template_file(template_path(name)); }
 
 bool save_template(const std::string& name, const cTemplate& t) {
+  make_template_folder();
   return write_template_file(template_path(name), t);
 }
 

@@ -43,6 +43,10 @@ std::string template_folder();
 std::string shipped_template_folder();
 // template folder + name + ".dat"
 std::string template_path(const std::string& name);
+// Makes the template folder when it is missing (a fresh program folder has
+// none); everything that writes a template calls it first, and reports the
+// write's own failure. False when the folder is not there afterwards.
+bool make_template_folder();
 
 // The comment of a line: from its last "{" to the end, or "".
 std::string get_comment(const std::string& line);

@@ -82,9 +82,11 @@ TEST_F(TemplateFile, SaveWritesTheExactLayoutAndLoadGivesTheRecordBack) {
   EXPECT_EQ(back.colFind, string_list{"a b"});
   EXPECT_EQ(back.colReplace, string_list{"c d"});
 
-  set_program_folder(tmp.mkdir("elsewhere"));  // no templates folder there
+  set_program_folder(tmp.mkdir("elsewhere"));  // no templates folder there: made
+  EXPECT_TRUE(save_template("x", t));
+  set_program_folder(tmp.mkdir("blocked"));
+  tmp.write("blocked/templates", "a file where the folder belongs");
   EXPECT_FALSE(save_template("x", t));
-  EXPECT_FALSE(nx::test::exists(template_path("x")));
 }
 
 TEST_F(TemplateFile, MissingFileSkeletonAndLfFiles) {

@@ -246,11 +246,12 @@ TEST_F(manage_test, SaveKeepsOnlyACheckedTargetAndTheDescriptionLimitAndReportsF
 
   QTest::keyClicks(w->txtTarget, "x");
   std::filesystem::remove_all(prog + "templates");
+  tmp.write("prog/templates", "a file where the folder belongs");
   click(w->cmdSave);
   ASSERT_EQ(dlg.messages().size(), 1u);
   EXPECT_EQ(dlg.messages()[0].rfind("Can not save template 'Site'.", 0), 0u);
   EXPECT_TRUE(unsaved(*w));
-  std::filesystem::create_directory(prog + "templates");
+  std::filesystem::remove(prog + "templates");
   click(w->cmdSave);
   EXPECT_EQ(load_template("Site").strTarget, "x");
 }
@@ -296,6 +297,26 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   EXPECT_EQ(dlg.messages(), lines{"Are you sure you want to delete template 'Site'?"});
   EXPECT_FALSE(exists(template_path("Site")));
 
+}
+
+// A fresh install has no templates folder: the first write makes it.
+TEST_F(manage_test, AddDuplicateAndSaveMakeAMissingTemplatesFolder) {
+  std::filesystem::remove_all(prog + "templates");
+  auto w = open_window(false);
+  dlg.input_answers = {"Mine"};
+  click(w->Command7);
+  EXPECT_EQ(read_all(template_path("Mine")), template_skeleton());
+  std::filesystem::remove_all(prog + "templates");
+  pick(*w, default_template_name);
+  dlg.input_answers = {"Copy"};
+  click(w->Command2);
+  EXPECT_EQ(load_template("Copy"), default_template());
+  std::filesystem::remove_all(prog + "templates");
+  pick(*w, "Copy");
+  QTest::keyClicks(w->txtTempDesc, "x");
+  click(w->cmdSave);
+  EXPECT_EQ(load_template("Copy").TempDescription, "x");
+  EXPECT_EQ(dlg.messages(), lines{});
 }
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
