@@ -72,6 +72,8 @@ command_line parse_command_line(const std::vector<std::string>& args) {
   };
   c.text = join_from(0);
   c.help = !args.empty() && args[0] == "/?";
+  c.print_help = !args.empty() && (args[0] == "--help" || args[0] == "-h");
+  c.version = !args.empty() && args[0] == "--version";
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     c.install |= a == "/install";
@@ -143,9 +145,14 @@ std::string usage_text() {
         std::string("     destination_folder: Destination folder for converted file."), std::string(),
         "2) " + n + " /convert: \"source_folder\" \"destination_folder\"", std::string(),
         std::string("     source_folder: Source folder of Word documents to converts."),
-        std::string("     destination_folder: Destination folder for converted files."), std::string()})
+        std::string("     destination_folder: Destination folder for converted files."), std::string(),
+        "3) " + n + " /add: \"document_filename\"", std::string(),
+        std::string("     document_filename: Document to add to the file list of the open window."),
+        std::string()})
     t += line + nl;
   return t;
 }
+
+std::string version_text() { return std::string("Nubrix ") + NUBRIX_VERSION; }
 
 }  // namespace nx

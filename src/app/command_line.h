@@ -13,6 +13,10 @@ struct command_line {
   // A verb counts only as a whole argument ("/?" only as the first one) or,
   // for "/convert:" and "/add:", as the start of one; never inside a path.
   bool help = false;
+  // "--help" or "-h", and "--version", as the first argument: printed on
+  // standard output, never in a window.
+  bool print_help = false;
+  bool version = false;
   bool install = false;
   bool uninstall = false;
   bool convert = false;
@@ -54,6 +58,8 @@ bool convert_request_for(const command_line& cmd, convert_request& request, std:
 bool convert_request_for(const std::string& convert_text, convert_request& request, std::string& why);
 
 std::string usage_text();
+// "Nubrix " and the version of the build.
+std::string version_text();
 inline constexpr const char* install_notice =
     "Please close all Microsoft Office applications especially the Microsoft Word before continue "
     "installation otherwise you may get error in installation process.";

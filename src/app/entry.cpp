@@ -28,7 +28,7 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
   // ending the program.
   ::signal(SIGXFSZ, SIG_IGN);
   command_line cmd = parse_command_line(args);
-  bool windowed = windows && has_display() && windows->start();
+  bool windowed = !cmd.print_help && !cmd.version && windows && has_display() && windows->start();
   console_dialogs console;
   if (!windowed) set_dialogs(&console);
   struct restore_dialogs {
@@ -39,7 +39,11 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
   } restore{!windowed};
   std::string me = exe_base_name();
 
-  if (cmd.help) {
+  if (cmd.version) {
+    std::printf("%s\n", version_text().c_str());
+    return 0;
+  }
+  if (cmd.help || cmd.print_help) {
     dialogs().message(usage_text(), msg_icon::information);
     return 0;
   }

@@ -48,6 +48,9 @@ TEST_F(console_test, HelpAndUnusableArgumentsDoNothing) {
   test::run_result r = run({"/?"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.find("Command line :\n\n1) nubrix /convert: \"document_filename\" \"destination_folder\"\n"), 0u);
+  EXPECT_NE(r.out.find("3) nubrix /add: \"document_filename\"\n"), std::string::npos);
+  for (const char* flag : {"--help", "-h"}) EXPECT_EQ(run({flag}).out, r.out) << flag;
+  EXPECT_EQ(run({"--version"}).out, "Nubrix 3.0\n");
   r = run({"/add:", "/?"});  // only as the first argument
   EXPECT_EQ(r.out.find("Command line"), std::string::npos);
 
