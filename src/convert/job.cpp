@@ -164,10 +164,13 @@ bool run_batch_job(iJobHost& host) {
   host.show_progress();
 
   int rows = host.row_count();
-  int counter = 0, failed = 0;
+  int counter = 0, failed = 0, ready = 0;
   job_memory job;
-  for (int i = 0; i < rows; ++i)
-    if (host.row_status(i) == status_ready) job.sources.insert(file_key(host.row_text(i)));
+  for (int i = 0; i < rows; ++i) {
+    if (host.row_status(i) != status_ready) continue;
+    job.sources.insert(file_key(host.row_text(i)));
+    ++ready;
+  }
   for (int i = 0; i < rows; ++i) {
     host.pump();
     if (cancel_requested) return cancel_ending(host);
@@ -178,6 +181,7 @@ bool run_batch_job(iJobHost& host) {
     host.set_progress(0);
     if (host.row_status(i) != status_ready) continue;
     ++counter;
+    host.set_file_position(counter, ready);
     std::string why, note;
     switch (convert_row(host, i, source, job, why, note)) {
       case row_end::converted:

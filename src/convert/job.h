@@ -52,6 +52,9 @@ class iJobHost : public iProgress {
   // not yet in place), "backed up", "cleaned" (the cleaned file is written,
   // not yet in place), "placed". Tests stop the job there.
   virtual void reached(int /*row*/, const char* /*step*/) {}
+  // The job starts on its file-th file (from 1) of the files rows that were
+  // "Ready" when it began; set_progress then tells that file's per cent.
+  virtual void set_file_position(int /*file*/, int /*files*/) {}
 };
 
 // Folder patterns of the word-processor documents, in the order they are

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -631,7 +632,7 @@ void frmMain::Form_Resize() {
 // ---------------------------------------------------------------- the job
 
 void frmMain::cmdConvert_Click() {
-  if (busy_) return;
+  if (busy_ || !offer_retry()) return;
   last_job_ok_ = run_batch_job(*this);
   if (busy_) set_busy(false);
   if (close_pending_) {
@@ -650,13 +651,6 @@ std::string frmMain::row_text(int row) {
 std::string frmMain::row_status(int row) {
   QTreeWidgetItem* item = lstFiles->topLevelItem(row);
   return item ? item->text(1).toStdString() : std::string();
-}
-
-void frmMain::set_row(int row, const std::string& text, const std::string& status) {
-  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row)) {
-    item->setText(0, qs(text));
-    item->setText(1, qs(status));
-  }
 }
 
 bool frmMain::place_same() { return chkPlaceSame->isChecked(); }
@@ -689,6 +683,7 @@ void frmMain::set_status(const std::string& text) {
 }
 
 void frmMain::show_progress() {
+  job_file_ = job_files_ = 0;
   if (!progress_) progress_ = new frmProgress(this);
   progress_->set_label("converting...");
   progress_->set_percent(0);
@@ -713,8 +708,23 @@ void frmMain::close_progress() {
 
 frmProgress* frmMain::progress_window() const { return progress_.data(); }
 
+void frmMain::set_file_position(int file, int files) {
+  job_file_ = file;
+  job_files_ = files;
+  if (!progress_) return;
+  progress_->set_file(file, files);
+  set_progress(0);
+}
+
+// The bar covers the whole job: the files done plus the current file's
+// share. It never moves back, not even when a row is skipped.
 void frmMain::set_progress(int percent) {
-  if (progress_) progress_->set_percent(percent);
+  if (!progress_) return;
+  percent = std::clamp(percent, 0, 100);
+  if (job_files_ > 0 && job_file_ >= 1)
+    percent = std::max(progress_->ProgressBar1->value(),
+                       ((std::min(job_file_, job_files_) - 1) * 100 + percent) / job_files_);
+  progress_->set_percent(percent);
 }
 
 void frmMain::pump() {

@@ -89,6 +89,8 @@ class frmMain final : public QWidget, public iJobHost {
   void close_progress() override;
   void set_progress(int percent) override;
   void pump() override;
+  void row_failed(int row, const std::string& reason) override;
+  void set_file_position(int file, int files) override;
 
   frmProgress* progress_window() const;
 
@@ -202,12 +204,15 @@ class frmMain final : public QWidget, public iJobHost {
   void lstFiles_RightClick(const QPoint& pos);
   void append_row(const std::string& path);
   void add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns);
+  bool offer_retry();
+  void size_columns();
 
   bool busy_ = false;
   bool last_job_ok_ = false;
   bool close_pending_ = false;
   bool unloaded_ = false;
   QPointer<frmProgress> progress_;
+  int job_file_ = 0, job_files_ = 0;
   QElapsedTimer last_pump_;
 };
 

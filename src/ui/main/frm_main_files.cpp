@@ -2,7 +2,9 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "services/dialogs.h"
 #include "services/paths.h"
@@ -30,11 +32,58 @@ class bulk_add {
   bool was_;
 };
 
+// A failed row keeps why in its status cell and tooltip.
+constexpr int failed_role = Qt::UserRole;
+
+bool is_failed(const QTreeWidgetItem* item) { return item->data(1, failed_role).toBool(); }
+
+void set_status_cell(QTreeWidgetItem* item, const QString& status, bool failed) {
+  item->setText(1, status);
+  item->setToolTip(1, failed ? status : QString());
+  item->setData(1, failed_role, failed);
+}
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
 }  // namespace
 
 void frmMain::append_row(const std::string& path) {
-  auto* item = new QTreeWidgetItem({QString::fromStdString(path), status_ready});
+  auto* item = new QTreeWidgetItem({qs(path), status_ready});
+  item->setToolTip(0, qs(path));
   lstFiles->addTopLevelItem(item);
+}
+
+void frmMain::set_row(int row, const std::string& text, const std::string& status) {
+  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row)) {
+    item->setText(0, qs(text));
+    item->setToolTip(0, qs(text));
+    set_status_cell(item, qs(status), status == status_failed);
+  }
+}
+
+void frmMain::row_failed(int row, const std::string& reason) {
+  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row); item && !reason.empty())
+    set_status_cell(item, qs(std::string(status_failed) + ": " + reason), true);
+}
+
+// With no row left "Ready" but some failed, offers to try those again.
+// False when the user declines: there is nothing to do then.
+bool frmMain::offer_retry() {
+  std::vector<QTreeWidgetItem*> failed;
+  for (int i = 0; i < lstFiles->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* item = lstFiles->topLevelItem(i);
+    if (item->text(1) == status_ready) return true;
+    if (is_failed(item)) failed.push_back(item);
+  }
+  if (failed.empty()) return true;
+  std::string question = failed.size() == 1
+                             ? std::string("Try the file that could not be converted again?")
+                             : "Try the " + std::to_string(failed.size()) +
+                                   " files that could not be converted again?";
+  if (dialogs().message(question, msg_icon::question, msg_buttons::yes_no) != msg_result::yes)
+    return false;
+  for (QTreeWidgetItem* item : failed) set_status_cell(item, status_ready, false);
+  return true;
 }
 
 void frmMain::add_file(const std::string& strFilename) { add_files({strFilename}); }

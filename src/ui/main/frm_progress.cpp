@@ -26,6 +26,8 @@ frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
   ProgressBar1->setObjectName("ProgressBar1");
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
+  lblFile = new QLabel(this);
+  lblFile->setObjectName("lblFile");
   Command1 = new QPushButton("Cancel", this);
   Command1->setObjectName("Command1");
   Command1->setAutoDefault(false);
@@ -34,6 +36,7 @@ frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
   box->addWidget(Label1);
   box->addWidget(ProgressBar1);
   auto* row = new QHBoxLayout;
+  row->addWidget(lblFile);
   row->addStretch();
   row->addWidget(Command1);
   box->addLayout(row);
@@ -48,6 +51,10 @@ void frmProgress::set_label(const QString& text) {
 }
 
 void frmProgress::set_percent(int percent) { ProgressBar1->setValue(std::clamp(percent, 0, 100)); }
+
+void frmProgress::set_file(int file, int files) {
+  lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
+}
 
 void frmProgress::Command1_Click() {
   cancel_requested = true;

@@ -17,10 +17,13 @@ class frmProgress final : public QDialog {
 
   void set_label(const QString& text);
   void set_percent(int percent);
+  // "File 22 of 560" beside Cancel.
+  void set_file(int file, int files);
   // Closes the window for good (the job's ending).
   void finish();
 
   QLabel* Label1;
+  QLabel* lblFile;
   QProgressBar* ProgressBar1;
   QPushButton* Command1;
 

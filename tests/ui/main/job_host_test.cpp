@@ -1,6 +1,12 @@
 // Convert and Start run the batch job through the window: progress window,
 // rows written back, Cancel from inside the job's pump, closing mid-job;
 // the command line's hidden conversion.
+#include <sys/stat.h>
+
+#include <QProgressBar>
+#include <algorithm>
+#include <filesystem>
+
 #include "ui/main/frm_progress.h"
 #include "ui/main/qt_dialogs.h"
 #include "ui/main/qt_windows.h"
@@ -102,6 +108,54 @@ TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   win->cmdConvert->click();
   EXPECT_FALSE(win->isVisible()) << "closed once the job had ended";
   EXPECT_TRUE(setting_backup());
+}
+
+// A slow stand-in for LibreOffice that fails on "bad" documents while the
+// marker file exists.
+TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_again) {
+  const std::string marker = tmp.write("fail-bad", "");
+  const std::string engine = tmp.write(
+      "soffice", "#!/bin/sh\nfor a; do dir=$src; src=$a; done\nsleep 0.1\n"
+                 "case \"$src\" in *bad*) [ -e '" + marker + "' ] && exit 1;; esac\n"
+                 "name=$(basename \"$src\" .doc)\nprintf '<p>%s</p>' \"$name\" > \"$dir/$name.html\"\n");
+  ::chmod(engine.c_str(), 0755);
+  ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
+  struct unset { ~unset() { ::unsetenv("NUBRIX_SOFFICE"); } } restore;
+  for (const char* name : {"a.doc", "bad.doc", "c.doc"}) win->add_file(tmp.write(std::string("in/") + name, "x"));
+
+  std::vector<std::string> counts;
+  std::vector<int> bar;
+  QTimer sampler;
+  QObject::connect(&sampler, &QTimer::timeout, [&] {
+    if (frmProgress* p = win->progress_window()) {
+      std::string count = p->lblFile->text().toStdString();
+      if (!count.empty() && (counts.empty() || counts.back() != count)) counts.push_back(count);
+      bar.push_back(p->ProgressBar1->value());
+    }
+  });
+  sampler.start(0);
+  win->cmdConvert->click();
+  EXPECT_EQ(counts, (std::vector<std::string>{"File 1 of 3", "File 2 of 3", "File 3 of 3"}));
+  EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+  EXPECT_GE(bar.back(), 66) << "the bar covers the whole job";
+
+  const std::string why = "Failed: LibreOffice could not convert the document";
+  EXPECT_EQ(win->row_status(1), why);
+  EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1).toStdString(), why);
+  EXPECT_EQ(win->row_status(2), "Converted");
+
+  // Only failed rows left: Convert offers to try them again; No does nothing.
+  dlg.calls.clear();
+  win->cmdConvert->click();
+  EXPECT_EQ(dlg.messages(), std::vector<std::string>{"Try the file that could not be converted again?"});
+  EXPECT_EQ(win->row_status(1), why);
+  std::filesystem::remove(marker);
+  dlg.message_answers = {msg_result::yes};
+  counts.clear();
+  win->cmdConvert->click();
+  EXPECT_EQ(win->row_status(1), "Converted");
+  EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1), "");
+  EXPECT_EQ(counts, std::vector<std::string>{"File 1 of 1"});
 }
 
 using hidden_conversion = window_test;
