@@ -4,6 +4,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace nx {
 
@@ -30,6 +31,13 @@ class iDialogs {
   // Returns the path, or "" on cancel. An empty title means the default one.
   virtual std::string open_file(const std::string& title, const std::string& initial_name,
                                 const std::string& filter, int& filter_index) = 0;
+  // The same picker letting the user choose several files; none on cancel.
+  virtual std::vector<std::string> open_files(const std::string& title, const std::string& filter,
+                                              int& filter_index) {
+    std::string path = open_file(title, "", filter, filter_index);
+    if (path.empty()) return {};
+    return {path};
+  }
 };
 
 // The installed implementation. Before any is installed, a silent one that

@@ -143,6 +143,14 @@ std::string scripted_dialogs::open_file(const std::string& title, const std::str
   return r;
 }
 
+std::vector<std::string> scripted_dialogs::open_files(const std::string& title,
+                                                      const std::string& filter, int& filter_index) {
+  std::vector<std::string> paths;
+  std::istringstream lines(open_file(title, "", filter, filter_index));
+  for (std::string line; std::getline(lines, line);) paths.push_back(line);
+  return paths;
+}
+
 std::vector<std::string> scripted_dialogs::messages() const {
   std::vector<std::string> r;
   for (const auto& c : calls)

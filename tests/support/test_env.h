@@ -91,6 +91,9 @@ class scripted_dialogs final : public iDialogs {
   std::string browse_folder(const std::string& title) override;
   std::string open_file(const std::string& title, const std::string& initial_name,
                         const std::string& filter, int& filter_index) override;
+  // One answer of file_answers; several paths stand in it one per line.
+  std::vector<std::string> open_files(const std::string& title, const std::string& filter,
+                                      int& filter_index) override;
   // Texts of the message boxes shown so far.
   std::vector<std::string> messages() const;
 };

@@ -147,6 +147,14 @@ void frmMain::build_normal_page() {
   lstFiles->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   lstFiles->header()->setSectionResizeMode(1, QHeaderView::Fixed);
   lstFiles->header()->resizeSection(1, tw_x(1200));
+  lstFiles->installEventFilter(this);
+  lblDrop = new QLabel("Drop here to add these files to the list", lstFiles);
+  lblDrop->setObjectName("lblDrop");
+  lblDrop->setAlignment(Qt::AlignCenter);
+  lblDrop->setWordWrap(true);
+  lblDrop->setAttribute(Qt::WA_TransparentForMouseEvents);
+  lblDrop->hide();
+  setAcceptDrops(true);
   lvpos = new QWidget(p);
   lvpos->setObjectName("lvpos");
   lvpos->hide();
@@ -356,6 +364,7 @@ void frmMain::connect_controls() {
   act(mEdit, [this] { mEdit_Click(); });
   connect(lstFiles, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { lstFiles_RightClick(pos); });
+  connect(lstFiles, &QTreeWidget::itemDoubleClicked, this, [this] { mView_Click(); });
 }
 
 // ---------------------------------------------------------------- start-up

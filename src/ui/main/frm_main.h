@@ -17,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QMenu;
 class QPushButton;
 class QToolButton;
@@ -171,6 +172,14 @@ class frmMain final : public QWidget, public iJobHost {
  protected:
   void resizeEvent(QResizeEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
+  // Files and folders dropped on the normal page or the wizard's files
+  // page are added as "Add..." and "Add Folder..." add them.
+  void dragEnterEvent(QDragEnterEvent* e) override;
+  void dragMoveEvent(QDragMoveEvent* e) override;
+  void dragLeaveEvent(QDragLeaveEvent* e) override;
+  void dropEvent(QDropEvent* e) override;
+  // Keys on the file list: Delete removes, Enter views.
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   void build_toolbar();
@@ -204,6 +213,9 @@ class frmMain final : public QWidget, public iJobHost {
   void lstFiles_RightClick(const QPoint& pos);
   void append_row(const std::string& path);
   void add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns);
+  void add_folder_files(const std::string& folder, int mode);
+  std::vector<std::string> droppable_paths(const QMimeData* data) const;
+  void show_drop_hint(bool on);
   bool offer_retry();
   void size_columns();
 
@@ -211,6 +223,7 @@ class frmMain final : public QWidget, public iJobHost {
   bool last_job_ok_ = false;
   bool close_pending_ = false;
   bool unloaded_ = false;
+  QLabel* lblDrop;  // over the file list while a drop is possible
   QPointer<frmProgress> progress_;
   int job_file_ = 0, job_files_ = 0;
   QElapsedTimer last_pump_;

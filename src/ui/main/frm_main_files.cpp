@@ -1,7 +1,12 @@
 // The file list and the commands that view and edit its files.
+#include <QDragEnterEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QUrl>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -100,7 +105,10 @@ void frmMain::add_files(const std::vector<std::string>& paths) {
 
 void frmMain::add_folder(int mode) {
   std::string folder = dialogs().browse_folder("Folder to Add");
-  if (folder.empty()) return;
+  if (!folder.empty()) add_folder_files(folder, mode);
+}
+
+void frmMain::add_folder_files(const std::string& folder, int mode) {
   std::vector<std::string> patterns;
   if (mode == 0 || mode == 1) patterns.insert(patterns.end(), document_patterns.begin(), document_patterns.end());
   if (mode == 0 || mode == 2) patterns.insert(patterns.end(), {"*.html", "*.htm"});
@@ -121,8 +129,79 @@ void frmMain::add_folder_tree(const std::string& folder, bool subfolders, const 
 
 void frmMain::cmdAdd_Click() {
   int filter_index = 1;
-  std::string path = dialogs().open_file("Add File", "", add_file_filter, filter_index);
-  if (!path.empty()) add_file(path);
+  add_files(dialogs().open_files("Add File", add_file_filter, filter_index));
+}
+
+// ---- drag and drop, keys
+
+// The local files and folders of a drag, when the list is on show.
+std::vector<std::string> frmMain::droppable_paths(const QMimeData* data) const {
+  std::vector<std::string> paths;
+  if (wizard_mode && current_step != 2) return paths;
+  for (const QUrl& url : data->urls()) {
+    std::string path = url.toLocalFile().toStdString();
+    if (url.isLocalFile() && (file_exists(path) || folder_exists(path))) paths.push_back(path);
+  }
+  return paths;
+}
+
+void frmMain::show_drop_hint(bool on) {
+  if (on) {
+    const QColor mark = palette().color(QPalette::Highlight);
+    lblDrop->setStyleSheet(QString("QLabel { background: rgba(%1, %2, %3, 48); border: 2px dashed %4; "
+                                   "font-weight: bold; }")
+                               .arg(mark.red())
+                               .arg(mark.green())
+                               .arg(mark.blue())
+                               .arg(mark.name()));
+    lblDrop->setGeometry(lstFiles->rect());
+    lblDrop->raise();
+  }
+  lblDrop->setVisible(on);
+}
+
+void frmMain::dragEnterEvent(QDragEnterEvent* e) {
+  bool ok = !droppable_paths(e->mimeData()).empty();
+  if (ok) e->acceptProposedAction();
+  show_drop_hint(ok);
+}
+
+void frmMain::dragMoveEvent(QDragMoveEvent* e) {
+  if (lblDrop->isVisible()) e->acceptProposedAction();
+}
+
+void frmMain::dragLeaveEvent(QDragLeaveEvent*) { show_drop_hint(false); }
+
+void frmMain::dropEvent(QDropEvent* e) {
+  show_drop_hint(false);
+  std::vector<std::string> paths = droppable_paths(e->mimeData());
+  if (paths.empty()) return;
+  e->acceptProposedAction();
+  bulk_add bulk(lstFiles);
+  for (const auto& path : paths) {
+    if (folder_exists(path))
+      add_folder_files(add_backslash(path), 0);
+    else
+      add_file(path);
+  }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == lstFiles && e->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(e);
+    if (key->modifiers() & ~Qt::KeypadModifier) return false;
+    switch (key->key()) {
+      case Qt::Key_Delete:
+        // Not while a job walks the rows.
+        if (cmdRemove->isEnabled() && !lstFiles->selectedItems().isEmpty()) cmdRemove_Click();
+        return true;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (current_row() >= 0) mView_Click();
+        return true;
+    }
+  }
+  return QWidget::eventFilter(watched, e);
 }
 
 void frmMain::cmdAdd2_Click() {

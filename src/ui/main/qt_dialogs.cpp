@@ -86,17 +86,41 @@ std::string qt_dialogs::browse_folder(const std::string& title) {
   return s;
 }
 
-std::string qt_dialogs::open_file(const std::string& title, const std::string& initial_name,
-                                  const std::string& filter, int& filter_index) {
+namespace {
+
+// Runs pick with the filters and the one selected by filter_index, which
+// it updates when something was chosen.
+template <class Pick>
+auto with_filters(const std::string& filter, int& filter_index, Pick pick) {
   QStringList filters = qt_name_filters(filter);
   QString selected;
   if (filter_index >= 1 && filter_index <= filters.size()) selected = filters[filter_index - 1];
-  QString path = QFileDialog::getOpenFileName(owner(), qs(title.empty() ? "Open" : title),
-                                              qs(initial_name), filters.join(";;"), &selected);
-  if (path.isEmpty()) return {};
+  auto chosen = pick(filters.join(";;"), &selected);
   int idx = filters.indexOf(selected);
-  if (idx >= 0) filter_index = idx + 1;
-  return path.toStdString();
+  if (!chosen.isEmpty() && idx >= 0) filter_index = idx + 1;
+  return chosen;
+}
+
+}  // namespace
+
+std::string qt_dialogs::open_file(const std::string& title, const std::string& initial_name,
+                                  const std::string& filter, int& filter_index) {
+  return with_filters(filter, filter_index, [&](const QString& filters, QString* selected) {
+           return QFileDialog::getOpenFileName(owner(), qs(title.empty() ? "Open" : title),
+                                               qs(initial_name), filters, selected);
+         }).toStdString();
+}
+
+std::vector<std::string> qt_dialogs::open_files(const std::string& title, const std::string& filter,
+                                                int& filter_index) {
+  std::vector<std::string> paths;
+  for (const QString& p :
+       with_filters(filter, filter_index, [&](const QString& filters, QString* selected) {
+         return QFileDialog::getOpenFileNames(owner(), qs(title.empty() ? "Open" : title), {},
+                                              filters, selected);
+       }))
+    paths.push_back(p.toStdString());
+  return paths;
 }
 
 void install_qt_dialogs() {

@@ -17,6 +17,8 @@ class qt_dialogs final : public iDialogs {
   std::string browse_folder(const std::string& title) override;
   std::string open_file(const std::string& title, const std::string& initial_name,
                         const std::string& filter, int& filter_index) override;
+  std::vector<std::string> open_files(const std::string& title, const std::string& filter,
+                                      int& filter_index) override;
 };
 
 // "Name (*.a;*.b)|*.a;*.b|..." as Qt name filters ("Name (*.a *.b)").

@@ -1,7 +1,10 @@
 // The file list: adding files and folders, the add menu, removing and
 // selecting rows, and the buttons that follow the row count.
 #include <QAction>
+#include <QDragEnterEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QWindow>
 
 #include "ui_fixture.h"
 
@@ -15,13 +18,44 @@ class file_list : public window_test {
     set("startup", "splash", "0");
     open();
   }
+
+  // Drags urls over target through its window, as a file manager does, and
+  // drops them there when asked. True when the window accepted the drag.
+  bool drag(QWidget* target, const QList<QUrl>& urls, bool drop) {
+    QMimeData data;
+    data.setUrls(urls);
+    QWindow* window = target->window()->windowHandle();
+    const QPointF at = target->mapTo(target->window(), target->rect().center());
+    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at.toPoint(), actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(window, &enter);
+    QDragMoveEvent move(at.toPoint(), actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(window, &move);
+    hint_shown = win->findChild<QLabel*>("lblDrop")->isVisible();
+    if (drop) {
+      QDropEvent release(at, actions, &data, Qt::LeftButton, {});
+      QApplication::sendEvent(window, &release);
+    } else {
+      QDragLeaveEvent leave;
+      QApplication::sendEvent(window, &leave);
+    }
+    return move.isAccepted();
+  }
+
+  static QList<QUrl> urls(std::initializer_list<std::string> paths) {
+    QList<QUrl> out;
+    for (const auto& p : paths) out << QUrl::fromLocalFile(QString::fromStdString(p));
+    return out;
+  }
+
+  bool hint_shown = false;
 };
 
 TEST_F(file_list, add_file_takes_any_existing_file_once_and_the_arrow_opens_the_menu) {
   std::string doc = tmp.write("a.doc", "x");
   std::string odd = tmp.write("notes.xyz", "x");
-  dlg.file_answers = {doc, doc, odd, tmp.file("missing.doc"), tmp.path(), ""};
-  for (int i = 0; i < 6; ++i) QTest::mouseClick(win->cmdAdd, Qt::LeftButton);
+  dlg.file_answers = {doc, doc + "\n" + odd, tmp.file("missing.doc"), tmp.path(), ""};
+  for (int i = 0; i < 5; ++i) QTest::mouseClick(win->cmdAdd, Qt::LeftButton);
   EXPECT_EQ(rows(), (std::vector<std::string>{doc, odd}));
   EXPECT_EQ(win->row_status(1), "Ready");
   EXPECT_EQ(dlg.calls[0].default_text, "") << "no initial file name";
@@ -117,6 +151,50 @@ TEST_F(file_list, remove_asks_first_and_takes_only_selected_rows) {
   dlg.file_answers = {files[0]};
   QTest::mouseClick(win->cmdAdd2, Qt::LeftButton);
   EXPECT_TRUE(win->cmdNext->isEnabled());
+}
+
+TEST_F(file_list, dropped_files_and_folders_are_added_and_keys_act_on_the_rows) {
+  std::string dir = tmp.mkdir("docs") + "/";
+  for (const char* f : {"c.htm", "a.doc", "notes.txt", "sub/deep.doc"}) tmp.write(std::string("docs/") + f, "");
+  std::string rtf = tmp.write("x.rtf", "");
+  EXPECT_FALSE(drag(win->lstFiles->viewport(), {QUrl("https://example.com/a.doc")}, true));
+  EXPECT_FALSE(drag(win->lstFiles->viewport(), urls({tmp.file("gone.doc")}), true));
+  EXPECT_TRUE(drag(win->lstFiles->viewport(), urls({rtf, dir}), false));
+  EXPECT_TRUE(hint_shown) << "the list shows that it takes the drop";
+  EXPECT_FALSE(win->findChild<QLabel*>("lblDrop")->isVisible());
+  EXPECT_EQ(win->row_count(), 0);
+  EXPECT_TRUE(drag(win->lstFiles->viewport(), urls({rtf, dir}), true));
+  EXPECT_EQ(rows(), (std::vector<std::string>{rtf, dir + "a.doc", dir + "c.htm"}));
+  EXPECT_TRUE(win->cmdConvert->isEnabled());
+  EXPECT_TRUE(drag(win->chkBackup, urls({rtf}), true)) << "anywhere on the page";
+  EXPECT_EQ(win->row_count(), 4);
+
+  // The wizard takes drops on its files page only.
+  win->cmdExpress_Click();
+  EXPECT_FALSE(drag(win->pages[0], urls({rtf}), true));
+  win->cmdNext_Click();
+  win->cmdNext_Click();
+  EXPECT_TRUE(drag(win->cmdAdd2, urls({rtf}), true));
+  EXPECT_EQ(win->row_count(), 5);
+  win->cmdExpress_Click();
+
+  // Keys and double-click on the list.
+  win->lstFiles->setFocus();
+  QTest::keyClick(win->lstFiles, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(win->lstFiles->selectedItems().size(), 5);
+  select_rows({1, 2});
+  QTest::keyClick(win->lstFiles, Qt::Key_Delete);  // answered No
+  dlg.message_answers = {msg_result::yes};
+  QTest::keyClick(win->lstFiles, Qt::Key_Delete);
+  EXPECT_EQ(dlg.messages(), (std::vector<std::string>(2, "Remove selected files from the list?")));
+  EXPECT_EQ(rows(), (std::vector<std::string>{rtf, rtf, rtf}));
+  select_rows({0});
+  QTest::keyClick(win->lstFiles, Qt::Key_Return);
+  QRect cell = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(1));
+  // A double-click comes as a click, then the double-click event.
+  QTest::mouseClick(win->lstFiles->viewport(), Qt::LeftButton, {}, cell.center());
+  QTest::mouseDClick(win->lstFiles->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(shell_calls, (std::vector<std::string>(2, "|" + rtf)));
 }
 
 }  // namespace
