@@ -21,7 +21,8 @@ class iWindows {
   virtual bool start() = 0;
   // Shows the main window and runs until the last window is closed; the
   // main window takes the "/add:" file from cmd (add_path_of(cmd.add_text)
-  // when cmd.add). Returns the exit status.
+  // when cmd.add). When the user has a main window open already, hands the
+  // file to that one instead and returns at once. Returns the exit status.
   virtual int run_main_window(const command_line& cmd) = 0;
   // The windowed "/convert:": loads the main window without showing it,
   // add_file for each request file, txtDest = request.destination,

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QPointer>
+#include <filesystem>
 
 #include "ui/main/frm_main.h"
 #include "ui/main/pictures.h"
 #include "ui/main/qt_dialogs.h"
+#include "ui/main/single_instance.h"
 
 namespace nx {
 
@@ -25,9 +28,38 @@ bool qt_windows::start() {
   return QApplication::instance() != nullptr;
 }
 
+namespace {
+
+void bring_to_front(QWidget* w) {
+  w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  w->show();
+  w->raise();
+  w->activateWindow();
+  if (QWidget* modal = QApplication::activeModalWidget()) modal->raise();
+}
+
+}  // namespace
+
 int qt_windows::run_main_window(const command_line& cmd) {
+  // A window already open takes the file (made absolute: that session has
+  // its own working folder) and comes to the front instead.
+  std::vector<std::string> files;
+  if (std::string path = cmd.add ? add_path_of(cmd.add_text) : std::string(); !path.empty()) {
+    std::error_code ec;
+    std::string absolute = std::filesystem::absolute(path, ec).string();
+    files.push_back(ec ? path : absolute);
+  }
+  single_instance session;
+  if (session.hand_over_or_claim(files)) return 0;
+
   auto* window = new frmMain;
   window->setAttribute(Qt::WA_DeleteOnClose);
+  QPointer<frmMain> alive(window);
+  session.on_request = [alive](const std::vector<std::string>& paths) {
+    if (!alive) return;
+    for (const auto& path : paths) alive->add_file(path);
+    bring_to_front(alive);
+  };
   window->Form_Load(cmd.add ? cmd.add_text : std::string());
   window->show();
   return QApplication::exec();
