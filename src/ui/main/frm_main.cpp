@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -41,6 +42,18 @@ constexpr int wizard_left = 2040;
 constexpr int page_height = min_height - toolbar_height - button_bar_height;
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+// A status cut short keeps its start ("Failed: ..."); the tooltip has it whole.
+class status_delegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = Qt::ElideRight;
+  }
+};
 
 }  // namespace
 
@@ -146,7 +159,8 @@ void frmMain::build_normal_page() {
   lstFiles->header()->setStretchLastSection(false);
   lstFiles->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   lstFiles->header()->setSectionResizeMode(1, QHeaderView::Fixed);
-  lstFiles->header()->resizeSection(1, tw_x(1200));
+  lstFiles->setItemDelegateForColumn(1, new status_delegate(lstFiles));
+  size_columns();
   lstFiles->installEventFilter(this);
   lblDrop = new QLabel("Drop here to add these files to the list", lstFiles);
   lblDrop->setObjectName("lblDrop");
@@ -578,7 +592,8 @@ void frmMain::Form_Resize() {
   // Toolbar: banner across, buttons at the right end.
   Picture1->setGeometry(0, 0, W, top);
   Image1->setGeometry(0, 0, W, top);
-  if (Image1->pixmap().size() != QSize(W, top)) Image1->setPixmap(pictures::banner(W, top));
+  if (Image1->pixmap().deviceIndependentSize().toSize() != QSize(W, top))
+    Image1->setPixmap(pictures::banner(W, top));
   if (auto* logo = Picture1->findChild<QLabel*>("logo")) logo->move(tw_x(180), (top - 32) / 2);
   int x = W - tw_x(30);
   for (QToolButton* b : {Command1, cmdSettings, cmdExpress}) {

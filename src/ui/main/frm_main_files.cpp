@@ -1,5 +1,6 @@
 // The file list and the commands that view and edit its files.
 #include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -186,7 +187,15 @@ void frmMain::dropEvent(QDropEvent* e) {
   }
 }
 
+// The status takes about a third of the list, enough for most reasons a
+// row failed; the path has the rest and is cut in the middle.
+void frmMain::size_columns() {
+  const int width = lstFiles->contentsRect().width();
+  lstFiles->header()->resizeSection(1, std::clamp(width * 3 / 10, tw_x(1200), tw_x(4800)));
+}
+
 bool frmMain::eventFilter(QObject* watched, QEvent* e) {
+  if (watched == lstFiles && e->type() == QEvent::Resize) size_columns();
   if (watched == lstFiles && e->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(e);
     if (key->modifiers() & ~Qt::KeypadModifier) return false;

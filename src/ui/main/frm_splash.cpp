@@ -15,7 +15,7 @@ namespace nx {
 
 QPixmap splash_picture() {
   const int w = frmSplash::width, h = frmSplash::height;
-  QPixmap p(w, h);
+  QPixmap p = pictures::canvas(w, h);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
   g.setRenderHint(QPainter::TextAntialiasing);

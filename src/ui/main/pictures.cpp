@@ -1,6 +1,9 @@
 #include "ui/main/pictures.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
+#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
 #include <cmath>
@@ -13,9 +16,45 @@ const QColor mid(52, 120, 196);
 const QColor light(214, 232, 250);
 const QColor accent(255, 186, 48);
 
-QPixmap blank(int w, int h) {
-  QPixmap p(w, h);
-  p.fill(Qt::transparent);
+// Draws a picture at whatever size an icon is asked for.
+class drawn_icon final : public QIconEngine {
+ public:
+  using draw_fn = void (*)(QPainter&, qreal size, const QColor& ink);
+  explicit drawn_icon(draw_fn draw) : draw_(draw) {}
+
+  void paint(QPainter* p, const QRect& rect, QIcon::Mode mode, QIcon::State) override {
+    const qreal s = std::min(rect.width(), rect.height());
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->translate(rect.x() + (rect.width() - s) / 2, rect.y() + (rect.height() - s) / 2);
+    if (mode == QIcon::Disabled) p->setOpacity(0.45);
+    const QPalette palette = QApplication::palette();
+    draw_(*p, s, palette.color(mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active,
+                               QPalette::ButtonText));
+    p->restore();
+  }
+
+  QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+    QPixmap pm(size);
+    pm.fill(Qt::transparent);
+    QPainter g(&pm);
+    paint(&g, QRect(QPoint(), size), mode, state);
+    return pm;
+  }
+
+  QIconEngine* clone() const override { return new drawn_icon(draw_); }
+
+ private:
+  draw_fn draw_;
+};
+
+QIcon icon_from(drawn_icon::draw_fn draw) { return QIcon(new drawn_icon(draw)); }
+
+// An opaque picture to fill, at the screens' pixel ratio.
+QPixmap opaque(int w, int h) {
+  const qreal ratio = qApp ? qApp->devicePixelRatio() : 1.0;
+  QPixmap p(std::max(1, int(std::ceil(w * ratio))), std::max(1, int(std::ceil(h * ratio))));
+  p.setDevicePixelRatio(ratio);
   return p;
 }
 
@@ -63,22 +102,16 @@ void draw_sparkle(QPainter& g, QPointF c, qreal radius) {
   g.drawPath(star);
 }
 
-QIcon icon_from(void (*draw)(QPainter&, qreal)) {
-  QIcon icon;
-  for (int s : {16, 24, 32, 48}) {
-    QPixmap p = blank(s, s);
-    QPainter g(&p);
-    g.setRenderHint(QPainter::Antialiasing);
-    draw(g, s);
-    icon.addPixmap(p);
-  }
-  return icon;
-}
-
 }  // namespace
 
+QPixmap canvas(int width, int height) {
+  QPixmap p = opaque(width, height);
+  p.fill(Qt::transparent);
+  return p;
+}
+
 QPixmap logo(int size) {
-  QPixmap p = blank(size, size);
+  QPixmap p = canvas(size, size);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
   draw_page(g, QRectF(size * 0.12, size * 0.06, size * 0.62, size * 0.84));
@@ -87,14 +120,14 @@ QPixmap logo(int size) {
 }
 
 QPixmap banner(int width, int height) {
-  QPixmap p(std::max(1, width), std::max(1, height));
+  QPixmap p = opaque(width, height);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
   QLinearGradient grad(0, 0, width, 0);
   grad.setColorAt(0, deep);
   grad.setColorAt(0.6, mid);
   grad.setColorAt(1, QColor(120, 176, 232));
-  g.fillRect(p.rect(), grad);
+  g.fillRect(QRect(0, 0, width, height), grad);
   // Soft waves across the banner.
   g.setPen(Qt::NoPen);
   for (int i = 0; i < 3; ++i) {
@@ -131,7 +164,7 @@ QPixmap banner(int width, int height) {
 }
 
 QIcon mode_icon() {
-  return icon_from([](QPainter& g, qreal s) {
+  return icon_from([](QPainter& g, qreal s, const QColor&) {
     // A wand over a step path: the wizard.
     g.setPen(QPen(deep, s / 10, Qt::SolidLine, Qt::RoundCap));
     g.drawLine(QPointF(s * 0.2, s * 0.85), QPointF(s * 0.68, s * 0.35));
@@ -144,7 +177,7 @@ QIcon mode_icon() {
 }
 
 QIcon settings_icon() {
-  return icon_from([](QPainter& g, qreal s) {
+  return icon_from([](QPainter& g, qreal s, const QColor&) {
     QPointF c(s / 2, s / 2);
     g.setPen(Qt::NoPen);
     g.setBrush(deep);
@@ -162,7 +195,7 @@ QIcon settings_icon() {
 }
 
 QIcon help_icon() {
-  return icon_from([](QPainter& g, qreal s) {
+  return icon_from([](QPainter& g, qreal s, const QColor&) {
     g.setPen(QPen(deep, std::max<qreal>(1, s / 16)));
     g.setBrush(mid);
     g.drawEllipse(QRectF(s * 0.06, s * 0.06, s * 0.88, s * 0.88));
@@ -176,26 +209,26 @@ QIcon help_icon() {
 }
 
 QIcon arrow_icon() {
-  return icon_from([](QPainter& g, qreal s) {
+  return icon_from([](QPainter& g, qreal s, const QColor& ink) {
     QPainterPath tri;
     tri.moveTo(s * 0.2, s * 0.38);
     tri.lineTo(s * 0.8, s * 0.38);
     tri.lineTo(s * 0.5, s * 0.7);
     tri.closeSubpath();
     g.setPen(Qt::NoPen);
-    g.setBrush(QColor(40, 40, 40));
+    g.setBrush(ink);
     g.drawPath(tri);
   });
 }
 
 QPixmap wizard_side(int width, int height) {
-  QPixmap p(std::max(1, width), std::max(1, height));
+  QPixmap p = opaque(width, height);
   QPainter g(&p);
   g.setRenderHint(QPainter::Antialiasing);
   QLinearGradient grad(0, 0, 0, height);
   grad.setColorAt(0, mid);
   grad.setColorAt(1, deep);
-  g.fillRect(p.rect(), grad);
+  g.fillRect(QRect(0, 0, width, height), grad);
   int s = std::min(width - 16, 96);
   if (s > 8) {
     // A document turning into a clean page.

@@ -1,10 +1,7 @@
 // The file list: adding files and folders, the add menu, removing and
 // selecting rows, and the buttons that follow the row count.
 #include <QAction>
-#include <QDragEnterEvent>
 #include <QMenu>
-#include <QMimeData>
-#include <QWindow>
 
 #include "ui_fixture.h"
 
@@ -19,33 +16,13 @@ class file_list : public window_test {
     open();
   }
 
-  // Drags urls over target through its window, as a file manager does, and
-  // drops them there when asked. True when the window accepted the drag.
+  // Drags urls onto target and drops them (or leaves); true when the
+  // window took the drag.
   bool drag(QWidget* target, const QList<QUrl>& urls, bool drop) {
-    QMimeData data;
-    data.setUrls(urls);
-    QWindow* window = target->window()->windowHandle();
-    const QPointF at = target->mapTo(target->window(), target->rect().center());
-    const auto actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QDragEnterEvent enter(at.toPoint(), actions, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(window, &enter);
-    QDragMoveEvent move(at.toPoint(), actions, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(window, &move);
+    bool taken = drag_enter(target, urls);
     hint_shown = win->findChild<QLabel*>("lblDrop")->isVisible();
-    if (drop) {
-      QDropEvent release(at, actions, &data, Qt::LeftButton, {});
-      QApplication::sendEvent(window, &release);
-    } else {
-      QDragLeaveEvent leave;
-      QApplication::sendEvent(window, &leave);
-    }
-    return move.isAccepted();
-  }
-
-  static QList<QUrl> urls(std::initializer_list<std::string> paths) {
-    QList<QUrl> out;
-    for (const auto& p : paths) out << QUrl::fromLocalFile(QString::fromStdString(p));
-    return out;
+    drag_end(drop);
+    return taken;
   }
 
   bool hint_shown = false;

@@ -1,8 +1,6 @@
 // Convert and Start run the batch job through the window: progress window,
 // rows written back, Cancel from inside the job's pump, closing mid-job;
 // the command line's hidden conversion.
-#include <sys/stat.h>
-
 #include <QProgressBar>
 #include <algorithm>
 #include <filesystem>
@@ -110,17 +108,9 @@ TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   EXPECT_TRUE(setting_backup());
 }
 
-// A slow stand-in for LibreOffice that fails on "bad" documents while the
-// marker file exists.
 TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_again) {
   const std::string marker = tmp.write("fail-bad", "");
-  const std::string engine = tmp.write(
-      "soffice", "#!/bin/sh\nfor a; do dir=$src; src=$a; done\nsleep 0.1\n"
-                 "case \"$src\" in *bad*) [ -e '" + marker + "' ] && exit 1;; esac\n"
-                 "name=$(basename \"$src\" .doc)\nprintf '<p>%s</p>' \"$name\" > \"$dir/$name.html\"\n");
-  ::chmod(engine.c_str(), 0755);
-  ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
-  struct unset { ~unset() { ::unsetenv("NUBRIX_SOFFICE"); } } restore;
+  use_slow_engine(marker);
   for (const char* name : {"a.doc", "bad.doc", "c.doc"}) win->add_file(tmp.write(std::string("in/") + name, "x"));
 
   std::vector<std::string> counts;

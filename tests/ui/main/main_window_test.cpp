@@ -182,8 +182,12 @@ TEST_F(main_window, keeps_its_minimum_size_and_lays_out_the_normal_page) {
   frmMain& w = open();
   w.resize(300, 200);
   EXPECT_EQ(w.size(), QSize(610, 486)) << "9150 by 7290 twips, 15 to the pixel at 96 dpi";
+  std::vector<int> status_widths;
   for (QSize size : {QSize(610, 486), QSize(900, 700)}) {
     w.resize(size);
+    // The path keeps most of the list; the status grows too, for reasons.
+    status_widths.push_back(w.lstFiles->columnWidth(1));
+    EXPECT_GT(w.lstFiles->columnWidth(0), 2 * status_widths.back());
     auto g = [](QWidget* c) { return c->geometry(); };
     const int W = w.picNormal->width(), H = w.picNormal->height();
     EXPECT_EQ(w.picNormal->geometry().bottom(), w.height() - 1);
@@ -193,6 +197,7 @@ TEST_F(main_window, keeps_its_minimum_size_and_lays_out_the_normal_page) {
     EXPECT_EQ(W - g(w.cmbTemplates).right(), 9);
     EXPECT_EQ(w.width() - w.Command1->geometry().right(), 3);
   }
+  EXPECT_GT(status_widths[1], status_widths[0]);
   EXPECT_EQ(w.pages[3]->width(), 610) << "the wizard pages keep their size";
 }
 

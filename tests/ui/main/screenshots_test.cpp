@@ -1,10 +1,14 @@
 // Pictures of the windows for a human to look at: written only when
-// NUBRIX_SCREENSHOT_DIR names a folder (scripts/screenshots sets it).
-#include <QPixmap>
+// NUBRIX_SCREENSHOT_DIR names a folder (scripts/screenshots sets it, and
+// runs them again at 2x scale and in a dark palette).
+#include <QLabel>
+#include <QPainter>
+#include <QToolTip>
 
 #include "ui/main/frm_progress.h"
 #include "ui/main/frm_settings.h"
 #include "ui/main/frm_splash.h"
+#include "ui/screenshot_look.h"
 #include "ui_fixture.h"
 
 namespace nx::test {
@@ -14,18 +18,14 @@ class screenshots : public window_test {
  protected:
   void SetUp() override {
     window_test::SetUp();
-    const char* dir = std::getenv("NUBRIX_SCREENSHOT_DIR");
-    if (!dir || !*dir) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
-    folder = dir;
+    if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
+    apply_screenshot_look();
     template_file("Strip everything");
     set("startup", "splash", "0");
   }
-  void save(QWidget* w, const std::string& name) {
-    w->show();
-    QApplication::processEvents();
-    ASSERT_TRUE(w->grab().save(QString::fromStdString(folder + "/" + name + ".png")));
+  void save(QWidget* w, const std::string& name, QPixmap picture = {}) {
+    ASSERT_TRUE(save_screenshot(w, name, picture));
   }
-  std::string folder;
 };
 
 TEST_F(screenshots, main_window_pages) {
@@ -38,18 +38,58 @@ TEST_F(screenshots, main_window_pages) {
   save(&w, "normal-enlarged");
   w.resize(w.minimumSize());
 
+  ASSERT_TRUE(drag_enter(w.lstFiles->viewport(), urls({tmp.file("My Documents")})));
+  save(&w, "drop");
+  drag_end(false);
+
   w.cmdExpress_Click();
   for (int step = 0; step < 4; ++step) {
     save(&w, "wizard-" + std::to_string(step));
     w.cmdNext_Click();
   }
   save(&w, "wizard-4");
+}
 
-  frmProgress progress(&w);
-  progress.set_label("Converting file '/home/user/My Documents/report.doc'...");
-  progress.set_percent(40);
-  save(&progress, "progress");
-  progress.finish();
+TEST_F(screenshots, a_job_with_a_failed_row) {
+  set("default", "original", "1");
+  use_slow_engine(tmp.write("fail-bad", ""));
+  frmMain& w = open();
+  for (const char* name : {"annual report.doc", "bad scan.doc", "minutes.doc"})
+    w.add_file(tmp.write(std::string("home/user/Documents/Board meetings/2024/") + name, "x"));
+
+  QTimer sampler;
+  bool taken = false;
+  QObject::connect(&sampler, &QTimer::timeout, [&] {
+    frmProgress* p = w.progress_window();
+    if (taken || !p || p->lblFile->text() != "File 2 of 3") return;
+    taken = true;
+    save(p, "progress-mid-job");
+  });
+  sampler.start(0);
+  w.cmdConvert->click();
+  EXPECT_TRUE(taken);
+
+  // The failed row's tooltip, drawn into the window's picture.
+  QTreeWidgetItem* failed = w.lstFiles->topLevelItem(1);
+  QRect cell = w.lstFiles->visualRect(w.lstFiles->indexFromItem(failed, 1));
+  QPoint at = w.lstFiles->viewport()->mapToGlobal(cell.center());
+  QToolTip::showText(at, failed->toolTip(1), w.lstFiles->viewport());
+  QApplication::processEvents();
+  QWidget* tip = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t->inherits("QTipLabel") && t->isVisible()) tip = t;
+  ASSERT_NE(tip, nullptr);
+  const QRect tip_rect(w.mapFromGlobal(tip->mapToGlobal(QPoint())), tip->size());
+  const QRect all = w.rect().united(tip_rect);
+  QPixmap picture(all.size() * w.devicePixelRatioF());
+  picture.setDevicePixelRatio(w.devicePixelRatioF());
+  picture.fill(Qt::transparent);
+  QPainter g(&picture);
+  g.drawPixmap(-all.topLeft(), w.grab());
+  g.drawPixmap(tip_rect.topLeft() - all.topLeft(), tip->grab());
+  g.end();
+  save(&w, "failed-row-tooltip", picture);
+  QToolTip::hideText();
 }
 
 TEST_F(screenshots, settings_dialog_and_splash) {

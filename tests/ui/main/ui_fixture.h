@@ -1,8 +1,14 @@
 // Shared set-up for the window tests: one offscreen application, a fresh
 // program folder, scripted dialogs and a recording shell.
 #pragma once
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QUrl>
+#include <QWindow>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdlib>
+#include <memory>
 #include <sstream>
 
 #include "services/flags.h"
@@ -45,6 +53,7 @@ class window_test : public program_test {
   }
 
   void TearDown() override {
+    ::unsetenv("NUBRIX_SOFFICE");
     win.reset();
     window_shell() = saved_shell_;
     window_hooks() = {};
@@ -90,6 +99,47 @@ class window_test : public program_test {
     QTimer::singleShot(0, owner, [owner, act] { act(owner->findChild<W*>()); });
   }
 
+  // A slow stand-in for LibreOffice, used from now on: each document takes
+  // a tenth of a second; those named "bad..." fail while marker exists.
+  void use_slow_engine(const std::string& marker) {
+    const std::string engine = tmp.write(
+        "soffice", "#!/bin/sh\nfor a; do dir=$src; src=$a; done\nsleep 0.1\n"
+                   "case \"$src\" in *bad*) [ -e '" + marker + "' ] && exit 1;; esac\n"
+                   "name=$(basename \"$src\" .doc)\n"
+                   "printf '<p>%s</p>' \"$name\" > \"$dir/$name.html\"\n");
+    ::chmod(engine.c_str(), 0755);
+    ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
+  }
+
+  // Drags urls over target through its window, as a file manager does.
+  // True when the window takes them.
+  bool drag_enter(QWidget* target, const QList<QUrl>& urls) {
+    drag_data_ = std::make_unique<QMimeData>();
+    drag_data_->setUrls(urls);
+    drag_window_ = target->window()->windowHandle();
+    drag_at_ = target->mapTo(target->window(), target->rect().center());
+    QDragEnterEvent enter(drag_at_, drag_actions, drag_data_.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(drag_window_, &enter);
+    QDragMoveEvent move(drag_at_, drag_actions, drag_data_.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(drag_window_, &move);
+    return move.isAccepted();
+  }
+  // Ends the drag: drops there, or leaves.
+  void drag_end(bool drop) {
+    if (drop) {
+      QDropEvent release(drag_at_, drag_actions, drag_data_.get(), Qt::LeftButton, {});
+      QApplication::sendEvent(drag_window_, &release);
+    } else {
+      QDragLeaveEvent leave;
+      QApplication::sendEvent(drag_window_, &leave);
+    }
+  }
+  static QList<QUrl> urls(std::initializer_list<std::string> paths) {
+    QList<QUrl> out;
+    for (const auto& p : paths) out << QUrl::fromLocalFile(QString::fromStdString(p));
+    return out;
+  }
+
   std::string settings_text() const { return read_all(prog + "nubrix.ini"); }
 
   // The "key=value" lines of the settings file in the order they stand in it.
@@ -106,6 +156,10 @@ class window_test : public program_test {
   bool known_programs_only = false;
 
  private:
+  static constexpr Qt::DropActions drag_actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+  std::unique_ptr<QMimeData> drag_data_;
+  QWindow* drag_window_ = nullptr;
+  QPoint drag_at_;
   window_shell_ops saved_shell_;
 };
 

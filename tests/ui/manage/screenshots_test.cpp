@@ -1,11 +1,9 @@
 // Pictures of the template manager and its dialogs for a human to look at:
 // written only when NUBRIX_SCREENSHOT_DIR names a folder.
-#include <QPixmap>
-#include <cstdlib>
-
 #include "support/test_env.h"
 #include "ui/manage/manage_window.h"
 #include "ui/manage/rule_dialogs.h"
+#include "ui/screenshot_look.h"
 #include "ui_driver.h"
 
 namespace nx::test {
@@ -20,13 +18,9 @@ class screenshots : public program_test {
 };
 
 TEST_F(screenshots, template_manager) {
-  const char* dir = std::getenv("NUBRIX_SCREENSHOT_DIR");
-  if (!dir || !*dir) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
-  const std::string folder = dir;
-  auto save = [&](QWidget* w, const std::string& name) {
-    QApplication::processEvents();
-    ASSERT_TRUE(w->grab().save(QString::fromStdString(folder + "/" + name + ".png")));
-  };
+  if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
+  apply_screenshot_look();
+  auto save = [&](QWidget* w, const std::string& name) { ASSERT_TRUE(save_screenshot(w, name)); };
   cTemplate t = default_template();
   t.colEmpty = {"p", "b"};
   t.colEmpty_comment = {"", ""};
