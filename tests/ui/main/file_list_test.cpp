@@ -142,15 +142,16 @@ TEST_F(file_list, dropped_files_and_folders_are_added_and_keys_act_on_the_rows) 
   EXPECT_EQ(win->row_count(), 0);
   EXPECT_TRUE(drag(win->lstFiles->viewport(), urls({rtf, dir}), true));
   EXPECT_EQ(rows(), (std::vector<std::string>{rtf, dir + "a.doc", dir + "c.htm"}));
-  EXPECT_TRUE(drag(win->chkBackup, urls({rtf}), true)) << "anywhere on the page";
-  EXPECT_EQ(win->row_count(), 4);
+  std::string more = tmp.write("y.rtf", ""), last = tmp.write("z.rtf", "");
+  EXPECT_TRUE(drag(win->chkBackup, urls({more, rtf}), true)) << "anywhere on the page";
+  EXPECT_EQ(win->row_count(), 4) << "a listed path stays one row";
 
   // The wizard takes drops on its files page only.
   win->cmdExpress_Click();
-  EXPECT_FALSE(drag(win->pages[0], urls({rtf}), true));
+  EXPECT_FALSE(drag(win->pages[0], urls({last}), true));
   win->cmdNext_Click();
   win->cmdNext_Click();
-  EXPECT_TRUE(drag(win->cmdAdd2, urls({rtf}), true));
+  EXPECT_TRUE(drag(win->cmdAdd2, urls({last}), true));
   EXPECT_EQ(win->row_count(), 5);
   win->cmdExpress_Click();
 
@@ -162,14 +163,14 @@ TEST_F(file_list, dropped_files_and_folders_are_added_and_keys_act_on_the_rows) 
   dlg.message_answers = {msg_result::yes};
   QTest::keyClick(win->lstFiles, Qt::Key_Delete);
   EXPECT_EQ(dlg.messages(), std::vector<std::string>{"Remove selected files from the list?"});
-  EXPECT_EQ(rows(), (std::vector<std::string>{rtf, rtf, rtf}));
+  EXPECT_EQ(rows(), (std::vector<std::string>{rtf, more, last}));
   select_rows({0});
   QTest::keyClick(win->lstFiles, Qt::Key_Return);
   QRect cell = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(1));
   // A double-click comes as a click, then the double-click event.
   QTest::mouseClick(win->lstFiles->viewport(), Qt::LeftButton, {}, cell.center());
   QTest::mouseDClick(win->lstFiles->viewport(), Qt::LeftButton, {}, cell.center());
-  EXPECT_EQ(shell_calls, (std::vector<std::string>(2, "|" + rtf)));
+  EXPECT_EQ(shell_calls, (std::vector<std::string>{"|" + rtf, "|" + more}));
 }
 
 }  // namespace
