@@ -91,6 +91,7 @@ class frmMain final : public QWidget, public iJobHost {
   void set_progress(int percent) override;
   void pump() override;
   void row_failed(int row, const std::string& reason) override;
+  void row_note(int row, const std::string& note) override;
   void set_file_position(int file, int files) override;
 
   frmProgress* progress_window() const;

@@ -72,6 +72,13 @@ void frmMain::row_failed(int row, const std::string& reason) {
     set_status_cell(item, qs(std::string(status_failed) + ": " + reason), true);
 }
 
+// A converted row keeps its status; the note (its output got another
+// name) is the status cell's tooltip.
+void frmMain::row_note(int row, const std::string& note) {
+  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row))
+    item->setToolTip(1, item->text(1) + ": " + qs(note));
+}
+
 // With no row left "Ready" but some failed, offers to try those again.
 // False when the user declines: there is nothing to do then.
 bool frmMain::offer_retry() {

@@ -82,6 +82,14 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   EXPECT_EQ(win->lblConv->text(), "Files already converted!");
 }
 
+TEST_F(job_host, an_output_saved_under_another_name_says_so_in_its_tooltip) {
+  add_pages(1);
+  win->add_file(tmp.write("other/p0.html", "<p>x</p>"));
+  win->cmdConvert->click();
+  EXPECT_EQ(win->row_status(1), "Converted");
+  EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1).toStdString().rfind("Converted: saved as \"p0", 0), 0u);
+}
+
 TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   add_pages(3);
   during_job([&] { QTest::mouseClick(win->progress_window()->Command1, Qt::LeftButton); });
