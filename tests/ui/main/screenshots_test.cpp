@@ -31,8 +31,9 @@ class screenshots : public window_test {
 TEST_F(screenshots, main_window_pages) {
   use_internal_converter = true;  // quick: no word-processor run
   frmMain& w = open();
-  for (const char* name : {"report.doc", "notes.rtf", "page.html"})
-    w.add_file(tmp.write(std::string("My Documents/") + name, "<p>text</p>"));
+  for (auto [name, text] : {std::pair{"report.txt", "text"}, {"notes.rtf", "{\\rtf1 Notes}"},
+                            {"page.html", "<p>text</p>"}})
+    w.add_file(tmp.write(std::string("My Documents/") + name, text));
   save(&w, "normal");
   w.resize(900, 680);
   save(&w, "normal-enlarged");
