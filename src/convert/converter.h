@@ -43,11 +43,15 @@ class staged_output {
   std::unique_ptr<new_folder> pictures_;
 };
 
+class engine_batch;
+
 // Converts source into out (nothing is put in place). error gets a short
 // reason when it fails; progress (may be null) is pumped while the engine
-// runs, and a cancel request ends the engine.
+// runs, and a cancel request ends the engine. A job's batch (may be null)
+// has the engine convert its documents in groups (convert/engine.h).
 convert_result convert_document_staged(const std::string& source, staged_output& out,
-                                       iProgress* progress = nullptr, std::string* error = nullptr);
+                                       iProgress* progress = nullptr, std::string* error = nullptr,
+                                       engine_batch* batch = nullptr);
 
 // Converts and puts the result at output. False when the document could not
 // be converted; a missing engine has already shown its message.
@@ -62,9 +66,12 @@ int file_type_code(const std::string& output);
 // The word-processor engine's program: $NUBRIX_SOFFICE, else "soffice"
 // looked up on PATH.
 std::string word_engine_program();
-// Seconds a conversion may take before the engine is ended:
-// $NUBRIX_CONVERT_TIMEOUT, else 180.
+// Seconds a conversion (of one document, or of a group of them) may take
+// before the engine is ended: $NUBRIX_CONVERT_TIMEOUT, else 180.
 int word_engine_time_limit();
+// Documents one engine run converts at most: $NUBRIX_ENGINE_GROUP, else 20;
+// 1 converts each document in a run of its own, one at a time.
+int word_engine_group_size();
 // The launch message for a missing engine.
 std::string engine_launch_message(int error_number);
 

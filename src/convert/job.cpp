@@ -9,6 +9,7 @@
 #include "clean/clean.h"
 #include "convert/converter.h"
 #include "convert/doc_kind.h"
+#include "convert/engine.h"
 #include "services/dialogs.h"
 #include "services/files.h"
 #include "services/flags.h"
@@ -49,6 +50,7 @@ enum class row_end { converted, failed, cancelled, stop };
 struct job_memory {
   std::set<std::string> written, sources;
   std::set<std::string> swept;  // folders cleared of what killed runs left
+  std::unique_ptr<engine_batch> engine;  // the engine's conversions, made ahead
 
   bool taken(const std::string& output, const std::string& source) const {
     const std::string key = file_key(output);
@@ -103,7 +105,7 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   std::string html = source;
   if (!html_source) {
     staged = std::make_unique<staged_output>(output);
-    switch (convert_document_staged(source, *staged, &host, &why)) {
+    switch (convert_document_staged(source, *staged, &host, &why, job.engine.get())) {
       case convert_result::converted: break;
       case convert_result::failed: return row_end::failed;
       case convert_result::engine_missing: return row_end::stop;
@@ -143,7 +145,8 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   return row_end::converted;
 }
 
-bool cancel_ending(iJobHost& host) {
+bool cancel_ending(iJobHost& host, job_memory& job) {
+  job.engine.reset();  // no engine goes on while the message is up
   cancel_requested = false;
   host.close_progress();
   dialogs().message("Conversion canceled by user.", msg_icon::exclamation);
@@ -166,14 +169,20 @@ bool run_batch_job(iJobHost& host) {
   int rows = host.row_count();
   int counter = 0, failed = 0, ready = 0;
   job_memory job;
+  std::vector<std::string> engine_sources;
   for (int i = 0; i < rows; ++i) {
     if (host.row_status(i) != status_ready) continue;
-    job.sources.insert(file_key(host.row_text(i)));
+    const std::string source = host.row_text(i);
+    job.sources.insert(file_key(source));
     ++ready;
+    if (!use_internal_converter && !is_html_name(source) && file_present(source) &&
+        document_problem(source).empty())
+      engine_sources.push_back(source);
   }
+  job.engine = std::make_unique<engine_batch>(engine_sources);
   for (int i = 0; i < rows; ++i) {
     host.pump();
-    if (cancel_requested) return cancel_ending(host);
+    if (cancel_requested) return cancel_ending(host, job);
     std::string source = host.row_text(i);
     std::string label = "Converting file '" + source + "'...";
     host.set_status(label);
@@ -192,7 +201,7 @@ bool run_batch_job(iJobHost& host) {
         host.set_row(i, source, status_failed);
         host.row_failed(i, why);
         break;
-      case row_end::cancelled: return cancel_ending(host);
+      case row_end::cancelled: return cancel_ending(host, job);
       case row_end::stop:
         // The engine cannot be started: its message was shown; the row
         // stays "Ready" so that it can be converted once the engine is there.
@@ -201,8 +210,9 @@ bool run_batch_job(iJobHost& host) {
         return false;
     }
   }
+  job.engine.reset();
   host.close_progress();
-  if (cancel_requested) return cancel_ending(host);
+  if (cancel_requested) return cancel_ending(host, job);
 
   if (counter == 0) {
     std::string s = plural(rows);

@@ -7,7 +7,14 @@
 #include <cstdlib>
 #include <thread>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+
 #include "convert/converter.h"
+#include "convert/engine.h"
+#include "convert/job.h"
+#include "convert/test_host.h"
 #include "services/dialogs.h"
 #include "services/flags.h"
 #include "support/test_env.h"
@@ -120,4 +127,132 @@ TEST_F(engine_test, CancelEndsTheRunningEngine) {
   std::string src = tmp.write("a.doc", "doc");
   EXPECT_EQ(convert_document_checked(src, tmp.file("a.html"), &progress), convert_result::cancelled);
   EXPECT_GE(progress.pumps, 3);
+}
+
+namespace {
+
+// A job through a stand-in engine that converts every document it is given:
+// "<stem>.html" holds the document's text and links "<stem>_html_1.png".
+// Each run appends its documents' names to runs.log and its profile to
+// profiles.log; hook (shell, sees $src, $stem and $n documents) runs first
+// for each document.
+class engine_job_test : public engine_test {
+ protected:
+  void SetUp() override {
+    engine_test::SetUp();
+    host.dest = tmp.mkdir("dest");
+  }
+  void TearDown() override {
+    ::unsetenv("NUBRIX_ENGINE_GROUP");
+    engine_test::TearDown();
+  }
+  void group_engine(const std::string& hook = "") {
+    std::string path = tmp.write(
+        "bin/soffice", "#!/bin/sh\necho \"$1\" >> '" + tmp.file("profiles.log") +
+                           "'\nwhile [ \"$1\" != --outdir ]; do shift; done\nout=$2; shift 2; n=$#\n"
+                           "run=; for s; do run=\"$run${s##*/} \"; done; echo \"$run\" >> '" +
+                           tmp.file("runs.log") + "'\nfor src; do\n  name=${src##*/}; stem=${name%.*}\n" + hook +
+                           "\n  printf '<p>%s</p><img src=\"%s_html_1.png\">' \"$(cat \"$src\")\" \"$stem\" > "
+                           "\"$out/$stem.html\"\n  printf 'PNG %s' \"$(cat \"$src\")\" > \"$out/${stem}_html_1.png\"\n"
+                           "done\n");
+    ::chmod(path.c_str(), 0755);
+    ::setenv("NUBRIX_SOFFICE", path.c_str(), 1);
+  }
+  // The runs, each "name name ", in no particular order (two run at once).
+  std::multiset<std::string> runs() {
+    std::multiset<std::string> lines;
+    std::istringstream in(read_all(tmp.file("runs.log")));
+    for (std::string line; std::getline(in, line);) lines.insert(line);
+    return lines;
+  }
+  // Adds a row for a document holding its own relative path.
+  void add(const std::string& rel) { host.add(tmp.write(rel, rel)); }
+  test::test_host host;
+};
+
+}  // namespace
+
+TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
+  ::setenv("NUBRIX_ENGINE_GROUP", "2", 1);
+  group_engine("  [ \"$stem\" = bad ] && continue");
+  for (auto rel : {"a/one.doc", "b/one.rtf", "a/two.doc", "a/page.html", "a/bad.doc", "a/three.doc", "a/four.doc"})
+    add(rel);
+  EXPECT_FALSE(run_batch_job(host));
+  // No group holds two documents of one output name; the page is no document.
+  EXPECT_EQ(runs(), (std::multiset<std::string>{"one.doc two.doc ", "one.rtf bad.doc ", "three.doc four.doc "}));
+  std::set<std::string> profiles;
+  std::istringstream in(read_all(tmp.file("profiles.log")));
+  for (std::string line; std::getline(in, line);) profiles.insert(line);
+  EXPECT_LE(profiles.size(), size_t(engine_lanes));
+
+  const std::vector<std::string> outputs = {"one.html", "one (2).html", "two.html", "page.html", "", "three.html",
+                                            "four.html"};
+  for (size_t r = 0; r < outputs.size(); ++r) {
+    if (outputs[r].empty()) continue;
+    EXPECT_EQ(host.rows[r].status, status_converted) << r;
+    EXPECT_EQ(host.rows[r].text, host.dest + "/" + outputs[r]);
+  }
+  EXPECT_NE(read_all(host.dest + "/one (2).html").find("b/one.rtf"), std::string::npos);
+  EXPECT_EQ(read_all(host.dest + "/one (2)_files/one_html_1.png"), "PNG b/one.rtf");
+  EXPECT_EQ(read_all(host.dest + "/three_files/three_html_1.png"), "PNG a/three.doc");
+  EXPECT_EQ(host.rows[4].status, status_failed);
+  EXPECT_EQ(host.reasons[4], "LibreOffice could not read the document");
+  EXPECT_EQ(dlg.calls.back().text, "6 files converted. 1 file could not be converted.");
+}
+
+TEST_F(engine_job_test, GroupsThatBreakOffOrRunTooLongAreRetriedOneByOne) {
+  ::setenv("NUBRIX_ENGINE_GROUP", "3", 1);
+  // With others in its run, "crash" takes the engine down and "slow" hangs it.
+  group_engine("  [ $n -gt 1 ] && [ \"$stem\" = crash ] && kill -SEGV $$\n"
+               "  [ $n -gt 1 ] && [ \"$stem\" = slow ] && sleep 60");
+  for (auto rel : {"a.doc", "b.doc", "crash.doc", "d.doc", "slow.doc", "f.doc"}) add(rel);
+  EXPECT_TRUE(run_batch_job(host));
+  for (const auto& row : host.rows) EXPECT_EQ(row.status, status_converted) << row.text;
+  // "a" was complete once "b" was written; the rest ran again alone.
+  EXPECT_EQ(runs(), (std::multiset<std::string>{"a.doc b.doc crash.doc ", "d.doc slow.doc f.doc ", "b.doc ",
+                                              "crash.doc ", "d.doc ", "slow.doc ", "f.doc "}));
+}
+
+TEST_F(engine_job_test, CancelEndsEveryRunningEngineAtOnce) {
+  ::setenv("NUBRIX_ENGINE_GROUP", "2", 1);
+  ::setenv("NUBRIX_CONVERT_TIMEOUT", "60", 1);
+  const std::string pids = tmp.file("pids");
+  group_engine("  echo $$ >> '" + pids + "'; sleep 60");
+  for (auto rel : {"a.doc", "b.doc", "c.doc", "d.doc"}) add(rel);
+  struct cancelling : test::test_host {
+    std::string pids;
+    void pump() override {
+      // Both groups' engines are running.
+      const std::string started = read_all(pids);
+      if (std::count(started.begin(), started.end(), '\n') == 2) cancel_requested = true;
+    }
+  } cancel_host;
+  cancel_host.pids = pids;
+  cancel_host.rows = host.rows;
+  cancel_host.dest = host.dest;
+  EXPECT_FALSE(run_batch_job(cancel_host));
+  EXPECT_EQ(dlg.calls.back().text, "Conversion canceled by user.");
+  for (const auto& row : cancel_host.rows) EXPECT_EQ(row.status, status_ready);
+  std::istringstream in(read_all(pids));
+  for (std::string pid; std::getline(in, pid);) {
+    const std::string stat = read_all("/proc/" + pid + "/stat");
+    EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
+  }
+}
+
+TEST_F(engine_job_test, LibreOfficeConvertsAGroup) {
+  const std::string doc = test::corpus_path("doc/01-plain-word97.doc"),
+                    rtf = test::corpus_path("rtf/03-footnote.rtf");
+  if (doc.empty() || rtf.empty() || std::system("command -v soffice >/dev/null") != 0)
+    GTEST_SKIP() << "no LibreOffice or no corpus";
+  ::unsetenv("NUBRIX_SOFFICE");
+  ::setenv("NUBRIX_CONVERT_TIMEOUT", "180", 1);
+  for (auto [from, to] : {std::pair{doc, "a/report.doc"}, {rtf, "b/report.rtf"}, {rtf, "a/notes.rtf"}}) {
+    std::filesystem::create_directories(tmp.file(to).substr(0, tmp.file(to).rfind('/')));
+    std::filesystem::copy_file(from, tmp.file(to));
+    host.add(tmp.file(to));
+  }
+  EXPECT_TRUE(run_batch_job(host));
+  EXPECT_NE(read_all(host.dest + "/report.html").find("Word 97"), std::string::npos);
+  EXPECT_EQ(read_all(host.dest + "/report (2).html"), read_all(host.dest + "/notes.html"));
 }
