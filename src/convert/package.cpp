@@ -191,11 +191,12 @@ std::string_view local_name(std::string_view qualified) {
 }
 
 bool parse_xml(std::string text, xml_part& part, std::string& error,
-               std::span<const xml_namespace> prefixes) {
+               std::span<const xml_namespace> prefixes, xml_blanks blanks) {
   part.doc.reset();
   part.text = std::move(text);
   if (!prefixes.empty() && !needs_renaming(part.text, prefixes)) prefixes = {};
-  constexpr unsigned options = pugi::parse_default | pugi::parse_ws_pcdata_single | pugi::parse_doctype;
+  const unsigned options = pugi::parse_default | pugi::parse_doctype |
+                           (blanks == xml_blanks::all ? pugi::parse_ws_pcdata : pugi::parse_ws_pcdata_single);
   pugi::xml_parse_result result =
       part.doc.load_buffer_inplace(part.text.data(), part.text.size(), options);
   if (!result) {
@@ -228,10 +229,10 @@ bool parse_xml(std::string text, xml_part& part, std::string& error,
 }
 
 bool read_xml(zip_package& package, std::string_view name, xml_part& part, std::string& error,
-              std::span<const xml_namespace> prefixes) {
+              std::span<const xml_namespace> prefixes, xml_blanks blanks) {
   std::string text;
   if (!package.read(name, text, error)) return false;
-  if (parse_xml(std::move(text), part, error, prefixes)) return true;
+  if (parse_xml(std::move(text), part, error, prefixes, blanks)) return true;
   error += " in " + std::string(name);
   return false;
 }

@@ -94,15 +94,19 @@ struct xml_namespace {
 // recursive walk on the default stack.
 inline constexpr int xml_max_depth = 256;
 
-// Parses text into part (whitespace-only text kept where it is an element's
-// only content, as in <w:t xml:space="preserve"> </w:t>). False with a reason
-// when the text is not well-formed XML, declares a document type, or nests
-// too deep.
+// Which whitespace-only text the tree keeps.
+enum class xml_blanks {
+  only_content,  // where it is an element's only content, as in <w:t xml:space="preserve"> </w:t>
+  all,           // everywhere: in OpenDocument text a blank between two spans separates words
+};
+
+// Parses text into part. False with a reason when the text is not
+// well-formed XML, declares a document type, or nests too deep.
 bool parse_xml(std::string text, xml_part& part, std::string& error,
-               std::span<const xml_namespace> prefixes = {});
+               std::span<const xml_namespace> prefixes = {}, xml_blanks blanks = xml_blanks::only_content);
 // read() then parse_xml().
 bool read_xml(zip_package& package, std::string_view name, xml_part& part, std::string& error,
-              std::span<const xml_namespace> prefixes = {});
+              std::span<const xml_namespace> prefixes = {}, xml_blanks blanks = xml_blanks::only_content);
 
 // The local part of a qualified name ("w:p" -> "p").
 std::string_view local_name(std::string_view qualified);
