@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "convert/cfb_reader.h"
+#include "convert/odt_reader.h"
 #include "convert/opc.h"
 #include "services/text.h"
 
@@ -21,6 +22,8 @@ bool is_word_package_name(std::string_view lower) {
   return false;
 }
 
+bool is_odt_name(std::string_view lower) { return lower.ends_with(".odt") || lower.ends_with(".ott"); }
+
 }  // namespace
 
 doc_kind document_kind(const std::string& path, std::string_view bytes) {
@@ -29,11 +32,14 @@ doc_kind document_kind(const std::string& path, std::string_view bytes) {
   if (cfb_reader::has_signature(bytes)) return doc_kind::word;
   if (zip_package::has_signature(bytes)) {
     if (is_word_package(bytes)) return doc_kind::docx;
+    if (is_odt_package(bytes)) return doc_kind::odt;
+    if (is_odt_name(lower)) return doc_kind::odt;
     return is_word_package_name(lower) || lower.ends_with(".doc") ? doc_kind::docx : doc_kind::unknown;
   }
   if (lower.ends_with(".rtf")) return doc_kind::rtf;
   if (lower.ends_with(".doc")) return doc_kind::word;
   if (is_word_package_name(lower)) return doc_kind::docx;
+  if (is_odt_name(lower)) return doc_kind::odt;
   if (lower.ends_with(".txt")) return doc_kind::text;
   if (starts(bytes, "\xFF\xFE") || starts(bytes, "\xFE\xFF") || utf16_without_mark(bytes))
     return doc_kind::text;

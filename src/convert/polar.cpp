@@ -11,6 +11,7 @@
 #include "convert/docx_reader.h"
 #include "convert/html_out.h"
 #include "convert/html_writer.h"
+#include "convert/odt_reader.h"
 #include "convert/rtf_reader.h"
 #include "services/paths.h"
 #include "services/text.h"
@@ -203,6 +204,10 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
       break;
     case doc_kind::word:
       ok = read_doc(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
+    case doc_kind::odt:
+      ok = read_odt(bytes, doc, error_);
       if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
       break;
     case doc_kind::docx:

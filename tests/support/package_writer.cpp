@@ -66,4 +66,36 @@ std::string make_docx(const std::string& body, const std::vector<std::pair<std::
   return make_zip(entries);
 }
 
+std::string odf_root(const std::string& element) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<" + element +
+         " xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\""
+         " xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\""
+         " xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\""
+         " xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\""
+         " xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\""
+         " xmlns:fo=\"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0\""
+         " xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\""
+         " xmlns:xlink=\"http://www.w3.org/1999/xlink\""
+         " xmlns:dc=\"http://purl.org/dc/elements/1.1/\""
+         " xmlns:meta=\"urn:oasis:names:tc:opendocument:xmlns:meta:1.0\""
+         " xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">";
+}
+
+std::string make_odt(const std::string& body, const std::string& automatic_styles, const std::string& common_styles,
+                     const std::vector<std::pair<std::string, std::string>>& parts) {
+  std::vector<zip_entry> entries = {
+      {"mimetype", "application/vnd.oasis.opendocument.text", true},
+      {"META-INF/manifest.xml",
+       odf_root("manifest:manifest") +
+           "<manifest:file-entry manifest:full-path=\"/\" "
+           "manifest:media-type=\"application/vnd.oasis.opendocument.text\"/></manifest:manifest>"},
+      {"content.xml", odf_root("office:document-content") + "<office:automatic-styles>" + automatic_styles +
+                          "</office:automatic-styles><office:body><office:text>" + body +
+                          "</office:text></office:body></office:document-content>"},
+      {"styles.xml", odf_root("office:document-styles") + "<office:styles>" + common_styles +
+                         "</office:styles></office:document-styles>"}};
+  for (const auto& [name, data] : parts) entries.push_back({name, data});
+  return make_zip(entries);
+}
+
 }  // namespace nx::test

@@ -26,4 +26,14 @@ std::string make_docx(const std::string& body, const std::vector<std::pair<std::
 // (w, r, m, mc, wp, a, pic, wps, v), without the closing tag.
 std::string word_root(const std::string& element);
 
+// An OpenDocument text package: mimetype, manifest, content.xml with body
+// inside <office:text> and automatic styles, styles.xml with common styles,
+// and extra parts {name, content}.
+std::string make_odt(const std::string& body, const std::string& automatic_styles = "",
+                     const std::string& common_styles = "",
+                     const std::vector<std::pair<std::string, std::string>>& parts = {});
+// The opening of an OpenDocument part root in the namespaces used in tests,
+// without the closing tag.
+std::string odf_root(const std::string& element);
+
 }  // namespace nx::test
