@@ -9,6 +9,8 @@
 #include "convert/cfb_reader.h"
 #include "convert/odt_reader.h"
 #include "convert/opc.h"
+#include "convert/word2_reader.h"
+#include "convert/wordml_reader.h"
 #include "services/text.h"
 
 namespace nx {
@@ -36,6 +38,8 @@ doc_kind document_kind(const std::string& path, std::string_view bytes) {
     if (is_odt_name(lower)) return doc_kind::odt;
     return is_word_package_name(lower) || lower.ends_with(".doc") ? doc_kind::docx : doc_kind::unknown;
   }
+  if (is_word_xml(bytes)) return doc_kind::word_xml;
+  if (is_word2(bytes)) return doc_kind::word2;
   if (lower.ends_with(".rtf")) return doc_kind::rtf;
   if (lower.ends_with(".doc")) return doc_kind::word;
   if (is_word_package_name(lower)) return doc_kind::docx;

@@ -12,6 +12,8 @@ enum class doc_kind {
   word,     // Word 97-2003 or Word 6/95 (a compound file; also encrypted Word 2007+ packages)
   docx,     // Word 2007+ package
   odt,      // OpenDocument text package
+  word_xml, // Word 2003 XML (one XML file, root w:wordDocument)
+  word2,    // Word for Windows 2.0 (no compound file)
   unknown,  // none of these
 };
 
@@ -19,8 +21,9 @@ enum class doc_kind {
 // Text under a ".doc" name); a ZIP package holding a Word main document is
 // ".docx" and one holding an OpenDocument text is ".odt" whatever its name,
 // another ZIP archive only when its name says which (so a damaged package
-// gets the package reader's reason); then the name; then anything without
-// NUL bytes counts as text.
+// gets the package reader's reason); Word 2003 XML and Word 2.0 files by
+// their content; then the name; then anything without NUL bytes counts as
+// text.
 doc_kind document_kind(const std::string& path, std::string_view bytes);
 
 // The check before any engine runs: "" when the file's content is a document

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "convert/model_builder.h"
 #include "convert/odt_styles.h"
 #include "services/text.h"
 
@@ -31,9 +32,6 @@ constexpr xml_namespace odf_namespaces[] = {
 
 constexpr std::string_view text_media_type = "application/vnd.oasis.opendocument.text";
 
-// Tables nested deeper than this are read as their cells' paragraphs: the
-// writer recurses into cells.
-constexpr int max_table_depth = 32;
 // A repeated row or cell is copied at most this often, and repetition gives
 // a document at most max_cells cells: tables pasted from spreadsheets repeat
 // empty cells to the sheet's end.
@@ -126,65 +124,6 @@ std::string linear_math(pugi::xml_node n) {
     return (open ? open.value() : "(") + joined + (close ? close.value() : ")");
   }
   return joined;
-}
-
-// Collects the inlines of one paragraph. Text follows the OpenDocument
-// whitespace rule: runs of blanks, tabs and line ends are one blank, and
-// blanks at the start are dropped; neighbouring text with the same
-// formatting and link is one inline.
-class inline_sink {
- public:
-  explicit inline_sink(std::vector<inline_item>& items) : items_(items) {}
-
-  void text(std::string_view s, const format& f, int link) {
-    std::string* out = nullptr;
-    for (char c : s) {
-      if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-        if (blank_) continue;
-        blank_ = true;
-        c = ' ';
-      } else {
-        blank_ = false;
-      }
-      if (!out) out = &target(f, link);
-      out->push_back(c);
-    }
-  }
-  // Text taken as it is (spaces, tabs, labels).
-  void literal(std::string_view s, const format& f, int link) {
-    if (s.empty()) return;
-    target(f, link) += s;
-    blank_ = s.back() == ' ' || s.back() == '\t';
-  }
-  void add(inline_item it) {
-    if (it.kind != inline_kind::bookmark) blank_ = it.kind == inline_kind::line_break;
-    items_.push_back(std::move(it));
-  }
-
- private:
-  std::string& target(const format& f, int link) {
-    if (items_.empty() || items_.back().kind != inline_kind::text || !(items_.back().fmt == f) ||
-        items_.back().link != link) {
-      inline_item it;
-      it.fmt = f;
-      it.link = link;
-      items_.push_back(std::move(it));
-    }
-    return items_.back().text;
-  }
-
-  std::vector<inline_item>& items_;
-  bool blank_ = true;
-};
-
-inline_item make_inline(inline_kind kind, const format& f, int link, int ref = -1, std::string text = {}) {
-  inline_item it;
-  it.kind = kind;
-  it.fmt = f;
-  it.link = link;
-  it.ref = ref;
-  it.text = std::move(text);
-  return it;
 }
 
 class reader {

@@ -68,27 +68,11 @@ void read_list_style(pugi::xml_node n, list_style& out) {
 }  // namespace
 
 void style_props::inherit(const style_props& f) {
-  if (!bold) bold = f.bold;
-  if (!italic) italic = f.italic;
-  if (!underline) underline = f.underline;
-  if (!strike) strike = f.strike;
-  if (!position) position = f.position;
+  char_props::inherit(f);
   if (!alignment) alignment = f.alignment;
   if (!rtl) rtl = f.rtl;
   if (!list_style) list_style = f.list_style;
   if (!outline_level) outline_level = f.outline_level;
-}
-
-model::format style_props::over(model::format base) const {
-  if (bold) base.bold = *bold;
-  if (italic) base.italic = *italic;
-  if (underline) base.underline = *underline;
-  if (strike) base.strike = *strike;
-  if (position) {
-    base.superscript = *position > 0;
-    base.subscript = *position < 0;
-  }
-  return base;
 }
 
 model::list_format list_level::kind() const {

@@ -13,22 +13,18 @@
 #include <pugixml.hpp>
 
 #include "convert/doc_model.h"
+#include "convert/model_builder.h"
 
 namespace nx::odt {
 
 // What one style sets; unset properties come from its parent.
-struct style_props {
-  std::optional<bool> bold, italic, underline, strike;
-  std::optional<int> position;  // 1 superscript, -1 subscript, 0 neither
+struct style_props : model::char_props {
   std::optional<model::align> alignment;
   std::optional<bool> rtl;
   std::optional<std::string> list_style;  // a paragraph style's list style
   std::optional<int> outline_level;       // a paragraph style's default heading level
 
-  // Sets every property this one leaves unset from fallback.
   void inherit(const style_props& fallback);
-  // The character formatting with these properties laid over base.
-  model::format over(model::format base) const;
 };
 
 // One level of a list style: how its items are numbered.

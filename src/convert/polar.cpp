@@ -13,6 +13,8 @@
 #include "convert/html_writer.h"
 #include "convert/odt_reader.h"
 #include "convert/rtf_reader.h"
+#include "convert/word2_reader.h"
+#include "convert/wordml_reader.h"
 #include "services/paths.h"
 #include "services/text.h"
 
@@ -208,6 +210,14 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
       break;
     case doc_kind::odt:
       ok = read_odt(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
+    case doc_kind::word_xml:
+      ok = read_word_xml(bytes, doc, error_);
+      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
+      break;
+    case doc_kind::word2:
+      ok = read_word2(bytes, doc, error_);
       if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
       break;
     case doc_kind::docx:

@@ -1,0 +1,26 @@
+// libFuzzer entry for the Word 2003 XML and Word 2.0 readers (built with
+// clang only); the first byte chooses the reader:
+//   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNUBRIX_FUZZ=ON -DNUBRIX_BUILD_UI=OFF
+//   cmake --build build-fuzz --target nubrix_word_xml_fuzz
+//   build-fuzz/bin/nubrix_word_xml_fuzz -max_len=100000
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "convert/html_writer.h"
+#include "convert/word2_reader.h"
+#include "convert/wordml_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  nx::model::document doc;
+  std::string error;
+  bool ok = data[0] & 1 ? nx::read_word2(bytes, doc, error) : nx::read_word_xml(bytes, doc, error);
+  if (!ok && error.empty()) __builtin_trap();  // a failure always says why
+  std::string html = nx::write_html(doc);
+  for (char c : html)
+    if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();
+  return 0;
+}
