@@ -150,6 +150,7 @@ class reader {
   void paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item = nullptr,
                  const std::string& label = {});
   void loose_inline(pugi::xml_node n, std::vector<block>& out);
+  void shape_text(pugi::xml_node n, std::vector<block>& out);
   int heading_level(pugi::xml_node h, const odt::style_props& style) const;
   std::string outline_label(pugi::xml_node h, int level);
   void list(pugi::xml_node l, std::vector<block>& out, int level, int id, std::string style);
@@ -241,7 +242,8 @@ void reader::block_node(pugi::xml_node n, std::vector<block>& out) {
   else if (name == "text:list") list(n, out, 0, -1, {});
   else if (name == "table:table") table(n, out);
   else if (name == "draw:frame" || name == "draw:a") loose_inline(n, out);
-  else if (!invisible(n)) blocks(n, out);  // sections, indexes, shapes with text, unknown containers
+  else if (name.starts_with("draw:")) shape_text(n, out);
+  else if (!invisible(n)) blocks(n, out);  // sections, indexes, unknown containers
 }
 
 int reader::heading_level(pugi::xml_node h, const odt::style_props& style) const {
@@ -299,6 +301,14 @@ void reader::loose_inline(pugi::xml_node n, std::vector<block>& out) {
   pending_ = outer;
   if (!b.para.inlines.empty()) out.push_back(std::move(b));
   for (block& box : boxes) out.push_back(std::move(box));
+}
+
+// The text of a drawing shape (or a group of them): diagram text, which
+// other converters draw as part of the shape's picture.
+void reader::shape_text(pugi::xml_node n, std::vector<block>& out) {
+  size_t from = out.size();
+  blocks(n, out);
+  for (size_t k = from; k < out.size(); ++k) out[k].para.diagram = true;
 }
 
 // A list and the lists nested in it share one identity and one set of
@@ -455,7 +465,7 @@ void reader::inline_node(pugi::xml_node n, inline_sink& sink, const format& f, i
   } else if (name == "draw:g") {
     inlines(n, sink, f, link);
   } else if (name.starts_with("draw:")) {
-    if (pending_) blocks(n, *pending_);  // a shape: its text after the paragraph
+    if (pending_) shape_text(n, *pending_);  // after the paragraph
   } else if (name == "text:p" || name == "text:h" || name == "text:list" || name.starts_with("table:")) {
     if (pending_) block_node(n, *pending_);  // misplaced blocks
   } else if (!invisible(n)) {

@@ -187,7 +187,7 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
   EXPECT_HAS(html, "<p>Entry 1</p>\n<p>Say<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> and<sup>"
                    "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
                    "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span></p>\n"
-                   "<p>boxed</p>\n<p>shape text</p>\n<hr>");
+                   "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<hr>");
   EXPECT_HAS(html, "<a href=\"#ftnref1\">1</a> foot");
   EXPECT_HAS(html, "<a href=\"#ednref1\">i</a> end");
   EXPECT_HAS(html, "<a href=\"#cmtref1\">[1]</a> Ann: remark");
