@@ -32,16 +32,31 @@ constexpr xml_namespace odf_namespaces[] = {
 
 constexpr std::string_view text_media_type = "application/vnd.oasis.opendocument.text";
 
-// A repeated row or cell is copied at most this often, and repetition gives
-// a document at most max_cells cells: tables pasted from spreadsheets repeat
-// empty cells to the sheet's end.
+// A repeated row or cell is copied at most this often, and all copies of a
+// document weigh at most max_copied (a cell weighs cell_weight plus its
+// text): tables pasted from spreadsheets repeat empty cells to the sheet's
+// end, and a hostile one repeats full ones.
 constexpr int max_repeat = 1000;
-constexpr size_t max_cells = size_t(1) << 18;
+constexpr size_t cell_weight = 64;
+constexpr size_t max_copied = size_t(32) << 20;
+// Blanks one text:s gives at most, and all of them together.
 constexpr int max_spaces = 1000;
+constexpr size_t max_all_spaces = size_t(1) << 20;
 // Characters of a note label or a picture's alternative text.
 constexpr size_t max_label = 200;
 
 bool is(pugi::xml_node n, const char* name) { return std::strcmp(n.name(), name) == 0; }
+
+// What copying these blocks costs, for the repetition budget.
+size_t weight(const std::vector<block>& blocks) {
+  size_t w = cell_weight;
+  for (const block& b : blocks) {
+    for (const inline_item& it : b.para.inlines) w += it.text.size() + 16;
+    for (const row& r : b.tab.rows)
+      for (const cell& c : r.cells) w += weight(c.blocks);
+  }
+  return w;
+}
 
 bool has_prefix(std::string_view name, std::initializer_list<std::string_view> prefixes) {
   for (std::string_view p : prefixes)
@@ -158,7 +173,7 @@ class reader {
   void table(pugi::xml_node t, std::vector<block>& out);
   void table_rows(pugi::xml_node parent, model::table& t);
   void table_row(pugi::xml_node r, model::table& t);
-  int repeats(pugi::xml_attribute count, size_t cells_each);
+  int repeats(pugi::xml_attribute count, size_t each);
 
   void inlines(pugi::xml_node parent, inline_sink& sink, const format& f, int link);
   void inline_node(pugi::xml_node n, inline_sink& sink, const format& f, int link);
@@ -174,7 +189,8 @@ class reader {
   odt::styles styles_;
   std::vector<block>* pending_ = nullptr;  // text boxes of the paragraph being read
   int table_depth_ = 0;
-  size_t cells_ = 0;
+  size_t copied_ = 0;                              // weight of repeated rows and cells so far
+  size_t spaces_ = 0;                              // blanks given by text:s so far
   std::vector<list_state> lists_;                  // by list identity
   std::unordered_map<std::string, int> list_ids_;  // xml:id -> list identity
   int last_list_ = -1;
@@ -406,22 +422,27 @@ void reader::table_rows(pugi::xml_node parent, model::table& t) {
 
 void reader::table_row(pugi::xml_node r, model::table& t) {
   row out;
+  size_t row_weight = 0;
   for (pugi::xml_node c : r.children("table:table-cell")) {
     cell cl;
     cl.colspan = std::max(1, c.attribute("table:number-columns-spanned").as_int(1));
     cl.rowspan = std::max(1, c.attribute("table:number-rows-spanned").as_int(1));
     blocks(c, cl.blocks);
-    for (int k = repeats(c.attribute("table:number-columns-repeated"), 1); k > 1; --k) out.cells.push_back(cl);
+    size_t w = weight(cl.blocks);
+    int n = repeats(c.attribute("table:number-columns-repeated"), w);
+    row_weight += size_t(n) * w;
+    for (int k = n; k > 1; --k) out.cells.push_back(cl);
     out.cells.push_back(std::move(cl));
   }
-  for (int k = repeats(r.attribute("table:number-rows-repeated"), out.cells.size()); k > 1; --k) t.rows.push_back(out);
+  for (int k = repeats(r.attribute("table:number-rows-repeated"), row_weight); k > 1; --k) t.rows.push_back(out);
   t.rows.push_back(std::move(out));
 }
 
-int reader::repeats(pugi::xml_attribute count, size_t cells_each) {
+// How often to copy something of this weight that the document repeats.
+int reader::repeats(pugi::xml_attribute count, size_t each) {
   int n = std::clamp(count.as_int(1), 1, max_repeat);
-  if (cells_ + size_t(n) * cells_each > max_cells) n = 1;
-  cells_ += size_t(n) * cells_each;
+  if (copied_ + size_t(n - 1) * each > max_copied) n = 1;
+  copied_ += size_t(n - 1) * each;
   return n;
 }
 
@@ -441,7 +462,8 @@ void reader::inline_node(pugi::xml_node n, inline_sink& sink, const format& f, i
   } else if (name == "text:a" || name == "draw:a") {
     inlines(n, sink, f, add_link(n.attribute("xlink:href").value()));
   } else if (name == "text:s") {
-    int count = std::clamp(n.attribute("text:c").as_int(1), 1, max_spaces);
+    int count = spaces_ < max_all_spaces ? std::clamp(n.attribute("text:c").as_int(1), 1, max_spaces) : 1;
+    spaces_ += size_t(count);
     std::string spaces = " ";
     for (int k = 1; k < count; ++k) spaces += "\u00A0";  // browsers keep these
     sink.literal(spaces, f, link);
