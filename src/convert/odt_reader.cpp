@@ -113,6 +113,21 @@ size_t code_points(std::string_view s) {
   return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
+// The usual file ending of a picture by its first bytes ("" when unknown);
+// for pictures stored without one, as object replacements are.
+std::string picture_type(std::string_view b) {
+  if (b.starts_with("\x89PNG")) return "png";
+  if (b.starts_with("\xFF\xD8\xFF")) return "jpg";
+  if (b.starts_with("GIF8")) return "gif";
+  if (b.starts_with("BM")) return "bmp";
+  if (b.starts_with("\xD7\xCD\xC6\x9A") || b.starts_with(std::string_view("\x01\x00\x09\x00", 4))) return "wmf";
+  if (b.size() >= 44 && b.substr(40, 4) == " EMF") return "emf";
+  if (b.starts_with("VCLMTF")) return "svm";
+  if (b.starts_with("<svg") || (b.starts_with("<?xml") && b.substr(0, 512).find("<svg") != std::string_view::npos))
+    return "svg";
+  return "";
+}
+
 // A MathML operand, bracketed when it is more than one character.
 std::string operand(std::string s) { return code_points(s) <= 1 ? s : "(" + s + ")"; }
 
@@ -519,26 +534,27 @@ void reader::annotation(pugi::xml_node n, inline_sink& sink, const format& f) {
   sink.add(make_inline(inline_kind::note_ref, f, -1, int(index)));
 }
 
-// A frame shows its first readable picture (the others are alternatives),
-// a formula as linear text, and puts the paragraphs of a text box after the
-// paragraph.
+// A frame shows a formula object as linear text, else its first readable
+// picture (the others are alternatives, or the formula's replacement
+// picture), and puts the paragraphs of a text box after the paragraph.
 void reader::frame(pugi::xml_node n, inline_sink& sink, const format& f, int link) {
   std::string alt = plain_text(n.child("svg:title"));
   if (alt.empty()) alt = plain_text(n.child("svg:desc"));
   if (alt.empty()) alt = n.attribute("draw:name").value();
-  bool pictured = false;
-  for (pugi::xml_node c : n.children()) {
-    if (is(c, "draw:image") && !pictured) {
-      int index = picture(c.attribute("xlink:href").value(), alt);
-      if (index >= 0) sink.add(make_inline(inline_kind::picture, f, link, index));
-      pictured = index >= 0;
-    } else if (is(c, "draw:text-box")) {
-      if (pending_) blocks(c, *pending_);
-    } else if (is(c, "draw:object")) {
-      std::string math = formula(c.attribute("xlink:href").value());
-      if (!math.empty()) sink.add(make_inline(inline_kind::math, f, link, -1, std::move(math)));
-    }
+  std::string math;
+  for (pugi::xml_node c : n.children("draw:object"))
+    if (math.empty()) math = formula(c.attribute("xlink:href").value());
+  bool formula_shown = !math.empty();
+  if (formula_shown) sink.add(make_inline(inline_kind::math, f, link, -1, std::move(math)));
+  for (pugi::xml_node c : n.children("draw:image")) {
+    if (formula_shown) break;
+    int index = picture(c.attribute("xlink:href").value(), alt);
+    if (index < 0) continue;
+    sink.add(make_inline(inline_kind::picture, f, link, index));
+    break;
   }
+  for (pugi::xml_node c : n.children("draw:text-box"))
+    if (pending_) blocks(c, *pending_);
 }
 
 int reader::add_link(std::string href) {
@@ -561,6 +577,7 @@ int reader::picture(std::string_view href, const std::string& alt) {
   if (dot != std::string::npos && dot > path.rfind('/') + 1)
     for (char c : path.substr(dot + 1))
       if (std::isalnum(static_cast<unsigned char>(c)) && ext.size() < 5) ext += lower_char(c);
+  if (ext.empty()) ext = picture_type(bytes);
   model::picture p;
   p.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + (ext.empty() ? "" : "." + ext);
   p.bytes = std::move(bytes);

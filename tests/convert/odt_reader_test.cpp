@@ -186,13 +186,15 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
       "<draw:frame draw:name=\"Pic\"><draw:image xlink:href=\"Pictures/a.png\"/><draw:image "
       "xlink:href=\"Pictures/b.png\"/><svg:title>A cat</svg:title></draw:frame>"
       "<draw:frame><draw:text-box><text:p>boxed</text:p></draw:text-box></draw:frame>"
-      "<draw:frame><draw:object xlink:href=\"./Object 1\"/></draw:frame>"
+      "<draw:frame><draw:object xlink:href=\"./Object 1\"/><draw:image xlink:href=\"./ObjectReplacements/Object 1\"/>"
+      "</draw:frame><draw:frame><draw:image xlink:href=\"Pictures/noext\"/></draw:frame>"
       "<draw:custom-shape><text:p>shape text</text:p><draw:enhanced-geometry/></draw:custom-shape>"
       "<draw:frame><draw:image xlink:href=\"Pictures/missing.png\"/></draw:frame></text:p>",
-      "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", math}});
+      "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", math}, {"ObjectReplacements/Object 1", "VCLMTF"},
+               {"Pictures/noext", png}});
   EXPECT_HAS(html, "<p>Entry 1</p>\n<p>Say<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> and<sup>"
                    "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
-                   "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span></p>\n"
+                   "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span><img src=\"image2.png\" alt=\"\"></p>\n"
                    "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<hr>");
   EXPECT_HAS(html, "<a href=\"#ftnref1\">1</a> foot");
   EXPECT_HAS(html, "<a href=\"#ednref1\">i</a> end");
