@@ -255,7 +255,7 @@ void reader::read_styles(pugi::xml_node styles) {
     if (type != "paragraph" && type != "character") continue;
     style st;
     st.based_on = val(s.child("w:basedOn"));
-    st.name = to_lower(val(s.child("w:name")));
+    st.name = to_lower(replace_all(val(s.child("w:name")), "_20_", " "));  // "Heading_20_1" from some producers
     read_para_props(s.child("w:pPr"), st.own);
     read_run_props(s.child("w:rPr"), st.own);
     std::string id = s.attribute("w:styleId").value();
@@ -494,7 +494,8 @@ void reader::run(pugi::xml_node r, inline_sink& sink, const format& base, int li
     }
     if (!showing()) continue;
     int l = field_link(link);
-    if (name == "w:t") sink.literal(c.child_value(), f, l);
+    if (name == "w:r") run(c, sink, f, link);  // some producers nest runs
+    else if (name == "w:t") sink.literal(c.child_value(), f, l);
     else if (name == "w:tab") sink.literal("\t", f, l);
     else if (name == "w:br" || name == "w:cr") {
       if (std::strcmp(c.attribute("w:type").value(), "page") != 0) sink.add(make_inline(inline_kind::line_break, f, l));
