@@ -175,6 +175,19 @@ std::string hyperlink_target(std::string_view code) {
   return anchor.empty() ? target : target + "#" + anchor;
 }
 
+// The text of the w:t elements under a node (ruby base and guide).
+void run_text(pugi::xml_node n, std::string& out) {
+  for (pugi::xml_node c : n.children()) {
+    if (is(c, "w:t")) out += c.child_value();
+    else run_text(c, out);
+  }
+}
+std::string run_text(pugi::xml_node n) {
+  std::string out;
+  run_text(n, out);
+  return out;
+}
+
 class reader {
  public:
   explicit reader(document& doc) : doc_(doc) {}
@@ -459,8 +472,8 @@ void reader::runs(pugi::xml_node parent, inline_sink& sink, const format& f, int
       runs(n, sink, f, l >= 0 ? l : link);
     } else if (name == "aml:annotation") {
       annotation(n, sink, f, link);
-    } else if (name == "w:smartTag" || name == "w:customXml" || name == "wx:pBdrGroup" || name == "w:ins") {
-      runs(n, sink, f, link);
+    } else if (name != "w:pPr" && name != "w:proofErr" && name != "w:permStart" && name != "w:permEnd") {
+      runs(n, sink, f, link);  // smart tags, custom XML and other wrappers
     }
   }
 }
@@ -509,6 +522,11 @@ void reader::run(pugi::xml_node r, inline_sink& sink, const format& base, int li
     else if (name == "w:footnoteRef" || name == "w:endnoteRef" || name == "w:annotationRef") {
       if (current_note_ >= 0) sink.add(make_inline(inline_kind::note_ref, f, -1, current_note_));
     } else if (name == "w:pict") picture(c, sink, f, l);
+    else if (name == "w:ruby") {
+      inline_item r = make_inline(inline_kind::ruby, f, l, -1, run_text(c.child("w:rubyBase")));
+      r.guide = run_text(c.child("w:rt"));
+      sink.add(std::move(r));
+    }
     else if (name == "aml:annotation") annotation(c, sink, f, link);
   }
 }

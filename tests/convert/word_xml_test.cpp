@@ -81,7 +81,8 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
       "<w:p><w:r><w:rPr><w:rStyle w:val=\"Strong\"/><w:i/></w:rPr><w:t xml:space=\"preserve\">Bold </w:t></w:r>"
       "<w:r><w:rPr><w:b w:val=\"off\"/><w:u w:val=\"single\"/><w:vertAlign w:val=\"superscript\"/></w:rPr>"
       "<w:t>up</w:t></w:r><w:r><w:rPr><w:vanish/></w:rPr><w:t>hidden</w:t></w:r>"
-      "<w:r><w:tab/><w:t>a</w:t><w:br/><w:t>b</w:t><w:sym w:font=\"Wingdings\" w:char=\"0021\"/></w:r></w:p>"
+      "<w:smartTag><w:r><w:ruby><w:rt><w:r><w:t>ex</w:t></w:r></w:rt><w:rubyBase><w:r><w:t>X</w:t></w:r></w:rubyBase>"
+      "</w:ruby></w:r></w:smartTag><w:r><w:tab/><w:t>a</w:t><w:br/><w:t>b</w:t><w:sym w:font=\"Wingdings\" w:char=\"0021\"/></w:r></w:p>"
       "<w:p><w:pPr><w:listPr><w:ilvl w:val=\"0\"/><w:ilfo w:val=\"1\"/></w:listPr></w:pPr><w:r><w:t>three</w:t></w:r></w:p>"
       "<w:p><w:pPr><w:listPr><w:ilvl w:val=\"1\"/><w:ilfo w:val=\"1\"/></w:listPr></w:pPr><w:r><w:t>dot</w:t></w:r></w:p>"
       "<w:p><w:pPr><w:listPr><w:ilvl w:val=\"0\"/><w:ilfo w:val=\"1\"/></w:listPr></w:pPr><w:r><w:t>four</w:t></w:r></w:p>"
@@ -113,7 +114,7 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
   std::string html = body_of(doc);
   EXPECT_EQ(doc.title, "Report");
   EXPECT_HAS(html, "<h1 align=\"center\">a) Intro</h1>\n");  // heading by its style's name, label kept
-  EXPECT_HAS(html, "<p><b><i>Bold </i></b><u><sup>up</sup></u>\ta<br>b!</p>");
+  EXPECT_HAS(html, "<p><b><i>Bold </i></b><u><sup>up</sup></u><ruby>X<rt>ex</rt></ruby>\ta<br>b!</p>");
   EXPECT_HAS(html, "<ol type=\"a\" start=\"3\">\n<li>three\n<ul>\n<li>dot</li>\n</ul>\n</li>\n<li>four</li>\n</ol>");
   EXPECT_HAS(html, "<tr><td colspan=\"2\" rowspan=\"2\">wide</td><td>c</td></tr>\n<tr><td>d</td></tr>");
   EXPECT_HAS(html, "<a href=\"http://a.example/\">link</a><a id=\"here\"></a><a href=\"#here\">back</a>"
