@@ -590,11 +590,19 @@ void charset_decoder::decode_single(std::string_view in, std::string& out) {
     const size_t run = ascii_run(in.substr(i));
     out.append(in, i, run);
     i += run;
-    for (; i < in.size() && static_cast<unsigned char>(in[i]) >= 0x80; ++i) {
+    // The bytes outside ASCII that follow, three bytes of room each.
+    size_t end = i;
+    while (end < in.size() && static_cast<unsigned char>(in[end]) >= 0x80) ++end;
+    if (end == i) continue;
+    size_t at = out.size();
+    out.resize(at + 3 * (end - i));
+    for (; i < end; ++i) {
       const utf8_char& u = table_[static_cast<unsigned char>(in[i])];
-      out.append(u.bytes, u.size);
+      std::memcpy(out.data() + at, u.bytes, 3);
+      at += u.size;
       replaced_ = replaced_ || u.hole;
     }
+    out.resize(at);
   }
 }
 

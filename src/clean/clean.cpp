@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 
 #include "clean/charset.h"
@@ -76,17 +77,37 @@ rule_set read_rules(const std::string& template_path) {
   return r;
 }
 
+bool is_break(char c) { return c == '\r' || c == '\n' || c == '\t'; }
+
+// The first line break or tab at or after from, npos when none. Eight bytes
+// are tested at a time for one below 14, as those three are.
+size_t next_break(std::string_view s, size_t from) {
+  const size_t n = s.size();
+  for (size_t i = from; i < n;) {
+    if (i + 8 <= n) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      if (((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (is_break(s[i])) return i;
+    ++i;
+  }
+  return npos;
+}
+
 // Every line break (CR LF, LF or CR) and tab in a tag becomes one space.
 std::string_view join_lines(std::string_view tag, std::string& scratch) {
-  auto is_break = [](char c) { return c == '\r' || c == '\n' || c == '\t'; };
-  size_t i = 0;
-  while (i < tag.size() && !is_break(tag[i])) ++i;
-  if (i == tag.size()) return tag;
+  size_t i = next_break(tag, 0);
+  if (i == npos) return tag;
   scratch.assign(tag.substr(0, i));
-  for (; i < tag.size(); ++i) {
-    const char c = tag[i];
-    if (c == '\r' && i + 1 < tag.size() && tag[i + 1] == '\n') ++i;
-    scratch.push_back(is_break(c) ? ' ' : c);
+  while (i != npos) {
+    const size_t from = i + (tag.substr(i, 2) == "\r\n" ? 2 : 1);
+    i = next_break(tag, from);
+    scratch += ' ';
+    scratch.append(tag.substr(from, (i == npos ? tag.size() : i) - from));
   }
   return scratch;
 }
@@ -132,6 +153,12 @@ void add_target(std::string& tag, const std::string& target) {
 // except in a and img start tags.
 void put_tag(std::string& out, std::string_view tag) {
   const size_t n = tag.size();
+  // Only a space in one of the last four places can go.
+  auto space_at_end = [&](size_t k) { return n >= k && tag[n - k] == ' '; };
+  if (!space_at_end(2) && !space_at_end(3) && !space_at_end(4)) {
+    out.append(tag);
+    return;
+  }
   if (tag.find(' ') == npos || tag.substr(1, 4) == "img " || tag.substr(1, 2) == "a ") {
     out.append(tag);
     return;
@@ -209,14 +236,17 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     written = written && work.write(out);
     out.clear();
   };
-  std::string joined, tag, text_scratch;
+  std::string joined, tag, rewritten, text_scratch;
   bool cancelled = false;
+  const bool one_mark = rules.quotation.size() == 1;
 
-  // The rules for one token (its tag with line breaks joined).
+  // The rules for one token (its tag with line breaks joined). Tags of the
+  // usual shape are rewritten in one pass each, the others by the rules.
   auto apply = [&](std::string_view token_tag, std::string_view token_text) {
-    tag.assign(token_tag);
-    if (!rules.quotation.empty() && tag.find('=') != npos)
-      tag = quote_attributes(std::move(tag), rules.quotation);
+    if (rules.quotation.empty() || token_tag.find('=') == npos)
+      tag.assign(token_tag);
+    else if (!one_mark || !try_quote_attributes(token_tag, rules.quotation[0], tag))
+      tag = quote_attributes(std::string(token_tag), rules.quotation);
     if (!rules.target.empty()) add_target(tag, rules.target);
     if (rules.tags.matches(tag)) return;
     const std::string_view text = halve_breaks(token_text, text_scratch);
@@ -225,7 +255,12 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     if (!rules.attr_at_start && rules.remove.matches(std::string_view(tag).substr(0, tag.find(' ')))) {
       tag.clear();
     } else {
-      if (!rules.attrs.empty()) tag = remove_attributes(rules.attrs, std::move(tag));
+      if (rules.attrs.empty()) {
+      } else if (try_remove_attributes(rules.attrs, tag, rewritten)) {
+        tag.swap(rewritten);
+      } else {
+        tag = remove_attributes(rules.attrs, std::move(tag));
+      }
       if (rules.remove.matches(tag)) tag.clear();
     }
     if (text.empty() && rules.empty.matches(tag)) return;

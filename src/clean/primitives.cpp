@@ -1,6 +1,7 @@
 #include "clean/primitives.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -62,6 +63,63 @@ size_t ifind_lower(std::string_view hay, std::string_view lower, size_t from) {
   return std::string_view::npos;
 }
 
+// Characters of attribute names and bare values in tags of the usual shape.
+constexpr auto name_chars = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[size_t(c)] = std::string_view(" =>/\"'<").find(char(c)) == std::string_view::npos;
+  return t;
+}();
+bool is_name_char(char c) { return name_chars[uint8_t(c)]; }
+
+// Tags of the usual shape stay far below the position limit, even quoted.
+constexpr size_t usual_most_size = 8000;
+constexpr size_t usual_most_attributes = 64;
+
+struct usual_attribute {
+  size_t spaces;  // where the spaces before it start
+  size_t name;
+  size_t eq;      // its "="
+  size_t end;     // just past its value
+};
+
+// Splits a tag of the usual shape: "<" and a name, then
+// attributes each after spaces as name=value (value quoted with ' or ",
+// or, when bare_values, a run of name characters), then spaces and ">" or
+// "/>". close: where the spaces before the end start. False for any other.
+bool split_usual(std::string_view t, bool bare_values, usual_attribute* attrs, size_t& count,
+                 size_t& close) {
+  const size_t n = t.size();
+  if (n < 3 || n > usual_most_size || t[0] != '<' || t[n - 1] != '>' || !is_name_char(t[1]) || t[1] == '!' ||
+      t[1] == '?')
+    return false;
+  size_t i = 1;
+  while (is_name_char(t[i])) ++i;  // t ends with ">", which ends the run
+  count = 0;
+  for (;;) {
+    const size_t spaces = i;
+    while (t[i] == ' ') ++i;
+    if (i == n - 1 || (i == n - 2 && t[i] == '/')) {
+      close = spaces;
+      return true;
+    }
+    if (i == spaces || count == usual_most_attributes) return false;
+    const size_t name = i;
+    while (is_name_char(t[i])) ++i;
+    if (i == name || t[i] != '=') return false;
+    const size_t eq = i++;
+    if (t[i] == '"' || t[i] == '\'') {
+      const size_t quote = t.find(t[i], i + 1);
+      if (quote == std::string_view::npos) return false;
+      i = quote + 1;
+    } else {
+      const size_t value = i;
+      while (is_name_char(t[i])) ++i;
+      if (!bare_values || i == value) return false;
+    }
+    attrs[count++] = {spaces, name, eq, i};
+  }
+}
+
 // Replaces s by its part before head_end (trimmed), a space, and its part
 // from rest_begin on (trimmed), or the first part alone when the rest is
 // empty.
@@ -91,24 +149,46 @@ tag_patterns::tag_patterns(const std::vector<std::string>& list) {
     std::string p = to_lower(normalised(item));
     const bool wildcard = p.find('*') != std::string::npos;
     if (wildcard) p = std::string(trim_spaces(remove_all(p, '*')));
+    if (p.empty()) empty_[wildcard ? 0 : 1] = true;
     entries_.push_back({std::move(p), wildcard});
+  }
+  // Counting sort of the entries by kind and first character.
+  auto key = [](const entry& e) { return (e.wildcard ? 0 : 256) + uint8_t(e.text[0]); };
+  std::vector<uint32_t> count(513, 0);
+  for (const entry& e : entries_)
+    if (!e.text.empty()) ++count[size_t(key(e)) + 1];
+  for (size_t k = 1; k < count.size(); ++k) count[k] += count[k - 1];
+  for (int kind = 0; kind < 2; ++kind)
+    for (int c = 0; c <= 256; ++c) first_begin_[kind][c] = count[size_t(kind * 256 + c)];
+  by_first_.resize(count.back());
+  for (size_t i = 0; i < entries_.size(); ++i)
+    if (!entries_[i].text.empty()) by_first_[count[size_t(key(entries_[i]))]++] = uint32_t(i);
+  for (const entry& e : entries_) {
+    if (e.text.empty()) continue;
+    kinds_[uint8_t(e.text[0])] |= e.wildcard ? 1 : 2;
+    kinds_[uint8_t(upper_char(e.text[0]))] |= e.wildcard ? 1 : 2;
   }
 }
 
-bool tag_patterns::matches(std::string_view tag) const {
-  const std::string_view t = trim_spaces(tag);
-  if (t.empty()) return false;
-  const bool end_tag = t.size() > 1 && t[0] == '<' && t[1] == '/';
-  for (const entry& e : entries_) {
-    if (e.wildcard) {
-      // Its first occurrence begins at the 1st, 2nd or 3rd character.
-      for (size_t at = 0; at < 3; ++at)
-        if (has_lower_at(t, at, e.text)) return true;
-    } else if (t[0] == '<') {
-      if (has_lower_at(t, 1, e.text) || (end_tag && has_lower_at(t, 2, e.text))) return true;
-    }
-  }
+bool tag_patterns::occurs(int kind, std::string_view t, size_t at) const {
+  if (at >= t.size()) return false;
+  const uint8_t c = uint8_t(lower_char(t[at]));
+  for (uint32_t k = first_begin_[kind][c]; k < first_begin_[kind][c + 1]; ++k)
+    if (has_lower_at(t, at, entries_[by_first_[k]].text)) return true;
   return false;
+}
+
+bool tag_patterns::matches(std::string_view tag) const {
+  const std::string_view t = tag.empty() || (tag.front() != ' ' && tag.back() != ' ') ? tag : trim_spaces(tag);
+  if (t.empty() || entries_.empty()) return false;
+  auto kinds_at = [&](size_t at) { return at < t.size() ? kinds_[uint8_t(t[at])] : 0; };
+  const uint8_t k0 = kinds_at(0), k1 = kinds_at(1), k2 = kinds_at(2);
+  // A wildcard's first occurrence begins at the 1st, 2nd or 3rd character;
+  // a name follows "<" or "</".
+  if (empty_[0] || (k0 & 1 && occurs(0, t, 0)) || (k1 & 1 && occurs(0, t, 1)) || (k2 & 1 && occurs(0, t, 2)))
+    return true;
+  if (t[0] != '<') return false;
+  return empty_[1] || (k1 & 2 && occurs(1, t, 1)) || (k2 & 2 && t[1] == '/' && occurs(1, t, 2));
 }
 
 bool tag_matches(const tag_patterns& patterns, std::string_view tag) {
@@ -131,13 +211,51 @@ attribute_names::attribute_names(const std::vector<std::string>& list) {
     std::string a = to_lower(normalised(item));
     if (a.empty()) continue;
     std::string spaced = " " + a;
+    const size_t k = names_.size();
+    if (k >= 64 || a.find(' ') != std::string::npos) always_ |= k < 64 ? uint64_t(1) << k : 0;
+    plain_ = plain_ && k < 64 && std::all_of(a.begin(), a.end(), is_name_char);
+    first_[uint8_t(a[0])] = true;
     names_.push_back({std::move(a), std::move(spaced)});
   }
 }
 
+bool attribute_names::starts(std::string_view attribute) const {
+  if (attribute.empty() || !first_[uint8_t(attribute[0])]) return false;
+  for (const entry& e : names_)
+    if (attribute.starts_with(e.name)) return true;
+  return false;
+}
+
+bool attribute_names::follows_space_in(std::string_view text) const {
+  for (size_t i = text.find(' '); i != std::string_view::npos; i = text.find(' ', i + 1))
+    if (i + 1 < text.size() && first_[uint8_t(text[i + 1])])
+      for (const entry& e : names_)
+        if (text.substr(i + 1).starts_with(e.name)) return true;
+  return false;
+}
+
+uint64_t attribute_names::present_in(std::string_view tag) const {
+  uint64_t found = always_;
+  const size_t n = std::min<size_t>(names_.size(), 64);
+  for (size_t i = 0; i < tag.size(); ++i) {
+    if (!first_[uint8_t(tag[i])]) continue;
+    for (size_t k = 0; k < n; ++k)
+      if (names_[k].name[0] == tag[i] && tag.substr(i, names_[k].name.size()) == names_[k].name)
+        found |= uint64_t(1) << k;
+  }
+  return found;
+}
+
 std::string remove_attributes(const attribute_names& names, std::string s) {
+  // Removing an attribute leaves parts of the tag joined by a space, so a
+  // name without a space that the tag does not hold never appears: most
+  // names need no search at all.
+  const uint64_t present = names.present_in(s);
+  if (present == 0 && names.names_.size() <= 64) return s;
   try {
-    for (const auto& entry : names.names_) {
+    for (size_t k = 0; k < names.names_.size(); ++k) {
+      if (k < 64 && !(present >> k & 1)) continue;
+      const auto& entry = names.names_[k];
       const std::string* a = &entry.name;
       long pos = instr(1, s, *a);
       if (pos == 0) continue;
@@ -182,7 +300,77 @@ std::string remove_attributes(const std::vector<std::string>& names, const std::
   }
 }
 
+// Removing an attribute from a tag of the usual shape takes it and the
+// spaces around it, leaving one space; only attributes whose name starts
+// with a listed name go, as long as no value holds " name" (which the search
+// of the slower rules could meet first).
+bool try_remove_attributes(const attribute_names& names, std::string_view t, std::string& out) {
+  usual_attribute a[usual_most_attributes];
+  size_t count = 0, close = 0;
+  if (!names.plain_ || !split_usual(t, false, a, count, close)) return false;
+  uint64_t gone = 0;
+  for (size_t k = 0; k < count; ++k) {
+    if (names.starts(t.substr(a[k].name, a[k].eq - a[k].name))) gone |= uint64_t(1) << k;
+    if (names.follows_space_in(t.substr(a[k].eq + 2, a[k].end - a[k].eq - 3))) return false;
+  }
+  if (gone == 0) {
+    out.assign(t);
+    return true;
+  }
+  out.assign(t, 0, a[0].spaces);
+  bool joined = false;  // an attribute went since the last one kept
+  for (size_t k = 0; k < count; ++k) {
+    if (gone >> k & 1) {
+      joined = true;
+      continue;
+    }
+    if (joined)
+      out += ' ';
+    else
+      out.append(t, a[k].spaces, a[k].name - a[k].spaces);
+    out.append(t, a[k].name, a[k].end - a[k].name);
+    joined = false;
+  }
+  if (joined) {
+    out += ' ';
+    while (t[close] == ' ') ++close;
+  }
+  out.append(t, close);
+  return true;
+}
+
 // ---- quote_attributes ------------------------------------------------------
+
+// A quoted value gets the mark for its quotes, unless it holds the mark; a
+// bare one is quoted with the spaces after it, all but one when another
+// attribute follows. Meta tags go the slower way for their charset rule.
+bool try_quote_attributes(std::string_view t, char q, std::string& out) {
+  usual_attribute a[usual_most_attributes];
+  size_t count = 0, close = 0;
+  if ((q != '"' && q != '\'') || t.substr(1, 4) == "meta" || !split_usual(t, true, a, count, close)) return false;
+  out.clear();
+  size_t at = 0;
+  for (size_t k = 0; k < count; ++k) {
+    const size_t value = a[k].eq + 1;
+    size_t from = value, to;  // what goes between the marks
+    if (t[value] == '"' || t[value] == '\'') {
+      ++from;
+      to = a[k].end - 1;
+      if (t[value] != q && t.substr(from, to - from).find(q) != std::string_view::npos) continue;
+      out.append(t, at, value - at);
+      at = a[k].end;
+    } else {
+      to = k + 1 < count ? a[k + 1].name - 1 : t.size() - (t[t.size() - 2] == '/' ? 2 : 1);
+      out.append(t, at, value - at);
+      at = to;
+    }
+    out += q;
+    out.append(t, from, to - from);
+    out += q;
+  }
+  out.append(t, at);
+  return true;
+}
 
 std::string quote_attributes(std::string s, std::string_view q) {
   if (q.empty() || s.starts_with("<!--")) return s;

@@ -33,7 +33,15 @@ class tag_patterns {
     std::string text;  // lower case; for wildcards without "*" and trimmed
     bool wildcard;
   };
+  // Whether a pattern of the kind (0: wildcard, 1: tag start) occurs in t at
+  // offset at. The patterns are looked up by their first character, so
+  // most tags are decided by a few lookups.
+  bool occurs(int kind, std::string_view t, size_t at) const;
   std::vector<entry> entries_;
+  uint8_t kinds_[256] = {};          // bit k: a pattern of kind k starts with the character
+  std::vector<uint32_t> by_first_;  // entries, by kind and first character
+  uint32_t first_begin_[2][257] = {};  // where each character's run starts
+  bool empty_[2] = {false, false};     // a pattern of the kind is empty
 };
 
 bool tag_matches(const tag_patterns& patterns, std::string_view tag);
@@ -53,7 +61,16 @@ class attribute_names {
     std::string name;         // "class"
     std::string spaced_name;  // " class"
   };
+  friend bool try_remove_attributes(const attribute_names&, std::string_view, std::string&);
+  // Bit k set: the tag holds the k-th name somewhere (names past the 64th,
+  // and names with a space, which a removal can make, always count).
+  uint64_t present_in(std::string_view tag) const;
+  bool starts(std::string_view attribute) const;  // a name starts it
+  bool follows_space_in(std::string_view text) const;  // " name" is in text
   std::vector<entry> names_;
+  bool first_[256] = {};
+  uint64_t always_ = 0;
+  bool plain_ = true;  // at most 64 names, each of characters an attribute name may hold
 };
 
 // Removes each named attribute (name, "=" and value; up to 100 occurrences
@@ -68,6 +85,14 @@ std::string remove_attributes(const std::vector<std::string>& names, const std::
 // double quotes already there. Comments ("<!--") are left alone, and so is
 // every tag when q is empty or when a position would pass 32,767.
 std::string quote_attributes(std::string tag, std::string_view q);
+
+// One pass, no allocation once out has grown, for tags of the usual shape:
+// "<" and a name, then attributes each after spaces as name=value, then
+// spaces and ">" or "/>", with no part the slower rules above treat in a
+// special way. out gets what quote_attributes (mark q) or remove_attributes
+// gives; false, out unspecified, for any other tag.
+bool try_quote_attributes(std::string_view tag, char q, std::string& out);
+bool try_remove_attributes(const attribute_names& names, std::string_view tag, std::string& out);
 
 // Applies each find/replace pair in order (replace_text, ignoring case).
 // Each text is trimmed, then has its double-quote characters removed; a pair

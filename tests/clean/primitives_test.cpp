@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "clean/primitives.h"
+#include "services/text.h"
 
 using namespace nx;
 using list = std::vector<std::string>;
@@ -83,6 +86,42 @@ TEST(QuoteAttributes, QuotesEveryValueAndKeepsQuotedOnes) {
   EXPECT_EQ(quote_attributes("<p align=center>", ""), "<p align=center>");
   const std::string long_tag = "<p a=1 title=" + std::string(40000, 'x') + " b=2>";
   EXPECT_EQ(quoted(long_tag), long_tag);
+}
+
+// Seeded random tags, most of them near the usual shape: the one-pass
+// rewriters give what the rules give, and take most of them.
+TEST(UsualTags, OnePassGivesWhatTheRulesGive) {
+  std::mt19937 rng(17);
+  auto pick = [&](std::initializer_list<const char*> from) { return std::string(from.begin()[rng() % from.size()]); };
+  const attribute_names names(list{"style", "class", "lang", "link", "alt", "v:shapes"});
+  const int rounds = 20000;
+  int quoted_in_one_pass = 0, removed_in_one_pass = 0;
+  for (int i = 0; i < rounds; ++i) {
+    std::string tag = "<" + pick({"p", "span", "a", "meta", "img", "o:p", "/p", "!--"});
+    for (int k = int(rng() % 5); k > 0; --k) {
+      tag += std::string(1 + rng() % 2, ' ') +
+             pick({"class", "style", "lang", "linkcolor", "xalt", "alt", "href", "charset", "v:shapes"});
+      if (rng() % 8 == 0) continue;
+      std::string v;
+      for (int c = int(rng() % 5); c > 0; --c) v += pick({"a", "b", " ", "=", "/", ">", "'", "\"", " class", "alt"});
+      const int how = int(rng() % 3);
+      tag += how == 0 ? "=\"" + remove_all(v, '"') + "\"" : how == 1 ? "='" + remove_all(v, '\'') + "'" : "=" + v;
+    }
+    tag += pick({">", "/>", " >", "  />", ""});
+    if (rng() % 10 == 0) tag.insert(rng() % tag.size(), pick({"\"", "'", "=", " ", "<", ">"}));
+    std::string out;
+    for (char q : {'"', '\''}) {
+      if (!try_quote_attributes(tag, q, out)) continue;
+      ++quoted_in_one_pass;
+      EXPECT_EQ(out, quote_attributes(tag, std::string(1, q))) << tag;
+    }
+    const std::string quoted = quote_attributes(tag, "\"");
+    if (!try_remove_attributes(names, quoted, out)) continue;
+    ++removed_in_one_pass;
+    EXPECT_EQ(out, remove_attributes(names, quoted)) << quoted;
+  }
+  EXPECT_GT(quoted_in_one_pass, rounds / 3) << removed_in_one_pass;
+  EXPECT_GT(removed_in_one_pass, rounds / 4);
 }
 
 TEST(FindReplace, PairsReplaceTextAndPercent) {
