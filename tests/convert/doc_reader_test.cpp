@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <dirent.h>
-#include <map>
 #include <random>
 #include <set>
 
 #include "convert/doc_reader.h"
 #include "convert/html_out.h"
-#include "convert/html_writer.h"
-#include "support/test_env.h"
+#include "html_check.h"
+#include "services/text.h"
 
 using namespace nx;
 
@@ -160,87 +158,32 @@ std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0
   return make_cfb({{"WordDocument", word}, {"1Table", table}});
 }
 
-bool pure_ascii(const std::string& s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// Visible text of our own HTML: tags dropped, character references decoded.
-std::u32string visible_text(const std::string& html) {
-  std::u32string out;
-  size_t body = html.find("<body>");
-  for (size_t i = body == std::string::npos ? 0 : body; i < html.size(); ++i) {
-    char c = html[i];
-    if (c == '<') {
-      size_t e = html.find('>', i);
-      if (e == std::string::npos) break;
-      // Inline tags do not separate words; block tags do.
-      std::string name;
-      for (size_t k = i + 1; k < e && html[k] != ' '; ++k)
-        if (html[k] != '/') name.push_back(html[k]);
-      static const std::set<std::string> inline_tags = {"a", "b", "i", "u", "s", "sup", "sub"};
-      if (!inline_tags.count(name)) out.push_back(' ');
-      i = e;
-    } else if (c == '&') {
-      size_t e = html.find(';', i);
-      std::string ent = html.substr(i + 1, e - i - 1);
-      if (ent == "amp") out.push_back('&');
-      else if (ent == "lt") out.push_back('<');
-      else if (ent == "gt") out.push_back('>');
-      else if (ent == "quot") out.push_back('"');
-      else if (ent == "nbsp") out.push_back(' ');
-      else if (!ent.empty() && ent[0] == '#') out.push_back(char32_t(std::stoul(ent.substr(1))));
-      i = e;
-    } else {
-      out.push_back(static_cast<unsigned char>(c));
-    }
-  }
-  return out;
-}
-
-bool word_char(char32_t c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
-         (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) && !(c >= 0x3000 && c <= 0x303F) &&
-          !(c >= 0xFF00 && c <= 0xFF0F));
-}
-
-std::multiset<std::u32string> words_of(const std::u32string& t) {
-  std::multiset<std::u32string> out;
-  std::u32string w;
-  for (char32_t c : t) {
-    if (word_char(c)) { w.push_back(c); continue; }
-    if (!w.empty()) out.insert(w);
-    w.clear();
-  }
-  if (!w.empty()) out.insert(w);
-  return out;
-}
-
-// Share of the reference words found in the output.
+// Share of the reference's words (runs of letters and digits) found in the page.
 double recall(const std::u32string& ref, const std::u32string& got) {
+  auto words_of = [](const std::u32string& t) {
+    std::multiset<std::u32string> out;
+    std::u32string w;
+    for (char32_t c : t + U" ") {
+      bool letter = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+                    (c >= 0xC0 && c != 0xD7 && c != 0xF7 && !(c >= 0x2000 && c <= 0x206F) &&
+                     !(c >= 0x3000 && c <= 0x303F) && !(c >= 0xFF00 && c <= 0xFF0F));
+      if (letter) w.push_back(c);
+      else if (!w.empty()) out.insert(w), w.clear();
+    }
+    return out;
+  };
   auto r = words_of(ref), g = words_of(got);
   std::vector<std::u32string> common;
   std::set_intersection(r.begin(), r.end(), g.begin(), g.end(), std::back_inserter(common));
   return r.empty() ? 1.0 : double(common.size()) / double(r.size());
 }
 
-std::vector<std::string> corpus_docs() {
-  std::vector<std::string> out;
-  std::string dir = test::corpus_path("doc");
-  if (dir.empty()) return out;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string n = e->d_name;
-      if (n.size() > 4 && n.substr(n.size() - 4) == ".doc") out.push_back(dir + "/" + n);
-    }
-    closedir(d);
-  }
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
+// The page of a document that must convert, checked to be well-formed ASCII.
 std::string convert_ok(const std::string& bytes) {
   std::string html, error;
   EXPECT_TRUE(doc_to_html(bytes, html, error)) << error;
+  EXPECT_TRUE(test::ascii_only(html));
+  EXPECT_EQ(test::nesting_error(html), "");
   return html;
 }
 
@@ -250,14 +193,10 @@ TEST(DocContainer, PiecesInBothEncodingsJoinIntoParagraphs) {
   std::string html = convert_ok(make_doc({{u"Caf\u00e9 <one>\r", true},
                                           {u"\u041f\u0440\u0438\u0432\u0435\u0442 & \u00ab\u4e2d\u00bb\r", false},
                                           {u"last \x93quoted\x94\r", true}}));
-  EXPECT_TRUE(pure_ascii(html));
-  EXPECT_NE(html.find("<p>Caf&#233; &lt;one&gt;</p>"), std::string::npos) << html;
-  EXPECT_NE(html.find("<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; &#171;&#20013;&#187;</p>"),
+  EXPECT_NE(html.find("<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
+                      "&#171;&#20013;&#187;</p>\n"
+                      "<p>last &#8220;quoted&#8221;</p>"),  // compressed text is code page 1252
             std::string::npos) << html;
-  // Compressed text is code page 1252: 0x93/0x94 are curly quotes.
-  EXPECT_NE(html.find("<p>last &#8220;quoted&#8221;</p>"), std::string::npos) << html;
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
-  EXPECT_NE(html.find("</html>"), std::string::npos);
 }
 
 TEST(DocContainer, SpecialCharactersAndFields) {
@@ -266,72 +205,66 @@ TEST(DocContainer, SpecialCharactersAndFields) {
                                            u"\x13 DATE \x14" u"2024\x15\r"
                                            u"\x13 HYPERLINK \"javascript:alert(1)\" \x14safe\x15\r"
                                            u"\x13 PAGE \x15gone\r", false}}));
-  EXPECT_NE(html.find("a<br>b-cd"), std::string::npos) << html;
-  EXPECT_NE(html.find("<a href=\"http://x.org/?a=1&amp;b=2\">link</a> after"), std::string::npos) << html;
-  EXPECT_NE(html.find("<p>2024</p>"), std::string::npos);
-  EXPECT_EQ(html.find("DATE"), std::string::npos);
-  EXPECT_EQ(html.find("javascript"), std::string::npos);
-  EXPECT_NE(html.find("<p>safe</p>"), std::string::npos);
-  EXPECT_NE(html.find("<p>gone</p>"), std::string::npos);
-  EXPECT_EQ(html.find("PAGE"), std::string::npos);
+  // Line break, non-breaking hyphen, optional hyphen, a cell mark outside a
+  // table; a field shows its result and never its instruction; script links
+  // lose the link.
+  EXPECT_NE(html.find("<p>a<br>b-cd</p>\n<p>&#160;</p>\n<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
+                      "<p>2024</p>\n<p>safe</p>\n<p>gone</p>"),
+            std::string::npos) << html;
 }
 
 TEST(DocContainer, RefusesEncryptedDamagedAndForeignInput) {
-  std::string html = "stale", error;
-  EXPECT_FALSE(doc_to_html(make_doc({{u"secret\r", true}}, 0x0300), html, error));
-  EXPECT_NE(error.find("encrypted"), std::string::npos);
-  EXPECT_TRUE(html.empty());
-  EXPECT_FALSE(doc_to_html("", html, error));
-  EXPECT_FALSE(doc_to_html("just some text, no document", html, error));
-  EXPECT_FALSE(doc_to_html(std::string("PK\x03\x04rest", 8), html, error));
-  EXPECT_NE(error.find("2007"), std::string::npos);
-  EXPECT_FALSE(doc_to_html(make_cfb({{"Workbook", std::string(5000, 'x')}}), html, error));
-  EXPECT_NE(error.find("no Word document"), std::string::npos);
-  EXPECT_TRUE(html.empty());
-}
-
-TEST(DocContainer, DamagedSectorChainsFailCleanly) {
   std::string good = make_doc({{u"hello world\r", true}});
   ASSERT_FALSE(convert_ok(good).empty());
-  const size_t fat_at = 0x4C;
-  uint32_t fat_sector = uint8_t(good[fat_at]) | uint8_t(good[fat_at + 1]) << 8;
-  size_t fat_off = (size_t(fat_sector) + 1) * 512;
-  std::string html, error;
-  // A chain that points back at itself.
-  std::string loop = good;
-  put32(loop, fat_off, 0);
-  EXPECT_FALSE(doc_to_html(loop, html, error));
-  // A chain that points past the end of the file.
-  std::string wild = good;
-  put32(wild, fat_off, 0x00FFFFFF);
-  EXPECT_FALSE(doc_to_html(wild, html, error));
-  // The FAT sector itself outside the file.
-  std::string bad_fat = good;
-  put32(bad_fat, fat_at, 0x7FFFFFFF);
-  EXPECT_FALSE(doc_to_html(bad_fat, html, error));
-  // Cut short.
-  EXPECT_FALSE(doc_to_html(good.substr(0, good.size() / 2), html, error));
-  EXPECT_FALSE(error.empty());
+  const size_t fat_at = 0x4C;  // the header's first FAT sector number
+  const size_t fat_off = (size_t(uint8_t(good[fat_at]) | uint8_t(good[fat_at + 1]) << 8) + 1) * 512;
+  auto patched = [&](size_t at, uint32_t v) {
+    std::string s = good;
+    put32(s, at, v);
+    return s;
+  };
+  struct {
+    const char* why;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"encrypted", make_doc({{u"secret\r", true}}, 0x0300), "encrypted"},
+      {"empty", "", ""},
+      {"plain text", "just some text, no document", ""},
+      {"a package", std::string("PK\x03\x04rest", 8), "2007"},
+      {"no Word stream", make_cfb({{"Workbook", std::string(5000, 'x')}}), "no Word document"},
+      {"chain loops back", patched(fat_off, 0), ""},
+      {"chain past the end", patched(fat_off, 0x00FFFFFF), ""},
+      {"FAT outside the file", patched(fat_at, 0x7FFFFFFF), ""},
+      {"cut short", good.substr(0, good.size() / 2), ""},
+  };
+  for (const auto& c : cases) {
+    std::string html = "stale", error;
+    EXPECT_FALSE(doc_to_html(c.bytes, html, error)) << c.why;
+    EXPECT_TRUE(html.empty()) << c.why;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.why << ": " << error;
+    EXPECT_FALSE(error.empty()) << c.why;
+  }
 }
 
 TEST(DocCorpus, TextOfEveryReadableFileSurvives) {
-  auto docs = corpus_docs();
+  auto docs = test::corpus_files("doc", "*.doc");
   if (docs.empty()) GTEST_SKIP() << "no corpus";
   int converted = 0;
   double sum = 0;
   for (const std::string& path : docs) {
-    std::string ref_path = path + ".ref.txt";
-    std::string bytes = test::read_all(path), html, error;
-    bool ok = doc_to_html(bytes, html, error);
-    if (!test::exists(ref_path)) {
+    std::string html, error, ref;
+    bool ok = doc_to_html(test::read_all(path), html, error);
+    if (!read_file(path + ".ref.txt", ref)) {
       // Files without a reference are the encrypted and the damaged ones.
       EXPECT_FALSE(ok) << path;
       EXPECT_FALSE(error.empty()) << path;
       continue;
     }
     ASSERT_TRUE(ok) << path << ": " << error;
-    EXPECT_TRUE(pure_ascii(html)) << path;
-    double r = recall(decode_utf8(test::read_all(ref_path)), visible_text(html));
+    EXPECT_TRUE(test::ascii_only(html)) << path;
+    EXPECT_EQ(test::nesting_error(html), "") << path;
+    double r = recall(decode_utf8(ref), test::visible_text(html));
     EXPECT_GE(r, 0.7) << path;
     sum += r;
     ++converted;
@@ -342,56 +275,49 @@ TEST(DocCorpus, TextOfEveryReadableFileSurvives) {
 
 TEST(DocCorpus, FormattingTablesAndNotes) {
   auto read = [](const std::string& name) {
-    std::string path = test::corpus_path("doc/" + name);
-    if (path.empty() || !test::exists(path)) return std::string();
-    std::string html, error;
-    doc_to_html(test::read_all(path), html, error);
+    std::string html, error, bytes;
+    if (read_file(test::corpus_path("doc/" + name), bytes)) doc_to_html(bytes, html, error);
     return html;
   };
-  std::string headings = read("02-headings-title-styles.doc");
-  if (headings.empty()) GTEST_SKIP() << "no corpus";
-  EXPECT_NE(headings.find("<h1>Heading Level 1</h1>"), std::string::npos);
-  EXPECT_NE(headings.find("<h3>Heading Level 3"), std::string::npos);
-  // Links to bookmarks find their targets.
-  EXPECT_NE(headings.find("<a href=\"#OnLevel3\">"), std::string::npos);
-  EXPECT_NE(headings.find("<a id=\"OnLevel3\"></a>"), std::string::npos);
-  EXPECT_NE(headings.find("<b>BOLD</b>"), std::string::npos);
-  EXPECT_NE(headings.find("<i>ITALIC</i>"), std::string::npos);
-  EXPECT_NE(headings.find("<a href=\"http://tika.apache.org/\">"), std::string::npos);
+  if (read("01-plain-word97.doc").empty()) GTEST_SKIP() << "no corpus";
+  struct {
+    const char* file;
+    const char* part;
+    const char* why;
+  } cases[] = {
+      {"02-headings-title-styles.doc", "<h1>Heading Level 1</h1>", "heading styles"},
+      {"02-headings-title-styles.doc", "<h3>Heading Level 3", "heading styles"},
+      {"02-headings-title-styles.doc", "<a href=\"#OnLevel3\">", "links to bookmarks find their targets"},
+      {"02-headings-title-styles.doc", "<a id=\"OnLevel3\"></a>", "links to bookmarks find their targets"},
+      {"02-headings-title-styles.doc", "<b>BOLD</b>", "character formatting"},
+      {"02-headings-title-styles.doc", "<i>ITALIC</i>", "character formatting"},
+      {"02-headings-title-styles.doc", "<a href=\"http://tika.apache.org/\">", "hyperlink field"},
+      {"07-merged-cells-table.doc", "span=\"", "merged cells"},
+      {"08-lists-bulleted-numbered.doc", "<ul>\n<li>Unordered list 1", "bullets"},
+      {"08-lists-bulleted-numbered.doc", "<ol>\n<li>Ordered list 1", "numbers"},
+      {"17-chinese-headings.doc", "<h2 align=\"justify\">1.1. &#31456;", "numbered headings keep their number"},
+      {"09-multilevel-list-in-table.doc", "<ol type=\"i\" start=\"3\">\n<li>List</li>", "items go on across breaks"},
+      {"09-multilevel-list-in-table.doc", "<ol start=\"6\">", "items go on across breaks"},
+      {"10-footnotes-endnotes.doc", "id=\"ftn1\"", "footnote"},
+      {"10-footnotes-endnotes.doc", "href=\"#edn1\"", "endnote"},
+      {"21-word95-colour.doc", "<p>Paragraph 2</p>", "Word 95"},
+      {"04-styled-paragraphs.doc", "<b>adsadasdasdasd", "a dropped capital joins its paragraph"},
+      {"14-header-footer-3col.doc", "This is page two", "text after a section break"},
+  };
+  for (const auto& c : cases) EXPECT_NE(read(c.file).find(c.part), std::string::npos) << c.file << ": " << c.why;
   // The nested table sits inside a cell of the outer one.
-  size_t outer = headings.find("<table");
-  size_t inner = headings.find("<table", outer + 1);
+  std::string headings = read("02-headings-title-styles.doc");
+  size_t outer = headings.find("<table"), inner = headings.find("<table", outer + 1);
   ASSERT_NE(inner, std::string::npos);
   EXPECT_LT(headings.find("<td", outer), inner);
-  EXPECT_GT(headings.find("</table>", inner), inner);
-
-  std::string merged = read("07-merged-cells-table.doc");
-  EXPECT_TRUE(merged.find("colspan=") != std::string::npos || merged.find("rowspan=") != std::string::npos);
-
-  std::string lists = read("08-lists-bulleted-numbered.doc");
-  EXPECT_NE(lists.find("<ul>\n<li>Unordered list 1"), std::string::npos) << lists;
-  EXPECT_NE(lists.find("<ol>\n<li>Ordered list 1"), std::string::npos);
-
-  // Numbered headings keep their number; list items keep theirs across breaks.
-  EXPECT_NE(read("17-chinese-headings.doc").find("<h2 align=\"justify\">1.1. &#31456;"), std::string::npos);
-  std::string continued = read("09-multilevel-list-in-table.doc");
-  EXPECT_NE(continued.find("<ol type=\"i\" start=\"3\">\n<li>List</li>"), std::string::npos);
-  EXPECT_NE(continued.find("<ol start=\"6\">"), std::string::npos);
-
+  // The notes follow the text that refers to them.
   std::string notes = read("10-footnotes-endnotes.doc");
-  EXPECT_NE(notes.find("href=\"#ftn1\""), std::string::npos);
-  EXPECT_NE(notes.find("id=\"ftn1\""), std::string::npos);
-  EXPECT_NE(notes.find("href=\"#edn1\""), std::string::npos);
   EXPECT_LT(notes.find("href=\"#ftn1\""), notes.find("<hr>"));
 
-  std::string word95 = read("21-word95-colour.doc");
-  EXPECT_NE(word95.find("<p>Paragraph 2</p>"), std::string::npos);
-
   // Inline pictures come out as files beside the page, only when asked for.
-  std::string images_path = test::corpus_path("doc/13-images-jpg-png.doc");
   model::document doc;
   std::string error;
-  ASSERT_TRUE(read_doc(test::read_all(images_path), doc, error));
+  ASSERT_TRUE(read_doc(test::read_all(test::corpus_path("doc/13-images-jpg-png.doc")), doc, error));
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].file_name, "image1.jpg");
   EXPECT_EQ(doc.pictures[0].bytes.substr(0, 2), "\xFF\xD8");
@@ -399,29 +325,22 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
   EXPECT_EQ(doc.pictures[1].bytes.substr(1, 3), "PNG");
   EXPECT_NE(write_html(doc, {"out_files/"}).find("<img src=\"out_files/image1.jpg\""), std::string::npos);
   EXPECT_EQ(read("13-images-jpg-png.doc").find("<img"), std::string::npos);
-
-  // A dropped capital joins the paragraph it starts.
-  EXPECT_NE(read("04-styled-paragraphs.doc").find("<b>adsadasdasdasd"), std::string::npos);
-
-  std::string headers = read("14-header-footer-3col.doc");
-  EXPECT_NE(headers.find("This is page two"), std::string::npos);
 }
 
+// Mutated and cut copies of every sample (and of a built-in one), and random
+// bytes behind a compound file signature: a page or a reason, never a crash.
 TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
-  auto docs = corpus_docs();
   std::vector<std::string> seeds;
-  for (const std::string& p : docs) seeds.push_back(test::read_all(p));
+  for (const std::string& p : test::corpus_files("doc", "*.doc")) seeds.push_back(test::read_all(p));
   seeds.push_back(make_doc({{u"seed text\r\x13 HYPERLINK \"a\" \x14x\x15\r", false}}));
   std::mt19937 rng(20240611);
-  size_t converted = 0, runs = 0;
   for (const std::string& seed : seeds) {
     for (int round = 0; round < 24; ++round) {
       std::string m = seed;
-      int kind = round % 4;
-      if (kind == 0) {
+      if (round % 4 == 0) {
         m.resize(std::uniform_int_distribution<size_t>(0, m.size())(rng));
       } else {
-        int changes = kind == 1 ? 1 : kind == 2 ? 8 : 64;
+        int changes = round % 4 == 1 ? 1 : round % 4 == 2 ? 8 : 64;
         for (int k = 0; k < changes && !m.empty(); ++k) {
           size_t at = std::uniform_int_distribution<size_t>(0, m.size() - 1)(rng);
           // Bias towards the header, the FIB and the tables that hold offsets.
@@ -430,11 +349,8 @@ TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
         }
       }
       std::string html, error;
-      bool ok = doc_to_html(m, html, error);
-      ++runs;
-      if (ok) {
-        ++converted;
-        EXPECT_TRUE(pure_ascii(html));
+      if (doc_to_html(m, html, error)) {
+        EXPECT_TRUE(test::ascii_only(html));
         EXPECT_LT(html.size(), 64 * m.size() + 4096);
       } else {
         EXPECT_TRUE(html.empty());
@@ -449,6 +365,4 @@ TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
     std::string html, error;
     EXPECT_FALSE(doc_to_html(junk, html, error));
   }
-  EXPECT_GT(runs, 0u);
-  (void)converted;
 }

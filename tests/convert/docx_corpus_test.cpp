@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <random>
 
 #include "convert/docx_reader.h"
 #include "convert/package.h"
 #include "convert/polar.h"
 #include "services/text.h"
+#include "html_check.h"
 #include "support/package_writer.h"
-#include "support/test_env.h"
 
 using namespace nx;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,20 +17,12 @@ std::string fixture(const std::string& name) { return std::string(NUBRIX_TEST_DA
 
 // The fixtures, and the corpus packages of up to 100 KB when the corpus is there.
 std::vector<std::string> sample_packages() {
-  std::vector<std::string> out;
-  for (const char* f : {"word-package-named.doc", "pictures.docx"}) {
+  std::vector<std::string> paths = test::corpus_files("docx", "*.docx"), out;
+  paths.insert(paths.begin(), {fixture("word-package-named.doc"), fixture("pictures.docx")});
+  for (const std::string& path : paths) {
     std::string bytes;
-    if (read_file(fixture(f), bytes)) out.push_back(bytes);
+    if (read_file(path, bytes) && bytes.size() < 100000 && zip_package::has_signature(bytes)) out.push_back(bytes);
   }
-  std::string dir = test::corpus_path("docx");
-  std::error_code ec;
-  if (!dir.empty())
-    for (const auto& e : fs::directory_iterator(dir, ec)) {
-      std::string bytes, name = e.path().filename().string();
-      if (!name.ends_with(".ref.html") && !name.ends_with(".ref.txt") && e.file_size() < 100000 &&
-          read_file(e.path().string(), bytes) && zip_package::has_signature(bytes))
-        out.push_back(bytes);
-    }
   return out;
 }
 

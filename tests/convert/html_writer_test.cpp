@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
-#include "convert/html_writer.h"
-#include "rtf_check.h"
+#include "html_check.h"
 
 using namespace nx;
 using namespace nx::model;
@@ -37,13 +34,7 @@ block list_para(const std::string& t, int list, int level, list_format kind, int
 }
 format bold() { format f; f.bold = true; return f; }
 
-std::string body(const document& doc, const html_options& opt = {}) {
-  std::string html = write_html(doc, opt);
-  EXPECT_EQ(test::nesting_error(html), "") << html;
-  EXPECT_TRUE(std::all_of(html.begin(), html.end(), [](char c) { return (unsigned char)c < 0x80; }));
-  size_t b = html.find("<body>\n"), e = html.rfind("</body>");
-  return html.substr(b + 7, e - b - 7);
-}
+std::string body(const document& doc, const html_options& opt = {}) { return test::page_body(doc, opt); }
 
 }  // namespace
 

@@ -1,60 +1,54 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
-#include "convert/html_out.h"
-#include "convert/html_writer.h"
 #include "convert/rtf_reader.h"
-#include "services/text.h"
-#include "rtf_check.h"
-#include "support/test_env.h"
+#include "html_check.h"
 
 using namespace nx;
-using nx::test::body_of;
-using nx::test::nesting_error;
+using nx::test::body_part;
 
-TEST(RtfReader, RefusesWhatIsNotRtf) {
-  std::string html = "x", error;
-  EXPECT_FALSE(rtf_to_html("", html, error));
-  EXPECT_FALSE(error.empty());
-  EXPECT_TRUE(html.empty());
-  EXPECT_FALSE(rtf_to_html("<html><body>hello</body></html>", html, error));
-  EXPECT_NE(error.find("Rich Text"), std::string::npos);
-  EXPECT_FALSE(rtf_to_html(std::string("\0\1\2{\\rtf1", 7), html, error));
-  EXPECT_FALSE(rtf_to_html("{\\rt", html, error));
-  // A byte-order mark and blank lines before the document are fine.
-  EXPECT_TRUE(rtf_to_html("\xEF\xBB\xBF\r\n{\\rtf1 hi}", html, error));
-  EXPECT_NE(html.find("<p>hi</p>"), std::string::npos);
-}
+namespace {
 
-TEST(RtfReader, WritesACompleteAsciiDocument) {
+// The page of a short document, checked to be well-formed ASCII.
+std::string page_of(const std::string& rtf) {
   std::string html, error;
-  ASSERT_TRUE(rtf_to_html("{\\rtf1{\\info{\\title Caf\\'e9 <1>}{\\author Me}}caf\\'e9\\par}", html, error));
-  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u);
-  EXPECT_NE(html.find("<title>Caf&#233; &lt;1&gt;</title>"), std::string::npos);
-  EXPECT_NE(html.find("<p>caf&#233;</p>"), std::string::npos);
-  EXPECT_EQ(html.find("Me"), std::string::npos);
-  EXPECT_TRUE(std::all_of(html.begin(), html.end(), [](char c) { return (unsigned char)c < 0x80; }));
-  EXPECT_EQ(nesting_error(html), "");
+  EXPECT_TRUE(rtf_to_html(rtf, html, error)) << error;
+  EXPECT_EQ(test::nesting_error(html), "") << rtf;
+  EXPECT_TRUE(test::ascii_only(html)) << rtf;
+  return html;
 }
 
-TEST(RtfReader, ParagraphsLineBreaksAndEscapes) {
+std::string body_of(const std::string& rtf) { return body_part(page_of(rtf)); }
+
+}  // namespace
+
+TEST(RtfReader, RefusesWhatIsNotRtfAndWritesTheTitleOnly) {
+  std::string html = "x", error;
+  for (std::string bad : {std::string(), std::string("<html><body>hello</body></html>"),
+                          std::string("\0\1\2{\\rtf1", 7), std::string("{\\rt")}) {
+    EXPECT_FALSE(rtf_to_html(bad, html, error)) << bad;
+    EXPECT_TRUE(html.empty());
+    EXPECT_TRUE(!error.empty() && (bad.empty() || error.find("Rich Text") != std::string::npos)) << error;
+  }
+  // A byte-order mark and blank lines before the document are fine.
+  EXPECT_EQ(body_of("\xEF\xBB\xBF\r\n{\\rtf1 hi}"), "<p>hi</p>\n");
+  html = page_of("{\\rtf1{\\info{\\title Caf\\'e9 <1>}{\\author Me}}caf\\'e9\\par}");
+  EXPECT_NE(html.find("<title>Caf&#233; &lt;1&gt;</title>"), std::string::npos);
+  EXPECT_EQ(body_part(html), "<p>caf&#233;</p>\n");
+}
+
+TEST(RtfReader, ParagraphsBreaksEscapesAndSpecialCharacters) {
   EXPECT_EQ(body_of("{\\rtf1\\ansi Hello\\par World \\{x\\} a\\\\b <&>\\par}"),
             "<p>Hello</p>\n<p>World {x} a\\b &lt;&amp;&gt;</p>\n");
   // Line ends in the source are not text; empty paragraphs are dropped; a
   // paragraph without \par at the end is kept.
   EXPECT_EQ(body_of("{\\rtf1 one\r\ntwo\\par\\par \\par three}"), "<p>onetwo</p>\n<p>three</p>\n");
   // Backslash + line end is a paragraph end (TextEdit writes it).
-  EXPECT_EQ(body_of("{\\rtf1 a\\\nb}"), "<p>a</p>\n<p>b</p>\n");
-  EXPECT_EQ(body_of("{\\rtf1 a\\line b\\tab c}"), "<p>a<br>b\tc</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 a\\\nb\\line b\\tab c}"), "<p>a</p>\n<p>b<br>b\tc</p>\n");
   EXPECT_EQ(body_of("{\\rtf1\\qc mid\\par\\pard\\qr right\\par\\qj just\\par\\pard left\\par}"),
             "<p align=\"center\">mid</p>\n<p align=\"right\">right</p>\n<p align=\"justify\">just</p>\n"
             "<p>left</p>\n");
-}
-
-TEST(RtfReader, SpecialCharacters) {
   EXPECT_EQ(body_of("{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet a\\~b\\_c\\-d}"),
             "<p>&#8212;&#8211;&#8216;&#8217;&#8220;&#8221;&#8226;a&#160;b&#8209;cd</p>\n");
 }
@@ -90,14 +84,13 @@ TEST(RtfReader, UnicodeEscapesAndSkipCounts) {
 }
 
 TEST(RtfReader, DestinationsThatAreNotText) {
-  std::string rtf =
-      "{\\rtf1{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red1\\green2\\blue3;}"
-      "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\*\\generator Gen 1.0;}"
-      "{\\header head text}{\\footer foot text}{\\*\\unknowndest hidden}"
-      "{\\*\\bkmkstart mark}visible{\\*\\bkmkend mark}"
-      "{\\*\\atnid me}{\\*\\annotation a comment}{\\v hidden text}"
-      "{\\object{\\*\\objdata 0102}{\\result shown}}\\par}";
-  EXPECT_EQ(body_of(rtf), "<p>visibleshown</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red1\\green2\\blue3;}"
+                    "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\*\\generator Gen 1.0;}"
+                    "{\\header head text}{\\footer foot text}{\\*\\unknowndest hidden}"
+                    "{\\*\\bkmkstart mark}visible{\\*\\bkmkend mark}"
+                    "{\\*\\atnid me}{\\*\\annotation a comment}{\\v hidden text}"
+                    "{\\object{\\*\\objdata 0102}{\\result shown}}\\par}"),
+            "<p>visibleshown</p>\n");
   // A text box's paragraphs come once, before the paragraph it is anchored
   // in; the shape's properties and its fallback drawing are not text.
   EXPECT_EQ(body_of("{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn t}{\\sv 1}}{\\shptxt\\b box\\par}}"
@@ -105,7 +98,7 @@ TEST(RtfReader, DestinationsThatAreNotText) {
             "<p><b>box</b></p>\n<p>ab</p>\n");
 }
 
-TEST(RtfReader, CharacterFormattingNestsCleanly) {
+TEST(RtfReader, CharacterFormattingAndHeadings) {
   EXPECT_EQ(body_of("{\\rtf1 {\\b bold {\\i both}}\\ul under\\ul0  \\strike s\\strike0  "
                     "x{\\super 2}{\\sub i}{\\up6 u}{\\dn4 d}}"),
             "<p><b>bold <i>both</i></b><u>under</u> <s>s</s> x<sup>2</sup><sub>i</sub>"
@@ -113,9 +106,7 @@ TEST(RtfReader, CharacterFormattingNestsCleanly) {
   // Formatting open at the paragraph end is closed there and reopened after.
   EXPECT_EQ(body_of("{\\rtf1\\b one\\par two\\b0\\par \\i\\plain three}"),
             "<p><b>one</b></p>\n<p><b>two</b></p>\n<p>three</p>\n");
-}
-
-TEST(RtfReader, HeadingsFromOutlineLevelsAndStyles) {
+  // Headings come from outline levels and from styles with a heading's name.
   EXPECT_EQ(body_of("{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\sbasedon0 heading 1;}"
                     "{\\s2 Heading 2;}{\\s7\\outlinelevel6 Custom;}}"
                     "\\pard\\s1 One\\par\\pard\\s2 Two\\par\\pard\\s7 Seven\\par"
@@ -139,23 +130,18 @@ TEST(RtfReader, HyperlinkFields) {
             "<p><a href=\"u\">a</a></p>\n<p><a href=\"u\">b</a></p>\n");
 }
 
-TEST(RtfReader, ListsFromTheListTable) {
+TEST(RtfReader, ListsFromTheListTableParagraphNumbersAndMarkers) {
   std::string tables =
       "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}"
       "{\\listlevel\\levelnfc4{\\leveltext\\'02\\'01.;}}\\listid7}"
       "{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid9}}"
       "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}{\\listoverride\\listid9\\ls2}}";
   EXPECT_EQ(body_of("{\\rtf1" + tables +
-                    "\\pard\\ls1{\\listtext \\bullet\\tab}one\\par"
-                    "\\pard\\ls1\\ilvl1{\\listtext a.\\tab}sub\\par"
-                    "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par"
-                    "\\pard\\ls2{\\listtext 1.\\tab}first\\par"
+                    "\\pard\\ls1{\\listtext \\bullet\\tab}one\\par\\pard\\ls1\\ilvl1{\\listtext a.\\tab}sub\\par"
+                    "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par\\pard\\ls2{\\listtext 1.\\tab}first\\par"
                     "\\pard after\\par}"),
             "<ul>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n<li>two</li>\n</ul>\n"
             "<ol>\n<li>first</li>\n</ol>\n<p>after</p>\n");
-}
-
-TEST(RtfReader, ListsFromParagraphNumbersAndMarkers) {
   // Older paragraph numbering: the {\pn} group tells the kind.
   EXPECT_EQ(body_of("{\\rtf1\\pard{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext \\'b7\\tab}a\\par"
                     "\\pard{\\*\\pn\\pnlvlbody\\pnucrm}{\\pntext III.\\tab}b\\par}"),
@@ -168,10 +154,8 @@ TEST(RtfReader, ListsFromParagraphNumbersAndMarkers) {
 }
 
 TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
-  std::string html, error;
-  ASSERT_TRUE(rtf_to_html("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
-                          " more.{\\footnote Second.}\\par}",
-                          html, error));
+  std::string html = page_of("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
+                             " more.{\\footnote Second.}\\par}");
   EXPECT_NE(html.find("<p>Text<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> more.<sup><a href=\"#ftn2\" "
                       "id=\"ftnref2\">2</a></sup></p>"),
             std::string::npos);
@@ -180,40 +164,39 @@ TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
   EXPECT_NE(html.find("<div id=\"ftn1\">\n<p><sup><a href=\"#ftnref1\">1</a></sup> First note.</p>", notes),
             std::string::npos);
   EXPECT_NE(html.find("<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> Second.</p>", notes), std::string::npos);
-  EXPECT_EQ(nesting_error(html), "");
 }
 
 TEST(RtfReader, Tables) {
+  const std::string table = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
   EXPECT_EQ(body_of("{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b1\\par b2\\cell\\row"
                     "\\trowd\\cellx100\\cellx200\\pard\\intbl\\cell c\\cell\\row\\pard after\\par}"),
-            "<p>before</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
+            "<p>before</p>\n" + table + "<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
             "<tr><td></td><td>c</td></tr>\n</table>\n<p>after</p>\n");
   // Nested tables: \itap gives the depth, \nestcell and \nestrow end the
   // inner cells and rows; the fallback text for old readers is skipped.
   EXPECT_EQ(body_of("{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
                     "{\\nonesttables fallback\\par}\\pard\\intbl outer\\cell\\row\\pard z\\par}"),
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td><table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>x</td><td>y</td></tr>\n</table>\n"
+            table + "<tr><td>" + table + "<tr><td>x</td><td>y</td></tr>\n</table>\n"
             "<p>outer</p>\n</td></tr>\n</table>\n<p>z</p>\n");
   // A row left open at the end of the document is kept.
-  EXPECT_EQ(body_of("{\\rtf1\\intbl a\\cell b"), "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>a</td><td>b</td></tr>\n</table>\n");
+  EXPECT_EQ(body_of("{\\rtf1\\intbl a\\cell b"), table + "<tr><td>a</td><td>b</td></tr>\n</table>\n");
 }
 
-TEST(RtfReader, PicturesAreHandedOverAndLinked) {
+TEST(RtfReader, PicturesAreHandedOverAndLinkedBesideThePage) {
   model::document doc;
   std::string error;
-  std::string rtf =
-      "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
-      "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
-      "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}";
-  ASSERT_TRUE(read_rtf(rtf, doc, error));
+  ASSERT_TRUE(read_rtf("{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
+                       "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
+                       "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}",
+                       doc, error));
   ASSERT_EQ(doc.pictures.size(), 2u);  // the hidden one is left out
   EXPECT_EQ(doc.pictures[0].file_name, "image1.png");
   EXPECT_EQ(doc.pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
   EXPECT_EQ(doc.pictures[1].file_name, "image2.jpg");
   EXPECT_EQ(doc.pictures[1].bytes, "}\\\xff");
-  EXPECT_NE(write_html(doc, {"x_files/"}).find("<p>a<img src=\"x_files/image1.png\" alt=\"\">"
-                                             "<img src=\"x_files/image2.jpg\" alt=\"\">b</p>"),
-            std::string::npos);
+  EXPECT_EQ(test::page_body(doc, {"x_files/"}),
+            "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.jpg\" alt=\"\">b</p>\n");
+  // Only the last ending of the file name goes; a dot in a folder is no ending.
   EXPECT_EQ(rtf_pictures_folder("/a/b.c/report.html"), "/a/b.c/report_files");
   EXPECT_EQ(rtf_pictures_folder("/a/b.c/report"), "/a/b.c/report_files");
   EXPECT_EQ(rtf_pictures_folder("/a/.hidden"), "/a/.hidden_files");
@@ -231,11 +214,9 @@ TEST(RtfReader, DamagedInputIsReadAsFarAsItGoes) {
   // Huge counts and numbers are bounded.
   EXPECT_EQ(body_of("{\\rtf1 a{\\bin99999999999 xyz}b}"), "<p>a</p>\n");
   EXPECT_EQ(body_of("{\\rtf1{\\uc99999999999\\u99999999999999 xyz}!}"), "<p>&#65535;!</p>\n");
-  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"),
-            body_of("{\\rtf1\\itap16\\intbl y\\nestcell}"));
+  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"), body_of("{\\rtf1\\itap16\\intbl y\\nestcell}"));
   // Very deep nesting neither overflows nor loses the text.
-  std::string deep = "{\\rtf1 " + std::string(200000, '{') + "deep" + std::string(200000, '}') + " end}";
-  EXPECT_EQ(body_of(deep), "<p>deep end</p>\n");
-  std::string open_only = "{\\rtf1 " + std::string(100000, '{') + "x\\par";
-  EXPECT_EQ(body_of(open_only), "<p>x</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 " + std::string(200000, '{') + "deep" + std::string(200000, '}') + " end}"),
+            "<p>deep end</p>\n");
+  EXPECT_EQ(body_of("{\\rtf1 " + std::string(100000, '{') + "x\\par"), "<p>x</p>\n");
 }
