@@ -50,52 +50,40 @@ TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
   EXPECT_EQ(read_key(f, "s", "last"), "4");
 }
 
-TEST(IniWrite, CreatesFileSectionAndKeyWithCrLf) {
+TEST(IniWrite, ChangesOneLineAndKeepsEveryOtherByteForByte) {
   temp_dir tmp;
-  std::string f = tmp.file("new.ini");
-  EXPECT_NE(ini_write(f, "startup", "wizard", "1"), 0);
-  EXPECT_EQ(read_all(f), "[startup]\r\nwizard=1\r\n");
-  ini_write(f, "startup", "dest", "/tmp/out");
-  ini_write(f, "default", "editor", "gedit");
-  EXPECT_EQ(read_all(f),
-            "[startup]\r\nwizard=1\r\ndest=/tmp/out\r\n[default]\r\neditor=gedit\r\n");
+  const std::string f = tmp.file("a.ini"), shadowed = "; notes\n[Startup]\n  Wizard = 0   \nwizard=shadowed\n\n";
+  struct {
+    const char* why;
+    std::string before, section, key, value, after;
+  } cases[] = {
+      {"a new file: section and key with CR LF", "", "startup", "wizard", "1", "[startup]\r\nwizard=1\r\n"},
+      {"a key goes after its section's last line", "[startup]\r\nwizard=1\r\n[x]\r\n", "startup", "dest", "/tmp/o",
+       "[startup]\r\nwizard=1\r\ndest=/tmp/o\r\n[x]\r\n"},
+      {"the first match is the one replaced", shadowed, "startup", "WIZARD", "1",
+       "; notes\n[Startup]\n  Wizard =1\r\nwizard=shadowed\n\n"},
+      {"a missing key goes before blank lines", shadowed + "[Default]\r\n", "STARTUP", "dest", "d",
+       shadowed.substr(0, shadowed.size() - 1) + "dest=d\r\n\n[Default]\r\n"},
+      {"a new section after a last line without end", "[s]\nk=v", "t", "n", "1", "[s]\nk=v\r\n[t]\r\nn=1\r\n"},
+      {"a line break in the value", "[s]\r\nk=v\r\n", "s", "k", "two\nlines", ""},
+      {"a key holding '='", "[s]\r\nk=v\r\n", "s", "a=b", "v", ""},
+      {"a section holding ']'", "[s]\r\nk=v\r\n", "x]y", "k", "v", ""},
+  };
+  for (const auto& c : cases) {
+    if (c.before.empty()) ::unlink(f.c_str());
+    else write_file(f, c.before);
+    const bool refused = c.after.empty();
+    EXPECT_EQ(ini_write(f, c.section, c.key, c.value) == 0, refused) << c.why;
+    EXPECT_EQ(read_all(f), refused ? c.before : c.after) << c.why;
+    if (!refused) EXPECT_EQ(read_key(f, c.section, c.key), c.value) << c.why;
+  }
   for (const std::string v : {"", "with = sign", "\""}) {
     ini_write(f, "default", "editor", v);
     EXPECT_EQ(read_key(f, "default", "editor"), v);
   }
   EXPECT_EQ(ini_write(tmp.file("no/such/folder/x.ini"), "s", "k", "v"), 0);
-}
-
-TEST(IniWrite, KeepsEveryOtherLineByteForByte) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini",
-                            "; notes\n[Startup]\n  Wizard = 0   \nwizard=shadowed\n\n"
-                            "[Default]\r\neditor=vi\r\n");
-  ini_write(f, "startup", "WIZARD", "1");
-  // A missing key goes after the section's last line, before blank lines.
-  ini_write(f, "startup", "dest", "d");
-  EXPECT_EQ(read_all(f),
-            "; notes\n[Startup]\n  Wizard =1\r\nwizard=shadowed\ndest=d\r\n\n"
-            "[Default]\r\neditor=vi\r\n");
-  EXPECT_EQ(read_key(f, "startup", "wizard"), "1");
-}
-
-TEST(IniWrite, AppendsAfterALastLineWithoutEnd) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini", "[s]\nk=v");
-  ini_write(f, "t", "n", "1");
-  EXPECT_EQ(read_all(f), "[s]\nk=v\r\n[t]\r\nn=1\r\n");
-}
-
-TEST(IniWrite, RefusesWhatWouldBreakTheFile) {
-  temp_dir tmp;
-  const std::string before = "[s]\r\nk=v\r\n";
-  std::string f = tmp.write("a.ini", before);
-  EXPECT_EQ(ini_write(f, "s", "k", "two\nlines"), 0);
-  EXPECT_EQ(ini_write(f, "s", "a=b", "v"), 0);
-  EXPECT_EQ(ini_write(f, "x]y", "k", "v"), 0);
-  EXPECT_EQ(read_all(f), before);
   // A read-only file stays as it was.
+  const std::string before = read_all(f);
   ::chmod(f.c_str(), 0444);
   if (::access(f.c_str(), W_OK) != 0) {
     EXPECT_EQ(ini_write(f, "s", "k", "new"), 0);
