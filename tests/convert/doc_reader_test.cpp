@@ -24,96 +24,58 @@ void put32(std::string& s, size_t at, uint32_t v) {
   put16(s, at + 2, uint16_t(v >> 16));
 }
 
-// Builds a version 3 compound file holding the given streams in its root.
-// Streams under 4096 bytes go to the mini stream, as real files do.
+// Builds a version 3 compound file holding the given streams in its root,
+// up to 60 KB in all (one FAT sector). Streams under 4096 bytes go to the
+// mini stream, as real files do.
 std::string make_cfb(const std::vector<std::pair<std::string, std::string>>& streams) {
-  const uint32_t end = 0xFFFFFFFE, fat_mark = 0xFFFFFFFD, free_sect = 0xFFFFFFFF;
-  std::vector<std::string> sectors;  // 512 bytes each
-  std::vector<uint32_t> fat;
-  auto add_chain = [&](const std::string& data) -> uint32_t {
+  const uint32_t end = 0xFFFFFFFE, none = 0xFFFFFFFF;
+  std::string sectors, mini, dir;  // 512-byte sectors after the header; 64-byte mini sectors
+  std::vector<uint32_t> fat, mini_fat;
+  // Appends data to area in units chained through table; the first unit's number.
+  auto chain = [&](const std::string& data, size_t unit, std::string& area, std::vector<uint32_t>& table) {
     if (data.empty()) return end;
-    uint32_t first = uint32_t(sectors.size());
-    for (size_t off = 0; off < data.size(); off += 512) {
-      std::string s = data.substr(off, 512);
-      s.resize(512, '\0');
-      sectors.push_back(s);
-      fat.push_back(uint32_t(sectors.size()));
+    uint32_t first = uint32_t(table.size());
+    for (size_t off = 0; off < data.size(); off += unit) {
+      area += data.substr(off, unit);
+      area.resize((table.size() + 1) * unit, '\0');
+      table.push_back(uint32_t(table.size() + 1));
     }
-    fat.back() = end;
+    table.back() = end;
     return first;
   };
-  std::string mini;
-  std::vector<uint32_t> mini_fat;
-  struct placed { std::string name; uint32_t start; uint32_t size; };
-  std::vector<placed> entries;
-  for (auto& [name, data] : streams) {
-    if (data.size() < 4096 && !data.empty()) {
-      uint32_t first = uint32_t(mini_fat.size());
-      for (size_t off = 0; off < data.size(); off += 64) {
-        std::string u = data.substr(off, 64);
-        u.resize(64, '\0');
-        mini += u;
-        mini_fat.push_back(uint32_t(mini_fat.size() + 1));
-      }
-      mini_fat.back() = end;
-      entries.push_back({name, first, uint32_t(data.size())});
-    } else {
-      entries.push_back({name, add_chain(data), uint32_t(data.size())});
-    }
-  }
-  uint32_t mini_start = add_chain(mini);
-  std::string mf;
-  for (uint32_t v : mini_fat) put32(mf, mf.size(), v);
-  uint32_t mini_fat_start = add_chain(mf);
-  // Directory: root, then one entry per stream chained through right siblings.
-  std::string dir;
   auto dir_entry = [&](const std::string& name, int type, uint32_t right, uint32_t child, uint32_t start,
-                       uint32_t size) {
+                       size_t size) {
     std::string e(128, '\0');
     for (size_t k = 0; k < name.size(); ++k) put16(e, 2 * k, uint8_t(name[k]));
     put16(e, 0x40, uint16_t(2 * name.size() + 2));
     e[0x42] = char(type);
-    put32(e, 0x44, free_sect);
-    put32(e, 0x48, right);
-    put32(e, 0x4C, child);
-    put32(e, 0x74, start);
-    put32(e, 0x78, size);
-    dir += e;
+    for (auto [at, v] : {std::pair{0x44, none}, {0x48, right}, {0x4C, child}, {0x74, start}, {0x78, uint32_t(size)}})
+      put32(e, at, v);
+    return e;
   };
-  dir_entry("Root Entry", 5, free_sect, entries.empty() ? free_sect : 1, mini_start, uint32_t(mini.size()));
-  for (size_t k = 0; k < entries.size(); ++k)
-    dir_entry(entries[k].name, 2, k + 1 < entries.size() ? uint32_t(k + 2) : free_sect, free_sect,
-              entries[k].start, entries[k].size);
-  uint32_t dir_start = add_chain(dir);
-  // FAT sectors at the end: each holds 128 entries, including its own.
-  size_t fat_sectors = 1;
-  while ((sectors.size() + fat_sectors) > fat_sectors * 128) ++fat_sectors;
-  uint32_t fat_first = uint32_t(sectors.size());
-  for (size_t k = 0; k < fat_sectors; ++k) fat.push_back(fat_mark);
-  fat.resize(fat_sectors * 128, free_sect);
-  std::string header(512, '\0');
-  const char sig[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
-  header.replace(0, 8, sig, 8);
-  put16(header, 0x18, 0x3E);
-  put16(header, 0x1A, 3);
-  put16(header, 0x1C, 0xFFFE);
-  put16(header, 0x1E, 9);
-  put16(header, 0x20, 6);
-  put32(header, 0x2C, uint32_t(fat_sectors));
-  put32(header, 0x30, dir_start);
-  put32(header, 0x38, 4096);
-  put32(header, 0x3C, mini_fat_start);
-  put32(header, 0x40, mini_fat.empty() ? 0 : uint32_t((mf.size() + 511) / 512));
-  put32(header, 0x44, end);
-  for (int k = 0; k < 109; ++k) put32(header, 0x4C + 4 * k, k < int(fat_sectors) ? fat_first + k : free_sect);
-  std::string out = header;
-  for (auto& s : sectors) out += s;
-  for (size_t k = 0; k < fat_sectors; ++k) {
-    std::string s;
-    for (size_t i = 0; i < 128; ++i) put32(s, s.size(), fat[k * 128 + i]);
-    out += s;
+  // The root, then one entry per stream chained through right siblings.
+  std::string entries;
+  for (size_t k = 0; k < streams.size(); ++k) {
+    const std::string& data = streams[k].second;
+    uint32_t start = data.size() < 4096 ? chain(data, 64, mini, mini_fat) : chain(data, 512, sectors, fat);
+    entries += dir_entry(streams[k].first, 2, k + 1 < streams.size() ? uint32_t(k + 2) : none, none, start, data.size());
   }
-  return out;
+  dir = dir_entry("Root Entry", 5, none, streams.empty() ? none : 1, chain(mini, 512, sectors, fat), mini.size()) +
+        entries;
+  std::string mf, fat_bytes, header(512, '\0');
+  for (uint32_t v : mini_fat) put32(mf, mf.size(), v);
+  const uint32_t mini_fat_start = chain(mf, 512, sectors, fat), dir_start = chain(dir, 512, sectors, fat);
+  const uint32_t fat_sector = uint32_t(fat.size());
+  fat.push_back(0xFFFFFFFD);
+  fat.resize(128, none);
+  for (uint32_t v : fat) put32(fat_bytes, fat_bytes.size(), v);
+  header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  for (auto [at, v] : {std::pair{0x18, 0x3E}, {0x1A, 3}, {0x1C, 0xFFFE}, {0x1E, 9}, {0x20, 6}}) put16(header, at, v);
+  for (auto [at, v] : {std::pair{0x2C, 1u}, {0x30, dir_start}, {0x38, 4096u}, {0x3C, mini_fat_start},
+                       {0x40, uint32_t((mf.size() + 511) / 512)}, {0x44, end}, {0x4C, fat_sector}})
+    put32(header, at, v);
+  for (int k = 1; k < 109; ++k) put32(header, 0x4C + 4 * k, none);
+  return header + sectors + fat_bytes;
 }
 
 // One piece of document text: 8-bit (cp1252) or UTF-16.

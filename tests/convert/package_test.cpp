@@ -64,9 +64,10 @@ TEST(ZipPackage, InflatingStopsAtTheTotalAndRatioLimits) {
 TEST(ParseXml, RefusesDoctypesAndDeepTreesKeepsSpaceOnlyText) {
   xml_part part;
   std::string error;
-  EXPECT_FALSE(parse_xml("<!DOCTYPE a [<!ENTITY x \"xxxxxxxx\"><!ENTITY y \"&x;&x;&x;&x;\">]><a>&y;</a>", part, error));
+  // No document type at all: neither entity expansion nor outside files.
+  EXPECT_FALSE(parse_xml("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\"><!ENTITY y \"&x;&x;\">]><a>&y;</a>",
+                         part, error));
   EXPECT_EQ(error, "the XML declares a document type");
-  EXPECT_FALSE(parse_xml("<!DOCTYPE a SYSTEM \"http://example.invalid/a.dtd\"><a/>", part, error));
   std::string deep;
   for (int i = 0; i < 300; ++i) deep += "<a>";
   EXPECT_FALSE(parse_xml(deep + std::string(300 * 4, ' '), part, error));

@@ -109,19 +109,3 @@ TEST(TextToHtml, RandomBytesGiveAsciiParagraphs) {
     ASSERT_EQ(std::count(body.begin(), body.end(), '<'), std::ptrdiff_t(2 * opens + (body.size() - replace_all(body, "<br>", "").size()) / 4)) << round;
   }
 }
-
-TEST(PolarConvert, PicturesLandBesideTheOutputAndTheLinksPointThere) {
-  const std::string src = test::corpus_path("rtf/14-word-images.rtf");
-  if (src.empty()) GTEST_SKIP() << "no corpus";
-  test::temp_dir tmp;
-  const std::string out = tmp.file("My Report.html");
-  std::string error;
-  ASSERT_TRUE(polar_convert(src, out, &error)) << error;
-  const std::string html = read_all(out);
-  EXPECT_EQ(html.find("nubrix-pictures:"), std::string::npos);
-  const size_t at = html.find("<img src=\"My%20Report_files/image1.");
-  ASSERT_NE(at, std::string::npos);
-  const size_t dot = html.find('.', at + 32);
-  const std::string file = "My Report_files/image1" + html.substr(dot, 4);
-  EXPECT_FALSE(read_all(tmp.file(file)).empty()) << file;
-}
