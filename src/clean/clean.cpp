@@ -79,22 +79,27 @@ rule_set read_rules(const std::string& template_path) {
 
 bool is_break(char c) { return c == '\r' || c == '\n' || c == '\t'; }
 
-// The first line break or tab at or after from, npos when none. Eight bytes
-// are tested at a time for one below 14, as those three are.
+// The first line break or tab at or after from, npos when none. Sixteen,
+// then eight bytes are tested at a time for one below 14, as those three are.
 size_t next_break(std::string_view s, size_t from) {
+  using bytes16 = unsigned char __attribute__((vector_size(16)));
   const size_t n = s.size();
-  for (size_t i = from; i < n;) {
-    if (i + 8 <= n) {
-      uint64_t w;
-      std::memcpy(&w, s.data() + i, 8);
-      if (((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) == 0) {
-        i += 8;
-        continue;
-      }
-    }
-    if (is_break(s[i])) return i;
-    ++i;
+  size_t i = from;
+  for (; i + 16 <= n; i += 16) {
+    bytes16 v;
+    std::memcpy(&v, s.data() + i, 16);
+    const bytes16 low = v < 14;
+    uint64_t halves[2];
+    std::memcpy(halves, &low, 16);
+    if (halves[0] | halves[1]) break;
   }
+  if (i + 8 <= n) {
+    uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    if (((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) == 0) i += 8;
+  }
+  for (; i < n; ++i)
+    if (is_break(s[i])) return i;
   return npos;
 }
 
@@ -243,29 +248,52 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   // The rules for one token (its tag with line breaks joined). Tags of the
   // usual shape are rewritten in one pass each, the others by the rules.
   auto apply = [&](std::string_view token_tag, std::string_view token_text) {
-    if (rules.quotation.empty() || token_tag.find('=') == npos)
-      tag.assign(token_tag);
-    else if (!one_mark || !try_quote_attributes(token_tag, rules.quotation[0], tag))
-      tag = quote_attributes(std::string(token_tag), rules.quotation);
-    if (!rules.target.empty()) add_target(tag, rules.target);
-    if (rules.tags.matches(tag)) return;
+    // The tag as the rules leave it: the token's own as long as none changes
+    // it. Without "=" neither quoting nor attribute removal changes a tag.
+    std::string_view cur = token_tag;
+    const size_t first_eq = token_tag.find('=');
+    bool has_eq = first_eq != npos, cleared = false;
+    if (!rules.quotation.empty() && has_eq) {
+      // Quoting changes nothing before the first value: a tag whose fate
+      // shows there, dropped or its start matched by a remove pattern, is
+      // not quoted.
+      const size_t first_space = token_tag.find(' ');
+      if (first_space < first_eq && !rules.attr_at_start && token_tag.front() == '<' && token_tag.back() == '>' &&
+          (rules.target.empty() || !istarts_with(token_tag, "<a "))) {
+        const int dropped = rules.tags.matches_within(token_tag, first_eq + 1);
+        if (dropped == 1) return;
+        cleared = dropped == 0 && rules.remove.matches(token_tag.substr(0, first_space));
+      }
+      if (!cleared) {
+        if (!one_mark || !try_quote_attributes(token_tag, rules.quotation[0], tag))
+          tag = quote_attributes(std::string(token_tag), rules.quotation);
+        cur = tag;
+      }
+    }
+    if (!rules.target.empty() && istarts_with(cur, "<a ")) {
+      if (cur.data() != tag.data()) tag.assign(cur);
+      add_target(tag, rules.target);
+      cur = tag;
+      has_eq = has_eq || cur.find('=') != npos;
+    }
+    if (!cleared && rules.tags.matches(cur)) return;
     const std::string_view text = halve_breaks(token_text, text_scratch);
     // Attribute removal keeps everything before the first space, so a tag
     // that a remove pattern matches there goes whatever it would remove.
-    if (!rules.attr_at_start && rules.remove.matches(std::string_view(tag).substr(0, tag.find(' ')))) {
-      tag.clear();
+    if (cleared || (!rules.attr_at_start && rules.remove.matches(cur.substr(0, cur.find(' '))))) {
+      cur = {};
     } else {
-      if (rules.attrs.empty()) {
-      } else if (try_remove_attributes(rules.attrs, tag, rewritten)) {
+      if (!rules.attrs.empty() && has_eq) {
+        if (!try_remove_attributes(rules.attrs, cur, rewritten))
+          rewritten = remove_attributes(rules.attrs, std::string(cur));
         tag.swap(rewritten);
-      } else {
-        tag = remove_attributes(rules.attrs, std::move(tag));
+        cur = tag;
       }
-      if (rules.remove.matches(tag)) tag.clear();
+      if (rules.remove.matches(cur)) cur = {};
     }
-    if (text.empty() && rules.empty.matches(tag)) return;
+    if (text.empty() && rules.empty.matches(cur)) return;
     const size_t before = out.size();
-    put_tag(out, tag);
+    put_tag(out, cur);
     out.append(text);
     if (mark == utf8_mark::pending && !non_ascii)
       non_ascii = has_non_ascii(std::string_view(out).substr(before));

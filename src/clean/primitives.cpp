@@ -143,52 +143,78 @@ void join_around(std::string& s, size_t head_end, size_t rest_begin) {
 
 // ---- tag_matches -----------------------------------------------------------
 
-tag_patterns::tag_patterns(const std::vector<std::string>& list) {
-  entries_.reserve(list.size());
+tag_patterns::tag_patterns(const std::vector<std::string>& list) : count_(list.size()) {
+  std::vector<std::pair<int, std::string>> keyed;  // kind * 256 + first character, text
   for (const std::string& item : list) {
     std::string p = to_lower(normalised(item));
     const bool wildcard = p.find('*') != std::string::npos;
     if (wildcard) p = std::string(trim_spaces(remove_all(p, '*')));
-    if (p.empty()) empty_[wildcard ? 0 : 1] = true;
-    entries_.push_back({std::move(p), wildcard});
+    const int kind = wildcard ? 0 : 1;
+    if (p.empty()) {
+      empty_[kind] = true;
+      continue;
+    }
+    kinds_[uint8_t(p[0])] |= uint8_t(1 << kind);
+    kinds_[uint8_t(upper_char(p[0]))] |= uint8_t(1 << kind);
+    keyed.emplace_back(kind * 256 + uint8_t(p[0]), std::move(p));
   }
-  // Counting sort of the entries by kind and first character.
-  auto key = [](const entry& e) { return (e.wildcard ? 0 : 256) + uint8_t(e.text[0]); };
-  std::vector<uint32_t> count(513, 0);
-  for (const entry& e : entries_)
-    if (!e.text.empty()) ++count[size_t(key(e)) + 1];
-  for (size_t k = 1; k < count.size(); ++k) count[k] += count[k - 1];
-  for (int kind = 0; kind < 2; ++kind)
-    for (int c = 0; c <= 256; ++c) first_begin_[kind][c] = count[size_t(kind * 256 + c)];
-  by_first_.resize(count.back());
-  for (size_t i = 0; i < entries_.size(); ++i)
-    if (!entries_[i].text.empty()) by_first_[count[size_t(key(entries_[i]))]++] = uint32_t(i);
-  for (const entry& e : entries_) {
-    if (e.text.empty()) continue;
-    kinds_[uint8_t(e.text[0])] |= e.wildcard ? 1 : 2;
-    kinds_[uint8_t(upper_char(e.text[0]))] |= e.wildcard ? 1 : 2;
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  size_t k = 0;
+  for (int key = 0; key <= 512; ++key) {
+    if (key < 512) first_begin_[key / 256][key % 256] = uint32_t(k);
+    if (key % 256 == 0 && key > 0) first_begin_[key / 256 - 1][256] = uint32_t(k);
+    for (; k < keyed.size() && keyed[k].first == key; ++k) {
+      sorted_.push_back({uint32_t(texts_.size()), uint32_t(keyed[k].second.size())});
+      texts_ += keyed[k].second;
+    }
   }
 }
 
-bool tag_patterns::occurs(int kind, std::string_view t, size_t at) const {
-  if (at >= t.size()) return false;
+int tag_patterns::occurs(int kind, std::string_view t, size_t at, size_t limit) const {
+  if (at >= t.size()) return 0;
+  if (at >= limit) return -1;
   const uint8_t c = uint8_t(lower_char(t[at]));
-  for (uint32_t k = first_begin_[kind][c]; k < first_begin_[kind][c + 1]; ++k)
-    if (has_lower_at(t, at, entries_[by_first_[k]].text)) return true;
-  return false;
+  const size_t end = std::min(limit, t.size());
+  int found = 0;
+  for (uint32_t k = first_begin_[kind][c]; k < first_begin_[kind][c + 1]; ++k) {
+    const span p = sorted_[k];
+    size_t i = 1;  // the first character is c
+    while (i < p.size && at + i < end && lower_char(t[at + i]) == texts_[p.at + i]) ++i;
+    if (i == p.size) return 1;
+    if (at + i == limit) found = -1;  // equal as far as is known
+  }
+  return found;
 }
 
 bool tag_patterns::matches(std::string_view tag) const {
   const std::string_view t = tag.empty() || (tag.front() != ' ' && tag.back() != ' ') ? tag : trim_spaces(tag);
-  if (t.empty() || entries_.empty()) return false;
-  auto kinds_at = [&](size_t at) { return at < t.size() ? kinds_[uint8_t(t[at])] : 0; };
-  const uint8_t k0 = kinds_at(0), k1 = kinds_at(1), k2 = kinds_at(2);
+  return matches_within(t, t.size()) == 1;
+}
+
+int tag_patterns::matches_within(std::string_view t, size_t limit) const {
+  if (t.empty() || count_ == 0) return 0;
+  const uint8_t k0 = kinds_[uint8_t(t[0])], k1 = t.size() > 1 ? kinds_[uint8_t(t[1])] : 0,
+                k2 = t.size() > 2 ? kinds_[uint8_t(t[2])] : 0;
+  if (empty_[0]) return 1;
+  // Most tags: no pattern starts with a character where it could stand.
+  if (!((k0 | k1 | k2) & 1) && (t[0] != '<' || (!empty_[1] && !(k1 & 2) && !(k2 & 2 && t[1] == '/')))) return 0;
   // A wildcard's first occurrence begins at the 1st, 2nd or 3rd character;
   // a name follows "<" or "</".
-  if (empty_[0] || (k0 & 1 && occurs(0, t, 0)) || (k1 & 1 && occurs(0, t, 1)) || (k2 & 1 && occurs(0, t, 2)))
-    return true;
-  if (t[0] != '<') return false;
-  return empty_[1] || (k1 & 2 && occurs(1, t, 1)) || (k2 & 2 && t[1] == '/' && occurs(1, t, 2));
+  int result = 0;
+  auto take = [&](int r) {
+    if (r == 1 || result == 1)
+      result = 1;
+    else if (r == -1)
+      result = -1;
+  };
+  if (k0 & 1) take(occurs(0, t, 0, limit));
+  if (k1 & 1) take(occurs(0, t, 1, limit));
+  if (k2 & 1) take(occurs(0, t, 2, limit));
+  if (result == 1 || t[0] != '<') return result;
+  if (empty_[1]) return 1;
+  if (k1 & 2) take(occurs(1, t, 1, limit));
+  if (k2 & 2 && t[1] == '/') take(occurs(1, t, 2, limit));
+  return result;
 }
 
 bool tag_matches(const tag_patterns& patterns, std::string_view tag) {
@@ -227,10 +253,10 @@ bool attribute_names::starts(std::string_view attribute) const {
 }
 
 bool attribute_names::follows_space_in(std::string_view text) const {
-  for (size_t i = text.find(' '); i != std::string_view::npos; i = text.find(' ', i + 1))
-    if (i + 1 < text.size() && first_[uint8_t(text[i + 1])])
+  for (size_t i = 1; i < text.size(); ++i)
+    if (text[i - 1] == ' ' && first_[uint8_t(text[i])])
       for (const entry& e : names_)
-        if (text.substr(i + 1).starts_with(e.name)) return true;
+        if (text.substr(i).starts_with(e.name)) return true;
   return false;
 }
 

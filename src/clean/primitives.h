@@ -22,25 +22,31 @@ class tag_patterns {
  public:
   tag_patterns() = default;
   explicit tag_patterns(const std::vector<std::string>& list);
-  bool empty() const { return entries_.empty(); }
-  size_t size() const { return entries_.size(); }
+  bool empty() const { return count_ == 0; }
+  size_t size() const { return count_; }
   // True when any pattern matches the tag (trimmed, compared in lower case);
   // false for an empty tag or an empty list.
   bool matches(std::string_view tag) const;
+  // What matches says of every tag whose first limit characters are those
+  // of tag (which starts and ends with no space): 1 or 0, or -1 when that
+  // depends on the characters after them.
+  int matches_within(std::string_view tag, size_t limit) const;
 
  private:
-  struct entry {
-    std::string text;  // lower case; for wildcards without "*" and trimmed
-    bool wildcard;
-  };
   // Whether a pattern of the kind (0: wildcard, 1: tag start) occurs in t at
-  // offset at. The patterns are looked up by their first character, so
-  // most tags are decided by a few lookups.
-  bool occurs(int kind, std::string_view t, size_t at) const;
-  std::vector<entry> entries_;
-  uint8_t kinds_[256] = {};          // bit k: a pattern of kind k starts with the character
-  std::vector<uint32_t> by_first_;  // entries, by kind and first character
+  // offset at, as matches_within. The patterns are looked up by their first
+  // character, so most tags are decided by a few lookups.
+  int occurs(int kind, std::string_view t, size_t at, size_t limit) const;
+  struct span {
+    uint32_t at, size;  // in texts_
+  };
+  size_t count_ = 0;
+  // The patterns' texts in lower case (wildcards without "*", trimmed), one
+  // after another, and where each is, sorted by kind and first character.
+  std::string texts_;
+  std::vector<span> sorted_;
   uint32_t first_begin_[2][257] = {};  // where each character's run starts
+  uint8_t kinds_[256] = {};            // bit k: a pattern of kind k starts with the character
   bool empty_[2] = {false, false};     // a pattern of the kind is empty
 };
 
