@@ -1,6 +1,9 @@
 #include "convert/doc_format.h"
 
 #include <algorithm>
+#include <map>
+
+#include "convert/html_out.h"
 
 namespace nx::doc {
 
@@ -305,6 +308,151 @@ plc read_plc(std::string_view table, uint32_t fc, uint32_t lcb, size_t cb) {
   size_t n = (p.size() - 4) / (4 + cb);
   for (size_t k = 0; k <= n; ++k) out.cps.push_back(u32(p, 4 * k));
   for (size_t k = 0; k < n; ++k) out.data.push_back(p.substr(4 * (n + 1) + cb * k, cb));
+  return out;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> story_ranges(const plc& p, size_t count, uint64_t base,
+                                                        uint64_t limit) {
+  std::vector<std::pair<uint32_t, uint32_t>> out;
+  uint64_t done = 0;  // where the last range read ends
+  for (size_t k = 0; k < count && k + 1 < p.cps.size(); ++k) {
+    uint64_t a = base + p.cps[k], b = base + p.cps[k + 1];
+    if (a >= b || b > limit || a < done) {
+      out.emplace_back(0, 0);
+      continue;
+    }
+    out.emplace_back(uint32_t(a), uint32_t(b));
+    done = b;
+  }
+  out.resize(count);
+  return out;
+}
+
+constexpr size_t spa_size = 26, ftxbxs_size = 22;
+constexpr size_t ftxbxs_reusable = 8, ftxbxs_shape = 14;  // offsets of fReusable and lid
+constexpr uint16_t drawing_container = 0xF002, group_container = 0xF003, shape_record = 0xF00A;
+constexpr int max_drawing_depth = 16;
+constexpr size_t max_group_shapes = 65536;
+
+// Shape ids in d[begin, end), in the order of their records.
+void shape_ids(std::string_view d, size_t begin, size_t end, int depth, std::vector<uint32_t>& out) {
+  if (depth > max_drawing_depth) return;
+  for_each_record(d, begin, end, [&](const art_record& r) {
+    if (r.type == shape_record) out.push_back(u32(d, r.body));
+    else if (r.container()) shape_ids(d, r.body, r.end, depth + 1, out);
+    return out.size() < max_group_shapes;
+  });
+}
+
+// Each shape inside a group of the main document's drawing -> the id of the
+// outermost group, which is the shape the text anchors. The drawing data
+// is the drawing group record, then each page's drawing after a byte that
+// says whose it is (0: the main document's).
+std::map<uint32_t, uint32_t> grouped_shapes(std::string_view d) {
+  std::map<uint32_t, uint32_t> out;
+  for (size_t at = 8 + size_t(u32(d, 4)); at + 9 <= d.size();) {
+    bool main_text = u8(d, at) == 0;
+    bool found = false;
+    for_each_record(d, at + 1, d.size(), [&](const art_record& page) {
+      found = true;
+      at = page.end;
+      if (!main_text || page.type != drawing_container) return false;
+      for_each_record(d, page.body, page.end, [&](const art_record& top) {
+        if (top.type != group_container) return true;
+        for_each_record(d, top.body, top.end, [&](const art_record& group) {
+          if (group.type != group_container) return true;
+          std::vector<uint32_t> ids;  // the group's own shape first
+          shape_ids(d, group.body, group.end, 0, ids);
+          for (size_t k = 1; k < ids.size(); ++k) out.emplace(ids[k], ids[0]);
+          return out.size() < max_group_shapes;
+        });
+        return true;
+      });
+      return false;
+    });
+    if (!found) break;
+  }
+  return out;
+}
+
+std::vector<text_box> read_text_boxes(std::string_view table, std::pair<uint32_t, uint32_t> spa,
+                                      std::pair<uint32_t, uint32_t> txbx, std::pair<uint32_t, uint32_t> drawing,
+                                      uint64_t base, uint64_t limit) {
+  plc boxes = read_plc(table, txbx.first, txbx.second, ftxbxs_size);
+  plc anchors = read_plc(table, spa.first, spa.second, spa_size);
+  if (boxes.data.empty() || anchors.data.empty()) return {};
+  std::map<uint32_t, uint32_t> anchor_of;  // shape id -> anchor
+  for (size_t k = 0; k < anchors.data.size(); ++k) anchor_of.emplace(u32(anchors.data[k], 0), anchors.cps[k]);
+  std::map<uint32_t, uint32_t> groups;
+  bool groups_read = false;
+  // The last entry is always a spare, never a box of its own.
+  size_t count = boxes.data.size() - 1;
+  std::vector<std::pair<uint32_t, uint32_t>> ranges = story_ranges(boxes, count, base, limit);
+  std::vector<text_box> out;
+  for (size_t k = 0; k < count; ++k) {
+    if (u16(boxes.data[k], ftxbxs_reusable) != 0 || ranges[k].second == 0) continue;
+    uint32_t shape = u32(boxes.data[k], ftxbxs_shape);
+    auto it = anchor_of.find(shape);
+    if (it == anchor_of.end()) {
+      if (!groups_read) groups = grouped_shapes(slice(table, drawing.first, drawing.second));
+      groups_read = true;
+      auto group = groups.find(shape);
+      if (group != groups.end()) it = anchor_of.find(group->second);
+    }
+    if (it != anchor_of.end()) out.push_back({it->second, ranges[k].first, ranges[k].second});
+  }
+  std::stable_sort(out.begin(), out.end(), [](const text_box& a, const text_box& b) { return a.anchor < b.anchor; });
+  return out;
+}
+
+namespace {
+
+// A length-prefixed UTF-16 string at d[at]: cch, then cch units.
+std::string xst(std::string_view d, size_t at, size_t max_cch) {
+  size_t cch = std::min<size_t>(u16(d, at), max_cch);
+  std::u32string s;
+  for (size_t k = 0; k < cch && at + 4 + 2 * k <= d.size(); ++k) s.push_back(u16(d, at + 2 + 2 * k));
+  return encode_utf8(s);
+}
+
+constexpr size_t atrd_size = 30, atrd_owner = 20, atrd_tag = 26, max_initials = 9;
+constexpr uint32_t no_range = 0xFFFFFFFF;
+
+}  // namespace
+
+std::vector<comment> read_comments(std::string_view table, const fib& f) {
+  plc refs = read_plc(table, f.at(ix_plcfand_ref).first, f.at(ix_plcfand_ref).second, atrd_size);
+  if (refs.data.empty()) return {};
+  // The authors' names, one after another.
+  std::vector<std::string> owners;
+  std::string_view names = slice(table, f.at(ix_grp_xst_atn_owners).first, f.at(ix_grp_xst_atn_owners).second);
+  for (size_t at = 0; at + 2 <= names.size(); at += 2 + 2 * size_t(u16(names, at)))
+    owners.push_back(xst(names, at, 0xFFFF));
+  // Ranges: a table of empty names whose extra data carries the tag that a
+  // comment names, and the start positions in the same order.
+  std::map<uint32_t, uint32_t> range_start;  // tag -> start
+  std::string_view marks = slice(table, f.at(ix_sttbf_atn_bkmk).first, f.at(ix_sttbf_atn_bkmk).second);
+  plc starts = read_plc(table, f.at(ix_plcf_atn_bkf).first, f.at(ix_plcf_atn_bkf).second, 4);
+  if (u16(marks, 0) == 0xFFFF) {
+    size_t count = u16(marks, 2), extra = u16(marks, 4), at = 6;
+    for (size_t k = 0; k < count && k < starts.data.size() && at + 2 <= marks.size(); ++k) {
+      size_t data = at + 2 + 2 * size_t(u16(marks, at));
+      range_start.emplace(u32(marks, data + 2), starts.cps[k]);
+      at = data + extra;
+    }
+  }
+  std::vector<comment> out;
+  for (size_t k = 0; k < refs.data.size(); ++k) {
+    std::string_view atrd = refs.data[k];
+    comment c;
+    c.mark = c.start = refs.cps[k];
+    size_t owner = u16(atrd, atrd_owner);
+    c.author = owner < owners.size() ? owners[owner] : xst(atrd, 0, max_initials);
+    uint32_t tag = u32(atrd, atrd_tag);
+    auto it = tag == no_range ? range_start.end() : range_start.find(tag);
+    if (it != range_start.end() && it->second <= c.mark) c.start = it->second;
+    out.push_back(std::move(c));
+  }
   return out;
 }
 

@@ -49,6 +49,27 @@ void for_each_sprm(std::string_view g, F&& f) {
   }
 }
 
+// A drawing (OfficeArt) record; d[body, end) holds its contents.
+struct art_record {
+  uint16_t ver_inst = 0, type = 0;
+  size_t body = 0, end = 0;
+  bool container() const { return (ver_inst & 0xF) == 0xF; }
+};
+// Calls f(record) for each record in d[begin, end), each clipped at end,
+// while f returns true; false when f stopped the walk.
+template <class F>
+bool for_each_record(std::string_view d, size_t begin, size_t end, F&& f) {
+  end = end < d.size() ? end : d.size();
+  for (size_t pos = begin; pos + 8 <= end;) {
+    art_record r{u16(d, pos), u16(d, pos + 2), pos + 8, 0};
+    size_t len = u32(d, pos + 4);
+    r.end = len > end - r.body ? end : r.body + len;
+    if (!f(r)) return false;
+    pos = r.end;
+  }
+  return true;
+}
+
 struct fib {
   bool word97 = false;  // false: Word 6/95 layout
   uint16_t nfib = 0;
@@ -65,9 +86,11 @@ struct fib {
   }
 };
 enum fclcb_index : size_t {
-  ix_stshf = 1, ix_plcffnd_ref = 2, ix_plcffnd_txt = 3, ix_plcf_bte_chpx = 12, ix_plcf_bte_papx = 13,
-  ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_sttbf_bkmk = 21, ix_plcf_bkf = 22, ix_clx = 33, ix_plcfend_ref = 46, ix_plcfend_txt = 47,
-  ix_plcf_lst = 73, ix_plf_lfo = 74,
+  ix_stshf = 1, ix_plcffnd_ref = 2, ix_plcffnd_txt = 3, ix_plcfand_ref = 4, ix_plcfand_txt = 5,
+  ix_plcf_bte_chpx = 12, ix_plcf_bte_papx = 13, ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_sttbf_bkmk = 21,
+  ix_plcf_bkf = 22, ix_clx = 33, ix_grp_xst_atn_owners = 36, ix_sttbf_atn_bkmk = 37, ix_plc_spa_mom = 40,
+  ix_plcf_atn_bkf = 42, ix_plcfend_ref = 46, ix_plcfend_txt = 47, ix_dgg_info = 50, ix_plcftxbx_txt = 56, ix_plcf_lst = 73,
+  ix_plf_lfo = 74,
 };
 // Reads the FIB; false with a reason when the stream is not a Word document
 // this reader understands.
@@ -138,5 +161,35 @@ struct plc {
   std::vector<std::string_view> data;
 };
 plc read_plc(std::string_view table, uint32_t fc, uint32_t lcb, size_t cb);
+
+// The text ranges [cps[k], cps[k + 1]) of the first count entries of a PLC
+// that locates the stories of a subdocument (notes, comments, text boxes),
+// offset by base; a range that is empty, runs backwards or overlaps the one
+// before it is left out ({0, 0}), so that no text is read twice.
+std::vector<std::pair<uint32_t, uint32_t>> story_ranges(const plc& p, size_t count, uint64_t base,
+                                                        uint64_t limit);
+
+// A text box of the main document: where its shape is anchored in the main
+// text, and the character positions of its text.
+struct text_box {
+  uint32_t anchor = 0;
+  uint32_t cp0 = 0, cp1 = 0;
+};
+// Text boxes in the order of their anchors. Each text box story (the txbx
+// table, positions from base, limited to limit) names its shape; the story
+// goes where that shape is anchored in the main text (the spa table), or
+// where the group holding it is (found in the drawing). A chain of linked
+// boxes is one story, at its first box.
+std::vector<text_box> read_text_boxes(std::string_view table, std::pair<uint32_t, uint32_t> spa,
+                                      std::pair<uint32_t, uint32_t> txbx, std::pair<uint32_t, uint32_t> drawing,
+                                      uint64_t base, uint64_t limit);
+
+// A comment: the position of its mark in the main text, where the text it
+// is about starts (its mark when it names no range), and its author.
+struct comment {
+  uint32_t mark = 0, start = 0;
+  std::string author;  // UTF-8; the initials when the owner table lacks the name
+};
+std::vector<comment> read_comments(std::string_view table, const fib& f);
 
 }  // namespace nx::doc

@@ -131,6 +131,8 @@ class converter {
 
   void add_notes();
   void emit_story(uint32_t cp0, uint32_t cp1, story where);
+  void place_text_boxes(uint32_t before);
+  void read_text_box(const text_box& box);
   void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where);
   bool paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
                          std::vector<model::inline_item>& out);
@@ -163,9 +165,14 @@ class converter {
   std::vector<doc::run> chpx_, papx_;
   std::vector<style> styles_;
   lists lists_;
-  plc fnd_ref_, fnd_txt_, end_ref_, end_txt_;
+  plc fnd_ref_, fnd_txt_, end_ref_, end_txt_, and_txt_;
   std::vector<std::string> fnd_labels_, end_labels_;
   std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name
+  std::vector<comment> comments_;
+  std::multimap<uint32_t, int> comment_starts_;     // start position -> note index
+  std::vector<text_box> text_boxes_;                // by anchor
+  size_t next_text_box_ = 0;
+  bool in_text_box_ = false;
   std::vector<field> fields_;
   std::vector<table_state> tables_;
 };
@@ -245,6 +252,14 @@ bool converter::load(std::string_view data, std::string& error) {
   fnd_txt_ = plc_of(ix_plcffnd_txt, 0);
   end_ref_ = plc_of(ix_plcfend_ref, 2);
   end_txt_ = plc_of(ix_plcfend_txt, 0);
+  if (fib_.word97) {
+    comments_ = read_comments(table_, fib_);
+    and_txt_ = plc_of(ix_plcfand_txt, 0);
+    uint64_t txbx_base = uint64_t(fib_.ccp_text) + fib_.ccp_ftn + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn +
+                         fib_.ccp_edn;
+    text_boxes_ = read_text_boxes(table_, fib_.at(ix_plc_spa_mom), fib_.at(ix_plcftxbx_txt), fib_.at(ix_dgg_info),
+                                  txbx_base, txbx_base + uint64_t(fib_.ccp_txbx));
+  }
   auto labels = [](const plc& refs, bool endnote) {
     std::vector<std::string> out;
     int n = 0;
@@ -494,34 +509,28 @@ void converter::parse_field_code(field& f) {
 // Finds the first PNG or JPEG picture among the drawing records in
 // d[begin, end). kind: 1 PNG, 2 JPEG.
 bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::string_view& out, int& kind) {
-  size_t pos = begin;
-  while (depth < 8 && pos + 8 <= end) {
-    uint16_t ver_inst = u16(d, pos), type = u16(d, pos + 2);
-    size_t len = u32(d, pos + 4);
-    size_t body = pos + 8;
-    size_t body_end = len > end - body ? end : body + len;
-    if ((ver_inst & 0xF) == 0xF) {
-      if (find_blip(d, body, body_end, depth + 1, out, kind)) return true;
-    } else if (type == 0xF007) {
+  if (depth >= 8) return false;
+  return !for_each_record(d, begin, end, [&](const art_record& r) {
+    if (r.container()) return !find_blip(d, r.body, r.end, depth + 1, out, kind);
+    if (r.type == 0xF007) {
       // Picture store entry: the picture record follows its 36-byte header and name.
-      size_t at = body + 36 + u8(d, body + 33);
-      if (at < body_end && find_blip(d, at, body_end, depth + 1, out, kind)) return true;
-    } else if (type == 0xF01E || type == 0xF01D || type == 0xF02A) {
-      uint16_t inst = ver_inst >> 4;
+      size_t at = r.body + 36 + u8(d, r.body + 33);
+      return !(at < r.end && find_blip(d, at, r.end, depth + 1, out, kind));
+    }
+    if (r.type == 0xF01E || r.type == 0xF01D || r.type == 0xF02A) {
+      uint16_t inst = r.ver_inst >> 4;
       bool two_ids = inst == 0x6E1 || inst == 0x46B || inst == 0x6E3 || inst == 0x6E5;
       size_t header = (two_ids ? 33 : 17);
-      std::string_view bytes = slice(d, body + header, body_end > body + header ? body_end - body - header : 0);
-      if (type == 0xF01E && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
-        out = bytes; kind = 1; return true;
+      std::string_view bytes = slice(d, r.body + header, r.end > r.body + header ? r.end - r.body - header : 0);
+      if (r.type == 0xF01E && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
+        out = bytes; kind = 1; return false;
       }
-      if (type != 0xF01E && bytes.substr(0, 2) == std::string_view("\xFF\xD8", 2)) {
-        out = bytes; kind = 2; return true;
+      if (r.type != 0xF01E && bytes.substr(0, 2) == std::string_view("\xFF\xD8", 2)) {
+        out = bytes; kind = 2; return false;
       }
     }
-    if (body_end <= pos) break;
-    pos = body_end;
-  }
-  return false;
+    return true;
+  });
 }
 
 std::u32string format_number(int n, int nfc) {
@@ -761,15 +770,18 @@ bool converter::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, 
     it.ref = ref;
     out.push_back(std::move(it));
   };
-  auto bookmarks_at = [&](uint32_t cp) {
+  // Bookmarks, and the comments whose text starts here.
+  auto anchors_at = [&](uint32_t cp) {
     for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
       add(model::inline_kind::bookmark, {}, -1, -1);
       out.back().text = it->second;
     }
+    for (auto [it, last] = comment_starts_.equal_range(cp); it != last; ++it)
+      add(model::inline_kind::note_ref, {}, -1, it->second);
   };
   for (uint32_t cp = p; cp < e; ++cp) {
     char32_t c = text_[cp];
-    bookmarks_at(cp);
+    anchors_at(cp);
     if (field_mark(c)) continue;
     if (in_field_code()) {
       for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
@@ -798,7 +810,7 @@ bool converter::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, 
     append_utf8(out.back().text, c);
     if (c != U' ' && c != 0xA0) content = true;
   }
-  bookmarks_at(e);
+  anchors_at(e);
   return content;
 }
 
@@ -859,7 +871,9 @@ void converter::place_paragraph(model::paragraph para, const para_props& pp, boo
   if (in_cell) tables_.back().cell_used = true;
   if (!content) {
     if (in_cell || heading != 0 || pp.ilfo != 0) return;
-    std::erase_if(para.inlines, [](const model::inline_item& it) { return it.kind != model::inline_kind::bookmark; });
+    std::erase_if(para.inlines, [](const model::inline_item& it) {
+      return it.kind != model::inline_kind::bookmark && it.kind != model::inline_kind::note_ref;
+    });
     current().push_back({model::block::kind::paragraph, std::move(para), {}});
     return;
   }
@@ -918,6 +932,7 @@ void converter::emit_story(uint32_t cp0, uint32_t cp1, story where) {
     if (row_end) {
       finish_row(pp);
     } else {
+      place_text_boxes(e);
       emit_paragraph(p, e, pp, where);
       if (cell_end) finish_cell();
     }
@@ -929,7 +944,7 @@ void converter::emit_story(uint32_t cp0, uint32_t cp1, story where) {
 
 // One note per reference, footnotes then endnotes, labelled as the text
 // numbers them; a note with a mark of its own (which stays text in the body)
-// shows that mark.
+// shows that mark. Comments follow, linked from where their range starts.
 void converter::add_notes() {
   auto add = [&](const plc& refs, const std::vector<std::string>& labels, model::note_kind kind) {
     for (size_t i = 0; i < refs.data.size(); ++i) {
@@ -943,6 +958,51 @@ void converter::add_notes() {
   };
   add(fnd_ref_, fnd_labels_, model::note_kind::footnote);
   add(end_ref_, end_labels_, model::note_kind::endnote);
+  for (comment& c : comments_) {
+    model::note n;
+    n.kind = model::note_kind::comment;
+    n.author = std::move(c.author);
+    if (c.start < uint32_t(fib_.ccp_text)) comment_starts_.emplace(c.start, int(doc_.notes.size()));
+    doc_.notes.push_back(std::move(n));
+  }
+}
+
+// Text boxes anchored before the position, each read in place as a story
+// of its own (its tables, fields and dropped capital do not mix with the
+// paragraph around its anchor); a box whose anchor is deleted or hidden is
+// left out.
+void converter::place_text_boxes(uint32_t before) {
+  if (in_text_box_) return;
+  while (next_text_box_ < text_boxes_.size() && text_boxes_[next_text_box_].anchor < before) {
+    const text_box& box = text_boxes_[next_text_box_++];
+    char_props anchor = chars_at(box.anchor, char_props{});
+    if (!anchor.deleted && !anchor.vanish) read_text_box(box);
+  }
+}
+
+void converter::read_text_box(const text_box& box) {
+  // The mark that ends the last paragraph separates this box from the next.
+  uint32_t end = std::min<uint32_t>(box.cp1, uint32_t(text_.size()));
+  if (end > box.cp0 + 1 && text_[end - 1] == 0x0D) --end;
+  if (end <= box.cp0) return;
+  std::vector<model::block> blocks;
+  std::vector<table_state> tables = std::move(tables_);
+  std::vector<field> fields = std::move(fields_);
+  std::vector<model::inline_item> drop = std::move(drop_prefix_);
+  tables_.clear();
+  fields_.clear();
+  drop_prefix_.clear();
+  std::vector<model::block>* outer = blocks_;
+  blocks_ = &blocks;
+  in_text_box_ = true;
+  emit_story(box.cp0, end, story{});
+  in_text_box_ = false;
+  blocks_ = outer;
+  tables_ = std::move(tables);
+  fields_ = std::move(fields);
+  drop_prefix_ = std::move(drop);
+  std::vector<model::block>& to = current();
+  to.insert(to.end(), std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()));
 }
 
 bool converter::run(std::string_view data, std::string& error) {
@@ -951,18 +1011,22 @@ bool converter::run(std::string_view data, std::string& error) {
   uint32_t main_end = uint32_t(std::min<uint64_t>(uint64_t(fib_.ccp_text), text_.size()));
   blocks_ = &doc_.body;
   emit_story(0, main_end, story{});
+  place_text_boxes(0xFFFFFFFF);  // anchored past the text: kept at its end
   uint64_t ftn_base = uint64_t(fib_.ccp_text);
-  uint64_t edn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn;
+  uint64_t atn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr;
+  uint64_t edn_base = atn_base + uint64_t(fib_.ccp_atn);
   auto notes = [&](const plc& txt, uint64_t base, size_t first, size_t count) {
-    for (size_t i = 0; i < count && i + 1 < txt.cps.size(); ++i) {
-      uint64_t a = base + txt.cps[i], b = base + txt.cps[i + 1];
-      if (a >= b || b > text_.size()) continue;
+    auto ranges = story_ranges(txt, count, base, text_.size());
+    for (size_t i = 0; i < count; ++i) {
+      if (ranges[i].second == 0) continue;
       blocks_ = &doc_.notes[first + i].blocks;
-      emit_story(uint32_t(a), uint32_t(b), story{int(first + i)});
+      emit_story(ranges[i].first, ranges[i].second, story{int(first + i)});
     }
   };
-  notes(fnd_txt_, ftn_base, 0, fnd_ref_.data.size());
-  notes(end_txt_, edn_base, fnd_ref_.data.size(), end_ref_.data.size());
+  size_t footnotes = fnd_ref_.data.size(), endnotes = end_ref_.data.size();
+  notes(fnd_txt_, ftn_base, 0, footnotes);
+  notes(end_txt_, edn_base, footnotes, endnotes);
+  notes(and_txt_, atn_base, footnotes + endnotes, comments_.size());
   return true;
 }
 

@@ -84,8 +84,16 @@ struct text_piece {
   bool compressed;
 };
 
+// What a document holds besides its main text: the lengths of the stories
+// after it (by their index among the FIB's counts: 4 footnotes ... 9 text
+// boxes) and structures of the table stream (by their FIB index).
+struct doc_parts {
+  std::vector<std::pair<size_t, uint32_t>> story_lengths;
+  std::vector<std::pair<size_t, std::string>> tables;
+};
+
 // A minimal Word 97 document: FIB, the text in pieces, and a piece table.
-std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0200) {
+std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0200, const doc_parts& parts = {}) {
   std::string word(1024, '\0');
   put16(word, 0, 0xA5EC);
   put16(word, 2, 193);
@@ -109,15 +117,47 @@ std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0
     cp += uint32_t(p.text.size());
   }
   put32(plc_cps, plc_cps.size(), cp);
-  put32(word, rglw + 3 * 4, cp);    // ccpText
+  uint32_t main = cp;
+  for (auto [index, length] : parts.story_lengths) {
+    put32(word, rglw + index * 4, length);
+    main -= length;
+  }
+  put32(word, rglw + 3 * 4, main);  // ccpText
   std::string table;
   table.push_back('\x02');
   put32(table, 1, uint32_t(plc_cps.size() + plc_pcd.size()));
   table += plc_cps + plc_pcd;
   put32(word, fcs + 2 + 33 * 8, 0);
   put32(word, fcs + 2 + 33 * 8 + 4, uint32_t(table.size()));
+  for (auto& [index, bytes] : parts.tables) {
+    put32(word, fcs + 2 + index * 8, uint32_t(table.size()));
+    put32(word, fcs + 2 + index * 8 + 4, uint32_t(bytes.size()));
+    table += bytes;
+  }
   if (word.size() < 4096) word.resize(4096, '\0');
   return make_cfb({{"WordDocument", word}, {"1Table", table}});
+}
+
+// A PLC: positions, then data elements of equal size.
+std::string plc(const std::vector<uint32_t>& cps, const std::vector<std::string>& data = {}) {
+  std::string out;
+  for (uint32_t cp : cps) put32(out, out.size(), cp);
+  for (const std::string& d : data) out += d;
+  return out;
+}
+// A drawing record: type, then its contents (containers hold records).
+std::string art(uint16_t type, const std::string& body) {
+  std::string out;
+  put16(out, 0, type == 0xF00A ? 0x0A2 : 0xF);
+  put16(out, 2, type);
+  put32(out, 4, uint32_t(body.size()));
+  return out + body;
+}
+std::string shape(uint32_t id) {
+  std::string fsp;
+  put32(fsp, 0, id);
+  put32(fsp, 4, 0);
+  return art(0xF004, art(0xF00A, fsp));
 }
 
 // Share of the reference's words (runs of letters and digits) found in the page.
@@ -173,6 +213,55 @@ TEST(DocContainer, SpecialCharactersAndFields) {
   EXPECT_NE(html.find("<p>a<br>b-cd</p>\n<p>&#160;</p>\n<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
                       "<p>2024</p>\n<p>safe</p>\n<p>gone</p>"),
             std::string::npos) << html;
+}
+
+// Text boxes come once each, before the paragraph their shape (or the group
+// holding it) is anchored in; a comment is a note with its author, linked
+// from where its range starts.
+TEST(DocContainer, TextBoxesInPlaceAndCommentsAsNotes) {
+  std::u16string main = u"Before\r\x08" u"Anchored \x08here\x05\r", comment = u"\x05Nice.\r",
+                 boxes = u"Inside the box\r\rIn a group\r\r\r";
+  auto bytes = [](std::initializer_list<uint32_t> fields, size_t size) {
+    std::string out(size, '\0');
+    size_t at = 0;
+    for (uint32_t v : fields) put32(out, (at += 4) - 4, v);
+    return out;
+  };
+  std::string atrd(30, '\0');
+  put16(atrd, 0, 2);
+  put16(atrd, 2, 'M');
+  put16(atrd, 4, 'M');
+  put32(atrd, 26, 7);  // the range tagged 7
+  std::string owners, range_tags;
+  put16(owners, 0, 4);
+  for (char16_t c : std::u16string(u"Mary")) put16(owners, owners.size(), c);
+  for (uint16_t v : {0xFFFF, 1, 10, 0, 0x100}) put16(range_tags, range_tags.size(), v);
+  put32(range_tags, range_tags.size(), 7);
+  put32(range_tags, range_tags.size(), 0xFFFFFFFF);
+  auto box = [&](uint32_t shape_id, bool spare) {
+    std::string d(22, '\0');
+    put16(d, 8, spare ? 1 : 0);
+    put32(d, 14, shape_id);
+    return d;
+  };
+  doc_parts parts;
+  parts.story_lengths = {{7, uint32_t(comment.size())}, {9, uint32_t(boxes.size())}};
+  parts.tables = {
+      {4, plc({22, 24}, {atrd})},                                   // comment marks
+      {5, plc({0, uint32_t(comment.size())})},                      // comment texts
+      {36, owners},
+      {37, range_tags},
+      {42, plc({18, 24}, {std::string(4, '\0')})},                  // range starts
+      {40, plc({7, 17, 24}, {bytes({1025}, 26), bytes({2049}, 26)})},  // shape anchors
+      {56, plc({0, 16, 28, 29}, {box(1025, false), box(2050, false), box(0, true)})},
+      {50, art(0xF000, "") + '\0' +
+               art(0xF002, art(0xF003, shape(1024) + art(0xF003, shape(2049) + shape(2050))))},
+  };
+  std::string html = convert_ok(make_doc({{main + comment + boxes, true}}, 0x0200, parts));
+  EXPECT_NE(html.find("<p>Before</p>\n<p>Inside the box</p>\n<p>In a group</p>\n"
+                      "<p>Anchored <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>here</p>\n"),
+            std::string::npos) << html;
+  EXPECT_NE(html.find("<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Mary: Nice.</p>"), std::string::npos);
 }
 
 TEST(DocContainer, RefusesEncryptedDamagedAndForeignInput) {
