@@ -25,6 +25,9 @@ enum class dst : uint8_t {
   body, skip, font_table, style_sheet, style_entry, fld_inst, list_text, pict,
   list_table, list, list_level, override_table, list_override, pn, info, title,
   shape,  // a shape's instructions: only its text box (\shptxt) is read
+  // Names read whole, acted on where their group ends: a bookmark, the tag
+  // of where a comment's range starts and ends, its author's initials and name.
+  bookmark, comment_start, comment_end, comment_initials, comment_author,
 };
 
 enum : uint8_t { f_b = 1, f_i = 2, f_u = 4, f_s = 8, f_sup = 16, f_sub = 32, f_hidden = 64 };
@@ -219,7 +222,9 @@ class reader {
   int heading_level(const state& s);
   void finish_picture();
   void begin_footnote();
+  void begin_comment();
   void begin_flow(int note);
+  void end_name(dst d);
 
   std::string_view in_;
   model::document& doc_;
@@ -250,6 +255,11 @@ class reader {
   picture pict_;
   int picture_count_ = 0;
   std::u32string title_;
+  std::u32string name_;  // the text of a bookmark or comment destination
+  // Comments: notes by the tag of where their range starts, and what the
+  // words before the next comment's text said.
+  std::unordered_map<std::u32string, int> comment_ranges_;
+  std::u32string comment_end_, comment_initials_, comment_author_;
 };
 
 // ---------------------------------------------------------------- text
@@ -324,6 +334,10 @@ void reader::put_char(char32_t c) {
       return;
     case dst::title:
       if (title_.size() < max_collected) title_.push_back(c);
+      return;
+    case dst::bookmark: case dst::comment_start: case dst::comment_end:
+    case dst::comment_initials: case dst::comment_author:
+      if (name_.size() < max_collected) name_.push_back(c);
       return;
     default:
       return;
@@ -554,7 +568,12 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
 
   set_table_depth(f, depth);
   if (depth > 0) f.tables[size_t(depth - 1)].cell_used = true;
-  if (!visible) return;
+  if (!visible) {
+    // Its anchors go with the next paragraph.
+    for (model::inline_item& it : p.inlines)
+      if (it.kind == model::inline_kind::bookmark) f.para.inlines.push_back(std::move(it));
+    return;
+  }
 
   p.heading = heading_level(s);
   p.alignment = alignments[s.align & 3];
@@ -583,6 +602,11 @@ void reader::end_cell(int depth) {
   flow& f = fl();
   if (f.para_visible || !f.para.inlines.empty()) emit_paragraph(f, st(), depth);
   else set_table_depth(f, depth);
+  if (!f.para.inlines.empty()) {
+    // The anchors of a cell that shows nothing stay in it.
+    target(f, depth).emplace_back().para.inlines = std::move(f.para.inlines);
+    f.para = model::paragraph();
+  }
   f.tables[size_t(depth - 1)].end_cell();
 }
 
@@ -623,6 +647,59 @@ void reader::begin_footnote() {
     fl().para_visible = true;
   }
   begin_flow(int(doc_.notes.size()) - 1);
+}
+
+// A comment's text: the note that its range start made (the range ended
+// just before), or a new one linked from here.
+void reader::begin_comment() {
+  flush_bytes();
+  int note = -1;
+  if (auto it = comment_ranges_.find(comment_end_); it != comment_ranges_.end()) {
+    note = it->second;
+    comment_ranges_.erase(it);
+  } else {
+    doc_.notes.emplace_back();
+    note = int(doc_.notes.size()) - 1;
+    add_inline(model::inline_kind::note_ref, note);
+  }
+  model::note& n = doc_.notes[size_t(note)];
+  n.kind = model::note_kind::comment;
+  n.author = encode_utf8(comment_author_.empty() ? comment_initials_ : comment_author_);
+  comment_end_.clear();
+  comment_initials_.clear();
+  comment_author_.clear();
+  begin_flow(note);
+}
+
+// The end of a bookmark or comment destination: a bookmark is an anchor
+// where it stands, a comment's range start links to its note from there.
+void reader::end_name(dst d) {
+  std::u32string name = std::move(name_);
+  name_.clear();
+  const state& s = st();
+  bool shown = s.d == dst::body && !(s.fmt & f_hidden);
+  switch (d) {
+    case dst::bookmark: {
+      std::string text = trim(encode_utf8(name));
+      if (!shown || text.empty()) return;
+      model::inline_item anchor;
+      anchor.kind = model::inline_kind::bookmark;
+      anchor.text = std::move(text);
+      fl().para.inlines.push_back(std::move(anchor));
+      return;
+    }
+    case dst::comment_start:
+      if (!shown || s.flow != 0 || comment_ranges_.count(name) || comment_ranges_.size() >= max_collected) return;
+      doc_.notes.emplace_back();
+      doc_.notes.back().kind = model::note_kind::comment;
+      comment_ranges_.emplace(std::move(name), int(doc_.notes.size()) - 1);
+      add_inline(model::inline_kind::note_ref, int(doc_.notes.size()) - 1);
+      return;
+    case dst::comment_end: comment_end_ = std::move(name); return;
+    case dst::comment_initials: comment_initials_ = std::move(name); return;
+    case dst::comment_author: comment_author_ = std::move(name); return;
+    default: return;
+  }
 }
 
 // A story of its own, with the paragraph and character state reset.
@@ -691,6 +768,7 @@ void reader::close_group() {
   stack_.pop_back();
   const state& top = stack_.back();
   if (popped.d == dst::pict && top.d != dst::pict) finish_picture();
+  if (popped.d != top.d) end_name(popped.d);
   if (popped.flow != top.flow) {
     flow& done = flows_[size_t(popped.flow)];
     std::vector<model::block> blocks = finish_flow(done);
@@ -823,6 +901,22 @@ void reader::begin_destination(const word_info& w, state& s) {
     case kw::footnote:
       if (d == dst::body && s.flow == 0) begin_footnote();
       else s.d = dst::skip;
+      break;
+    case kw::annotation:
+      if (d == dst::body && s.flow == 0) begin_comment();
+      else s.d = dst::skip;
+      break;
+    case kw::bkmkstart: case kw::atrfstart: case kw::atrfend: case kw::atnid: case kw::atnauthor:
+      if (d == dst::body) {
+        s.d = w.id == kw::bkmkstart   ? dst::bookmark
+              : w.id == kw::atrfstart ? dst::comment_start
+              : w.id == kw::atrfend   ? dst::comment_end
+              : w.id == kw::atnid     ? dst::comment_initials
+                                      : dst::comment_author;
+        name_.clear();
+      } else {
+        known = false;
+      }
       break;
     case kw::listtext:
       if (d == dst::body) {

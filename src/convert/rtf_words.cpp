@@ -19,8 +19,7 @@ table build() {
         "footerf", "objdata", "objclass", "objname", "xe", "tc", "tcn", "txe", "nonshppict",
         "nonesttables", "revtbl", "rsidtbl", "generator", "pgdsctbl", "filetbl", "themedata",
         "colorschememapping", "datastore", "latentstyles", "xmlnstbl", "mmathPr", "pntxta",
-        "pntxtb", "template", "docvar", "userprops", "annotation", "atnid", "atnauthor", "atndate",
-        "atnref", "atnparent", "atrfstart", "atrfend", "bkmkstart", "bkmkend", "listname",
+        "pntxtb", "template", "docvar", "userprops", "atndate", "atnref", "atnparent", "bkmkend", "listname",
         "leveltext", "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
         "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile",
         "sp", "sn", "sv", "author", "operator", "comment", "doccomm", "subject", "keywords",
@@ -51,6 +50,12 @@ table build() {
   dest("listlevel", kw::listlevel);
   dest("listoverridetable", kw::listoverridetable);
   dest("listoverride", kw::listoverride);
+  dest("bkmkstart", kw::bkmkstart);
+  dest("atrfstart", kw::atrfstart);
+  dest("atrfend", kw::atrfend);
+  dest("atnid", kw::atnid);
+  dest("atnauthor", kw::atnauthor);
+  dest("annotation", kw::annotation);
 
   prop("u", kw::u);
   prop("uc", kw::uc);

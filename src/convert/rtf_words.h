@@ -9,6 +9,7 @@ enum class kw : unsigned char {
   // destinations
   skip_dest, transparent, fonttbl, stylesheet, info, title, pict, field, fldinst, fldrslt,
   footnote, shpinst, shptxt, listtext, pn, listtable, list, listlevel, listoverridetable, listoverride,
+  bkmkstart, atrfstart, atrfend, atnid, atnauthor, annotation,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
   // code pages and fonts

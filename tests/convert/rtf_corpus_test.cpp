@@ -39,6 +39,9 @@ TEST(RtfCorpus, SamplesKeepTheirText) {
         f.erase(0, sp + 1);
       if (f.size() > longest.size()) longest = f;
     });
+    // Comment marks are not text: the reference hides comments.
+    for (size_t at; (at = html.find("<sup><a href=\"#cmt")) != std::string::npos;)
+      html.erase(at, html.find("</sup>", at) + 6 - at);
     EXPECT_NE(test::visible_text(html).find(longest), std::u32string::npos) << encode_utf8(longest);
   }
 }

@@ -87,8 +87,7 @@ TEST(RtfReader, DestinationsThatAreNotText) {
   EXPECT_EQ(body_of("{\\rtf1{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red1\\green2\\blue3;}"
                     "{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}{\\*\\generator Gen 1.0;}"
                     "{\\header head text}{\\footer foot text}{\\*\\unknowndest hidden}"
-                    "{\\*\\bkmkstart mark}visible{\\*\\bkmkend mark}"
-                    "{\\*\\atnid me}{\\*\\annotation a comment}{\\v hidden text}"
+                    "visible{\\*\\bkmkend mark}{\\*\\atndate 1}{\\v hidden text}"
                     "{\\object{\\*\\objdata 0102}{\\result shown}}\\par}"),
             "<p>visibleshown</p>\n");
   // A text box's paragraphs come once, before the paragraph it is anchored
@@ -96,6 +95,23 @@ TEST(RtfReader, DestinationsThatAreNotText) {
   EXPECT_EQ(body_of("{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn t}{\\sv 1}}{\\shptxt\\b box\\par}}"
                     "{\\shprslt{\\*\\do{\\dptxbxtext box\\par}}}}b\\par}"),
             "<p><b>box</b></p>\n<p>ab</p>\n");
+}
+
+// Bookmarks are anchors for links (those of a paragraph or cell that shows
+// nothing stay with what comes next, or in the cell); comments are notes
+// with their author, linked from where their range starts or else from
+// their mark.
+TEST(RtfReader, BookmarksAndComments) {
+  EXPECT_EQ(body_of("{\\rtf1{\\field{\\*\\fldinst HYPERLINK \\\\l \"m\"}{\\fldrslt go}}\\par{\\*\\bkmkstart m}\\par "
+                    "Here is {\\*\\atrfstart 7}some{\\*\\atrfend 7}{\\*\\atnid MM}{\\*\\atnauthor Mary}\\chatn"
+                    "{\\*\\annotation{\\*\\atnref 7}\\chatn Nice.} text{\\*\\atnid JD}\\chatn{\\*\\annotation Bare.}.\\par"
+                    "\\trowd\\cellx100\\pard\\intbl{\\*\\bkmkstart c}\\cell\\row}"),
+            "<p><a href=\"#m\">go</a></p>\n"
+            "<p><a id=\"m\"></a>Here is <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>some text"
+            "<sup><a href=\"#cmt2\" id=\"cmtref2\">[2]</a></sup>.</p>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td><a id=\"c\"></a>&#160;</td></tr>\n</table>\n"
+            "<hr>\n<div class=\"footnotes\">\n<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Mary: Nice.</p>\n</div>\n"
+            "<div id=\"cmt2\">\n<p><a href=\"#cmtref2\">[2]</a> JD: Bare.</p>\n</div>\n</div>\n");
 }
 
 TEST(RtfReader, CharacterFormattingAndHeadings) {
