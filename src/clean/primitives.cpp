@@ -156,6 +156,9 @@ tag_patterns::tag_patterns(const std::vector<std::string>& list) : count_(list.s
     }
     kinds_[uint8_t(p[0])] |= uint8_t(1 << kind);
     kinds_[uint8_t(upper_char(p[0]))] |= uint8_t(1 << kind);
+    pairs_[kind].resize(65536);
+    for (int c1 = 0; c1 < 256; ++c1)
+      if (p.size() == 1 || uint8_t(p[1]) == c1) pairs_[kind][size_t(uint8_t(p[0]) * 256 + c1)] = true;
     keyed.emplace_back(kind * 256 + uint8_t(p[0]), std::move(p));
   }
   std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -207,13 +210,20 @@ int tag_patterns::matches_within(std::string_view t, size_t limit) const {
     else if (r == -1)
       result = -1;
   };
-  if (k0 & 1) take(occurs(0, t, 0, limit));
-  if (k1 & 1) take(occurs(0, t, 1, limit));
-  if (k2 & 1) take(occurs(0, t, 2, limit));
+  // Whether a pattern of the kind, whose first character stands at at, may
+  // go on with the next character.
+  const size_t known = std::min(limit, t.size());
+  auto may = [&](int kind, size_t at) {
+    return at + 1 >= known ||
+           pairs_[kind][size_t(uint8_t(lower_char(t[at])) * 256 + uint8_t(lower_char(t[at + 1])))];
+  };
+  if (k0 & 1 && may(0, 0)) take(occurs(0, t, 0, limit));
+  if (k1 & 1 && may(0, 1)) take(occurs(0, t, 1, limit));
+  if (k2 & 1 && may(0, 2)) take(occurs(0, t, 2, limit));
   if (result == 1 || t[0] != '<') return result;
   if (empty_[1]) return 1;
-  if (k1 & 2) take(occurs(1, t, 1, limit));
-  if (k2 & 2 && t[1] == '/') take(occurs(1, t, 2, limit));
+  if (k1 & 2 && may(1, 1)) take(occurs(1, t, 1, limit));
+  if (k2 & 2 && t[1] == '/' && may(1, 2)) take(occurs(1, t, 2, limit));
   return result;
 }
 

@@ -47,6 +47,9 @@ class tag_patterns {
   std::vector<span> sorted_;
   uint32_t first_begin_[2][257] = {};  // where each character's run starts
   uint8_t kinds_[256] = {};            // bit k: a pattern of kind k starts with the character
+  // Per kind, bit c0 * 256 + c1: a pattern starts with c0 c1 (lower case),
+  // or is c0 alone.
+  std::vector<bool> pairs_[2];
   bool empty_[2] = {false, false};     // a pattern of the kind is empty
 };
 
