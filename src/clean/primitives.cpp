@@ -383,7 +383,7 @@ bool try_remove_attributes(const attribute_names& names, std::string_view t, std
 bool try_quote_attributes(std::string_view t, char q, std::string& out) {
   usual_attribute a[usual_most_attributes];
   size_t count = 0, close = 0;
-  if ((q != '"' && q != '\'') || t.substr(1, 4) == "meta" || !split_usual(t, true, a, count, close)) return false;
+  if ((q != '"' && q != '\'') || !split_usual(t, true, a, count, close) || t.substr(1, 4) == "meta") return false;
   out.clear();
   size_t at = 0;
   for (size_t k = 0; k < count; ++k) {

@@ -133,6 +133,9 @@ TEST(UsualTags, OnePassGivesWhatTheRulesGive) {
   EXPECT_GT(quoted_in_one_pass, rounds / 3);
   EXPECT_GT(removed_in_one_pass, rounds / 4);
   EXPECT_GT(decided_early, rounds / 4);
+  std::string out;
+  EXPECT_FALSE(try_quote_attributes("", '"', out));
+  EXPECT_FALSE(try_remove_attributes(names, "<", out));
 }
 
 TEST(FindReplace, PairsReplaceTextAndPercent) {
