@@ -8,7 +8,6 @@
 #include "ui/main/frm_progress.h"
 #include "ui/main/frm_settings.h"
 #include "ui/main/frm_splash.h"
-#include "ui/screenshot_look.h"
 #include "ui_fixture.h"
 
 namespace nx::test {
@@ -21,7 +20,6 @@ class screenshots : public window_test {
     if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
     apply_screenshot_look();
     template_file("Strip everything");
-    set("startup", "splash", "0");
   }
   void save(QWidget* w, const std::string& name, QPixmap picture = {}) {
     ASSERT_TRUE(save_screenshot(w, name, picture));
@@ -39,7 +37,7 @@ TEST_F(screenshots, main_window_pages) {
   save(&w, "normal-enlarged");
   w.resize(w.minimumSize());
 
-  ASSERT_TRUE(drag_enter(w.lstFiles->viewport(), urls({tmp.file("My Documents")})));
+  ASSERT_TRUE(drag_enter(w.lstFiles->viewport(), {tmp.file("My Documents")}));
   save(&w, "drop");
   drag_end(false);
 

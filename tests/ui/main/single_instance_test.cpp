@@ -20,7 +20,6 @@ using single_window = window_test;
 
 TEST_F(single_window, later_starts_hand_their_files_to_the_open_window) {
   ::setenv("XDG_RUNTIME_DIR", tmp.mkdir("run").c_str(), 1);
-  set("startup", "splash", "0");
   int stale = ::socket(AF_UNIX, SOCK_STREAM, 0);  // bound, never served
   sockaddr_un addr{AF_UNIX, {}};
   std::strncpy(addr.sun_path, single_instance::socket_path().c_str(), sizeof addr.sun_path - 1);

@@ -1,23 +1,18 @@
-// Shared set-up for the window tests: one offscreen application, a fresh
-// program folder, scripted dialogs and a recording shell.
+// Shared set-up for the main window's tests: a fresh program folder,
+// scripted dialogs, a recording shell and no splash unless a test asks.
 #pragma once
 #include <sys/stat.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QDragEnterEvent>
-#include <QMimeData>
-#include <QUrl>
-#include <QWindow>
 #include <QComboBox>
+#include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
-#include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-#include <cstdlib>
+#include <QUrl>
+#include <QWindow>
 #include <memory>
 #include <sstream>
 
@@ -25,6 +20,7 @@
 #include "services/settings.h"
 #include "support/test_env.h"
 #include "ui/main/frm_main.h"
+#include "ui/ui_driver.h"
 
 namespace nx::test {
 
@@ -32,14 +28,7 @@ class window_test : public program_test {
  protected:
   void SetUp() override {
     program_test::SetUp();
-    static QApplication* app = [] {
-      if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-      static int argc = 1;
-      static char name[] = "nubrix";
-      static char* argv[] = {name, nullptr};
-      return new QApplication(argc, argv);
-    }();
-    (void)app;
+    qt_app();
     saved_shell_ = window_shell();
     window_shell().open_document = [this](const std::string& path) {
       shell_calls.push_back("|" + path);
@@ -92,11 +81,10 @@ class window_test : public program_test {
     }
   }
 
-  // Runs act once the next modal loop has started, with the window of type
-  // W that owner holds (nullptr when there is none).
-  template <class W>
-  void when_shown(QWidget* owner, std::function<void(W*)> act) {
-    QTimer::singleShot(0, owner, [owner, act] { act(owner->findChild<W*>()); });
+  // Goes to the wizard's files page.
+  void wizard_files_page() {
+    if (!win->wizard_mode) win->cmdExpress_Click();
+    while (win->current_step < 2) win->cmdNext_Click();
   }
 
   // A slow stand-in for LibreOffice, used from now on: each document takes
@@ -111,9 +99,13 @@ class window_test : public program_test {
     ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
   }
 
-  // Drags urls over target through its window, as a file manager does.
+  // Drags paths over target through its window, as a file manager does.
   // True when the window takes them.
-  bool drag_enter(QWidget* target, const QList<QUrl>& urls) {
+  bool drag_enter(QWidget* target, const std::vector<std::string>& paths) {
+    QList<QUrl> urls;
+    for (const auto& p : paths)
+      urls << (p.find("://") != std::string::npos ? QUrl(QString::fromStdString(p))
+                                                  : QUrl::fromLocalFile(QString::fromStdString(p)));
     drag_data_ = std::make_unique<QMimeData>();
     drag_data_->setUrls(urls);
     drag_window_ = target->window()->windowHandle();
@@ -134,18 +126,11 @@ class window_test : public program_test {
       QApplication::sendEvent(drag_window_, &leave);
     }
   }
-  static QList<QUrl> urls(std::initializer_list<std::string> paths) {
-    QList<QUrl> out;
-    for (const auto& p : paths) out << QUrl::fromLocalFile(QString::fromStdString(p));
-    return out;
-  }
-
-  std::string settings_text() const { return read_all(prog + "nubrix.ini"); }
 
   // The "key=value" lines of the settings file in the order they stand in it.
   std::vector<std::string> settings_lines() const {
     std::vector<std::string> lines;
-    std::istringstream in(settings_text());
+    std::istringstream in(read_all(prog + "nubrix.ini"));
     for (std::string line; std::getline(in, line);)
       if (line.find('=') != std::string::npos) lines.push_back(line.substr(0, line.find('\r')));
     return lines;
@@ -162,7 +147,5 @@ class window_test : public program_test {
   QPoint drag_at_;
   window_shell_ops saved_shell_;
 };
-
-using dialog_test = window_test;
 
 }  // namespace nx::test

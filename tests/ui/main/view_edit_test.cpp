@@ -12,7 +12,6 @@ class view_edit : public window_test {
  protected:
   void SetUp() override {
     window_test::SetUp();
-    set("startup", "splash", "0");
     open();
   }
   // Adds a file and makes it the current row.
@@ -33,13 +32,9 @@ TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
     QTest::mouseClick(win->cmdView, Qt::LeftButton);
     QTest::mouseClick(win->cmdEdit, Qt::LeftButton);
   };
-  view_and_edit();  // no current row: a hint each, and no menu
+  view_and_edit();  // no current row: a hint each
   EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"Please select a converted file to View.",
                                                       "Please select a converted file to Edit."}));
-  win->add_file(tmp.write("a.html", ""));
-  win->lstFiles->clearSelection();
-  right_click(QPoint(5, 5));
-  EXPECT_FALSE(win->mnuPop->isVisible());
   dlg.calls.clear();
 
   // Word documents always go to their own program.
@@ -64,17 +59,17 @@ TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
             (std::vector<std::string>{"Browser not found!", "External editor not found!"}));
 }
 
-TEST_F(view_edit, right_click_menu_works_in_the_wizard) {
+TEST_F(view_edit, right_click_menu_on_a_row_works_in_the_wizard) {
   std::string first = pick("a.html");
   std::string second = pick("b.txt");
   set("default", "editor", "known-program");
-  win->cmdExpress_Click();
-  win->cmdNext_Click();
-  win->cmdNext_Click();
+  wizard_files_page();
+  win->lstFiles->clearSelection();
+  right_click(QPoint(5, 5));
+  EXPECT_FALSE(win->mnuPop->isVisible()) << "no row, no menu";
   for (int row : {0, 1}) {
-    QRect r = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(row));
-    QTest::mouseClick(win->lstFiles->viewport(), Qt::LeftButton, {}, r.center());
-    right_click(r.center());
+    select_rows({row});
+    right_click(win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(row)).center());
     ASSERT_TRUE(win->mnuPop->isVisible());
     win->mnuPop->hide();
     (row == 0 ? win->mEdit : win->mView)->trigger();

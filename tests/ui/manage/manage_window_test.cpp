@@ -20,7 +20,7 @@
 #include "templates/library.h"
 #include "ui/main/frm_main.h"
 #include "ui/manage/rule_dialogs.h"
-#include "ui_driver.h"
+#include "ui/ui_driver.h"
 
 namespace nx::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "support/test_env.h"
-#include "ui_driver.h"
+#include "ui/ui_driver.h"
 
 namespace nx::test {
 namespace {
@@ -15,10 +15,8 @@ TEST(rule_dialog_test, OnlyAddWithSomethingPickedOrTypedReturnsAValue) {
   qt_app();
   std::string value = "untouched";
   const set_return_fn keep = [&](const std::string& v, const std::string&) { value = v; };
-  EXPECT_EQ(frmTags(nullptr, keep).lstTags->count(), 126);
   frmAttrs attrs(nullptr, keep);
-  EXPECT_EQ(attrs.windowTitle(), "Add Attribute");
-  EXPECT_EQ(attrs.lstTags->count(), 118);
+  EXPECT_EQ(frmTags(nullptr, keep).windowTitle() + ", " + attrs.windowTitle(), "Add Tag, Add Attribute");
 
   // Cancel, the close box, or Add with only a comment: an empty value.
   for (int ending = 0; ending < 3; ++ending) {

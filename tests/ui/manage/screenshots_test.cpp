@@ -3,22 +3,16 @@
 #include "support/test_env.h"
 #include "ui/manage/manage_window.h"
 #include "ui/manage/rule_dialogs.h"
-#include "ui/screenshot_look.h"
-#include "ui_driver.h"
+#include "ui/ui_driver.h"
 
 namespace nx::test {
 namespace {
 
-class screenshots : public program_test {
- protected:
-  void SetUp() override {
-    program_test::SetUp();
-    qt_app();
-  }
-};
+using screenshots = program_test;
 
 TEST_F(screenshots, template_manager) {
   if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
+  qt_app();
   apply_screenshot_look();
   auto save = [&](QWidget* w, const std::string& name) { ASSERT_TRUE(save_screenshot(w, name)); };
   cTemplate t = default_template();

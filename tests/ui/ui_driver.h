@@ -1,15 +1,20 @@
-// Driving Qt windows in tests: one application object, mouse and keyboard
-// input through Qt Test, and answers for modal dialogs opened by exec().
+// Driving Qt windows in tests: one application object (offscreen unless a
+// platform is set), mouse input through Qt Test, answers for modal windows
+// opened by exec(), and the pictures scripts/screenshots asks for.
 #pragma once
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QListWidget>
+#include <QPalette>
+#include <QPixmap>
 #include <QStringList>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -21,16 +26,18 @@ namespace nx::test {
 
 inline QApplication& qt_app() {
   static int argc = 1;
-  static char name[] = "nubrix-tests";
+  static char name[] = "nubrix";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = QApplication::instance()
-                                 ? static_cast<QApplication*>(QApplication::instance())
-                                 : new QApplication(argc, argv);
+  static QApplication* app = [] {
+    if (auto* running = qobject_cast<QApplication*>(QApplication::instance())) return running;
+    if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
   return *app;
 }
 
-// Clicks a button; a check box is clicked on its box and caption, which
-// may not cover the middle of a stretched widget.
+// Clicks a button; a check box is clicked on its box, which may not cover
+// the middle of a stretched widget.
 inline void click(QAbstractButton* button) {
   QPoint at = button->rect().center();
   if (auto* box = qobject_cast<QCheckBox*>(button)) {
@@ -44,8 +51,7 @@ inline void click(QAbstractButton* button) {
 // Clicks a line of a list the way a user does.
 inline void click_row(QListWidget* list, int row, Qt::KeyboardModifiers mods = {}) {
   list->scrollToItem(list->item(row));
-  const QRect r = list->visualItemRect(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, r.center());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, list->visualItemRect(list->item(row)).center());
 }
 
 inline QStringList lines_of(const QListWidget* list) {
@@ -83,5 +89,29 @@ class on_modal {
   QTimer timer_;
   bool ran_ = false;
 };
+
+// Screenshots: a folder (NUBRIX_SCREENSHOT_DIR; nothing is written without
+// it), a suffix for the names (NUBRIX_SCREENSHOT_SUFFIX, such as "-2x") and
+// a dark palette on Fusion (NUBRIX_SCREENSHOT_DARK=1).
+inline std::string screenshot_folder() {
+  const char* dir = std::getenv("NUBRIX_SCREENSHOT_DIR");
+  return dir ? dir : "";
+}
+
+inline void apply_screenshot_look() {
+  const char* dark = std::getenv("NUBRIX_SCREENSHOT_DARK");
+  if (!dark || std::string(dark) != "1") return;
+  QApplication::setStyle(QStyleFactory::create("Fusion"));
+  QApplication::setPalette(QPalette(QColor(53, 53, 56)));
+}
+
+// Saves what w shows (or picture, when given) under name.
+inline bool save_screenshot(QWidget* w, const std::string& name, QPixmap picture = {}) {
+  w->show();
+  QApplication::processEvents();
+  if (picture.isNull()) picture = w->grab();
+  const char* suffix = std::getenv("NUBRIX_SCREENSHOT_SUFFIX");
+  return picture.save(QString::fromStdString(screenshot_folder() + "/" + name + (suffix ? suffix : "") + ".png"));
+}
 
 }  // namespace nx::test
