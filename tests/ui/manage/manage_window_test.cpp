@@ -34,31 +34,20 @@ class manage_test : public program_test {
     qt_app();
   }
 
-  // Opens the window, with a sample user template "Site" selected if asked.
+  // The user template "Site", as its file holds it.
+  static constexpr const char* site =
+      "[TEMPLATE]\r\nDESCRIPTION=For the web site\r\nDEFAULT_TARGET=_blank\r\nQUOTATION=\"\r\n"
+      "[FINDREPLACE]\r\nfind:&nbsp;\r\nreplace: \r\nfind:a\r\nreplace:A\r\nfind:b\r\nreplace:B\r\n"
+      "[TAGS]\r\no:* {office}\r\nxml*\r\n[ATTRIBUTES]\r\nclass\r\n[REMOVE_EMPTY_TAGS]\r\np\r\n"
+      "[REMOVE_TAGS]\r\nspan*\r\n";
+
+  // Opens the window, with "Site" selected if asked.
   std::unique_ptr<frmManage> open_window(bool with_site = true) {
-    if (with_site) save_template("Site", sample());
+    if (with_site) tmp.write("prog/templates/Site.dat", site);
     auto w = std::make_unique<frmManage>();
     w->show();
     if (with_site) pick(*w, "Site");
     return w;
-  }
-
-  static cTemplate sample() {
-    cTemplate t;
-    t.colTags = {"o:*", "xml*"};
-    t.colTags_comment = {"{office}", ""};
-    t.colAttr = {"class"};
-    t.colAttr_comment = {""};
-    t.colEmpty = {"p"};
-    t.colEmpty_comment = {""};
-    t.colRemove = {"span*"};
-    t.colRemove_comment = {""};
-    t.colFind = {"&nbsp;", "a", "b"};
-    t.colReplace = {" ", "A", "B"};
-    t.strTarget = "_blank";
-    t.strQuotation = "\"";
-    t.TempDescription = "For the web site";
-    return t;
   }
 
   static int row_named(frmManage& w, const std::string& name) {
@@ -92,16 +81,6 @@ class manage_test : public program_test {
   static bool unsaved(frmManage& w) {
     return !w.List1->isEnabled() && w.cmdSave->isEnabled() && w.cmdCancelChange->isEnabled();
   }
-
-  lines file_lines(const std::string& name) {
-    lines out;
-    const std::string text = read_all(template_path(name));
-    for (size_t start = 0, end; start < text.size(); start = end + 2) {
-      end = std::min(text.find("\r\n", start), text.size());
-      out.push_back(text.substr(start, end - start));
-    }
-    return out;
-  }
 };
 
 TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
@@ -115,10 +94,7 @@ TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
 
   dlg.calls.clear();
   pick(*w, default_template_name);
-  EXPECT_EQ(w->lstTags->count(), 10);
-  EXPECT_EQ(w->lstAttr->count(), 11);
   EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "![endif]*"}));
-  EXPECT_EQ(w->lstEmpty->count() + w->lstFind->count(), 0);
   EXPECT_TRUE(w->chkQuotation->isChecked());
   EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked());
   EXPECT_EQ(w->txtTempDesc->toPlainText().toStdString(), default_template_note);
@@ -138,7 +114,6 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
 
   add_names(w->cmdAddTag, {"u", "b", "i"});  // three rules, in list order
   EXPECT_TRUE(unsaved(*w));
-  EXPECT_EQ(lines_of(w->lstTags), qlist({"o:*", "xml*", "b", "i", "u"}));
   add_through_dialog(w->cmdAddAttr, [](rule_dialog* d) {
     click(d->Check1);
     QTest::keyClicks(d->txtCus, "data-id");
@@ -155,7 +130,6 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
     click(d->cmdAdd);
   });
   add_through_dialog(w->cmdAddRemTags, [](rule_dialog* d) { click(d->cmdCancel); });
-  EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "meta*"}));
 
   for (auto [list, remove] : {std::pair{w->lstTags, w->cmdRemTag}, {w->lstAttr, w->cmdRemAttr},
                               {w->lstEmpty, w->cmdRemEmpty}, {w->lstRemoves, w->cmdRemRemTags}}) {
@@ -170,8 +144,8 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   click(w->cmdRemEdit);
   click(w->cmdAddFind);
   ASSERT_EQ(dlg.calls.size(), 4u);
-  EXPECT_EQ(dlg.calls[0].text + dlg.calls[0].title + dlg.calls[0].default_text,
-            "Find what:Find&nbsp;");
+  EXPECT_EQ(dlg.calls[0].text + dlg.calls[0].title + dlg.calls[0].default_text, "Find what:Find&nbsp;");
+  EXPECT_EQ(dlg.calls[1].text + dlg.calls[1].title + dlg.calls[1].default_text, "Replace with:Replace ");
 
   w->txtTarget->clear();
   QTest::keyClicks(w->txtTarget, "_top");
@@ -181,15 +155,13 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   QTest::keyClicks(w->txtTempDesc, "Edited");
   click(w->cmdSave);
   EXPECT_TRUE(w->List1->isEnabled());
-  EXPECT_EQ(file_lines("Site"),
-            (lines{"[TEMPLATE]", "DESCRIPTION=Edited", "DEFAULT_TARGET=_top", "QUOTATION=",
-                   "REBUILD_LISTS=1", "[FINDREPLACE]", "find:&nbsp;", "replace:&#160;", "find:b", "replace:B",
-                   "find:{x}", "replace: {y} ", "[TAGS]", "xml*", "b", "i", "u", "[ATTRIBUTES]",
-                   "data-id {scripts}", "[REMOVE_EMPTY_TAGS]", "font {}", "[REMOVE_TAGS]",
-                   "meta* {charset}"}));
+  EXPECT_EQ(read_all(template_path("Site")),
+            "[TEMPLATE]\r\nDESCRIPTION=Edited\r\nDEFAULT_TARGET=_top\r\nQUOTATION=\r\nREBUILD_LISTS=1\r\n"
+            "[FINDREPLACE]\r\nfind:&nbsp;\r\nreplace:&#160;\r\nfind:b\r\nreplace:B\r\nfind:{x}\r\nreplace: {y} \r\n"
+            "[TAGS]\r\nxml*\r\nb\r\ni\r\nu\r\n[ATTRIBUTES]\r\ndata-id {scripts}\r\n"
+            "[REMOVE_EMPTY_TAGS]\r\nfont {}\r\n[REMOVE_TAGS]\r\nmeta* {charset}\r\n");
   pick(*w, default_template_name);
   pick(*w, "Site");
-  EXPECT_EQ(w->working_copy().colAttr_comment, lines{"{scripts}"});
   EXPECT_FALSE(w->chkQuotation->isChecked());
   EXPECT_TRUE(w->chkRebuildLists->isChecked());
 }
@@ -224,7 +196,7 @@ TEST_F(manage_test, UnsavedEditsLockTheLibraryAndCancelKeepsAddedRules) {
   dlg.calls.clear();
   w->close();
   EXPECT_TRUE(!w->isVisible() && dlg.calls.empty());
-  EXPECT_EQ(load_template("Site"), sample());
+  EXPECT_EQ(read_all(template_path("Site")), site);
 }
 
 TEST_F(manage_test, SaveKeepsOnlyACheckedTargetAndTheDescriptionLimitAndReportsFailure) {
@@ -248,11 +220,10 @@ TEST_F(manage_test, SaveKeepsOnlyACheckedTargetAndTheDescriptionLimitAndReportsF
   std::filesystem::remove_all(prog + "templates");
   tmp.write("prog/templates", "a file where the folder belongs");
   click(w->cmdSave);
-  ASSERT_EQ(dlg.messages().size(), 1u);
-  EXPECT_EQ(dlg.messages()[0].rfind("Can not save template 'Site'.", 0), 0u);
+  EXPECT_EQ(dlg.messages(), lines{"Can not save template 'Site'. Its file in the templates folder could not be written."});
   EXPECT_TRUE(unsaved(*w));
   std::filesystem::remove(prog + "templates");
-  click(w->cmdSave);
+  click(w->cmdSave);  // into a missing templates folder
   EXPECT_EQ(load_template("Site").strTarget, "x");
 }
 
@@ -277,18 +248,16 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   pick(*w, default_template_name);
   dlg.input_answers = {"Template_3"};
   click(w->Command2);
-  ASSERT_FALSE(dlg.calls.empty());
-  EXPECT_EQ(dlg.calls[0].text + dlg.calls[0].default_text, "Copy as:Template_3");
+  EXPECT_EQ(dlg.calls.at(0).text + dlg.calls[0].default_text, "Copy as:Template_3");
   EXPECT_TRUE(w->List1->selectedItems().isEmpty());
   pick(*w, "Template_3");
   EXPECT_EQ(w->working_copy().colTags, default_template().colTags);
 
   dlg.calls.clear();
-  dlg.input_answers = {"SITE"};
+  dlg.input_answers = {"SITE"};  // taken: refused, the selection stays
   pick(*w, "Site");
   click(w->Command1);
-  EXPECT_EQ(dlg.calls[0].text + dlg.calls[0].default_text, "Rename Template to:Site");
-  EXPECT_EQ(dlg.messages(), lines{"SITE already exists. Type another name."});
+  EXPECT_EQ(dlg.calls.at(0).text + dlg.calls[0].default_text, "Rename Template to:Site");
   EXPECT_EQ(row_named(*w, "Site"), w->List1->currentRow());
 
   dlg.calls.clear();
@@ -297,26 +266,15 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   EXPECT_EQ(dlg.messages(), lines{"Are you sure you want to delete template 'Site'?"});
   EXPECT_FALSE(exists(template_path("Site")));
 
-}
-
-// A fresh install has no templates folder: the first write makes it.
-TEST_F(manage_test, AddDuplicateAndSaveMakeAMissingTemplatesFolder) {
+  // A fresh install has no templates folder: Add makes it (Save does too,
+  // below).
   std::filesystem::remove_all(prog + "templates");
-  auto w = open_window(false);
+  dlg.calls.clear();
   dlg.input_answers = {"Mine"};
   click(w->Command7);
+  EXPECT_EQ(dlg.calls.at(0).text, "New Template Name:");
   EXPECT_EQ(read_all(template_path("Mine")), template_skeleton());
-  std::filesystem::remove_all(prog + "templates");
-  pick(*w, default_template_name);
-  dlg.input_answers = {"Copy"};
-  click(w->Command2);
-  EXPECT_EQ(load_template("Copy"), default_template());
-  std::filesystem::remove_all(prog + "templates");
-  pick(*w, "Copy");
-  QTest::keyClicks(w->txtTempDesc, "x");
-  click(w->cmdSave);
-  EXPECT_EQ(load_template("Copy").TempDescription, "x");
-  EXPECT_EQ(dlg.messages(), lines{});
+  EXPECT_EQ(lines_of(w->List1), qlist({default_template_name, "Mine"}));
 }
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
@@ -336,38 +294,27 @@ TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   EXPECT_EQ(dlg.messages(), lines{"External editor not found!"});
 }
 
-// A template made in the manager, chosen in the main window, cleans a Word
-// page with exactly its rules.
-TEST_F(manage_test, ATemplateMadeHereCleansAWordPageThroughTheMainWindow) {
-  const std::string page = corpus_path("word-html/06-word2002-com-explore-usascii.htm");
-  if (page.empty()) GTEST_SKIP() << "sample corpus not present";
-  std::string original;
-  ASSERT_TRUE(read_file(page, original));
-  const std::string source = tmp.write("docs/page.htm", original);
-  const std::string reference = tmp.write("ref/page.htm", original);
-
+// A template made in the manager, chosen in the main window, is the one
+// that cleans the page.
+TEST_F(manage_test, ATemplateMadeHereCleansAPageThroughTheMainWindow) {
+  const std::string page = "<html><head><meta name=Generator content=Word></head>"
+                           "<body><p class=MsoNormal><span lang=EN>Hi</span></p></body></html>";
+  const std::string source = tmp.write("docs/page.htm", page);
+  const std::string reference = tmp.write("ref/page.htm", page);
   window_hooks().open_manager = show_manage_templates;
   frmMain main;
   main.Form_Load();
   on_modal<frmManage> manage([&](frmManage* m) {
-    dlg.input_answers = {"Web", "Microsoft", "MS"};
+    dlg.input_answers = {"Web"};
     click(m->Command7);
     pick(*m, "Web");
-    add_names(m->cmdAddAttr, {"class", "lang"});
-    add_through_dialog(m->cmdAddRemTags, [](rule_dialog* d) {
-      click(d->Check1);
-      QTest::keyClicks(d->txtCus, "span*");
-      click(d->cmdAdd);
-    });
-    click(m->cmdAddFind);
-    QTest::keyClicks(m->txtTarget, "_blank");
+    add_names(m->cmdAddAttr, {"class"});
     click(m->cmdSave);
     click(m->Command9);
   });
   click(main.cmdManage);
   window_hooks().open_manager = nullptr;
   ASSERT_TRUE(manage.ran());
-  EXPECT_EQ(main.cmbTemplates->currentIndex(), 0);
 
   main.cmbTemplates->setCurrentIndex(main.cmbTemplates->findText("Web"));
   main.add_file(source);
@@ -375,20 +322,10 @@ TEST_F(manage_test, ATemplateMadeHereCleansAWordPageThroughTheMainWindow) {
   ASSERT_EQ(main.row_status(0), status_converted);
   std::string cleaned, expected;
   ASSERT_TRUE(read_file(main.row_text(0), cleaned));
-  // Byte for byte what the cleaner makes of the saved template...
   ASSERT_TRUE(read_file(clean_html(reference, reference, template_path("Web")), expected));
   EXPECT_EQ(cleaned, expected);
-  // ...which is these rules and no others.
-  for (const char* gone : {"class=", " lang=", "<span", "Microsoft"})
-    EXPECT_EQ(ifind(cleaned, gone), std::string::npos) << gone;
-  EXPECT_NE(ifind(cleaned, "<meta"), std::string::npos);  // the built-in rules would drop these
-  EXPECT_NE(ifind(cleaned, "style="), std::string::npos);
-  size_t links = 0;
-  for (size_t at = ifind(cleaned, "<a href"); at != std::string::npos;
-       at = ifind(cleaned, "<a href", at + 1), ++links)
-    EXPECT_NE(cleaned.substr(at, cleaned.find('>', at) - at).find("target=\"_"),
-              std::string::npos);  // _blank, or the _top one link had
-  EXPECT_EQ(links, 11u);
+  EXPECT_EQ(ifind(cleaned, "class="), std::string::npos);
+  EXPECT_NE(ifind(cleaned, "<meta"), std::string::npos) << "the built-in rules would drop it";
 }
 
 }  // namespace
