@@ -42,7 +42,7 @@ TEST_F(file_list, add_file_takes_any_existing_file_once_and_the_arrow_opens_the_
   for (int i = 0; i < 5; ++i) QTest::mouseClick(win->cmdAdd, Qt::LeftButton);
   EXPECT_EQ(rows(), (paths{doc, odd}));
   EXPECT_EQ(win->row_status(1), "Ready");
-  EXPECT_EQ(dlg.calls[0].default_text, "") << "no initial file name";
+  EXPECT_EQ(dlg.calls[0].text + "|" + dlg.calls[0].default_text, "Add File|") << "no initial file name";
   EXPECT_EQ(dlg.calls[0].title,
             "Convertible files (*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt)|*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt|"
             "Word Documents (*.doc;*.docx)|*.doc;*.docx|OpenDocument Text (*.odt)|*.odt|"
@@ -58,17 +58,18 @@ TEST_F(file_list, folder_commands_take_word_then_html_files_of_the_folder_or_tre
   const std::string dir = tmp.mkdir("docs") + "/";
   for (const char* f : {"c.htm", "b.html", "d.odt", "a.doc", "B.DOC", "notes.txt", "sub/e.docx", "sub/f.html"})
     tmp.write(std::string("docs/") + f, "");
+  const std::string tree = "Folder to Add with Subfolders";
   struct {
     QAction* command;
-    std::string listed;  // names under dir
+    std::string picker, listed;  // the picker's title; names under dir
     const char* why;
   } cases[] = {
-      {win->mAddFolder, "a.doc B.DOC d.odt b.html c.htm", "Word files first, any case, no subfolder"},
-      {win->mAddWord, "a.doc B.DOC d.odt", "Word files only"},
-      {win->mAddHTMLS, "b.html c.htm", "HTML files only"},
-      {win->mAddIncSub, "a.doc B.DOC sub/e.docx d.odt c.htm b.html sub/f.html", "the tree, each pattern in turn"},
-      {win->mAddIncSub2, "a.doc B.DOC sub/e.docx d.odt", "the tree, Word files"},
-      {win->mAddIncSub3, "c.htm b.html sub/f.html", "the tree, HTML files"},
+      {win->mAddFolder, "Folder to Add", "a.doc B.DOC d.odt b.html c.htm", "Word files first, any case, no subfolder"},
+      {win->mAddWord, "Folder to Add", "a.doc B.DOC d.odt", "Word files only"},
+      {win->mAddHTMLS, "Folder to Add", "b.html c.htm", "HTML files only"},
+      {win->mAddIncSub, tree, "a.doc B.DOC sub/e.docx d.odt c.htm b.html sub/f.html", "the tree, each pattern in turn"},
+      {win->mAddIncSub2, tree, "a.doc B.DOC sub/e.docx d.odt", "the tree, Word files"},
+      {win->mAddIncSub3, tree, "c.htm b.html sub/f.html", "the tree, HTML files"},
   };
   for (const auto& c : cases) {
     remove_all();
@@ -78,6 +79,7 @@ TEST_F(file_list, folder_commands_take_word_then_html_files_of_the_folder_or_tre
     std::string listed;
     for (const auto& r : rows()) listed += (listed.empty() ? "" : " ") + r.substr(dir.size());
     EXPECT_EQ(listed, c.listed) << c.why;
+    EXPECT_EQ(dlg.calls.back().text, c.picker) << c.why;
   }
   remove_all();
   QTest::mouseClick(win->cmdAddFolder, Qt::LeftButton);  // cancelled picker

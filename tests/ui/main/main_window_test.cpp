@@ -71,6 +71,8 @@ TEST_F(main_window, wizard_walk_sets_back_next_and_start_and_page_one_resets_the
            (w.cmdNext->isEnabled() ? " next:" : " -:") + w.cmdNext->text().toStdString();
   };
   EXPECT_EQ(state(), "0 - next:Next >");
+  EXPECT_EQ(w.lblWelc->text(), "Welcome to the Nubrix Wizard\n\nThis wizard will helps you to converts your files "
+                               "step-by-step.\n\nTo continue, click on the Next button.");
   QTest::mouseClick(w.cmdNext, Qt::LeftButton);
   EXPECT_EQ(state(), "1 back next:Next >");
   EXPECT_EQ(w.cmbTemplates2->currentIndex(), 0);
@@ -116,6 +118,7 @@ TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backu
   QTest::mouseClick(w.cmdBrowse2, Qt::LeftButton);
   QTest::mouseClick(w.cmdBrowse2, Qt::LeftButton);  // cancelled: unchanged
   EXPECT_EQ(text(w.txtDest), tmp.path() + "/picked/");
+  EXPECT_EQ(dlg.calls.back().text, "Select a Directory");
 
   // The normal page's box writes back to the wizard's, without looping;
   // switching to the wizard copies the normal boxes over.

@@ -156,7 +156,7 @@ using splash_window = window_test;
 TEST_F(splash_window, credit_line_timer_and_clicks) {
   use_internal_converter = true;
   frmSplash with(nullptr);
-  EXPECT_FALSE(with.Label1->isHidden());
+  EXPECT_EQ(with.Label1->isHidden() ? "" : with.Label1->text(), "Polar Converter component used.");
   EXPECT_EQ(with.Timer1->interval(), 2000);
   use_internal_converter = false;
   frmSplash s(nullptr);
