@@ -20,6 +20,7 @@ class screenshots : public window_test {
     if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
     apply_screenshot_look();
     template_file("Strip everything");
+    set("startup", "splash", "0");  // as the settings picture shows it
   }
   void save(QWidget* w, const std::string& name, QPixmap picture = {}) {
     ASSERT_TRUE(save_screenshot(w, name, picture));
