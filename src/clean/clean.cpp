@@ -304,8 +304,18 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   if (rules.rebuild_lists) lists.emplace(apply);
 
   html_token t;
+  // The per cent changes only once done() reaches next_percent_at.
+  const uint64_t total = doc.total();
+  uint64_t next_percent_at = 0;
   for (uint64_t i = 1; doc.next(t); ++i) {
-    bar.set(doc.total() ? int(std::min<uint64_t>(100, doc.done() * 100 / doc.total())) : 100);
+    const uint64_t done = doc.done();
+    if (total == 0) {
+      bar.set(100);
+    } else if (done >= next_percent_at) {
+      const int percent = int(std::min<uint64_t>(100, done * 100 / total));
+      bar.set(percent);
+      next_percent_at = ((uint64_t(percent) + 1) * total + 99) / 100;
+    }
     if (i % 10 != 0) bar.pump();
     if (cancel_requested) {
       cancelled = true;

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "clean/find_byte.h"
+
 namespace nx {
 namespace {
 
@@ -49,9 +51,8 @@ class scanner {
   // The next tag start at or after from; npos when none (end of input).
   size_t next_tag(size_t from) {
     for (size_t i = from; i < n_; ++i) {
-      const void* hit = std::memchr(s_.data() + i, '<', n_ - i);
-      if (!hit) break;
-      i = size_t(static_cast<const char*>(hit) - s_.data());
+      i = find_byte(s_, '<', i);
+      if (i == npos) break;
       const int t = starts_tag(i);
       if (t < 0) return more;
       if (t > 0) return i;
@@ -63,9 +64,8 @@ class scanner {
   // tag, or the end of the input.
   size_t raw_text_end(size_t from, std::string_view name) {
     for (size_t i = from; i < n_; ++i) {
-      const void* hit = std::memchr(s_.data() + i, '<', n_ - i);
-      if (!hit) break;
-      i = size_t(static_cast<const char*>(hit) - s_.data());
+      i = find_byte(s_, '<', i);
+      if (i == npos) break;
       const size_t after = i + 2 + name.size();
       if (after >= n_ && !eof_) return more;
       if (after > n_ || s_[i + 1] != '/') continue;
@@ -145,8 +145,8 @@ class scanner {
   size_t find_quote(char q, size_t from) {
     uint64_t& none_from = q == '"' ? memo_.no_dquote_from : memo_.no_squote_from;
     if (base_ + from >= none_from) return npos;
-    const void* hit = from < n_ ? std::memchr(s_.data() + from, q, n_ - from) : nullptr;
-    if (hit) return size_t(static_cast<const char*>(hit) - s_.data());
+    const size_t hit = find_byte(s_, q, from);
+    if (hit != npos) return hit;
     if (!eof_) return more;
     none_from = base_ + from;
     return npos;
@@ -303,14 +303,6 @@ bool token_reader::refill() {
   if (!read_some(text_.data() + end_, text_.size() - end_, got)) return false;
   end_ += got;
   return true;
-}
-
-uint64_t token_reader::done() const {
-  // While decoding, the share of the decoded text handed out, applied to
-  // the bytes read.
-  const uint64_t d = decoding_ ? uint64_t(double(base_ + begin_) * raw_per_text_) : base_ + begin_;
-  done_ = std::max(done_, std::min(d, total_));
-  return done_;
 }
 
 bool token_reader::next(html_token& t) {

@@ -56,7 +56,14 @@ class token_reader {
   const std::string& encoding() const { return encoding_; }
   // Progress: bytes of the file handed out so far (estimated while
   // decoding), and the file's size.
-  uint64_t done() const;
+  uint64_t done() const {
+    // While decoding, the share of the decoded text handed out, applied to
+    // the bytes read.
+    const uint64_t d = decoding_ ? uint64_t(double(base_ + begin_) * raw_per_text_) : base_ + begin_;
+    const uint64_t capped = d < total_ ? d : total_;
+    if (capped > done_) done_ = capped;
+    return done_;
+  }
   uint64_t total() const { return total_; }
 
  private:
