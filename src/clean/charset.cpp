@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "clean/find_byte.h"
 #include "services/text.h"
 
 namespace nx {
@@ -351,7 +352,7 @@ std::string sniff_charset(std::string_view head) {
 bool declare_utf8(std::string& html) {
   std::vector<std::pair<size_t, size_t>> places;
   const std::string_view s(html);
-  for (size_t i = s.find('<'); i != npos; i = s.find('<', i + 1)) {
+  for (size_t i = find_byte(s, '<'); i != npos; i = find_byte(s, '<', i + 1)) {
     const std::string_view rest = s.substr(i, 6);
     const bool xml = istarts_with(rest, "<?xml");
     if (rest.size() < 6 || !(istarts_with(rest, "<meta") || xml) ||

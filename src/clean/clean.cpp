@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "clean/charset.h"
+#include "clean/find_byte.h"
 #include "clean/lists.h"
 #include "clean/primitives.h"
 #include "clean/tokenizer.h"
@@ -120,10 +121,10 @@ std::string_view join_lines(std::string_view tag, std::string& scratch) {
 // Two line breaks in a row become one (CR LF CR LF or LF LF), in a single
 // left-to-right pass.
 std::string_view halve_breaks(std::string_view text, std::string& scratch) {
-  size_t i = text.find('\n');
+  size_t i = find_byte(text, '\n');
   while (i != npos && !(i + 1 < text.size() && text[i + 1] == '\n') &&
          !(i > 0 && text[i - 1] == '\r' && text.substr(i + 1, 2) == "\r\n"))
-    i = text.find('\n', i + 1);
+    i = find_byte(text, '\n', i + 1);
   if (i == npos) return text;
   scratch.clear();
   for (size_t k = 0; k < text.size();) {
@@ -251,13 +252,13 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     // The tag as the rules leave it: the token's own as long as none changes
     // it. Without "=" neither quoting nor attribute removal changes a tag.
     std::string_view cur = token_tag;
-    const size_t first_eq = token_tag.find('=');
+    const size_t first_eq = find_byte(token_tag, '=');
     bool has_eq = first_eq != npos, cleared = false;
     if (!rules.quotation.empty() && has_eq) {
       // Quoting changes nothing before the first value: a tag whose fate
       // shows there, dropped or its start matched by a remove pattern, is
       // not quoted.
-      const size_t first_space = token_tag.find(' ');
+      const size_t first_space = find_byte(token_tag, ' ');
       if (first_space < first_eq && !rules.attr_at_start && token_tag.front() == '<' && token_tag.back() == '>' &&
           (rules.target.empty() || !istarts_with(token_tag, "<a "))) {
         const int dropped = rules.tags.matches_within(token_tag, first_eq + 1);
@@ -274,13 +275,13 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
       if (cur.data() != tag.data()) tag.assign(cur);
       add_target(tag, rules.target);
       cur = tag;
-      has_eq = has_eq || cur.find('=') != npos;
+      has_eq = has_eq || find_byte(cur, '=') != npos;
     }
     if (!cleared && rules.tags.matches(cur)) return;
     const std::string_view text = halve_breaks(token_text, text_scratch);
     // Attribute removal keeps everything before the first space, so a tag
     // that a remove pattern matches there goes whatever it would remove.
-    if (cleared || (!rules.attr_at_start && rules.remove.matches(cur.substr(0, cur.find(' '))))) {
+    if (cleared || (!rules.attr_at_start && rules.remove.matches(cur.substr(0, find_byte(cur, ' '))))) {
       cur = {};
     } else {
       if (!rules.attrs.empty() && has_eq) {

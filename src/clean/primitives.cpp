@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "clean/find_byte.h"
 #include "services/text.h"
 
 namespace nx {
@@ -108,7 +109,7 @@ bool split_usual(std::string_view t, bool bare_values, usual_attribute* attrs, s
     if (i == name || t[i] != '=') return false;
     const size_t eq = i++;
     if (t[i] == '"' || t[i] == '\'') {
-      const size_t quote = t.find(t[i], i + 1);
+      const size_t quote = find_byte(t, t[i], i + 1);
       if (quote == std::string_view::npos) return false;
       i = quote + 1;
     } else {
