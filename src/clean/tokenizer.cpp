@@ -166,7 +166,9 @@ bool scan_token(scanner& sc, std::string_view w, bool first, size_t& tag_e, size
   tag_e = first ? 0 : sc.tag_end(0);
   if (tag_e == more) return false;
   size_t from = tag_e;
-  if (!first && w[1] != '/' && is_letter(w[1])) {
+  // Raw-text element names start with s, t or x.
+  const char lead = first ? 0 : char(w[1] | 0x20);
+  if (lead == 's' || lead == 't' || lead == 'x') {
     const std::string_view name = sc.tag_name(0, tag_e);
     if (is_raw_text_name(name)) from = sc.raw_text_end(tag_e, name);
     if (from == more) return false;
