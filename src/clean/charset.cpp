@@ -158,6 +158,13 @@ inline bool is_letter(char c) {
 size_t ascii_run(std::string_view s) {
   size_t i = 0;
   const size_t n = s.size();
+#ifdef __SSE2__
+  for (; i + 32 <= n; i += 32) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i + 16));
+    if (_mm_movemask_epi8(_mm_or_si128(a, b))) break;
+  }
+#endif
   for (; i + 8 <= n; i += 8) {
     uint64_t w;
     std::memcpy(&w, s.data() + i, 8);
@@ -349,10 +356,35 @@ std::string sniff_charset(std::string_view head) {
   return found;
 }
 
+namespace {
+
+// The first "<" at or after from that "m", "M" or "?" follows; npos when
+// none.
+size_t find_meta_or_xml(std::string_view s, size_t from) {
+  const size_t n = s.size();
+  size_t i = from;
+#ifdef __SSE2__
+  const __m128i open = _mm_set1_epi8('<'), m = _mm_set1_epi8('m'), q = _mm_set1_epi8('?'),
+                lower = _mm_set1_epi8(0x20);
+  for (; i + 17 <= n; i += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i + 1));
+    const __m128i next = _mm_or_si128(_mm_cmpeq_epi8(_mm_or_si128(b, lower), m), _mm_cmpeq_epi8(b, q));
+    const unsigned hits = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, open), next)));
+    if (hits) return i + size_t(__builtin_ctz(hits));
+  }
+#endif
+  for (; i + 1 < n; ++i)
+    if (s[i] == '<' && (char(s[i + 1] | 0x20) == 'm' || s[i + 1] == '?')) return i;
+  return npos;
+}
+
+}  // namespace
+
 bool declare_utf8(std::string& html) {
   std::vector<std::pair<size_t, size_t>> places;
   const std::string_view s(html);
-  for (size_t i = find_byte(s, '<'); i != npos; i = find_byte(s, '<', i + 1)) {
+  for (size_t i = find_meta_or_xml(s, 0); i != npos; i = find_meta_or_xml(s, i + 1)) {
     const std::string_view rest = s.substr(i, 6);
     const bool xml = istarts_with(rest, "<?xml");
     if (rest.size() < 6 || !(istarts_with(rest, "<meta") || xml) ||
