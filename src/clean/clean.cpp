@@ -80,20 +80,30 @@ rule_set read_rules(const std::string& template_path) {
 
 bool is_break(char c) { return c == '\r' || c == '\n' || c == '\t'; }
 
-// The first line break or tab at or after from, npos when none. Sixteen,
-// then eight bytes are tested at a time for one below 14, as those three are.
+// The first line break or tab at or after from, npos when none. Bytes
+// below 14, as those three are, are looked for sixteen at a time (the last
+// sixteen overlapping), in a short tag eight at a time.
 size_t next_break(std::string_view s, size_t from) {
-  using bytes16 = unsigned char __attribute__((vector_size(16)));
   const size_t n = s.size();
   size_t i = from;
-  for (; i + 16 <= n; i += 16) {
-    bytes16 v;
-    std::memcpy(&v, s.data() + i, 16);
-    const bytes16 low = v < 14;
-    uint64_t halves[2];
-    std::memcpy(halves, &low, 16);
-    if (halves[0] | halves[1]) break;
+#ifdef __SSE2__
+  if (n - i >= 16) {
+    const __m128i top = _mm_set1_epi8(13);
+    for (;;) {
+      const bool last = n - i <= 16;
+      const size_t at = last ? n - 16 : i;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + at));
+      unsigned low = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, top), v)));
+      low &= ~0u << (i - at);
+      for (; low; low &= low - 1) {
+        const size_t k = at + size_t(__builtin_ctz(low));
+        if (is_break(s[k])) return k;
+      }
+      if (last) return npos;
+      i += 16;
+    }
   }
+#endif
   if (i + 8 <= n) {
     uint64_t w;
     std::memcpy(&w, s.data() + i, 8);
