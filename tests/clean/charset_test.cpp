@@ -86,6 +86,13 @@ TEST(charset, cleaned_pages_say_utf8) {
   EXPECT_EQ(marked("<p>\xC3\xA9</p><meta content=\"charset=big5\">"),
             "BOM+<p>\xC3\xA9</p><meta content=\"charset=big5\">");
   EXPECT_EQ(marked("\xEF\xBB\xBF<p>\xC3\xA9"), "\xEF\xBB\xBF<p>\xC3\xA9");
+  // Declarations at every offset of a longer text.
+  for (size_t k = 0; k < 40; ++k) {
+    const std::string pad = "\xC3\xA9" + std::string(k, '<');
+    EXPECT_EQ(marked(pad + "<Meta charset=big5><?xml version='1.0' encoding='gbk'?>"),
+              pad + "<Meta charset=utf-8><?xml version='1.0' encoding='utf-8'?>")
+        << k;
+  }
 }
 
 // Random bytes: decoding in pieces gives what decoding whole gives, always

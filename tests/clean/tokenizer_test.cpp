@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "clean/find_byte.h"
 #include "support/test_env.h"
 
 namespace nx {
@@ -109,6 +110,16 @@ TEST(tokenizer, random_documents_round_trip_whole_and_in_pieces) {
         ASSERT_EQ(read_tokens(file, piece), split(doc)) << "round " << round << " piece " << piece;
     }
   }
+}
+
+TEST(tokenizer, byte_search_agrees_with_find_at_every_length_and_offset) {
+  for (size_t n = 0; n <= 80; ++n)
+    for (size_t hit = 0; hit <= n; ++hit) {
+      std::string s(n, 'a');
+      if (hit < n) s[hit] = '<';
+      for (size_t from : {size_t(0), hit / 2, hit, hit + 1, n + 1})
+        ASSERT_EQ(find_byte(s, '<', from), std::string_view(s).find('<', from)) << n << " " << hit << " " << from;
+    }
 }
 
 TEST(tokenizer, quoted_values_comments_and_raw_text) {
