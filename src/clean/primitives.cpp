@@ -190,7 +190,7 @@ int tag_patterns::occurs(int kind, std::string_view t, size_t at, size_t limit) 
   return found;
 }
 
-bool tag_patterns::matches(std::string_view tag) const {
+bool tag_patterns::matches_some(std::string_view tag) const {
   const std::string_view t = tag.empty() || (tag.front() != ' ' && tag.back() != ' ') ? tag : trim_spaces(tag);
   return matches_within(t, t.size()) == 1;
 }

@@ -26,7 +26,7 @@ class tag_patterns {
   size_t size() const { return count_; }
   // True when any pattern matches the tag (trimmed, compared in lower case);
   // false for an empty tag or an empty list.
-  bool matches(std::string_view tag) const;
+  bool matches(std::string_view tag) const { return count_ != 0 && matches_some(tag); }
   // What matches says of every tag whose first limit characters are those
   // of tag (which starts and ends with no space): 1 or 0, or -1 when that
   // depends on the characters after them.
@@ -37,6 +37,7 @@ class tag_patterns {
   // offset at, as matches_within. The patterns are looked up by their first
   // character, so most tags are decided by a few lookups.
   int occurs(int kind, std::string_view t, size_t at, size_t limit) const;
+  bool matches_some(std::string_view tag) const;
   struct span {
     uint32_t at, size;  // in texts_
   };
