@@ -82,7 +82,7 @@ bool is_break(char c) { return c == '\r' || c == '\n' || c == '\t'; }
 
 // The first line break or tab at or after from, npos when none. Bytes
 // below 14, as those three are, are looked for sixteen at a time (the last
-// sixteen overlapping), in a short tag eight at a time.
+// sixteen overlapping), in a short tag in its first and last eight.
 size_t next_break(std::string_view s, size_t from) {
   const size_t n = s.size();
   size_t i = from;
@@ -104,11 +104,13 @@ size_t next_break(std::string_view s, size_t from) {
     }
   }
 #endif
-  if (i + 8 <= n) {
+  // Whether any of the eight bytes at k is below 14.
+  auto low_in_8 = [&](size_t k) {
     uint64_t w;
-    std::memcpy(&w, s.data() + i, 8);
-    if (((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) == 0) i += 8;
-  }
+    std::memcpy(&w, s.data() + k, 8);
+    return ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) != 0;
+  };
+  if (n - i >= 8 && !low_in_8(i) && !low_in_8(n - 8)) return npos;
   for (; i < n; ++i)
     if (is_break(s[i])) return i;
   return npos;
