@@ -82,7 +82,7 @@ bool is_break(char c) { return c == '\r' || c == '\n' || c == '\t'; }
 
 // The first line break or tab at or after from, npos when none. Bytes
 // below 14, as those three are, are looked for sixteen at a time (the last
-// sixteen overlapping), in a short tag in its first and last eight.
+// sixteen overlapping), in a short tag in its first and last eight or four.
 size_t next_break(std::string_view s, size_t from) {
   const size_t n = s.size();
   size_t i = from;
@@ -104,13 +104,18 @@ size_t next_break(std::string_view s, size_t from) {
     }
   }
 #endif
-  // Whether any of the eight bytes at k is below 14.
+  // Whether any of the eight, or four, bytes at k is below 14.
   auto low_in_8 = [&](size_t k) {
     uint64_t w;
     std::memcpy(&w, s.data() + k, 8);
     return ((w - 0x0E0E0E0E0E0E0E0Eull) & ~w & 0x8080808080808080ull) != 0;
   };
-  if (n - i >= 8 && !low_in_8(i) && !low_in_8(n - 8)) return npos;
+  auto low_in_4 = [&](size_t k) {
+    uint32_t w;
+    std::memcpy(&w, s.data() + k, 4);
+    return ((w - 0x0E0E0E0Eu) & ~w & 0x80808080u) != 0;
+  };
+  if (n - i >= 8 ? !low_in_8(i) && !low_in_8(n - 8) : n - i >= 4 && !low_in_4(i) && !low_in_4(n - 4)) return npos;
   for (; i < n; ++i)
     if (is_break(s[i])) return i;
   return npos;

@@ -108,11 +108,12 @@ TEST_F(clean_test, fixed_steps_apply_whatever_the_rules) {
   EXPECT_EQ(clean("<p\nclass=x\tid=y\r>one\n\n\ntwo\n\nthree", none),
             "<p class=x id=y>one\n\ntwo\nthree");
   EXPECT_EQ(clean("<p\nclass=MsoNormal\nstyle='a:b'\tlang=EN>x"), "<p>x");
-  // A break anywhere in a long tag, the last bytes included.
-  for (size_t k = 0; k < 40; ++k)
-    EXPECT_EQ(clean("<p id=" + std::string(k, 'a') + "\n" + std::string(40 - k, 'b') + ">t", none),
-              "<p id=" + std::string(k, 'a') + " " + std::string(40 - k, 'b') + ">t")
-        << k;
+  // A break anywhere in a short or long tag, the last bytes included.
+  for (size_t n : {1, 3, 6, 11, 40})
+    for (size_t k = 0; k < n; ++k)
+      EXPECT_EQ(clean("<p" + std::string(k, 'a') + "\n" + std::string(n - k, 'b') + ">t", none),
+                "<p" + std::string(k, 'a') + " " + std::string(n - k, 'b') + ">t")
+          << n << " " << k;
   EXPECT_EQ(clean("", none), "");
   EXPECT_TRUE(test::exists(last_path));
 }
