@@ -25,14 +25,18 @@ inline char fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
 // Elements whose content is text up to their end tag.
 bool is_raw_text_name(std::string_view name) {
-  static constexpr std::string_view names[] = {"script", "style", "xmp", "textarea", "title"};
-  for (std::string_view n : names) {
-    if (n.size() != name.size()) continue;
-    size_t k = 0;
-    while (k < n.size() && fold(name[k]) == n[k]) ++k;
-    if (k == n.size()) return true;
+  auto is = [&](std::string_view n) {
+    for (size_t k = 0; k < n.size(); ++k)
+      if (fold(name[k]) != n[k]) return false;
+    return true;
+  };
+  switch (name.size()) {
+    case 3: return is("xmp");
+    case 5: return is("style") || is("title");
+    case 6: return is("script");
+    case 8: return is("textarea");
+    default: return false;
   }
-  return false;
 }
 
 using quote_memo = html_quote_memo;
