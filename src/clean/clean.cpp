@@ -354,7 +354,7 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     cancelled = cancel_requested;
   }
   if (rules.find_replace_in_use) {
-    out = find_replace_all(out, rules.finds, rules.replaces);
+    out = find_replace_all(std::move(out), rules.finds, rules.replaces);
     out += "\r\n";
   }
   write_out();

@@ -517,17 +517,20 @@ std::string replace_text(std::string_view text, std::string_view find,
   return std::string(text);
 }
 
-std::string find_replace_all(const std::string& text, const std::vector<std::string>& finds,
+std::string find_replace_all(std::string text, const std::vector<std::string>& finds,
                              const std::vector<std::string>& replaces) {
   if (finds.size() != replaces.size()) return text;
   try {
-    std::string out = text;
+    // text stays as it came until the end, for a failure on the way.
+    std::string out;
+    bool changed = false;
     for (size_t k = 0; k < finds.size(); ++k) {
       const std::string f = remove_all(trim_spaces(finds[k]), '"');
       const std::string r = remove_all(trim_spaces(replaces[k]), '"');
-      if (!f.empty() && r != f) replace_into(out, f, r, false, out);
+      if (!f.empty() && r != f && replace_into(changed ? out : text, f, r, false, out)) changed = true;
     }
-    return out;
+    if (changed) return out;
+    return text;
   } catch (const std::bad_alloc&) {
     return text;
   }

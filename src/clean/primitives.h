@@ -107,8 +107,8 @@ bool try_remove_attributes(const attribute_names& names, std::string_view tag, s
 // Applies each find/replace pair in order (replace_text, ignoring case).
 // Each text is trimmed, then has its double-quote characters removed; a pair
 // with an empty find text or a replacement equal to it does nothing. Lists
-// of different lengths change nothing.
-std::string find_replace_all(const std::string& text, const std::vector<std::string>& finds,
+// of different lengths change nothing. A text moved in is not copied.
+std::string find_replace_all(std::string text, const std::vector<std::string>& finds,
                              const std::vector<std::string>& replaces);
 
 // Replaces every non-overlapping occurrence of find, left to right; text
