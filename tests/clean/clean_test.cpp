@@ -28,15 +28,6 @@ class recording_progress final : public iProgress {
 
 class clean_test : public test::program_test {
  protected:
-  void SetUp() override {
-    program_test::SetUp();
-    cancel_requested = false;
-  }
-  void TearDown() override {
-    cancel_requested = false;
-    program_test::TearDown();
-  }
-
   // A template file from its lines, joined with CR LF.
   std::string make_template(const std::vector<std::string>& lines) {
     std::string s;

@@ -128,10 +128,6 @@ class job_fault_test : public test::program_test {
     ASSERT_TRUE(run_batch_job(host));
     reference = snapshot(ref);
   }
-  void TearDown() override {
-    use_internal_converter = false;
-    program_test::TearDown();
-  }
 
   test::test_host host_for(const std::string& root) {
     test::test_host host;

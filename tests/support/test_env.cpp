@@ -176,6 +176,7 @@ void program_test::TearDown() {
   set_dialogs(nullptr);
   set_program_folder("");
   cancel_requested = false;
+  use_internal_converter = false;
 }
 
 }  // namespace nx::test

@@ -99,7 +99,8 @@ class scripted_dialogs final : public iDialogs {
 };
 
 // Base fixture: temporary program folder (with a templates/ folder), XDG
-// folders under it, scripted dialogs installed.
+// folders under it, scripted dialogs installed; the process-wide flags are
+// false before and after each test.
 class program_test : public ::testing::Test {
  protected:
   void SetUp() override;
