@@ -33,8 +33,8 @@ TEST(DocxFiles, PackagesConvertByContentAndEncryptedOnesSayWhy) {
   std::string error;
   ASSERT_TRUE(polar_convert(fixture("word-package-named.doc"), tmp.file("named.html"), &error)) << error;
   std::string html = test::read_all(tmp.file("named.html"));
-  EXPECT_NE(html.find("This is a test document."), std::string::npos);
-  EXPECT_NE(html.find("<b>BOLD</b>"), std::string::npos);
+  EXPECT_HAS(html, "This is a test document.");
+  EXPECT_HAS(html, "<b>BOLD</b>");
 
   // Pictures land beside the page and its links point there, blanks and all.
   ASSERT_TRUE(polar_convert(fixture("pictures.docx"), tmp.file("my p.html"), &error)) << error;
@@ -43,7 +43,7 @@ TEST(DocxFiles, PackagesConvertByContentAndEncryptedOnesSayWhy) {
 
   std::string keep = tmp.write("locked.html", "keep");
   EXPECT_FALSE(polar_convert(fixture("encrypted.docx"), keep, &error));
-  EXPECT_NE(error.find("password-protected"), std::string::npos) << error;
+  EXPECT_HAS(error, "password-protected");
   EXPECT_EQ(test::read_all(keep), "keep");
 }
 

@@ -28,6 +28,9 @@ TEST(DocumentKind, ContentDecidesBeforeTheName) {
       {"archive.docx", other_zip, doc_kind::docx},
       {"notes.docx", "plain words", doc_kind::docx},
       {"notes.txt", "plain words", doc_kind::text},
+      {"report.doc", test::make_odt("<text:p>x</text:p>"), doc_kind::odt},
+      {"report.odt", "plain words", doc_kind::odt},
+      {"report.odt", other_zip, doc_kind::odt},
   };
   for (const auto& c : cases) EXPECT_EQ(document_kind(c.name, c.bytes), c.want) << c.name;
 }

@@ -10,6 +10,9 @@
 #include "services/paths.h"
 #include "support/test_env.h"
 
+// The text holds part; the failure message shows the whole text.
+#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
+
 namespace nx::test {
 
 inline bool ascii_only(const std::string& s) {

@@ -3,12 +3,11 @@
 #include <filesystem>
 #include <random>
 
-#include "convert/doc_kind.h"
 #include "convert/html_writer.h"
 #include "convert/odt_reader.h"
 #include "convert/polar.h"
+#include "html_check.h"
 #include "support/package_writer.h"
-#include "support/test_env.h"
 
 using namespace nx;
 using nx::test::make_odt;
@@ -23,9 +22,7 @@ std::string page(const std::string& body, const std::string& automatic = "", con
   model::document doc;
   std::string error;
   if (!read_odt(make_odt(body, automatic, common, parts), doc, error)) return "failed: " + error;
-  std::string html = write_html(doc);
-  size_t a = html.find("<body>\n"), b = html.find("</body>");
-  return html.substr(a + 7, b - a - 7);
+  return test::page_body(doc);
 }
 
 std::string failure(const std::string& bytes) {
@@ -35,8 +32,6 @@ std::string failure(const std::string& bytes) {
   EXPECT_TRUE(doc.body.empty());
   return error;
 }
-
-#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
 }  // namespace
 
@@ -239,21 +234,9 @@ TEST(OdtReader, BadAndHostilePackagesFailWithAReason) {
   std::string deep = "x";
   for (int k = 0; k < 400; ++k) deep = "<text:span>" + deep + "</text:span>";
   EXPECT_NE(failure(make_odt("<text:p>" + deep + "</text:p>")).find("nests too deep"), std::string::npos);
-  // Content decides the kind; the name only for what is no known package.
-  std::string odt = make_odt("<text:p>x</text:p>");
-  EXPECT_EQ(document_kind("report.doc", odt), doc_kind::odt);
-  EXPECT_EQ(document_kind("report.odt", "plain words"), doc_kind::odt);
-  EXPECT_EQ(document_kind("report.odt", make_zip({{"a.txt", "a"}})), doc_kind::odt);
-  EXPECT_EQ(document_kind("report.zip", make_zip({{"a.txt", "a"}})), doc_kind::unknown);
-  // Through the converter: a failed row says why and writes nothing.
-  test::temp_dir tmp;
-  std::string error;
-  EXPECT_FALSE(polar_convert(tmp.write("fake.odt", "not a package"), tmp.file("fake.html"), &error));
-  EXPECT_EQ(error, "the document is no package");
-  EXPECT_FALSE(test::exists(tmp.file("fake.html")));
 }
 
-TEST(OdtReader, ConvertsWithPicturesBesideThePage) {
+TEST(OdtReader, ConvertsWithPicturesBesideThePageOrFailsWritingNothing) {
   test::temp_dir tmp;
   std::string src = tmp.write(
       "in/report.odt", make_odt("<text:h text:outline-level=\"1\">Caf\xC3\xA9</text:h><text:p><draw:frame>"
@@ -266,6 +249,9 @@ TEST(OdtReader, ConvertsWithPicturesBesideThePage) {
   EXPECT_HAS(html, "<h1>Caf&#233;</h1>");
   EXPECT_HAS(html, "<img src=\"report_files/image1.jpg\"");
   EXPECT_EQ(test::read_all(tmp.file("report_files/image1.jpg")), "\xFF\xD8\xFF jpeg");
+  EXPECT_FALSE(polar_convert(tmp.write("fake.odt", "not a package"), tmp.file("fake.html"), &error));
+  EXPECT_EQ(error, "the document is no package");
+  EXPECT_FALSE(test::exists(tmp.file("fake.html")));
 }
 
 // Damaged copies of real and built packages: flipped, cut and repeated

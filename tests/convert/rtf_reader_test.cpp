@@ -172,9 +172,8 @@ TEST(RtfReader, ListsFromTheListTableParagraphNumbersAndMarkers) {
 TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
   std::string html = page_of("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
                              " more.{\\footnote Second.}\\par}");
-  EXPECT_NE(html.find("<p>Text<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> more.<sup><a href=\"#ftn2\" "
-                      "id=\"ftnref2\">2</a></sup></p>"),
-            std::string::npos);
+  EXPECT_HAS(html, "<p>Text<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> more.<sup><a href=\"#ftn2\" "
+                   "id=\"ftnref2\">2</a></sup></p>");
   size_t notes = html.find("<div class=\"footnotes\">");
   ASSERT_NE(notes, std::string::npos);
   EXPECT_NE(html.find("<div id=\"ftn1\">\n<p><sup><a href=\"#ftnref1\">1</a></sup> First note.</p>", notes),

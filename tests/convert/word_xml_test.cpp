@@ -7,19 +7,11 @@
 #include "convert/polar.h"
 #include "convert/word2_reader.h"
 #include "convert/wordml_reader.h"
-#include "support/test_env.h"
+#include "html_check.h"
 
 using namespace nx;
 
 namespace {
-
-#define EXPECT_HAS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
-
-std::string body_of(const model::document& doc) {
-  std::string html = write_html(doc);
-  size_t a = html.find("<body>\n"), b = html.find("</body>");
-  return html.substr(a + 7, b - a - 7);
-}
 
 // A Word 2003 XML document around a body, with styles and lists.
 std::string word_xml(const std::string& body) {
@@ -111,7 +103,7 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
   model::document doc;
   std::string error;
   ASSERT_TRUE(read_word_xml(xml, doc, error)) << error;
-  std::string html = body_of(doc);
+  std::string html = test::page_body(doc);
   EXPECT_EQ(doc.title, "Report");
   EXPECT_HAS(html, "<h1 align=\"center\">a) Intro</h1>\n");  // heading by its style's name, label kept
   EXPECT_HAS(html, "<p><b><i>Bold </i></b><u><sup>up</sup></u><ruby>X<rt>ex</rt></ruby>\ta<br>b!</p>");
@@ -154,7 +146,7 @@ TEST(Word2Reader, TextParagraphsFieldResultsAndFootnotesEndToEnd) {
   model::document doc;
   std::string error;
   ASSERT_TRUE(read_word2(file, doc, error)) << error;
-  std::string html = body_of(doc);
+  std::string html = test::page_body(doc);
   EXPECT_HAS(html, "<p>Hello W&#246;rld</p>\n<p>Second 3 line<br>break<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a>"
                    "</sup></p>\n<p>cell</p>\n<p>end</p>\n<hr>");
   EXPECT_HAS(html, "Note</p>");
