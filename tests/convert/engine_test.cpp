@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -28,14 +29,11 @@ class engine_test : public test::program_test {
  protected:
   void SetUp() override {
     program_test::SetUp();
-    use_internal_converter = false;
-    cancel_requested = false;
     ::setenv("NUBRIX_CONVERT_TIMEOUT", "2", 1);
   }
   void TearDown() override {
     ::unsetenv("NUBRIX_SOFFICE");
     ::unsetenv("NUBRIX_CONVERT_TIMEOUT");
-    cancel_requested = false;
     program_test::TearDown();
   }
   // A stand-in engine: the script body sees $out (the --outdir) and $src.
@@ -63,20 +61,6 @@ TEST_F(engine_test, OutputMadeAsciiAndPicturesMovedIntoTheFolder) {
             "</body></html>");
   EXPECT_EQ(read_all(tmp.file("out/my report_files/my a_html_1.png")), "PNG");
   EXPECT_TRUE(dlg.calls.empty());
-}
-
-TEST_F(engine_test, MissingEngineShowsTheLaunchMessage) {
-  ::setenv("NUBRIX_SOFFICE", tmp.file("nowhere/soffice").c_str(), 1);
-  std::string src = tmp.write("a.doc", "doc");
-  EXPECT_EQ(convert_document_checked(src, tmp.file("a.html")), convert_result::engine_missing);
-  ASSERT_EQ(dlg.calls.size(), 1u);
-  EXPECT_EQ(dlg.calls[0].icon, msg_icon::exclamation);
-  EXPECT_EQ(dlg.calls[0].text.rfind("Error: Can not launch LibreOffice. This program need LibreOffice "
-                                    "installed to works correctly.\n\n",
-                                    0),
-            0u);
-  EXPECT_NE(dlg.calls[0].text.find(" error#: 2"), std::string::npos);
-  EXPECT_FALSE(convert_document(src, tmp.file("a.html")));
 }
 
 TEST_F(engine_test, FailuresLeaveTheOutputAlone) {
@@ -172,11 +156,35 @@ class engine_job_test : public engine_test {
 
 }  // namespace
 
+TEST_F(engine_job_test, MissingEngineStopsTheJobWithTheLaunchMessage) {
+  ::setenv("NUBRIX_SOFFICE", tmp.file("nowhere/soffice").c_str(), 1);
+  add("a.doc");
+  add("b.doc");
+  EXPECT_FALSE(run_batch_job(host));
+  ASSERT_EQ(dlg.calls.size(), 1u);  // the launch message, nothing after it
+  EXPECT_EQ(dlg.calls[0].icon, msg_icon::exclamation);
+  EXPECT_EQ(dlg.calls[0].text.rfind("Error: Can not launch LibreOffice. This program need LibreOffice "
+                                    "installed to works correctly.\n\n",
+                                    0),
+            0u);
+  EXPECT_NE(dlg.calls[0].text.find(" error#: 2"), std::string::npos);
+  EXPECT_EQ(host.rows[0].status, status_ready);
+  EXPECT_EQ(host.rows[1].status, status_ready);
+  EXPECT_EQ(host.labels.size(), 1u);
+  EXPECT_EQ(host.events, (std::vector<std::string>{"busy", "show", "close", "idle"}));
+  EXPECT_FALSE(convert_document(host.rows[0].text, tmp.file("a.html")));
+}
+
 TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
   ::setenv("NUBRIX_ENGINE_GROUP", "2", 1);
   group_engine("  [ \"$stem\" = bad ] && continue");
   for (auto rel : {"a/one.doc", "b/one.rtf", "a/two.doc", "a/page.html", "a/bad.doc", "a/three.doc", "a/four.doc"})
     add(rel);
+  // No document at all: these fail before any engine sees them.
+  std::string noise;
+  for (int i = 0; i < 3000; ++i) noise += char(i * 131 % 256);
+  for (auto [name, bytes] : {std::pair{"empty.doc", std::string()}, {"noise.doc", noise}, {"noise.html", noise}})
+    host.add(tmp.write(name, bytes));
   EXPECT_FALSE(run_batch_job(host));
   // No group holds two documents of one output name; the page is no document.
   EXPECT_EQ(runs(), (std::multiset<std::string>{"one.doc two.doc ", "one.rtf bad.doc ", "three.doc four.doc "}));
@@ -197,7 +205,10 @@ TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
   EXPECT_EQ(read_all(host.dest + "/three_files/three_html_1.png"), "PNG a/three.doc");
   EXPECT_EQ(host.rows[4].status, status_failed);
   EXPECT_EQ(host.reasons[4], "LibreOffice could not read the document");
-  EXPECT_EQ(dlg.calls.back().text, "6 files converted. 1 file could not be converted.");
+  EXPECT_EQ(host.reasons[7], "the file is empty");
+  EXPECT_EQ(host.reasons[8], "the file holds no Word, Rich Text, OpenDocument, HTML or text document");
+  EXPECT_EQ(host.reasons[9], host.reasons[8]);
+  EXPECT_EQ(dlg.calls.back().text, "6 files converted. 4 files could not be converted.");
 }
 
 TEST_F(engine_job_test, GroupsThatBreakOffOrRunTooLongAreRetriedOneByOne) {
@@ -240,9 +251,9 @@ TEST_F(engine_job_test, CancelEndsEveryRunningEngineAtOnce) {
   }
 }
 
-TEST_F(engine_job_test, LibreOfficeConvertsAGroup) {
+TEST_F(engine_job_test, LibreOfficeConvertsAGroupToAsciiPages) {
   const std::string doc = test::corpus_path("doc/01-plain-word97.doc"),
-                    rtf = test::corpus_path("rtf/03-footnote.rtf");
+                    rtf = test::corpus_path("rtf/04-unicode-escapes-uc.rtf");
   if (doc.empty() || rtf.empty() || std::system("command -v soffice >/dev/null") != 0)
     GTEST_SKIP() << "no LibreOffice or no corpus";
   ::unsetenv("NUBRIX_SOFFICE");
@@ -254,5 +265,10 @@ TEST_F(engine_job_test, LibreOfficeConvertsAGroup) {
   }
   EXPECT_TRUE(run_batch_job(host));
   EXPECT_NE(read_all(host.dest + "/report.html").find("Word 97"), std::string::npos);
-  EXPECT_EQ(read_all(host.dest + "/report (2).html"), read_all(host.dest + "/notes.html"));
+  const std::string notes = read_all(host.dest + "/notes.html");
+  EXPECT_EQ(read_all(host.dest + "/report (2).html"), notes);
+  // Greek alpha and a-umlaut as character references, nothing beyond ASCII.
+  EXPECT_NE(notes.find("&#945;"), std::string::npos) << notes;
+  EXPECT_NE(notes.find("&#228;"), std::string::npos) << notes;
+  EXPECT_TRUE(std::all_of(notes.begin(), notes.end(), [](unsigned char c) { return c < 0x80; }));
 }
