@@ -1,7 +1,6 @@
 // The word-processor engine, driven through a stand-in "soffice" script so
 // that the process handling is tested without LibreOffice.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -38,10 +37,8 @@ class engine_test : public test::program_test {
   }
   // A stand-in engine: the script body sees $out (the --outdir) and $src.
   void fake_engine(const std::string& body) {
-    std::string path = tmp.write("bin/soffice",
-                                 "#!/bin/sh\nwhile [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; "
-                                 "shift; done\nsrc=$1\n" + body + "\n");
-    ::chmod(path.c_str(), 0755);
+    std::string path = tmp.write_script("bin/soffice", "while [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; "
+                                                       "shift; done\nsrc=$1\n" + body + "\n");
     ::setenv("NUBRIX_SOFFICE", path.c_str(), 1);
   }
 };
@@ -131,15 +128,14 @@ class engine_job_test : public engine_test {
     engine_test::TearDown();
   }
   void group_engine(const std::string& hook = "") {
-    std::string path = tmp.write(
-        "bin/soffice", "#!/bin/sh\necho \"$1\" >> '" + tmp.file("profiles.log") +
+    std::string path = tmp.write_script(
+        "bin/soffice", "echo \"$1\" >> '" + tmp.file("profiles.log") +
                            "'\nwhile [ \"$1\" != --outdir ]; do shift; done\nout=$2; shift 2; n=$#\n"
                            "run=; for s; do run=\"$run${s##*/} \"; done; echo \"$run\" >> '" +
                            tmp.file("runs.log") + "'\nfor src; do\n  name=${src##*/}; stem=${name%.*}\n" + hook +
                            "\n  printf '<p>%s</p><img src=\"%s_html_1.png\">' \"$(cat \"$src\")\" \"$stem\" > "
                            "\"$out/$stem.html\"\n  printf 'PNG %s' \"$(cat \"$src\")\" > \"$out/${stem}_html_1.png\"\n"
                            "done\n");
-    ::chmod(path.c_str(), 0755);
     ::setenv("NUBRIX_SOFFICE", path.c_str(), 1);
   }
   // The runs, each "name name ", in no particular order (two run at once).

@@ -1,7 +1,5 @@
 #include "services/settings.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 
 #include "services/addin.h"
@@ -32,9 +30,7 @@ class settings : public test::program_test {
   }
   // A program on PATH that leaves a mark when it is ever started.
   std::string fake_program(const std::string& name) {
-    std::string p = tmp.write("bin/" + name, "#!/bin/sh\ntouch \"" + tmp.file("started") + "\"\n");
-    ::chmod(p.c_str(), 0755);
-    return p;
+    return tmp.write_script("bin/" + name, "touch \"" + tmp.file("started") + "\"\n");
   }
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   std::string bin_;

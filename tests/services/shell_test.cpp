@@ -26,11 +26,8 @@ class shell : public test::program_test {
   }
   // A program that writes its arguments, one a line, to out.
   std::string fake_program(const std::string& name, const std::string& out) {
-    std::string p = tmp.write("bin/" + name, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + out +
-                                                 ".part\"\n/bin/mv \"" + out + ".part\" \"" + out +
-                                                 "\"\n");
-    ::chmod(p.c_str(), 0755);
-    return p;
+    return tmp.write_script("bin/" + name, "printf '%s\\n' \"$@\" > \"" + out + ".part\"\n/bin/mv \"" + out +
+                                               ".part\" \"" + out + "\"\n");
   }
   // The started program runs detached: wait for its output.
   std::string wait_for(const std::string& path) {

@@ -43,6 +43,12 @@ std::string temp_dir::write(const std::string& rel, const std::string& content) 
   return p;
 }
 
+std::string temp_dir::write_script(const std::string& rel, const std::string& commands) const {
+  std::string p = write(rel, "#!/bin/sh\n" + commands);
+  ::chmod(p.c_str(), 0755);
+  return p;
+}
+
 std::string temp_dir::mkdir(const std::string& rel) const {
   std::string p = file(rel);
   fs::create_directories(p);

@@ -25,6 +25,8 @@ class temp_dir {
   std::string file(const std::string& rel) const;
   // Writes a file (creating parent folders) and returns its full path.
   std::string write(const std::string& rel, const std::string& content) const;
+  // Writes an executable shell script of these commands; its full path.
+  std::string write_script(const std::string& rel, const std::string& commands) const;
   std::string mkdir(const std::string& rel) const;
 
  private:

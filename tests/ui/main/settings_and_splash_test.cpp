@@ -25,7 +25,7 @@ class settings_dialog : public window_test {
     window_test::TearDown();
   }
 
-  void install_engine() { ::chmod(tmp.write("bin/soffice", "#!/bin/sh\nexit 0\n").c_str(), 0755); }
+  void install_engine() { tmp.write_script("bin/soffice", "exit 0\n"); }
 
   std::string key(const char* section, const char* name) {
     return ini_read(settings_file_path(), section, name, "<missing>");

@@ -1,7 +1,6 @@
 // Shared set-up for the main window's tests: a fresh program folder,
 // scripted dialogs, a recording shell and no splash unless a test asks.
 #pragma once
-#include <sys/stat.h>
 
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -90,12 +89,11 @@ class window_test : public program_test {
   // A slow stand-in for LibreOffice, used from now on: each document takes
   // a tenth of a second; those named "bad..." fail while marker exists.
   void use_slow_engine(const std::string& marker) {
-    const std::string engine = tmp.write(
-        "soffice", "#!/bin/sh\nfor a; do dir=$src; src=$a; done\nsleep 0.1\n"
+    const std::string engine = tmp.write_script(
+        "soffice", "for a; do dir=$src; src=$a; done\nsleep 0.1\n"
                    "case \"$src\" in *bad*) [ -e '" + marker + "' ] && exit 1;; esac\n"
                    "name=$(basename \"$src\" .doc)\n"
                    "printf '<p>%s</p>' \"$name\" > \"$dir/$name.html\"\n");
-    ::chmod(engine.c_str(), 0755);
     ::setenv("NUBRIX_SOFFICE", engine.c_str(), 1);
   }
 

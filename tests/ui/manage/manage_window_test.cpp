@@ -2,8 +2,6 @@
 // prompts and messages.
 #include "ui/manage/manage_window.h"
 
-#include <sys/stat.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -279,9 +277,7 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   const std::string seen = tmp.file("seen");
-  const std::string editor =
-      tmp.write("editor.sh", "#!/bin/sh\nprintf '%s' \"$1\" > '" + seen + "'\n");
-  ::chmod(editor.c_str(), 0755);
+  const std::string editor = tmp.write_script("editor.sh", "printf '%s' \"$1\" > '" + seen + "'\n");
   auto w = open_window();
   write_setting("default", "editor", editor);
   click(w->Command3);
