@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "clean/find_byte.h"
+#include "services/text.h"
 #include "support/test_env.h"
 
 namespace nx {
@@ -32,12 +32,6 @@ pairs read_tokens(const std::string& path, size_t piece = size_t(1) << 20) {
   return out;
 }
 
-std::string joined(const std::vector<html_token>& tokens) {
-  std::string s;
-  for (const html_token& t : tokens) s.append(t.tag).append(t.text);
-  return s;
-}
-
 bool starts_tag(std::string_view s, size_t i) {
   if (s[i] != '<' || i + 1 >= s.size()) return false;
   const char c = s[i + 1];
@@ -46,13 +40,9 @@ bool starts_tag(std::string_view s, size_t i) {
 }
 
 bool is_raw_start(std::string_view tag) {
-  std::string lower(tag);
-  for (char& c : lower) c = char(std::tolower(static_cast<unsigned char>(c)));
-  for (std::string_view name : {"<script", "<style", "<xmp", "<textarea", "<title"}) {
-    if (lower.starts_with(name) && lower.size() > name.size() &&
-        (lower[name.size()] == '>' || lower[name.size()] == ' '))
+  for (std::string_view name : {"<script", "<style", "<xmp", "<textarea", "<title"})
+    if (istarts_with(tag, name) && tag.size() > name.size() && (tag[name.size()] == '>' || tag[name.size()] == ' '))
       return true;
-  }
   return false;
 }
 
@@ -75,13 +65,7 @@ std::string random_document(std::mt19937& rng) {
   std::uniform_int_distribution<int> byte(0, 255), coin(0, 9);
   std::string s;
   const size_t n = count(rng);
-  for (size_t k = 0; k < n; ++k) {
-    if (coin(rng) == 0) {
-      s.push_back(char(byte(rng)));
-    } else {
-      s += pieces[pick(rng)];
-    }
-  }
+  for (size_t k = 0; k < n; ++k) s += coin(rng) == 0 ? std::string(1, char(byte(rng))) : pieces[pick(rng)];
   if (!s.empty() && coin(rng) < 3) s.resize(std::uniform_int_distribution<size_t>(0, s.size())(rng));
   return s;
 }
@@ -92,18 +76,18 @@ TEST(tokenizer, random_documents_round_trip_whole_and_in_pieces) {
   for (int round = 0; round < 20000; ++round) {
     const std::string doc = random_document(rng);
     const std::vector<html_token> tokens = tokenize_html(doc);
-    ASSERT_EQ(joined(tokens), doc) << "round " << round;
+    std::string joined;
     for (size_t i = 0; i < tokens.size(); ++i) {
       const html_token& t = tokens[i];
+      joined.append(t.tag).append(t.text);
       ASSERT_FALSE(t.tag.empty() && t.text.empty()) << doc;
-      if (i > 0 || !t.tag.empty()) {
-        ASSERT_EQ(t.tag[0], '<') << doc;
-      }
+      if (i > 0 || !t.tag.empty()) ASSERT_EQ(t.tag[0], '<') << doc;
       // Outside raw-text elements, no tag may hide inside a text.
       if (is_raw_start(t.tag)) continue;
       for (size_t k = 0; k < t.text.size(); ++k)
         ASSERT_FALSE(starts_tag(t.text, k)) << "round " << round << " text: " << t.text;
     }
+    ASSERT_EQ(joined, doc) << "round " << round;
     if (round % 40 == 0) {
       const std::string file = tmp.write("doc.htm", doc);
       for (size_t piece : {2, 3, 5, 16})
@@ -142,21 +126,10 @@ TEST(tokenizer, quoted_values_comments_and_raw_text) {
             (pairs{{"<SCRIPT type=x>", "if (a<b) c = '</scripts>';"}, {"</Script >", "t"}}));
   EXPECT_EQ(split("<textarea><p>never</p>"), (pairs{{"<textarea>", "<p>never</p>"}}));
   EXPECT_EQ(split("<titles><b>x"), (pairs{{"<titles>", ""}, {"<b>", "x"}}));
-}
-
-TEST(tokenizer, word_conditional_comments) {
-  const std::string word =
-      "<!--[if gte mso 9]><xml>\r\n <o:Author>A</o:Author>\r\n</xml><![endif]-->\r\n"
-      "<p class=MsoListBullet><![if !supportLists]><span style='font-family:Symbol'>"
-      "\xB7<span style='font:7.0pt \"Times New Roman\"'>&nbsp; </span></span><![endif]>Item"
-      "</p>";
-  EXPECT_EQ(split(word),
-            (pairs{{"<!--[if gte mso 9]>", ""}, {"<xml>", "\r\n "}, {"<o:Author>", "A"},
-                   {"</o:Author>", "\r\n"}, {"</xml>", ""}, {"<![endif]-->", "\r\n"},
-                   {"<p class=MsoListBullet>", ""}, {"<![if !supportLists]>", ""},
-                   {"<span style='font-family:Symbol'>", "\xB7"},
-                   {"<span style='font:7.0pt \"Times New Roman\"'>", "&nbsp; "}, {"</span>", ""},
-                   {"</span>", ""}, {"<![endif]>", "Item"}, {"</p>", ""}}));
+  // Word's conditional comments are tags, not comments that run to "-->".
+  EXPECT_EQ(split("<!--[if gte mso 9]><xml>a</xml><![endif]--><![if !supportLists]>\xB7<![endif]>Item"),
+            (pairs{{"<!--[if gte mso 9]>", ""}, {"<xml>", "a"}, {"</xml>", ""}, {"<![endif]-->", ""},
+                   {"<![if !supportLists]>", "\xB7"}, {"<![endif]>", "Item"}}));
 }
 
 std::string utf16(std::u16string_view s, bool little) {
@@ -169,12 +142,14 @@ std::string utf16(std::u16string_view s, bool little) {
 }
 
 TEST(tokenizer, pages_are_read_in_their_encoding_and_unreadable_files_fail) {
+  // Surrogate pairs split between pieces are joined; an odd last byte is
+  // U+FFFD.
   const std::u16string doc = u"\uFEFF<p>\u00E9\u4E2D\U0001F600</p>";
   const std::string want = "\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80";
   test::temp_dir tmp;
   for (bool little : {true, false})
-    EXPECT_EQ(read_tokens(tmp.write("u.htm", utf16(doc, little)), 2),
-              (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want}, {"</p>", ""}}));
+    EXPECT_EQ(read_tokens(tmp.write("u.htm", utf16(doc, little) + "x"), 2),
+              (pairs{{"", "\xEF\xBB\xBF"}, {"<p>", want}, {"</p>", "\xEF\xBF\xBD"}}));
   // A declared page is decoded piece by piece; an undeclared one that is not
   // UTF-8 is read as it is.
   const std::string cp1251 = "<meta charset=windows-1251><p>\xCF\xF0\xE8</p>";
@@ -183,22 +158,6 @@ TEST(tokenizer, pages_are_read_in_their_encoding_and_unreadable_files_fail) {
                    {"</p>", ""}}));
   EXPECT_EQ(read_tokens(tmp.write("bytes.htm", cp1251.substr(27)), 3),
             (pairs{{"<p>", "\xCF\xF0\xE8"}, {"</p>", ""}}));
-  // Pieces that split a unit or a surrogate pair give what decoding the
-  // whole gives.
-  std::mt19937 rng(1604);
-  const char16_t units[] = {u'<', u'p', u'>', u' ', 0xE9, 0x4E2D, 0xD83D, 0xDE00, 0xDC00, 0xD800};
-  for (int round = 0; round < 40; ++round) {
-    std::u16string text = u"\uFEFF";
-    for (int i = rng() % 60; i > 0; --i) text += units[rng() % std::size(units)];
-    const std::string data = utf16(text, round % 2 == 0) + (round % 3 ? "" : "x");
-    charset_decoder whole;
-    whole.open(round % 2 == 0 ? "utf-16le" : "utf-16be");
-    std::string decoded, read;
-    whole.decode(data, true, decoded);
-    for (const auto& [tag, text_after] : read_tokens(tmp.write("r.htm", data), 2 + rng() % 9))
-      read += tag + text_after;
-    ASSERT_EQ(read, decoded) << round;
-  }
   EXPECT_EQ(read_tokens(tmp.file("missing.htm")), (pairs{{"FAILED", ""}}));
   EXPECT_EQ(read_tokens(tmp.path()), (pairs{{"FAILED", ""}}));  // a folder
 }
