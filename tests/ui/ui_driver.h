@@ -60,12 +60,6 @@ inline QStringList lines_of(const QListWidget* list) {
   return out;
 }
 
-inline QStringList qlist(std::initializer_list<const char*> items) {
-  QStringList out;
-  for (auto* s : items) out << QString::fromUtf8(s);
-  return out;
-}
-
 // While alive, waits for a modal window of type T to open (from exec()
 // called later in the same scope) and runs act on it once.
 template <class T>

@@ -17,24 +17,11 @@ class job_host : public window_test {
  protected:
   void SetUp() override {
     window_test::SetUp();
-    set("default", "original", "0");
-    set("default", "backup", "0");
+    write_setting("default", "original", "0");
+    write_setting("default", "backup", "0");
     out = tmp.mkdir("out");
     open();
     win->txtDest->setText(QString::fromStdString(out));
-  }
-
-  // Runs action once, from inside the job's event pump, as soon as the
-  // progress window is up.
-  void during_job(std::function<void()> action) {
-    auto* timer = new QTimer(win.get());
-    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, action] {
-      if (!win->progress_window() || !win->progress_window()->isVisible()) return;
-      timer->stop();
-      action();
-      timer->deleteLater();
-    });
-    timer->start(0);
   }
 
   void add_pages(int n) {
@@ -50,14 +37,14 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   add_pages(1);
   win->add_file(tmp.write("other/p0.html", "<p>x</p>"));  // saved under another name
   bool seen = false;
-  during_job([&] {
+  during_job([&](frmProgress* p) {
     seen = true;
-    frmProgress* p = win->progress_window();
     EXPECT_FALSE(p->isModal());
     EXPECT_FALSE(win->Picture1->isEnabled());
     EXPECT_FALSE(win->cmdRemove->isEnabled()) << "rows stay put while the job walks them";
     win->add_file(tmp.write("in/late.html", "<p>late</p>"));  // a new row must not re-enable Convert mid-job
     EXPECT_FALSE(win->cmdConvert->isEnabled());
+    return true;
   });
   win->cmdConvert->click();
   EXPECT_TRUE(seen);
@@ -83,15 +70,15 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
 
 TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   add_pages(3);
-  during_job([&] { QTest::mouseClick(win->progress_window()->Command1, Qt::LeftButton); });
+  during_job([&](frmProgress* p) { return QTest::mouseClick(p->Command1, Qt::LeftButton), true; });
   win->cmdConvert->click();
   EXPECT_EQ(win->row_status(2), "Ready") << "no row after the cancel";
   EXPECT_FALSE(cancel_requested);
 
   bool stayed_open = false;
-  during_job([&] {
-    win->progress_window()->close();
-    stayed_open = win->progress_window()->isVisible();
+  during_job([&](frmProgress* p) {
+    p->close();
+    return stayed_open = p->isVisible(), true;
   });
   win->cmdConvert->click();
   EXPECT_TRUE(stayed_open) << "only the job closes its progress window";
@@ -99,7 +86,7 @@ TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
 
   // Closing the main window mid-job waits for the job, then stores.
   win->chkBackup->setChecked(true);
-  during_job([&] { win->close(); });
+  during_job([&](frmProgress*) { return win->close(), true; });
   win->cmdConvert->click();
   EXPECT_FALSE(win->isVisible()) << "closed once the job had ended";
   EXPECT_TRUE(setting_backup());
@@ -112,15 +99,12 @@ TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_
 
   std::vector<std::string> counts;
   std::vector<int> bar;
-  QTimer sampler;
-  QObject::connect(&sampler, &QTimer::timeout, [&] {
-    if (frmProgress* p = win->progress_window()) {
-      std::string count = p->lblFile->text().toStdString();
-      if (!count.empty() && (counts.empty() || counts.back() != count)) counts.push_back(count);
-      bar.push_back(p->ProgressBar1->value());
-    }
+  during_job([&](frmProgress* p) {
+    std::string count = p->lblFile->text().toStdString();
+    if (!count.empty() && (counts.empty() || counts.back() != count)) counts.push_back(count);
+    bar.push_back(p->ProgressBar1->value());
+    return false;
   });
-  sampler.start(0);
   win->cmdConvert->click();
   EXPECT_EQ(counts, (std::vector<std::string>{"File 1 of 3", "File 2 of 3", "File 3 of 3"}));
   EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
@@ -152,8 +136,8 @@ TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_
 using hidden_conversion = window_test;
 
 TEST_F(hidden_conversion, converts_into_the_destination_without_backups_and_stores_that) {
-  set("default", "backup", "1");
-  set("default", "original", "1");
+  write_setting("default", "backup", "1");
+  write_setting("default", "original", "1");
   convert_mode = true;
   std::string src = tmp.write("in/page.html", "<p class=x>Hi</p>");
   int argc = 1;

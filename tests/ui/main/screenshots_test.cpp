@@ -5,7 +5,6 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "ui/main/frm_progress.h"
 #include "ui/main/frm_settings.h"
 #include "ui/main/frm_splash.h"
 #include "ui_fixture.h"
@@ -20,7 +19,7 @@ class screenshots : public window_test {
     if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
     apply_screenshot_look();
     template_file("Strip everything");
-    set("startup", "splash", "0");  // as the settings picture shows it
+    write_setting("startup", "splash", "0");  // as the settings picture shows it
   }
   void save(QWidget* w, const std::string& name, QPixmap picture = {}) {
     ASSERT_TRUE(save_screenshot(w, name, picture));
@@ -51,21 +50,18 @@ TEST_F(screenshots, main_window_pages) {
 }
 
 TEST_F(screenshots, a_job_with_a_failed_row) {
-  set("default", "original", "1");
+  write_setting("default", "original", "1");
   use_slow_engine(tmp.write("fail-bad", ""));
   frmMain& w = open();
   for (const char* name : {"annual report.doc", "bad scan.doc", "minutes.doc"})
     w.add_file(tmp.write(std::string("home/user/Documents/Board meetings/2024/") + name, "x"));
 
-  QTimer sampler;
   bool taken = false;
-  QObject::connect(&sampler, &QTimer::timeout, [&] {
-    frmProgress* p = w.progress_window();
-    if (taken || !p || p->lblFile->text() != "File 2 of 3") return;
-    taken = true;
+  during_job([&](frmProgress* p) {
+    if (p->lblFile->text() != "File 2 of 3") return false;
     save(p, "progress-mid-job");
+    return taken = true;
   });
-  sampler.start(0);
   w.cmdConvert->click();
   EXPECT_TRUE(taken);
 
@@ -94,7 +90,7 @@ TEST_F(screenshots, a_job_with_a_failed_row) {
 
 TEST_F(screenshots, settings_dialog_and_splash) {
   template_file("Keep tables");
-  set("default", "browser", "/usr/bin/firefox");
+  write_setting("default", "browser", "/usr/bin/firefox");
   frmSettings settings;
   save(&settings, "settings");
   use_internal_converter = false;

@@ -18,6 +18,7 @@
 #include "services/flags.h"
 #include "services/settings.h"
 #include "support/test_env.h"
+#include "ui/main/frm_progress.h"
 #include "ui/main/frm_main.h"
 #include "ui/ui_driver.h"
 
@@ -56,10 +57,6 @@ class window_test : public program_test {
     return *win;
   }
 
-  void set(const std::string& section, const std::string& key, const std::string& value) {
-    write_setting(section, key, value);
-  }
-
   std::string template_file(const std::string& name) {
     return tmp.write("prog/templates/" + name + ".dat", "[TEMPLATE]\r\nname=" + name + "\r\n");
   }
@@ -84,6 +81,17 @@ class window_test : public program_test {
   void wizard_files_page() {
     if (!win->wizard_mode) win->cmdExpress_Click();
     while (win->current_step < 2) win->cmdNext_Click();
+  }
+
+  // From inside the job's event pump, while the progress window is up,
+  // calls act with it until act returns true.
+  void during_job(std::function<bool(frmProgress*)> act) {
+    auto* timer = new QTimer(win.get());
+    QObject::connect(timer, &QTimer::timeout, timer, [this, timer, act] {
+      frmProgress* p = win->progress_window();
+      if (p && p->isVisible() && act(p)) timer->stop();
+    });
+    timer->start(0);
   }
 
   // A slow stand-in for LibreOffice, used from now on: each document takes

@@ -38,22 +38,22 @@ TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
   dlg.calls.clear();
 
   // Word documents always go to their own program.
-  set("default", "browser", "known-program");
-  set("default", "editor", "known-program");
+  write_setting("default", "browser", "known-program");
+  write_setting("default", "editor", "known-program");
   std::string doc = pick("in/REPORT.DOC");
   view_and_edit();
   std::string page = pick("out/my page.html");
   view_and_edit();
-  set("default", "browser", "");  // the system handler
-  set("default", "editor", "");   // nothing at all
+  write_setting("default", "browser", "");  // the system handler
+  write_setting("default", "editor", "");   // nothing at all
   view_and_edit();
   EXPECT_EQ(shell_calls, (std::vector<std::string>{"|" + doc, "|" + doc, "known-program|" + page,
                                                    "known-program|" + page, "|" + page}));
   EXPECT_TRUE(dlg.calls.empty());
 
   known_programs_only = true;
-  set("default", "browser", "no-such-browser");
-  set("default", "editor", "/no/such/editor");
+  write_setting("default", "browser", "no-such-browser");
+  write_setting("default", "editor", "/no/such/editor");
   view_and_edit();
   EXPECT_EQ(dlg.messages(),
             (std::vector<std::string>{"Browser not found!", "External editor not found!"}));
@@ -62,7 +62,7 @@ TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
 TEST_F(view_edit, right_click_menu_on_a_row_works_in_the_wizard) {
   std::string first = pick("a.html");
   std::string second = pick("b.txt");
-  set("default", "editor", "known-program");
+  write_setting("default", "editor", "known-program");
   wizard_files_page();
   win->lstFiles->clearSelection();
   right_click(QPoint(5, 5));

@@ -1,5 +1,5 @@
-// The template manager window, driven through its controls with scripted
-// prompts and messages.
+// The template manager window and its rule dialogs, driven through their
+// controls with scripted prompts and messages.
 #include "ui/manage/manage_window.h"
 
 #include <QCheckBox>
@@ -92,7 +92,7 @@ TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
 
   dlg.calls.clear();
   pick(*w, default_template_name);
-  EXPECT_EQ(lines_of(w->lstRemoves), qlist({"span*", "![endif]*"}));
+  EXPECT_EQ(lines_of(w->lstRemoves), (QStringList{"span*", "![endif]*"}));
   EXPECT_TRUE(w->chkQuotation->isChecked());
   EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked());
   EXPECT_EQ(w->txtTempDesc->toPlainText().toStdString(), default_template_note);
@@ -188,7 +188,7 @@ TEST_F(manage_test, UnsavedEditsLockTheLibraryAndCancelKeepsAddedRules) {
   click(w->cmdCancelChange);
   EXPECT_EQ(w->txtTempDesc->toPlainText(), "For the web site");
   EXPECT_EQ(w->txtTarget->text(), "_blank");
-  EXPECT_EQ(lines_of(w->lstTags), qlist({"o:*", "xml*", "table"}));
+  EXPECT_EQ(lines_of(w->lstTags), (QStringList{"o:*", "xml*", "table"}));
   EXPECT_TRUE(w->List1->isEnabled() && w->cmdSave->isEnabled());
   // The close box then drops the edits without asking.
   dlg.calls.clear();
@@ -272,7 +272,7 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   click(w->Command7);
   EXPECT_EQ(dlg.calls.at(0).text, "New Template Name:");
   EXPECT_EQ(read_all(template_path("Mine")), template_skeleton());
-  EXPECT_EQ(lines_of(w->List1), qlist({default_template_name, "Mine"}));
+  EXPECT_EQ(lines_of(w->List1), (QStringList{default_template_name, "Mine"}));
 }
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
@@ -288,6 +288,40 @@ TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   write_setting("default", "editor", prog + "no-such-editor");
   click(w->Command3);
   EXPECT_EQ(dlg.messages(), lines{"External editor not found!"});
+}
+
+// The "Add Tag" and "Add Attribute" dialogs on their own: only Add with
+// something picked or typed returns a value.
+TEST_F(manage_test, RuleDialogsReturnAValueOnlyForAddWithSomethingChosen) {
+  std::string value = "untouched";
+  const set_return_fn keep = [&](const std::string& v, const std::string&) { value = v; };
+  frmAttrs attrs(nullptr, keep);
+  EXPECT_EQ(frmTags(nullptr, keep).windowTitle() + ", " + attrs.windowTitle(), "Add Tag, Add Attribute");
+
+  // Cancel, the close box, or Add with only a comment: an empty value.
+  for (int ending = 0; ending < 3; ++ending) {
+    value = "untouched";
+    frmTags d(nullptr, keep);
+    EXPECT_EQ(value, "");  // emptied at opening
+    d.show();
+    if (ending == 2) {
+      QTest::keyClicks(d.Text1, "a comment alone");
+      click(d.cmdAdd);
+    } else {
+      click_row(d.lstTags, 1);
+      ending == 0 ? click(d.cmdCancel) : (void)d.close();
+    }
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(value, "") << ending;
+  }
+
+  // A custom name needs its box ticked; a second click deselects a name.
+  attrs.show();
+  EXPECT_FALSE(attrs.txtCus->isEnabled());
+  click_row(attrs.lstTags, 3);
+  EXPECT_TRUE(attrs.cmdAdd->isEnabled());
+  click_row(attrs.lstTags, 3);
+  EXPECT_FALSE(attrs.cmdAdd->isEnabled());
 }
 
 // A template made in the manager, chosen in the main window, is the one
@@ -322,6 +356,42 @@ TEST_F(manage_test, ATemplateMadeHereCleansAPageThroughTheMainWindow) {
   EXPECT_EQ(cleaned, expected);
   EXPECT_EQ(ifind(cleaned, "class="), std::string::npos);
   EXPECT_NE(ifind(cleaned, "<meta"), std::string::npos) << "the built-in rules would drop it";
+}
+
+// Pictures of the manager and its dialogs for a human to look at, written
+// only when NUBRIX_SCREENSHOT_DIR names a folder (scripts/screenshots).
+using screenshots = manage_test;
+
+TEST_F(screenshots, template_manager) {
+  if (screenshot_folder().empty()) GTEST_SKIP() << "NUBRIX_SCREENSHOT_DIR not set";
+  apply_screenshot_look();
+  auto save = [&](QWidget* w, const std::string& name) { ASSERT_TRUE(save_screenshot(w, name)); };
+  cTemplate t = default_template();
+  t.colEmpty = {"p", "b"};
+  t.colEmpty_comment = {"", ""};
+  t.colFind = {"&nbsp;", "<o:p></o:p>"};
+  t.colReplace = {" ", ""};
+  t.strTarget = "_blank";
+  t.TempDescription = "Strips Word markup and opens links in a new window.";
+  save_template("Web pages", t);
+  save_template("Plain text", cTemplate{});
+
+  frmManage w;
+  w.show();
+  save(&w, "manage-opened");
+  click_row(w.List1, 0);
+  save(&w, "manage-default");
+  click_row(w.List1, 1 + (w.List1->item(1)->text() == "Plain text" ? 1 : 0));
+  click_row(w.lstFind, 0);
+  save(&w, "manage-user-template");
+
+  frmTags tags(&w, {});
+  tags.show();
+  click_row(tags.lstTags, 1);
+  save(&tags, "add-tag");
+  frmAttrs attrs(&w, {});
+  attrs.show();
+  save(&attrs, "add-attribute");
 }
 
 }  // namespace
