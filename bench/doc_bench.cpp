@@ -2,17 +2,8 @@
 // converted by LibreOffice in one run for comparison.
 //
 //   nubrix_bench --benchmark_filter=Doc
-#include <benchmark/benchmark.h>
-#include <dirent.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "convert/doc_reader.h"
+#include "reader_bench.h"
 #include "services/text.h"
 
 namespace {
@@ -22,19 +13,12 @@ struct corpus_file {
 };
 
 const std::vector<corpus_file>& doc_corpus() {
-  static std::vector<corpus_file> files = [] {
+  static const std::vector<corpus_file> files = [] {
     std::vector<corpus_file> out;
-    std::string dir = std::string(NUBRIX_CORPUS_DIR) + "/doc";
-    if (DIR* d = opendir(dir.c_str())) {
-      while (dirent* e = readdir(d)) {
-        std::string n = e->d_name;
-        if (n.size() < 5 || n.compare(n.size() - 4, 4, ".doc") != 0) continue;
-        corpus_file f{dir + "/" + n, {}};
-        if (nx::read_file(f.path, f.bytes)) out.push_back(std::move(f));
-      }
-      closedir(d);
+    for (const auto& p : nx::bench::corpus_samples("doc", ".doc")) {
+      corpus_file f{p.string(), {}};
+      if (nx::read_file(f.path, f.bytes)) out.push_back(std::move(f));
     }
-    std::sort(out.begin(), out.end(), [](auto& a, auto& b) { return a.path < b.path; });
     return out;
   }();
   return files;
@@ -63,37 +47,9 @@ void BM_DocCorpus(benchmark::State& state) {
 BENCHMARK(BM_DocCorpus)->Unit(benchmark::kMillisecond);
 
 void BM_DocCorpusVsLibreOffice(benchmark::State& state) {
-  if (doc_corpus().empty()) { state.SkipWithError("no .doc corpus"); return; }
-  if (std::system("command -v soffice >/dev/null 2>&1") != 0) {
-    state.SkipWithError("soffice not installed");
-    return;
-  }
-  char tmpl[] = "/tmp/nubrix_docbench_XXXXXX";
-  if (!mkdtemp(tmpl)) { state.SkipWithError("no temporary folder"); return; }
-  std::string work = tmpl;
-  std::string cmd = "soffice -env:UserInstallation=file://" + work + "/profile --headless --convert-to html --outdir " +
-                    work + "/out";
-  for (const corpus_file& f : doc_corpus()) cmd += " '" + f.path + "'";
-  cmd += " >/dev/null 2>&1";
-  // First start of a fresh profile is slow: warm it up outside the timing.
-  std::system(("soffice -env:UserInstallation=file://" + work + "/profile --headless --terminate_after_init >/dev/null 2>&1").c_str());
-  double office = 0, ours = 0;
-  for (auto _ : state) {
-    auto t0 = std::chrono::steady_clock::now();
-    int rc = std::system(cmd.c_str());
-    auto t1 = std::chrono::steady_clock::now();
-    const int passes = 20;
-    for (int k = 0; k < passes; ++k) convert_all();
-    auto t2 = std::chrono::steady_clock::now();
-    office = std::chrono::duration<double>(t1 - t0).count();
-    ours = std::chrono::duration<double>(t2 - t1).count() / passes;
-    if (rc != 0) state.SkipWithError("soffice failed");
-  }
-  double n = double(doc_corpus().size());
-  state.counters["office_docs_per_s"] = n / office;
-  state.counters["ours_docs_per_s"] = n / ours;
-  state.counters["times_faster"] = office / ours;
-  std::system(("rm -rf '" + work + "'").c_str());
+  std::vector<std::filesystem::path> files;
+  for (const corpus_file& f : doc_corpus()) files.emplace_back(f.path);
+  nx::bench::versus_libreoffice(state, files, [] { convert_all(); });
 }
 BENCHMARK(BM_DocCorpusVsLibreOffice)->Iterations(1)->Unit(benchmark::kSecond);
 

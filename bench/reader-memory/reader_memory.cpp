@@ -1,7 +1,8 @@
-// Peak memory of the built-in Word package reader and the page writer, set
-// against the size of the document's uncompressed main XML part.
+// Peak memory of a built-in package reader (.docx or .odt) and the page
+// writer, set against the size of the document's uncompressed main XML part
+// (the Word main part, or content.xml).
 //
-// Usage: nubrix_docx_memory FILE.docx
+// Usage: nubrix_reader_memory FILE.docx|FILE.odt
 // Prints: main part bytes, peak bytes above the loaded file, their ratio,
 // page bytes. A first, unmeasured run brings the code in; its heap is given
 // back before the measured run, so the peak is the data's.
@@ -13,6 +14,7 @@
 
 #include "convert/docx_reader.h"
 #include "convert/html_writer.h"
+#include "convert/odt_reader.h"
 #include "convert/opc.h"
 #include "services/text.h"
 
@@ -32,9 +34,12 @@ long status_bytes(const char* key) {
 int main(int argc, char** argv) {
   std::string bytes, error;
   if (argc != 2 || !nx::read_file(argv[1], bytes)) {
-    std::fprintf(stderr, "usage: nubrix_docx_memory FILE.docx\n");
+    std::fprintf(stderr, "usage: nubrix_reader_memory FILE.docx|FILE.odt\n");
     return 2;
   }
+  const std::string path = argv[1];
+  const bool odt = path.size() > 4 && path.compare(path.size() - 4, 4, ".odt") == 0;
+  const nx::model_reader read = odt ? nx::read_odt : nx::read_docx;
   size_t page_size = 0;
   long before = 0;
   for (int run = 0; run < 2; ++run) {
@@ -42,7 +47,7 @@ int main(int argc, char** argv) {
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     before = status_bytes("VmRSS:");
     nx::model::document doc;
-    if (!nx::read_docx(bytes, doc, error)) {
+    if (!read(bytes, doc, error)) {
       std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
       return 1;
     }
@@ -52,7 +57,7 @@ int main(int argc, char** argv) {
   nx::zip_package package;
   std::string main_xml;
   package.open(bytes, error);
-  package.read(nx::word_main_part(package), main_xml, error);
+  package.read(odt ? std::string("content.xml") : nx::word_main_part(package), main_xml, error);
   std::printf("%zu %ld %.2f %zu\n", main_xml.size(), peak, double(peak) / double(main_xml.size()), page_size);
   return 0;
 }
