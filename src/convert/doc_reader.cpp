@@ -1053,13 +1053,7 @@ bool read_doc(std::string_view bytes, model::document& doc, std::string& error) 
 }
 
 bool doc_to_html(std::string_view bytes, std::string& html, std::string& error) {
-  model::document doc;
-  html.clear();
-  if (!read_doc(bytes, doc, error)) return false;
-  html_options options;
-  options.pictures = false;
-  html = write_html(doc, options);
-  return true;
+  return page_without_pictures(read_doc, bytes, html, error);
 }
 
 }  // namespace nx

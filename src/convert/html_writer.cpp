@@ -415,4 +415,14 @@ std::string write_html(const model::document& doc, const html_options& options) 
   return writer(doc, options).run();
 }
 
+bool page_without_pictures(model_reader read, std::string_view bytes, std::string& html, std::string& error) {
+  model::document doc;
+  html.clear();
+  if (!read(bytes, doc, error)) return false;
+  html_options options;
+  options.pictures = false;
+  html = write_html(doc, options);
+  return true;
+}
+
 }  // namespace nx

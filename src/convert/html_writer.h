@@ -2,6 +2,7 @@
 // complete pure-ASCII HTML page out. It knows no file format.
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "convert/doc_model.h"
 
@@ -31,5 +32,11 @@ struct html_options {
 // - links to script or data addresses keep their text but lose the link.
 // Indices out of range (links, pictures, notes) are ignored.
 std::string write_html(const model::document& doc, const html_options& options = {});
+
+// A built-in reader: fills doc from a file's bytes, or says why it cannot.
+using model_reader = bool (*)(std::string_view bytes, model::document& doc, std::string& error);
+// The page a reader's document gives, without pictures: for checks and
+// benchmarks.
+bool page_without_pictures(model_reader read, std::string_view bytes, std::string& html, std::string& error);
 
 }  // namespace nx

@@ -192,7 +192,7 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
     return 1;
   }
   bool ok = true;
-  model::document doc;
+  model_reader read = nullptr;
   switch (document_kind(source, bytes)) {
     case doc_kind::text:
       // Turned into a page while it is written, piece by piece.
@@ -200,34 +200,21 @@ int polar_converter::open_document(const std::string& source, int /*mode*/) {
       title_ = title_of(source);
       is_text_ = true;
       break;
-    case doc_kind::rtf:
-      ok = read_rtf(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
-    case doc_kind::word:
-      ok = read_doc(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
-    case doc_kind::odt:
-      ok = read_odt(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
-    case doc_kind::word_xml:
-      ok = read_word_xml(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
-    case doc_kind::word2:
-      ok = read_word2(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
-    case doc_kind::docx:
-      ok = read_docx(bytes, doc, error_);
-      if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
-      break;
+    case doc_kind::rtf: read = read_rtf; break;
+    case doc_kind::word: read = read_doc; break;
+    case doc_kind::odt: read = read_odt; break;
+    case doc_kind::word_xml: read = read_word_xml; break;
+    case doc_kind::word2: read = read_word2; break;
+    case doc_kind::docx: read = read_docx; break;
     case doc_kind::unknown:
       ok = false;
       error_ = "the document's format is not known";
       break;
+  }
+  if (read) {
+    model::document doc;
+    ok = read(bytes, doc, error_);
+    if (ok) html_ = page_of(doc, source, pictures_, picture_mark);
   }
   if (!ok) {
     html_.clear();

@@ -1217,13 +1217,7 @@ bool read_rtf(std::string_view rtf, model::document& doc, std::string& error) {
 }
 
 bool rtf_to_html(std::string_view rtf, std::string& html, std::string& error) {
-  model::document doc;
-  html.clear();
-  if (!read_rtf(rtf, doc, error)) return false;
-  html_options options;
-  options.pictures = false;
-  html = write_html(doc, options);
-  return true;
+  return page_without_pictures(read_rtf, rtf, html, error);
 }
 
 std::string rtf_pictures_folder(const std::string& html_path) {
