@@ -66,16 +66,21 @@ TEST(package, installed_program_keeps_to_the_users_folders) {
   ASSERT_TRUE(write_template_file(lib + "templates/9 Taken.dat", milk));
   const std::string config = tmp.file("xdg/XDG_CONFIG_HOME/nubrix/");
   tmp.write("xdg/XDG_CONFIG_HOME/nubrix/templates/9 Taken.dat", "mine");
-  // The built-in converter, and the first user template.
-  ini_write(config + "nubrix.ini", "default", "converter", "1");
-  ini_write(config + "nubrix.ini", "default", "template", "1");
+  // The built-in converter, the first user template, a backup asked for.
+  for (auto [key, value] : {std::pair{"converter", "1"}, {"template", "1"}, {"backup", "1"}})
+    ini_write(config + "nubrix.ini", "default", key, value);
   ASSERT_EQ(std::system(("chmod -R a-w '" + tmp.file("root") + "'").c_str()), 0);
   const auto before = snapshot(tmp.file("root"));
 
-  const std::string doc = tmp.write("caf\xC3\xA9 au lait.txt", "Caf\xC3\xA9 au lait");
+  const std::string doc = tmp.write("caf\xC3\xA9 au lait.txt", "Caf\xC3\xA9 <au> lait");
   test::run_result r = test::run_isolated(tmp, usr + "bin/nubrix", {"/convert:", doc, tmp.mkdir("out")});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(test::read_all(tmp.file("out/caf\xC3\xA9 au lait.html")).find("Caf&#233; au milk"), std::string::npos);
+  EXPECT_EQ(r.out, "File converted successfully.\n");
+  EXPECT_NE(test::read_all(tmp.file("out/caf\xC3\xA9 au lait.html")).find("Caf&#233; &lt;au&gt; milk"),
+            std::string::npos);
+  // Not beside the source, no backup (the console never makes one), and that stored.
+  EXPECT_FALSE(test::exists(tmp.file("caf\xC3\xA9 au lait.html")));
+  EXPECT_FALSE(test::exists(tmp.file("out/caf\xC3\xA9 au lait_BACKUP.html")));
   EXPECT_EQ(ini_read(config + "nubrix.ini", "default", "backup", ""), "0");
   EXPECT_TRUE(test::exists(config + "templates/0 Milk.dat"));
   EXPECT_EQ(test::read_all(config + "templates/9 Taken.dat"), "mine");

@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <thread>
-
-#include <filesystem>
-#include <fstream>
 #include <set>
+#include <sstream>
+#include <thread>
 
 #include "convert/converter.h"
 #include "convert/engine.h"
@@ -24,23 +22,51 @@ using nx::test::read_all;
 
 namespace {
 
+std::multiset<std::string> lines_of(const std::string& path) {
+  std::multiset<std::string> lines;
+  std::istringstream in(read_all(path));
+  for (std::string line; std::getline(in, line);) lines.insert(line);
+  return lines;
+}
+
+// Whether process pid is gone or a zombie.
+bool ended(int pid) {
+  const std::string stat = read_all("/proc/" + std::to_string(pid) + "/stat");
+  return stat.empty() || stat.find(") Z ") != std::string::npos;
+}
+
 class engine_test : public test::program_test {
  protected:
   void SetUp() override {
     program_test::SetUp();
-    ::setenv("NUBRIX_CONVERT_TIMEOUT", "2", 1);
+    set_env("NUBRIX_CONVERT_TIMEOUT", "2");
+    set_env("NUBRIX_ENGINE_GROUP", nullptr);
+    host.dest = tmp.mkdir("dest");
   }
-  void TearDown() override {
-    ::unsetenv("NUBRIX_SOFFICE");
-    ::unsetenv("NUBRIX_CONVERT_TIMEOUT");
-    program_test::TearDown();
+  void engine(const std::string& script) {
+    set_env("NUBRIX_SOFFICE", tmp.write_script("bin/soffice", script).c_str());
   }
   // A stand-in engine: the script body sees $out (the --outdir) and $src.
   void fake_engine(const std::string& body) {
-    std::string path = tmp.write_script("bin/soffice", "while [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; "
-                                                       "shift; done\nsrc=$1\n" + body + "\n");
-    ::setenv("NUBRIX_SOFFICE", path.c_str(), 1);
+    engine("while [ $# -gt 1 ]; do [ \"$1\" = --outdir ] && out=$2; shift; done\nsrc=$1\n" + body + "\n");
   }
+  // A stand-in that converts every document it is given: "<stem>.html" holds
+  // the document's text and links "<stem>_html_1.png". Each run appends its
+  // documents' names to runs.log and its profile to profiles.log; hook
+  // (shell, sees $src, $stem and $n documents) runs first for each document.
+  void group_engine(const std::string& hook = "") {
+    engine("echo \"$1\" >> '" + tmp.file("profiles.log") +
+           "'\nwhile [ \"$1\" != --outdir ]; do shift; done\nout=$2; shift 2; n=$#\n"
+           "run=; for s; do run=\"$run${s##*/} \"; done; echo \"$run\" >> '" + tmp.file("runs.log") +
+           "'\nfor src; do\n  name=${src##*/}; stem=${name%.*}\n" + hook +
+           "\n  printf '<p>%s</p><img src=\"%s_html_1.png\">' \"$(cat \"$src\")\" \"$stem\" > \"$out/$stem.html\"\n"
+           "  printf 'PNG %s' \"$(cat \"$src\")\" > \"$out/${stem}_html_1.png\"\ndone\n");
+  }
+  // The runs, each "name name ", in no particular order (two run at once).
+  std::multiset<std::string> runs() { return lines_of(tmp.file("runs.log")); }
+  // Adds a row for a document holding its own relative path.
+  void add(const std::string& rel) { host.add(tmp.write(rel, rel)); }
+  test::test_host host;
 };
 
 }  // namespace
@@ -83,17 +109,12 @@ TEST_F(engine_test, HungEngineIsKilledAtTheTimeLimit) {
   EXPECT_EQ(convert_document_checked(src, tmp.file("a.html"), nullptr, &error), convert_result::failed);
   EXPECT_NE(error.find("too long"), std::string::npos);
   EXPECT_FALSE(test::exists(tmp.file("a.html")));
-  // The whole process group went, helpers included.
-  std::string pid = read_all(pidfile);
-  ASSERT_FALSE(pid.empty());
-  // A killed process may take a moment to go; it may stay a zombie.
-  std::string stat_file = "/proc/" + std::to_string(std::atoi(pid.c_str())) + "/stat", stat;
-  for (int i = 0; i < 250; ++i) {
-    stat = read_all(stat_file);
-    if (stat.empty() || stat.find(") Z ") != std::string::npos) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
+  // The whole process group went, helpers included; a killed process may
+  // take a moment to go.
+  const int pid = std::atoi(read_all(pidfile).c_str());
+  ASSERT_GT(pid, 0);
+  for (int i = 0; i < 250 && !ended(pid); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(ended(pid)) << pid;
 }
 
 TEST_F(engine_test, CancelEndsTheRunningEngine) {
@@ -110,60 +131,17 @@ TEST_F(engine_test, CancelEndsTheRunningEngine) {
   EXPECT_GE(progress.pumps, 3);
 }
 
-namespace {
-
-// A job through a stand-in engine that converts every document it is given:
-// "<stem>.html" holds the document's text and links "<stem>_html_1.png".
-// Each run appends its documents' names to runs.log and its profile to
-// profiles.log; hook (shell, sees $src, $stem and $n documents) runs first
-// for each document.
-class engine_job_test : public engine_test {
- protected:
-  void SetUp() override {
-    engine_test::SetUp();
-    host.dest = tmp.mkdir("dest");
-  }
-  void TearDown() override {
-    ::unsetenv("NUBRIX_ENGINE_GROUP");
-    engine_test::TearDown();
-  }
-  void group_engine(const std::string& hook = "") {
-    std::string path = tmp.write_script(
-        "bin/soffice", "echo \"$1\" >> '" + tmp.file("profiles.log") +
-                           "'\nwhile [ \"$1\" != --outdir ]; do shift; done\nout=$2; shift 2; n=$#\n"
-                           "run=; for s; do run=\"$run${s##*/} \"; done; echo \"$run\" >> '" +
-                           tmp.file("runs.log") + "'\nfor src; do\n  name=${src##*/}; stem=${name%.*}\n" + hook +
-                           "\n  printf '<p>%s</p><img src=\"%s_html_1.png\">' \"$(cat \"$src\")\" \"$stem\" > "
-                           "\"$out/$stem.html\"\n  printf 'PNG %s' \"$(cat \"$src\")\" > \"$out/${stem}_html_1.png\"\n"
-                           "done\n");
-    ::setenv("NUBRIX_SOFFICE", path.c_str(), 1);
-  }
-  // The runs, each "name name ", in no particular order (two run at once).
-  std::multiset<std::string> runs() {
-    std::multiset<std::string> lines;
-    std::istringstream in(read_all(tmp.file("runs.log")));
-    for (std::string line; std::getline(in, line);) lines.insert(line);
-    return lines;
-  }
-  // Adds a row for a document holding its own relative path.
-  void add(const std::string& rel) { host.add(tmp.write(rel, rel)); }
-  test::test_host host;
-};
-
-}  // namespace
-
-TEST_F(engine_job_test, MissingEngineStopsTheJobWithTheLaunchMessage) {
-  ::setenv("NUBRIX_SOFFICE", tmp.file("nowhere/soffice").c_str(), 1);
+TEST_F(engine_test, MissingEngineStopsTheJobWithTheLaunchMessage) {
+  set_env("NUBRIX_SOFFICE", tmp.file("nowhere/soffice").c_str());
   add("a.doc");
   add("b.doc");
   EXPECT_FALSE(run_batch_job(host));
   ASSERT_EQ(dlg.calls.size(), 1u);  // the launch message, nothing after it
   EXPECT_EQ(dlg.calls[0].icon, msg_icon::exclamation);
-  EXPECT_EQ(dlg.calls[0].text.rfind("Error: Can not launch LibreOffice. This program need LibreOffice "
-                                    "installed to works correctly.\n\n",
-                                    0),
-            0u);
-  EXPECT_NE(dlg.calls[0].text.find(" error#: 2"), std::string::npos);
+  const std::string& text = dlg.calls[0].text;
+  EXPECT_EQ(text.rfind("Error: Can not launch LibreOffice. This program need LibreOffice installed to works "
+                       "correctly.\n\n", 0), 0u) << text;
+  EXPECT_NE(text.find(" error#: 2"), std::string::npos);
   EXPECT_EQ(host.rows[0].status, status_ready);
   EXPECT_EQ(host.rows[1].status, status_ready);
   EXPECT_EQ(host.labels.size(), 1u);
@@ -171,8 +149,8 @@ TEST_F(engine_job_test, MissingEngineStopsTheJobWithTheLaunchMessage) {
   EXPECT_FALSE(convert_document(host.rows[0].text, tmp.file("a.html")));
 }
 
-TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
-  ::setenv("NUBRIX_ENGINE_GROUP", "2", 1);
+TEST_F(engine_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
+  set_env("NUBRIX_ENGINE_GROUP", "2");
   group_engine("  [ \"$stem\" = bad ] && continue");
   for (auto rel : {"a/one.doc", "b/one.rtf", "a/two.doc", "a/page.html", "a/bad.doc", "a/three.doc", "a/four.doc"})
     add(rel);
@@ -184,10 +162,8 @@ TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
   EXPECT_FALSE(run_batch_job(host));
   // No group holds two documents of one output name; the page is no document.
   EXPECT_EQ(runs(), (std::multiset<std::string>{"one.doc two.doc ", "one.rtf bad.doc ", "three.doc four.doc "}));
-  std::set<std::string> profiles;
-  std::istringstream in(read_all(tmp.file("profiles.log")));
-  for (std::string line; std::getline(in, line);) profiles.insert(line);
-  EXPECT_LE(profiles.size(), size_t(engine_lanes));
+  const auto profiles = lines_of(tmp.file("profiles.log"));
+  EXPECT_LE(std::set<std::string>(profiles.begin(), profiles.end()).size(), size_t(engine_lanes));
 
   const std::vector<std::string> outputs = {"one.html", "one (2).html", "two.html", "page.html", "", "three.html",
                                             "four.html"};
@@ -207,8 +183,8 @@ TEST_F(engine_job_test, DocumentsAreConvertedInGroupsAndReportedInListOrder) {
   EXPECT_EQ(dlg.calls.back().text, "6 files converted. 4 files could not be converted.");
 }
 
-TEST_F(engine_job_test, GroupsThatBreakOffOrRunTooLongAreRetriedOneByOne) {
-  ::setenv("NUBRIX_ENGINE_GROUP", "3", 1);
+TEST_F(engine_test, GroupsThatBreakOffOrRunTooLongAreRetriedOneByOne) {
+  set_env("NUBRIX_ENGINE_GROUP", "3");
   // With others in its run, "crash" takes the engine down and "slow" hangs it.
   group_engine("  [ $n -gt 1 ] && [ \"$stem\" = crash ] && kill -SEGV $$\n"
                "  [ $n -gt 1 ] && [ \"$stem\" = slow ] && sleep 60");
@@ -220,45 +196,31 @@ TEST_F(engine_job_test, GroupsThatBreakOffOrRunTooLongAreRetriedOneByOne) {
                                               "crash.doc ", "d.doc ", "slow.doc ", "f.doc "}));
 }
 
-TEST_F(engine_job_test, CancelEndsEveryRunningEngineAtOnce) {
-  ::setenv("NUBRIX_ENGINE_GROUP", "2", 1);
-  ::setenv("NUBRIX_CONVERT_TIMEOUT", "60", 1);
+TEST_F(engine_test, CancelEndsEveryRunningEngineAtOnce) {
+  set_env("NUBRIX_ENGINE_GROUP", "2");
+  set_env("NUBRIX_CONVERT_TIMEOUT", "60");
   const std::string pids = tmp.file("pids");
   group_engine("  echo $$ >> '" + pids + "'; sleep 60");
   for (auto rel : {"a.doc", "b.doc", "c.doc", "d.doc"}) add(rel);
-  struct cancelling : test::test_host {
-    std::string pids;
-    void pump() override {
-      // Both groups' engines are running.
-      const std::string started = read_all(pids);
-      if (std::count(started.begin(), started.end(), '\n') == 2) cancel_requested = true;
-    }
-  } cancel_host;
-  cancel_host.pids = pids;
-  cancel_host.rows = host.rows;
-  cancel_host.dest = host.dest;
-  EXPECT_FALSE(run_batch_job(cancel_host));
+  // Cancelled once both groups' engines are running.
+  host.on_pump = [&] {
+    if (lines_of(pids).size() == 2) cancel_requested = true;
+  };
+  EXPECT_FALSE(run_batch_job(host));
   EXPECT_EQ(dlg.calls.back().text, "Conversion canceled by user.");
-  for (const auto& row : cancel_host.rows) EXPECT_EQ(row.status, status_ready);
-  std::istringstream in(read_all(pids));
-  for (std::string pid; std::getline(in, pid);) {
-    const std::string stat = read_all("/proc/" + pid + "/stat");
-    EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;
-  }
+  for (const auto& row : host.rows) EXPECT_EQ(row.status, status_ready);
+  for (const auto& pid : lines_of(pids)) EXPECT_TRUE(ended(std::atoi(pid.c_str()))) << pid;
 }
 
-TEST_F(engine_job_test, LibreOfficeConvertsAGroupToAsciiPages) {
+TEST_F(engine_test, LibreOfficeConvertsAGroupToAsciiPages) {
   const std::string doc = test::corpus_path("doc/01-plain-word97.doc"),
                     rtf = test::corpus_path("rtf/04-unicode-escapes-uc.rtf");
   if (doc.empty() || rtf.empty() || std::system("command -v soffice >/dev/null") != 0)
     GTEST_SKIP() << "no LibreOffice or no corpus";
-  ::unsetenv("NUBRIX_SOFFICE");
-  ::setenv("NUBRIX_CONVERT_TIMEOUT", "180", 1);
-  for (auto [from, to] : {std::pair{doc, "a/report.doc"}, {rtf, "b/report.rtf"}, {rtf, "a/notes.rtf"}}) {
-    std::filesystem::create_directories(tmp.file(to).substr(0, tmp.file(to).rfind('/')));
-    std::filesystem::copy_file(from, tmp.file(to));
-    host.add(tmp.file(to));
-  }
+  set_env("NUBRIX_SOFFICE", nullptr);
+  set_env("NUBRIX_CONVERT_TIMEOUT", "180");
+  for (auto [from, to] : {std::pair{doc, "a/report.doc"}, {rtf, "b/report.rtf"}, {rtf, "a/notes.rtf"}})
+    host.add(tmp.write(to, read_all(from)));
   EXPECT_TRUE(run_batch_job(host));
   EXPECT_NE(read_all(host.dest + "/report.html").find("Word 97"), std::string::npos);
   const std::string notes = read_all(host.dest + "/notes.html");

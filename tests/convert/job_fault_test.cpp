@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <thread>
 
 #include "convert/job.h"
@@ -64,8 +65,9 @@ outcome run_in_child(test::test_host& host, test::scripted_dialogs& dlg, const s
     ::close(fds[0]);
     if (before) before();
     run_batch_job(host);
-    std::string report = dlg.calls.empty() ? "" : dlg.calls.back().text;
-    for (int r = 0; r < host.row_count(); ++r) report += "\x1f" + host.rows[r].status + "\x1f" + host.reasons[r];
+    // The closing message, then each row's status and reason, each ended by \x1f.
+    std::string report = (dlg.calls.empty() ? "" : dlg.calls.back().text) + "\x1f";
+    for (int r = 0; r < host.row_count(); ++r) report += host.rows[r].status + "\x1f" + host.reasons[r] + "\x1f";
     (void)!::write(fds[1], report.data(), report.size());
     ::_exit(0);
   }
@@ -78,14 +80,11 @@ outcome run_in_child(test::test_host& host, test::scripted_dialogs& dlg, const s
   ::waitpid(pid, &status, 0);
   outcome o;
   o.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-  if (report.empty()) return o;
-  size_t at = report.find('\x1f');
-  o.message = report.substr(0, at);
-  while (at != std::string::npos) {
-    size_t next = report.find('\x1f', at + 1), after = report.find('\x1f', next + 1);
-    o.statuses.push_back(report.substr(at + 1, next - at - 1));
-    o.reasons.push_back(report.substr(next + 1, after == std::string::npos ? after : after - next - 1));
-    at = after;
+  std::istringstream in(report);
+  std::getline(in, o.message, '\x1f');
+  for (std::string s, why; std::getline(in, s, '\x1f') && std::getline(in, why, '\x1f');) {
+    o.statuses.push_back(s);
+    o.reasons.push_back(why);
   }
   return o;
 }

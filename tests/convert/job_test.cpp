@@ -41,11 +41,17 @@ TEST_F(job_test, OutputsGoToTheDestinationOrBesideTheSource) {
   std::string doc = tmp.write("src/Report.TXT", "Hello\n");
   std::string page = tmp.write("src/page.html", word_page);
   std::string htm = tmp.write("src/old.htm", word_page);
+  ::chmod(page.c_str(), 0444);
   for (auto p : {doc, page, htm}) host.add(p);
+  // Names up to the limit work.
+  const std::string longest(250, 'd');
+  host.add(tmp.write("src/" + longest + ".txt", "Hello"));
+  host.add(tmp.write("src/" + std::string(250, 'p') + ".html", word_page));
   EXPECT_TRUE(run());
   EXPECT_EQ(host.rows[0].text, host.dest + "/Report.html");
   EXPECT_EQ(host.rows[1].text, host.dest + "/page.html");
   EXPECT_EQ(host.rows[2].text, host.dest + "/old.htm");
+  EXPECT_EQ(host.rows[3].text, host.dest + "/" + longest + ".html");
   for (const auto& r : host.rows) {
     EXPECT_EQ(r.status, status_converted);
     EXPECT_TRUE(cleaned(r.text) || r.text.ends_with("Report.html")) << r.text;
@@ -61,9 +67,7 @@ TEST_F(job_test, OutputsGoToTheDestinationOrBesideTheSource) {
   test_host again;
   again.same = true;
   again.make_backup = true;
-  again.add(doc);
-  again.add(page);
-  again.add(htm);
+  for (auto p : {doc, page, htm}) again.add(p);
   EXPECT_TRUE(run_batch_job(again));
   EXPECT_EQ(again.rows[0].text, tmp.file("src/Report.html"));
   EXPECT_EQ(again.rows[1].text, page);
@@ -75,6 +79,10 @@ TEST_F(job_test, OutputsGoToTheDestinationOrBesideTheSource) {
   // The backup of a converted document holds the converter's HTML, before cleaning.
   EXPECT_NE(read_all(tmp.file("src/Report_BACKUP.html")).find("<p>Hello</p>"), std::string::npos);
   EXPECT_EQ(read_all(doc), "Hello\n");
+  // A read-only page cleaned in place keeps its mode.
+  struct stat st {};
+  ::stat(page.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
 }
 
 TEST_F(job_test, ClosingMessagesSingularAndPlural) {
@@ -187,24 +195,6 @@ TEST_F(job_test, ASourceIsNeverItsOwnOutput) {
   EXPECT_EQ(read_all(tmp.file("dest/page_BACKUP.html")), word_page);
 }
 
-TEST_F(job_test, ReRunsKeepEveryBackup) {
-  // Cleaning in place writes a backup even when none was asked for; a
-  // backup that exists (or anything else by its name) is never replaced.
-  host.same = true;
-  std::string page = tmp.write("src/page.htm", word_page);
-  tmp.mkdir("src/page.htm_BACKUP.html");
-  for (int run = 0; run < 2; ++run) {
-    test_host again;
-    again.same = true;
-    again.add(page);
-    EXPECT_TRUE(run_batch_job(again));
-  }
-  EXPECT_TRUE(std::filesystem::is_directory(tmp.file("src/page.htm_BACKUP.html")));
-  EXPECT_EQ(read_all(tmp.file("src/page.htm_BACKUP2.html")), word_page);  // the original
-  EXPECT_TRUE(cleaned(tmp.file("src/page.htm_BACKUP3.html")));
-  EXPECT_TRUE(cleaned(page));
-}
-
 TEST_F(job_test, NoTwoRowsWriteTheSameName) {
   // Same names from two folders, the same file twice, and a document whose
   // output would be the source of another row.
@@ -224,34 +214,6 @@ TEST_F(job_test, NoTwoRowsWriteTheSameName) {
   EXPECT_EQ(host.notes.size(), 3u);
   EXPECT_TRUE(cleaned(page));
   EXPECT_EQ(read_all(host.dest + "/page_BACKUP.html"), word_page);
-}
-
-TEST_F(job_test, NamesUpToTheLimitWork) {
-  std::string doc = tmp.write("src/" + std::string(250, 'd') + ".txt", "long");
-  std::string page = tmp.write("src/" + std::string(250, 'p') + ".html", word_page);
-  host.add(doc);
-  host.add(page);
-  EXPECT_TRUE(run());
-  EXPECT_EQ(host.rows[0].text, host.dest + "/" + std::string(250, 'd') + ".html");
-  EXPECT_TRUE(cleaned(host.rows[1].text));
-}
-
-TEST_F(job_test, ReadOnlyHtmlFiles) {
-  std::string page = tmp.write("src/page.html", word_page);
-  ::chmod(page.c_str(), 0444);
-  host.add(page);
-  EXPECT_TRUE(run());
-  EXPECT_TRUE(cleaned(host.dest + "/page.html"));
-
-  // Cleaned in place, it keeps its mode.
-  test_host in_place;
-  in_place.same = true;
-  in_place.add(page);
-  EXPECT_TRUE(run_batch_job(in_place));
-  EXPECT_TRUE(cleaned(page));
-  struct stat st {};
-  ::stat(page.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0444u);
 }
 
 TEST_F(job_test, TheHostsTemplateIsApplied) {

@@ -52,7 +52,10 @@ struct test_host : iJobHost {
     if (on_step && percent >= 50 && !past_half) on_step(-1, "half");
     past_half = percent >= 50;
   }
-  void pump() override {}
+  std::function<void()> on_pump;
+  void pump() override {
+    if (on_pump) on_pump();
+  }
 };
 
 }  // namespace nx::test

@@ -74,7 +74,7 @@ TEST(IniWrite, ChangesOneLineAndKeepsEveryOtherByteForByte) {
     const bool refused = c.after.empty();
     EXPECT_EQ(ini_write(f, c.section, c.key, c.value) == 0, refused) << c.why;
     EXPECT_EQ(read_all(f), refused ? c.before : c.after) << c.why;
-    if (!refused) EXPECT_EQ(read_key(f, c.section, c.key), c.value) << c.why;
+    if (!refused) { EXPECT_EQ(read_key(f, c.section, c.key), c.value) << c.why; }
   }
   for (const std::string v : {"", "with = sign", "\""}) {
     ini_write(f, "default", "editor", v);

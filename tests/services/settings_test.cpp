@@ -1,7 +1,5 @@
 #include "services/settings.h"
 
-#include <cstdlib>
-
 #include "services/addin.h"
 #include "services/flags.h"
 #include "services/registry.h"
@@ -15,24 +13,14 @@ class settings : public test::program_test {
  protected:
   void SetUp() override {
     program_test::SetUp();
-    for (const char* v : {"PATH", "NUBRIX_SOFFICE"}) {
-      const char* old = std::getenv(v);
-      saved_.push_back({v, old ? std::optional<std::string>(old) : std::nullopt});
-    }
     bin_ = tmp.mkdir("bin");
-    ::setenv("PATH", bin_.c_str(), 1);
-    ::unsetenv("NUBRIX_SOFFICE");
-  }
-  void TearDown() override {
-    for (auto& [name, value] : saved_)
-      value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
-    program_test::TearDown();
+    set_env("PATH", bin_.c_str());
+    set_env("NUBRIX_SOFFICE", nullptr);
   }
   // A program on PATH that leaves a mark when it is ever started.
   std::string fake_program(const std::string& name) {
     return tmp.write_script("bin/" + name, "touch \"" + tmp.file("started") + "\"\n");
   }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
   std::string bin_;
 };
 
@@ -98,9 +86,9 @@ TEST_F(settings, load_settings_chooses_the_converter) {
   EXPECT_TRUE(reg_key_exists(reg_root::current_user, addin));
 
   // The engine's program may be named outright.
-  ::setenv("PATH", "/nonexistent", 1);
+  set_env("PATH", "/nonexistent");
   EXPECT_FALSE(word_engine_available());
-  ::setenv("NUBRIX_SOFFICE", (bin_ + "/soffice").c_str(), 1);
+  set_env("NUBRIX_SOFFICE", (bin_ + "/soffice").c_str());
   EXPECT_TRUE(word_engine_available());
   EXPECT_FALSE(test::exists(tmp.file("started")));  // looked for, never started
 }

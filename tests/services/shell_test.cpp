@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <thread>
 
 #include "support/test_env.h"
@@ -16,13 +15,8 @@ class shell : public test::program_test {
  protected:
   void SetUp() override {
     program_test::SetUp();
-    old_path_ = std::getenv("PATH") ? std::getenv("PATH") : "";
     bin_ = tmp.mkdir("bin");
-    ::setenv("PATH", bin_.c_str(), 1);  // never reaches the real system tools
-  }
-  void TearDown() override {
-    ::setenv("PATH", old_path_.c_str(), 1);
-    program_test::TearDown();
+    set_env("PATH", bin_.c_str());  // never reaches the real system tools
   }
   // A program that writes its arguments, one a line, to out.
   std::string fake_program(const std::string& name, const std::string& out) {
@@ -35,7 +29,7 @@ class shell : public test::program_test {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return test::read_all(path);
   }
-  std::string old_path_, bin_;
+  std::string bin_;
 };
 
 TEST_F(shell, open_with_runs_programs_that_can_run) {

@@ -112,41 +112,35 @@ run_result run_isolated(const temp_dir& tmp, const std::string& exe, const std::
           read_all(tmp.file("stderr"))};
 }
 
-msg_result scripted_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
-  calls.push_back({"message", text, "", "", icon, buttons});
-  if (!message_answers.empty()) {
-    msg_result r = message_answers.front();
-    message_answers.pop_front();
-    return r;
-  }
-  return buttons == msg_buttons::yes_no ? msg_result::no : msg_result::ok;
+// The next scripted answer, or fallback when none is left.
+template <class T, class U>
+static T take(std::deque<T>& answers, U fallback) {
+  if (answers.empty()) return fallback;
+  T r = std::move(answers.front());
+  answers.pop_front();
+  return r;
 }
 
-std::optional<std::string> scripted_dialogs::input(const std::string& prompt,
-                                                   const std::string& title,
+msg_result scripted_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
+  calls.push_back({"message", text, "", "", icon, buttons});
+  return take(message_answers, buttons == msg_buttons::yes_no ? msg_result::no : msg_result::ok);
+}
+
+std::optional<std::string> scripted_dialogs::input(const std::string& prompt, const std::string& title,
                                                    const std::string& default_text) {
   calls.push_back({"input", prompt, title, default_text});
-  if (input_answers.empty()) return std::nullopt;
-  auto r = input_answers.front();
-  input_answers.pop_front();
-  return r;
+  return take(input_answers, std::nullopt);
 }
 
 std::string scripted_dialogs::browse_folder(const std::string& title) {
   calls.push_back({"browse", title, "", ""});
-  if (folder_answers.empty()) return {};
-  auto r = folder_answers.front();
-  folder_answers.pop_front();
-  return r;
+  return take(folder_answers, "");
 }
 
 std::string scripted_dialogs::open_file(const std::string& title, const std::string& initial_name,
                                         const std::string& filter, int&) {
   calls.push_back({"open", title, filter, initial_name});
-  if (file_answers.empty()) return {};
-  auto r = file_answers.front();
-  file_answers.pop_front();
-  return r;
+  return take(file_answers, "");
 }
 
 std::vector<std::string> scripted_dialogs::open_files(const std::string& title,
@@ -178,7 +172,17 @@ void program_test::SetUp() {
   use_internal_converter = false;
 }
 
+void program_test::set_env(const std::string& name, const char* value) {
+  const char* old = std::getenv(name.c_str());
+  saved_env_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+  value ? ::setenv(name.c_str(), value, 1) : ::unsetenv(name.c_str());
+}
+
 void program_test::TearDown() {
+  // Latest first, so each variable ends as it was before its first change.
+  for (auto it = saved_env_.rbegin(); it != saved_env_.rend(); ++it)
+    it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1) : ::unsetenv(it->first.c_str());
+  saved_env_.clear();
   set_dialogs(nullptr);
   set_program_folder("");
   cancel_requested = false;

@@ -107,9 +107,14 @@ class program_test : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
+  // Sets an environment variable (removes it for nullptr) until the test ends.
+  void set_env(const std::string& name, const char* value);
   temp_dir tmp;
   std::string prog;  // program folder with trailing separator
   scripted_dialogs dlg;
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_env_;
 };
 
 }  // namespace nx::test
