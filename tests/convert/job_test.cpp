@@ -125,17 +125,14 @@ TEST_F(job_test, CancelDuringTheThirdOfFiveRowsAndDuringTheLast) {
   EXPECT_EQ(last_message(), "Conversion canceled by user.");
   EXPECT_EQ(dlg.calls.back().icon, msg_icon::exclamation);
   EXPECT_FALSE(cancel_requested);
-  EXPECT_EQ(host.rows[0].status, status_converted);
-  EXPECT_EQ(host.rows[1].status, status_converted);
+  for (int r = 0; r < 5; ++r) EXPECT_EQ(host.rows[r].status, r < 2 ? status_converted : status_ready) << r;
   // The cleaner saw the flag: the third file was left exactly as it was.
-  EXPECT_EQ(host.rows[2].status, status_ready);
   EXPECT_EQ(read_all(pages[2]), word_page);
-  EXPECT_EQ(host.rows[3].status, status_ready);
-  EXPECT_EQ(host.rows[4].status, status_ready);
   EXPECT_EQ(host.labels.size(), 3u);  // nothing started after the third
   EXPECT_EQ(host.events.back(), "idle");
   // No work file is left behind.
-  EXPECT_FALSE(exists(pages[2] + ".nubrix1"));
+  for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
+    EXPECT_FALSE(e.path().filename().string().starts_with(".nx-")) << e.path();
 
   // A cancel during the last row still cancels.
   test_host last;
@@ -154,11 +151,8 @@ TEST_F(job_test, FailedRowsAreMarkedAndCounted) {
   host.add(tmp.file("vanished.html"));
   host.add(tmp.write("fine.html", word_page));
   EXPECT_FALSE(run());
-  EXPECT_EQ(host.rows[0].status, status_converted);
-  EXPECT_EQ(host.rows[1].status, status_failed);
+  for (int r = 0; r < 4; ++r) EXPECT_EQ(host.rows[r].status, r == 1 || r == 2 ? status_failed : status_converted) << r;
   EXPECT_EQ(host.rows[1].text, bad);  // keeps its source path
-  EXPECT_EQ(host.rows[2].status, status_failed);
-  EXPECT_EQ(host.rows[3].status, status_converted);
   EXPECT_FALSE(host.reasons[1].empty());
   EXPECT_EQ(host.reasons[2], "the file does not exist");
   EXPECT_EQ(host.reasons.size(), 2u);

@@ -19,7 +19,7 @@ std::string read_key(const std::string& path, const std::string& section, const 
 
 }  // namespace
 
-TEST(IniRead, FirstMatchWinsAndDefaultsOnlyForWhatIsMissing) {
+TEST(IniRead, FirstMatchWinsTrimsAndDefaultsOnlyForWhatIsMissing) {
   temp_dir tmp;
   std::string f = tmp.write("a.ini", "k=v\r\n[Startup]\r\nMode=first\r\nmode=second\r\nblank=   \r\n"
                                      "[STARTUP]\r\nlate=never\r\n");
@@ -33,20 +33,15 @@ TEST(IniRead, FirstMatchWinsAndDefaultsOnlyForWhatIsMissing) {
                                           std::string(254, 'x') + "\xC3\xA4zz\n");
   EXPECT_EQ(read_key(h, "s", "long"), std::string(255, 'x'));
   EXPECT_EQ(read_key(h, "s", "u"), std::string(254, 'x'));
-}
 
-TEST(IniRead, ValueTrimmedAndOnePairOfQuotesDropped) {
-  temp_dir tmp;
-  std::string f = tmp.write("a.ini", "\xEF\xBB\xBF  [ s ]  \r  key  =  spaced value \t\nq=\"  quoted  \"\n"
-                                     "twice=\"\"x\"\"\nlone=\"\neq=a=b\r\nlast=4");
-  EXPECT_EQ(read_key(f, "s", "key"), "spaced value");
-  EXPECT_EQ(read_key(f, "s", "q"), "  quoted  ");
-  EXPECT_EQ(read_key(f, "s", "twice"), "\"x\"");
-  // One double-quote character is a value, not a pair (the template's
-  // quotation mark is stored this way).
-  EXPECT_EQ(read_key(f, "s", "lone"), "\"");
-  EXPECT_EQ(read_key(f, "s", "eq"), "a=b");
-  EXPECT_EQ(read_key(f, "s", "last"), "4");
+  // Values trimmed and one pair of quotes dropped; one double-quote
+  // character is a value, not a pair (the template's quotation mark is
+  // stored this way).
+  f = tmp.write("b.ini", "\xEF\xBB\xBF  [ s ]  \r  key  =  spaced value \t\nq=\"  quoted  \"\n"
+                         "twice=\"\"x\"\"\nlone=\"\neq=a=b\r\nlast=4");
+  for (auto [key, want] : {std::pair{"key", "spaced value"}, {"q", "  quoted  "}, {"twice", "\"x\""},
+                           {"lone", "\""}, {"eq", "a=b"}, {"last", "4"}})
+    EXPECT_EQ(read_key(f, "s", key), want) << key;
 }
 
 TEST(IniWrite, ChangesOneLineAndKeepsEveryOtherByteForByte) {

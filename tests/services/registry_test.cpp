@@ -15,7 +15,7 @@ using reg_store = test::program_test;
 constexpr auto CR = reg_root::classes_root;
 constexpr auto CU = reg_root::current_user;
 
-TEST_F(reg_store, missing_keys_read_as_the_default) {
+TEST_F(reg_store, missing_keys_read_as_the_default_and_keys_with_subkeys_stay) {
   EXPECT_EQ(reg_read(CR, ".doc", "", "", "", "fallback"), "fallback");
   EXPECT_FALSE(reg_set_string(CR, ".doc", "", "x"));  // values need an existing key
   EXPECT_FALSE(reg_delete(CU, "Software\\Missing"));
@@ -25,6 +25,19 @@ TEST_F(reg_store, missing_keys_read_as_the_default) {
   EXPECT_TRUE(reg_key_exists(CU, "software\\a"));  // parents are created too
   EXPECT_EQ(reg_create_key(CU, "software\\a\\\\B\\"), reg_disposition::opened_existing_key);
   EXPECT_EQ(reg_create_key(CU, "Bad\nName"), std::nullopt);
+
+  // Keys with subkeys cannot be deleted.
+  ASSERT_TRUE(reg_write(CR, "cls", "shell", "Nubrix3\\command", "", "x"));
+  EXPECT_FALSE(reg_delete(CR, "cls\\shell\\Nubrix3"));
+  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
+
+  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\Nubrix3", "", "command"));
+  // A trailing separator on the opened key names the same key.
+  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
+  EXPECT_FALSE(reg_key_exists(CR, "cls\\shell\\Nubrix3"));
+  EXPECT_TRUE(reg_key_exists(CR, "cls\\shell"));
+  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell", "", "Nubrix3"));  // already gone
+  EXPECT_FALSE(reg_delete(CR, ""));  // the root itself stays
 }
 
 TEST_F(reg_store, values_round_trip_through_the_file) {
@@ -50,20 +63,6 @@ TEST_F(reg_store, values_round_trip_through_the_file) {
   // Only the store and its lock file are left in the folder.
   auto entries = std::filesystem::directory_iterator(folder_of(reg_store_path()));
   EXPECT_EQ(std::distance(begin(entries), end(entries)), 2);
-}
-
-TEST_F(reg_store, keys_with_subkeys_cannot_be_deleted) {
-  ASSERT_TRUE(reg_write(CR, "cls", "shell", "Nubrix3\\command", "", "x"));
-  EXPECT_FALSE(reg_delete(CR, "cls\\shell\\Nubrix3"));
-  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
-
-  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\Nubrix3", "", "command"));
-  // A trailing separator on the opened key names the same key.
-  EXPECT_TRUE(reg_delete_key(CR, "cls\\shell\\", "", "Nubrix3"));
-  EXPECT_FALSE(reg_key_exists(CR, "cls\\shell\\Nubrix3"));
-  EXPECT_TRUE(reg_key_exists(CR, "cls\\shell"));
-  EXPECT_FALSE(reg_delete_key(CR, "cls\\shell", "", "Nubrix3"));  // already gone
-  EXPECT_FALSE(reg_delete(CR, ""));  // the root itself stays
 }
 
 TEST_F(reg_store, damaged_lines_are_kept_aside) {
