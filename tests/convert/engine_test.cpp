@@ -119,16 +119,13 @@ TEST_F(engine_test, HungEngineIsKilledAtTheTimeLimit) {
 
 TEST_F(engine_test, CancelEndsTheRunningEngine) {
   fake_engine("sleep 60");
-  struct cancelling : iProgress {
-    int pumps = 0;
-    void set_progress(int) override {}
-    void pump() override {
-      if (++pumps == 3) cancel_requested = true;
-    }
-  } progress;
+  int pumps = 0;
+  host.on_pump = [&] {
+    if (++pumps == 3) cancel_requested = true;
+  };
   std::string src = tmp.write("a.doc", "doc");
-  EXPECT_EQ(convert_document_checked(src, tmp.file("a.html"), &progress), convert_result::cancelled);
-  EXPECT_GE(progress.pumps, 3);
+  EXPECT_EQ(convert_document_checked(src, tmp.file("a.html"), &host), convert_result::cancelled);
+  EXPECT_GE(pumps, 3);
 }
 
 TEST_F(engine_test, MissingEngineStopsTheJobWithTheLaunchMessage) {

@@ -1,4 +1,5 @@
 #include "services/paths.h"
+#include "services/text.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +11,7 @@ namespace {
 
 using test::temp_dir;
 
-TEST(paths, name_pieces) {
+TEST(paths, name_and_text_pieces) {
   EXPECT_EQ(add_backslash("/dir/"), "/dir/");
   EXPECT_EQ(add_backslash(""), "");
   EXPECT_EQ(folder_of("a.doc"), "a.doc/");  // no separator: the whole name, as the rule says
@@ -23,6 +24,11 @@ TEST(paths, name_pieces) {
   EXPECT_FALSE(wildcard_match("a??c", "a\xC3\xA9" "c"));
   // "*.*" matches names without an extension too, like the classic file search.
   EXPECT_TRUE(wildcard_match("*.*", "README"));
+
+  EXPECT_EQ(to_lower("AbC\xC3\x84"), "abc\xC3\x84");  // ASCII only, length kept
+  EXPECT_EQ(ifind("xx<SPAN", "span"), 3u);
+  EXPECT_EQ(trim("  a b \t"), "a b");
+  EXPECT_EQ(replace_all("aaa", "a", "aa"), "aaaaaa");
 }
 
 TEST(paths, existence_tests_and_delete) {

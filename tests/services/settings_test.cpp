@@ -24,7 +24,7 @@ class settings : public test::program_test {
   std::string bin_;
 };
 
-TEST_F(settings, missing_file_gives_every_default) {
+TEST_F(settings, every_default_then_the_stored_values) {
   EXPECT_FALSE(setting_express());
   EXPECT_TRUE(setting_splash());
   EXPECT_EQ(setting_path(), prog.substr(0, prog.size() - 1));
@@ -38,9 +38,8 @@ TEST_F(settings, missing_file_gives_every_default) {
   fake_program("mousepad");
   fake_program("kate");
   EXPECT_EQ(setting_editor(), "kate");  // the more common one first
-}
 
-TEST_F(settings, stored_values_and_their_reading) {
+  // Stored values and their reading.
   ASSERT_TRUE(write_file(prog + "nubrix.ini",
       "[startup]\r\nexpress=yes\r\nsplash=\r\n"
       "[Default]\r\nPATH=\r\noriginal=0\r\nbackup= 1 \r\neditor=kwrite\r\nbrowser=firefox\r\n"));
