@@ -48,7 +48,6 @@ struct test_host : iJobHost {
     if (on_step) on_step(r, step);
   }
   void set_progress(int percent) override {
-    if (percent < 50) past_half = false;
     if (on_step && percent >= 50 && !past_half) on_step(-1, "half");
     past_half = percent >= 50;
   }

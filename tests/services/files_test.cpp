@@ -58,7 +58,7 @@ TEST(Files, WholeFilesReplaceInOneStepAndKeepModeAndLinks) {
   }
 }
 
-TEST(Files, UnplacedFilesLeaveNoTraceAndNewOnesNeverReplace) {
+TEST(Files, UnplacedAndStaleFilesLeaveNoTraceAndNewOnesNeverReplace) {
   test::temp_dir tmp;
   const std::string target = tmp.write("out.html", "earlier");
   {
@@ -72,6 +72,16 @@ TEST(Files, UnplacedFilesLeaveNoTraceAndNewOnesNeverReplace) {
   EXPECT_EQ(again.error_number(), EEXIST);
   EXPECT_EQ(read_all(target), "earlier");
   EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"out.html"}));
+
+  // Sweeping removes what a killed run left, not what a live one is writing.
+  new_file live(tmp.file("a.html"));
+  new_folder live_folder(tmp.file("a_files"));
+  std::string orphan = new_file(tmp.file("c.html")).release();  // as a killed run leaves it: unlocked
+  tmp.write(".nx-mine", "a user's file with a similar name");
+  remove_stale_temporaries(tmp.path());
+  EXPECT_FALSE(exists(orphan));
+  EXPECT_TRUE(exists(live.path()) && exists(live_folder.path()) && exists(tmp.file(".nx-mine")));
+  EXPECT_TRUE(live.write("x") && live.replace());
 }
 
 TEST(Files, FoldersGoInPlaceWholeOrJoinAnExistingOne) {
@@ -98,16 +108,4 @@ TEST(Files, FoldersGoInPlaceWholeOrJoinAnExistingOne) {
   EXPECT_EQ(names_in(target), (std::vector<std::string>{"image1.png", "image2.png", "mine.txt"}));
   EXPECT_EQ(read_all(target + "/image1.png"), "N1");
   EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"report_files"}));
-}
-
-TEST(Files, StaleTemporariesGoLiveOnesStay) {
-  test::temp_dir tmp;
-  new_file live(tmp.file("a.html"));
-  new_folder live_folder(tmp.file("a_files"));
-  std::string orphan = new_file(tmp.file("c.html")).release();  // as a killed run leaves it: unlocked
-  tmp.write(".nx-mine", "a user's file with a similar name");
-  remove_stale_temporaries(tmp.path());
-  EXPECT_FALSE(exists(orphan));
-  EXPECT_TRUE(exists(live.path()) && exists(live_folder.path()) && exists(tmp.file(".nx-mine")));
-  EXPECT_TRUE(live.write("x") && live.replace());
 }
