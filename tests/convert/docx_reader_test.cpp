@@ -2,7 +2,6 @@
 
 #include "convert/doc_kind.h"
 #include "convert/docx_reader.h"
-#include "convert/opc.h"
 #include "html_check.h"
 #include "support/package_writer.h"
 
@@ -14,6 +13,21 @@ TEST(DocumentKind, ContentDecidesBeforeTheName) {
   std::string docx = make_docx("<w:p/>");
   std::string cfb("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
   std::string other_zip = make_zip({{"mimetype", "application/zip"}});
+  // A package whose main part is a spreadsheet's, by its content type.
+  std::string xlsx = make_zip(
+      {{"[Content_Types].xml",
+        "<Types xmlns='http://schemas.openxmlformats.org/package/2006/content-types'><Override "
+        "PartName='/xl/workbook.xml' ContentType='application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml'/></Types>"},
+       {"_rels/.rels",
+        "<Relationships xmlns='http://schemas.openxmlformats.org/package/2006/relationships'><Relationship "
+        "Id='r' Type='http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument' "
+        "Target='/xl/workbook.xml'/></Relationships>"},
+       {"xl/workbook.xml", "<workbook/>"}});
+  const std::string word_xml = "<?xml version=\"1.0\"?><?mso-application progid=\"Word.Document\"?>"
+                               "<w:wordDocument xmlns:w=\"http://schemas.microsoft.com/office/word/2003/wordml\"/>";
+  std::string word2("\xDB\xA5\x2D\x00", 4);
+  word2.resize(0x180, '\0');
   struct {
     const char* name;
     std::string bytes;
@@ -26,32 +40,18 @@ TEST(DocumentKind, ContentDecidesBeforeTheName) {
       {"report.docx", "PK\x03\x04 cut", doc_kind::docx},  // damaged: the package reader says why
       {"archive.zip", other_zip, doc_kind::unknown},
       {"archive.docx", other_zip, doc_kind::docx},
+      {"book.xlsx", xlsx, doc_kind::unknown},
       {"notes.docx", "plain words", doc_kind::docx},
       {"notes.txt", "plain words", doc_kind::text},
       {"report.doc", test::make_odt("<text:p>x</text:p>"), doc_kind::odt},
       {"report.odt", "plain words", doc_kind::odt},
       {"report.odt", other_zip, doc_kind::odt},
+      {"a.doc", word_xml, doc_kind::word_xml},
+      {"a.xml", word_xml, doc_kind::word_xml},
+      {"a.xml", "<?xml version=\"1.0\"?><other/>", doc_kind::text},
+      {"old.doc", word2, doc_kind::word2},
   };
   for (const auto& c : cases) EXPECT_EQ(document_kind(c.name, c.bytes), c.want) << c.name;
-}
-
-TEST(WordPackage, MainPartFoundThroughThePackageRelationships) {
-  zip_package p;
-  std::string error;
-  ASSERT_TRUE(p.open(make_docx("<w:p/>", {}, "", "word/document22.xml"), error));
-  EXPECT_EQ(word_main_part(p), "word/document22.xml");
-  // A spreadsheet's main part is no Word document.
-  std::string xlsx = make_zip(
-      {{"[Content_Types].xml",
-        "<Types xmlns='http://schemas.openxmlformats.org/package/2006/content-types'><Override "
-        "PartName='/xl/workbook.xml' ContentType='application/"
-        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml'/></Types>"},
-       {"_rels/.rels",
-        "<Relationships xmlns='http://schemas.openxmlformats.org/package/2006/relationships'><Relationship "
-        "Id='r' Type='http://purl.oclc.org/ooxml/officeDocument/relationships/officeDocument' "
-        "Target='/xl/workbook.xml'/></Relationships>"},
-       {"xl/workbook.xml", "<workbook/>"}});
-  EXPECT_FALSE(is_word_package(xlsx));
 }
 
 namespace {

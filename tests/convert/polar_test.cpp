@@ -3,15 +3,26 @@
 #include <algorithm>
 #include <random>
 
+#include "convert/html_out.h"
 #include "convert/polar.h"
-#include "services/text.h"
 #include "html_check.h"
+#include "services/text.h"
 
 using namespace nx;
-using nx::test::read_all;
-
 using nx::test::ascii_only;
 using nx::test::body_part;
+using nx::test::read_all;
+
+// Code pages and UTF-16 are decoded through the text and Rich Text readers.
+TEST(HtmlOut, NonAsciiBecomesReferencesAndBadInputReplacement) {
+  std::string out;
+  append_html_text(out, U"a<\u00e9\U0001F600&");
+  EXPECT_EQ(out, "a&lt;&#233;&#128512;&amp;");
+  EXPECT_EQ(ascii_html("<p title=\"\xC3\xA9\">\xE2\x82\xAC</p>"), "<p title=\"&#233;\">&#8364;</p>");
+  EXPECT_EQ(decode_utf8("a\xC3"), U"a\uFFFD");
+  EXPECT_EQ(decode_utf8("\xED\xA0\x80"), U"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
+  EXPECT_EQ(decode_utf16(std::string("\x00\xDC", 2)), U"\uFFFD");
+}
 
 TEST(TextToHtml, EncodingsAllComeOutAsAsciiReferences) {
   // "é€" in each encoding the reader accepts: UTF-8 with and without a

@@ -137,8 +137,6 @@ TEST(RtfReader, HyperlinkFields) {
   // Backslashes in the instruction are doubled; switches other than \l are passed over.
   EXPECT_EQ(body_of(R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})"),
             "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n");
-  EXPECT_EQ(body_of("{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \\\\l \"top\"}{\\fldrslt up}}}"),
-            "<p><a href=\"#top\">up</a></p>\n");
   // Other fields show their result only.
   EXPECT_EQ(body_of("{\\rtf1 page {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}"), "<p>page 3</p>\n");
   // A link result that spans a paragraph end is closed and reopened.
