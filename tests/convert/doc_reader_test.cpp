@@ -191,26 +191,22 @@ std::string convert_ok(const std::string& bytes) {
 
 }  // namespace
 
-TEST(DocContainer, PiecesInBothEncodingsJoinIntoParagraphs) {
+TEST(DocContainer, PiecesSpecialCharactersAndFields) {
   std::string html = convert_ok(make_doc({{u"Caf\u00e9 <one>\r", true},
-                                          {u"\u041f\u0440\u0438\u0432\u0435\u0442 & \u00ab\u4e2d\u00bb\r", false},
-                                          {u"last \x93quoted\x94\r", true}}));
-  // Compressed text is code page 1252.
-  EXPECT_HAS(html, "<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
-                   "&#171;&#20013;&#187;</p>\n<p>last &#8220;quoted&#8221;</p>");
-}
-
-TEST(DocContainer, SpecialCharactersAndFields) {
-  std::string html = convert_ok(make_doc({{u"a\x0b" u"b\x1e" u"c\x1f" u"d\x07\r"
+                                          {u"\u041f\u0440\u0438\u0432\u0435\u0442 & \u00ab\u4e2d\u00bb\r"
+                                           u"a\x0b" u"b\x1e" u"c\x1f" u"d\x07\r"
                                            u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after\r"
                                            u"\x13 DATE \x14" u"2024\x15\r"
                                            u"\x13 HYPERLINK \"javascript:alert(1)\" \x14safe\x15\r"
-                                           u"\x13 PAGE \x15gone\r", false}}));
-  // Line break, non-breaking hyphen, optional hyphen, a cell mark outside a
-  // table; a field shows its result and never its instruction; script links
-  // lose the link.
-  EXPECT_HAS(html, "<p>a<br>b-cd</p>\n<p>&#160;</p>\n<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
-                   "<p>2024</p>\n<p>safe</p>\n<p>gone</p>");
+                                           u"\x13 PAGE \x15gone\r", false},
+                                          {u"last \x93quoted\x94\r", true}}));
+  // Compressed text is code page 1252. Line break, non-breaking hyphen,
+  // optional hyphen, a cell mark outside a table; a field shows its result
+  // and never its instruction; script links lose the link.
+  EXPECT_HAS(html, "<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
+                   "&#171;&#20013;&#187;</p>\n<p>a<br>b-cd</p>\n<p>&#160;</p>\n"
+                   "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
+                   "<p>2024</p>\n<p>safe</p>\n<p>gone</p>\n<p>last &#8220;quoted&#8221;</p>");
 }
 
 // Text boxes come once each, before the paragraph their shape (or the group

@@ -74,7 +74,7 @@ TEST(OdtReader, ParagraphsAndSpansTakeTheirStylesThroughParents) {
   EXPECT_HAS(html, "<a href=\"http://example.com/\"><i>out</i></a><i> <a id=\"m\"></a></i><a href=\"#m\"><i>in</i></a>");
 }
 
-TEST(OdtReader, ListsFollowTheirStylesStartsRestartsAndContinuation) {
+TEST(OdtReader, ListsAndHeadingsNumberedByTheirStyles) {
   const std::string automatic =
       "<text:list-style style:name=\"L1\">"
       "<text:list-level-style-number text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
@@ -101,28 +101,23 @@ TEST(OdtReader, ListsFollowTheirStylesStartsRestartsAndContinuation) {
       "</text:list-item></text:list>"
       "<text:list><text:list-item><text:p text:style-name=\"PL\">roman</text:p></text:list-item></text:list>"
       "<text:list text:style-name=\"L1\"><text:list-item><text:h text:outline-level=\"1\">Head</text:h>"
-      "</text:list-item></text:list>",
-      automatic);
-  EXPECT_HAS(html, "<ol>\n<li>one<br>more of one\n<ol type=\"a\" start=\"3\">\n<li>sub</li>\n<li>sub2</li>\n</ol>\n"
-                   "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
-                   "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
-                   "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
-                   "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>");
-}
-
-TEST(OdtReader, HeadingsNumberedByTheOutlineStyle) {
-  const std::string common =
-      "<text:outline-style style:name=\"Outline\">"
-      "<text:outline-level-style text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
-      "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" style:num-suffix=\".\" "
-      "text:display-levels=\"2\"/></text:outline-style>";
-  std::string html = page(
+      "</text:list-item></text:list>"
       "<text:h text:outline-level=\"1\">A</text:h><text:h text:outline-level=\"2\">B</text:h>"
       "<text:h text:outline-level=\"2\">C</text:h><text:h text:outline-level=\"1\">D</text:h>"
       "<text:h text:outline-level=\"2\">E</text:h>"
       "<text:h text:outline-level=\"1\" text:is-list-header=\"true\">Plain</text:h>",
-      "", common);
-  EXPECT_HAS(html, "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
+      automatic,
+      // Headings outside lists are numbered by the outline style.
+      "<text:outline-style style:name=\"Outline\">"
+      "<text:outline-level-style text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
+      "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" style:num-suffix=\".\" "
+      "text:display-levels=\"2\"/></text:outline-style>");
+  EXPECT_HAS(html, "<ol>\n<li>one<br>more of one\n<ol type=\"a\" start=\"3\">\n<li>sub</li>\n<li>sub2</li>\n</ol>\n"
+                   "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
+                   "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
+                   "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
+                   "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>\n"
+                   "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
 }
 
 TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
