@@ -99,22 +99,10 @@ const std::string styles_part = part(
 
 }  // namespace
 
-TEST(DocxReader, StylesInheritAndHeadingsGoByOutlineOrBuiltInName) {
-  std::string body =
-      p(r("Title"), "<w:pStyle w:val=\"berschrift2\"/>") +                     // localised id, built-in name
-      p(r("Loud") + r(" styled", "<w:rStyle w:val=\"Em\"/>"), "<w:pStyle w:val=\"Loud\"/>") +  // chain with a loop
-      p(r("plain ") + r("hid", "<w:vanish/>") + r("x", "<w:vertAlign w:val=\"superscript\"/><w:strike/>") +
-        "<w:r><w:tab/><w:t>a</w:t><w:br/><w:t>b</w:t><w:br w:type=\"page\"/></w:r>") +
-      p(r("right"), "<w:jc w:val=\"end\"/><w:bidi/>") + p(r("full"), "<w:jc w:val=\"both\"/>") +
-      p(r("odd"), "<w:jc w:val=\"odd\"/>");
-  EXPECT_EQ(body_html(body, {{"word/styles.xml", styles_part}}, rel("s", "styles", "styles.xml")),
-            "<h2><i>Title</i></h2>\n"  // not based on Normal: the defaults' italics
-            "<h1 align=\"center\"><b><i>Loud<u> styled</u></i></b></h1>\n"
-            "<p>plain <s><sup>x</sup></s>\ta<br>b</p>\n"
-            "<p align=\"right\" dir=\"rtl\">right</p>\n<p align=\"justify\">full</p>\n<p>odd</p>\n");
-}
-
-TEST(DocxReader, ListsCountAcrossInstancesRestartOnOverridesAndNumberHeadingsAsText) {
+// Styles inherit (a based-on loop ends), headings go by outline level or
+// built-in name; lists count across instances, restart on overrides, and
+// number headings as text.
+TEST(DocxReader, StylesListsAndNumberedHeadings) {
   auto lvl = [](int i, const char* fmt, const char* text, int start = 1) {
     return "<w:lvl w:ilvl=\"" + std::to_string(i) + "\"><w:start w:val=\"" + std::to_string(start) +
            "\"/><w:numFmt w:val=\"" + fmt + "\"/><w:lvlText w:val=\"" + text + "\"/></w:lvl>";
@@ -133,34 +121,26 @@ TEST(DocxReader, ListsCountAcrossInstancesRestartOnOverridesAndNumberHeadingsAsT
     return p(r(text), extra + "<w:numPr><w:ilvl w:val=\"" + std::to_string(level) + "\"/><w:numId w:val=\"" +
                           std::to_string(num) + "\"/></w:numPr>");
   };
-  std::string body = item("one", 1, 0) + item("sub", 1, 1) + item("two", 2, 0) + p(r("break")) +
-                     item("seven", 3, 0) + item("Head", 3, 1, "<w:outlineLvl w:val=\"0\"/>") + item("dot", 4, 0) +
-                     item("unnumbered", 4, 1) + item("none", 9, 0);
-  EXPECT_EQ(body_html(body, {{"word/numbering.xml", numbering}}, rel("n", "numbering", "numbering.xml")),
+  std::string body =
+      p(r("Title"), "<w:pStyle w:val=\"berschrift2\"/>") +                     // localised id, built-in name
+      p(r("Loud") + r(" styled", "<w:rStyle w:val=\"Em\"/>"), "<w:pStyle w:val=\"Loud\"/>") +  // chain with a loop
+      p(r("plain ") + r("hid", "<w:vanish/>") + r("x", "<w:vertAlign w:val=\"superscript\"/><w:strike/>") +
+        "<w:r><w:tab/><w:t>a</w:t><w:br/><w:t>b</w:t><w:br w:type=\"page\"/></w:r>") +
+      p(r("right"), "<w:jc w:val=\"end\"/><w:bidi/>") + p(r("full"), "<w:jc w:val=\"both\"/>") +
+      p(r("odd"), "<w:jc w:val=\"odd\"/>") +
+      item("one", 1, 0) + item("sub", 1, 1) + item("two", 2, 0) + p(r("break")) + item("seven", 3, 0) +
+      item("Head", 3, 1, "<w:outlineLvl w:val=\"0\"/>") + item("dot", 4, 0) + item("unnumbered", 4, 1) +
+      item("none", 9, 0);
+  EXPECT_EQ(body_html(body, {{"word/styles.xml", styles_part}, {"word/numbering.xml", numbering}},
+                      rel("s", "styles", "styles.xml") + rel("n", "numbering", "numbering.xml")),
+            "<h2><i>Title</i></h2>\n"  // not based on Normal: the defaults' italics
+            "<h1 align=\"center\"><b><i>Loud<u> styled</u></i></b></h1>\n"
+            "<p>plain <s><sup>x</sup></s>\ta<br>b</p>\n"
+            "<p align=\"right\" dir=\"rtl\">right</p>\n<p align=\"justify\">full</p>\n<p>odd</p>\n"
             "<ol>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n</ol>\n"
             "<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>break</p>\n"
             "<ol start=\"7\">\n<li>seven</li>\n</ol>\n<h1>7.a) Head</h1>\n"
             "<ul>\n<li>dot</li>\n</ul>\n<p>unnumbered</p>\n<p>none</p>\n");
-}
-
-TEST(DocxReader, TablesWithSpansMergesNestingAndDeletedRows) {
-  auto tc = [](const std::string& text, const std::string& pr = "") {
-    return "<w:tc>" + (pr.empty() ? "" : "<w:tcPr>" + pr + "</w:tcPr>") + p(r(text)) + "</w:tc>";
-  };
-  std::string nested = "<w:tbl><w:tr>" + tc("in") + "</w:tr></w:tbl>";
-  std::string body = "<w:tbl><w:tblGrid/><w:tr>" + tc("wide", "<w:gridSpan w:val=\"2\"/>") +
-                     tc("tall", "<w:vMerge w:val=\"restart\"/>") + "</w:tr>"
-                     "<w:tr><w:trPr><w:del w:id=\"1\"/></w:trPr>" + tc("gone") + "</w:tr>"
-                     "<w:tr>" + tc("a") + "<w:sdt><w:sdtContent>" + tc("b") + "</w:sdtContent></w:sdt>" +
-                     tc("", "<w:vMerge/>") + "</w:tr>"
-                     "<w:tr><w:tc>" + nested + p("") + "</w:tc>" + tc("x", "<w:gridSpan w:val=\"99999\"/>") +
-                     "</w:tr></w:tbl>";
-  EXPECT_EQ(body_html(body),
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
-            "<tr><td colspan=\"2\">wide</td><td rowspan=\"2\">tall</td></tr>\n"
-            "<tr><td>a</td><td>b</td></tr>\n"
-            "<tr><td><table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n</table>\n"
-            "<p>&#160;</p>\n</td><td colspan=\"1000\">x</td></tr>\n</table>\n");
 }
 
 TEST(DocxReader, NotesAndCommentsGoToTheEndLinkedFromTheirPlace) {
@@ -190,7 +170,18 @@ TEST(DocxReader, NotesAndCommentsGoToTheEndLinkedFromTheirPlace) {
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: Hm.</p>\n</div>\n</div>\n");
 }
 
-TEST(DocxReader, ChangesAcceptedFieldResultsShownLinksAndBookmarksKept) {
+TEST(DocxReader, TablesChangesFieldsLinksAndBookmarks) {
+  auto tc = [](const std::string& text, const std::string& pr = "") {
+    return "<w:tc>" + (pr.empty() ? "" : "<w:tcPr>" + pr + "</w:tcPr>") + p(r(text)) + "</w:tc>";
+  };
+  std::string nested = "<w:tbl><w:tr>" + tc("in") + "</w:tr></w:tbl>";
+  std::string table = "<w:tbl><w:tblGrid/><w:tr>" + tc("wide", "<w:gridSpan w:val=\"2\"/>") +
+                      tc("tall", "<w:vMerge w:val=\"restart\"/>") + "</w:tr>"
+                      "<w:tr><w:trPr><w:del w:id=\"1\"/></w:trPr>" + tc("gone") + "</w:tr>"
+                      "<w:tr>" + tc("a") + "<w:sdt><w:sdtContent>" + tc("b") + "</w:sdtContent></w:sdt>" +
+                      tc("", "<w:vMerge/>") + "</w:tr>"
+                      "<w:tr><w:tc>" + nested + p("") + "</w:tc>" + tc("x", "<w:gridSpan w:val=\"99999\"/>") +
+                      "</w:tr></w:tbl>";
   auto fld = [](const char* type) { return std::string("<w:r><w:fldChar w:fldCharType=\"") + type + "\"/></w:r>"; };
   auto instr = [](const char* code) { return std::string("<w:r><w:instrText>") + code + "</w:instrText></w:r>"; };
   std::string body =
@@ -204,11 +195,17 @@ TEST(DocxReader, ChangesAcceptedFieldResultsShownLinksAndBookmarksKept) {
         fld("end") + instr(" = 1 ") + fld("separate") + r("res") + fld("end") +
         "<w:fldSimple w:instr=\"HYPERLINK \\l top\">" + r("up") + "</w:fldSimple>" +
         "<w:hyperlink r:id=\"h\" w:anchor=\"a\">" + r("out") + "</w:hyperlink>" +
-        "<w:sdt><w:sdtPr/><w:sdtContent>" + r(" control") + "</w:sdtContent></w:sdt>");
+        "<w:sdt><w:sdtPr/><w:sdtContent>" + r(" control") + "</w:sdtContent></w:sdt>") +
+      table;
   EXPECT_EQ(body_html(body, {}, rel("h", "hyperlink", "http://b.example/p", true)),
             "<p><a id=\"top\"></a>kept new</p>\n<p>joined on</p>\n"
             "<p><a href=\"http://a.example/#x\">site</a>res<a href=\"#top\">up</a>"
-            "<a href=\"http://b.example/p#a\">out</a> control</p>\n");
+            "<a href=\"http://b.example/p#a\">out</a> control</p>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<tr><td colspan=\"2\">wide</td><td rowspan=\"2\">tall</td></tr>\n"
+            "<tr><td>a</td><td>b</td></tr>\n"
+            "<tr><td><table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n</table>\n"
+            "<p>&#160;</p>\n</td><td colspan=\"1000\">x</td></tr>\n</table>\n");
 }
 
 TEST(DocxReader, TextBoxesOnceRubyMathDiagramsAndPictures) {
