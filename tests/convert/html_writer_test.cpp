@@ -32,6 +32,12 @@ block list_para(const std::string& t, int list, int level, list_format kind, int
   b.para.list = {list, level, kind, value};
   return b;
 }
+block table_of(std::vector<row> rows) {
+  block b;
+  b.what = block::kind::table;
+  b.tab.rows = std::move(rows);
+  return b;
+}
 format bold() { format f; f.bold = true; return f; }
 
 std::string body(const document& doc, const html_options& opt = {}) { return test::page_body(doc, opt); }
@@ -70,9 +76,8 @@ TEST(HtmlWriter, ListsNestWithTheirNumbers) {
               list_para("e", 2, 0, list_format::upper_alpha),  // another list
               list_para("f", 2, 1, list_format::bullet), para({text("p")}),
               list_para("g", 2, 0, list_format::decimal, 1)};
-  block h = list_para("h", 3, 0, list_format::decimal);
-  h.para.heading = 1;  // headings are never items
-  doc.body.push_back(h);
+  doc.body.push_back(list_para("h", 3, 0, list_format::decimal));
+  doc.body.back().para.heading = 1;  // headings are never items
   EXPECT_EQ(body(doc),
             "<ol start=\"3\">\n<li>a</li>\n<li>b\n<ol type=\"i\">\n<li>s</li>\n</ol>\n</li>\n<li value=\"9\">c</li>\n"
             "</ol>\n<ol type=\"A\">\n<li>d</li>\n</ol>\n<ol type=\"A\">\n<li>e\n<ul>\n<li>f</li>\n</ul>\n</li>\n</ol>\n"
@@ -81,16 +86,11 @@ TEST(HtmlWriter, ListsNestWithTheirNumbers) {
 
 TEST(HtmlWriter, TablesWithSpansAndNesting) {
   document doc;
-  block inner;
-  inner.what = block::kind::table;
-  inner.tab.rows = {{{cell{1, 1, {para({text("in")})}}}}};
-  block outer;
-  outer.what = block::kind::table;
+  block inner = table_of({{{cell{1, 1, {para({text("in")})}}}}});
   cell spanning{2, 3, {para({text("x")})}};
   cell mixed{1, 1, {para({text("p1")}), inner, list_para("li", 1, 0, list_format::bullet)}};
   cell blank{1, 1, {para({})}};
-  outer.tab.rows = {{{spanning, mixed, blank, cell{0, -4, {}}}}, {}};
-  doc.body = {outer, list_para("after", 1, 0, list_format::bullet)};
+  doc.body = {table_of({{{spanning, mixed, blank, cell{0, -4, {}}}}, {}}), list_para("after", 1, 0, list_format::bullet)};
   EXPECT_EQ(body(doc),
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td colspan=\"2\" rowspan=\"3\">x</td>"
             "<td><p>p1</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n"
@@ -103,10 +103,7 @@ TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
   note comment{note_kind::comment, "", "Ann", {para({text("c")})}};
   note endnote{note_kind::endnote, "", "", {para({text("e")})}};
   note footnote{note_kind::footnote, "*", "", {para({text("x"), item(inline_kind::note_ref, 2), text(" f")})}};
-  block t;
-  t.what = block::kind::table;
-  t.tab.rows = {{{cell{1, 1, {para({text("t")})}}}}};
-  note table_note{note_kind::footnote, "", "", {t}};
+  note table_note{note_kind::footnote, "", "", {table_of({{{cell{1, 1, {para({text("t")})}}}}})}};
   doc.notes = {comment, endnote, footnote, table_note};
   doc.body = {para({text("a"), item(inline_kind::note_ref, 0), item(inline_kind::note_ref, 1),
                     item(inline_kind::note_ref, 2), item(inline_kind::note_ref, 3), item(inline_kind::note_ref, 2),
