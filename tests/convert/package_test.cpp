@@ -6,8 +6,8 @@
 using namespace nx;
 using nx::test::make_zip;
 
-TEST(ZipPackage, ReadsEntriesByNameWithoutRegardToCase) {
-  std::string zip = make_zip({{"word/document.xml", std::string(5000, 'a')}, {"a.txt", "plain", true}});
+TEST(ZipPackage, ReadsEntriesByNameWithoutRegardToCaseAndRefusesDamage) {
+  std::string zip = make_zip({{"word/document.xml", std::string(5000, 'a')}, {"a.txt", "hello world", true}});
   zip_package p;
   std::string error, out;
   ASSERT_TRUE(p.open(zip, error)) << error;
@@ -15,18 +15,14 @@ TEST(ZipPackage, ReadsEntriesByNameWithoutRegardToCase) {
   EXPECT_TRUE(p.read("/Word/Document.XML", out, error));
   EXPECT_EQ(out, std::string(5000, 'a'));
   EXPECT_TRUE(p.read("a.txt", out, error));
-  EXPECT_EQ(out, "plain");
+  EXPECT_EQ(out, "hello world");
   EXPECT_FALSE(p.read("b.txt", out, error));
-  EXPECT_EQ(p.inflated(), 5005u);
-}
+  EXPECT_EQ(p.inflated(), 5011u);
 
-TEST(ZipPackage, DamagedAndHostileArchivesFailCleanly) {
-  std::string zip = make_zip({{"a.txt", "hello world", true}, {"b.txt", "second"}});
-  std::string error, out;
   for (std::string bad : {std::string(), std::string("PK\x03\x04 not really"), zip.substr(0, zip.size() / 2),
                           zip.substr(0, zip.size() - 30)}) {
-    zip_package p;
-    EXPECT_FALSE(p.open(bad, error)) << bad.size();
+    zip_package cut;
+    EXPECT_FALSE(cut.open(bad, error)) << bad.size();
   }
   // A damaged byte in stored data: the CRC check refuses the entry.
   std::string flipped = zip;
