@@ -28,8 +28,7 @@ std::vector<std::string> sample_packages() {
 
 }  // namespace
 
-// Packages under a ".doc" name and their pictures are converted in the
-// console tests; an encrypted package is a compound file the Word reader refuses.
+// An encrypted package is a compound file, which the Word reader refuses.
 TEST(DocxFiles, EncryptedPackageSaysWhyAndLeavesTheOutputAlone) {
   test::temp_dir tmp;
   std::string error, keep = tmp.write("locked.html", "keep");

@@ -7,6 +7,7 @@
 #include "convert/word2_reader.h"
 #include "convert/wordml_reader.h"
 #include "html_check.h"
+#include "support/package_writer.h"
 
 using namespace nx;
 
@@ -140,12 +141,14 @@ TEST(Word2Reader, TextParagraphsFieldResultsAndFootnotes) {
   EXPECT_EQ(error, "the document header is truncated");
 }
 
-// Both formats under a ".doc" name go to their own reader and give a page.
-TEST(WordXmlReader, BothFormatsConvertEndToEnd) {
+// Both formats, and a Word package, under a ".doc" name go to their own
+// reader and give a page.
+TEST(WordXmlReader, FormatsUnderADocNameConvertEndToEnd) {
   test::temp_dir tmp;
   const std::pair<std::string, const char*> cases[] = {
       {word_xml("<w:p><w:r><w:t>Caf\xC3\xA9 text</w:t></w:r></w:p>"), "<title>Report</title>"},
-      {word2_file("Hello W\xF6rld\r", "", 0), "<p>Hello W&#246;rld</p>"}};
+      {word2_file("Hello W\xF6rld\r", "", 0), "<p>Hello W&#246;rld</p>"},
+      {test::make_docx("<w:p><w:r><w:t>packaged</w:t></w:r></w:p>"), "<p>packaged</p>"}};
   for (const auto& [bytes, part] : cases) {
     std::string error;
     ASSERT_TRUE(polar_convert(tmp.write("old.doc", bytes), tmp.file("old.html"), &error)) << error;
