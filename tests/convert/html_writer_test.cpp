@@ -44,8 +44,8 @@ std::string body(const document& doc, const html_options& opt = {}) { return tes
 
 }  // namespace
 
-// Titles, alignment, direction, diagram text and blank paragraphs are
-// checked through the readers.
+// Titles, alignment, direction, diagram text, blank paragraphs and tables
+// (spans, nesting, lists in cells) are checked through the readers.
 TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   document doc;
   doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
@@ -82,20 +82,6 @@ TEST(HtmlWriter, ListsNestWithTheirNumbers) {
             "<ol start=\"3\">\n<li>a</li>\n<li>b\n<ol type=\"i\">\n<li>s</li>\n</ol>\n</li>\n<li value=\"9\">c</li>\n"
             "</ol>\n<ol type=\"A\">\n<li>d</li>\n</ol>\n<ol type=\"A\">\n<li>e\n<ul>\n<li>f</li>\n</ul>\n</li>\n</ol>\n"
             "<p>p</p>\n<ol>\n<li>g</li>\n</ol>\n<h1>h</h1>\n");
-}
-
-TEST(HtmlWriter, TablesWithSpansAndNesting) {
-  document doc;
-  block inner = table_of({{{cell{1, 1, {para({text("in")})}}}}});
-  cell spanning{2, 3, {para({text("x")})}};
-  cell mixed{1, 1, {para({text("p1")}), inner, list_para("li", 1, 0, list_format::bullet)}};
-  cell blank{1, 1, {para({})}};
-  doc.body = {table_of({{{spanning, mixed, blank, cell{0, -4, {}}}}, {}}), list_para("after", 1, 0, list_format::bullet)};
-  EXPECT_EQ(body(doc),
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td colspan=\"2\" rowspan=\"3\">x</td>"
-            "<td><p>p1</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n"
-            "</table>\n<ul>\n<li>li</li>\n</ul>\n</td><td>&#160;</td><td></td></tr>\n</table>\n"
-            "<ul>\n<li>after</li>\n</ul>\n");
 }
 
 TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
