@@ -2,7 +2,8 @@
 // converted by LibreOffice in one run for comparison.
 //
 //   nubrix_bench --benchmark_filter=Doc
-#include "convert/doc_reader.h"
+#include "convert/formats/doc/doc_reader.h"
+#include "convert/builtin_converter.h"
 #include "reader_bench.h"
 #include "services/text.h"
 
@@ -29,7 +30,7 @@ int convert_all() {
   int ok = 0;
   for (const corpus_file& f : doc_corpus()) {
     std::string html, error;
-    ok += nx::doc_to_html(f.bytes, html, error) ? 1 : 0;
+    ok += nx::page_without_pictures(nx::read_doc, f.bytes, html, error) ? 1 : 0;
     benchmark::DoNotOptimize(html);
   }
   return ok;

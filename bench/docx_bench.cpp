@@ -4,7 +4,7 @@
 // as documents per second, with the outputs flushed to disk as the program
 // writes them, and converted in memory. bench/docx-compare sets these
 // against LibreOffice and mammoth.
-#include "convert/docx_reader.h"
+#include "convert/formats/wordml/docx_reader.h"
 #include "reader_bench.h"
 #include "services/text.h"
 

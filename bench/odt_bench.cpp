@@ -4,7 +4,7 @@
 // content.xml.
 //
 //   nubrix_bench --benchmark_filter=Odt
-#include "convert/odt_reader.h"
+#include "convert/formats/odt/odt_reader.h"
 #include "reader_bench.h"
 #include "services/text.h"
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "convert/polar.h"
+#include "convert/builtin_converter.h"
 #include "services/text.h"
 
 namespace fs = std::filesystem;
@@ -59,7 +59,7 @@ void convert_files(benchmark::State& state, const std::vector<fs::path>& files) 
   for (auto _ : state) {
     for (const fs::path& f : files) {
       std::string error;
-      if (!polar_convert(f.string(), folder + "/" + f.stem().string() + ".html", &error)) {
+      if (!builtin_convert(f.string(), folder + "/" + f.stem().string() + ".html", &error)) {
         state.SkipWithError(error.c_str());
         break;
       }

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/html_writer.h"
+#include "convert/builtin_converter.h"
+#include "convert/writers/html_writer.h"
 
 namespace nx::bench {
 

@@ -1,7 +1,7 @@
 // Speed of the built-in Rich Text reader on the largest sample documents:
 // each alone in memory, and the set of them converted file to file (read,
 // convert, write the HTML and its pictures), as documents per second.
-#include "convert/rtf_reader.h"
+#include "convert/formats/rtf/rtf_reader.h"
 #include "reader_bench.h"
 
 namespace fs = std::filesystem;

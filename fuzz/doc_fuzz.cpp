@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "convert/doc_reader.h"
-#include "convert/html_writer.h"
+#include "convert/formats/doc/doc_reader.h"
+#include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;

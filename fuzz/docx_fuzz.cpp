@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "convert/docx_reader.h"
-#include "convert/html_writer.h"
+#include "convert/formats/wordml/docx_reader.h"
+#include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "convert/html_writer.h"
-#include "convert/odt_reader.h"
+#include "convert/writers/html_writer.h"
+#include "convert/formats/odt/odt_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/html_writer.h"
-#include "convert/rtf_reader.h"
+#include "convert/writers/html_writer.h"
+#include "convert/formats/rtf/rtf_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);

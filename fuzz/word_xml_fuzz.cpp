@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "convert/html_writer.h"
-#include "convert/word2_reader.h"
-#include "convert/wordml_reader.h"
+#include "convert/writers/html_writer.h"
+#include "convert/formats/doc/word2_reader.h"
+#include "convert/formats/wordml/wordml_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

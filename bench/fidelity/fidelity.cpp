@@ -33,8 +33,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/html_out.h"
-#include "convert/polar.h"
+#include "convert/common/text_encoding.h"
+#include "convert/builtin_converter.h"
 #include "services/text.h"
 
 namespace {
@@ -231,7 +231,7 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
     std::string key = folder + "/" + n;
     std::string out = work_dir + "/out.html", error, html, ref;
     fs::remove_all(work_dir + "/out_files");
-    bool ok = nx::polar_convert(dir + "/" + n, out, &error) && nx::read_file(out, html);
+    bool ok = nx::builtin_convert(dir + "/" + n, out, &error) && nx::read_file(out, html);
     bool has_ref = nx::read_file(dir + "/" + n + ".ref.html", ref);
     if (ok && !opt.keep_dir.empty()) {
       fs::create_directories(opt.keep_dir + "/" + folder);

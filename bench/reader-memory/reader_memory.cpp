@@ -12,10 +12,11 @@
 #include <fstream>
 #include <string>
 
-#include "convert/docx_reader.h"
-#include "convert/html_writer.h"
-#include "convert/odt_reader.h"
-#include "convert/opc.h"
+#include "convert/formats/wordml/docx_reader.h"
+#include "convert/builtin_converter.h"
+#include "convert/writers/html_writer.h"
+#include "convert/formats/odt/odt_reader.h"
+#include "convert/container/opc.h"
 #include "services/text.h"
 
 namespace {

@@ -1,8 +1,7 @@
 #include "convert/converter.h"
 
-#include "convert/engine.h"
-#include "convert/polar.h"
-#include "convert/rtf_reader.h"
+#include "convert/libreoffice/engine.h"
+#include "convert/builtin_converter.h"
 #include "services/flags.h"
 #include "services/text.h"
 
@@ -21,30 +20,6 @@ int file_type_code(const std::string& output) {
   return -1;
 }
 
-staged_output::staged_output(const std::string& output) : output_(output), html_(output) {}
-
-std::string staged_output::pictures_href() const { return rtf_pictures_href(output_); }
-
-bool staged_output::add_picture(const std::string& name, std::string_view bytes, std::string& error) {
-  if (!pictures_) pictures_ = std::make_unique<new_folder>(rtf_pictures_folder(output_));
-  if (pictures_->write(name, bytes)) return true;
-  error = "the picture " + name + " cannot be written (" + pictures_->error() + ")";
-  return false;
-}
-
-bool staged_output::place_pictures(std::string& error) {
-  if (!pictures_ || pictures_->place()) return true;
-  error = "the pictures cannot be put into " + pictures_->target() + " (" + pictures_->error() + ")";
-  return false;
-}
-
-bool staged_output::place(std::string& error) {
-  if (!place_pictures(error)) return false;
-  if (html_.replace()) return true;
-  error = "the output cannot be written (" + html_.error() + ")";
-  return false;
-}
-
 convert_result convert_document_staged(const std::string& source, staged_output& out,
                                        iProgress* progress, std::string* error, engine_batch* batch) {
   std::string why;
@@ -53,7 +28,7 @@ convert_result convert_document_staged(const std::string& source, staged_output&
     why = "the converted file cannot be written (" + out.html().error() + ")";
     r = convert_result::failed;
   } else if (use_internal_converter) {
-    r = polar_convert(source, out, &why) ? convert_result::converted : convert_result::failed;
+    r = builtin_convert(source, out, &why) ? convert_result::converted : convert_result::failed;
   } else {
     r = batch ? batch->convert(source, out, progress, why) : engine_convert(source, out, progress, why);
   }

@@ -8,8 +8,8 @@
 
 #include "clean/clean.h"
 #include "convert/converter.h"
-#include "convert/doc_kind.h"
-#include "convert/engine.h"
+#include "convert/detect/document_kind.h"
+#include "convert/libreoffice/engine.h"
 #include "services/dialogs.h"
 #include "services/files.h"
 #include "services/flags.h"

@@ -81,7 +81,9 @@ TEST(tokenizer, random_documents_round_trip_whole_and_in_pieces) {
       const html_token& t = tokens[i];
       joined.append(t.tag).append(t.text);
       ASSERT_FALSE(t.tag.empty() && t.text.empty()) << doc;
-      if (i > 0 || !t.tag.empty()) ASSERT_EQ(t.tag[0], '<') << doc;
+      if (i > 0 || !t.tag.empty()) {
+        ASSERT_EQ(t.tag[0], '<') << doc;
+      }
       // Outside raw-text elements, no tag may hide inside a text.
       if (is_raw_start(t.tag)) continue;
       for (size_t k = 0; k < t.text.size(); ++k)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/html_writer.h"
+#include "convert/writers/html_writer.h"
 #include "services/paths.h"
 #include "support/test_env.h"
 

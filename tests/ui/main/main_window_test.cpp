@@ -190,9 +190,11 @@ TEST_F(main_window, keeps_its_minimum_size_and_its_controls_apart_and_gives_the_
         if (!a->isVisible() || a == w.Image1) continue;  // the banner lies under the tool buttons
         const std::string name = a->objectName().toStdString() + " at " + std::to_string(size.width());
         EXPECT_TRUE(area->rect().contains(a->geometry())) << name;
-        for (QWidget* b : controls)
-          if (a < b && b->isVisible() && b != w.Image1)
+        for (QWidget* b : controls) {
+          if (a < b && b->isVisible() && b != w.Image1) {
             EXPECT_FALSE(a->geometry().intersects(b->geometry())) << name << ", " << b->objectName().toStdString();
+          }
+        }
       }
     }
     // The path keeps most of the list; the status grows too, for reasons.

@@ -1,0 +1,1055 @@
+#include "convert/formats/doc/doc_reader.h"
+
+#include <algorithm>
+#include <map>
+
+#include "convert/container/compound_file.h"
+#include "convert/formats/doc/doc_format.h"
+#include "convert/common/text_encoding.h"
+#include "convert/common/numbering.h"
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+using namespace doc;
+
+constexpr uint16_t no_style = 0x0FFF;
+
+struct char_props {
+  bool bold = false, italic = false, underline = false, strike = false, vanish = false,
+       deleted = false, special = false;
+  int vert = 0;  // 1 superscript, 2 subscript
+  uint32_t picture = 0xFFFFFFFF;  // offset of the picture in the Data stream
+  bool data = false;              // the special character is form field data
+  bool operator==(const char_props&) const = default;
+};
+
+struct para_props {
+  uint16_t istd = 0;
+  int jc = 0;
+  bool in_table = false, ttp = false, inner_cell = false, inner_ttp = false, bidi = false;
+  int itap = 0;
+  int outline = 9;
+  int ilfo = 0, ilvl = 0;
+  bool drop_cap = false;
+  std::string tdef;                            // table row definition operand
+  std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
+};
+
+bool toggle(uint8_t v, bool current, bool base) {
+  if (v == 0x80) return base;
+  if (v == 0x81) return !base;
+  (void)current;
+  return v != 0;
+}
+
+void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const char_props& base) {
+  uint8_t v = u8(op, 0);
+  switch (sprm) {
+    case 0x0835: p.bold = toggle(v, p.bold, base.bold); break;
+    case 0x0836: p.italic = toggle(v, p.italic, base.italic); break;
+    case 0x0837: case 0x2A53: p.strike = toggle(v, p.strike, base.strike); break;
+    case 0x083C: p.vanish = toggle(v, p.vanish, base.vanish); break;
+    case 0x0800: p.deleted = v != 0; break;
+    case 0x0855: p.special = v != 0; break;
+    case 0x6A03: p.picture = u32(op, 0); break;
+    case 0x0806: p.data = v != 0; break;
+    case 0x2A3E: p.underline = v != 0; break;
+    case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
+    default: break;
+  }
+}
+
+void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
+  switch (sprm) {
+    case 0x4600: p.istd = u16(op, 0); break;
+    case 0x2403: case 0x2461: p.jc = u8(op, 0); break;
+    case 0x2416: p.in_table = u8(op, 0) != 0; break;
+    case 0x2417: p.ttp = u8(op, 0) != 0; break;
+    case 0x6649: p.itap = int(std::min<uint32_t>(u32(op, 0), 64)); break;
+    case 0x664A: p.itap = std::clamp(p.itap + i32(op, 0), 0, 64); break;
+    case 0x244B: p.inner_cell = u8(op, 0) != 0; break;
+    case 0x244C: p.inner_ttp = u8(op, 0) != 0; break;
+    case 0x2441: p.bidi = u8(op, 0) != 0; break;
+    case 0x2640: p.outline = u8(op, 0); break;
+    case 0x442C: p.drop_cap = (u8(op, 0) & 7) != 0; break;
+    case 0x260A: p.ilvl = u8(op, 0); break;
+    case 0x460B: p.ilfo = u16(op, 0); break;
+    case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
+    case 0xD62B:
+      if (u8(op, 0) >= 2) p.vmerges.emplace_back(u8(op, 1), u8(op, 2));
+      break;
+    default: break;
+  }
+}
+
+// A table row as read: its cells, and the cell edges and merge marks of
+// its row definition.
+struct table_row {
+  std::vector<model::cell> cells;
+  std::vector<int> bounds;     // cell edges in twips, cells + 1 values when known
+  std::vector<int> hmerge, vmerge;
+};
+struct table_state {
+  std::vector<table_row> rows;
+  table_row row;
+  std::vector<model::block> cell;
+  bool cell_used = false;
+};
+
+struct field {
+  bool result = false;
+  std::u32string code;
+  int link = -1;  // index into the document's links, for hyperlinks
+};
+
+// Where a paragraph's text goes: the main text (note -1) or a note.
+struct story {
+  int note = -1;
+};
+
+class reader {
+ public:
+  explicit reader(model::document& doc) : doc_(doc) {}
+  bool run(std::string_view data, std::string& error);
+
+ private:
+  bool load(std::string_view data, std::string& error);
+  bool open_streams(std::string_view data, std::string& error);
+  bool read_pieces(std::string& error);
+  void build_text();
+  void read_bookmarks();
+  int word6_codepage() const;
+  uint32_t fc_of(uint32_t cp, const piece** pc = nullptr) const;
+  char_props style_chars(uint16_t istd, int depth = 0) const;
+  void style_paras(uint16_t istd, para_props& p, int depth = 0) const;
+  char_props chars_at(uint32_t cp, const char_props& para_base) const;
+  para_props para_at(uint32_t cp) const;
+  int heading_level(const para_props& p) const;
+
+  void add_notes();
+  void emit_story(uint32_t cp0, uint32_t cp1, story where);
+  void place_text_boxes(uint32_t before);
+  void read_text_box(const text_box& box);
+  void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where);
+  bool paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
+                         std::vector<model::inline_item>& out);
+  bool field_mark(char32_t c);
+  bool special_inline(char32_t c, uint32_t cp, const char_props& props, story where, const model::format& fmt,
+                      int link, std::vector<model::inline_item>& out);
+  bool in_field_code();
+  void place_paragraph(model::paragraph para, const para_props& pp, bool content);
+  void sync_tables(size_t depth);
+  void finish_cell();
+  void finish_row(const para_props& pp);
+  void close_table();
+  std::vector<model::block>& current() { return tables_.empty() ? *blocks_ : tables_.back().cell; }
+  int find_note(uint32_t cp) const;
+  void parse_field_code(field& f);
+  int add_picture(uint32_t offset);
+
+  model::document& doc_;
+  std::vector<model::block>* blocks_ = nullptr;  // the story being read
+  int picture_count_ = 0;
+  std::vector<model::inline_item> drop_prefix_;
+  std::map<int32_t, std::vector<int>> list_counters_;  // by list id: current number per level
+  std::u32string list_label(const para_props& pp, int& number);
+
+  compound_file cfb_;
+  std::string word_, table_, data_;
+  fib fib_;
+  clx clx_;
+  std::u32string text_;
+  std::vector<doc::run> chpx_, papx_;
+  std::vector<style> styles_;
+  lists lists_;
+  plc fnd_ref_, fnd_txt_, end_ref_, end_txt_, and_txt_;
+  std::vector<std::string> fnd_labels_, end_labels_;
+  std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name
+  std::vector<comment> comments_;
+  std::multimap<uint32_t, int> comment_starts_;     // start position -> note index
+  std::vector<text_box> text_boxes_;                // by anchor
+  size_t next_text_box_ = 0;
+  bool in_text_box_ = false;
+  std::vector<field> fields_;
+  std::vector<table_state> tables_;
+};
+
+// The streams of the compound file: the text stream with its header, and
+// the table stream; refused when encrypted or missing.
+bool reader::open_streams(std::string_view data, std::string& error) {
+  if (!cfb_.open(data, error)) return false;
+  if (cfb_.has_stream("EncryptedPackage") || cfb_.has_stream("EncryptionInfo")) {
+    error = "the document is encrypted (password-protected)";
+    return false;
+  }
+  if (!cfb_.read_stream("WordDocument", word_)) {
+    error = cfb_.has_stream("WordDocument") ? "the document text is damaged"
+                                            : "the compound file holds no Word document";
+    return false;
+  }
+  if (!read_fib(word_, fib_, error)) return false;
+  if (fib_.encrypted || fib_.obfuscated) {
+    error = "the document is encrypted (password-protected)";
+    return false;
+  }
+  if (fib_.word97) {
+    if (!cfb_.read_stream(fib_.table1 ? "1Table" : "0Table", table_)) {
+      error = "the document's table stream is missing or damaged";
+      return false;
+    }
+  } else {
+    table_ = word_;  // Word 6/95 keep everything in one stream
+  }
+  return true;
+}
+
+// Where the text lies: the piece table, or for Word 6/95 without fast saves
+// one 8-bit run.
+bool reader::read_pieces(std::string& error) {
+  auto [fc_clx, lcb_clx] = fib_.at(ix_clx);
+  if (lcb_clx > 0) {
+    if (!read_clx(table_, fc_clx, lcb_clx, word_.size(), fib_.word97, clx_)) {
+      error = "the document's piece table is damaged";
+      return false;
+    }
+  } else if (fib_.word97) {
+    error = "the document's piece table is missing";
+    return false;
+  } else {
+    // Word 6/95 without fast saves: the text is one 8-bit run from fc_min.
+    uint64_t total = uint64_t(fib_.ccp_text) + fib_.ccp_ftn + fib_.ccp_hdd + fib_.ccp_mcr +
+                     fib_.ccp_atn + fib_.ccp_edn + fib_.ccp_txbx + fib_.ccp_hdr_txbx;
+    uint64_t room = fib_.fc_min < word_.size() ? word_.size() - fib_.fc_min : 0;
+    piece pc;
+    pc.cp1 = uint32_t(std::min(total + 1, room));
+    pc.fc = fib_.fc_min;
+    pc.compressed = true;
+    if (pc.cp1 > 0) clx_.pieces.push_back(pc);
+  }
+  return true;
+}
+
+bool reader::load(std::string_view data, std::string& error) {
+  if (!open_streams(data, error) || !read_pieces(error)) return false;
+  if (fib_.word97) {
+    if (!cfb_.read_stream("Data", data_)) data_.clear();
+    auto [fcc, lcbc] = fib_.at(ix_plcf_bte_chpx);
+    chpx_ = read_chpx_runs(word_, table_, fcc, lcbc);
+    auto [fcp, lcbp] = fib_.at(ix_plcf_bte_papx);
+    papx_ = read_papx_runs(word_, table_, fcp, lcbp);
+    auto [fcs, lcbs] = fib_.at(ix_stshf);
+    styles_ = read_styles(table_, fcs, lcbs);
+    lists_ = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
+  }
+  auto plc_of = [&](size_t index, size_t cb) {
+    auto [fc, lcb] = fib_.at(index);
+    return read_plc(table_, fc, lcb, cb);
+  };
+  fnd_ref_ = plc_of(ix_plcffnd_ref, 2);
+  fnd_txt_ = plc_of(ix_plcffnd_txt, 0);
+  end_ref_ = plc_of(ix_plcfend_ref, 2);
+  end_txt_ = plc_of(ix_plcfend_txt, 0);
+  if (fib_.word97) {
+    comments_ = read_comments(table_, fib_);
+    and_txt_ = plc_of(ix_plcfand_txt, 0);
+    uint64_t txbx_base = uint64_t(fib_.ccp_text) + fib_.ccp_ftn + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn +
+                         fib_.ccp_edn;
+    text_boxes_ = read_text_boxes(table_, fib_.at(ix_plc_spa_mom), fib_.at(ix_plcftxbx_txt), fib_.at(ix_dgg_info),
+                                  txbx_base, txbx_base + uint64_t(fib_.ccp_txbx));
+  }
+  auto labels = [](const plc& refs, bool endnote) {
+    std::vector<std::string> out;
+    int n = 0;
+    for (std::string_view d : refs.data)
+      out.push_back(u16(d, 0) != 0 ? (endnote ? roman_numeral(++n, false) : std::to_string(++n)) : "");
+    return out;
+  };
+  if (fib_.word97) read_bookmarks();
+  fnd_labels_ = labels(fnd_ref_, false);
+  end_labels_ = labels(end_ref_, true);
+  build_text();
+  return true;
+}
+
+// Bookmark names (an extended string table) and their start positions, so
+// that links inside the document find their targets.
+void reader::read_bookmarks() {
+  auto [fc, lcb] = fib_.at(ix_sttbf_bkmk);
+  std::string_view t = slice(table_, fc, lcb);
+  if (u16(t, 0) != 0xFFFF) return;
+  size_t count = u16(t, 2), extra = u16(t, 4), at = 6;
+  std::vector<std::string> names;
+  for (size_t k = 0; k < count && at + 2 <= t.size(); ++k) {
+    size_t cch = u16(t, at);
+    std::u32string name;
+    for (size_t c = 0; c < cch; ++c) name.push_back(u16(t, at + 2 + 2 * c));
+    names.push_back(encode_utf8(name));
+    at += 2 + 2 * cch + extra;
+  }
+  auto [bfc, blcb] = fib_.at(ix_plcf_bkf);
+  plc starts = read_plc(table_, bfc, blcb, 4);
+  for (size_t k = 0; k < starts.data.size() && k < names.size(); ++k)
+    if (!names[k].empty()) bookmarks_.emplace(starts.cps[k], names[k]);
+}
+
+void reader::build_text() {
+  uint32_t total = clx_.pieces.empty() ? 0 : clx_.pieces.back().cp1;
+  text_.assign(total, U'\0');
+  int cp8 = fib_.word97 ? 1252 : word6_codepage();
+  for (const piece& pc : clx_.pieces) {
+    size_t n = pc.cp1 - pc.cp0;
+    if (pc.compressed) {
+      std::u32string t = decode_codepage(std::string_view(word_).substr(pc.fc, n), cp8);
+      if (fib_.word97) {
+        // Characters that Word stores compressed although cp1252 lacks them.
+        for (size_t k = 0; k < t.size() && k < n; ++k)
+          if (t[k] == 0xFFFD) t[k] = static_cast<unsigned char>(word_[pc.fc + k]);
+      }
+      std::copy_n(t.begin(), std::min(n, t.size()), text_.begin() + pc.cp0);
+    } else {
+      for (size_t k = 0; k < n; ++k) text_[pc.cp0 + k] = u16(word_, pc.fc + 2 * k);
+      // Surrogate pairs: keep the full character on the first unit.
+      for (size_t k = 0; k + 1 < n; ++k) {
+        char32_t a = text_[pc.cp0 + k], b = text_[pc.cp0 + k + 1];
+        if (a >= 0xD800 && a < 0xDC00 && b >= 0xDC00 && b < 0xE000) {
+          text_[pc.cp0 + k] = 0x10000 + ((a - 0xD800) << 10) + (b - 0xDC00);
+          text_[pc.cp0 + k + 1] = 0xFEFF;  // zero-width placeholder, dropped on output
+        }
+      }
+    }
+  }
+}
+
+// Word 6/95 store 8-bit text in the code page of its fonts. The language id
+// decides; when it names a Western language but the font table holds fonts
+// of another script, that script's code page wins.
+int reader::word6_codepage() const {
+  int cp = codepage_for_lid(fib_.lid);
+  if (cp != 1252) return cp;
+  auto [fc, lcb] = fib_.at(ix_sttbf_ffn);
+  std::string_view t = slice(table_, fc, lcb);
+  std::map<int, int> votes;
+  for (size_t at = 2; at < t.size() && at < u16(t, 0);) {
+    size_t len = size_t(u8(t, at)) + 1;
+    int c = codepage_for_charset(u8(t, at + 4), 0);
+    if (c != 0 && c != 1252) ++votes[c];
+    at += len;
+  }
+  for (auto& [c, n] : votes)
+    if (n > votes[cp]) cp = c;
+  return cp;
+}
+
+uint32_t reader::fc_of(uint32_t cp, const piece** out) const {
+  const auto& ps = clx_.pieces;
+  auto it = std::upper_bound(ps.begin(), ps.end(), cp, [](uint32_t v, const piece& p) { return v < p.cp0; });
+  if (it == ps.begin()) return 0xFFFFFFFF;
+  --it;
+  if (cp >= it->cp1) return 0xFFFFFFFF;
+  if (out) *out = &*it;
+  return it->fc + (cp - it->cp0) * (it->compressed ? 1 : 2);
+}
+
+char_props reader::style_chars(uint16_t istd, int depth) const {
+  char_props p;
+  if (istd >= styles_.size() || depth > 10) return p;
+  const style& s = styles_[istd];
+  if (s.base != no_style && s.base != istd) p = style_chars(s.base, depth + 1);
+  char_props base = p;
+  for_each_sprm(s.chpx, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  return p;
+}
+
+void reader::style_paras(uint16_t istd, para_props& p, int depth) const {
+  if (istd >= styles_.size() || depth > 10) return;
+  const style& s = styles_[istd];
+  if (s.base != no_style && s.base != istd) style_paras(s.base, p, depth + 1);
+  for_each_sprm(s.papx, [&](uint16_t sprm, std::string_view op) {
+    if (sprm != 0xD608) apply_para_sprm(sprm, op, p);
+  });
+}
+
+char_props reader::chars_at(uint32_t cp, const char_props& para_base) const {
+  const piece* pc = nullptr;
+  uint32_t fc = fc_of(cp, &pc);
+  char_props p = para_base;
+  if (!fib_.word97) return p;
+  const doc::run* r = find_run(chpx_, fc);
+  std::string_view g = r ? r->props : std::string_view{};
+  std::string_view prm;
+  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size()) prm = clx_.grpprls[pc->prm >> 1];
+  char_props base = para_base;
+  auto find_cstyle = [&](uint16_t sprm, std::string_view op) {
+    if (sprm == 0x4A30) {
+      uint16_t istd = u16(op, 0);
+      if (istd < styles_.size() && styles_[istd].stk == 2) {
+        char_props cs = style_chars(istd);
+        // A character style adds its set properties to the paragraph's.
+        base.bold |= cs.bold;
+        base.italic |= cs.italic;
+        base.underline |= cs.underline;
+        base.strike |= cs.strike;
+        base.vanish |= cs.vanish;
+        if (cs.vert) base.vert = cs.vert;
+      }
+    }
+  };
+  for_each_sprm(g, find_cstyle);
+  for_each_sprm(prm, find_cstyle);
+  p = base;
+  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  for_each_sprm(prm, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  return p;
+}
+
+para_props reader::para_at(uint32_t cp) const {
+  para_props p;
+  if (!fib_.word97) return p;
+  const piece* pc = nullptr;
+  uint32_t fc = fc_of(cp, &pc);
+  const doc::run* r = find_run(papx_, fc);
+  std::string_view g;
+  if (r && r->props.size() >= 2) {
+    p.istd = u16(r->props, 0);
+    g = r->props.substr(2);
+  }
+  // A paragraph too large for its page keeps its properties in the Data stream.
+  std::string_view huge;
+  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) {
+    if (sprm == 0x6646) {
+      uint32_t at = u32(op, 0);
+      huge = slice(data_, size_t(at) + 2, u16(data_, at));
+    }
+  });
+  uint16_t istd = p.istd;
+  style_paras(istd, p);
+  p.istd = istd;
+  p.tdef = {};
+  p.vmerges.clear();
+  auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
+  for_each_sprm(g, apply);
+  for_each_sprm(huge, apply);
+  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size())
+    for_each_sprm(clx_.grpprls[pc->prm >> 1], apply);
+  return p;
+}
+
+int reader::heading_level(const para_props& p) const {
+  if (p.istd < styles_.size()) {
+    uint16_t sti = styles_[p.istd].sti;
+    if (sti >= 1 && sti <= 9) return std::min<int>(sti, 6);
+  }
+  if (p.outline < 9) return std::min(p.outline + 1, 6);
+  return 0;
+}
+
+// The note referenced at cp in the main text (an index into the document's
+// notes: footnotes first, then endnotes); -1 when there is none.
+int reader::find_note(uint32_t cp) const {
+  auto look = [&](const plc& refs) -> int {
+    auto end = refs.cps.begin() + long(refs.data.size());
+    auto it = std::lower_bound(refs.cps.begin(), end, cp);
+    return it == end || *it != cp ? -1 : int(it - refs.cps.begin());
+  };
+  int k = look(fnd_ref_);
+  if (k >= 0) return k;
+  k = look(end_ref_);
+  return k >= 0 ? int(fnd_ref_.data.size()) + k : -1;
+}
+
+void reader::parse_field_code(field& f) {
+  // Split the code into words, honouring double quotes.
+  std::vector<std::u32string> words;
+  std::u32string cur;
+  bool quoted = false, any = false;
+  for (char32_t c : f.code) {
+    if (c == U'"') { quoted = !quoted; any = true; continue; }
+    if (!quoted && (c == U' ' || c == U'\t' || c < 0x20)) {
+      if (any) words.push_back(cur);
+      cur.clear();
+      any = false;
+      continue;
+    }
+    cur.push_back(c);
+    any = true;
+  }
+  if (any) words.push_back(cur);
+  if (words.empty()) return;
+  std::u32string name = words[0];
+  for (char32_t& c : name)
+    if (c >= U'a' && c <= U'z') c -= 32;
+  if (name != U"HYPERLINK") return;
+  std::u32string target, anchor;
+  for (size_t i = 1; i < words.size(); ++i) {
+    const std::u32string& w = words[i];
+    if (w.size() == 2 && w[0] == U'\\') {
+      if ((w[1] == U'l' || w[1] == U'L') && i + 1 < words.size()) anchor = words[++i];
+      else if (w[1] == U'o' || w[1] == U'O' || w[1] == U't' || w[1] == U'T') ++i;
+      continue;
+    }
+    if (target.empty()) target = w;
+  }
+  std::u32string href = target;
+  if (!anchor.empty()) href += U"#" + anchor;
+  if (href.empty()) return;
+  // Script addresses are not carried into the output.
+  std::u32string scheme;
+  for (char32_t c : href) {
+    if (c == U':') break;
+    scheme.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
+  }
+  if (scheme == U"javascript" || scheme == U"vbscript" || scheme == U"data") return;
+  doc_.links.push_back({encode_utf8(href)});
+  f.link = int(doc_.links.size()) - 1;
+}
+
+// Finds the first PNG or JPEG picture among the drawing records in
+// d[begin, end). kind: 1 PNG, 2 JPEG.
+bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::string_view& out, int& kind) {
+  if (depth >= 8) return false;
+  return !for_each_record(d, begin, end, [&](const art_record& r) {
+    if (r.container()) return !find_blip(d, r.body, r.end, depth + 1, out, kind);
+    if (r.type == 0xF007) {
+      // Picture store entry: the picture record follows its 36-byte header and name.
+      size_t at = r.body + 36 + u8(d, r.body + 33);
+      return !(at < r.end && find_blip(d, at, r.end, depth + 1, out, kind));
+    }
+    if (r.type == 0xF01E || r.type == 0xF01D || r.type == 0xF02A) {
+      uint16_t inst = r.ver_inst >> 4;
+      bool two_ids = inst == 0x6E1 || inst == 0x46B || inst == 0x6E3 || inst == 0x6E5;
+      size_t header = (two_ids ? 33 : 17);
+      std::string_view bytes = slice(d, r.body + header, r.end > r.body + header ? r.end - r.body - header : 0);
+      if (r.type == 0xF01E && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
+        out = bytes; kind = 1; return false;
+      }
+      if (r.type != 0xF01E && bytes.substr(0, 2) == std::string_view("\xFF\xD8", 2)) {
+        out = bytes; kind = 2; return false;
+      }
+    }
+    return true;
+  });
+}
+
+std::u32string format_number(int n, int nfc) {
+  std::u32string out;
+  auto ascii = [&](const std::string& s) { for (char c : s) out.push_back(char32_t(c)); };
+  switch (nfc) {
+    case 1: ascii(roman_numeral(n, true)); break;
+    case 2: ascii(roman_numeral(n, false)); break;
+    case 3: case 4: {
+      if (n < 1) n = 1;
+      char letter = char((nfc == 3 ? 'A' : 'a') + (n - 1) % 26);
+      ascii(std::string(size_t((n - 1) / 26 + 1), letter));
+      break;
+    }
+    case 22: ascii((n < 10 ? "0" : "") + std::to_string(n)); break;
+    default: ascii(std::to_string(n)); break;
+  }
+  return out;
+}
+
+// Advances the list's counters for this paragraph and returns its number text
+// ("2.1.", "iii)"); number gets the paragraph's own number.
+std::u32string reader::list_label(const para_props& pp, int& number) {
+  number = 0;
+  const list_def* d = lists_.def(pp.ilfo);
+  if (!d) return {};
+  size_t level = std::min<size_t>(size_t(std::clamp(pp.ilvl, 0, 8)), d->levels.size() - 1);
+  std::vector<int>& counters = list_counters_[d->lsid];
+  counters.resize(d->levels.size(), -1);
+  counters[level] = counters[level] < 0 ? d->levels[level].start : counters[level] + 1;
+  for (size_t k = level + 1; k < counters.size(); ++k) counters[k] = -1;
+  number = counters[level];
+  std::u32string out;
+  for (char16_t c : d->levels[level].text) {
+    if (c < 9 && c < d->levels.size()) {
+      int v = counters[c] < 0 ? d->levels[c].start : counters[c];
+      out += format_number(v, d->levels[c].nfc);
+    } else if (c >= 9) {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// The PNG or JPEG picture at offset in the Data stream, handed over with the
+// document; its index, or -1 when there is none.
+int reader::add_picture(uint32_t offset) {
+  if (offset >= data_.size()) return -1;
+  // Picture header: total size, header size, mapping mode; a shape file
+  // (mode 0x66) carries a name before the drawing records.
+  size_t total = u32(data_, offset), header = u16(data_, offset + 4);
+  if (total <= header || header < 0x44) return -1;
+  size_t end = std::min<size_t>(data_.size(), size_t(offset) + total);
+  size_t begin = size_t(offset) + header;
+  if (u16(data_, offset + 6) == 0x66) begin += 1 + u8(data_, begin);
+  std::string_view bytes;
+  int kind = 0;
+  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return -1;
+  std::string name = "image" + std::to_string(++picture_count_) + (kind == 1 ? ".png" : ".jpg");
+  doc_.pictures.push_back({name, std::string(bytes), ""});
+  return int(doc_.pictures.size()) - 1;
+}
+
+// ---------------------------------------------------------------- tables
+
+void reader::sync_tables(size_t depth) {
+  while (tables_.size() > depth) close_table();
+  while (tables_.size() < depth) tables_.emplace_back();
+}
+
+void reader::finish_cell() {
+  table_state& t = tables_.back();
+  model::cell c;
+  c.blocks = std::move(t.cell);
+  t.row.cells.push_back(std::move(c));
+  t.cell.clear();
+  t.cell_used = false;
+}
+
+void reader::finish_row(const para_props& pp) {
+  table_state& t = tables_.back();
+  if (t.cell_used) finish_cell();
+  table_row& row = t.row;
+  std::string_view td = pp.tdef;
+  size_t itc = u8(td, 0);
+  if (!td.empty() && 1 + 2 * (itc + 1) <= td.size()) {
+    for (size_t k = 0; k <= itc; ++k) row.bounds.push_back(i16(td, 1 + 2 * k));
+    size_t tc = 1 + 2 * (itc + 1);
+    for (size_t k = 0; k < itc; ++k) {
+      uint16_t grf = tc + 20 * k + 2 <= td.size() ? u16(td, tc + 20 * k) : 0;
+      row.hmerge.push_back(grf & 3);
+      row.vmerge.push_back((grf >> 5) & 3);
+    }
+  }
+  for (auto [cell, kind] : pp.vmerges)
+    if (cell >= 0 && size_t(cell) < row.vmerge.size()) row.vmerge[size_t(cell)] = kind;
+  t.rows.push_back(std::move(row));
+  t.row = table_row{};
+}
+
+// A cell placed on the table's column grid.
+struct grid_cell {
+  model::cell cell;
+  bool hidden = false;  // merged into another cell
+  int left = -1;        // first grid column, when the row says where its cells are
+};
+
+// Merge marks: the first cell of a merge, and the cells merged into it.
+constexpr int merge_first = 2, merge_continued = 1;
+
+// Every row's cells on the grid of all rows' cell edges, with their column
+// spans; a cell merged into the one on its left gives it its width and text.
+std::vector<std::vector<grid_cell>> place_on_grid(std::vector<table_row>& rows) {
+  std::vector<int> grid;
+  for (const table_row& r : rows) grid.insert(grid.end(), r.bounds.begin(), r.bounds.end());
+  std::sort(grid.begin(), grid.end());
+  grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
+  auto column = [&](int x) { return int(std::lower_bound(grid.begin(), grid.end(), x) - grid.begin()); };
+  std::vector<std::vector<grid_cell>> out(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r) {
+    table_row& row = rows[r];
+    for (size_t c = 0; c < row.cells.size(); ++c) {
+      grid_cell gc;
+      gc.cell = std::move(row.cells[c]);
+      if (c + 1 < row.bounds.size()) {
+        gc.left = column(row.bounds[c]);
+        gc.cell.colspan = std::max(1, column(row.bounds[c + 1]) - gc.left);
+      }
+      if (c < row.hmerge.size() && row.hmerge[c] >= merge_first) {
+        for (size_t k = out[r].size(); k-- > 0;)
+          if (!out[r][k].hidden) {
+            model::cell& left = out[r][k].cell;
+            left.colspan += gc.cell.colspan;
+            for (model::block& b : gc.cell.blocks) left.blocks.push_back(std::move(b));
+            break;
+          }
+        gc.hidden = true;
+      }
+      out[r].push_back(std::move(gc));
+    }
+  }
+  return out;
+}
+
+// A cell that starts a vertical merge takes in the cells below it in the
+// same grid column that continue the merge.
+void merge_down(const std::vector<table_row>& rows, std::vector<std::vector<grid_cell>>& cells) {
+  auto vmerge = [&](size_t r, size_t c) { return c < rows[r].vmerge.size() ? rows[r].vmerge[c] : 0; };
+  for (size_t r = 0; r < cells.size(); ++r) {
+    for (size_t c = 0; c < cells[r].size(); ++c) {
+      grid_cell& top = cells[r][c];
+      if (top.hidden || vmerge(r, c) < merge_first || top.left < 0) continue;
+      for (size_t below = r + 1; below < cells.size(); ++below) {
+        auto& row = cells[below];
+        size_t k = 0;
+        while (k < row.size() && !(row[k].left == top.left && vmerge(below, k) == merge_continued && !row[k].hidden))
+          ++k;
+        if (k == row.size()) break;
+        row[k].hidden = true;
+        for (model::block& b : row[k].cell.blocks) top.cell.blocks.push_back(std::move(b));
+        ++top.cell.rowspan;
+      }
+    }
+  }
+}
+
+void reader::close_table() {
+  if (tables_.back().cell_used || !tables_.back().cell.empty()) finish_cell();
+  table_state t = std::move(tables_.back());
+  tables_.pop_back();
+  if (!t.row.cells.empty()) t.rows.push_back(std::move(t.row));
+  std::vector<std::vector<grid_cell>> cells = place_on_grid(t.rows);
+  merge_down(t.rows, cells);
+  model::block b;
+  b.what = model::block::kind::table;
+  for (auto& row : cells) {
+    b.tab.rows.emplace_back();
+    for (grid_cell& gc : row)
+      if (!gc.hidden) b.tab.rows.back().cells.push_back(std::move(gc.cell));
+  }
+  current().push_back(std::move(b));
+}
+
+// ---------------------------------------------------------------- paragraphs
+
+// Field marks (begin, separator, end): true when c is one. The code of a
+// field is hidden and read for its link; its result is shown.
+bool reader::field_mark(char32_t c) {
+  constexpr size_t max_open_fields = 64;
+  if (c == 0x13) {
+    fields_.push_back({});
+    if (fields_.size() > max_open_fields) fields_.erase(fields_.begin());
+    return true;
+  }
+  if (c == 0x14) {
+    if (!fields_.empty() && !fields_.back().result) {
+      fields_.back().result = true;
+      parse_field_code(fields_.back());
+    }
+    return true;
+  }
+  if (c == 0x15) {
+    if (!fields_.empty()) fields_.pop_back();
+    return true;
+  }
+  return false;
+}
+
+bool reader::in_field_code() {
+  for (const field& f : fields_)
+    if (!f.result) return true;
+  return false;
+}
+
+model::format format_of(const char_props& c, bool heading_bold, bool in_link) {
+  model::format f;
+  f.bold = c.bold && !heading_bold;      // a heading's own boldness is the heading's
+  f.italic = c.italic;
+  f.underline = c.underline && !in_link;  // links are underlined anyway
+  f.strike = c.strike;
+  f.superscript = c.vert == 1;
+  f.subscript = c.vert == 2;
+  return f;
+}
+
+// The inlines of the text in [p, e); true when something in it shows.
+bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
+                                  std::vector<model::inline_item>& out) {
+  char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
+  bool heading_bold = heading_level(pp) != 0 && para_base.bold;
+  bool content = false;
+  auto add = [&](model::inline_kind kind, const model::format& fmt, int link, int ref) {
+    model::inline_item it;
+    it.kind = kind;
+    it.fmt = fmt;
+    it.link = link;
+    it.ref = ref;
+    out.push_back(std::move(it));
+  };
+  // Bookmarks, and the comments whose text starts here.
+  auto anchors_at = [&](uint32_t cp) {
+    for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
+      add(model::inline_kind::bookmark, {}, -1, -1);
+      out.back().text = it->second;
+    }
+    for (auto [it, last] = comment_starts_.equal_range(cp); it != last; ++it)
+      add(model::inline_kind::note_ref, {}, -1, it->second);
+  };
+  for (uint32_t cp = p; cp < e; ++cp) {
+    char32_t c = text_[cp];
+    anchors_at(cp);
+    if (field_mark(c)) continue;
+    if (in_field_code()) {
+      for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
+        if (!it->result) {
+          if (it->code.size() < 4096) it->code.push_back(c);
+          break;
+        }
+      continue;
+    }
+    char_props props = chars_at(cp, para_base);
+    if (props.vanish || props.deleted) continue;
+    int link = -1;
+    for (const field& f : fields_)
+      if (f.link >= 0) link = f.link;
+    model::format fmt = format_of(props, heading_bold, link >= 0);
+    if (c == 0x01 || c == 0x02 || c == 0x0B) {
+      content = special_inline(c, cp, props, where, fmt, link, out) || content;
+      continue;
+    }
+    if (c == 0x1E) c = U'-';  // non-breaking hyphen
+    if (c == 0x09) c = U' ';
+    if (c < 0x20 || c == 0xFEFF || c == 0x1F) continue;
+    if (out.empty() || out.back().kind != model::inline_kind::text || !(out.back().fmt == fmt) ||
+        out.back().link != link)
+      add(model::inline_kind::text, fmt, link, -1);
+    append_utf8(out.back().text, c);
+    if (c != U' ' && c != 0xA0) content = true;
+  }
+  anchors_at(e);
+  return content;
+}
+
+// A note reference (in a note, the note's own mark), a picture or a line
+// break; true when it shows.
+bool reader::special_inline(char32_t c, uint32_t cp, const char_props& props, story where,
+                               const model::format& fmt, int link, std::vector<model::inline_item>& out) {
+  model::inline_item it;
+  it.fmt = fmt;
+  it.link = link;
+  if (c == 0x02) {
+    it.kind = model::inline_kind::note_ref;
+    it.fmt = {};
+    it.link = -1;
+    it.ref = where.note >= 0 ? where.note : find_note(cp);
+  } else if (c == 0x01) {
+    if (!props.special || props.data || props.picture == 0xFFFFFFFF) return false;
+    it.kind = model::inline_kind::picture;
+    it.ref = add_picture(props.picture);
+  } else {
+    it.kind = model::inline_kind::line_break;
+  }
+  if (it.kind != model::inline_kind::line_break && it.ref < 0) return false;
+  out.push_back(std::move(it));
+  return true;
+}
+
+model::list_format list_format_of(int nfc) {
+  switch (nfc) {
+    case 23: return model::list_format::bullet;
+    case 1: return model::list_format::upper_roman;
+    case 2: return model::list_format::lower_roman;
+    case 3: return model::list_format::upper_alpha;
+    case 4: return model::list_format::lower_alpha;
+    default: return model::list_format::decimal;
+  }
+}
+
+constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
+                                       model::align::justify};
+constexpr int max_list_override = 2047;  // larger ilfo values are no list
+
+// A read paragraph joins its story: a dropped capital waits for the next
+// paragraph; an empty one is a blank line outside tables, lists and headings;
+// list items carry their number, numbered headings keep theirs as text.
+void reader::place_paragraph(model::paragraph para, const para_props& pp, bool content) {
+  if (!drop_prefix_.empty()) {
+    para.inlines.insert(para.inlines.begin(), std::make_move_iterator(drop_prefix_.begin()),
+                        std::make_move_iterator(drop_prefix_.end()));
+    drop_prefix_.clear();
+  }
+  if (pp.drop_cap && content) {
+    drop_prefix_ = std::move(para.inlines);
+    return;
+  }
+  int heading = heading_level(pp);
+  bool in_cell = !tables_.empty();
+  if (in_cell) tables_.back().cell_used = true;
+  if (!content) {
+    if (in_cell || heading != 0 || pp.ilfo != 0) return;
+    std::erase_if(para.inlines, [](const model::inline_item& it) {
+      return it.kind != model::inline_kind::bookmark && it.kind != model::inline_kind::note_ref;
+    });
+    current().push_back({model::block::kind::paragraph, std::move(para), {}});
+    return;
+  }
+  para.heading = heading;
+  para.alignment = pp.jc >= 1 && pp.jc <= 3 ? alignments[pp.jc] : model::align::none;
+  para.rtl = pp.bidi;
+  bool listed = pp.ilfo > 0 && pp.ilfo < max_list_override;
+  int number = 0;
+  std::u32string label = listed ? list_label(pp, number) : std::u32string();
+  if (heading && !label.empty()) {
+    model::inline_item prefix;
+    prefix.text = encode_utf8(label) + " ";
+    para.inlines.insert(para.inlines.begin(), std::move(prefix));
+  }
+  const list_level* lv = heading == 0 && listed ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
+  if (lv && lv->nfc != 255) {
+    model::list_format kind = list_format_of(lv->nfc);
+    para.list = {pp.ilfo, std::clamp(pp.ilvl, 0, 8), kind, kind == model::list_format::bullet ? 0 : number};
+  }
+  current().push_back({model::block::kind::paragraph, std::move(para), {}});
+}
+
+void reader::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where) {
+  model::paragraph para;
+  bool content = paragraph_inlines(p, e, pp, where, para.inlines);
+  place_paragraph(std::move(para), pp, content);
+}
+
+void reader::emit_story(uint32_t cp0, uint32_t cp1, story where) {
+  cp1 = std::min<uint32_t>(cp1, uint32_t(text_.size()));
+  uint32_t p = cp0;
+  while (p < cp1) {
+    uint32_t e = p;
+    for (;; ++e) {
+      while (e < cp1 && text_[e] != 0x0D && text_[e] != 0x07 && text_[e] != 0x0C) ++e;
+      if (e >= cp1 || text_[e] != 0x0D || !fib_.word97) break;
+      // A hidden or deleted paragraph mark joins its paragraph to the next.
+      char_props mp = chars_at(e, char_props{});
+      if (!mp.vanish && !mp.deleted) break;
+      if (e + 1 >= cp1) break;
+    }
+    uint32_t mark = e < cp1 ? e : cp1 - 1;
+    char32_t mc = e < cp1 ? text_[e] : 0;
+    para_props pp = para_at(mark);
+    size_t depth = 0;
+    if (fib_.word97 && (pp.in_table || pp.itap > 0)) depth = size_t(std::max(1, pp.itap));
+    bool row_end = false, cell_end = false;
+    if (depth == 1) {
+      row_end = mc == 0x07 && pp.ttp;
+      cell_end = mc == 0x07 && !pp.ttp;
+    } else if (depth > 1) {
+      row_end = pp.inner_ttp || (mc == 0x07 && pp.ttp);
+      cell_end = !row_end && (pp.inner_cell || mc == 0x07);
+    }
+    sync_tables(depth);
+    if (row_end) {
+      finish_row(pp);
+    } else {
+      place_text_boxes(e);
+      emit_paragraph(p, e, pp, where);
+      if (cell_end) finish_cell();
+    }
+    p = e + 1;
+  }
+  sync_tables(0);
+  fields_.clear();
+}
+
+// One note per reference, footnotes then endnotes, labelled as the text
+// numbers them; a note with a mark of its own (which stays text in the body)
+// shows that mark. Comments follow, linked from where their range starts.
+void reader::add_notes() {
+  auto add = [&](const plc& refs, const std::vector<std::string>& labels, model::note_kind kind) {
+    for (size_t i = 0; i < refs.data.size(); ++i) {
+      model::note n;
+      n.kind = kind;
+      n.label = i < labels.size() ? labels[i] : std::string();
+      char32_t mark = refs.cps[i] < text_.size() ? text_[refs.cps[i]] : 0;
+      if (n.label.empty() && mark > 0x20 && mark != 0xFEFF) n.label = encode_utf8(std::u32string(1, mark));
+      doc_.notes.push_back(std::move(n));
+    }
+  };
+  add(fnd_ref_, fnd_labels_, model::note_kind::footnote);
+  add(end_ref_, end_labels_, model::note_kind::endnote);
+  for (comment& c : comments_) {
+    model::note n;
+    n.kind = model::note_kind::comment;
+    n.author = std::move(c.author);
+    if (c.start < uint32_t(fib_.ccp_text)) comment_starts_.emplace(c.start, int(doc_.notes.size()));
+    doc_.notes.push_back(std::move(n));
+  }
+}
+
+// Text boxes anchored before the position, each read in place as a story
+// of its own (its tables, fields and dropped capital do not mix with the
+// paragraph around its anchor); a box whose anchor is deleted or hidden is
+// left out.
+void reader::place_text_boxes(uint32_t before) {
+  if (in_text_box_) return;
+  while (next_text_box_ < text_boxes_.size() && text_boxes_[next_text_box_].anchor < before) {
+    const text_box& box = text_boxes_[next_text_box_++];
+    char_props anchor = chars_at(box.anchor, char_props{});
+    if (!anchor.deleted && !anchor.vanish) read_text_box(box);
+  }
+}
+
+void reader::read_text_box(const text_box& box) {
+  // The mark that ends the last paragraph separates this box from the next.
+  uint32_t end = std::min<uint32_t>(box.cp1, uint32_t(text_.size()));
+  if (end > box.cp0 + 1 && text_[end - 1] == 0x0D) --end;
+  if (end <= box.cp0) return;
+  std::vector<model::block> blocks;
+  std::vector<table_state> tables = std::move(tables_);
+  std::vector<field> fields = std::move(fields_);
+  std::vector<model::inline_item> drop = std::move(drop_prefix_);
+  tables_.clear();
+  fields_.clear();
+  drop_prefix_.clear();
+  std::vector<model::block>* outer = blocks_;
+  blocks_ = &blocks;
+  in_text_box_ = true;
+  emit_story(box.cp0, end, story{});
+  in_text_box_ = false;
+  blocks_ = outer;
+  tables_ = std::move(tables);
+  fields_ = std::move(fields);
+  drop_prefix_ = std::move(drop);
+  std::vector<model::block>& to = current();
+  to.insert(to.end(), std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()));
+}
+
+bool reader::run(std::string_view data, std::string& error) {
+  if (!load(data, error)) return false;
+  add_notes();
+  uint32_t main_end = uint32_t(std::min<uint64_t>(uint64_t(fib_.ccp_text), text_.size()));
+  blocks_ = &doc_.body;
+  emit_story(0, main_end, story{});
+  place_text_boxes(0xFFFFFFFF);  // anchored past the text: kept at its end
+  uint64_t ftn_base = uint64_t(fib_.ccp_text);
+  uint64_t atn_base = ftn_base + uint64_t(fib_.ccp_ftn) + fib_.ccp_hdd + fib_.ccp_mcr;
+  uint64_t edn_base = atn_base + uint64_t(fib_.ccp_atn);
+  auto notes = [&](const plc& txt, uint64_t base, size_t first, size_t count) {
+    auto ranges = story_ranges(txt, count, base, text_.size());
+    for (size_t i = 0; i < count; ++i) {
+      if (ranges[i].second == 0) continue;
+      blocks_ = &doc_.notes[first + i].blocks;
+      emit_story(ranges[i].first, ranges[i].second, story{int(first + i)});
+    }
+  };
+  size_t footnotes = fnd_ref_.data.size(), endnotes = end_ref_.data.size();
+  notes(fnd_txt_, ftn_base, 0, footnotes);
+  notes(end_txt_, edn_base, footnotes, endnotes);
+  notes(and_txt_, atn_base, footnotes + endnotes, comments_.size());
+  return true;
+}
+
+}  // namespace
+
+bool read_doc(std::string_view bytes, model::document& doc, std::string& error) {
+  doc = model::document();
+  error.clear();
+  if (!compound_file::has_signature(bytes)) {
+    if (bytes.substr(0, 5) == "{\\rtf")
+      error = "this is a Rich Text document, not a Word 97-2003 document";
+    else if (bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4))
+      error = "this is a Word 2007 or later document (.docx), not a Word 97-2003 document";
+    else if (bytes.empty())
+      error = "the file is empty";
+    else
+      error = "not a Word document";
+    return false;
+  }
+  if (!reader(doc).run(bytes, error)) {
+    doc = model::document();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace nx

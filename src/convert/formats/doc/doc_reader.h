@@ -1,0 +1,17 @@
+// Built-in Word 97-2003 (and Word 6/95) reader: .doc bytes to the document
+// model.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "convert/model/document.h"
+
+namespace nx {
+
+// Returns false (with a short reason in error) when the bytes are not a
+// readable Word document (not a compound file, encrypted, damaged); doc is
+// then left empty.
+// Inline PNG and JPEG pictures are handed over in doc.pictures.
+bool read_doc(std::string_view bytes, model::document& doc, std::string& error);
+
+}  // namespace nx

@@ -1,0 +1,18 @@
+// Built-in reader for Word for Windows 2.0 documents: no compound file, the
+// File Information Block at the start of the file (wIdent 0xA5DB). Read:
+// the text in the document's code page, its paragraphs and line breaks,
+// field results (codes hidden), table cells as paragraphs, and footnotes.
+// Character and paragraph formatting is not read.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "convert/model/document.h"
+
+namespace nx {
+
+// Fills doc from the file. False, with a short reason in error, when the
+// bytes are no readable Word 2.0 document (truncated, encrypted, damaged).
+bool read_word2(std::string_view bytes, model::document& doc, std::string& error);
+
+}  // namespace nx

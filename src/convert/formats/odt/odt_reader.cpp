@@ -1,0 +1,612 @@
+#include "convert/formats/odt/odt_reader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <unordered_map>
+
+#include "convert/container/odf.h"
+#include "convert/model/builder.h"
+#include "convert/formats/odt/odt_styles.h"
+#include "services/text.h"
+
+namespace nx {
+namespace {
+
+using namespace model;
+using odt::max_list_levels;
+
+constexpr xml_namespace odf_namespaces[] = {
+    {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
+    {"urn:oasis:names:tc:opendocument:xmlns:style:1.0", "style"},
+    {"urn:oasis:names:tc:opendocument:xmlns:text:1.0", "text"},
+    {"urn:oasis:names:tc:opendocument:xmlns:table:1.0", "table"},
+    {"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0", "draw"},
+    {"urn:oasis:names:tc:opendocument:xmlns:xsl-fo-compatible:1.0", "fo"},
+    {"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0", "svg"},
+    {"urn:oasis:names:tc:opendocument:xmlns:meta:1.0", "meta"},
+    {"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0", "manifest"},
+    {"http://www.w3.org/1999/xlink", "xlink"},
+    {"http://purl.org/dc/elements/1.1/", "dc"},
+    {"http://www.w3.org/1998/Math/MathML", "math"},
+};
+
+
+// A repeated row or cell is copied at most this often, and all copies of a
+// document weigh at most max_copied (a cell weighs cell_weight plus its
+// text): tables pasted from spreadsheets repeat empty cells to the sheet's
+// end, and a hostile one repeats full ones.
+constexpr int max_repeat = 1000;
+constexpr size_t cell_weight = 64;
+constexpr size_t max_copied = size_t(32) << 20;
+// Blanks one text:s gives at most, and all of them together.
+constexpr int max_spaces = 1000;
+constexpr size_t max_all_spaces = size_t(1) << 20;
+// Characters of a note label or a picture's alternative text.
+constexpr size_t max_label = 200;
+
+bool is(pugi::xml_node n, const char* name) { return std::strcmp(n.name(), name) == 0; }
+
+// What copying these blocks costs, for the repetition budget.
+size_t weight(const std::vector<block>& blocks) {
+  size_t w = cell_weight;
+  for (const block& b : blocks) {
+    for (const inline_item& it : b.para.inlines) w += it.text.size() + 16;
+    for (const row& r : b.tab.rows)
+      for (const cell& c : r.cells) w += weight(c.blocks);
+  }
+  return w;
+}
+
+bool has_prefix(std::string_view name, std::initializer_list<std::string_view> prefixes) {
+  for (std::string_view p : prefixes)
+    if (name.starts_with(p)) return true;
+  return false;
+}
+
+// Elements whose content no reader sees: declarations, the deleted text of
+// tracked changes, index templates, cached list labels, hidden text, scripts,
+// and drawing, form and metadata details.
+bool invisible(pugi::xml_node n) {
+  std::string_view name = n.name();
+  if (name == "text:tracked-changes" || name == "text:number" || name == "text:script" ||
+      name == "text:note-citation" || name == "office:annotation-end")
+    return true;
+  if (name == "text:hidden-text" || name == "text:hidden-paragraph") return true;
+  if (name.starts_with("text:") && name.ends_with("-source")) return true;  // index templates
+  return has_prefix(name, {"svg:", "dr3d:", "office:", "form:", "presentation:", "chart:", "script:", "dc:",
+                           "meta:", "style:"});
+}
+
+// The text of an element and its descendants, blanks collapsed, at most max chars.
+void plain_text(pugi::xml_node n, std::string& out, size_t max) {
+  for (pugi::xml_node c = n.first_child(); c && out.size() < max; c = c.next_sibling()) {
+    if (c.type() == pugi::node_pcdata) {
+      for (const char* p = c.value(); *p && out.size() < max; ++p) {
+        bool blank = *p == ' ' || *p == '\t' || *p == '\n' || *p == '\r';
+        if (!blank) out.push_back(*p);
+        else if (!out.empty() && out.back() != ' ') out.push_back(' ');
+      }
+    } else if (c.type() == pugi::node_element && !invisible(c)) {
+      plain_text(c, out, max);
+    }
+  }
+}
+
+std::string plain_text(pugi::xml_node n, size_t max = max_label) {
+  std::string out;
+  plain_text(n, out, max);
+  return trim(out);
+}
+
+// A package path from a link inside it ("./Object 1", "Pictures/a.png");
+// empty for links out of the package.
+std::string package_path(std::string_view href) {
+  if (href.find("://") != std::string_view::npos || href.starts_with("#")) return "";
+  while (href.starts_with("./")) href.remove_prefix(2);
+  while (href.starts_with("/")) href.remove_prefix(1);
+  while (href.ends_with("/")) href.remove_suffix(1);
+  return std::string(href);
+}
+
+size_t code_points(std::string_view s) {
+  return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// The usual file ending of a picture by its first bytes ("" when unknown);
+// for pictures stored without one, as object replacements are.
+std::string picture_type(std::string_view b) {
+  if (b.starts_with("\x89PNG")) return "png";
+  if (b.starts_with("\xFF\xD8\xFF")) return "jpg";
+  if (b.starts_with("GIF8")) return "gif";
+  if (b.starts_with("BM")) return "bmp";
+  if (b.starts_with("\xD7\xCD\xC6\x9A") || b.starts_with(std::string_view("\x01\x00\x09\x00", 4))) return "wmf";
+  if (b.size() >= 44 && b.substr(40, 4) == " EMF") return "emf";
+  if (b.starts_with("VCLMTF")) return "svm";
+  if (b.starts_with("<svg") || (b.starts_with("<?xml") && b.substr(0, 512).find("<svg") != std::string_view::npos))
+    return "svg";
+  return "";
+}
+
+// A MathML operand, bracketed when it is more than one character.
+std::string operand(std::string s) { return code_points(s) <= 1 ? s : "(" + s + ")"; }
+
+// MathML as readable linear text: "E=m⋅c^2", "(a+b)/2".
+std::string linear_math(pugi::xml_node n) {
+  std::string_view name = local_name(n.name());
+  if (name == "annotation" || name == "annotation-xml" || name == "mphantom" || name == "none") return "";
+  if (name == "mi" || name == "mn" || name == "mo" || name == "mtext" || name == "ms") return plain_text(n, 10000);
+  std::vector<std::string> parts;
+  for (pugi::xml_node c : n.children())
+    if (c.type() == pugi::node_element) parts.push_back(linear_math(c));
+  auto part = [&](size_t k) { return k < parts.size() ? parts[k] : std::string(); };
+  if (name == "semantics") return part(0);
+  if (name == "msup" || name == "mover") return part(0) + "^" + operand(part(1));
+  if (name == "msub" || name == "munder") return part(0) + "_" + operand(part(1));
+  if (name == "msubsup" || name == "munderover") return part(0) + "_" + operand(part(1)) + "^" + operand(part(2));
+  if (name == "mfrac") return operand(part(0)) + "/" + operand(part(1));
+  if (name == "mroot") return part(1) + "\u221A" + operand(part(0));
+  std::string joined, separator = name == "mtable" ? "; " : name == "mtr" || name == "mfenced" ? ", " : "";
+  for (size_t k = 0; k < parts.size(); ++k) joined += (k ? separator : "") + parts[k];
+  if (name == "msqrt") return "\u221A(" + joined + ")";
+  if (name == "mfenced") {
+    pugi::xml_attribute open = n.attribute("open"), close = n.attribute("close");
+    return (open ? open.value() : "(") + joined + (close ? close.value() : ")");
+  }
+  return joined;
+}
+
+class reader {
+ public:
+  reader(zip_package& package, document& doc) : package_(package), doc_(doc) {}
+  bool run(std::string& error);
+
+ private:
+  using counters = std::array<int, max_list_levels>;
+  struct list_state {
+    counters n{};
+    std::string style;  // what a list that continues it without a style of its own takes
+  };
+  struct numbering {
+    int list = -1, level = 0;
+    const odt::list_style* style = nullptr;
+  };
+
+  bool encrypted();
+  void read_title();
+
+  void blocks(pugi::xml_node parent, std::vector<block>& out);
+  void block_node(pugi::xml_node n, std::vector<block>& out);
+  void paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item = nullptr,
+                 const std::string& label = {});
+  void loose_inline(pugi::xml_node n, std::vector<block>& out);
+  void shape_text(pugi::xml_node n, std::vector<block>& out);
+  int heading_level(pugi::xml_node h, const odt::style_props& style) const;
+  std::string outline_label(pugi::xml_node h, int level);
+  void list(pugi::xml_node l, std::vector<block>& out, int level, int id, std::string style);
+  void list_item(pugi::xml_node item, std::vector<block>& out, const numbering& num, const std::string& style);
+  void table(pugi::xml_node t, std::vector<block>& out);
+  void table_rows(pugi::xml_node parent, model::table& t);
+  void table_row(pugi::xml_node r, model::table& t);
+  int repeats(pugi::xml_attribute count, size_t each);
+
+  void inlines(pugi::xml_node parent, inline_sink& sink, const format& f, int link);
+  void inline_node(pugi::xml_node n, inline_sink& sink, const format& f, int link);
+  void note(pugi::xml_node n, inline_sink& sink, const format& f);
+  void annotation(pugi::xml_node n, inline_sink& sink, const format& f);
+  void frame(pugi::xml_node n, inline_sink& sink, const format& f, int link);
+  int add_link(std::string href);
+  int picture(std::string_view href, const std::string& alt);
+  std::string formula(std::string_view href);
+
+  zip_package& package_;
+  document& doc_;
+  odt::styles styles_;
+  std::vector<block>* pending_ = nullptr;  // text boxes of the paragraph being read
+  int table_depth_ = 0;
+  size_t copied_ = 0;                              // weight of repeated rows and cells so far
+  size_t spaces_ = 0;                              // blanks given by text:s so far
+  std::vector<list_state> lists_;                  // by list identity
+  std::unordered_map<std::string, int> list_ids_;  // xml:id -> list identity
+  int last_list_ = -1;
+  counters outline_{};
+  std::unordered_map<std::string, int> pictures_;  // package path -> picture index, -1 unreadable
+};
+
+// ---------------------------------------------------------------- package
+
+bool reader::encrypted() {
+  xml_part manifest;
+  std::string error;
+  if (!read_xml(package_, "META-INF/manifest.xml", manifest, error, odf_namespaces)) return false;
+  for (pugi::xml_node e : manifest.root().children("manifest:file-entry"))
+    if (e.child("manifest:encryption-data")) return true;
+  return false;
+}
+
+void reader::read_title() {
+  xml_part meta;
+  std::string error;
+  if (read_xml(package_, "meta.xml", meta, error, odf_namespaces))
+    doc_.title = plain_text(meta.root().child("office:meta").child("dc:title"), 1000);
+}
+
+bool reader::run(std::string& error) {
+  if (encrypted()) {
+    error = "the document is password-protected";
+    return false;
+  }
+  std::string type = odf_media_type(package_);
+  if ((!type.empty() && !type.starts_with(odf_text_media_type)) || !package_.has("content.xml")) {
+    error = "the package holds no OpenDocument text";
+    return false;
+  }
+  xml_part content;
+  if (!read_xml(package_, "content.xml", content, error, odf_namespaces, xml_blanks::all)) return false;
+  pugi::xml_node text = content.root().child("office:body").child("office:text");
+  if (!text) {
+    error = "the package holds no OpenDocument text";
+    return false;
+  }
+  {
+    xml_part common;
+    std::string ignored;
+    if (read_xml(package_, "styles.xml", common, ignored, odf_namespaces))
+      styles_.read(common.root().child("office:styles"));
+  }
+  styles_.read(content.root().child("office:automatic-styles"));
+  read_title();
+  blocks(text, doc_.body);
+  return true;
+}
+
+// ---------------------------------------------------------------- blocks
+
+void reader::blocks(pugi::xml_node parent, std::vector<block>& out) {
+  for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element) block_node(n, out);
+}
+
+void reader::block_node(pugi::xml_node n, std::vector<block>& out) {
+  std::string_view name = n.name();
+  if (name == "text:p" || name == "text:h") paragraph(n, out);
+  else if (name == "text:list") list(n, out, 0, -1, {});
+  else if (name == "table:table") table(n, out);
+  else if (name == "draw:frame" || name == "draw:a") loose_inline(n, out);
+  else if (name.starts_with("draw:")) shape_text(n, out);
+  else if (!invisible(n)) blocks(n, out);  // sections, indexes, unknown containers
+}
+
+int reader::heading_level(pugi::xml_node h, const odt::style_props& style) const {
+  int level = h.attribute("text:outline-level").as_int(style.outline_level.value_or(1));
+  return std::clamp(level, 1, max_list_levels);
+}
+
+// The number that the outline style gives a heading ("2.1."); empty when
+// the style numbers no headings.
+std::string reader::outline_label(pugi::xml_node h, int level) {
+  if (h.attribute("text:is-list-header").as_bool()) return "";
+  size_t k = size_t(level - 1);
+  const odt::list_level& l = styles_.outline().at(int(k));
+  if (h.attribute("text:restart-numbering").as_bool()) outline_[k] = h.attribute("text:start-value").as_int(l.start);
+  else outline_[k] = outline_[k] == 0 ? l.start : outline_[k] + 1;
+  std::fill(outline_.begin() + long(k) + 1, outline_.end(), 0);
+  return odt::list_label(styles_.outline(), int(k), outline_);
+}
+
+void reader::paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item, const std::string& label) {
+  const odt::style_props& style = styles_.paragraph(n.attribute("text:style-name").value());
+  block b;
+  model::paragraph& p = b.para;
+  std::string number = label;
+  if (is(n, "text:h")) {
+    int level = heading_level(n, style);
+    p.heading = std::min(level, 6);
+    if (!item && number.empty()) number = outline_label(n, level);
+  } else if (item) {
+    p.list = *item;
+  }
+  p.alignment = style.alignment.value_or(align::none);
+  p.rtl = style.rtl.value_or(false);
+  format f = style.over(format());
+  std::vector<block> boxes;
+  std::vector<block>* outer = pending_;
+  pending_ = &boxes;
+  inline_sink sink(p.inlines);
+  if (!number.empty()) sink.literal(number + " ", f, -1);
+  inlines(n, sink, f, -1);
+  pending_ = outer;
+  out.push_back(std::move(b));
+  for (block& box : boxes) out.push_back(std::move(box));
+}
+
+// A frame or link outside any paragraph: a paragraph of its own when it
+// shows something inline, its text boxes after it.
+void reader::loose_inline(pugi::xml_node n, std::vector<block>& out) {
+  block b;
+  std::vector<block> boxes;
+  std::vector<block>* outer = pending_;
+  pending_ = &boxes;
+  inline_sink sink(b.para.inlines);
+  inline_node(n, sink, format(), -1);
+  pending_ = outer;
+  if (!b.para.inlines.empty()) out.push_back(std::move(b));
+  for (block& box : boxes) out.push_back(std::move(box));
+}
+
+// The text of a drawing shape (or a group of them): diagram text, which
+// other converters draw as part of the shape's picture.
+void reader::shape_text(pugi::xml_node n, std::vector<block>& out) {
+  size_t from = out.size();
+  blocks(n, out);
+  for (size_t k = from; k < out.size(); ++k) out[k].para.diagram = true;
+}
+
+// A list and the lists nested in it share one identity and one set of
+// counters. A top-level list starts afresh unless it continues the one
+// before it (continue-numbering) or a named one (continue-list).
+void reader::list(pugi::xml_node l, std::vector<block>& out, int level, int id, std::string style) {
+  pugi::xml_attribute own_style = l.attribute("text:style-name");
+  if (own_style) style = own_style.value();
+  if (level == 0) {
+    id = -1;
+    if (pugi::xml_attribute a = l.attribute("text:continue-list")) {
+      auto it = list_ids_.find(a.value());
+      if (it != list_ids_.end()) id = it->second;
+    } else if (l.attribute("text:continue-numbering").as_bool()) {
+      id = last_list_;
+    }
+    if (id < 0) {
+      id = int(lists_.size());
+      lists_.emplace_back();
+    }
+    if (own_style || lists_[size_t(id)].style.empty()) lists_[size_t(id)].style = style;
+    style = lists_[size_t(id)].style;
+    if (pugi::xml_attribute a = l.attribute("xml:id")) list_ids_[a.value()] = id;
+    last_list_ = id;
+  }
+  numbering num{id, std::min(level, max_list_levels - 1), styles_.list(style)};
+  for (pugi::xml_node item : l.children())
+    if (is(item, "text:list-item") || is(item, "text:list-header")) list_item(item, out, num, style);
+}
+
+// The first paragraph of an item carries its number; later paragraphs of
+// the item join it after a line break while nothing else came between.
+void reader::list_item(pugi::xml_node item, std::vector<block>& out, const numbering& num, const std::string& style) {
+  bool header = is(item, "text:list-header");
+  long first = -1;
+  for (pugi::xml_node c : item.children()) {
+    if (c.type() != pugi::node_element) continue;
+    bool para = is(c, "text:p") || is(c, "text:h");
+    if (is(c, "text:list")) {
+      list(c, out, num.level + 1, num.list, style);
+    } else if (!para) {
+      block_node(c, out);
+    } else if (first < 0 && !header) {
+      const odt::list_style* ls = num.style;
+      if (!ls) ls = styles_.list(styles_.paragraph(c.attribute("text:style-name").value()).list_style.value_or(""));
+      counters& n = lists_[size_t(num.list)].n;
+      size_t k = size_t(num.level);
+      const odt::list_level* level = ls ? &ls->at(num.level) : nullptr;
+      if (int start = item.attribute("text:start-value").as_int(0); start > 0) n[k] = start;
+      else n[k] = n[k] == 0 ? (level ? level->start : 1) : n[k] + 1;
+      std::fill(n.begin() + long(k) + 1, n.end(), 0);
+      list_info info;
+      info.list = num.list;
+      info.level = num.level;
+      info.kind = level ? level->kind() : list_format::bullet;
+      info.value = info.kind == list_format::bullet ? 0 : n[k];
+      first = long(out.size());
+      paragraph(c, out, &info, is(c, "text:h") && ls ? odt::list_label(*ls, num.level, n) : "");
+    } else if (first >= 0 && size_t(first) + 1 == out.size() && is(c, "text:p") &&
+               out.back().para.heading == 0) {
+      std::vector<block> more;
+      paragraph(c, more);
+      std::vector<inline_item>& into = out.back().para.inlines;
+      into.push_back(make_inline(inline_kind::line_break, format(), -1));
+      for (inline_item& it : more[0].para.inlines) into.push_back(std::move(it));
+      for (size_t k = 1; k < more.size(); ++k) out.push_back(std::move(more[k]));
+    } else {
+      paragraph(c, out);
+    }
+  }
+}
+
+// ---------------------------------------------------------------- tables
+
+void reader::table(pugi::xml_node t, std::vector<block>& out) {
+  if (table_depth_ >= max_table_depth) {
+    blocks(t, out);
+    return;
+  }
+  ++table_depth_;
+  block b;
+  b.what = block::kind::table;
+  table_rows(t, b.tab);
+  --table_depth_;
+  out.push_back(std::move(b));
+}
+
+void reader::table_rows(pugi::xml_node parent, model::table& t) {
+  for (pugi::xml_node c : parent.children()) {
+    if (is(c, "table:table-row")) table_row(c, t);
+    else if (is(c, "table:table-header-rows") || is(c, "table:table-rows") || is(c, "table:table-row-group"))
+      table_rows(c, t);
+  }
+}
+
+void reader::table_row(pugi::xml_node r, model::table& t) {
+  row out;
+  size_t row_weight = 0;
+  for (pugi::xml_node c : r.children("table:table-cell")) {
+    cell cl;
+    cl.colspan = std::max(1, c.attribute("table:number-columns-spanned").as_int(1));
+    cl.rowspan = std::max(1, c.attribute("table:number-rows-spanned").as_int(1));
+    blocks(c, cl.blocks);
+    size_t w = weight(cl.blocks);
+    int n = repeats(c.attribute("table:number-columns-repeated"), w);
+    row_weight += size_t(n) * w;
+    for (int k = n; k > 1; --k) out.cells.push_back(cl);
+    out.cells.push_back(std::move(cl));
+  }
+  for (int k = repeats(r.attribute("table:number-rows-repeated"), row_weight); k > 1; --k) t.rows.push_back(out);
+  t.rows.push_back(std::move(out));
+}
+
+// How often to copy something of this weight that the document repeats.
+int reader::repeats(pugi::xml_attribute count, size_t each) {
+  int n = std::clamp(count.as_int(1), 1, max_repeat);
+  if (copied_ + size_t(n - 1) * each > max_copied) n = 1;
+  copied_ += size_t(n - 1) * each;
+  return n;
+}
+
+// ---------------------------------------------------------------- inlines
+
+void reader::inlines(pugi::xml_node parent, inline_sink& sink, const format& f, int link) {
+  for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
+    if (n.type() == pugi::node_pcdata) sink.text(n.value(), f, link);
+    else if (n.type() == pugi::node_element) inline_node(n, sink, f, link);
+  }
+}
+
+void reader::inline_node(pugi::xml_node n, inline_sink& sink, const format& f, int link) {
+  std::string_view name = n.name();
+  if (name == "text:span") {
+    inlines(n, sink, styles_.text(n.attribute("text:style-name").value()).over(f), link);
+  } else if (name == "text:a" || name == "draw:a") {
+    inlines(n, sink, f, add_link(n.attribute("xlink:href").value()));
+  } else if (name == "text:s") {
+    int count = spaces_ < max_all_spaces ? std::clamp(n.attribute("text:c").as_int(1), 1, max_spaces) : 1;
+    spaces_ += size_t(count);
+    std::string spaces = " ";
+    for (int k = 1; k < count; ++k) spaces += "\u00A0";  // browsers keep these
+    sink.literal(spaces, f, link);
+  } else if (name == "text:tab") {
+    sink.literal("\t", f, link);
+  } else if (name == "text:line-break") {
+    sink.add(make_inline(inline_kind::line_break, f, link));
+  } else if (name == "text:note") {
+    note(n, sink, f);
+  } else if (name == "office:annotation") {
+    annotation(n, sink, f);
+  } else if (name == "text:bookmark" || name == "text:bookmark-start") {
+    std::string anchor = n.attribute("text:name").value();
+    if (!anchor.empty()) sink.add(make_inline(inline_kind::bookmark, f, -1, -1, std::move(anchor)));
+  } else if (name == "text:ruby") {
+    inline_item r = make_inline(inline_kind::ruby, f, link, -1, plain_text(n.child("text:ruby-base"), 10000));
+    r.guide = plain_text(n.child("text:ruby-text"), 10000);
+    sink.add(std::move(r));
+  } else if (name == "draw:frame") {
+    frame(n, sink, f, link);
+  } else if (name == "draw:g") {
+    inlines(n, sink, f, link);
+  } else if (name.starts_with("draw:")) {
+    if (pending_) shape_text(n, *pending_);  // after the paragraph
+  } else if (name == "text:p" || name == "text:h" || name == "text:list" || name.starts_with("table:")) {
+    if (pending_) block_node(n, *pending_);  // misplaced blocks
+  } else if (!invisible(n)) {
+    inlines(n, sink, f, link);  // fields, metadata and content controls show their content
+  }
+}
+
+void reader::note(pugi::xml_node n, inline_sink& sink, const format& f) {
+  size_t index = doc_.notes.size();
+  doc_.notes.emplace_back();
+  doc_.notes[index].kind = std::strcmp(n.attribute("text:note-class").value(), "endnote") == 0
+                               ? note_kind::endnote
+                               : note_kind::footnote;
+  doc_.notes[index].label = plain_text(n.child("text:note-citation"));
+  std::vector<block> body;
+  blocks(n.child("text:note-body"), body);
+  doc_.notes[index].blocks = std::move(body);
+  sink.add(make_inline(inline_kind::note_ref, f, -1, int(index)));
+}
+
+void reader::annotation(pugi::xml_node n, inline_sink& sink, const format& f) {
+  size_t index = doc_.notes.size();
+  doc_.notes.emplace_back();
+  doc_.notes[index].kind = note_kind::comment;
+  doc_.notes[index].author = plain_text(n.child("dc:creator"));
+  std::vector<block> body;
+  blocks(n, body);
+  doc_.notes[index].blocks = std::move(body);
+  sink.add(make_inline(inline_kind::note_ref, f, -1, int(index)));
+}
+
+// A frame shows a formula object as linear text, else its first readable
+// picture (the others are alternatives, or the formula's replacement
+// picture), and puts the paragraphs of a text box after the paragraph.
+void reader::frame(pugi::xml_node n, inline_sink& sink, const format& f, int link) {
+  std::string alt = plain_text(n.child("svg:title"));
+  if (alt.empty()) alt = plain_text(n.child("svg:desc"));
+  if (alt.empty()) alt = n.attribute("draw:name").value();
+  std::string math;
+  for (pugi::xml_node c : n.children("draw:object"))
+    if (math.empty()) math = formula(c.attribute("xlink:href").value());
+  bool formula_shown = !math.empty();
+  if (formula_shown) sink.add(make_inline(inline_kind::math, f, link, -1, std::move(math)));
+  for (pugi::xml_node c : n.children("draw:image")) {
+    if (formula_shown) break;
+    int index = picture(c.attribute("xlink:href").value(), alt);
+    if (index < 0) continue;
+    sink.add(make_inline(inline_kind::picture, f, link, index));
+    break;
+  }
+  for (pugi::xml_node c : n.children("draw:text-box"))
+    if (pending_) blocks(c, *pending_);
+}
+
+int reader::add_link(std::string href) {
+  if (href.empty()) return -1;
+  doc_.links.push_back({std::move(href)});
+  return int(doc_.links.size() - 1);
+}
+
+// A picture from the package, read once however often it is shown; -1 when
+// it is not in the package or cannot be read.
+int reader::picture(std::string_view href, const std::string& alt) {
+  std::string path = package_path(href);
+  if (path.empty()) return -1;
+  auto [it, added] = pictures_.emplace(path, -1);
+  if (!added) return it->second;
+  std::string bytes, error;
+  if (!package_.read(path, bytes, error) || bytes.empty()) return -1;
+  std::string ext;
+  size_t dot = path.rfind('.');
+  if (dot != std::string::npos && dot > path.rfind('/') + 1)
+    for (char c : path.substr(dot + 1))
+      if (std::isalnum(static_cast<unsigned char>(c)) && ext.size() < 5) ext += lower_char(c);
+  if (ext.empty()) ext = picture_type(bytes);
+  model::picture p;
+  p.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + (ext.empty() ? "" : "." + ext);
+  p.bytes = std::move(bytes);
+  p.alt = alt.substr(0, max_label);
+  doc_.pictures.push_back(std::move(p));
+  it->second = int(doc_.pictures.size() - 1);
+  return it->second;
+}
+
+// A formula object as linear text; empty for other objects (charts,
+// spreadsheets) and unreadable ones.
+std::string reader::formula(std::string_view href) {
+  std::string path = package_path(href);
+  xml_part part;
+  std::string error;
+  if (path.empty() || !read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) return "";
+  return local_name(part.root().name()) == "math" ? linear_math(part.root()) : "";
+}
+
+}  // namespace
+
+bool read_odt(std::string_view bytes, document& doc, std::string& error) {
+  doc = document();
+  zip_package package;
+  if (!package.open(bytes, error)) return false;
+  reader r(package, doc);
+  if (r.run(error)) return true;
+  doc = document();
+  return false;
+}
+
+}  // namespace nx

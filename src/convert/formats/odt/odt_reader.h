@@ -1,0 +1,28 @@
+// Built-in OpenDocument text reader (".odt"): a package to the document model.
+//
+// Read: headings (with their outline numbers as text), paragraphs and spans
+// with their automatic and named styles, lists with their list styles
+// (bullet or number format, start values, restarts and continued numbering),
+// tables (spans, covered cells, nesting), footnotes and endnotes,
+// annotations as comments, tracked changes as accepted, frames and text
+// boxes (their paragraphs after the paragraph that anchors them), pictures
+// from the package, formula objects as linear text, links, bookmarks and
+// the text of tables of contents and other indexes. Headers and footers are
+// left out.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "convert/model/document.h"
+
+namespace nx {
+
+// Fills doc from the package bytes. False, with a short reason in error,
+// when the bytes are no readable OpenDocument text: not a ZIP archive,
+// damaged, another kind of OpenDocument, without content, password-protected
+// (entries encrypted in the manifest), or over the package limits. A damaged
+// styles part, picture or formula is left out and the rest is read.
+bool read_odt(std::string_view bytes, model::document& doc, std::string& error);
+
+
+}  // namespace nx

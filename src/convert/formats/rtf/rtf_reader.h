@@ -1,0 +1,16 @@
+// Built-in Rich Text reader: RTF bytes to the document model.
+#pragma once
+#include <string>
+#include <string_view>
+
+#include "convert/model/document.h"
+
+namespace nx {
+
+// Returns false (with a short reason in error) when the bytes are not a
+// readable RTF document. Damaged documents (unbalanced braces, cut short, bad
+// escapes) give what can be recovered. PNG and JPEG pictures are handed over
+// in doc.pictures ("image1.png", "image2.jpg", ...).
+bool read_rtf(std::string_view rtf, model::document& doc, std::string& error);
+
+}  // namespace nx

@@ -1,0 +1,154 @@
+#include "convert/formats/rtf/rtf_words.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace nx::rtf {
+namespace {
+
+using table = std::unordered_map<std::string_view, word_info>;
+
+table build() {
+  table t;
+  auto dest = [&](std::string_view w, kw id) { t[w] = {id, word_kind::destination, 0}; };
+  auto prop = [&](std::string_view w, kw id) { t[w] = {id, word_kind::property, 0}; };
+  auto chr = [&](std::string_view w, char32_t c) { t[w] = {kw::chr, word_kind::property, c}; };
+
+  for (std::string_view w :
+       {"colortbl", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
+        "footerf", "objdata", "objclass", "objname", "xe", "tc", "tcn", "txe", "nonshppict",
+        "nonesttables", "revtbl", "rsidtbl", "generator", "pgdsctbl", "filetbl", "themedata",
+        "colorschememapping", "datastore", "latentstyles", "xmlnstbl", "mmathPr", "pntxta",
+        "pntxtb", "template", "docvar", "userprops", "atndate", "atnref", "atnparent", "bkmkend", "listname",
+        "leveltext", "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
+        "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile",
+        "sp", "sn", "sv", "author", "operator", "comment", "doccomm", "subject", "keywords",
+        "company", "manager", "category", "hlinkbase", "fldtype", "formfield", "datafield",
+        "background", "blipuid", "picprop", "passwordhash", "password", "wgrffmtfilter",
+        "expandedcolortbl", "listpicture", "lsdlockedexcept",
+        "defchp", "defpap", "pgdsc", "mhtmltag", "htmltag"})
+    dest(w, kw::skip_dest);
+  for (std::string_view w : {"shppict", "nesttableprops", "object", "result", "shp", "shprslt",
+                             "fldrslt_unused"})
+    dest(w, kw::transparent);
+  dest("fonttbl", kw::fonttbl);
+  dest("stylesheet", kw::stylesheet);
+  dest("info", kw::info);
+  dest("title", kw::title);
+  dest("pict", kw::pict);
+  dest("field", kw::field);
+  dest("fldinst", kw::fldinst);
+  dest("fldrslt", kw::fldrslt);
+  dest("footnote", kw::footnote);
+  dest("shpinst", kw::shpinst);
+  dest("shptxt", kw::shptxt);
+  dest("listtext", kw::listtext);
+  dest("pntext", kw::listtext);
+  dest("pn", kw::pn);
+  dest("listtable", kw::listtable);
+  dest("list", kw::list);
+  dest("listlevel", kw::listlevel);
+  dest("listoverridetable", kw::listoverridetable);
+  dest("listoverride", kw::listoverride);
+  dest("bkmkstart", kw::bkmkstart);
+  dest("atrfstart", kw::atrfstart);
+  dest("atrfend", kw::atrfend);
+  dest("atnid", kw::atnid);
+  dest("atnauthor", kw::atnauthor);
+  dest("annotation", kw::annotation);
+
+  prop("u", kw::u);
+  prop("uc", kw::uc);
+  prop("bin", kw::bin);
+  prop("par", kw::par);
+  prop("sect", kw::sect);
+  prop("line", kw::line);
+  prop("softline", kw::line);
+  prop("tab", kw::tab);
+  prop("cell", kw::cell);
+  prop("nestcell", kw::nestcell);
+  prop("row", kw::row);
+  prop("nestrow", kw::nestrow);
+  prop("intbl", kw::intbl);
+  prop("itap", kw::itap);
+  prop("pard", kw::pard);
+  prop("plain", kw::plain);
+  prop("ansicpg", kw::ansicpg);
+  prop("mac", kw::mac);
+  prop("pc", kw::pc);
+  prop("pca", kw::pca);
+  prop("deff", kw::deff);
+  prop("f", kw::f);
+  prop("fcharset", kw::fcharset);
+  prop("cpg", kw::cpg);
+  prop("b", kw::b);
+  prop("i", kw::i);
+  for (std::string_view w :
+       {"ul", "uld", "uldash", "uldashd", "uldashdd", "uldb", "ulhwave", "ulldash", "ulth",
+        "ulthd", "ulthdash", "ulthdashd", "ulthdashdd", "ulthldash", "ululdbwave", "ulw", "ulwave"})
+    prop(w, kw::ul);
+  prop("ulnone", kw::ulnone);
+  prop("strike", kw::strike);
+  prop("striked", kw::strike);
+  prop("super", kw::super);
+  prop("sub", kw::sub);
+  prop("nosupersub", kw::nosupersub);
+  prop("up", kw::up);
+  prop("dn", kw::dn);
+  prop("v", kw::v);
+  prop("ql", kw::ql);
+  prop("qc", kw::qc);
+  prop("qr", kw::qr);
+  prop("qj", kw::qj);
+  prop("qd", kw::qj);
+  prop("s", kw::s);
+  prop("outlinelevel", kw::outlinelevel);
+  prop("ls", kw::ls);
+  prop("ilvl", kw::ilvl);
+  prop("listid", kw::listid);
+  prop("levelnfc", kw::levelnfc);
+  prop("pnlvlblt", kw::pnlvlblt);
+  // Numbered paragraphs of the older kind; ch holds the list kind (2 numbers,
+  // 3 upper roman, 4 lower roman, 5 upper letters, 6 lower letters).
+  for (std::string_view w : {"pndec", "pnord", "pnordt", "pncard", "pnaiu", "pnaiueo", "pniroha",
+                             "pnchosung", "pnganada"})
+    t[w] = {kw::pnnumber, word_kind::property, 2};
+  t["pnucrm"] = {kw::pnnumber, word_kind::property, 3};
+  t["pnlcrm"] = {kw::pnnumber, word_kind::property, 4};
+  t["pnucltr"] = {kw::pnnumber, word_kind::property, 5};
+  t["pnlcltr"] = {kw::pnnumber, word_kind::property, 6};
+  prop("chftn", kw::chftn);
+  prop("pngblip", kw::pngblip);
+  prop("jpegblip", kw::jpegblip);
+  for (std::string_view w : {"wmetafile", "emfblip", "macpict", "pmmetafile", "dibitmap", "wbitmap"})
+    prop(w, kw::other_blip);
+
+  chr("emdash", 0x2014);
+  chr("endash", 0x2013);
+  chr("emspace", 0x2003);
+  chr("enspace", 0x2002);
+  chr("qmspace", 0x2005);
+  chr("bullet", 0x2022);
+  chr("lquote", 0x2018);
+  chr("rquote", 0x2019);
+  chr("ldblquote", 0x201C);
+  chr("rdblquote", 0x201D);
+  chr("zwj", 0x200D);
+  chr("zwnj", 0x200C);
+  chr("zwbo", 0x200B);
+  chr("zwnbo", 0xFEFF);
+  chr("ltrmark", 0x200E);
+  chr("rtlmark", 0x200F);
+  return t;
+}
+
+}  // namespace
+
+const word_info& lookup_word(std::string_view word) {
+  static const table words = build();
+  static const word_info none;
+  auto it = words.find(word);
+  return it == words.end() ? none : it->second;
+}
+
+}  // namespace nx::rtf

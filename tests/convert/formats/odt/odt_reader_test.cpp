@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "convert/writers/html_writer.h"
+#include "convert/container/zip_package.h"
+#include "convert/formats/odt/odt_reader.h"
+#include "convert/builtin_converter.h"
+#include "convert/html_check.h"
+#include "support/package_writer.h"
+
+using namespace nx;
+using nx::test::make_odt;
+using nx::test::make_zip;
+using nx::test::odf_root;
+
+namespace {
+
+// The body of the page the writer makes of an .odt built from these parts.
+std::string page(const std::string& body, const std::string& automatic = "", const std::string& common = "",
+                 const std::vector<std::pair<std::string, std::string>>& parts = {}, model::document* out = nullptr) {
+  model::document doc;
+  std::string error;
+  if (!read_odt(make_odt(body, automatic, common, parts), doc, error)) return "failed: " + error;
+  std::string html = test::page_body(doc);
+  if (out) *out = std::move(doc);
+  return html;
+}
+
+std::string failure(const std::string& bytes) {
+  model::document doc;
+  std::string error;
+  EXPECT_FALSE(read_odt(bytes, doc, error));
+  EXPECT_TRUE(doc.body.empty());
+  return error;
+}
+
+}  // namespace
+
+TEST(OdtReader, ParagraphsAndSpansTakeTheirStylesThroughParents) {
+  const std::string common =
+      "<style:default-style style:family=\"paragraph\"><style:text-properties fo:font-style=\"italic\"/>"
+      "</style:default-style>"
+      "<style:style style:name=\"Strong\" style:family=\"text\"><style:text-properties fo:font-weight=\"700\"/>"
+      "</style:style>"
+      "<style:style style:name=\"Centered\" style:family=\"paragraph\"><style:paragraph-properties "
+      "fo:text-align=\"center\"/><style:text-properties fo:font-style=\"normal\"/></style:style>";
+  const std::string automatic =
+      "<style:style style:name=\"P1\" style:family=\"paragraph\" style:parent-style-name=\"Centered\"/>"
+      "<style:style style:name=\"P2\" style:family=\"paragraph\"><style:paragraph-properties "
+      "style:writing-mode=\"rl-tb\"/></style:style>"
+      "<style:style style:name=\"T1\" style:family=\"text\" style:parent-style-name=\"Strong\">"
+      "<style:text-properties style:text-underline-style=\"solid\" style:text-line-through-style=\"solid\"/>"
+      "</style:style>"
+      "<style:style style:name=\"T2\" style:family=\"text\"><style:text-properties "
+      "style:text-position=\"super 58%\"/></style:style>"
+      "<style:style style:name=\"T3\" style:family=\"text\"><style:text-properties style:text-position=\"-33% 58%\"/>"
+      "</style:style>"
+      "<style:style style:name=\"Loop\" style:family=\"text\" style:parent-style-name=\"Loop\"/>";
+  std::string html = page(
+      "<text:h text:outline-level=\"2\">Title <text:span text:style-name=\"Strong\">bold</text:span></text:h>"
+      "<text:p text:style-name=\"P1\"><text:span text:style-name=\"T1\">all</text:span> "
+      "<text:span text:style-name=\"T2\">up</text:span><text:span text:style-name=\"T3\">down</text:span>"
+      "<text:span text:style-name=\"Loop\">x</text:span></text:p>"
+      "<text:p text:style-name=\"P2\">  a\n  b<text:s text:c=\"3\"/>c<text:tab/>d<text:line-break/>e</text:p>"
+      "<text:p><text:a xlink:href=\"http://example.com/\">out</text:a> <text:bookmark text:name=\"m\"/>"
+      "<text:a xlink:href=\"#m\">in</text:a></text:p>",
+      automatic, common);
+  EXPECT_HAS(html, "<h2><i>Title </i><b><i>bold</i></b></h2>");
+  // Parent chain (bold from Strong), the blank between spans, positions, loops.
+  EXPECT_HAS(html, "<p align=\"center\"><b><u><s>all</s></u></b> <sup>up</sup><sub>down</sub>x</p>");
+  // Blanks collapse; text:s keeps its count; tab and line break.
+  EXPECT_HAS(html, "<p dir=\"rtl\"><i>a b &#160;&#160;c\td<br>e</i></p>");
+  EXPECT_HAS(html, "<a href=\"http://example.com/\"><i>out</i></a><i> <a id=\"m\"></a></i><a href=\"#m\"><i>in</i></a>");
+}
+
+TEST(OdtReader, ListsAndHeadingsNumberedByTheirStyles) {
+  const std::string automatic =
+      "<text:list-style style:name=\"L1\">"
+      "<text:list-level-style-number text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
+      "<text:list-level-style-number text:level=\"2\" style:num-format=\"a\" text:start-value=\"3\"/>"
+      "</text:list-style>"
+      "<text:list-style style:name=\"L2\"><text:list-level-style-bullet text:level=\"1\" text:bullet-char=\"*\"/>"
+      "</text:list-style>"
+      "<text:list-style style:name=\"L3\"><text:list-level-style-number text:level=\"1\" style:num-format=\"I\" "
+      "text:start-value=\"4\"/></text:list-style>"
+      "<style:style style:name=\"PL\" style:family=\"paragraph\" style:list-style-name=\"L3\"/>";
+  std::string html = page(
+      "<text:list xml:id=\"first\" text:style-name=\"L1\">"
+      "<text:list-item><text:p>one</text:p><text:p>more of one</text:p>"
+      "<text:list><text:list-item><text:p>sub</text:p></text:list-item>"
+      "<text:list-item><text:p>sub2</text:p></text:list-item></text:list></text:list-item>"
+      "<text:list-header><text:p>no number</text:p></text:list-header>"
+      "<text:list-item><text:p>two</text:p></text:list-item></text:list>"
+      "<text:p>between</text:p>"
+      "<text:list text:continue-numbering=\"true\" text:style-name=\"L1\">"
+      "<text:list-item><text:p>three</text:p></text:list-item></text:list>"
+      "<text:list text:style-name=\"L2\"><text:list-item><text:p>dot</text:p></text:list-item></text:list>"
+      "<text:list text:continue-list=\"first\"><text:list-item><text:p>four</text:p></text:list-item></text:list>"
+      "<text:list text:style-name=\"L1\"><text:list-item text:start-value=\"7\"><text:p>seven</text:p>"
+      "</text:list-item></text:list>"
+      "<text:list><text:list-item><text:p text:style-name=\"PL\">roman</text:p></text:list-item></text:list>"
+      "<text:list text:style-name=\"L1\"><text:list-item><text:h text:outline-level=\"1\">Head</text:h>"
+      "</text:list-item></text:list>"
+      "<text:h text:outline-level=\"1\">A</text:h><text:h text:outline-level=\"2\">B</text:h>"
+      "<text:h text:outline-level=\"2\">C</text:h><text:h text:outline-level=\"1\">D</text:h>"
+      "<text:h text:outline-level=\"2\">E</text:h>"
+      "<text:h text:outline-level=\"1\" text:is-list-header=\"true\">Plain</text:h>",
+      automatic,
+      // Headings outside lists are numbered by the outline style.
+      "<text:outline-style style:name=\"Outline\">"
+      "<text:outline-level-style text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
+      "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" style:num-suffix=\".\" "
+      "text:display-levels=\"2\"/></text:outline-style>");
+  EXPECT_HAS(html, "<ol>\n<li>one<br>more of one\n<ol type=\"a\" start=\"3\">\n<li>sub</li>\n<li>sub2</li>\n</ol>\n"
+                   "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
+                   "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
+                   "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
+                   "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>\n"
+                   "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
+}
+
+TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
+  std::string html = page(
+      "<table:table><table:table-column table:number-columns-repeated=\"3\"/>"
+      "<table:table-header-rows><table:table-row><table:table-cell table:number-columns-spanned=\"2\" "
+      "table:number-rows-spanned=\"2\"><text:p>wide</text:p></table:table-cell><table:covered-table-cell/>"
+      "<table:table-cell><text:p>c</text:p></table:table-cell></table:table-row></table:table-header-rows>"
+      "<table:table-row><table:covered-table-cell table:number-columns-repeated=\"2\"/>"
+      "<table:table-cell><table:table><table:table-row><table:table-cell><text:p>inner</text:p>"
+      "</table:table-cell></table:table-row></table:table></table:table-cell></table:table-row>"
+      "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell table:number-columns-repeated=\"3\">"
+      "<text:p>r</text:p></table:table-cell></table:table-row></table:table>");
+  EXPECT_HAS(html, "<tr><td colspan=\"2\" rowspan=\"2\">wide</td><td>c</td></tr>\n<tr><td><table");
+  EXPECT_HAS(html, "<tr><td>inner</td></tr>\n</table>\n</td></tr>\n<tr><td>r</td><td>r</td><td>r</td></tr>\n"
+                   "<tr><td>r</td><td>r</td><td>r</td></tr>\n</table>");
+  // Repeats that would fill a spreadsheet's sheet, or copy a full cell
+  // without end, are cut short.
+  model::document doc;
+  std::string error;
+  std::string full = "<table:table-cell table:number-columns-repeated=\"1000\"><text:p>" + std::string(50000, 'x') +
+                     "</text:p></table:table-cell>";
+  ASSERT_TRUE(read_odt(make_odt("<table:table><table:table-row table:number-rows-repeated=\"1048576\">"
+                                "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
+                                "<table:table-row table:number-rows-repeated=\"1000\">" + full + full +
+                                "</table:table-row></table:table>"),
+                       doc, error));
+  size_t cells = 0;
+  for (const model::row& r : doc.body[0].tab.rows) cells += r.cells.size();
+  EXPECT_LT(cells, size_t(600000));
+  // Tables nested past the bound keep their text.
+  std::string deep = "<text:p>core</text:p>";
+  for (int k = 0; k < 60; ++k)
+    deep = "<table:table><table:table-row><table:table-cell>" + deep + "</table:table-cell></table:table-row></table:table>";
+  EXPECT_HAS(page(deep), "core");
+}
+
+TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
+  std::string png = "\x89PNG\r\n\x1a\n-picture-";
+  model::document doc;
+  std::string math = "<math xmlns=\"http://www.w3.org/1998/Math/MathML\"><semantics><mrow><mi>E</mi><mo>=</mo>"
+                     "<mfrac><mrow><mi>a</mi><mo>+</mo><mi>b</mi></mrow><mn>2</mn></mfrac><msup><mi>c</mi>"
+                     "<mn>2</mn></msup></mrow><annotation encoding=\"StarMath 5.0\">x</annotation></semantics></math>";
+  std::string html = page(
+      "<text:tracked-changes><text:changed-region text:id=\"c1\"><text:deletion><office:change-info>"
+      "<dc:creator>A</dc:creator></office:change-info><text:p>gone</text:p></text:deletion></text:changed-region>"
+      "</text:tracked-changes>"
+      "<text:table-of-content><text:table-of-content-source><text:index-title-template>Template"
+      "</text:index-title-template></text:table-of-content-source><text:index-body><text:p>Entry 1</text:p>"
+      "</text:index-body></text:table-of-content>"
+      "<text:p>Say<text:note text:note-class=\"footnote\"><text:note-citation>1</text:note-citation>"
+      "<text:note-body><text:p>foot</text:p></text:note-body></text:note> and"
+      "<text:note text:note-class=\"endnote\"><text:note-citation>i</text:note-citation><text:note-body>"
+      "<text:p>end</text:p></text:note-body></text:note> "
+      "<office:annotation><dc:creator>Ann</dc:creator><dc:date>2024</dc:date><text:p>remark</text:p>"
+      "</office:annotation>kept <office:annotation-end/><text:change text:change-id=\"c1\"/>"
+      "<text:change-start text:change-id=\"c2\"/>new<text:change-end text:change-id=\"c2\"/> "
+      "<text:number>9.</text:number>"
+      "<draw:frame draw:name=\"Pic\"><draw:image xlink:href=\"Pictures/a.png\"/><draw:image "
+      "xlink:href=\"Pictures/b.png\"/><svg:title>A cat</svg:title></draw:frame>"
+      "<draw:frame><draw:text-box><text:p>boxed</text:p></draw:text-box></draw:frame>"
+      "<draw:frame><draw:object xlink:href=\"./Object 1\"/><draw:image xlink:href=\"./ObjectReplacements/Object 1\"/>"
+      "</draw:frame><draw:frame><draw:image xlink:href=\"Pictures/noext\"/></draw:frame>"
+      "<draw:custom-shape><text:p>shape text</text:p><draw:enhanced-geometry/></draw:custom-shape>"
+      "<draw:frame><draw:image xlink:href=\"Pictures/missing.png\"/></draw:frame>"
+      "<draw:frame><draw:image xlink:href=\"./Pictures/a.png\"/></draw:frame></text:p>",
+      "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", math}, {"ObjectReplacements/Object 1", "VCLMTF"},
+               {"Pictures/noext", png}, {"meta.xml", odf_root("office:document-meta") +
+               "<office:meta><dc:title>Named</dc:title></office:meta></office:document-meta>"}},
+      &doc);
+  EXPECT_HAS(html, "<p>Entry 1</p>\n<p>Say<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> and<sup>"
+                   "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
+                   "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span><img src=\"image2.png\" alt=\"\">"
+                   "<img src=\"image1.png\" alt=\"A cat\"></p>\n"
+                   "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<hr>");
+  EXPECT_HAS(html, "<a href=\"#ftnref1\">1</a> foot");
+  EXPECT_HAS(html, "<a href=\"#ednref1\">i</a> end");
+  EXPECT_HAS(html, "<a href=\"#cmtref1\">[1]</a> Ann: remark");
+  for (const char* hidden : {"gone", "Template", "9.", "2024"}) EXPECT_EQ(html.find(hidden), std::string::npos) << hidden;
+  ASSERT_EQ(doc.pictures.size(), 2u);  // a.png read once, shown twice
+  EXPECT_EQ(doc.pictures[0].bytes, png);
+  EXPECT_EQ(doc.title, "Named");
+}
+
+TEST(OdtReader, BadAndHostilePackagesFailWithAReason) {
+  std::string content = odf_root("office:document-content") +
+                        "<office:body><office:text><text:p>secret</text:p></office:text></office:body>"
+                        "</office:document-content>";
+  std::string encrypted_manifest =
+      odf_root("manifest:manifest") +
+      "<manifest:file-entry manifest:full-path=\"/\" manifest:media-type=\"application/vnd.oasis.opendocument.text\"/>"
+      "<manifest:file-entry manifest:full-path=\"content.xml\" manifest:media-type=\"text/xml\">"
+      "<manifest:encryption-data manifest:checksum-type=\"SHA1/1K\"/></manifest:file-entry></manifest:manifest>";
+  EXPECT_EQ(failure(make_zip({{"mimetype", "application/vnd.oasis.opendocument.text", true},
+                              {"META-INF/manifest.xml", encrypted_manifest},
+                              {"content.xml", "\x9c\x01 ciphertext"}})),
+            "the document is password-protected");
+  EXPECT_EQ(failure(make_zip({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet", true},
+                              {"content.xml", content}})),
+            "the package holds no OpenDocument text");
+  EXPECT_EQ(failure(make_zip({{"mimetype", "application/vnd.oasis.opendocument.text", true}})),
+            "the package holds no OpenDocument text");
+  EXPECT_EQ(failure("plain words, no package"), "the document is no package");
+  EXPECT_NE(failure(make_odt("<text:p>cut")).find("the XML is damaged"), std::string::npos);
+  std::string entity = make_zip({{"content.xml", "<?xml version=\"1.0\"?><!DOCTYPE x [<!ENTITY e \"boom\">]>" +
+                                                     content.substr(content.find('<', 5))}});
+  EXPECT_EQ(failure(entity), "the XML declares a document type in content.xml");
+  std::string deep = "x";
+  for (int k = 0; k < 400; ++k) deep = "<text:span>" + deep + "</text:span>";
+  EXPECT_NE(failure(make_odt("<text:p>" + deep + "</text:p>")).find("nests too deep"), std::string::npos);
+}
+
+TEST(OdtReader, ConvertsWithPicturesBesideThePage) {
+  test::temp_dir tmp;
+  std::string src = tmp.write(
+      "in/report.odt", make_odt("<text:h text:outline-level=\"1\">Caf\xC3\xA9</text:h><text:p><draw:frame>"
+                                "<draw:image xlink:href=\"Pictures/x.jpg\"/></draw:frame></text:p>",
+                                "", "", {{"Pictures/x.jpg", "\xFF\xD8\xFF jpeg"}}));
+  std::string error;
+  ASSERT_TRUE(builtin_convert(src, tmp.file("report.html"), &error)) << error;
+  std::string html = test::read_all(tmp.file("report.html"));
+  EXPECT_HAS(html, "<title>report</title>");
+  EXPECT_HAS(html, "<h1>Caf&#233;</h1>");
+  EXPECT_HAS(html, "<img src=\"report_files/image1.jpg\"");
+  EXPECT_EQ(test::read_all(tmp.file("report_files/image1.jpg")), "\xFF\xD8\xFF jpeg");
+}
+
+// Damaged copies of real and built packages: flipped, cut and repeated
+// bytes in the archive and in content.xml; none may crash or hang.
+TEST(OdtReader, SeededMutationsNeverCrash) {
+  std::vector<std::string> seeds = {
+      make_odt("<text:h>H</text:h><text:list><text:list-item><text:p>i<text:note><text:note-body><text:p>n"
+               "</text:p></text:note-body></text:note></text:p></text:list-item></text:list><table:table>"
+               "<table:table-row><table:table-cell table:number-columns-spanned=\"2\"><text:p>c</text:p>"
+               "</table:table-cell></table:table-row></table:table>")};
+  if (std::string dir = test::corpus_path("odt"); !dir.empty())
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      if (e.path().extension() == ".odt" && e.file_size() < 100000) seeds.push_back(test::read_all(e.path().string()));
+  std::mt19937 rng(20260614);
+  int read = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string bytes = seeds[rng() % seeds.size()];
+    if (round % 2) {
+      // Damage content.xml itself, then package it again.
+      zip_package p;
+      std::string error, content;
+      ASSERT_TRUE(p.open(bytes, error));
+      ASSERT_TRUE(p.read("content.xml", content, error));
+      for (int k = 0; k < 4; ++k) content[rng() % content.size()] = "<>/=\" :ax\0"[rng() % 10];
+      content.insert(rng() % content.size(), content.substr(rng() % content.size(), rng() % 200));
+      bytes = make_zip({{"mimetype", "application/vnd.oasis.opendocument.text", true}, {"content.xml", content}});
+    } else {
+      for (int k = 0; k < 3; ++k) bytes[rng() % bytes.size()] = char(rng());
+      if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
+    }
+    model::document doc;
+    std::string error;
+    if (read_odt(bytes, doc, error)) {
+      ++read;
+      write_html(doc);
+    } else {
+      EXPECT_FALSE(error.empty());
+    }
+  }
+  EXPECT_GT(read, 100);
+}

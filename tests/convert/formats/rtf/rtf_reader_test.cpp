@@ -1,0 +1,192 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "convert/formats/rtf/rtf_reader.h"
+#include "convert/builtin_converter.h"
+#include "convert/html_check.h"
+
+using namespace nx;
+using nx::test::body_part;
+
+namespace {
+
+// The page of a short document, checked to be well-formed ASCII.
+std::string page_of(const std::string& rtf) {
+  std::string html, error;
+  EXPECT_TRUE(page_without_pictures(read_rtf, rtf, html, error)) << error;
+  EXPECT_EQ(test::nesting_error(html), "") << rtf;
+  EXPECT_TRUE(test::ascii_only(html)) << rtf;
+  return html;
+}
+
+std::string body_of(const std::string& rtf) { return body_part(page_of(rtf)); }
+
+}  // namespace
+
+TEST(RtfReader, RefusesWhatIsNotRtfAndWritesTheTitleOnly) {
+  std::string html = "x", error;
+  for (std::string bad : {std::string(), std::string("<html><body>hello</body></html>"),
+                          std::string("\0\1\2{\\rtf1", 7), std::string("{\\rt")}) {
+    EXPECT_FALSE(page_without_pictures(read_rtf, bad, html, error)) << bad;
+    EXPECT_TRUE(html.empty());
+    EXPECT_TRUE(!error.empty() && (bad.empty() || error.find("Rich Text") != std::string::npos)) << error;
+  }
+  html = page_of("{\\rtf1{\\info{\\title Caf\\'e9 <1>}{\\author Me}}caf\\'e9\\par}");
+  EXPECT_NE(html.find("<title>Caf&#233; &lt;1&gt;</title>"), std::string::npos);
+  EXPECT_EQ(body_part(html), "<p>caf&#233;</p>\n");
+}
+
+// Short documents and the body of their page, by what each shows.
+TEST(RtfReader, ShortDocumentsAndTheirPage) {
+  const std::string table = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
+  const std::string lists =
+      "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}"
+      "{\\listlevel\\levelnfc4{\\leveltext\\'02\\'01.;}}\\listid7}"
+      "{\\list{\\listlevel\\levelnfc0{\\leveltext\\'02\\'00.;}}\\listid9}}"
+      "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}{\\listoverride\\listid9\\ls2}}";
+  const struct {
+    const char* why;
+    std::string rtf, body;
+  } cases[] = {
+      {"a byte-order mark and blank lines first", "\xEF\xBB\xBF\r\n{\\rtf1 hi}", "<p>hi</p>\n"},
+      {"paragraphs and escapes", "{\\rtf1\\ansi Hello\\par World \\{x\\} a\\\\b <&>\\par}",
+       "<p>Hello</p>\n<p>World {x} a\\b &lt;&amp;&gt;</p>\n"},
+      {"source line ends are no text, empty paragraphs go, the last needs no \\par",
+       "{\\rtf1 one\r\ntwo\\par\\par \\par three}", "<p>onetwo</p>\n<p>three</p>\n"},
+      {"backslash + line end ends a paragraph (TextEdit)", "{\\rtf1 a\\\nb\\line b\\tab c}",
+       "<p>a</p>\n<p>b<br>b\tc</p>\n"},
+      {"alignment", "{\\rtf1\\qc mid\\par\\pard\\qr right\\par\\qj just\\par\\pard left\\par}",
+       "<p align=\"center\">mid</p>\n<p align=\"right\">right</p>\n<p align=\"justify\">just</p>\n<p>left</p>\n"},
+      {"special characters", "{\\rtf1 \\emdash\\endash\\lquote\\rquote\\ldblquote\\rdblquote\\bullet a\\~b\\_c\\-d}",
+       "<p>&#8212;&#8211;&#8216;&#8217;&#8220;&#8221;&#8226;a&#160;b&#8209;cd</p>\n"},
+      {"document code page, then a Central European font",
+       "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset238 CE;}}\\f0\\'c0\xc1 \\f1\\'b9\\'9c}",
+       "<p>&#1040;&#1041; &#261;&#347;</p>\n"},
+      {"double-byte: lead and trail byte, escaped or raw", "{\\rtf1\\ansi\\ansicpg932 \\'82\\'a0\\'82\\'a2 \x82\xa4}",
+       "<p>&#12354;&#12356; &#12358;</p>\n"},
+      {"cp936", "{\\rtf1\\ansi\\ansicpg936 \\'d6\\'d0\\'ce\\'c4}", "<p>&#20013;&#25991;</p>\n"},
+      {"cp949", "{\\rtf1\\ansi\\ansicpg949 \\'c7\\'d1}", "<p>&#54620;</p>\n"},
+      {"cp950", "{\\rtf1\\ansi\\ansicpg950 \\'a4\\'a4}", "<p>&#20013;</p>\n"},
+      {"Thai font", "{\\rtf1{\\fonttbl{\\f0\\fcharset222 Thai;}}\\f0\\'a1}", "<p>&#3585;</p>\n"},
+      {"\\cpg names the code page", "{\\rtf1{\\fonttbl{\\f2\\cpg1253 G;}}\\f2\\'e1}", "<p>&#945;</p>\n"},
+      {"\\mac is Mac Roman", "{\\rtf1\\mac \\'8e}", "<p>&#233;</p>\n"},
+      {"\\uc1: one fallback skipped, escaped or not", "{\\rtf1 \\u8364?x\\u8364\\'80y}",
+       "<p>&#8364;x&#8364;y</p>\n"},
+      {"negative values, larger skips, \\uc0; groups restore \\uc",
+       "{\\rtf1 \\u-3913?{\\uc2\\u228\\'e8a}b{\\uc0\\u945 c}\\u946 Zd}", "<p>&#61623;&#228;b&#945;c&#946;d</p>\n"},
+      {"a control word is one fallback", "{\\rtf1 \\u233\\emdash x}", "<p>&#233;x</p>\n"},
+      {"surrogate pairs join, halves become U+FFFD", "{\\rtf1 \\u-10187?\\u-8904?.\\u55348?x\\u56320?}",
+       "<p>&#120120;.&#65533;x&#65533;</p>\n"},
+      {"a high half before a pair", "{\\rtf1 \\u55348?\\u55348?\\u56320?}", "<p>&#65533;&#118784;</p>\n"},
+      {"destinations that are no text",
+       "{\\rtf1{\\fonttbl{\\f0 Times;}}{\\colortbl;\\red1\\green2\\blue3;}{\\stylesheet{\\s0 Normal;}{\\*\\cs1 Char;}}"
+       "{\\*\\generator Gen 1.0;}{\\header head text}{\\footer foot text}{\\*\\unknowndest hidden}visible"
+       "{\\*\\bkmkend mark}{\\*\\atndate 1}{\\v hidden text}{\\object{\\*\\objdata 0102}{\\result shown}}\\par}",
+       "<p>visibleshown</p>\n"},
+      {"a text box once, before its anchor's paragraph; shape properties and fallback are no text",
+       "{\\rtf1 a{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn t}{\\sv 1}}{\\shptxt\\b box\\par}}"
+       "{\\shprslt{\\*\\do{\\dptxbxtext box\\par}}}}b\\par}",
+       "<p><b>box</b></p>\n<p>ab</p>\n"},
+      // Bookmarks of a paragraph or cell that shows nothing stay with what
+      // comes next, or in the cell; comments link from where their range
+      // starts, or else from their mark.
+      {"bookmarks and comments",
+       "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \\\\l \"m\"}{\\fldrslt go}}\\par{\\*\\bkmkstart m}\\par "
+       "Here is {\\*\\atrfstart 7}some{\\*\\atrfend 7}{\\*\\atnid MM}{\\*\\atnauthor Mary}\\chatn"
+       "{\\*\\annotation{\\*\\atnref 7}\\chatn Nice.} text{\\*\\atnid JD}\\chatn{\\*\\annotation Bare.}.\\par"
+       "\\trowd\\cellx100\\pard\\intbl{\\*\\bkmkstart c}\\cell\\row}",
+       "<p><a href=\"#m\">go</a></p>\n"
+       "<p><a id=\"m\"></a>Here is <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>some text"
+       "<sup><a href=\"#cmt2\" id=\"cmtref2\">[2]</a></sup>.</p>\n" +
+           table + "<tr><td><a id=\"c\"></a>&#160;</td></tr>\n</table>\n"
+           "<hr>\n<div class=\"footnotes\">\n<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Mary: Nice.</p>\n</div>\n"
+           "<div id=\"cmt2\">\n<p><a href=\"#cmtref2\">[2]</a> JD: Bare.</p>\n</div>\n</div>\n"},
+      {"character formatting",
+       "{\\rtf1 {\\b bold {\\i both}}\\ul under\\ul0  \\strike s\\strike0  x{\\super 2}{\\sub i}{\\up6 u}{\\dn4 d}}",
+       "<p><b>bold <i>both</i></b><u>under</u> <s>s</s> x<sup>2</sup><sub>i</sub><sup>u</sup><sub>d</sub></p>\n"},
+      {"formatting open at a paragraph end is reopened after", "{\\rtf1\\b one\\par two\\b0\\par \\i\\plain three}",
+       "<p><b>one</b></p>\n<p><b>two</b></p>\n<p>three</p>\n"},
+      {"headings from outline levels and heading style names",
+       "{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\sbasedon0 heading 1;}{\\s2 Heading 2;}{\\s7\\outlinelevel6 Custom;}}"
+       "\\pard\\s1 One\\par\\pard\\s2 Two\\par\\pard\\s7 Seven\\par"
+       "\\pard\\outlinelevel2 Three\\par\\pard\\outlinelevel9 Body\\par\\pard Plain\\par}",
+       "<h1>One</h1>\n<h2>Two</h2>\n<h6>Seven</h6>\n<h3>Three</h3>\n<p>Body</p>\n<p>Plain</p>\n"},
+      {"a hyperlink field",
+       R"({\rtf1 see {\field{\*\fldinst{HYPERLINK "http://a.example/?x=1&y=2" }}{\fldrslt{\ul here}}} now})",
+       "<p>see <a href=\"http://a.example/?x=1&amp;y=2\"><u>here</u></a> now</p>\n"},
+      {"doubled backslashes; switches but \\l passed over",
+       R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})",
+       "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n"},
+      {"other fields show their result", "{\\rtf1 page {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}", "<p>page 3</p>\n"},
+      {"a link across a paragraph end is reopened", "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt a\\par b}}}",
+       "<p><a href=\"u\">a</a></p>\n<p><a href=\"u\">b</a></p>\n"},
+      {"lists from the list table",
+       "{\\rtf1" + lists +
+           "\\pard\\ls1{\\listtext \\bullet\\tab}one\\par\\pard\\ls1\\ilvl1{\\listtext a.\\tab}sub\\par"
+           "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par\\pard\\ls2{\\listtext 1.\\tab}first\\par\\pard after\\par}",
+       "<ul>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n<li>two</li>\n</ul>\n"
+       "<ol>\n<li>first</li>\n</ol>\n<p>after</p>\n"},
+      {"older numbering: {\\pn} tells the kind",
+       "{\\rtf1\\pard{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext \\'b7\\tab}a\\par"
+       "\\pard{\\*\\pn\\pnlvlbody\\pnucrm}{\\pntext III.\\tab}b\\par}",
+       "<ul>\n<li>a</li>\n</ul>\n<ol type=\"I\" start=\"3\">\n<li>b</li>\n</ol>\n"},
+      {"only a marker: numbers and single symbols make lists going on from it, other text stays",
+       "{\\rtf1{\\listtext 3.\\tab}c\\par{\\listtext 4.\\tab}d\\par{\\listtext -\\tab}e\\par{\\listtext Note:\\tab}f\\par}",
+       "<ol start=\"3\">\n<li>c</li>\n<li>d</li>\n</ol>\n<ul>\n<li>e</li>\n</ul>\n<p>Note: f</p>\n"},
+      {"a table", "{\\rtf1 before\\par\\trowd\\cellx100\\cellx200\\pard\\intbl a\\cell b1\\par b2\\cell\\row"
+                  "\\trowd\\cellx100\\cellx200\\pard\\intbl\\cell c\\cell\\row\\pard after\\par}",
+       "<p>before</p>\n" + table + "<tr><td>a</td><td><p>b1</p>\n<p>b2</p>\n</td></tr>\n"
+       "<tr><td></td><td>c</td></tr>\n</table>\n<p>after</p>\n"},
+      {"nested: \\itap, \\nestcell, \\nestrow; the old readers' fallback skipped",
+       "{\\rtf1\\pard\\intbl\\itap2 x\\nestcell y\\nestcell{\\*\\nesttableprops\\trowd\\nestrow}"
+       "{\\nonesttables fallback\\par}\\pard\\intbl outer\\cell\\row\\pard z\\par}",
+       table + "<tr><td>" + table + "<tr><td>x</td><td>y</td></tr>\n</table>\n<p>outer</p>\n</td></tr>\n</table>\n"
+       "<p>z</p>\n"},
+      {"a row open at the end is kept", "{\\rtf1\\intbl a\\cell b", table + "<tr><td>a</td><td>b</td></tr>\n</table>\n"},
+      {"cut in a group", "{\\rtf1 abc\\par de{\\b f", "<p>abc</p>\n<p>de<b>f</b></p>\n"},
+      {"cut in an escape", "{\\rtf1 abc\\'4", "<p>abc4</p>\n"},
+      {"cut after \\u", "{\\rtf1 abc\\u1234", "<p>abc&#1234;</p>\n"},
+      {"cut after a backslash", "{\\rtf1 abc\\", "<p>abc</p>\n"},
+      {"bad escapes dropped, stray braces end it", "{\\rtf1 a\\'zzb}} trailing junk", "<p>azzb</p>\n"},
+      {"huge \\bin", "{\\rtf1 a{\\bin99999999999 xyz}b}", "<p>a</p>\n"},
+      {"huge \\uc and \\u", "{\\rtf1{\\uc99999999999\\u99999999999999 xyz}!}", "<p>&#65535;!</p>\n"},
+      {"very deep groups", "{\\rtf1 " + std::string(200000, '{') + "deep" + std::string(200000, '}') + " end}",
+       "<p>deep end</p>\n"},
+      {"very deep and unclosed", "{\\rtf1 " + std::string(100000, '{') + "x\\par", "<p>x</p>\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    EXPECT_EQ(body_of(c.rtf), c.body);
+  }
+  // Table depth and list level are bounded.
+  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"), body_of("{\\rtf1\\itap16\\intbl y\\nestcell}"));
+}
+
+TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
+  std::string html = page_of("{\\rtf1 Text{\\super\\chftn{\\footnote\\pard\\plain{\\super\\chftn} First note.}}"
+                             " more.{\\footnote Second.}\\par}");
+  EXPECT_HAS(html, "<p>Text<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> more.<sup><a href=\"#ftn2\" "
+                   "id=\"ftnref2\">2</a></sup></p>");
+  size_t notes = html.find("<div class=\"footnotes\">");
+  ASSERT_NE(notes, std::string::npos);
+  EXPECT_NE(html.find("<div id=\"ftn1\">\n<p><sup><a href=\"#ftnref1\">1</a></sup> First note.</p>", notes),
+            std::string::npos);
+  EXPECT_NE(html.find("<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> Second.</p>", notes), std::string::npos);
+}
+
+TEST(RtfReader, PicturesAreHandedOverAndLinkedBesideThePage) {
+  model::document doc;
+  std::string error;
+  ASSERT_TRUE(read_rtf("{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
+                       "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
+                       "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}",
+                       doc, error));
+  ASSERT_EQ(doc.pictures.size(), 2u);  // the hidden one is left out
+  EXPECT_EQ(doc.pictures[0].file_name, "image1.png");
+  EXPECT_EQ(doc.pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
+  EXPECT_EQ(doc.pictures[1].file_name, "image2.jpg");
+  EXPECT_EQ(doc.pictures[1].bytes, "}\\\xff");
+  EXPECT_EQ(test::page_body(doc, {"x_files/"}),
+            "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.jpg\" alt=\"\">b</p>\n");
+}

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "convert/html_check.h"
+
+using namespace nx;
+using namespace nx::model;
+
+namespace {
+
+inline_item text(std::string t, format f = {}, int link = -1) {
+  inline_item it;
+  it.text = std::move(t);
+  it.fmt = f;
+  it.link = link;
+  return it;
+}
+inline_item item(inline_kind kind, int ref = -1, std::string t = "") {
+  inline_item it;
+  it.kind = kind;
+  it.ref = ref;
+  it.text = std::move(t);
+  return it;
+}
+block para(std::vector<inline_item> inlines, int heading = 0) {
+  block b;
+  b.para.heading = heading;
+  b.para.inlines = std::move(inlines);
+  return b;
+}
+block list_para(const std::string& t, int list, int level, list_format kind, int value = 0) {
+  block b = para({text(t)});
+  b.para.list = {list, level, kind, value};
+  return b;
+}
+block table_of(std::vector<row> rows) {
+  block b;
+  b.what = block::kind::table;
+  b.tab.rows = std::move(rows);
+  return b;
+}
+format bold() { format f; f.bold = true; return f; }
+
+std::string body(const document& doc, const html_options& opt = {}) { return test::page_body(doc, opt); }
+
+}  // namespace
+
+// Titles, alignment, direction, diagram text, blank paragraphs and tables
+// (spans, nesting, lists in cells) are checked through the readers.
+TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
+  document doc;
+  doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
+  doc.pictures = {{"my pic.png", "bytes", "a \"cat\""}};
+  format bi = bold(), sup;
+  bi.italic = true;
+  sup.superscript = true;
+  inline_item ruby = item(inline_kind::ruby, -1, "\xE6\xBC\xA2");
+  ruby.guide = "kan";
+  doc.body = {para({text("b", bold()), text("bi", bi), text("b", bold()), text("l", bold(), 0),
+                    item(inline_kind::bookmark, -1, "m"), text("x", {}, 1), text("2", sup, 2),
+                    item(inline_kind::line_break), item(inline_kind::picture, 0), item(inline_kind::picture, 7),
+                    item(inline_kind::math, -1, "a^2<b"), ruby, text("", {}, 99)})};
+  EXPECT_EQ(body(doc, {"out_files/"}),
+            "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2\"><b>l</b></a><a id=\"m\"></a>x"
+            "<a href=\"#m\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" alt=\"a &quot;cat&quot;\">"
+            "<span class=\"math\">a^2&lt;b</span><ruby>&#28450;<rt>kan</rt></ruby></p>\n");
+  html_options no_pictures;
+  no_pictures.pictures = false;
+  EXPECT_EQ(body(doc, no_pictures).find("<img"), std::string::npos);
+}
+
+TEST(HtmlWriter, ListsNestWithTheirNumbers) {
+  document doc;
+  doc.body = {list_para("a", 1, 0, list_format::decimal, 3), list_para("b", 1, 0, list_format::decimal, 4),
+              list_para("s", 1, 2, list_format::lower_roman), list_para("c", 1, 0, list_format::decimal, 9),
+              list_para("d", 1, 0, list_format::upper_alpha),  // another format: a new list
+              list_para("e", 2, 0, list_format::upper_alpha),  // another list
+              list_para("f", 2, 1, list_format::bullet), para({text("p")}),
+              list_para("g", 2, 0, list_format::decimal, 1)};
+  doc.body.push_back(list_para("h", 3, 0, list_format::decimal));
+  doc.body.back().para.heading = 1;  // headings are never items
+  EXPECT_EQ(body(doc),
+            "<ol start=\"3\">\n<li>a</li>\n<li>b\n<ol type=\"i\">\n<li>s</li>\n</ol>\n</li>\n<li value=\"9\">c</li>\n"
+            "</ol>\n<ol type=\"A\">\n<li>d</li>\n</ol>\n<ol type=\"A\">\n<li>e\n<ul>\n<li>f</li>\n</ul>\n</li>\n</ol>\n"
+            "<p>p</p>\n<ol>\n<li>g</li>\n</ol>\n<h1>h</h1>\n");
+}
+
+TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
+  document doc;
+  note comment{note_kind::comment, "", "Ann", {para({text("c")})}};
+  note endnote{note_kind::endnote, "", "", {para({text("e")})}};
+  note footnote{note_kind::footnote, "*", "", {para({text("x"), item(inline_kind::note_ref, 2), text(" f")})}};
+  note table_note{note_kind::footnote, "", "", {table_of({{{cell{1, 1, {para({text("t")})}}}}})}};
+  doc.notes = {comment, endnote, footnote, table_note};
+  doc.body = {para({text("a"), item(inline_kind::note_ref, 0), item(inline_kind::note_ref, 1),
+                    item(inline_kind::note_ref, 2), item(inline_kind::note_ref, 3), item(inline_kind::note_ref, 2),
+                    item(inline_kind::note_ref, 9)})};
+  EXPECT_EQ(body(doc),
+            "<p>a<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup><sup><a href=\"#edn1\" id=\"ednref1\">i</a></sup>"
+            "<sup><a href=\"#ftn1\" id=\"ftnref1\">*</a></sup><sup><a href=\"#ftn2\" id=\"ftnref2\">2</a></sup>"
+            "<sup><a href=\"#ftn1\">*</a></sup></p>\n"
+            "<hr>\n<div class=\"footnotes\">\n"
+            "<div id=\"ftn1\">\n<p>x<a href=\"#ftnref1\">*</a> f</p>\n</div>\n"
+            "<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> </p>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>t</td></tr>\n</table>\n</div>\n"
+            "<div id=\"edn1\">\n<p><a href=\"#ednref1\">i</a> e</p>\n</div>\n"
+            "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: c</p>\n</div>\n</div>\n");
+}
