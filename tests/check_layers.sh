@@ -10,7 +10,7 @@ rules=(
   "services/:services/"
   "templates/:templates/ services/"
   "clean/:clean/ templates/ services/"
-  "convert/model/:convert/model/"
+  "convert/model/:convert/model/ services/"
   "convert/common/:convert/common/ convert/model/ services/"
   "convert/container/:convert/container/ services/"
   "convert/detect/:convert/detect/ convert/container/ services/"

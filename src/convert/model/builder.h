@@ -1,6 +1,9 @@
-// Pieces the readers share while they build the document model: character
-// properties with inheritance, and the inlines of one paragraph.
+// Pieces every reader builds the document model with: properties that a
+// style or a run sets and that inherit along style chains, the chains
+// themselves, the inlines of one paragraph with neighbouring text merged,
+// style names, pictures named by their content, and headings.
 #pragma once
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,7 +16,7 @@ namespace nx::model {
 // Character properties that a style or a run sets; unset ones come from
 // its parent or the surrounding text.
 struct char_props {
-  std::optional<bool> bold, italic, underline, strike;
+  std::optional<bool> bold, italic, underline, strike, hidden;
   std::optional<int> position;  // 1 superscript, -1 subscript, 0 neither
 
   // Sets every property this one leaves unset from fallback.
@@ -22,6 +25,7 @@ struct char_props {
     if (!italic) italic = fallback.italic;
     if (!underline) underline = fallback.underline;
     if (!strike) strike = fallback.strike;
+    if (!hidden) hidden = fallback.hidden;
     if (!position) position = fallback.position;
   }
   // The formatting with these properties laid over base.
@@ -38,14 +42,128 @@ struct char_props {
   }
 };
 
-// Neighbouring text with the same formatting and link becomes one inline.
+// Paragraph properties that a style or a paragraph sets.
+struct para_props {
+  std::optional<align> alignment;
+  std::optional<bool> rtl;
+  std::optional<int> outline;               // 0-8 a heading's level, 9 body text
+  std::optional<int> list_id, list_level;   // the list instance and level it belongs to
+
+  void inherit(const para_props& fallback) {
+    if (!alignment) alignment = fallback.alignment;
+    if (!rtl) rtl = fallback.rtl;
+    if (!outline) outline = fallback.outline;
+    if (!list_id) list_id = fallback.list_id;
+    if (!list_level) list_level = fallback.list_level;
+  }
+};
+
+// Style chains: each style's own definition, its parent, its name. A
+// style's properties are its own laid over its parent's, to any depth; a
+// chain that loops or runs past max_chain is cut there. Props needs
+// inherit(fallback), as char_props and para_props have; a reader whose
+// definitions are not properties yet (a .doc style's property modifiers)
+// gives resolve() how to lay a definition over its parent's properties.
+template <class Props, class Definition = Props>
+class style_chain {
+ public:
+  static constexpr int max_chain = 32;
+
+  // A later definition of the same id replaces the earlier one.
+  void define(std::string id, Definition own, std::string parent = {}, std::string name = {}) {
+    entry& e = styles_[std::move(id)];
+    e = entry{std::move(own), std::move(parent), std::move(name), std::nullopt, false};
+  }
+  bool has(std::string_view id) const { return styles_.find(id) != styles_.end(); }
+  // The style's name as the document gives it; empty for an unknown id.
+  std::string_view name(std::string_view id) const {
+    auto it = styles_.find(id);
+    return it == styles_.end() ? std::string_view() : std::string_view(it->second.name);
+  }
+  std::string_view parent(std::string_view id) const {
+    auto it = styles_.find(id);
+    return it == styles_.end() ? std::string_view() : std::string_view(it->second.parent);
+  }
+  // The style's properties with its chain laid under them; root under the
+  // top of the chain and for an unknown id.
+  template <class Lay>
+  const Props& resolve(std::string_view id, const Props& root, Lay&& lay) {
+    return resolve_at(id, root, lay, 0);
+  }
+  const Props& resolve(std::string_view id, const Props& root = Props()) {
+    return resolve_at(id, root, [](const Definition& own, const Props& parent) {
+      Props p = own;
+      p.inherit(parent);
+      return p;
+    }, 0);
+  }
+  // Calls f(id, name) for the style and each of its parents, nearest first;
+  // stops where f returns true.
+  template <class F>
+  void walk(std::string_view id, F&& f) const {
+    for (int depth = 0; depth <= max_chain; ++depth) {
+      auto it = styles_.find(id);
+      if (it == styles_.end() || f(std::string_view(it->first), std::string_view(it->second.name))) return;
+      id = it->second.parent;
+    }
+  }
+
+ private:
+  struct entry {
+    Definition own;
+    std::string parent, name;
+    std::optional<Props> resolved;
+    bool resolving = false;
+  };
+  template <class Lay>
+  const Props& resolve_at(std::string_view id, const Props& root, Lay& lay, int depth) {
+    auto it = styles_.find(id);
+    if (it == styles_.end()) return root;
+    entry& e = it->second;
+    if (e.resolved) return *e.resolved;
+    const Props* parent = &root;
+    if (!e.resolving && depth < max_chain && !e.parent.empty() && e.parent != it->first) {
+      e.resolving = true;  // a loop back here finds the root
+      parent = &resolve_at(e.parent, root, lay, depth + 1);
+      e.resolving = false;
+    }
+    e.resolved = lay(e.own, *parent);
+    return *e.resolved;
+  }
+
+  std::map<std::string, entry, std::less<>> styles_;
+};
+
+// The heading level (1-6, 0 for body text) of a paragraph: by its outline
+// level (0-8; deeper levels than HTML has are level 6), else by a style
+// named "heading N" in any case ("Heading_20_2" as some producers write
+// it) anywhere in its style's chain, as the caller finds the names.
+int heading_level(std::optional<int> outline, std::string_view style_name = {});
+
+// The index of a style name in doc.styles, added on first use; -1 for an
+// empty name.
+int style_index(document& doc, std::string_view name);
+
+// The format of a picture by its first bytes.
+picture_format picture_format_of(std::string_view bytes);
+// The usual file ending of a format ("png", "jpg", "emf"); "" for unknown.
+const char* picture_extension(picture_format f);
+// The ending of a file name or package path, lower case ("Media/a.JPEG"
+// gives "jpeg"); "" when it has none.
+std::string file_ending(std::string_view name);
+// Adds a picture, named "image<N>.<ending>" by its content (by
+// fallback_ending when the content says nothing); returns its index.
+int add_picture(document& doc, std::string bytes, std::string alt, std::string_view fallback_ending = "bin");
+
+// Neighbouring text with the same formatting, link and style becomes one
+// inline.
 class inline_sink {
  public:
   explicit inline_sink(std::vector<inline_item>& items) : items_(items) {}
 
   // Text under the OpenDocument whitespace rule: runs of blanks, tabs and
   // line ends are one blank, and blanks at the start are dropped.
-  void text(std::string_view s, const format& f, int link) {
+  void text(std::string_view s, const format& f, int link, int style = -1) {
     std::string* out = nullptr;
     for (char c : s) {
       if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
@@ -55,28 +173,31 @@ class inline_sink {
       } else {
         blank_ = false;
       }
-      if (!out) out = &target(f, link);
+      if (!out) out = &target(f, link, style);
       out->push_back(c);
     }
   }
   // Text taken as it is.
-  void literal(std::string_view s, const format& f, int link) {
+  void literal(std::string_view s, const format& f, int link, int style = -1) {
     if (s.empty()) return;
-    target(f, link) += s;
+    target(f, link, style) += s;
     blank_ = s.back() == ' ' || s.back() == '\t';
   }
   void add(inline_item it) {
-    if (it.kind != inline_kind::bookmark) blank_ = it.kind == inline_kind::line_break;
+    if (it.kind == inline_kind::line_break) blank_ = true;
+    else if (it.kind != inline_kind::bookmark && it.kind != inline_kind::range_start && it.kind != inline_kind::range_end)
+      blank_ = false;
     items_.push_back(std::move(it));
   }
 
  private:
-  std::string& target(const format& f, int link) {
+  std::string& target(const format& f, int link, int style) {
     if (items_.empty() || items_.back().kind != inline_kind::text || !(items_.back().fmt == f) ||
-        items_.back().link != link) {
+        items_.back().link != link || items_.back().style != style) {
       inline_item it;
       it.fmt = f;
       it.link = link;
+      it.style = style;
       items_.push_back(std::move(it));
     }
     return items_.back().text;
@@ -95,9 +216,5 @@ inline inline_item make_inline(inline_kind kind, const format& f, int link, int 
   it.text = std::move(text);
   return it;
 }
-
-// Tables nested deeper than this are read as their cells' paragraphs: the
-// writer recurses into cells.
-inline constexpr int max_table_depth = 32;
 
 }  // namespace nx::model

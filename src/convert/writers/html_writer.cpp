@@ -4,8 +4,9 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/common/text_encoding.h"
+#include "convert/common/math.h"
 #include "convert/common/numbering.h"
+#include "convert/common/text_encoding.h"
 #include "convert/writers/html_text.h"
 #include "services/text.h"
 
@@ -62,6 +63,18 @@ const char* align_attr(align a) {
   }
 }
 
+// Formats every browser draws; a picture in another format is linked all
+// the same (its file is beside the page) but named in its alt.
+bool browser_draws(picture_format f) {
+  switch (f) {
+    case picture_format::png: case picture_format::jpeg: case picture_format::gif:
+    case picture_format::bmp: case picture_format::webp: case picture_format::svg:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool is_plain(const paragraph& p) {
   return p.heading == 0 && p.list.list < 0 && (p.alignment == align::none || p.alignment == align::left) &&
          !p.rtl && !p.diagram;
@@ -80,12 +93,19 @@ bool shows_anything(const std::vector<inline_item>& inlines) {
 struct note_place {
   std::string id, ref_id, label;
   bool referenced = false;  // the first reference carries ref_id
+  bool comment = false;
 };
 
 class writer {
  public:
-  writer(const document& doc, const html_options& options) : doc_(doc), opt_(options) {}
+  using sink = std::function<bool(std::string_view)>;
+  writer(const document& doc, const html_options& options, sink out = {})
+      : doc_(doc), opt_(options), sink_(std::move(out)) {}
   std::string run();
+  // Streaming: head, blocks one at a time, then the end of the page.
+  void head();
+  void top_block(const block& b);
+  bool finish();
 
  private:
   struct open_list {
@@ -96,23 +116,27 @@ class writer {
 
   void place_notes();
   void blocks(const std::vector<block>& list);
+  void one_block(const block& b);
   void paragraph_block(const paragraph& p);
   void list_item(const paragraph& p);
   void close_lists_above(int level);
   void close_lists() { close_lists_above(-1); }
   void table_block(const table& t);
   void cell_content(const cell& c);
-  void inlines(const std::vector<inline_item>& items);
+  void inlines(const std::vector<inline_item>& items, std::string_view number = {});
   void inline_item_html(const inline_item& it);
   void note_ref(const inline_item& it);
   void back_link(int note);
   void note_lead(int note);
-  void sync(const format& want, int link);
+  void sync(format want, int link);
   void notes_section();
   void note_block(int note);
+  void flush_some();
 
   const document& doc_;
   const html_options& opt_;
+  sink sink_;
+  bool sink_failed_ = false;
   std::string out_;
   std::vector<note_place> notes_;
   std::vector<open_list> lists_;
@@ -121,15 +145,18 @@ class writer {
   int open_link_ = -1;
   int current_note_ = -1;       // the note being written, for its back link
   bool back_link_pending_ = false;
+  bool in_heading_ = false;
 };
 
 // ---------------------------------------------------------------- inlines
 
 // Closes tags down to what the wanted formatting shares with the open one,
 // then opens the rest; a change of link closes and reopens everything.
-void writer::sync(const format& want, int link) {
+void writer::sync(format want, int link) {
   if (link >= 0 && (size_t(link) >= doc_.links.size() || unsafe_href(doc_.links[size_t(link)].href)))
     link = -1;
+  if (in_heading_) want.bold = false;
+  if (link >= 0) want.underline = false;
   int wanted[format_tag_count];
   int wanted_count = 0;
   for (int k = 0; k < format_tag_count; ++k)
@@ -153,10 +180,14 @@ void writer::sync(const format& want, int link) {
   }
 }
 
-void writer::inlines(const std::vector<inline_item>& items) {
+void writer::inlines(const std::vector<inline_item>& items, std::string_view number) {
   if (back_link_pending_) {
     back_link_pending_ = false;
     note_lead(current_note_);
+  }
+  if (!number.empty()) {
+    append_html_utf8(out_, number);
+    out_ += ' ';
   }
   for (const inline_item& it : items) inline_item_html(it);
   sync(format(), -1);
@@ -176,10 +207,13 @@ void writer::inline_item_html(const inline_item& it) {
       if (!opt_.pictures || it.ref < 0 || size_t(it.ref) >= doc_.pictures.size()) return;
       sync(it.fmt, it.link);
       out_ += "<img src=\"";
-      append_html_utf8(out_, opt_.picture_href + url_path(doc_.pictures[size_t(it.ref)].file_name));
-      out_ += "\" alt=\"";
-      append_html_utf8(out_, doc_.pictures[size_t(it.ref)].alt);
-      out_ += "\">";
+      {
+        const picture& pic = doc_.pictures[size_t(it.ref)];
+        append_html_utf8(out_, opt_.picture_href + url_path(pic.file_name));
+        out_ += "\" alt=\"";
+        append_html_utf8(out_, pic.alt.empty() && !browser_draws(pic.format) ? pic.file_name : pic.alt);
+        out_ += "\">";
+      }
       return;
     case inline_kind::note_ref:
       note_ref(it);
@@ -191,10 +225,18 @@ void writer::inline_item_html(const inline_item& it) {
       out_ += "\"></a>";
       return;
     case inline_kind::math:
+      if ((it.ref < 0 || size_t(it.ref) >= doc_.equations.size()) && it.text.empty()) return;
       sync(it.fmt, it.link);
       out_ += "<span class=\"math\">";
-      append_html_utf8(out_, it.text);
+      // TRANSITION: readers still hand over linear text until they build trees.
+      append_html_utf8(out_, it.ref >= 0 && size_t(it.ref) < doc_.equations.size()
+                                 ? linear_math(doc_.equations[size_t(it.ref)].root) : it.text);
       out_ += "</span>";
+      return;
+    case inline_kind::range_start:
+      note_ref(it);
+      return;
+    case inline_kind::range_end:
       return;
     case inline_kind::ruby:
       sync(it.fmt, it.link);
@@ -219,6 +261,7 @@ void writer::note_ref(const inline_item& it) {
     return;
   }
   note_place& n = notes_[size_t(it.ref)];
+  if (n.comment && n.referenced) return;  // linked from where its range starts
   sync(format(), -1);
   out_ += "<sup><a href=\"#" + n.id + "\"";
   if (!n.referenced) out_ += " id=\"" + n.ref_id + "\"";
@@ -252,26 +295,31 @@ void writer::note_lead(int note) {
 // ---------------------------------------------------------------- blocks
 
 void writer::blocks(const std::vector<block>& list) {
-  for (const block& b : list) {
-    if (b.what == block::kind::table) {
-      close_lists();
-      table_block(b.tab);
-    } else if (b.para.list.list >= 0 && b.para.heading == 0) {
-      list_item(b.para);
-    } else {
-      close_lists();
-      paragraph_block(b.para);
-    }
-  }
+  for (const block& b : list) one_block(b);
   close_lists();
+}
+
+void writer::one_block(const block& b) {
+  if (b.what == block::kind::table) {
+    close_lists();
+    table_block(b.tab);
+  } else if (b.para.list.list >= 0 && b.para.heading == 0) {
+    list_item(b.para);
+  } else {
+    close_lists();
+    paragraph_block(b.para);
+  }
 }
 
 void writer::paragraph_block(const paragraph& p) {
   std::string tag = p.heading > 0 ? "h" + std::to_string(std::min(p.heading, 6)) : "p";
   out_ += "<" + tag + (p.diagram ? " class=\"diagram\"" : "") + align_attr(p.alignment) +
           (p.rtl ? " dir=\"rtl\"" : "") + ">";
-  inlines(p.inlines);
-  if (!shows_anything(p.inlines)) out_ += "&#160;";
+  std::string_view number = p.heading > 0 ? std::string_view(p.number) : std::string_view();
+  in_heading_ = p.heading > 0;
+  inlines(p.inlines, number);
+  in_heading_ = false;
+  if (number.empty() && !shows_anything(p.inlines)) out_ += "&#160;";
   out_ += "</" + tag + ">\n";
 }
 
@@ -356,6 +404,7 @@ void writer::place_notes() {
     p.id = ids[kind] + std::to_string(number);
     p.ref_id = ids[kind] + std::string("ref") + std::to_string(number);
     p.label = n.label;
+    p.comment = n.kind == note_kind::comment;
     if (p.label.empty()) {
       if (n.kind == note_kind::footnote) p.label = std::to_string(number);
       else if (n.kind == note_kind::endnote) p.label = roman_numeral(number, false);
@@ -398,13 +447,40 @@ void writer::notes_section() {
   out_ += "</div>\n";
 }
 
-std::string writer::run() {
+void writer::head() {
   place_notes();
   out_ =
       "<!DOCTYPE html>\n<html>\n<head>\n"
       "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=us-ascii\">\n<title>";
   append_html_utf8(out_, doc_.title);
   out_ += "</title>\n</head>\n<body>\n";
+}
+
+// Pages are handed on in pieces of about this size.
+constexpr size_t piece_size = size_t(1) << 18;
+
+void writer::flush_some() {
+  if (!sink_ || out_.size() < piece_size) return;
+  if (!sink_failed_ && !sink_(out_)) sink_failed_ = true;
+  out_.clear();
+}
+
+void writer::top_block(const block& b) {
+  one_block(b);
+  flush_some();
+}
+
+bool writer::finish() {
+  close_lists();
+  notes_section();
+  out_ += "</body>\n</html>\n";
+  if (sink_ && !sink_failed_ && !sink_(out_)) sink_failed_ = true;
+  out_.clear();
+  return !sink_failed_;
+}
+
+std::string writer::run() {
+  head();
   blocks(doc_.body);
   notes_section();
   out_ += "</body>\n</html>\n";
@@ -416,5 +492,22 @@ std::string writer::run() {
 std::string write_html(const model::document& doc, const html_options& options) {
   return writer(doc, options).run();
 }
+
+class html_stream::impl : public writer {
+ public:
+  using writer::writer;
+};
+
+html_stream::html_stream(const model::document& doc, const html_options& options,
+                         std::function<bool(std::string_view)> out)
+    : impl_(std::make_unique<impl>(doc, options, std::move(out))) {
+  impl_->head();
+}
+
+html_stream::~html_stream() = default;
+
+void html_stream::block(model::block&& b) { impl_->top_block(b); }
+
+bool html_stream::finish() { return impl_->finish(); }
 
 }  // namespace nx

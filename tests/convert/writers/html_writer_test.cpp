@@ -49,7 +49,7 @@ std::string body(const document& doc, const html_options& opt = {}) { return tes
 TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   document doc;
   doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
-  doc.pictures = {{"my pic.png", "bytes", "a \"cat\""}};
+  doc.pictures = {{"my pic.png", picture_format::png, "bytes", "a \"cat\""}};
   format bi = bold(), sup;
   bi.italic = true;
   sup.superscript = true;

@@ -5,6 +5,7 @@
 
 #include "convert/container/compound_file.h"
 #include "convert/formats/doc/doc_format.h"
+#include "convert/model/builder.h"
 #include "convert/common/text_encoding.h"
 #include "convert/common/numbering.h"
 #include "services/text.h"
@@ -151,7 +152,6 @@ class reader {
 
   model::document& doc_;
   std::vector<model::block>* blocks_ = nullptr;  // the story being read
-  int picture_count_ = 0;
   std::vector<model::inline_item> drop_prefix_;
   std::map<int32_t, std::vector<int>> list_counters_;  // by list id: current number per level
   std::u32string list_label(const para_props& pp, int& number);
@@ -588,9 +588,7 @@ int reader::add_picture(uint32_t offset) {
   std::string_view bytes;
   int kind = 0;
   if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return -1;
-  std::string name = "image" + std::to_string(++picture_count_) + (kind == 1 ? ".png" : ".jpg");
-  doc_.pictures.push_back({name, std::string(bytes), ""});
-  return int(doc_.pictures.size()) - 1;
+  return model::add_picture(doc_, std::string(bytes), "", kind == 1 ? "png" : "jpg");
 }
 
 // ---------------------------------------------------------------- tables
@@ -837,7 +835,7 @@ bool reader::special_inline(char32_t c, uint32_t cp, const char_props& props, st
   return true;
 }
 
-model::list_format list_format_of(int nfc) {
+model::list_format word_list_format(int nfc) {
   switch (nfc) {
     case 23: return model::list_format::bullet;
     case 1: return model::list_format::upper_roman;
@@ -887,9 +885,9 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
     prefix.text = encode_utf8(label) + " ";
     para.inlines.insert(para.inlines.begin(), std::move(prefix));
   }
-  const list_level* lv = heading == 0 && listed ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
+  const doc::list_level* lv = heading == 0 && listed ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
   if (lv && lv->nfc != 255) {
-    model::list_format kind = list_format_of(lv->nfc);
+    model::list_format kind = word_list_format(lv->nfc);
     para.list = {pp.ilfo, std::clamp(pp.ilvl, 0, 8), kind, kind == model::list_format::bullet ? 0 : number};
   }
   current().push_back({model::block::kind::paragraph, std::move(para), {}});

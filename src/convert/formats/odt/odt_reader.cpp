@@ -113,21 +113,6 @@ size_t code_points(std::string_view s) {
   return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
-// The usual file ending of a picture by its first bytes ("" when unknown);
-// for pictures stored without one, as object replacements are.
-std::string picture_type(std::string_view b) {
-  if (b.starts_with("\x89PNG")) return "png";
-  if (b.starts_with("\xFF\xD8\xFF")) return "jpg";
-  if (b.starts_with("GIF8")) return "gif";
-  if (b.starts_with("BM")) return "bmp";
-  if (b.starts_with("\xD7\xCD\xC6\x9A") || b.starts_with(std::string_view("\x01\x00\x09\x00", 4))) return "wmf";
-  if (b.size() >= 44 && b.substr(40, 4) == " EMF") return "emf";
-  if (b.starts_with("VCLMTF")) return "svm";
-  if (b.starts_with("<svg") || (b.starts_with("<?xml") && b.substr(0, 512).find("<svg") != std::string_view::npos))
-    return "svg";
-  return "";
-}
-
 // A MathML operand, bracketed when it is more than one character.
 std::string operand(std::string s) { return code_points(s) <= 1 ? s : "(" + s + ")"; }
 
@@ -572,18 +557,7 @@ int reader::picture(std::string_view href, const std::string& alt) {
   if (!added) return it->second;
   std::string bytes, error;
   if (!package_.read(path, bytes, error) || bytes.empty()) return -1;
-  std::string ext;
-  size_t dot = path.rfind('.');
-  if (dot != std::string::npos && dot > path.rfind('/') + 1)
-    for (char c : path.substr(dot + 1))
-      if (std::isalnum(static_cast<unsigned char>(c)) && ext.size() < 5) ext += lower_char(c);
-  if (ext.empty()) ext = picture_type(bytes);
-  model::picture p;
-  p.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + (ext.empty() ? "" : "." + ext);
-  p.bytes = std::move(bytes);
-  p.alt = alt.substr(0, max_label);
-  doc_.pictures.push_back(std::move(p));
-  it->second = int(doc_.pictures.size() - 1);
+  it->second = add_picture(doc_, std::move(bytes), alt.substr(0, max_label), file_ending(path));
   return it->second;
 }
 

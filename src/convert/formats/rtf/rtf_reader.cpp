@@ -7,6 +7,7 @@
 
 #include "convert/common/text_encoding.h"
 #include "convert/formats/rtf/rtf_words.h"
+#include "convert/model/builder.h"
 #include "services/text.h"
 
 namespace nx {
@@ -252,7 +253,6 @@ class reader {
   std::vector<field_def> fields_;
   std::vector<flow> flows_;  // flows_[k] is the story of doc_.notes[k - 1]
   picture pict_;
-  int picture_count_ = 0;
   std::u32string title_;
   std::u32string name_;  // the text of a bookmark or comment destination
   // Comments: notes by the tag of where their range starts, and what the
@@ -629,9 +629,7 @@ void reader::finish_picture() {
   picture p = std::move(pict_);
   pict_ = picture();
   if (p.kind == 0 || p.bytes.empty() || st().d != dst::body || (st().fmt & f_hidden)) return;
-  std::string name = "image" + std::to_string(++picture_count_) + (p.kind == 1 ? ".png" : ".jpg");
-  doc_.pictures.push_back({name, std::move(p.bytes), ""});
-  add_inline(model::inline_kind::picture, int(doc_.pictures.size()) - 1);
+  add_inline(model::inline_kind::picture, model::add_picture(doc_, std::move(p.bytes), "", p.kind == 1 ? "png" : "jpg"));
 }
 
 void reader::begin_footnote() {

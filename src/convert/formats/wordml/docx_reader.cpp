@@ -4,6 +4,7 @@
 #include <map>
 
 #include "convert/formats/wordml/docx_styles.h"
+#include "convert/model/builder.h"
 #include "convert/common/text_encoding.h"
 #include "convert/formats/wordml/omml.h"
 #include "convert/container/opc.h"
@@ -79,17 +80,6 @@ std::string hyperlink_of_field(std::string_view instr) {
   }
   if (!anchor.empty()) return target + "#" + anchor;
   return target;
-}
-
-std::string extension_of(std::string_view name) {
-  size_t dot = name.rfind('.'), slash = name.rfind('/');
-  std::string ext;
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return "bin";
-  for (char c : name.substr(dot + 1))
-    if (ext.size() < 5 && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')))
-      ext += lower_char(c);
-  if (ext == "jpe") ext = "jpeg";
-  return ext.empty() ? "bin" : ext;
 }
 
 struct field {
@@ -580,17 +570,9 @@ void reader::add_picture(para_state& ps, std::string_view rel_id, const std::str
   if (!r || r->external || !visible()) return;
   auto it = pictures_.find(r->target);
   if (it == pictures_.end()) {
-    model::picture pic;
-    std::string error;
-    if (!package_.read(r->target, pic.bytes, error) || pic.bytes.empty()) return;
-    std::string ext = extension_of(r->target);
-    pic.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + "." + ext;
-    pic.alt = alt;
-    // Browsers show no metafile or TIFF picture; they show its name instead.
-    if (alt.empty() && (ext == "emf" || ext == "wmf" || ext == "emz" || ext == "wmz" || ext.starts_with("tif")))
-      pic.alt = r->target.substr(r->target.rfind('/') + 1);
-    doc_.pictures.push_back(std::move(pic));
-    it = pictures_.emplace(r->target, int(doc_.pictures.size()) - 1).first;
+    std::string bytes, error;
+    if (!package_.read(r->target, bytes, error) || bytes.empty()) return;
+    it = pictures_.emplace(r->target, model::add_picture(doc_, std::move(bytes), alt, model::file_ending(r->target))).first;
   }
   add_inline(ps, model::inline_kind::picture, {}, {}, it->second);
 }

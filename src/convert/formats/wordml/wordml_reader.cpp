@@ -579,16 +579,7 @@ void reader::picture(pugi::xml_node pict, inline_sink& sink, const format& f, in
     if (pictures_.count(name)) continue;
     std::string bytes = base64_decode(data.child_value());
     if (bytes.empty()) continue;
-    std::string ext;
-    size_t dot = name.rfind('.');
-    if (dot != std::string::npos)
-      for (char c : name.substr(dot + 1))
-        if (std::isalnum(static_cast<unsigned char>(c)) && ext.size() < 5) ext += lower_char(c);
-    model::picture p;
-    p.file_name = "image" + std::to_string(doc_.pictures.size() + 1) + (ext.empty() ? "" : "." + ext);
-    p.bytes = std::move(bytes);
-    doc_.pictures.push_back(std::move(p));
-    pictures_[name] = int(doc_.pictures.size() - 1);
+    pictures_[name] = add_picture(doc_, std::move(bytes), "", file_ending(name));
   }
   for (pugi::xml_node shape : pict.children()) {
     if (pugi::xml_node box = shape.child("v:textbox"); box && pending_) blocks(box.child("w:txbxContent"), *pending_);

@@ -114,7 +114,7 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
        "<h1>One</h1>\n<h2>Two</h2>\n<h6>Seven</h6>\n<h3>Three</h3>\n<p>Body</p>\n<p>Plain</p>\n"},
       {"a hyperlink field",
        R"({\rtf1 see {\field{\*\fldinst{HYPERLINK "http://a.example/?x=1&y=2" }}{\fldrslt{\ul here}}} now})",
-       "<p>see <a href=\"http://a.example/?x=1&amp;y=2\"><u>here</u></a> now</p>\n"},
+       "<p>see <a href=\"http://a.example/?x=1&amp;y=2\">here</a> now</p>\n"},
       {"doubled backslashes; switches but \\l passed over",
        R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})",
        "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n"},

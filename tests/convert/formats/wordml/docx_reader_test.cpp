@@ -134,7 +134,7 @@ TEST(DocxReader, StylesListsAndNumberedHeadings) {
   EXPECT_EQ(body_html(body, {{"word/styles.xml", styles_part}, {"word/numbering.xml", numbering}},
                       rel("s", "styles", "styles.xml") + rel("n", "numbering", "numbering.xml")),
             "<h2><i>Title</i></h2>\n"  // not based on Normal: the defaults' italics
-            "<h1 align=\"center\"><b><i>Loud<u> styled</u></i></b></h1>\n"
+            "<h1 align=\"center\"><i>Loud<u> styled</u></i></h1>\n"
             "<p>plain <s><sup>x</sup></s>\ta<br>b</p>\n"
             "<p align=\"right\" dir=\"rtl\">right</p>\n<p align=\"justify\">full</p>\n<p>odd</p>\n"
             "<ol>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n</ol>\n"
@@ -249,7 +249,7 @@ TEST(DocxReader, TextBoxesOnceRubyMathDiagramsAndPictures) {
             "<p>before after</p>\n<p>boxed</p>\n"
             "<p><ruby>&#26481;<rt>to</rt></ruby><span class=\"math\">a^2=(b+c)/2+&#8730;(x)&#8721;_(i=1)^n "
             "y_i</span></p>\n"
-            "<p><img src=\"image1.png\" alt=\"logo\"><img src=\"image2.emf\" alt=\"b.emf\"><img src=\"image1.png\" "
+            "<p><img src=\"image1.png\" alt=\"logo\"><img src=\"image2.emf\" alt=\"image2.emf\"><img src=\"image1.png\" "
             "alt=\"logo\"></p>\n<p class=\"diagram\">top</p>\n");
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].bytes, "png bytes");

@@ -1,0 +1,64 @@
+#include "convert/model/passes.h"
+
+#include <iterator>
+
+namespace nx::model {
+namespace {
+
+void flatten_into(std::vector<block>& out, block&& b);
+
+// depth: tables around these blocks.
+void limit_blocks(std::vector<block>& blocks, int depth) {
+  bool deep = false;
+  for (const block& b : blocks) deep = deep || (b.what == block::kind::table && depth >= max_table_depth);
+  if (deep) {
+    std::vector<block> kept;
+    for (block& b : blocks) {
+      if (b.what == block::kind::table) flatten_into(kept, std::move(b));
+      else kept.push_back(std::move(b));
+    }
+    blocks = std::move(kept);
+    return;
+  }
+  for (block& b : blocks)
+    for (row& r : b.tab.rows)
+      for (cell& c : r.cells) limit_blocks(c.blocks, depth + 1);
+}
+
+void flatten_into(std::vector<block>& out, block&& b) {
+  if (b.what != block::kind::table) {
+    out.push_back(std::move(b));
+    return;
+  }
+  for (row& r : b.tab.rows)
+    for (cell& c : r.cells)
+      for (block& inner : c.blocks) flatten_into(out, std::move(inner));
+}
+
+}  // namespace
+
+void limit_table_depth(document& doc) {
+  limit_blocks(doc.body, 0);
+  for (note& n : doc.notes) limit_blocks(n.blocks, 0);
+}
+
+bool read_document(reader_fn read, std::string_view bytes, document& doc, reading& r) {
+  doc = document();
+  r.error.clear();
+  if (!read(bytes, doc, r)) {
+    doc = document();
+    if (r.error.empty()) r.error = "the document cannot be read";
+    return false;
+  }
+  limit_table_depth(doc);
+  return true;
+}
+
+void reading::warn(std::string text) {
+  if (warnings.size() >= max_warnings) return;
+  for (const std::string& w : warnings)
+    if (w == text) return;
+  warnings.push_back(std::move(text));
+}
+
+}  // namespace nx::model

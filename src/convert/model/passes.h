@@ -1,0 +1,17 @@
+// Passes over a finished document model, run on every document a reader
+// gives before any writer sees it.
+#pragma once
+#include "convert/model/document.h"
+#include "convert/model/reading.h"
+
+namespace nx::model {
+
+// Tables nested deeper than max_table_depth become their cells' blocks,
+// in reading order.
+void limit_table_depth(document& doc);
+
+// Runs a reader and the passes every document gets: the one way a
+// document reaches a writer.
+bool read_document(reader_fn read, std::string_view bytes, document& doc, reading& r);
+
+}  // namespace nx::model

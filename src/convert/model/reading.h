@@ -1,0 +1,35 @@
+// One reading of a document: what a reader is asked for, and what it says
+// beside the document it fills. Every built-in reader has the shape of
+// reader_fn.
+#pragma once
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/model/document.h"
+
+namespace nx::model {
+
+// What the readers are asked for, part of the options a conversion travels
+// with (convert/options.h).
+struct read_options {
+  bool pictures = true;  // false: pictures are left out (pages for checks and benchmarks)
+};
+
+struct reading {
+  read_options options;
+  // Why the document could not be read, when the reader returned false.
+  std::string error;
+  // What was left out of a document that was read ("the styles part is
+  // damaged and was left out"): at most max_warnings, each once.
+  std::vector<std::string> warnings;
+
+  static constexpr size_t max_warnings = 20;
+  void warn(std::string text);
+};
+
+// A built-in reader: fills doc from a file's bytes; false, with the reason
+// in r.error and doc empty, when the bytes are no document it can read.
+using reader_fn = bool (*)(std::string_view bytes, document& doc, reading& r);
+
+}  // namespace nx::model
