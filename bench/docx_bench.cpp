@@ -21,9 +21,10 @@ void docx_largest_in_memory(benchmark::State& state) {
   const std::vector<fs::path> files = largest_samples();
   for (auto _ : state) {
     for (const fs::path& f : files) {
-      std::string bytes, error;
+      std::string bytes;
+      nx::model::reading r;
       nx::model::document doc;
-      if (!nx::read_file(f.string(), bytes) || !nx::read_docx(bytes, doc, error)) {
+      if (!nx::read_file(f.string(), bytes) || !nx::read_docx(bytes, doc, r)) {
         state.SkipWithError("cannot read a sample");
         return;
       }

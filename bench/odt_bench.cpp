@@ -29,8 +29,8 @@ const std::vector<corpus_file>& largest_odt() {
 void convert_largest() {
   for (const corpus_file& f : largest_odt()) {
     nx::model::document doc;
-    std::string error;
-    if (nx::read_odt(f.bytes, doc, error)) benchmark::DoNotOptimize(nx::write_html(doc).size());
+    nx::model::reading r;
+    if (nx::read_odt(f.bytes, doc, r)) benchmark::DoNotOptimize(nx::write_html(doc).size());
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "convert/builtin_converter.h"
+#include "convert/model/passes.h"
 #include "services/text.h"
 
 namespace fs = std::filesystem;
@@ -30,7 +31,7 @@ std::vector<fs::path> corpus_samples(const std::string& folder, const std::strin
   return files;
 }
 
-void page_in_memory(benchmark::State& state, const fs::path& path, model_reader read) {
+void page_in_memory(benchmark::State& state, const fs::path& path, model::reader_fn read) {
   std::string bytes, error;
   if (!read_file(path.string(), bytes)) {
     state.SkipWithError("cannot read the sample");
@@ -38,7 +39,9 @@ void page_in_memory(benchmark::State& state, const fs::path& path, model_reader 
   }
   for (auto _ : state) {
     model::document doc;
-    if (!read(bytes, doc, error)) {
+    nx::model::reading r;
+    if (!nx::model::read_document(read, bytes, doc, r)) {
+      error = r.error;
       state.SkipWithError(error.c_str());
       break;
     }

@@ -22,7 +22,7 @@ std::vector<std::filesystem::path> corpus_samples(const std::string& folder, con
                                                   size_t count = 0, bool with_reference = false);
 
 // read's page of the file at path, made in memory once per iteration.
-void page_in_memory(benchmark::State& state, const std::filesystem::path& path, model_reader read);
+void page_in_memory(benchmark::State& state, const std::filesystem::path& path, model::reader_fn read);
 
 // Every file converted into a temporary folder once per iteration, as the
 // program converts (pictures written, output placed).

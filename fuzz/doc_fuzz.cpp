@@ -13,9 +13,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;
-  std::string error;
-  if (!nx::read_doc(std::string_view(reinterpret_cast<const char*>(data), size), doc, error)) {
-    if (error.empty() || !doc.body.empty()) __builtin_trap();
+  nx::model::reading r;
+  if (!nx::read_doc(std::string_view(reinterpret_cast<const char*>(data), size), doc, r)) {
+    if (r.error.empty() || !doc.body.empty()) __builtin_trap();
     return 0;
   }
   for (char c : nx::write_html(doc, {"f/"}))

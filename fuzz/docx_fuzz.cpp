@@ -12,9 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;
-  std::string error;
-  bool ok = nx::read_docx(std::string_view(reinterpret_cast<const char*>(data), size), doc, error);
-  if (ok == !error.empty()) __builtin_trap();
+  nx::model::reading r;
+  bool ok = nx::read_docx(std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
+  if (ok == !r.error.empty()) __builtin_trap();
   if (ok)
     for (char c : nx::write_html(doc))
       if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();

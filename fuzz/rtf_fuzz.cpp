@@ -15,9 +15,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
   nx::model::document doc;
-  std::string error;
-  if (!nx::read_rtf(in, doc, error)) {
-    if (error.empty()) std::abort();
+  nx::model::reading r;
+  if (!nx::read_rtf(in, doc, r)) {
+    if (r.error.empty()) std::abort();
     return 0;
   }
   std::string html = nx::write_html(doc, {"f/"});

@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   nx::model::document doc;
-  std::string error;
-  bool ok = data[0] & 1 ? nx::read_word2(bytes, doc, error) : nx::read_word_xml(bytes, doc, error);
-  if (!ok && error.empty()) __builtin_trap();  // a failure always says why
+  nx::model::reading r;
+  bool ok = data[0] & 1 ? nx::read_word2(bytes, doc, r) : nx::read_word_xml(bytes, doc, r);
+  if (!ok && r.error.empty()) __builtin_trap();  // a failure always says why
   std::string html = nx::write_html(doc);
   for (char c : html)
     if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();

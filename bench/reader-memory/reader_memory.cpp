@@ -14,6 +14,7 @@
 
 #include "convert/formats/wordml/docx_reader.h"
 #include "convert/builtin_converter.h"
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 #include "convert/formats/odt/odt_reader.h"
 #include "convert/container/opc.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
   }
   const std::string path = argv[1];
   const bool odt = path.size() > 4 && path.compare(path.size() - 4, 4, ".odt") == 0;
-  const nx::model_reader read = odt ? nx::read_odt : nx::read_docx;
+  const nx::model::reader_fn read = odt ? nx::read_odt : nx::read_docx;
   size_t page_size = 0;
   long before = 0;
   for (int run = 0; run < 2; ++run) {
@@ -48,7 +49,9 @@ int main(int argc, char** argv) {
     std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
     before = status_bytes("VmRSS:");
     nx::model::document doc;
-    if (!read(bytes, doc, error)) {
+    nx::model::reading r;
+    if (!nx::model::read_document(read, bytes, doc, r)) {
+      error = r.error;
       std::fprintf(stderr, "%s: %s\n", argv[1], error.c_str());
       return 1;
     }

@@ -1,27 +1,26 @@
-// The built-in converter: plain text, Rich Text and Word documents (97-2003
-// and 2007+) to
-// pure-ASCII HTML, behind three calls (open, convert, close).
+// The built-in converter: plain text, Rich Text, Word (2.0, 6/95, 97-2003,
+// 2003 XML, 2007+) and OpenDocument text, read by content into the
+// document model and written by the HTML writer as pure-ASCII HTML, behind
+// three calls (open, convert, close).
 #pragma once
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "convert/detect/document_kind.h"
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
+#include "convert/options.h"
 
 namespace nx {
 
 class staged_output;
 
-// A built-in reader: fills doc from a file's bytes, or says why it cannot.
-using model_reader = bool (*)(std::string_view bytes, model::document& doc, std::string& error);
-// The page a reader's document gives, without pictures: for checks and
-// benchmarks.
-bool page_without_pictures(model_reader read, std::string_view bytes, std::string& html, std::string& error);
-
 class builtin_converter {
  public:
-  // Reads and converts the document; mode is accepted for the call's shape
-  // and ignored. 0 on success, non-zero when the document cannot be read.
+  explicit builtin_converter(const conversion_options& options = {}) : options_(options) {}
+  // Reads the document; mode is accepted for the call's shape and ignored.
+  // 0 on success, non-zero when the document cannot be read.
   int open_document(const std::string& source, int mode = 1);
   // Writes the HTML to output (through a temporary file beside it, renamed
   // into place). type_code is file_type_code(output); only HTML (4, and -1
@@ -32,31 +31,33 @@ class builtin_converter {
   int convert(staged_output& out);
   int close_document();
   // Why the last call failed.
-  const std::string& error() const { return error_; }
+  const std::string& error() const { return reading_.error; }
+  // What the reader left out of the open document.
+  const std::vector<std::string>& warnings() const { return reading_.warnings; }
 
  private:
-  // Picture links are written against this mark while the output's name is
-  // not known yet; convert() points them at the pictures folder.
-  static constexpr const char* picture_mark = "nubrix-pictures:/";
-
+  conversion_options options_;
+  model::reading reading_;
+  model::document doc_;
   bool open_ = false;
-  std::string html_;
-  // A text document is kept as it is read until convert() writes its page.
+  // Plain text is read while its page is written, piece by piece.
   bool is_text_ = false;
-  std::string text_, title_;
-  std::vector<model::picture> pictures_;
-  std::string error_;
+  std::string text_;
 };
 
 // Opens, converts and closes: true when output (or out, not put in place)
-// was written.
-bool builtin_convert(const std::string& source, const std::string& output, std::string* error = nullptr);
-bool builtin_convert(const std::string& source, staged_output& out, std::string* error = nullptr);
+// was written. warnings (may be null) get what the reader left out.
+bool builtin_convert(const std::string& source, const std::string& output, std::string* error = nullptr,
+                     const conversion_options& options = {});
+bool builtin_convert(const std::string& source, staged_output& out, const conversion_options& options,
+                     std::string* error = nullptr, std::vector<std::string>* warnings = nullptr);
 
-// Plain text (UTF-8 with or without BOM, UTF-16 with BOM or with the zero
-// bytes of mostly Latin text, else Windows-1252) to a complete HTML document: a paragraph per run of non-blank lines, the
-// line breaks inside it kept as <br>.
-std::string text_to_html(std::string_view bytes, const std::string& title);
+// The reader of a kind of document; nullptr for unknown ones.
+model::reader_fn reader_for(doc_kind kind);
+
+// The page a reader's document gives, without pictures: for checks and
+// benchmarks.
+bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::string& html, std::string& error);
 
 // Largest document the built-in converter reads.
 inline constexpr size_t builtin_max_document = size_t(512) << 20;

@@ -2,7 +2,6 @@
 
 #include "convert/libreoffice/engine.h"
 #include "convert/builtin_converter.h"
-#include "services/flags.h"
 #include "services/text.h"
 
 namespace nx {
@@ -21,31 +20,30 @@ int file_type_code(const std::string& output) {
 }
 
 convert_result convert_document_staged(const std::string& source, staged_output& out,
-                                       iProgress* progress, std::string* error, engine_batch* batch) {
-  std::string why;
+                                       const conversion_options& options, iProgress* progress,
+                                       conversion_report& report, engine_batch* batch) {
   convert_result r;
   if (!out.html().ok()) {
-    why = "the converted file cannot be written (" + out.html().error() + ")";
+    report.error = "the converted file cannot be written (" + out.html().error() + ")";
     r = convert_result::failed;
-  } else if (use_internal_converter) {
-    r = builtin_convert(source, out, &why) ? convert_result::converted : convert_result::failed;
+  } else if (options.built_in) {
+    r = builtin_convert(source, out, options, &report.error, &report.warnings) ? convert_result::converted
+                                                                              : convert_result::failed;
   } else {
-    r = batch ? batch->convert(source, out, progress, why) : engine_convert(source, out, progress, why);
+    r = batch ? batch->convert(source, out, progress, report.error)
+              : engine_convert(source, out, options.word_engine, progress, report.error);
   }
   if (progress) progress->pump();
-  if (error) *error = why;
   return r;
 }
 
 convert_result convert_document_checked(const std::string& source, const std::string& output,
                                         iProgress* progress, std::string* error) {
   staged_output out(output);
-  convert_result r = convert_document_staged(source, out, progress, error);
-  std::string why;
-  if (r == convert_result::converted && !out.place(why)) {
-    if (error) *error = why;
-    r = convert_result::failed;
-  }
+  conversion_report report;
+  convert_result r = convert_document_staged(source, out, job_options(""), progress, report);
+  if (r == convert_result::converted && !out.place(report.error)) r = convert_result::failed;
+  if (error) *error = report.error;
   return r;
 }
 

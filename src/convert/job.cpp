@@ -48,6 +48,7 @@ enum class row_end { converted, failed, cancelled, stop };
 // What the rows of one job share: no row writes where an earlier row wrote,
 // or over the source of another row.
 struct job_memory {
+  conversion_options options;  // the settings and the template, as the job began
   std::set<std::string> written, sources;
   std::set<std::string> swept;  // folders cleared of what killed runs left
   std::unique_ptr<engine_batch> engine;  // the engine's conversions, made ahead
@@ -105,13 +106,17 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   std::string html = source;
   if (!html_source) {
     staged = std::make_unique<staged_output>(output);
-    switch (convert_document_staged(source, *staged, &host, &why, job.engine.get())) {
+    conversion_report report;
+    const convert_result converted = convert_document_staged(source, *staged, job.options, &host, report, job.engine.get());
+    why = report.error;
+    switch (converted) {
       case convert_result::converted: break;
       case convert_result::failed: return row_end::failed;
       case convert_result::engine_missing: return row_end::stop;
       case convert_result::cancelled: return row_end::cancelled;
     }
     html = staged->html().path();
+    for (const std::string& w : report.warnings) note += (note.empty() ? "" : "; ") + w;
     host.reached(row, "converted");
   }
 
@@ -122,7 +127,7 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   }
 
   new_file work(output);
-  if (!clean_html_into(html, work, host.template_file(), &host)) {
+  if (!clean_html_into(html, work, job.options.template_file, &host)) {
     if (cancel_requested) return row_end::cancelled;
     why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
     return row_end::failed;
@@ -169,17 +174,18 @@ bool run_batch_job(iJobHost& host) {
   int rows = host.row_count();
   int counter = 0, failed = 0, ready = 0;
   job_memory job;
+  job.options = job_options(host.template_file());
   std::vector<std::string> engine_sources;
   for (int i = 0; i < rows; ++i) {
     if (host.row_status(i) != status_ready) continue;
     const std::string source = host.row_text(i);
     job.sources.insert(file_key(source));
     ++ready;
-    if (!use_internal_converter && !is_html_name(source) && file_present(source) &&
+    if (!job.options.built_in && !is_html_name(source) && file_present(source) &&
         document_problem(source).empty())
       engine_sources.push_back(source);
   }
-  job.engine = std::make_unique<engine_batch>(engine_sources);
+  job.engine = std::make_unique<engine_batch>(engine_sources, job.options.word_engine);
   for (int i = 0; i < rows; ++i) {
     host.pump();
     if (cancel_requested) return cancel_ending(host, job);

@@ -30,14 +30,15 @@ class iJobHost : public iProgress {
   virtual std::string row_text(int row) = 0;
   virtual std::string row_status(int row) = 0;
   virtual void set_row(int row, const std::string& text, const std::string& status) = 0;
-  // Options of the normal page.
-  virtual bool place_same() = 0;           // chkPlaceSame
-  virtual std::string destination() = 0;   // txtDest
-  virtual bool backup() = 0;               // chkBackup
-  virtual std::string template_file() = 0; // "" for the built-in template
-  // Picture1 and cmdConvert disabled while busy.
+  // The job's choices.
+  virtual bool place_same() = 0;           // outputs go beside their sources
+  virtual std::string destination() = 0;   // else into this folder
+  virtual bool backup() = 0;               // back up each HTML file before it is cleaned
+  virtual std::string template_file() = 0; // the cleaning template; "" for the built-in one
+  // While busy the host takes no new job and no changes to its list.
   virtual void set_busy(bool busy) = 0;
-  virtual void set_status(const std::string& text) = 0;  // lblConv, repainted
+  // The status line under the list, shown at once.
+  virtual void set_status(const std::string& text) = 0;
   // The progress window.
   virtual void show_progress() = 0;
   virtual void set_progress_label(const std::string& text) = 0;
@@ -46,7 +47,8 @@ class iJobHost : public iProgress {
   // not exist"); hosts may show it. Called right after set_row.
   virtual void row_failed(int /*row*/, const std::string& /*reason*/) {}
   // Something the user should know about a converted row (its output got
-  // another name); called right after set_row.
+  // another name, the reader left something out), phrases joined by "; ";
+  // called right after set_row.
   virtual void row_note(int /*row*/, const std::string& /*note*/) {}
   // The row reached a step: "converted" (the converter's HTML is written,
   // not yet in place), "backed up", "cleaned" (the cleaned file is written,

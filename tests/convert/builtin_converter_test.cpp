@@ -6,6 +6,7 @@
 #include "convert/common/text_encoding.h"
 #include "convert/writers/html_text.h"
 #include "convert/builtin_converter.h"
+#include "convert/formats/text/text_reader.h"
 #include "convert/html_check.h"
 #include "services/text.h"
 
@@ -13,6 +14,17 @@ using namespace nx;
 using nx::test::ascii_only;
 using nx::test::body_part;
 using nx::test::read_all;
+
+namespace {
+
+// The page of a plain text, as the built-in converter reads it.
+std::string text_page(std::string_view bytes) {
+  std::string html, error;
+  EXPECT_TRUE(page_without_pictures(read_text, bytes, html, error)) << error;
+  return html;
+}
+
+}  // namespace
 
 // Code pages and UTF-16 are decoded through the text and Rich Text readers.
 TEST(HtmlOut, NonAsciiBecomesReferencesAndBadInputReplacement) {
@@ -25,25 +37,27 @@ TEST(HtmlOut, NonAsciiBecomesReferencesAndBadInputReplacement) {
   EXPECT_EQ(decode_utf16(std::string("\x00\xDC", 2)), U"\uFFFD");
 }
 
-TEST(TextToHtml, EncodingsParagraphsAndBreaks) {
+TEST(TextReader, EncodingsParagraphsAndBreaks) {
   // "é€" in each encoding the reader accepts: UTF-8 with and without a
   // byte-order mark, UTF-16 both ways round, Windows-1252.
   for (const std::string& bytes : {std::string("\xC3\xA9\xE2\x82\xAC"), std::string("\xEF\xBB\xBF\xC3\xA9\xE2\x82\xAC"),
                                    std::string("\xFF\xFE\xE9\x00\xAC\x20", 6), std::string("\xFE\xFF\x00\xE9\x20\xAC", 6),
                                    std::string("\xE9\x80")})
-    EXPECT_EQ(body_part(text_to_html(bytes, "t")), "<p>&#233;&#8364;</p>\n") << bytes;
+    EXPECT_EQ(body_part(text_page(bytes)), "<p>&#233;&#8364;</p>\n") << bytes;
   // A real U+FFFD in UTF-8 text does not send the file to Windows-1252.
-  EXPECT_EQ(body_part(text_to_html("\xEF\xBF\xBD\xC3\xA9", "t")), "<p>&#65533;&#233;</p>\n");
+  EXPECT_EQ(body_part(text_page("\xEF\xBF\xBD\xC3\xA9")), "<p>&#65533;&#233;</p>\n");
   // UTF-16 without a byte-order mark: zero bytes in every other position.
-  EXPECT_EQ(body_part(text_to_html(std::string("H\0i\0\r\0\n\0\r\0\n\0\xAC\x20", 14), "t")),
+  EXPECT_EQ(body_part(text_page(std::string("H\0i\0\r\0\n\0\r\0\n\0\xAC\x20", 14))),
             "<p>Hi</p>\n<p>&#8364;</p>\n");
-  EXPECT_EQ(body_part(text_to_html(std::string("\0H\0i\0\xE9", 6), "t")), "<p>Hi&#233;</p>\n");
+  EXPECT_EQ(body_part(text_page(std::string("\0H\0i\0\xE9", 6))), "<p>Hi&#233;</p>\n");
   // Blank lines end paragraphs, other line ends are kept as breaks.
-  EXPECT_EQ(body_part(text_to_html("one\ntwo\n\n  \nthree\r\nfour\r\rfive\r\n", "t")),
-            "<p>one<br>\ntwo</p>\n<p>three<br>\nfour</p>\n<p>five</p>\n");
-  EXPECT_EQ(body_part(text_to_html("", "t")), "");
-  EXPECT_EQ(body_part(text_to_html("a < b & \"c\"\x01", "t")), "<p>a &lt; b &amp; &quot;c&quot;</p>\n");
-  EXPECT_HAS(text_to_html("x", "Caf\xC3\xA9 <1>"), "<title>Caf&#233; &lt;1&gt;</title>");
+  EXPECT_EQ(body_part(text_page("one\ntwo\n\n  \nthree\r\nfour\r\rfive\r\n")),
+            "<p>one<br>two</p>\n<p>three<br>four</p>\n<p>five</p>\n");
+  EXPECT_EQ(body_part(text_page("")), "");
+  EXPECT_EQ(body_part(text_page("a < b & \"c\"\x01")), "<p>a &lt; b &amp; &quot;c&quot;</p>\n");
+  test::temp_dir tmp;
+  ASSERT_TRUE(builtin_convert(tmp.write("Caf\xC3\xA9 <1>.txt", "x"), tmp.file("out.html")));
+  EXPECT_HAS(read_all(tmp.file("out.html")), "<title>Caf&#233; &lt;1&gt;</title>");
 
   // A long text is read piece by piece: any piece boundary gives the same
   // page in every encoding.
@@ -56,11 +70,11 @@ TEST(TextToHtml, EncodingsParagraphsAndBreaks) {
                                   : std::u16string{char16_t(c)};
     for (char16_t x : u) le += {char(x & 0xFF), char(x >> 8)}, be += {char(x >> 8), char(x & 0xFF)};
   }
-  const std::string page = text_to_html(utf8, "t");
-  EXPECT_EQ(text_to_html(le, "t"), page);
-  EXPECT_EQ(text_to_html(be, "t"), page);
-  EXPECT_EQ(text_to_html(utf8.substr(3), "t"), page);
-  EXPECT_EQ(std::count(page.begin(), page.end(), '\n'), 5714 + 10);  // every line seen
+  const std::string page = text_page(utf8);
+  EXPECT_EQ(text_page(le), page);
+  EXPECT_EQ(text_page(be), page);
+  EXPECT_EQ(text_page(utf8.substr(3)), page);
+  EXPECT_EQ(page.size() - replace_all(page, "<br>", "").size(), 5714u * 4);  // every line seen
 }
 
 TEST(BuiltinConverter, CorpusTextFilesKeepTheirCharacters) {
@@ -99,12 +113,12 @@ TEST(BuiltinConverter, UnreadableDocumentsFailWithoutWriting) {
   EXPECT_EQ(body_part(read_all(out)), "<p>hello</p>\n");
 }
 
-TEST(TextToHtml, RandomBytesGiveAsciiParagraphs) {
+TEST(TextReader, RandomBytesGiveAsciiParagraphs) {
   std::mt19937 rng(20261206);
   for (int round = 0; round < 300; ++round) {
     std::string bytes(rng() % 400, '\0');
     for (auto& b : bytes) b = char(rng() % 4 ? rng() % 256 : "\r\n \xFF\xFE"[rng() % 5]);
-    std::string body = body_part(text_to_html(bytes, "t"));
+    std::string body = body_part(text_page(bytes));
     ASSERT_TRUE(ascii_only(body)) << round;
     // Every paragraph is closed, nothing but text and <br> inside.
     size_t opens = 0, closes = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 #include "services/paths.h"
 #include "support/test_env.h"
@@ -50,6 +51,14 @@ inline std::string nesting_error(const std::string& html) {
     }
   }
   return open.empty() ? "" : "<" + open.back() + "> left open";
+}
+
+// Runs a reader as the built-in converter does; error gets its reason.
+inline bool read_with(model::reader_fn read, std::string_view bytes, model::document& doc, std::string& error) {
+  model::reading r;
+  const bool ok = model::read_document(read, bytes, doc, r);
+  error = r.error;
+  return ok;
 }
 
 // The body of the page written for doc, checked to be well-formed ASCII.

@@ -253,6 +253,8 @@ std::string reason_for(run_end end) {
 }  // namespace
 
 struct engine_batch::impl {
+  explicit impl(const word_engine_options& o) : options(o) {}
+  word_engine_options options;
   struct member {
     std::string source, page;  // page: the engine's name for its result
     int group = -1;
@@ -286,7 +288,7 @@ struct engine_batch::impl {
   // has room for it and no page of its name.
   void plan(const std::string& source, size_t& open_from) {
     if (member_of.count(source)) return;
-    const int files_most = word_engine_group_size();
+    const int files_most = options.group_size;
     std::error_code ec;
     unsigned long long bytes = fs::file_size(source, ec);
     if (ec) bytes = 0;
@@ -344,7 +346,7 @@ struct engine_batch::impl {
       c.ended = true;
       return true;
     }
-    std::vector<std::string> args = {word_engine_program(),
+    std::vector<std::string> args = {options.program,
                                      "-env:UserInstallation=file://" + profile,
                                      "--headless",
                                      "--norestore",
@@ -361,7 +363,7 @@ struct engine_batch::impl {
       args.push_back(fs::absolute(members[m].source, ec).string());
     }
     c.process = std::make_unique<engine_process>();
-    if (c.process->start(args, word_engine_time_limit())) return true;
+    if (c.process->start(args, options.time_limit)) return true;
     c.ended = true;
     return false;
   }
@@ -439,9 +441,10 @@ struct engine_batch::impl {
   }
 };
 
-engine_batch::engine_batch(const std::vector<std::string>& sources) : impl_(std::make_unique<impl>()) {
+engine_batch::engine_batch(const std::vector<std::string>& sources, const word_engine_options& options)
+    : impl_(std::make_unique<impl>(options)) {
   // A group size of 1 converts each document on its own as its row comes.
-  if (word_engine_group_size() <= 1) return;
+  if (options.group_size <= 1) return;
   size_t open_from = 0;
   for (const auto& s : sources) impl_->plan(s, open_from);
 }
@@ -488,31 +491,14 @@ convert_result engine_batch::convert(const std::string& source, staged_output& o
   }
 }
 
-convert_result engine_convert(const std::string& source, staged_output& out, iProgress* progress,
-                              std::string& error) {
+convert_result engine_convert(const std::string& source, staged_output& out, const word_engine_options& options,
+                              iProgress* progress, std::string& error) {
   std::error_code ec;
   if (!fs::is_regular_file(source, ec)) {
     error = "the document does not exist";
     return convert_result::failed;
   }
-  return engine_batch().convert(source, out, progress, error);
-}
-
-std::string word_engine_program() {
-  const char* p = std::getenv("NUBRIX_SOFFICE");
-  return p && *p ? std::string(p) : std::string("soffice");
-}
-
-int word_engine_time_limit() {
-  const char* p = std::getenv("NUBRIX_CONVERT_TIMEOUT");
-  int n = p ? std::atoi(p) : 0;
-  return n > 0 ? n : 180;
-}
-
-int word_engine_group_size() {
-  const char* p = std::getenv("NUBRIX_ENGINE_GROUP");
-  int n = p ? std::atoi(p) : 0;
-  return n > 0 ? n : 20;
+  return engine_batch({}, options).convert(source, out, progress, error);
 }
 
 std::string engine_launch_message(int error_number) {

@@ -12,14 +12,22 @@
 
 namespace nx {
 
+// How the word-processor engine runs, part of the options a conversion
+// travels with (convert/options.h).
+struct word_engine_options {
+  std::string program = "soffice";  // a path, or a name looked up on PATH
+  int time_limit = 180;  // seconds a run (one document or a group) may take before it is ended
+  int group_size = 20;   // documents one run converts at most; 1: each in a run of its own
+};
+
 // The engine's conversions for one job. The documents the job will convert,
 // in list order, are converted ahead in groups: one engine process per group
-// of at most word_engine_group_size() documents and engine_group_bytes bytes,
+// of at most group_size documents and engine_group_bytes bytes,
 // no two of which give the same output name, and up to engine_lanes groups
 // at once. Each document's result is taken out when its row asks for it.
 class engine_batch {
  public:
-  explicit engine_batch(const std::vector<std::string>& sources = {});
+  explicit engine_batch(const std::vector<std::string>& sources = {}, const word_engine_options& options = {});
   ~engine_batch();
   engine_batch(const engine_batch&) = delete;
   engine_batch& operator=(const engine_batch&) = delete;
@@ -40,8 +48,8 @@ class engine_batch {
 };
 
 // Converts one document into out, in an engine run of its own.
-convert_result engine_convert(const std::string& source, staged_output& out, iProgress* progress,
-                              std::string& error);
+convert_result engine_convert(const std::string& source, staged_output& out, const word_engine_options& options,
+                              iProgress* progress, std::string& error);
 
 // Groups never hold more bytes of documents than this, so that one engine
 // never holds a huge batch in memory at once.
@@ -50,15 +58,6 @@ inline constexpr unsigned long long engine_group_bytes = 50ull << 20;
 // second one starts while the first works, which hides most of a start.
 inline constexpr int engine_lanes = 2;
 
-// The word-processor engine's program: $NUBRIX_SOFFICE, else "soffice"
-// looked up on PATH.
-std::string word_engine_program();
-// Seconds a conversion (of one document, or of a group of them) may take
-// before the engine is ended: $NUBRIX_CONVERT_TIMEOUT, else 180.
-int word_engine_time_limit();
-// Documents one engine run converts at most: $NUBRIX_ENGINE_GROUP, else 20;
-// 1 converts each document in a run of its own, one at a time.
-int word_engine_group_size();
 // The launch message for a missing engine.
 std::string engine_launch_message(int error_number);
 

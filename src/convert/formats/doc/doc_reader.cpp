@@ -1029,7 +1029,8 @@ bool reader::run(std::string_view data, std::string& error) {
 
 }  // namespace
 
-bool read_doc(std::string_view bytes, model::document& doc, std::string& error) {
+bool read_doc(std::string_view bytes, model::document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = model::document();
   error.clear();
   if (!compound_file::has_signature(bytes)) {

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
@@ -12,6 +13,6 @@ namespace nx {
 // readable Word document (not a compound file, encrypted, damaged); doc is
 // then left empty.
 // Inline PNG and JPEG pictures are handed over in doc.pictures.
-bool read_doc(std::string_view bytes, model::document& doc, std::string& error);
+bool read_doc(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

@@ -130,10 +130,11 @@ bool reader::run(std::string& error) {
 
 }  // namespace
 
-bool read_word2(std::string_view bytes, document& doc, std::string& error) {
+bool read_word2(std::string_view bytes, document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = document();
-  reader r(bytes, doc);
-  if (r.run(error)) return true;
+  reader rd(bytes, doc);
+  if (rd.run(error)) return true;
   doc = document();
   return false;
 }

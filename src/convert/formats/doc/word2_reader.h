@@ -8,11 +8,12 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
 // Fills doc from the file. False, with a short reason in error, when the
 // bytes are no readable Word 2.0 document (truncated, encrypted, damaged).
-bool read_word2(std::string_view bytes, model::document& doc, std::string& error);
+bool read_word2(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

@@ -573,12 +573,13 @@ std::string reader::formula(std::string_view href) {
 
 }  // namespace
 
-bool read_odt(std::string_view bytes, document& doc, std::string& error) {
+bool read_odt(std::string_view bytes, document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = document();
   zip_package package;
   if (!package.open(bytes, error)) return false;
-  reader r(package, doc);
-  if (r.run(error)) return true;
+  reader rd(package, doc);
+  if (rd.run(error)) return true;
   doc = document();
   return false;
 }

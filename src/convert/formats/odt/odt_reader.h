@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
@@ -22,7 +23,7 @@ namespace nx {
 // damaged, another kind of OpenDocument, without content, password-protected
 // (entries encrypted in the manifest), or over the package limits. A damaged
 // styles part, picture or formula is left out and the rest is read.
-bool read_odt(std::string_view bytes, model::document& doc, std::string& error);
+bool read_odt(std::string_view bytes, model::document& doc, model::reading& r);
 
 
 }  // namespace nx

@@ -1199,7 +1199,8 @@ void reader::run() {
 
 }  // namespace
 
-bool read_rtf(std::string_view rtf, model::document& doc, std::string& error) {
+bool read_rtf(std::string_view rtf, model::document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = model::document();
   error.clear();
   size_t k = 0;

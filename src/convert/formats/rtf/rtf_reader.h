@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
@@ -11,6 +12,6 @@ namespace nx {
 // readable RTF document. Damaged documents (unbalanced braces, cut short, bad
 // escapes) give what can be recovered. PNG and JPEG pictures are handed over
 // in doc.pictures ("image1.png", "image2.jpg", ...).
-bool read_rtf(std::string_view rtf, model::document& doc, std::string& error);
+bool read_rtf(std::string_view rtf, model::document& doc, model::reading& r);
 
 }  // namespace nx

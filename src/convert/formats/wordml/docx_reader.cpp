@@ -613,7 +613,8 @@ int reader::note_for(model::note_kind kind, std::string_view id) {
 
 }  // namespace
 
-bool read_docx(std::string_view bytes, model::document& doc, std::string& error) {
+bool read_docx(std::string_view bytes, model::document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = {};
   zip_package package;
   if (!package.open(bytes, error)) return false;
@@ -622,8 +623,8 @@ bool read_docx(std::string_view bytes, model::document& doc, std::string& error)
     error = "the package holds no Word document";
     return false;
   }
-  reader r(package, doc);
-  if (r.read(main, error)) return true;
+  reader rd(package, doc);
+  if (rd.read(main, error)) return true;
   doc = {};
   return false;
 }

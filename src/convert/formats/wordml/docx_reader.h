@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
@@ -21,6 +22,6 @@ namespace nx {
 // without a main document, password-protected, or over the package limits.
 // A damaged part beside the main document (styles, numbering, notes, a
 // picture) is left out and the rest is read.
-bool read_docx(std::string_view bytes, model::document& doc, std::string& error);
+bool read_docx(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

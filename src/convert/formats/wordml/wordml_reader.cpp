@@ -596,12 +596,13 @@ void reader::picture(pugi::xml_node pict, inline_sink& sink, const format& f, in
 
 }  // namespace
 
-bool read_word_xml(std::string_view bytes, document& doc, std::string& error) {
+bool read_word_xml(std::string_view bytes, document& doc, model::reading& r) {
+  std::string& error = r.error;
   doc = document();
   xml_part part;
   if (!parse_xml(std::string(bytes), part, error, wordml_namespaces)) return false;
-  reader r(doc);
-  if (r.run(part.root(), error)) return true;
+  reader rd(doc);
+  if (rd.run(part.root(), error)) return true;
   doc = document();
   return false;
 }

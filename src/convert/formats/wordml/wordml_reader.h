@@ -13,12 +13,13 @@
 #include <string_view>
 
 #include "convert/model/document.h"
+#include "convert/model/reading.h"
 
 namespace nx {
 
 // Fills doc from the file. False, with a short reason in error, when it is
 // not well-formed XML, declares a document type, nests too deep, or holds
 // no Word 2003 document.
-bool read_word_xml(std::string_view bytes, model::document& doc, std::string& error);
+bool read_word_xml(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

@@ -357,7 +357,7 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
   // Inline pictures come out as files beside the page, only when asked for.
   model::document doc;
   std::string error;
-  ASSERT_TRUE(read_doc(test::read_all(test::corpus_path("doc/13-images-jpg-png.doc")), doc, error));
+  ASSERT_TRUE(test::read_with(read_doc, test::read_all(test::corpus_path("doc/13-images-jpg-png.doc")), doc, error));
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].file_name, "image1.jpg");
   EXPECT_EQ(doc.pictures[0].bytes.substr(0, 2), "\xFF\xD8");

@@ -22,7 +22,7 @@ std::string page(const std::string& body, const std::string& automatic = "", con
                  const std::vector<std::pair<std::string, std::string>>& parts = {}, model::document* out = nullptr) {
   model::document doc;
   std::string error;
-  if (!read_odt(make_odt(body, automatic, common, parts), doc, error)) return "failed: " + error;
+  if (!test::read_with(read_odt, make_odt(body, automatic, common, parts), doc, error)) return "failed: " + error;
   std::string html = test::page_body(doc);
   if (out) *out = std::move(doc);
   return html;
@@ -31,7 +31,7 @@ std::string page(const std::string& body, const std::string& automatic = "", con
 std::string failure(const std::string& bytes) {
   model::document doc;
   std::string error;
-  EXPECT_FALSE(read_odt(bytes, doc, error));
+  EXPECT_FALSE(test::read_with(read_odt, bytes, doc, error));
   EXPECT_TRUE(doc.body.empty());
   return error;
 }
@@ -141,7 +141,7 @@ TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
   std::string error;
   std::string full = "<table:table-cell table:number-columns-repeated=\"1000\"><text:p>" + std::string(50000, 'x') +
                      "</text:p></table:table-cell>";
-  ASSERT_TRUE(read_odt(make_odt("<table:table><table:table-row table:number-rows-repeated=\"1048576\">"
+  ASSERT_TRUE(test::read_with(read_odt, make_odt("<table:table><table:table-row table:number-rows-repeated=\"1048576\">"
                                 "<table:table-cell table:number-columns-repeated=\"16384\"/></table:table-row>"
                                 "<table:table-row table:number-rows-repeated=\"1000\">" + full + full +
                                 "</table:table-row></table:table>"),
@@ -276,7 +276,7 @@ TEST(OdtReader, SeededMutationsNeverCrash) {
     }
     model::document doc;
     std::string error;
-    if (read_odt(bytes, doc, error)) {
+    if (test::read_with(read_odt, bytes, doc, error)) {
       ++read;
       write_html(doc);
     } else {

@@ -86,7 +86,7 @@ TEST(RtfCorpus, DamagedCopiesNeverBreakTheReader) {
     }
     model::document model;
     std::string error;
-    if (!read_rtf(doc, model, error)) {
+    if (!test::read_with(read_rtf, doc, model, error)) {
       EXPECT_FALSE(error.empty());
       continue;
     }

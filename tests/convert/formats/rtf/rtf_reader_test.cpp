@@ -178,7 +178,7 @@ TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
 TEST(RtfReader, PicturesAreHandedOverAndLinkedBesideThePage) {
   model::document doc;
   std::string error;
-  ASSERT_TRUE(read_rtf("{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
+  ASSERT_TRUE(test::read_with(read_rtf, "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
                        "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
                        "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}",
                        doc, error));

@@ -61,7 +61,7 @@ using part_list = std::vector<std::pair<std::string, std::string>>;
 std::string package_html(const std::string& package, model::document* out = nullptr) {
   model::document doc;
   std::string error;
-  EXPECT_TRUE(read_docx(package, doc, error)) << error;
+  EXPECT_TRUE(test::read_with(read_docx, package, doc, error)) << error;
   std::string body = test::page_body(doc);
   if (out) *out = std::move(doc);
   return body;
@@ -293,13 +293,13 @@ TEST(DocxReader, BadAndHostilePackagesFailWithAReason) {
   for (auto& c : cases) {
     model::document doc;
     std::string error;
-    EXPECT_FALSE(read_docx(c.package, doc, error)) << c.why;
+    EXPECT_FALSE(test::read_with(read_docx, c.package, doc, error)) << c.why;
     EXPECT_NE(error.find(c.reason), std::string::npos) << c.why << ": " << error;
     EXPECT_TRUE(doc.body.empty()) << c.why;
   }
   test::zip_entry locked{"word/document.xml", test::word_root("w:document") + "<w:body/></w:document>", false, true};
   model::document doc;
   std::string error;
-  EXPECT_FALSE(read_docx(make_zip({locked}), doc, error));
+  EXPECT_FALSE(test::read_with(read_docx, make_zip({locked}), doc, error));
   EXPECT_EQ(error, "the document is password-protected");
 }

@@ -102,7 +102,7 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
       "<w:p><w:r><w:t>boxed</w:t></w:r></w:p></w:txbxContent></v:textbox></v:shape></w:pict></w:r></w:p>");
   model::document doc;
   std::string error;
-  ASSERT_TRUE(read_word_xml(xml, doc, error)) << error;
+  ASSERT_TRUE(test::read_with(read_word_xml, xml, doc, error)) << error;
   std::string html = test::page_body(doc);
   EXPECT_EQ(doc.title, "Report");
   EXPECT_HAS(html, "<h1 align=\"center\">a) Intro</h1>\n");  // heading by its style's name, label kept
@@ -119,8 +119,8 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
   ASSERT_EQ(doc.pictures.size(), 1u);
   EXPECT_EQ(doc.pictures[0].bytes, "\x89PNG\r\n\x1a\n");
 
-  EXPECT_FALSE(read_word_xml("<?xml version=\"1.0\"?><w:wordDocument", doc, error));
-  EXPECT_FALSE(read_word_xml("<?xml version=\"1.0\"?><other/>", doc, error));
+  EXPECT_FALSE(test::read_with(read_word_xml, "<?xml version=\"1.0\"?><w:wordDocument", doc, error));
+  EXPECT_FALSE(test::read_with(read_word_xml, "<?xml version=\"1.0\"?><other/>", doc, error));
   EXPECT_EQ(error, "the file holds no Word document");
 }
 
@@ -129,15 +129,15 @@ TEST(Word2Reader, TextParagraphsFieldResultsAndFootnotes) {
   std::string file = word2_file(main, "\x02 Note\r", uint32_t(main.find('\x02')));
   model::document doc;
   std::string error;
-  ASSERT_TRUE(read_word2(file, doc, error)) << error;
+  ASSERT_TRUE(test::read_with(read_word2, file, doc, error)) << error;
   std::string html = test::page_body(doc);
   EXPECT_HAS(html, "<p>Hello W&#246;rld</p>\n<p>Second 3 line<br>break<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a>"
                    "</sup></p>\n<p>cell</p>\n<p>end</p>\n<hr>");
   EXPECT_HAS(html, "Note</p>");
 
-  EXPECT_FALSE(read_word2(word2_file(main, "", 0, 0x0100), doc, error));
+  EXPECT_FALSE(test::read_with(read_word2, word2_file(main, "", 0, 0x0100), doc, error));
   EXPECT_EQ(error, "the document is encrypted (password-protected)");
-  EXPECT_FALSE(read_word2(file.substr(0, 0x100), doc, error));
+  EXPECT_FALSE(test::read_with(read_word2, file.substr(0, 0x100), doc, error));
   EXPECT_EQ(error, "the document header is truncated");
 }
 
@@ -170,7 +170,7 @@ TEST(WordXmlReader, SeededMutationsOfBothFormatsNeverCrash) {
     if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
     model::document doc;
     std::string error;
-    bool ok = word2 ? read_word2(bytes, doc, error) : read_word_xml(bytes, doc, error);
+    bool ok = word2 ? test::read_with(read_word2, bytes, doc, error) : test::read_with(read_word_xml, bytes, doc, error);
     if (ok) write_html(doc);
     else EXPECT_FALSE(error.empty());
   }

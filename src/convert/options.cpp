@@ -1,0 +1,28 @@
+#include "convert/options.h"
+
+#include <cstdlib>
+
+#include "services/flags.h"
+
+namespace nx {
+namespace {
+
+int positive_from_environment(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  int n = v ? std::atoi(v) : 0;
+  return n > 0 ? n : fallback;
+}
+
+}  // namespace
+
+conversion_options job_options(const std::string& template_file) {
+  conversion_options o;
+  o.built_in = use_internal_converter;
+  o.template_file = template_file;
+  if (const char* program = std::getenv("NUBRIX_SOFFICE"); program && *program) o.word_engine.program = program;
+  o.word_engine.time_limit = positive_from_environment("NUBRIX_CONVERT_TIMEOUT", o.word_engine.time_limit);
+  o.word_engine.group_size = positive_from_environment("NUBRIX_ENGINE_GROUP", o.word_engine.group_size);
+  return o;
+}
+
+}  // namespace nx
