@@ -746,7 +746,7 @@ void frmMain::set_progress(int percent) {
   if (!progress_) return;
   percent = std::clamp(percent, 0, 100);
   if (job_files_ > 0 && job_file_ >= 1)
-    percent = std::max(progress_->ProgressBar1->value(),
+    percent = std::max(progress_->prgJob->value(),
                        ((std::min(job_file_, job_files_) - 1) * 100 + percent) / job_files_);
   progress_->set_percent(percent);
 }

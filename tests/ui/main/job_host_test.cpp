@@ -70,7 +70,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
 
 TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   add_pages(3);
-  during_job([&](frmProgress* p) { return QTest::mouseClick(p->Command1, Qt::LeftButton), true; });
+  during_job([&](frmProgress* p) { return QTest::mouseClick(p->cmdCancel, Qt::LeftButton), true; });
   win->cmdConvert->click();
   EXPECT_EQ(win->row_status(2), "Ready") << "no row after the cancel";
   EXPECT_FALSE(cancel_requested);
@@ -102,7 +102,7 @@ TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_
   during_job([&](frmProgress* p) {
     std::string count = p->lblFile->text().toStdString();
     if (!count.empty() && (counts.empty() || counts.back() != count)) counts.push_back(count);
-    bar.push_back(p->ProgressBar1->value());
+    bar.push_back(p->prgJob->value());
     return false;
   });
   win->cmdConvert->click();
