@@ -40,7 +40,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   during_job([&](frmProgress* p) {
     seen = true;
     EXPECT_FALSE(p->isModal());
-    EXPECT_FALSE(win->Picture1->isEnabled());
+    EXPECT_FALSE(win->picToolbar->isEnabled());
     EXPECT_FALSE(win->cmdRemove->isEnabled()) << "rows stay put while the job walks them";
     win->add_file(tmp.write("in/late.html", "<p>late</p>"));  // a new row must not re-enable Convert mid-job
     EXPECT_FALSE(win->cmdConvert->isEnabled());
@@ -56,7 +56,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1).toStdString().rfind("Converted: saved as \"p0", 0), 0u);
   EXPECT_EQ(win->lblConv->text(), "Files converted successfully.");
   EXPECT_EQ(win->progress_window(), nullptr) << "closed at the end";
-  EXPECT_TRUE(win->Picture1->isEnabled());
+  EXPECT_TRUE(win->picToolbar->isEnabled());
   EXPECT_TRUE(win->cmdRemove->isEnabled());
 
   // The wizard's Start runs it too (for the late row) and leaves page 4 locked.
