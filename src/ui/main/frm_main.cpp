@@ -319,10 +319,10 @@ void frmMain::build_menus() {
   mAddFolder = item(mnuDrop, "mAddFolder", "Add Folder...");
   mAddWord = item(mnuDrop, "mAddWord", "Add word files only...");
   mAddHTMLS = item(mnuDrop, "mAddHTMLS", "Add html files only...");
-  mnuDrop->addSeparator()->setObjectName("sep2");
+  mnuDrop->addSeparator()->setObjectName("sepSubfolders");
   mAddIncSub = item(mnuDrop, "mAddIncSub", "Add Folder && subfolders - HTML && Word files...");
-  mAddIncSub2 = item(mnuDrop, "mAddIncSub2", "Add Folder && subfolders - Word files...");
-  mAddIncSub3 = item(mnuDrop, "mAddIncSub3", "Add Folder && subfolders - HTML files...");
+  mAddIncSubWord = item(mnuDrop, "mAddIncSubWord", "Add Folder && subfolders - Word files...");
+  mAddIncSubHTML = item(mnuDrop, "mAddIncSubHTML", "Add Folder && subfolders - HTML files...");
 
   mnuPop = new QMenu(this);
   mnuPop->setObjectName("mnuPop");
@@ -373,8 +373,8 @@ void frmMain::connect_controls() {
   act(mAddWord, [this] { add_folder(1); });
   act(mAddHTMLS, [this] { add_folder(2); });
   act(mAddIncSub, [this] { add_folder_tree({"*.doc", "*.docx", "*.odt", "*.htm", "*.html"}); });
-  act(mAddIncSub2, [this] { add_folder_tree(document_patterns); });
-  act(mAddIncSub3, [this] { add_folder_tree({"*.htm", "*.html"}); });
+  act(mAddIncSubWord, [this] { add_folder_tree(document_patterns); });
+  act(mAddIncSubHTML, [this] { add_folder_tree({"*.htm", "*.html"}); });
   act(mView, [this] { mView_Click(); });
   act(mEdit, [this] { mEdit_Click(); });
   connect(lstFiles, &QWidget::customContextMenuRequested, this,

@@ -119,8 +119,8 @@ class frmMain final : public QWidget, public iJobHost {
   QAction* mAddWord;
   QAction* mAddHTMLS;
   QAction* mAddIncSub;
-  QAction* mAddIncSub2;
-  QAction* mAddIncSub3;
+  QAction* mAddIncSubWord;
+  QAction* mAddIncSubHTML;
   QMenu* mnuPop;
   QAction* mView;
   QAction* mEdit;
