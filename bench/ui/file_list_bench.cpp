@@ -70,7 +70,7 @@ void add_folder_tree_10000(benchmark::State& state) {
     state.PauseTiming();
     window.lstFiles->clear();
     state.ResumeTiming();
-    window.mAddIncSub2->trigger();
+    window.mAddIncSubWord->trigger();
     QApplication::processEvents();
     if (window.row_count() != 10000) state.SkipWithError("not every file was added");
   }

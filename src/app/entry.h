@@ -25,11 +25,11 @@ class iWindows {
   // file to that one instead and returns at once. Returns the exit status.
   virtual int run_main_window(const command_line& cmd) = 0;
   // The windowed "/convert:": loads the main window without showing it,
-  // add_file for each request file, txtDest = request.destination,
-  // chkPlaceSame and chkBackup cleared, runs cmdConvert_Click (progress
-  // window and closing message box shown), unloads the window (which stores
-  // "backup"). Returns 0 when the job ended normally with no failed row,
-  // else 1.
+  // lists each request file, writes every output into request.destination
+  // (not beside its source) without backups, and runs the job as "Convert"
+  // does (progress window and closing message box shown); then unloads the
+  // window (which stores "backup"). Returns 0 when the job ended normally
+  // with no failed row, else 1.
   virtual int run_hidden_conversion(const convert_request& request) = 0;
 };
 

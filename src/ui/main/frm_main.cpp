@@ -95,18 +95,18 @@ frmMain::~frmMain() {
 // ---------------------------------------------------------------- building
 
 void frmMain::build_toolbar() {
-  Picture1 = new QWidget(this);
-  Picture1->setObjectName("Picture1");
-  Image1 = new QLabel(Picture1);
-  Image1->setObjectName("Image1");
-  Image1->setScaledContents(false);
-  auto* logo = new QLabel(Picture1);
+  picToolbar = new QWidget(this);
+  picToolbar->setObjectName("picToolbar");
+  imgBanner = new QLabel(picToolbar);
+  imgBanner->setObjectName("imgBanner");
+  imgBanner->setScaledContents(false);
+  auto* logo = new QLabel(picToolbar);
   logo->setObjectName("logo");
   logo->setPixmap(pictures::logo(32));
   logo->setAttribute(Qt::WA_TranslucentBackground);
   logo->setFixedSize(32, 32);
   auto tool = [this](const char* name, const QIcon& icon, const char* tip) {
-    auto* b = new QToolButton(Picture1);
+    auto* b = new QToolButton(picToolbar);
     b->setObjectName(name);
     b->setIcon(icon);
     b->setIconSize(QSize(tw_x(420), tw_y(420)));
@@ -117,7 +117,7 @@ void frmMain::build_toolbar() {
   };
   cmdExpress = tool("cmdExpress", pictures::mode_icon(), "Switch between the wizard and the normal page");
   cmdSettings = tool("cmdSettings", pictures::settings_icon(), "Settings");
-  Command1 = tool("Command1", pictures::help_icon(), "Help");
+  cmdHelp = tool("cmdHelp", pictures::help_icon(), "Help");
 }
 
 void frmMain::build_normal_page() {
@@ -140,11 +140,11 @@ void frmMain::build_normal_page() {
     return c;
   };
   QWidget* p = picNormal;
-  Label2 = label(p, "Label2", "Use this Template:");
+  lblTemplate = label(p, "lblTemplate", "Use this Template:");
   cmbTemplates = new QComboBox(p);
   cmbTemplates->setObjectName("cmbTemplates");
   cmdManage = button(p, "cmdManage", "Manage...");
-  Label3 = label(p, "Label3", "Convert these Files:");
+  lblFiles = label(p, "lblFiles", "Convert these Files:");
 
   lstFiles = new QTreeWidget(p);
   lstFiles->setObjectName("lstFiles");
@@ -169,9 +169,9 @@ void frmMain::build_normal_page() {
   lblDrop->setAttribute(Qt::WA_TransparentForMouseEvents);
   lblDrop->hide();
   setAcceptDrops(true);
-  lvpos = new QWidget(p);
-  lvpos->setObjectName("lvpos");
-  lvpos->hide();
+  list_area = new QWidget(p);
+  list_area->setObjectName("list_area");
+  list_area->hide();
 
   cmdAdd = button(p, "cmdAdd", "Add...");
   cmdAddFolder = button(p, "cmdAddFolder", "Add Folder...");
@@ -182,7 +182,7 @@ void frmMain::build_normal_page() {
   cmdSelAll = button(p, "cmdSelAll", "Select All");
   cmdView = button(p, "cmdView", "View");
   cmdEdit = button(p, "cmdEdit", "Edit");
-  Label4 = label(p, "Label4", "Place converted files into:");
+  lblDest = label(p, "lblDest", "Place converted files into:");
   txtDest = new QLineEdit(p);
   txtDest->setObjectName("txtDest");
   cmdBrowse = button(p, "cmdBrowse", "...");
@@ -194,7 +194,7 @@ void frmMain::build_normal_page() {
   cmdConvert->setFont(bold);
 
   // Fixed places; Form_Resize sets the rest.
-  Label3->setGeometry(tw_x(120), tw_y(900), tw_x(3000), tw_y(240));
+  lblFiles->setGeometry(tw_x(120), tw_y(900), tw_x(3000), tw_y(240));
   for (auto [b, top] : {std::pair{cmdView, 1170}, {cmdEdit, 1605}, {cmdRemove, 2205},
                         {cmdSelAll, 2640}})
     b->setGeometry(0, tw_y(top), tw_x(1650), tw_y(button_height));
@@ -242,19 +242,20 @@ void frmMain::build_wizard_pages() {
   lblWelc->setFont(big);
 
   // 1: template.
-  Label6 = label(1, "Label6", "Select template you like to use to convert files:", 480, 300);
+  lblTemplate2 =
+      label(1, "lblTemplate2", "Select template you like to use to convert files:", 480, 300);
   cmbTemplates2 = new QComboBox(pages[1]);
   cmbTemplates2->setObjectName("cmbTemplates2");
   cmbTemplates2->setGeometry(left, tw_y(840), tw_x(5400), tw_y(330));
 
-  // 2: files; the shared list goes to lvpos2.
-  Label7 = label(2, "Label7", "Select files you like to converts:", 240, 300);
+  // 2: files; the shared list goes to list_area2.
+  lblFiles2 = label(2, "lblFiles2", "Select files you like to converts:", 240, 300);
   const int col_w = tw_x(1650);
   const int col_left = page_w - tw_x(120) - col_w;
-  lvpos2 = new QWidget(pages[2]);
-  lvpos2->setObjectName("lvpos2");
-  lvpos2->setGeometry(left, tw_y(600), col_left - tw_x(120) - left, tw_y(4980));
-  lvpos2->hide();
+  list_area2 = new QWidget(pages[2]);
+  list_area2->setObjectName("list_area2");
+  list_area2->setGeometry(left, tw_y(600), col_left - tw_x(120) - left, tw_y(4980));
+  list_area2->hide();
   cmdAdd2 = button(2, "cmdAdd2", "Add...");
   cmdAdd2->setGeometry(col_left, tw_y(600), col_w, tw_y(button_height));
   cmdAddFolder2 = button(2, "cmdAddFolder2", "Add Folder...");
@@ -270,7 +271,7 @@ void frmMain::build_wizard_pages() {
   cmdSelAll2->setGeometry(col_left, tw_y(2070), col_w, tw_y(button_height));
 
   // 3: destination.
-  Label8 = label(3, "Label8", "Select the destination folder:", 480, 300);
+  lblDest2 = label(3, "lblDest2", "Select the destination folder:", 480, 300);
   txtDest2 = new QLineEdit(pages[3]);
   txtDest2->setObjectName("txtDest2");
   const int browse_w = tw_x(1215);
@@ -285,11 +286,11 @@ void frmMain::build_wizard_pages() {
   chkBackup2 = new QCheckBox("Create a backup before cleaning HTML files", pages[3]);
   chkBackup2->setObjectName("chkBackup2");
   chkBackup2->setGeometry(left, tw_y(1800), text_w, tw_y(300));
-  Label9 = label(3, "Label9", "and then click on the Start button to start conversion.", 2520,
-                 300);
+  lblStartHint = label(3, "lblStartHint",
+                       "and then click on the Start button to start conversion.", 2520, 300);
 
   // 4: converting.
-  Label10 = label(4, "Label10", "Nubrix is converting files, please wait...", 480, 300);
+  lblWait = label(4, "lblWait", "Nubrix is converting files, please wait...", 480, 300);
   lblConv = label(4, "lblConv", "", 960, 1500);
   lblConv->setTextFormat(Qt::PlainText);
   lblConv->setWordWrap(true);
@@ -318,10 +319,10 @@ void frmMain::build_menus() {
   mAddFolder = item(mnuDrop, "mAddFolder", "Add Folder...");
   mAddWord = item(mnuDrop, "mAddWord", "Add word files only...");
   mAddHTMLS = item(mnuDrop, "mAddHTMLS", "Add html files only...");
-  mnuDrop->addSeparator()->setObjectName("sep2");
+  mnuDrop->addSeparator()->setObjectName("sepSubfolders");
   mAddIncSub = item(mnuDrop, "mAddIncSub", "Add Folder && subfolders - HTML && Word files...");
-  mAddIncSub2 = item(mnuDrop, "mAddIncSub2", "Add Folder && subfolders - Word files...");
-  mAddIncSub3 = item(mnuDrop, "mAddIncSub3", "Add Folder && subfolders - HTML files...");
+  mAddIncSubWord = item(mnuDrop, "mAddIncSubWord", "Add Folder && subfolders - Word files...");
+  mAddIncSubHTML = item(mnuDrop, "mAddIncSubHTML", "Add Folder && subfolders - HTML files...");
 
   mnuPop = new QMenu(this);
   mnuPop->setObjectName("mnuPop");
@@ -338,7 +339,7 @@ void frmMain::connect_controls() {
   };
   on(cmdExpress, &frmMain::cmdExpress_Click);
   on(cmdSettings, &frmMain::cmdSettings_Click);
-  on(Command1, &frmMain::Command1_Click);
+  on(cmdHelp, &frmMain::cmdHelp_Click);
   on(cmdManage, &frmMain::cmdManage_Click);
   on(cmdAdd, &frmMain::cmdAdd_Click);
   connect(cmdAddFolder, &QPushButton::clicked, this, [this] { add_folder(0); });
@@ -372,8 +373,8 @@ void frmMain::connect_controls() {
   act(mAddWord, [this] { add_folder(1); });
   act(mAddHTMLS, [this] { add_folder(2); });
   act(mAddIncSub, [this] { add_folder_tree({"*.doc", "*.docx", "*.odt", "*.htm", "*.html"}); });
-  act(mAddIncSub2, [this] { add_folder_tree(document_patterns); });
-  act(mAddIncSub3, [this] { add_folder_tree({"*.htm", "*.html"}); });
+  act(mAddIncSubWord, [this] { add_folder_tree(document_patterns); });
+  act(mAddIncSubHTML, [this] { add_folder_tree({"*.htm", "*.html"}); });
   act(mView, [this] { mView_Click(); });
   act(mEdit, [this] { mEdit_Click(); });
   connect(lstFiles, &QWidget::customContextMenuRequested, this,
@@ -448,7 +449,7 @@ void frmMain::cmdExpress_Click() {
     wizard_mode = false;
     current_step = -1;
     load_step();
-    place_list(picNormal, lvpos);
+    place_list(picNormal, list_area);
     picNormal->show();
     picButtons->hide();
   } else {
@@ -498,7 +499,7 @@ void frmMain::load_step() {
     case 2:
       cmdBack->setEnabled(true);
       cmdNext->setEnabled(lstFiles->topLevelItemCount() > 0);
-      place_list(pages[2], lvpos2);
+      place_list(pages[2], list_area2);
       break;
     case 3:
       cmdBack->setEnabled(true);
@@ -574,7 +575,7 @@ void frmMain::cmdSettings_Click() {
   if (window_hooks().open_settings) window_hooks().open_settings(this);
 }
 
-void frmMain::Command1_Click() {
+void frmMain::cmdHelp_Click() {
   window_shell().open_document(program_folder() + "nx_help.html");
 }
 
@@ -590,13 +591,13 @@ void frmMain::Form_Resize() {
   const int top = tw_y(toolbar_height);
 
   // Toolbar: banner across, buttons at the right end.
-  Picture1->setGeometry(0, 0, W, top);
-  Image1->setGeometry(0, 0, W, top);
-  if (Image1->pixmap().deviceIndependentSize().toSize() != QSize(W, top))
-    Image1->setPixmap(pictures::banner(W, top));
-  if (auto* logo = Picture1->findChild<QLabel*>("logo")) logo->move(tw_x(180), (top - 32) / 2);
+  picToolbar->setGeometry(0, 0, W, top);
+  imgBanner->setGeometry(0, 0, W, top);
+  if (imgBanner->pixmap().deviceIndependentSize().toSize() != QSize(W, top))
+    imgBanner->setPixmap(pictures::banner(W, top));
+  if (auto* logo = picToolbar->findChild<QLabel*>("logo")) logo->move(tw_x(180), (top - 32) / 2);
   int x = W - tw_x(30);
-  for (QToolButton* b : {Command1, cmdSettings, cmdExpress}) {
+  for (QToolButton* b : {cmdHelp, cmdSettings, cmdExpress}) {
     x -= b->width();
     b->move(x, (top - b->height()) / 2);
   }
@@ -612,7 +613,7 @@ void frmMain::Form_Resize() {
   const int cmb_w = tw_x(4800);
   const int cmb_left = W - margin - cmb_w;
   cmbTemplates->setGeometry(cmb_left, tw_y(360), cmb_w, tw_y(330));
-  Label2->setGeometry(cmb_left, tw_y(120), cmb_w, tw_y(240));
+  lblTemplate->setGeometry(cmb_left, tw_y(120), cmb_w, tw_y(240));
   const int manage_w = tw_x(1215);
   cmdManage->setGeometry(cmb_left + cmb_w - manage_w, tw_y(750), manage_w, tw_y(button_height));
 
@@ -631,18 +632,18 @@ void frmMain::Form_Resize() {
   cmdBrowse->setGeometry(txtDest->geometry().right() + 1 + tw_x(60), txtDest->y(), browse_w,
                          box_h);
   const int label_h = tw_y(240);
-  Label4->setGeometry(margin, txtDest->y() - gap - label_h, tw_x(4000), label_h);
+  lblDest->setGeometry(margin, txtDest->y() - gap - label_h, tw_x(4000), label_h);
 
   const int row_h = tw_y(button_height);
-  const int row_top = Label4->y() - tw_y(240) - row_h;
+  const int row_top = lblDest->y() - tw_y(240) - row_h;
   cmdAdd->setGeometry(margin, row_top, tw_x(1215), row_h);
   cmdAddFolder->setGeometry(cmdAdd->geometry().right() + 1 + tw_x(60), row_top, tw_x(1335), row_h);
   cmdDrop->setGeometry(cmdAddFolder->geometry().right() + 1, row_top, tw_x(300), row_h);
 
   const int list_top = tw_y(1170);
-  lvpos->setGeometry(margin, list_top, std::max(0, list_right - margin),
-                     std::max(0, row_top - gap - list_top));
-  if (lstFiles->parentWidget() == picNormal) lstFiles->setGeometry(lvpos->geometry());
+  list_area->setGeometry(margin, list_top, std::max(0, list_right - margin),
+                         std::max(0, row_top - gap - list_top));
+  if (lstFiles->parentWidget() == picNormal) lstFiles->setGeometry(list_area->geometry());
 
   // Wizard: the pages keep their size; the button bar runs along the bottom.
   const int bar_h = tw_y(button_bar_height);
@@ -689,7 +690,7 @@ std::string frmMain::template_file() {
 
 void frmMain::set_busy(bool busy) {
   busy_ = busy;
-  Picture1->setEnabled(!busy);
+  picToolbar->setEnabled(!busy);
   // Rows must stay where the job expects them, and the template list with
   // them.
   cmdRemove->setEnabled(!busy);
@@ -746,7 +747,7 @@ void frmMain::set_progress(int percent) {
   if (!progress_) return;
   percent = std::clamp(percent, 0, 100);
   if (job_files_ > 0 && job_file_ >= 1)
-    percent = std::max(progress_->ProgressBar1->value(),
+    percent = std::max(progress_->prgJob->value(),
                        ((std::min(job_file_, job_files_) - 1) * 100 + percent) / job_files_);
   progress_->set_percent(percent);
 }

@@ -56,7 +56,7 @@ class frmMain final : public QWidget, public iJobHost {
   void Form_Unload();
 
   // File list. A path that is already listed is not added again.
-  void add_file(const std::string& strFilename);
+  void add_file(const std::string& path);
   void add_files(const std::vector<std::string>& paths);
   void add_folder(int mode);
   void add_folder_tree(const std::vector<std::string>& patterns);
@@ -103,11 +103,11 @@ class frmMain final : public QWidget, public iJobHost {
   std::vector<std::string> template_files;
 
   // Regions.
-  QWidget* Picture1;
-  QLabel* Image1;
+  QWidget* picToolbar;
+  QLabel* imgBanner;
   QToolButton* cmdExpress;
   QToolButton* cmdSettings;
-  QToolButton* Command1;
+  QToolButton* cmdHelp;
   QWidget* picNormal;
   std::array<QWidget*, 5> pages;
   QWidget* picButtons;
@@ -119,19 +119,19 @@ class frmMain final : public QWidget, public iJobHost {
   QAction* mAddWord;
   QAction* mAddHTMLS;
   QAction* mAddIncSub;
-  QAction* mAddIncSub2;
-  QAction* mAddIncSub3;
+  QAction* mAddIncSubWord;
+  QAction* mAddIncSubHTML;
   QMenu* mnuPop;
   QAction* mView;
   QAction* mEdit;
 
   // Normal page.
-  QLabel* Label2;
+  QLabel* lblTemplate;
   QComboBox* cmbTemplates;
   QPushButton* cmdManage;
-  QLabel* Label3;
+  QLabel* lblFiles;
   QTreeWidget* lstFiles;
-  QWidget* lvpos;
+  QWidget* list_area;  // hidden; marks where the file list sits on this page
   QPushButton* cmdAdd;
   QPushButton* cmdAddFolder;
   QPushButton* cmdDrop;
@@ -139,7 +139,7 @@ class frmMain final : public QWidget, public iJobHost {
   QPushButton* cmdSelAll;
   QPushButton* cmdView;
   QPushButton* cmdEdit;
-  QLabel* Label4;
+  QLabel* lblDest;
   QLineEdit* txtDest;
   QPushButton* cmdBrowse;
   QCheckBox* chkPlaceSame;
@@ -148,22 +148,22 @@ class frmMain final : public QWidget, public iJobHost {
 
   // Wizard pages.
   QLabel* lblWelc;
-  QLabel* Label6;
+  QLabel* lblTemplate2;
   QComboBox* cmbTemplates2;
-  QLabel* Label7;
-  QWidget* lvpos2;
+  QLabel* lblFiles2;
+  QWidget* list_area2;  // the same on the files page
   QPushButton* cmdAdd2;
   QPushButton* cmdAddFolder2;
   QPushButton* cmdDrop2;
   QPushButton* cmdRemove2;
   QPushButton* cmdSelAll2;
-  QLabel* Label8;
+  QLabel* lblDest2;
   QLineEdit* txtDest2;
   QPushButton* cmdBrowse2;
   QCheckBox* chkSamePlace2;
   QCheckBox* chkBackup2;
-  QLabel* Label9;
-  QLabel* Label10;
+  QLabel* lblStartHint;
+  QLabel* lblWait;
   QLabel* lblConv;
 
   // Twips to pixels at this window's logical resolution.
@@ -204,7 +204,7 @@ class frmMain final : public QWidget, public iJobHost {
   void mEdit_Click();
   void cmdManage_Click();
   void cmdSettings_Click();
-  void Command1_Click();
+  void cmdHelp_Click();
   void cmdBrowse_Click();
   void cmdBrowse2_Click();
   void chkPlaceSame_Click();

@@ -99,7 +99,7 @@ bool frmMain::offer_retry() {
   return true;
 }
 
-void frmMain::add_file(const std::string& strFilename) { add_files({strFilename}); }
+void frmMain::add_file(const std::string& path) { add_files({path}); }
 
 void frmMain::add_files(const std::vector<std::string>& paths) {
   std::unordered_set<std::string> listed;

@@ -16,50 +16,51 @@ frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
   setModal(false);
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
-  Label1 = new QLabel("converting...", this);
-  Label1->setObjectName("Label1");
-  Label1->setTextFormat(Qt::PlainText);
+  lblStatus = new QLabel("converting...", this);
+  lblStatus->setObjectName("lblStatus");
+  lblStatus->setTextFormat(Qt::PlainText);
   // A long path must not widen the window.
-  Label1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  Label1->setMinimumWidth(340);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setObjectName("ProgressBar1");
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
+  lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  lblStatus->setMinimumWidth(340);
+  prgJob = new QProgressBar(this);
+  prgJob->setObjectName("prgJob");
+  prgJob->setRange(0, 100);
+  prgJob->setValue(0);
   lblFile = new QLabel(this);
   lblFile->setObjectName("lblFile");
-  Command1 = new QPushButton("Cancel", this);
-  Command1->setObjectName("Command1");
-  Command1->setAutoDefault(false);
+  cmdCancel = new QPushButton("Cancel", this);
+  cmdCancel->setObjectName("cmdCancel");
+  cmdCancel->setAutoDefault(false);
 
   auto* box = new QVBoxLayout(this);
-  box->addWidget(Label1);
-  box->addWidget(ProgressBar1);
+  box->addWidget(lblStatus);
+  box->addWidget(prgJob);
   auto* row = new QHBoxLayout;
   row->addWidget(lblFile);
   row->addStretch();
-  row->addWidget(Command1);
+  row->addWidget(cmdCancel);
   box->addLayout(row);
   setFixedSize(380, 120);
 
-  connect(Command1, &QPushButton::clicked, this, &frmProgress::Command1_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmProgress::cmdCancel_Click);
 }
 
 void frmProgress::set_label(const QString& text) {
-  Label1->setText(Label1->fontMetrics().elidedText(text, Qt::ElideMiddle, Label1->width()));
-  Label1->setToolTip(text);
+  lblStatus->setText(
+      lblStatus->fontMetrics().elidedText(text, Qt::ElideMiddle, lblStatus->width()));
+  lblStatus->setToolTip(text);
 }
 
-void frmProgress::set_percent(int percent) { ProgressBar1->setValue(std::clamp(percent, 0, 100)); }
+void frmProgress::set_percent(int percent) { prgJob->setValue(std::clamp(percent, 0, 100)); }
 
 void frmProgress::set_file(int file, int files) {
   lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
 }
 
-void frmProgress::Command1_Click() {
+void frmProgress::cmdCancel_Click() {
   cancel_requested = true;
-  Label1->setText("Cancelling...");
-  Command1->setEnabled(false);
+  lblStatus->setText("Cancelling...");
+  cmdCancel->setEnabled(false);
 }
 
 void frmProgress::finish() {
@@ -74,7 +75,7 @@ void frmProgress::closeEvent(QCloseEvent* e) {
   }
   // The close box asks for a cancel; the job closes the window.
   e->ignore();
-  if (Command1->isEnabled()) Command1_Click();
+  if (cmdCancel->isEnabled()) cmdCancel_Click();
 }
 
 void frmProgress::reject() {
@@ -82,7 +83,7 @@ void frmProgress::reject() {
     QDialog::reject();
     return;
   }
-  if (Command1->isEnabled()) Command1_Click();
+  if (cmdCancel->isEnabled()) cmdCancel_Click();
 }
 
 }  // namespace nx

@@ -22,17 +22,17 @@ class frmProgress final : public QDialog {
   // Closes the window for good (the job's ending).
   void finish();
 
-  QLabel* Label1;
+  QLabel* lblStatus;
   QLabel* lblFile;
-  QProgressBar* ProgressBar1;
-  QPushButton* Command1;
+  QProgressBar* prgJob;
+  QPushButton* cmdCancel;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
   void reject() override;
 
  private:
-  void Command1_Click();
+  void cmdCancel_Click();
   bool finishing_ = false;
 };
 

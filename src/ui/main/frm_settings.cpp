@@ -55,28 +55,28 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
     return e;
   };
 
-  Label1 = label("Label1", "When Nubrix starts:");
-  Check1 = check("Check1", "Display Splash window");
-  Check2 = check("Check2", "Display in Wizard Mode");
+  lblStartup = label("lblStartup", "When Nubrix starts:");
+  chkSplash = check("chkSplash", "Display Splash window");
+  chkWizard = check("chkWizard", "Display in Wizard Mode");
 
   auto* mode = new QFrame(this);
   mode->setFrameShape(QFrame::StyledPanel);
-  Label6 = new QLabel("Conversion mode:", mode);
-  Label6->setObjectName("Label6");
+  lblMode = new QLabel("Conversion mode:", mode);
+  lblMode->setObjectName("lblMode");
   optMSW = new QRadioButton("Use LibreOffice converter", mode);
   optMSW->setObjectName("optMSW");
   optNXC = new QRadioButton("Use Nubrix internal  converter", mode);
   optNXC->setObjectName("optNXC");
 
-  Label5 = label("Label5", "Default Template:");
+  lblTemplate = label("lblTemplate", "Default Template:");
   cmbTemplates = new QComboBox(this);
   cmbTemplates->setObjectName("cmbTemplates");
-  Label2 = label("Label2", "Default External Editor:");
-  Text1 = edit("Text1");
-  Label4 = label("Label4", "Default Browser: (leave blank to use system settings)");
-  Text3 = edit("Text3");
-  Label3 = label("Label3", "Default Folder:");
-  Text2 = edit("Text2");
+  lblEditor = label("lblEditor", "Default External Editor:");
+  txtEditor = edit("txtEditor");
+  lblBrowser = label("lblBrowser", "Default Browser: (leave blank to use system settings)");
+  txtBrowser = edit("txtBrowser");
+  lblFolder = label("lblFolder", "Default Folder:");
+  txtFolder = edit("txtFolder");
   for (int i = 0; i < 3; ++i) {
     cmdBrowser[i] = new QPushButton("Browse...", this);
     cmdBrowser[i]->setObjectName(QString("cmdBrowser(%1)").arg(i));
@@ -90,19 +90,19 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
   cmdCancel = new QPushButton("Cancel", this);
   cmdCancel->setObjectName("cmdCancel");
   cmdCancel->setAutoDefault(false);
-  Image1 = new QLabel(this);
-  Image1->setObjectName("Image1");
+  imgLogo = new QLabel(this);
+  imgLogo->setObjectName("imgLogo");
   connect(cmdOK, &QPushButton::clicked, this, &frmSettings::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSettings::cmdCancel_Click);
 
   // Start-up boxes at the left, the conversion-mode group at the top right.
   auto* startup = new QVBoxLayout;
-  startup->addWidget(Label1);
-  startup->addWidget(Check1);
-  startup->addWidget(Check2);
+  startup->addWidget(lblStartup);
+  startup->addWidget(chkSplash);
+  startup->addWidget(chkWizard);
   startup->addStretch();
   auto* mode_box = new QVBoxLayout(mode);
-  mode_box->addWidget(Label6);
+  mode_box->addWidget(lblMode);
   mode_box->addWidget(optMSW);
   mode_box->addWidget(optNXC);
   auto* top = new QHBoxLayout;
@@ -114,12 +114,12 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
   fields->setHorizontalSpacing(8);
   fields->setVerticalSpacing(2);
   int row = 0;
-  fields->addWidget(Label5, row++, 0, 1, 2);
+  fields->addWidget(lblTemplate, row++, 0, 1, 2);
   fields->addWidget(cmbTemplates, row++, 0);
   fields->addItem(new QSpacerItem(0, 8), row++, 0);
   // Text box and button rows in the order the window shows them.
   const std::array<std::pair<QLabel*, QLineEdit*>, 3> pickers = {
-      {{Label2, Text1}, {Label4, Text3}, {Label3, Text2}}};
+      {{lblEditor, txtEditor}, {lblBrowser, txtBrowser}, {lblFolder, txtFolder}}};
   const std::array<int, 3> button_of = {0, 2, 1};
   for (int k = 0; k < 3; ++k) {
     fields->addWidget(pickers[k].first, row++, 0, 1, 2);
@@ -130,7 +130,7 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
   fields->addWidget(chkPlaceSame, row++, 0, 1, 2);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(Image1, 0, Qt::AlignBottom);
+  buttons->addWidget(imgLogo, 0, Qt::AlignBottom);
   buttons->addStretch();
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
@@ -147,12 +147,12 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
 }
 
 void frmSettings::Form_Load() {
-  Image1->setPixmap(pictures::logo());
-  Check1->setChecked(setting_splash());
-  Check2->setChecked(setting_express());
-  Text1->setText(qs(setting_editor()));
-  Text3->setText(qs(setting_browser()));
-  Text2->setText(qs(setting_path()));
+  imgLogo->setPixmap(pictures::logo());
+  chkSplash->setChecked(setting_splash());
+  chkWizard->setChecked(setting_express());
+  txtEditor->setText(qs(setting_editor()));
+  txtBrowser->setText(qs(setting_browser()));
+  txtFolder->setText(qs(setting_path()));
   chkPlaceSame->setChecked(setting_original());
   // The mode in force, which is not always the stored one: without the
   // engine the internal converter runs whatever the file says.
@@ -166,11 +166,11 @@ void frmSettings::Form_Load() {
 }
 
 void frmSettings::cmdOK_Click() {
-  write_setting("startup", "splash", on_off(Check1->isChecked()));
-  write_setting("startup", "express", on_off(Check2->isChecked()));
-  write_setting("default", "editor", ss(Text1->text()));
-  write_setting("default", "browser", ss(Text3->text()));
-  write_setting("default", "path", ss(Text2->text()));
+  write_setting("startup", "splash", on_off(chkSplash->isChecked()));
+  write_setting("startup", "express", on_off(chkWizard->isChecked()));
+  write_setting("default", "editor", ss(txtEditor->text()));
+  write_setting("default", "browser", ss(txtBrowser->text()));
+  write_setting("default", "path", ss(txtFolder->text()));
   write_setting("default", "original", on_off(chkPlaceSame->isChecked()));
   write_setting("default", "template", std::to_string(std::max(0, cmbTemplates->currentIndex())));
   write_setting("default", "converter", optMSW->isChecked() ? "0" : "1");
@@ -183,10 +183,10 @@ void frmSettings::cmdCancel_Click() { reject(); }
 void frmSettings::cmdBrowser_Click(int index) {
   if (index == 1) {
     std::string folder = dialogs().browse_folder("Select a Directory");
-    if (!folder.empty()) Text2->setText(qs(folder));
+    if (!folder.empty()) txtFolder->setText(qs(folder));
     return;
   }
-  QLineEdit* box = index == 0 ? Text1 : Text3;
+  QLineEdit* box = index == 0 ? txtEditor : txtBrowser;
   int filter_index = 1;
   std::string file = dialogs().open_file("", ss(box->text()), program_filter, filter_index);
   // A cancelled browser pick empties the box, which stands for the system's

@@ -28,25 +28,25 @@ class frmSettings final : public QDialog {
   // Picker for one text box: 0 editor, 1 folder, 2 browser.
   void cmdBrowser_Click(int index);
 
-  QLabel* Label1;
-  QCheckBox* Check1;
-  QCheckBox* Check2;
-  QLabel* Label6;
+  QLabel* lblStartup;
+  QCheckBox* chkSplash;
+  QCheckBox* chkWizard;
+  QLabel* lblMode;
   QRadioButton* optMSW;
   QRadioButton* optNXC;
-  QLabel* Label5;
+  QLabel* lblTemplate;
   QComboBox* cmbTemplates;
-  QLabel* Label2;
-  QLineEdit* Text1;
-  QLabel* Label4;
-  QLineEdit* Text3;
-  QLabel* Label3;
-  QLineEdit* Text2;
+  QLabel* lblEditor;
+  QLineEdit* txtEditor;
+  QLabel* lblBrowser;
+  QLineEdit* txtBrowser;
+  QLabel* lblFolder;
+  QLineEdit* txtFolder;
   std::array<QPushButton*, 3> cmdBrowser;
   QCheckBox* chkPlaceSame;
   QPushButton* cmdOK;
   QPushButton* cmdCancel;
-  QLabel* Image1;
+  QLabel* imgLogo;
 };
 
 // Shows the settings dialog modally over owner.

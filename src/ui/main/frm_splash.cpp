@@ -85,29 +85,29 @@ frmSplash::frmSplash(QWidget* owner, int interval_ms) : QDialog(owner) {
   picture->setGeometry(0, 0, width, height);
   picture->setPixmap(splash_picture());
 
-  Label1 = new QLabel("Polar Converter component used.", this);
-  Label1->setObjectName("Label1");
+  lblCredit = new QLabel("Polar Converter component used.", this);
+  lblCredit->setObjectName("lblCredit");
   QFont tahoma("Tahoma");
   tahoma.setPixelSize(11);
-  Label1->setFont(tahoma);
-  Label1->setStyleSheet("color: white; background: transparent;");
-  Label1->setGeometry(28, height - 30, width - 56, 18);
+  lblCredit->setFont(tahoma);
+  lblCredit->setStyleSheet("color: white; background: transparent;");
+  lblCredit->setGeometry(28, height - 30, width - 56, 18);
 
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName("Timer1");
-  Timer1->setSingleShot(true);
-  Timer1->setInterval(interval_ms);
-  connect(Timer1, &QTimer::timeout, this, &frmSplash::Timer1_Timer);
+  tmrClose = new QTimer(this);
+  tmrClose->setObjectName("tmrClose");
+  tmrClose->setSingleShot(true);
+  tmrClose->setInterval(interval_ms);
+  connect(tmrClose, &QTimer::timeout, this, &frmSplash::tmrClose_Timer);
 
   Form_Load();
 }
 
 void frmSplash::Form_Load() {
-  Label1->setVisible(use_internal_converter);
-  Timer1->start();
+  lblCredit->setVisible(use_internal_converter);
+  tmrClose->start();
 }
 
-void frmSplash::Timer1_Timer() { accept(); }
+void frmSplash::tmrClose_Timer() { accept(); }
 void frmSplash::Form_Click() {}
 void frmSplash::Form_DblClick() { accept(); }
 

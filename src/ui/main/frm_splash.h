@@ -21,8 +21,8 @@ class frmSplash final : public QDialog {
   explicit frmSplash(QWidget* owner = nullptr, int interval_ms = default_interval_ms);
 
   QLabel* picture;
-  QLabel* Label1;
-  QTimer* Timer1;
+  QLabel* lblCredit;
+  QTimer* tmrClose;
 
  protected:
   void mousePressEvent(QMouseEvent* e) override;
@@ -30,7 +30,7 @@ class frmSplash final : public QDialog {
 
  private:
   void Form_Load();
-  void Timer1_Timer();
+  void tmrClose_Timer();
   void Form_Click();
   void Form_DblClick();
 };

@@ -72,95 +72,97 @@ frmManage::frmManage(QWidget* owner) : QDialog(owner) {
 }
 
 void frmManage::build_controls() {
-  Label1 = named(new QLabel("Templates:", this), "Label1");
-  List1 = named(new QListWidget(this), "List1");
-  List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Label1->setBuddy(List1);
-  Image1 = named(new QLabel(this), "Image1");
-  Command7 = named(new QPushButton("Add", this), "Command7");
-  Command8 = named(new QPushButton("Remove", this), "Command8");
-  Command1 = named(new QPushButton("Rename", this), "Command1");
-  Command2 = named(new QPushButton("Duplicate", this), "Command2");
-  Command3 = named(new QPushButton("Launch Editor", this), "Command3");
-  Command9 = named(new QPushButton("Close", this), "Command9");
-  for (auto* b : {Command7, Command8, Command1, Command2, Command3, Command9})
+  lblTemplates = named(new QLabel("Templates:", this), "lblTemplates");
+  lstTemplates = named(new QListWidget(this), "lstTemplates");
+  lstTemplates->setSelectionMode(QAbstractItemView::SingleSelection);
+  lblTemplates->setBuddy(lstTemplates);
+  imgLogo = named(new QLabel(this), "imgLogo");
+  cmdAddTemplate = named(new QPushButton("Add", this), "cmdAddTemplate");
+  cmdRemoveTemplate = named(new QPushButton("Remove", this), "cmdRemoveTemplate");
+  cmdRename = named(new QPushButton("Rename", this), "cmdRename");
+  cmdDuplicate = named(new QPushButton("Duplicate", this), "cmdDuplicate");
+  cmdLaunchEditor = named(new QPushButton("Launch Editor", this), "cmdLaunchEditor");
+  cmdClose = named(new QPushButton("Close", this), "cmdClose");
+  for (auto* b :
+       {cmdAddTemplate, cmdRemoveTemplate, cmdRename, cmdDuplicate, cmdLaunchEditor, cmdClose})
     b->setAutoDefault(false);
 
-  Frame1 = named(new QGroupBox("Template", this), "Frame1");
+  fraTemplate = named(new QGroupBox("Template", this), "fraTemplate");
   auto list_in_frame = [this](const char* name) {
-    auto* list = named(new QListWidget(Frame1), name);
+    auto* list = named(new QListWidget(fraTemplate), name);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     return list;
   };
   auto button_in_frame = [this](const char* text, const char* name) {
-    return named(new QPushButton(text, Frame1), name);
+    return named(new QPushButton(text, fraTemplate), name);
   };
-  Label6 = named(new QLabel("Template Description:", Frame1), "Label6");
-  txtTempDesc = named(new QPlainTextEdit(Frame1), "txtTempDesc");
-  Label2 = named(new QLabel("Clean these tags:", Frame1), "Label2");
+  lblTempDesc = named(new QLabel("Template Description:", fraTemplate), "lblTempDesc");
+  txtTempDesc = named(new QPlainTextEdit(fraTemplate), "txtTempDesc");
+  lblTags = named(new QLabel("Clean these tags:", fraTemplate), "lblTags");
   lstTags = list_in_frame("lstTags");
   cmdAddTag = button_in_frame("Add", "cmdAddTag");
   cmdRemTag = button_in_frame("Remove", "cmdRemTag");
-  Label3 = named(new QLabel("Remove these attributes:", Frame1), "Label3");
+  lblAttr = named(new QLabel("Remove these attributes:", fraTemplate), "lblAttr");
   lstAttr = list_in_frame("lstAttr");
   cmdAddAttr = button_in_frame("Add", "cmdAddAttr");
   cmdRemAttr = button_in_frame("Remove", "cmdRemAttr");
-  Label5 = named(new QLabel("Remove tags (if empty):", Frame1), "Label5");
+  lblEmpty = named(new QLabel("Remove tags (if empty):", fraTemplate), "lblEmpty");
   lstEmpty = list_in_frame("lstEmpty");
   cmdAddEmpty = button_in_frame("Add", "cmdAddEmpty");
   cmdRemEmpty = button_in_frame("Remove", "cmdRemEmpty");
-  Label4 = named(new QLabel("Find/Replace with:", Frame1), "Label4");
+  lblFind = named(new QLabel("Find/Replace with:", fraTemplate), "lblFind");
   lstFind = list_in_frame("lstFind");
   cmdAddFind = button_in_frame("Add", "cmdAddFind");
   cmdRemFind = button_in_frame("Remove", "cmdRemFind");
   cmdRemEdit = button_in_frame("Edit", "cmdRemEdit");
-  Label7 = named(new QLabel("Remove these tags:", Frame1), "Label7");
+  lblRemoves = named(new QLabel("Remove these tags:", fraTemplate), "lblRemoves");
   lstRemoves = list_in_frame("lstRemoves");
   cmdAddRemTags = button_in_frame("Add", "cmdAddRemTags");
   cmdRemRemTags = button_in_frame("Remove", "cmdRemRemTags");
-  chkTarget = named(new QCheckBox("Add Target for Hyperlinks:", Frame1), "chkTarget");
-  txtTarget = named(new QLineEdit(Frame1), "txtTarget");
+  chkTarget = named(new QCheckBox("Add Target for Hyperlinks:", fraTemplate), "chkTarget");
+  txtTarget = named(new QLineEdit(fraTemplate), "txtTarget");
   txtTarget->setMaxLength(description_limit);
-  chkQuotation = named(new QCheckBox("Add quotation for all attributes.", Frame1), "chkQuotation");
-  chkRebuildLists = named(new QCheckBox("Rebuild lists", Frame1), "chkRebuildLists");
+  chkQuotation =
+      named(new QCheckBox("Add quotation for all attributes.", fraTemplate), "chkQuotation");
+  chkRebuildLists = named(new QCheckBox("Rebuild lists", fraTemplate), "chkRebuildLists");
   cmdSave = button_in_frame("Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
   // Enter in a text box must not press a button.
-  for (auto* b : Frame1->findChildren<QPushButton*>()) b->setAutoDefault(false);
+  for (auto* b : fraTemplate->findChildren<QPushButton*>()) b->setAutoDefault(false);
 
-  Label2->setBuddy(lstTags);
-  Label3->setBuddy(lstAttr);
-  Label5->setBuddy(lstEmpty);
-  Label4->setBuddy(lstFind);
-  Label7->setBuddy(lstRemoves);
-  Label6->setBuddy(txtTempDesc);
+  lblTags->setBuddy(lstTags);
+  lblAttr->setBuddy(lstAttr);
+  lblEmpty->setBuddy(lstEmpty);
+  lblFind->setBuddy(lstFind);
+  lblRemoves->setBuddy(lstRemoves);
+  lblTempDesc->setBuddy(txtTempDesc);
 }
 
 void frmManage::arrange_controls() {
   // Top: the library list (about two-thirds of the width, five lines high),
   // two columns of command buttons, the logo in the corner.
-  const int line = List1->fontMetrics().height() + 2;
-  List1->setFixedHeight(line * 5 + 2 * List1->frameWidth() + 4);
+  const int line = lstTemplates->fontMetrics().height() + 2;
+  lstTemplates->setFixedHeight(line * 5 + 2 * lstTemplates->frameWidth() + 4);
   auto* library = new QVBoxLayout;
-  library->addWidget(Label1);
-  library->addWidget(List1);
+  library->addWidget(lblTemplates);
+  library->addWidget(lstTemplates);
   library->addStretch(1);
   auto* commands = new QGridLayout;
-  commands->addWidget(Command7, 0, 0);
-  commands->addWidget(Command8, 1, 0);
-  commands->addWidget(Command1, 2, 0);
-  commands->addWidget(Command2, 0, 1);
-  commands->addWidget(Command3, 1, 1);
+  commands->addWidget(cmdAddTemplate, 0, 0);
+  commands->addWidget(cmdRemoveTemplate, 1, 0);
+  commands->addWidget(cmdRename, 2, 0);
+  commands->addWidget(cmdDuplicate, 0, 1);
+  commands->addWidget(cmdLaunchEditor, 1, 1);
   commands->setRowStretch(3, 1);
   auto* commands_box = new QVBoxLayout;
-  commands_box->addSpacing(Label1->sizeHint().height());
+  commands_box->addSpacing(lblTemplates->sizeHint().height());
   commands_box->addLayout(commands);
-  Image1->setFixedSize(56, 56);
-  Image1->setAlignment(Qt::AlignCenter);
+  imgLogo->setFixedSize(56, 56);
+  imgLogo->setAlignment(Qt::AlignCenter);
   auto* top = new QHBoxLayout;
   top->addLayout(library, 4);
   top->addLayout(commands_box, 2);
-  top->addWidget(Image1, 0, Qt::AlignTop | Qt::AlignRight);
+  top->addWidget(imgLogo, 0, Qt::AlignTop | Qt::AlignRight);
 
   // The frame: the rule lists in a row, each with its buttons below it;
   // "Remove tags (if empty):" is short, with "Remove these tags:" under it.
@@ -168,14 +170,14 @@ void frmManage::arrange_controls() {
   lstRemoves->setMinimumHeight(line * 3);
   lstTags->setMinimumHeight(line * 8);
   auto* empty_and_removes = new QVBoxLayout;
-  empty_and_removes->addLayout(column_of(Label5, lstEmpty, row_of({cmdAddEmpty, cmdRemEmpty})));
+  empty_and_removes->addLayout(column_of(lblEmpty, lstEmpty, row_of({cmdAddEmpty, cmdRemEmpty})));
   empty_and_removes->addLayout(
-      column_of(Label7, lstRemoves, row_of({cmdAddRemTags, cmdRemRemTags})));
+      column_of(lblRemoves, lstRemoves, row_of({cmdAddRemTags, cmdRemRemTags})));
   auto* rules = new QHBoxLayout;
-  rules->addLayout(column_of(Label2, lstTags, row_of({cmdAddTag, cmdRemTag})), 2);
-  rules->addLayout(column_of(Label3, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), 2);
+  rules->addLayout(column_of(lblTags, lstTags, row_of({cmdAddTag, cmdRemTag})), 2);
+  rules->addLayout(column_of(lblAttr, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), 2);
   rules->addLayout(empty_and_removes, 2);
-  rules->addLayout(column_of(Label4, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit})), 3);
+  rules->addLayout(column_of(lblFind, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit})), 3);
 
   // Lower part: target and quotation, the description, save and cancel.
   auto* options = new QVBoxLayout;
@@ -185,7 +187,7 @@ void frmManage::arrange_controls() {
   options->addWidget(chkRebuildLists);
   options->addStretch(1);
   auto* description = new QVBoxLayout;
-  description->addWidget(Label6);
+  description->addWidget(lblTempDesc);
   txtTempDesc->setFixedHeight(line * 4 + 8);
   description->addWidget(txtTempDesc);
   auto* save = new QVBoxLayout;
@@ -197,23 +199,23 @@ void frmManage::arrange_controls() {
   lower->addLayout(description, 5);
   lower->addLayout(save, 1);
 
-  auto* frame = new QVBoxLayout(Frame1);
+  auto* frame = new QVBoxLayout(fraTemplate);
   frame->addLayout(rules, 1);
   frame->addLayout(lower);
 
   auto* bottom = new QHBoxLayout;
   bottom->addStretch(1);
-  bottom->addWidget(Command9);
+  bottom->addWidget(cmdClose);
 
   auto* window = new QVBoxLayout(this);
   window->addLayout(top);
-  window->addWidget(Frame1, 1);
+  window->addWidget(fraTemplate, 1);
   window->addLayout(bottom);
   resize(880, 640);
 }
 
 void frmManage::connect_controls() {
-  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
+  connect(lstTemplates, &QListWidget::itemSelectionChanged, this, [this] { lstTemplates_Click(); });
   connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
   connect(cmdCancelChange, &QPushButton::clicked, this, [this] { cmdCancelChange_Click(); });
   connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
@@ -245,54 +247,55 @@ void frmManage::connect_controls() {
   connect(cmdRemFind, &QPushButton::clicked, this, [this] { cmdRemFind_Click(); });
   connect(cmdRemEdit, &QPushButton::clicked, this, [this] { cmdRemEdit_Click(); });
 
-  connect(Command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
-  connect(Command8, &QPushButton::clicked, this, [this] { Command8_Click(); });
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-  connect(Command9, &QPushButton::clicked, this, [this] { Command9_Click(); });
+  connect(cmdAddTemplate, &QPushButton::clicked, this, [this] { cmdAddTemplate_Click(); });
+  connect(cmdRemoveTemplate, &QPushButton::clicked, this, [this] { cmdRemoveTemplate_Click(); });
+  connect(cmdRename, &QPushButton::clicked, this, [this] { cmdRename_Click(); });
+  connect(cmdDuplicate, &QPushButton::clicked, this, [this] { cmdDuplicate_Click(); });
+  connect(cmdLaunchEditor, &QPushButton::clicked, this, [this] { cmdLaunchEditor_Click(); });
+  connect(cmdClose, &QPushButton::clicked, this, [this] { cmdClose_Click(); });
 }
 
 void frmManage::copy_logo(QWidget* owner) {
   // The main window's logo, drawn at this window's size.
-  Image1->setPixmap(pictures::logo(Image1->width()));
+  imgLogo->setPixmap(pictures::logo(imgLogo->width()));
   setWindowIcon(owner ? owner->window()->windowIcon() : QIcon(pictures::logo(32)));
 }
 
 // ---- library list and selection ----
 
 void frmManage::list_templates() {
-  const QSignalBlocker quiet(List1);
-  List1->clear();
-  for (const auto& name : nx::list_templates()) List1->addItem(qs(name));
+  const QSignalBlocker quiet(lstTemplates);
+  lstTemplates->clear();
+  for (const auto& name : nx::list_templates()) lstTemplates->addItem(qs(name));
 }
 
 void frmManage::select_none() {
   {
-    const QSignalBlocker quiet(List1);
-    List1->clearSelection();
-    List1->setCurrentRow(-1);
+    const QSignalBlocker quiet(lstTemplates);
+    lstTemplates->clearSelection();
+    lstTemplates->setCurrentRow(-1);
   }
-  List1_Click();
+  lstTemplates_Click();
 }
 
 int frmManage::selected_template() const {
-  const auto picked = List1->selectedItems();
-  return picked.isEmpty() ? -1 : List1->row(picked.front());
+  const auto picked = lstTemplates->selectedItems();
+  return picked.isEmpty() ? -1 : lstTemplates->row(picked.front());
 }
 
 std::string frmManage::selected_name() const {
   const int i = selected_template();
-  return i < 0 ? std::string() : List1->item(i)->text().toStdString();
+  return i < 0 ? std::string() : lstTemplates->item(i)->text().toStdString();
 }
 
 std::vector<std::string> frmManage::list_entries() const {
   std::vector<std::string> entries;
-  for (int i = 0; i < List1->count(); ++i) entries.push_back(List1->item(i)->text().toStdString());
+  for (int i = 0; i < lstTemplates->count(); ++i)
+    entries.push_back(lstTemplates->item(i)->text().toStdString());
   return entries;
 }
 
-bool frmManage::has_unsaved_edits() const { return !List1->isEnabledTo(this); }
+bool frmManage::has_unsaved_edits() const { return !lstTemplates->isEnabledTo(this); }
 
 bool frmManage::refuse_unsaved() {
   if (!has_unsaved_edits()) return false;
@@ -300,14 +303,14 @@ bool frmManage::refuse_unsaved() {
   return true;
 }
 
-void frmManage::List1_Click() {
+void frmManage::lstTemplates_Click() {
   const int i = selected_template();
-  Command1->setEnabled(i >= 1);
-  Command8->setEnabled(i >= 1);
-  Command3->setEnabled(i >= 0);
-  Command7->setEnabled(true);
-  Command2->setEnabled(true);
-  Command9->setEnabled(true);
+  cmdRename->setEnabled(i >= 1);
+  cmdRemoveTemplate->setEnabled(i >= 1);
+  cmdLaunchEditor->setEnabled(i >= 0);
+  cmdAddTemplate->setEnabled(true);
+  cmdDuplicate->setEnabled(true);
+  cmdClose->setEnabled(true);
   reset_editor(i >= 1);
   if (i < 0) return;
   if (i == 0) {
@@ -319,14 +322,14 @@ void frmManage::List1_Click() {
   show_template();
   cmdSave->setEnabled(false);
   cmdCancelChange->setEnabled(false);
-  List1->setEnabled(true);
+  lstTemplates->setEnabled(true);
 }
 
 // ---- the editing area ----
 
 void frmManage::reset_editor(bool enabled) {
   filling_ = true;
-  Frame1->setEnabled(enabled);
+  fraTemplate->setEnabled(enabled);
   for (auto* list : {lstTags, lstAttr, lstEmpty, lstFind, lstRemoves}) list->clear();
   for (auto* button : {cmdAddTag, cmdRemTag, cmdAddAttr, cmdRemAttr, cmdAddEmpty, cmdRemEmpty,
                        cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
@@ -341,7 +344,7 @@ void frmManage::reset_editor(bool enabled) {
   txtTempDesc->clear();
   filling_ = false;
   cmdSave->setEnabled(false);
-  List1->setEnabled(true);
+  lstTemplates->setEnabled(true);
   cmdCancelChange->setEnabled(false);
 }
 
@@ -366,7 +369,7 @@ void frmManage::show_template() {
   chkRebuildLists->setChecked(tpl_.blnRebuildLists);
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
-  List1->setEnabled(true);
+  lstTemplates->setEnabled(true);
 }
 
 void frmManage::limit_description() {
@@ -385,7 +388,7 @@ void frmManage::limit_description() {
 void frmManage::mark_unsaved() {
   if (filling_) return;
   cmdSave->setEnabled(true);
-  List1->setEnabled(false);
+  lstTemplates->setEnabled(false);
   cmdCancelChange->setEnabled(true);
 }
 
@@ -508,7 +511,7 @@ void frmManage::cmdRemEdit_Click() {
 
 // ---- library commands ----
 
-void frmManage::Command7_Click() {
+void frmManage::cmdAddTemplate_Click() {
   if (refuse_unsaved()) return;
   if (template_add()) {
     list_templates();
@@ -516,7 +519,7 @@ void frmManage::Command7_Click() {
   }
 }
 
-void frmManage::Command8_Click() {
+void frmManage::cmdRemoveTemplate_Click() {
   if (selected_template() < 1 || refuse_unsaved()) return;
   if (template_remove(selected_name())) {
     list_templates();
@@ -524,7 +527,7 @@ void frmManage::Command8_Click() {
   }
 }
 
-void frmManage::Command1_Click() {
+void frmManage::cmdRename_Click() {
   if (selected_template() < 1 || refuse_unsaved()) return;
   if (template_rename(selected_name(), list_entries())) {
     list_templates();
@@ -532,14 +535,14 @@ void frmManage::Command1_Click() {
   }
 }
 
-void frmManage::Command2_Click() {
+void frmManage::cmdDuplicate_Click() {
   if (template_duplicate(selected_template(), list_entries(), has_unsaved_edits())) {
     list_templates();
     select_none();
   }
 }
 
-void frmManage::Command3_Click() {
+void frmManage::cmdLaunchEditor_Click() {
   const int i = selected_template();
   if (i < 0) return;
   if (i == 0) {
@@ -556,13 +559,13 @@ void frmManage::Command3_Click() {
 void frmManage::keyPressEvent(QKeyEvent* e) {
   // Escape is "Close", with its refusal; only the close box drops edits.
   if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-    Command9_Click();
+    cmdClose_Click();
     return;
   }
   QDialog::keyPressEvent(e);
 }
 
-void frmManage::Command9_Click() {
+void frmManage::cmdClose_Click() {
   if (refuse_unsaved()) return;
   accept();
 }

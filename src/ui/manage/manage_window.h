@@ -32,36 +32,36 @@ class frmManage : public QDialog {
   const cTemplate& working_copy() const { return tpl_; }
   bool has_unsaved_edits() const;
 
-  QLabel* Label1;
-  QListWidget* List1;
-  QLabel* Image1;
-  QPushButton* Command7;  // Add
-  QPushButton* Command8;  // Remove
-  QPushButton* Command1;  // Rename
-  QPushButton* Command2;  // Duplicate
-  QPushButton* Command3;  // Launch Editor
-  QPushButton* Command9;  // Close
-  QGroupBox* Frame1;
-  QLabel* Label6;
+  QLabel* lblTemplates;
+  QListWidget* lstTemplates;
+  QLabel* imgLogo;
+  QPushButton* cmdAddTemplate;
+  QPushButton* cmdRemoveTemplate;
+  QPushButton* cmdRename;
+  QPushButton* cmdDuplicate;
+  QPushButton* cmdLaunchEditor;
+  QPushButton* cmdClose;
+  QGroupBox* fraTemplate;
+  QLabel* lblTempDesc;
   QPlainTextEdit* txtTempDesc;
-  QLabel* Label2;
+  QLabel* lblTags;
   QListWidget* lstTags;
   QPushButton* cmdAddTag;
   QPushButton* cmdRemTag;
-  QLabel* Label3;
+  QLabel* lblAttr;
   QListWidget* lstAttr;
   QPushButton* cmdAddAttr;
   QPushButton* cmdRemAttr;
-  QLabel* Label5;
+  QLabel* lblEmpty;
   QListWidget* lstEmpty;
   QPushButton* cmdAddEmpty;
   QPushButton* cmdRemEmpty;
-  QLabel* Label4;
+  QLabel* lblFind;
   QListWidget* lstFind;
   QPushButton* cmdAddFind;
   QPushButton* cmdRemFind;
   QPushButton* cmdRemEdit;
-  QLabel* Label7;
+  QLabel* lblRemoves;
   QListWidget* lstRemoves;
   QPushButton* cmdAddRemTags;
   QPushButton* cmdRemRemTags;
@@ -100,7 +100,7 @@ class frmManage : public QDialog {
   std::string selected_name() const;
   std::vector<std::string> list_entries() const;
 
-  void List1_Click();
+  void lstTemplates_Click();
   void cmdSave_Click();
   void cmdCancelChange_Click();
   void add_rule(const rule_list& rules, bool attributes);
@@ -108,12 +108,12 @@ class frmManage : public QDialog {
   void cmdAddFind_Click();
   void cmdRemFind_Click();
   void cmdRemEdit_Click();
-  void Command7_Click();
-  void Command8_Click();
-  void Command1_Click();
-  void Command2_Click();
-  void Command3_Click();
-  void Command9_Click();
+  void cmdAddTemplate_Click();
+  void cmdRemoveTemplate_Click();
+  void cmdRename_Click();
+  void cmdDuplicate_Click();
+  void cmdLaunchEditor_Click();
+  void cmdClose_Click();
 
   // Longest description and target the template file gives back.
   static constexpr int description_limit = 255;

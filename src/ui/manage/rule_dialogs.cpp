@@ -167,16 +167,16 @@ rule_dialog::rule_dialog(QWidget* owner, const QString& caption,
   for (const auto& n : names) lstTags->addItem(QString::fromStdString(n));
   lstTags->setMinimumHeight(260);
 
-  Check1 = new QCheckBox("Customize", this);
-  Check1->setObjectName("Check1");
+  chkCustomize = new QCheckBox("Customize", this);
+  chkCustomize->setObjectName("chkCustomize");
   txtCus = new QLineEdit(this);
   txtCus->setObjectName("txtCus");
   txtCus->setEnabled(false);
-  Label1 = new QLabel("Comment: (optional)", this);
-  Label1->setObjectName("Label1");
-  Text1 = new QLineEdit(this);
-  Text1->setObjectName("Text1");
-  Label1->setBuddy(Text1);
+  lblComment = new QLabel("Comment: (optional)", this);
+  lblComment->setObjectName("lblComment");
+  txtComment = new QLineEdit(this);
+  txtComment->setObjectName("txtComment");
+  lblComment->setBuddy(txtComment);
   cmdAdd = new QPushButton("Add", this);
   cmdAdd->setObjectName("cmdAdd");
   cmdAdd->setDefault(true);
@@ -189,14 +189,14 @@ rule_dialog::rule_dialog(QWidget* owner, const QString& caption,
   buttons->addWidget(cmdCancel);
   auto* col = new QVBoxLayout(this);
   col->addWidget(lstTags, 1);
-  col->addWidget(Check1);
+  col->addWidget(chkCustomize);
   col->addWidget(txtCus);
-  col->addWidget(Label1);
-  col->addWidget(Text1);
+  col->addWidget(lblComment);
+  col->addWidget(txtComment);
   col->addLayout(buttons);
   resize(230, 420);
 
-  connect(Check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+  connect(chkCustomize, &QCheckBox::toggled, this, [this] { chkCustomize_Click(); });
   connect(lstTags, &QListWidget::itemSelectionChanged, this, [this] { lstTags_Click(); });
   connect(txtCus, &QLineEdit::textChanged, this, [this] { txtCus_Change(); });
   connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
@@ -206,7 +206,7 @@ rule_dialog::rule_dialog(QWidget* owner, const QString& caption,
   if (set_return_) set_return_("", "");
 }
 
-void rule_dialog::Check1_Click() { txtCus->setEnabled(Check1->isChecked()); }
+void rule_dialog::chkCustomize_Click() { txtCus->setEnabled(chkCustomize->isChecked()); }
 
 void rule_dialog::lstTags_Click() {
   const auto picked = lstTags->selectedItems();
@@ -231,7 +231,7 @@ void rule_dialog::cmdAdd_Click() {
   }
   if (picked < 2) {
     value = txtCus->text().toStdString();
-    comment = Text1->text().toStdString();
+    comment = txtComment->text().toStdString();
   }
   if (set_return_) set_return_(value, comment);
   accept();

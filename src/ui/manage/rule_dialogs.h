@@ -31,15 +31,15 @@ class rule_dialog : public QDialog {
               set_return_fn set_return);
 
   QListWidget* lstTags;
-  QCheckBox* Check1;
+  QCheckBox* chkCustomize;
   QLineEdit* txtCus;
-  QLabel* Label1;
-  QLineEdit* Text1;
+  QLabel* lblComment;
+  QLineEdit* txtComment;
   QPushButton* cmdAdd;
   QPushButton* cmdCancel;
 
  private:
-  void Check1_Click();
+  void chkCustomize_Click();
   void lstTags_Click();
   void txtCus_Change();
   void cmdAdd_Click();

@@ -68,8 +68,8 @@ TEST_F(file_list, folder_commands_take_word_then_html_files_of_the_folder_or_tre
       {win->mAddWord, "Folder to Add", "a.doc B.DOC d.odt", "Word files only"},
       {win->mAddHTMLS, "Folder to Add", "b.html c.htm", "HTML files only"},
       {win->mAddIncSub, tree, "a.doc B.DOC sub/e.docx d.odt c.htm b.html sub/f.html", "the tree, each pattern in turn"},
-      {win->mAddIncSub2, tree, "a.doc B.DOC sub/e.docx d.odt", "the tree, Word files"},
-      {win->mAddIncSub3, tree, "c.htm b.html sub/f.html", "the tree, HTML files"},
+      {win->mAddIncSubWord, tree, "a.doc B.DOC sub/e.docx d.odt", "the tree, Word files"},
+      {win->mAddIncSubHTML, tree, "c.htm b.html sub/f.html", "the tree, HTML files"},
   };
   for (const auto& c : cases) {
     remove_all();

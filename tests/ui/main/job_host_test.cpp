@@ -40,7 +40,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   during_job([&](frmProgress* p) {
     seen = true;
     EXPECT_FALSE(p->isModal());
-    EXPECT_FALSE(win->Picture1->isEnabled());
+    EXPECT_FALSE(win->picToolbar->isEnabled());
     EXPECT_FALSE(win->cmdRemove->isEnabled()) << "rows stay put while the job walks them";
     win->add_file(tmp.write("in/late.html", "<p>late</p>"));  // a new row must not re-enable Convert mid-job
     EXPECT_FALSE(win->cmdConvert->isEnabled());
@@ -56,7 +56,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1).toStdString().rfind("Converted: saved as \"p0", 0), 0u);
   EXPECT_EQ(win->lblConv->text(), "Files converted successfully.");
   EXPECT_EQ(win->progress_window(), nullptr) << "closed at the end";
-  EXPECT_TRUE(win->Picture1->isEnabled());
+  EXPECT_TRUE(win->picToolbar->isEnabled());
   EXPECT_TRUE(win->cmdRemove->isEnabled());
 
   // The wizard's Start runs it too (for the late row) and leaves page 4 locked.
@@ -70,7 +70,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
 
 TEST_F(job_host, cancel_button_and_close_box_stop_the_job) {
   add_pages(3);
-  during_job([&](frmProgress* p) { return QTest::mouseClick(p->Command1, Qt::LeftButton), true; });
+  during_job([&](frmProgress* p) { return QTest::mouseClick(p->cmdCancel, Qt::LeftButton), true; });
   win->cmdConvert->click();
   EXPECT_EQ(win->row_status(2), "Ready") << "no row after the cancel";
   EXPECT_FALSE(cancel_requested);
@@ -102,7 +102,7 @@ TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_
   during_job([&](frmProgress* p) {
     std::string count = p->lblFile->text().toStdString();
     if (!count.empty() && (counts.empty() || counts.back() != count)) counts.push_back(count);
-    bar.push_back(p->ProgressBar1->value());
+    bar.push_back(p->prgJob->value());
     return false;
   });
   win->cmdConvert->click();

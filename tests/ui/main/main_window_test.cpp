@@ -92,7 +92,7 @@ TEST_F(main_window, wizard_walk_sets_back_next_and_start_and_page_one_resets_the
   // button restarts the wizard at its first page.
   QTest::mouseClick(w.cmdExpress, Qt::LeftButton);
   EXPECT_EQ(w.lstFiles->parentWidget(), w.picNormal);
-  EXPECT_EQ(w.lstFiles->geometry(), w.lvpos->geometry());
+  EXPECT_EQ(w.lstFiles->geometry(), w.list_area->geometry());
   QTest::mouseClick(w.cmdExpress, Qt::LeftButton);
   EXPECT_EQ(state(), "0 - next:Next >");
 }
@@ -165,7 +165,7 @@ TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) 
   EXPECT_EQ(w.template_files, std::vector<std::string>{prog + "templates/x.dat.copy.dat"});
 
   window_hooks().open_manager = [&](QWidget*) { template_file("new one"); };
-  QTest::mouseClick(w.Command1, Qt::LeftButton);
+  QTest::mouseClick(w.cmdHelp, Qt::LeftButton);
   EXPECT_EQ(shell_calls, std::vector<std::string>{"|" + prog + "nx_help.html"});
 
   w.cmbTemplates->setCurrentIndex(1);
@@ -183,15 +183,15 @@ TEST_F(main_window, keeps_its_minimum_size_and_its_controls_apart_and_gives_the_
   const int status_at_minimum = w.lstFiles->columnWidth(1);
   for (QSize size : {QSize(610, 486), QSize(900, 700)}) {
     w.resize(size);
-    for (QWidget* area : {w.Picture1, w.picNormal}) {
+    for (QWidget* area : {w.picToolbar, w.picNormal}) {
       EXPECT_TRUE(w.rect().contains(area->geometry()));
       const auto controls = area->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
       for (QWidget* a : controls) {
-        if (!a->isVisible() || a == w.Image1) continue;  // the banner lies under the tool buttons
+        if (!a->isVisible() || a == w.imgBanner) continue;  // the banner lies under the tool buttons
         const std::string name = a->objectName().toStdString() + " at " + std::to_string(size.width());
         EXPECT_TRUE(area->rect().contains(a->geometry())) << name;
         for (QWidget* b : controls) {
-          if (a < b && b->isVisible() && b != w.Image1) {
+          if (a < b && b->isVisible() && b != w.imgBanner) {
             EXPECT_FALSE(a->geometry().intersects(b->geometry())) << name << ", " << b->objectName().toStdString();
           }
         }

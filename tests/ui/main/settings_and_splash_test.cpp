@@ -43,7 +43,7 @@ TEST_F(settings_dialog, fresh_install_shows_every_default_and_ok_writes_all_eigh
   const std::string home = prog.substr(0, prog.size() - 1);
 
   frmSettings d;
-  EXPECT_EQ(d.Text1->text().toStdString(), "gedit");  // no editor on PATH
+  EXPECT_EQ(d.txtEditor->text().toStdString(), "gedit");  // no editor on PATH
   EXPECT_TRUE(d.optMSW->isChecked());
   EXPECT_EQ(d.optNXC->text(), "Use Nubrix internal  converter");
   ASSERT_EQ(d.cmbTemplates->count(), 3);
@@ -65,18 +65,18 @@ TEST_F(settings_dialog, stored_values_are_shown_edited_and_written_back_and_canc
   const std::string before = read_all(settings_file_path());
   {
     frmSettings d;
-    EXPECT_TRUE(d.Check2->isChecked());
-    EXPECT_EQ(d.Text2->text(), "/no/such/folder");  // not tested for existence
+    EXPECT_TRUE(d.chkWizard->isChecked());
+    EXPECT_EQ(d.txtFolder->text(), "/no/such/folder");  // not tested for existence
     EXPECT_EQ(d.cmbTemplates->currentIndex(), 2);
-    QTest::mouseClick(d.Check1, Qt::LeftButton);
-    QTest::keyClicks(d.Text1, "x");
+    QTest::mouseClick(d.chkSplash, Qt::LeftButton);
+    QTest::keyClicks(d.txtEditor, "x");
     QTest::mouseClick(d.cmdCancel, Qt::LeftButton);
   }
   EXPECT_EQ(read_all(settings_file_path()), before);
 
   frmSettings d;  // nothing of the cancelled edits is remembered
-  EXPECT_EQ(d.Text1->text(), "kwrite");
-  QTest::mouseClick(d.Check1, Qt::LeftButton);
+  EXPECT_EQ(d.txtEditor->text(), "kwrite");
+  QTest::mouseClick(d.chkSplash, Qt::LeftButton);
   QTest::mouseClick(d.chkPlaceSame, Qt::LeftButton);
   d.cmbTemplates->setCurrentIndex(1);
   QTest::mouseClick(d.optNXC, Qt::LeftButton);
@@ -100,13 +100,13 @@ TEST_F(settings_dialog, pickers_fill_their_boxes_and_the_converter_options_show_
   load_settings();  // no engine: the internal converter, whatever is stored
   frmSettings d;
   EXPECT_TRUE(d.optNXC->isChecked());
-  const QString folder_before = d.Text2->text();
+  const QString folder_before = d.txtFolder->text();
 
   // Cancelled pickers: the editor and the folder stay, the browser empties.
   for (int i = 0; i < 3; ++i) QTest::mouseClick(d.cmdBrowser[i], Qt::LeftButton);
-  EXPECT_EQ(d.Text1->text(), "kwrite");
-  EXPECT_EQ(d.Text2->text(), folder_before);
-  EXPECT_EQ(d.Text3->text(), "");
+  EXPECT_EQ(d.txtEditor->text(), "kwrite");
+  EXPECT_EQ(d.txtFolder->text(), folder_before);
+  EXPECT_EQ(d.txtBrowser->text(), "");
   ASSERT_EQ(dlg.calls.size(), 3u);
   EXPECT_EQ(dlg.calls[2].default_text, "firefox");
 
@@ -134,7 +134,7 @@ TEST_F(settings_dialog, opened_from_the_main_window_it_leaves_the_open_window_as
   const QString dest = w.txtDest->text();
   on_modal<frmSettings> settings([&](frmSettings* d) {
     d->cmbTemplates->setCurrentIndex(3);
-    d->Text2->setText("/elsewhere");
+    d->txtFolder->setText("/elsewhere");
     QTest::mouseClick(d->chkPlaceSame, Qt::LeftButton);
     QTest::mouseClick(d->cmdOK, Qt::LeftButton);
   });
@@ -151,10 +151,10 @@ using splash_window = window_test;
 TEST_F(splash_window, credit_line_timer_and_clicks) {
   use_internal_converter = true;
   frmSplash with(nullptr);
-  EXPECT_EQ(with.Label1->isHidden() ? "" : with.Label1->text(), "Polar Converter component used.");
+  EXPECT_EQ(with.lblCredit->isHidden() ? "" : with.lblCredit->text(), "Polar Converter component used.");
   use_internal_converter = false;
   frmSplash s(nullptr);
-  EXPECT_TRUE(s.Label1->isHidden());
+  EXPECT_TRUE(s.lblCredit->isHidden());
 
   s.show();
   QTest::mouseClick(&s, Qt::LeftButton, {}, QPoint(200, 120));

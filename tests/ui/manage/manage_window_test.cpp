@@ -49,14 +49,14 @@ class manage_test : public program_test {
   }
 
   static int row_named(frmManage& w, const std::string& name) {
-    const auto found = w.List1->findItems(QString::fromStdString(name), Qt::MatchExactly);
-    return found.isEmpty() ? -1 : w.List1->row(found.front());
+    const auto found = w.lstTemplates->findItems(QString::fromStdString(name), Qt::MatchExactly);
+    return found.isEmpty() ? -1 : w.lstTemplates->row(found.front());
   }
 
   static void pick(frmManage& w, const std::string& name) {
     const int row = row_named(w, name);
     ASSERT_GE(row, 0) << name;
-    click_row(w.List1, row);
+    click_row(w.lstTemplates, row);
   }
 
   // Presses an "Add" button of a commented list and answers its dialog.
@@ -77,17 +77,18 @@ class manage_test : public program_test {
   }
 
   static bool unsaved(frmManage& w) {
-    return !w.List1->isEnabled() && w.cmdSave->isEnabled() && w.cmdCancelChange->isEnabled();
+    return !w.lstTemplates->isEnabled() && w.cmdSave->isEnabled() && w.cmdCancelChange->isEnabled();
   }
 };
 
 TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
   auto w = open_window(false);
   EXPECT_EQ(w->windowTitle(), "Manage Templates");
-  EXPECT_TRUE(w->List1->selectedItems().isEmpty());
-  EXPECT_FALSE(w->Frame1->isEnabled());
-  EXPECT_FALSE(w->Command1->isEnabled() || w->Command8->isEnabled() || w->Command3->isEnabled());
-  click(w->Command2);
+  EXPECT_TRUE(w->lstTemplates->selectedItems().isEmpty());
+  EXPECT_FALSE(w->fraTemplate->isEnabled());
+  EXPECT_FALSE(w->cmdRename->isEnabled() || w->cmdRemoveTemplate->isEnabled() ||
+               w->cmdLaunchEditor->isEnabled());
+  click(w->cmdDuplicate);
   EXPECT_EQ(dlg.messages(), lines{"Select a template to duplicate."});
 
   dlg.calls.clear();
@@ -96,12 +97,12 @@ TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
   EXPECT_TRUE(w->chkQuotation->isChecked());
   EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked());
   EXPECT_EQ(w->txtTempDesc->toPlainText().toStdString(), default_template_note);
-  EXPECT_FALSE(w->Frame1->isEnabled() || w->txtTempDesc->isEnabled());
-  EXPECT_FALSE(w->Command1->isEnabled() || w->Command8->isEnabled());
+  EXPECT_FALSE(w->fraTemplate->isEnabled() || w->txtTempDesc->isEnabled());
+  EXPECT_FALSE(w->cmdRename->isEnabled() || w->cmdRemoveTemplate->isEnabled());
   QTest::keyClicks(w->txtTempDesc, "x");
   click(w->cmdAddFind);
-  EXPECT_TRUE(w->List1->isEnabled() && dlg.calls.empty());
-  click(w->Command3);
+  EXPECT_TRUE(w->lstTemplates->isEnabled() && dlg.calls.empty());
+  click(w->cmdLaunchEditor);
   EXPECT_EQ(dlg.messages(), lines{"You can not edit the default template, please duplicate it, "
                                   "then edit it to suit your needs."});
 }
@@ -113,18 +114,18 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   add_names(w->cmdAddTag, {"u", "b", "i"});  // three rules, in list order
   EXPECT_TRUE(unsaved(*w));
   add_through_dialog(w->cmdAddAttr, [](rule_dialog* d) {
-    click(d->Check1);
+    click(d->chkCustomize);
     QTest::keyClicks(d->txtCus, "data-id");
-    QTest::keyClicks(d->Text1, "scripts");
+    QTest::keyClicks(d->txtComment, "scripts");
     click(d->cmdAdd);
   });
   add_names(w->cmdAddEmpty, {"font"});  // no comment typed: stored as "{}"
   add_through_dialog(w->cmdAddRemTags, [](rule_dialog* d) {
     click_row(d->lstTags, d->lstTags->row(d->lstTags->findItems("meta", Qt::MatchExactly).front()));
-    click(d->Check1);
+    click(d->chkCustomize);
     QTest::keyClick(d->txtCus, Qt::Key_End);
     QTest::keyClicks(d->txtCus, "*");
-    QTest::keyClicks(d->Text1, "charset");
+    QTest::keyClicks(d->txtComment, "charset");
     click(d->cmdAdd);
   });
   add_through_dialog(w->cmdAddRemTags, [](rule_dialog* d) { click(d->cmdCancel); });
@@ -152,7 +153,7 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   w->txtTempDesc->selectAll();
   QTest::keyClicks(w->txtTempDesc, "Edited");
   click(w->cmdSave);
-  EXPECT_TRUE(w->List1->isEnabled());
+  EXPECT_TRUE(w->lstTemplates->isEnabled());
   EXPECT_EQ(read_all(template_path("Site")),
             "[TEMPLATE]\r\nDESCRIPTION=Edited\r\nDEFAULT_TARGET=_top\r\nQUOTATION=\r\nREBUILD_LISTS=1\r\n"
             "[FINDREPLACE]\r\nfind:&nbsp;\r\nreplace:&#160;\r\nfind:b\r\nreplace:B\r\nfind:{x}\r\nreplace: {y} \r\n"
@@ -174,14 +175,15 @@ TEST_F(manage_test, UnsavedEditsLockTheLibraryAndCancelKeepsAddedRules) {
 
   // Each command, and Escape for "Close", refuses with the same message only.
   for (QPushButton* b :
-       {w->Command9, w->Command7, w->Command8, w->Command1, w->Command2, w->Command3, (QPushButton*)nullptr}) {
+       {w->cmdClose, w->cmdAddTemplate, w->cmdRemoveTemplate, w->cmdRename, w->cmdDuplicate,
+        w->cmdLaunchEditor, (QPushButton*)nullptr}) {
     dlg.calls.clear();
     b ? click(b) : QTest::keyClick(w.get(), Qt::Key_Escape);
     EXPECT_EQ(dlg.messages(), lines{"Please update current template, first."});
     EXPECT_EQ(dlg.calls.size(), 1u);
   }
   EXPECT_TRUE(w->isVisible());
-  click_row(w->List1, 0);  // the list takes no clicks
+  click_row(w->lstTemplates, 0);  // the list takes no clicks
   EXPECT_EQ(w->txtTempDesc->toPlainText(), "For the web site!");
 
   // Cancel Changes restores the fields, keeps the added tag and unlocks the list.
@@ -189,7 +191,7 @@ TEST_F(manage_test, UnsavedEditsLockTheLibraryAndCancelKeepsAddedRules) {
   EXPECT_EQ(w->txtTempDesc->toPlainText(), "For the web site");
   EXPECT_EQ(w->txtTarget->text(), "_blank");
   EXPECT_EQ(lines_of(w->lstTags), (QStringList{"o:*", "xml*", "table"}));
-  EXPECT_TRUE(w->List1->isEnabled() && w->cmdSave->isEnabled());
+  EXPECT_TRUE(w->lstTemplates->isEnabled() && w->cmdSave->isEnabled());
   // The close box then drops the edits without asking.
   dlg.calls.clear();
   w->close();
@@ -245,22 +247,22 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   auto w = open_window();
   pick(*w, default_template_name);
   dlg.input_answers = {"Template_3"};
-  click(w->Command2);
+  click(w->cmdDuplicate);
   EXPECT_EQ(dlg.calls.at(0).text + dlg.calls[0].default_text, "Copy as:Template_3");
-  EXPECT_TRUE(w->List1->selectedItems().isEmpty());
+  EXPECT_TRUE(w->lstTemplates->selectedItems().isEmpty());
   pick(*w, "Template_3");
   EXPECT_EQ(w->working_copy().colTags, default_template().colTags);
 
   dlg.calls.clear();
   dlg.input_answers = {"SITE"};  // taken: refused, the selection stays
   pick(*w, "Site");
-  click(w->Command1);
+  click(w->cmdRename);
   EXPECT_EQ(dlg.calls.at(0).text + dlg.calls[0].default_text, "Rename Template to:Site");
-  EXPECT_EQ(row_named(*w, "Site"), w->List1->currentRow());
+  EXPECT_EQ(row_named(*w, "Site"), w->lstTemplates->currentRow());
 
   dlg.calls.clear();
   dlg.message_answers = {msg_result::yes};
-  click(w->Command8);
+  click(w->cmdRemoveTemplate);
   EXPECT_EQ(dlg.messages(), lines{"Are you sure you want to delete template 'Site'?"});
   EXPECT_FALSE(exists(template_path("Site")));
 
@@ -269,10 +271,10 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   std::filesystem::remove_all(prog + "templates");
   dlg.calls.clear();
   dlg.input_answers = {"Mine"};
-  click(w->Command7);
+  click(w->cmdAddTemplate);
   EXPECT_EQ(dlg.calls.at(0).text, "New Template Name:");
   EXPECT_EQ(read_all(template_path("Mine")), template_skeleton());
-  EXPECT_EQ(lines_of(w->List1), (QStringList{default_template_name, "Mine"}));
+  EXPECT_EQ(lines_of(w->lstTemplates), (QStringList{default_template_name, "Mine"}));
 }
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
@@ -280,13 +282,13 @@ TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   const std::string editor = tmp.write_script("editor.sh", "printf '%s' \"$1\" > '" + seen + "'\n");
   auto w = open_window();
   write_setting("default", "editor", editor);
-  click(w->Command3);
+  click(w->cmdLaunchEditor);
   for (int i = 0; i < 250 && read_all(seen).empty(); ++i) QTest::qWait(20);
   EXPECT_EQ(read_all(seen), template_path("Site"));
   write_setting("default", "editor", "");  // no editor: nothing happens
-  click(w->Command3);
+  click(w->cmdLaunchEditor);
   write_setting("default", "editor", prog + "no-such-editor");
-  click(w->Command3);
+  click(w->cmdLaunchEditor);
   EXPECT_EQ(dlg.messages(), lines{"External editor not found!"});
 }
 
@@ -305,7 +307,7 @@ TEST_F(manage_test, RuleDialogsReturnAValueOnlyForAddWithSomethingChosen) {
     EXPECT_EQ(value, "");  // emptied at opening
     d.show();
     if (ending == 2) {
-      QTest::keyClicks(d.Text1, "a comment alone");
+      QTest::keyClicks(d.txtComment, "a comment alone");
       click(d.cmdAdd);
     } else {
       click_row(d.lstTags, 1);
@@ -336,11 +338,11 @@ TEST_F(manage_test, ATemplateMadeHereCleansAPageThroughTheMainWindow) {
   main.Form_Load();
   on_modal<frmManage> manage([&](frmManage* m) {
     dlg.input_answers = {"Web"};
-    click(m->Command7);
+    click(m->cmdAddTemplate);
     pick(*m, "Web");
     add_names(m->cmdAddAttr, {"class"});
     click(m->cmdSave);
-    click(m->Command9);
+    click(m->cmdClose);
   });
   click(main.cmdManage);
   window_hooks().open_manager = nullptr;
@@ -379,9 +381,9 @@ TEST_F(screenshots, template_manager) {
   frmManage w;
   w.show();
   save(&w, "manage-opened");
-  click_row(w.List1, 0);
+  click_row(w.lstTemplates, 0);
   save(&w, "manage-default");
-  click_row(w.List1, 1 + (w.List1->item(1)->text() == "Plain text" ? 1 : 0));
+  click_row(w.lstTemplates, 1 + (w.lstTemplates->item(1)->text() == "Plain text" ? 1 : 0));
   click_row(w.lstFind, 0);
   save(&w, "manage-user-template");
 
