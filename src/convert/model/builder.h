@@ -155,6 +155,12 @@ std::string file_ending(std::string_view name);
 // fallback_ending when the content says nothing); returns its index.
 int add_picture(document& doc, std::string bytes, std::string alt, std::string_view fallback_ending = "bin");
 
+// Adds an equation; returns its index.
+inline int add_equation(document& doc, equation e) {
+  doc.equations.push_back(std::move(e));
+  return int(doc.equations.size()) - 1;
+}
+
 // Neighbouring text with the same formatting, link and style becomes one
 // inline.
 class inline_sink {

@@ -225,12 +225,10 @@ void writer::inline_item_html(const inline_item& it) {
       out_ += "\"></a>";
       return;
     case inline_kind::math:
-      if ((it.ref < 0 || size_t(it.ref) >= doc_.equations.size()) && it.text.empty()) return;
+      if (it.ref < 0 || size_t(it.ref) >= doc_.equations.size()) return;
       sync(it.fmt, it.link);
       out_ += "<span class=\"math\">";
-      // TRANSITION: readers still hand over linear text until they build trees.
-      append_html_utf8(out_, it.ref >= 0 && size_t(it.ref) < doc_.equations.size()
-                                 ? linear_math(doc_.equations[size_t(it.ref)].root) : it.text);
+      append_html_utf8(out_, linear_math(doc_.equations[size_t(it.ref)].root));
       out_ += "</span>";
       return;
     case inline_kind::range_start:

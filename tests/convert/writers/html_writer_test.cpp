@@ -50,6 +50,7 @@ TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   document doc;
   doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
   doc.pictures = {{"my pic.png", picture_format::png, "bytes", "a \"cat\""}};
+  doc.equations.push_back({{"math", "", {}, {{"mtext", "a^2<b", {}, {}}}}, false});
   format bi = bold(), sup;
   bi.italic = true;
   sup.superscript = true;
@@ -58,7 +59,7 @@ TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   doc.body = {para({text("b", bold()), text("bi", bi), text("b", bold()), text("l", bold(), 0),
                     item(inline_kind::bookmark, -1, "m"), text("x", {}, 1), text("2", sup, 2),
                     item(inline_kind::line_break), item(inline_kind::picture, 0), item(inline_kind::picture, 7),
-                    item(inline_kind::math, -1, "a^2<b"), ruby, text("", {}, 99)})};
+                    item(inline_kind::math, 0), ruby, text("", {}, 99)})};
   EXPECT_EQ(body(doc, {"out_files/"}),
             "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2\"><b>l</b></a><a id=\"m\"></a>x"
             "<a href=\"#m\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" alt=\"a &quot;cat&quot;\">"

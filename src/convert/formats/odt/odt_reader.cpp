@@ -7,6 +7,7 @@
 
 #include "convert/container/odf.h"
 #include "convert/model/builder.h"
+#include "convert/formats/odt/mathml.h"
 #include "convert/formats/odt/odt_styles.h"
 #include "services/text.h"
 
@@ -109,38 +110,6 @@ std::string package_path(std::string_view href) {
   return std::string(href);
 }
 
-size_t code_points(std::string_view s) {
-  return size_t(std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
-// A MathML operand, bracketed when it is more than one character.
-std::string operand(std::string s) { return code_points(s) <= 1 ? s : "(" + s + ")"; }
-
-// MathML as readable linear text: "E=m⋅c^2", "(a+b)/2".
-std::string linear_math(pugi::xml_node n) {
-  std::string_view name = local_name(n.name());
-  if (name == "annotation" || name == "annotation-xml" || name == "mphantom" || name == "none") return "";
-  if (name == "mi" || name == "mn" || name == "mo" || name == "mtext" || name == "ms") return plain_text(n, 10000);
-  std::vector<std::string> parts;
-  for (pugi::xml_node c : n.children())
-    if (c.type() == pugi::node_element) parts.push_back(linear_math(c));
-  auto part = [&](size_t k) { return k < parts.size() ? parts[k] : std::string(); };
-  if (name == "semantics") return part(0);
-  if (name == "msup" || name == "mover") return part(0) + "^" + operand(part(1));
-  if (name == "msub" || name == "munder") return part(0) + "_" + operand(part(1));
-  if (name == "msubsup" || name == "munderover") return part(0) + "_" + operand(part(1)) + "^" + operand(part(2));
-  if (name == "mfrac") return operand(part(0)) + "/" + operand(part(1));
-  if (name == "mroot") return part(1) + "\u221A" + operand(part(0));
-  std::string joined, separator = name == "mtable" ? "; " : name == "mtr" || name == "mfenced" ? ", " : "";
-  for (size_t k = 0; k < parts.size(); ++k) joined += (k ? separator : "") + parts[k];
-  if (name == "msqrt") return "\u221A(" + joined + ")";
-  if (name == "mfenced") {
-    pugi::xml_attribute open = n.attribute("open"), close = n.attribute("close");
-    return (open ? open.value() : "(") + joined + (close ? close.value() : ")");
-  }
-  return joined;
-}
-
 class reader {
  public:
   reader(zip_package& package, document& doc) : package_(package), doc_(doc) {}
@@ -182,7 +151,7 @@ class reader {
   void frame(pugi::xml_node n, inline_sink& sink, const format& f, int link);
   int add_link(std::string href);
   int picture(std::string_view href, const std::string& alt);
-  std::string formula(std::string_view href);
+  int formula(std::string_view href);
 
   zip_package& package_;
   document& doc_;
@@ -526,11 +495,11 @@ void reader::frame(pugi::xml_node n, inline_sink& sink, const format& f, int lin
   std::string alt = plain_text(n.child("svg:title"));
   if (alt.empty()) alt = plain_text(n.child("svg:desc"));
   if (alt.empty()) alt = n.attribute("draw:name").value();
-  std::string math;
+  int math = -1;
   for (pugi::xml_node c : n.children("draw:object"))
-    if (math.empty()) math = formula(c.attribute("xlink:href").value());
-  bool formula_shown = !math.empty();
-  if (formula_shown) sink.add(make_inline(inline_kind::math, f, link, -1, std::move(math)));
+    if (math < 0) math = formula(c.attribute("xlink:href").value());
+  bool formula_shown = math >= 0;
+  if (formula_shown) sink.add(make_inline(inline_kind::math, f, link, math));
   for (pugi::xml_node c : n.children("draw:image")) {
     if (formula_shown) break;
     int index = picture(c.attribute("xlink:href").value(), alt);
@@ -561,14 +530,16 @@ int reader::picture(std::string_view href, const std::string& alt) {
   return it->second;
 }
 
-// A formula object as linear text; empty for other objects (charts,
-// spreadsheets) and unreadable ones.
-std::string reader::formula(std::string_view href) {
+// A formula object as an equation of the document; -1 for other objects
+// (charts, spreadsheets) and unreadable ones.
+int reader::formula(std::string_view href) {
   std::string path = package_path(href);
   xml_part part;
   std::string error;
-  if (path.empty() || !read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) return "";
-  return local_name(part.root().name()) == "math" ? linear_math(part.root()) : "";
+  if (path.empty() || !read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) return -1;
+  if (local_name(part.root().name()) != "math") return -1;
+  model::equation e = mathml_equation(part.root());
+  return e.root.children.empty() ? -1 : add_equation(doc_, std::move(e));
 }
 
 }  // namespace

@@ -417,7 +417,7 @@ void reader::read_inlines(xml_node parent, para_state& ps) {
         if (note >= 0) add_inline(ps, model::inline_kind::note_ref, ps.base.format(), {}, note);
       }
     } else if (name == "m:oMath" || name == "m:oMathPara") {
-      add_inline(ps, model::inline_kind::math, {}, omml_text(c));
+      add_inline(ps, model::inline_kind::math, {}, {}, model::add_equation(doc_, omml_equation(c)));
     }
   }
 }
@@ -515,7 +515,7 @@ void reader::read_run_content(xml_node r, para_state& ps, const run_props& props
         if (!ps.para.inlines.empty()) ps.para.inlines.back().guide = guide_text;
       }
     } else if (name == "m:oMath" || name == "m:oMathPara") {
-      add_inline(ps, model::inline_kind::math, {}, omml_text(c));
+      add_inline(ps, model::inline_kind::math, {}, {}, model::add_equation(doc_, omml_equation(c)));
     }
   }
 }

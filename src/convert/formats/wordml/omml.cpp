@@ -118,4 +118,12 @@ std::string omml_text(pugi::xml_node math) {
   return out;
 }
 
+model::equation omml_equation(pugi::xml_node math) {
+  model::equation e;
+  e.display = std::string_view(math.name()) == "m:oMathPara";
+  e.root.name = "math";
+  e.root.children.push_back({"mtext", omml_text(math), {}, {}});
+  return e;
+}
+
 }  // namespace nx

@@ -7,10 +7,14 @@
 
 #include <pugixml.hpp>
 
+#include "convert/model/document.h"
+
 namespace nx {
 
 // The text of an m:oMath or m:oMathPara element (equations of a paragraph
 // joined by a blank).
 std::string omml_text(pugi::xml_node math);
+// An m:oMath or m:oMathPara element as an equation of the model.
+model::equation omml_equation(pugi::xml_node math);
 
 }  // namespace nx
