@@ -98,4 +98,31 @@ std::string make_odt(const std::string& body, const std::string& automatic_style
   return make_zip(entries);
 }
 
+std::string make_word2(const std::string& main, const std::string& notes, uint32_t ref_cp, uint16_t flags) {
+  std::string f(0x180, '\0');
+  auto put16 = [&](size_t at, uint32_t v) { f[at] = char(v); f[at + 1] = char(v >> 8); };
+  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
+  put16(0, 0xA5DB);
+  put16(2, 45);
+  put16(6, 0x0409);
+  put16(0x0A, flags);
+  put32(0x18, 0x180);
+  put32(0x1C, uint32_t(0x180 + main.size() + notes.size()));
+  put32(0x34, uint32_t(main.size()));
+  put32(0x38, uint32_t(notes.size()));
+  f += main + notes;
+  auto plc = [&](size_t fib_at, std::vector<uint32_t> cps, size_t data_bytes) {
+    put32(fib_at, uint32_t(f.size()));
+    put16(fib_at + 4, uint32_t(cps.size() * 4 + data_bytes));
+    for (uint32_t cp : cps) f += std::string{char(cp), char(cp >> 8), char(cp >> 16), char(cp >> 24)};
+    f += std::string(data_bytes, '\1');
+  };
+  if (!notes.empty()) {
+    plc(0x64, {ref_cp, uint32_t(main.size())}, 2);
+    plc(0x6A, {0, uint32_t(notes.size())}, 0);
+  }
+  return f;
+}
+
+
 }  // namespace nx::test

@@ -1,6 +1,7 @@
 // Builds ZIP packages in memory for tests (libzip): small Word documents and
 // damaged or hostile archives.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,5 +36,10 @@ std::string make_odt(const std::string& body, const std::string& automatic_style
 // The opening of an OpenDocument part root in the namespaces used in tests,
 // without the closing tag.
 std::string odf_root(const std::string& element);
+
+// A Word for Windows 2.0 file: the File Information Block, the text from
+// 0x180 (main text, then footnote text) and, with notes, the two footnote
+// tables (the reference at ref_cp).
+std::string make_word2(const std::string& main, const std::string& notes, uint32_t ref_cp, uint16_t flags = 0);
 
 }  // namespace nx::test

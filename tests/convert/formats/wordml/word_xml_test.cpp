@@ -36,34 +36,6 @@ std::string word_xml(const std::string& body) {
          body + "<w:sectPr/></wx:sect></w:body></w:wordDocument>";
 }
 
-// A Word for Windows 2.0 file: the File Information Block, the text from
-// 0x180 (main text, then footnote text) and the two footnote tables.
-std::string word2_file(const std::string& main, const std::string& notes, uint32_t ref_cp, uint16_t flags = 0) {
-  std::string f(0x180, '\0');
-  auto put16 = [&](size_t at, uint32_t v) { f[at] = char(v); f[at + 1] = char(v >> 8); };
-  auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF); put16(at + 2, v >> 16); };
-  put16(0, 0xA5DB);
-  put16(2, 45);
-  put16(6, 0x0409);
-  put16(0x0A, flags);
-  put32(0x18, 0x180);
-  put32(0x1C, uint32_t(0x180 + main.size() + notes.size()));
-  put32(0x34, uint32_t(main.size()));
-  put32(0x38, uint32_t(notes.size()));
-  f += main + notes;
-  auto plc = [&](size_t fib_at, std::vector<uint32_t> cps, size_t data_bytes) {
-    put32(fib_at, uint32_t(f.size()));
-    put16(fib_at + 4, uint32_t(cps.size() * 4 + data_bytes));
-    for (uint32_t cp : cps) f += std::string{char(cp), char(cp >> 8), char(cp >> 16), char(cp >> 24)};
-    f += std::string(data_bytes, '\1');
-  };
-  if (!notes.empty()) {
-    plc(0x64, {ref_cp, uint32_t(main.size())}, 2);
-    plc(0x6A, {0, uint32_t(notes.size())}, 0);
-  }
-  return f;
-}
-
 }  // namespace
 
 TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
@@ -124,30 +96,13 @@ TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
   EXPECT_EQ(error, "the file holds no Word document");
 }
 
-TEST(Word2Reader, TextParagraphsFieldResultsAndFootnotes) {
-  std::string main = "Hello W\xF6rld\rSecond \x13 PAGE \x14" "3\x15 line\x0B" "break\x02\rcell\x07" "end\r";
-  std::string file = word2_file(main, "\x02 Note\r", uint32_t(main.find('\x02')));
-  model::document doc;
-  std::string error;
-  ASSERT_TRUE(test::read_with(read_word2, file, doc, error)) << error;
-  std::string html = test::page_body(doc);
-  EXPECT_HAS(html, "<p>Hello W&#246;rld</p>\n<p>Second 3 line<br>break<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a>"
-                   "</sup></p>\n<p>cell</p>\n<p>end</p>\n<hr>");
-  EXPECT_HAS(html, "Note</p>");
-
-  EXPECT_FALSE(test::read_with(read_word2, word2_file(main, "", 0, 0x0100), doc, error));
-  EXPECT_EQ(error, "the document is encrypted (password-protected)");
-  EXPECT_FALSE(test::read_with(read_word2, file.substr(0, 0x100), doc, error));
-  EXPECT_EQ(error, "the document header is truncated");
-}
-
 // Both formats, and a Word package, under a ".doc" name go to their own
 // reader and give a page.
 TEST(WordXmlReader, FormatsUnderADocNameConvertEndToEnd) {
   test::temp_dir tmp;
   const std::pair<std::string, const char*> cases[] = {
       {word_xml("<w:p><w:r><w:t>Caf\xC3\xA9 text</w:t></w:r></w:p>"), "<title>Report</title>"},
-      {word2_file("Hello W\xF6rld\r", "", 0), "<p>Hello W&#246;rld</p>"},
+      {test::make_word2("Hello W\xF6rld\r", "", 0), "<p>Hello W&#246;rld</p>"},
       {test::make_docx("<w:p><w:r><w:t>packaged</w:t></w:r></w:p>"), "<p>packaged</p>"}};
   for (const auto& [bytes, part] : cases) {
     std::string error;
@@ -156,11 +111,12 @@ TEST(WordXmlReader, FormatsUnderADocNameConvertEndToEnd) {
   }
 }
 
-// Flipped, cut and repeated bytes in both formats; none may crash or hang.
+// Flipped, cut and repeated bytes in Word 2003 XML and Word 2.0 files;
+// none may crash or hang.
 TEST(WordXmlReader, SeededMutationsOfBothFormatsNeverCrash) {
   std::string xml = word_xml("<w:p><w:r><w:t>a</w:t><w:fldChar w:fldCharType=\"begin\"/></w:r></w:p><w:tbl><w:tr>"
                              "<w:tc><w:tcPr><w:vmerge/></w:tcPr><w:p/></w:tc></w:tr></w:tbl>");
-  std::string w2 = word2_file("one\x13x\x14y\x15\rtwo\x02\r", "\x02n\r", 9, 0x0004);
+  std::string w2 = test::make_word2("one\x13x\x14y\x15\rtwo\x02\r", "\x02n\r", 9, 0x0004);
   std::mt19937 rng(1402);
   for (int round = 0; round < 2000; ++round) {
     bool word2 = round % 2;
