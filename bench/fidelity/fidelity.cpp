@@ -13,6 +13,11 @@
 // What LibreOffice draws as a picture or hides (equations, diagram text, ruby
 // guides, comments) is left out of our page too, like the pictures.
 //
+// Beside it, "text" scores the plain-text writer's text of the same document
+// against LibreOffice's text (FILE.ref.txt) the same way: a second writer
+// over the same model. LibreOffice's text leaves notes out, and so does ours
+// here.
+//
 // Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [--compare DIR] [FOLDER ...]
 //   FOLDER     corpus folders to score (default: doc, rtf, docx and odt of
 //              the corpus); every file in them but the references and notes
@@ -35,6 +40,8 @@
 
 #include "convert/common/text_encoding.h"
 #include "convert/builtin_converter.h"
+#include "convert/model/passes.h"
+#include "convert/writers/text_writer.h"
 #include "services/text.h"
 
 namespace {
@@ -188,6 +195,21 @@ std::string surplus(const bag& a, const bag& b) {
   return out;
 }
 
+// Our plain text of a document, read as the built-in converter reads it;
+// empty when it cannot be read.
+std::string plain_text_of(const std::string& path) {
+  std::string bytes;
+  if (!nx::read_file(path, bytes)) return {};
+  nx::model::reader_fn read = nx::reader_for(nx::document_kind(path, bytes));
+  nx::model::document doc;
+  nx::model::reading r;
+  r.options.pictures = false;
+  if (!read || !nx::model::read_document(read, bytes, doc, r)) return {};
+  nx::text_options text;
+  text.notes = false;
+  return nx::write_text(doc, text);
+}
+
 bool is_document(const std::string& name) {
   return !(name.ends_with(".ref.html") || name.ends_with(".ref.txt") || name.ends_with(".tsv") ||
            name.ends_with(".md") || name[0] == '.');
@@ -224,8 +246,8 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   std::string folder = fs::path(dir).filename().string();
-  double sum = 0, other_sum = 0;
-  int scored = 0, unreadable = 0, compared = 0, at_least = 0;
+  double sum = 0, other_sum = 0, text_sum = 0;
+  int scored = 0, unreadable = 0, compared = 0, at_least = 0, text_scored = 0;
   bool held = true;
   for (const std::string& n : names) {
     std::string key = folder + "/" + n;
@@ -273,6 +295,16 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       ++compared;
       at_least += score >= other_score;
     }
+    std::string ref_text;
+    if (nx::read_file(dir + "/" + n + ".ref.txt", ref_text)) {
+      if (ref_text.starts_with("\xEF\xBB\xBF")) ref_text.erase(0, 3);
+      double text_score = std::round(f1(words(plain_text_of(dir + "/" + n)), words(ref_text)) * 10000) / 10000;
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "  text %.4f", text_score);
+      change += buf;
+      text_sum += text_score;
+      ++text_scored;
+    }
     std::printf("%-56s %.4f%s\n", key.c_str(), score, change.c_str());
     if (opt.verbose && score < 1.0)
       std::printf("    missing:%s\n    extra:%s\n", surplus(want, got).c_str(), surplus(got, want).c_str());
@@ -281,6 +313,9 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
   }
   std::printf("%-56s %.4f  (%d files scored, %d unreadable)\n", (folder + " mean").c_str(),
               scored ? sum / scored : 0.0, scored, unreadable);
+  if (text_scored)
+    std::printf("%-56s %.4f  (plain text against LibreOffice's, %d files)\n", (folder + " text mean").c_str(),
+                text_sum / text_scored, text_scored);
   if (compared)
     std::printf("%-56s %.4f  (ours at least as high on %d of %d files)\n", (folder + " other's mean").c_str(),
                 other_sum / compared, at_least, compared);

@@ -84,18 +84,21 @@ class style_chain {
     auto it = styles_.find(id);
     return it == styles_.end() ? std::string_view() : std::string_view(it->second.parent);
   }
-  // The style's properties with its chain laid under them; root under the
-  // top of the chain and for an unknown id.
+  // The style's properties with its chain laid under them; root (which
+  // must outlive the chain) under the top of the chain and for an unknown
+  // id. Resolved properties are kept: root must be the same on every call.
   template <class Lay>
   const Props& resolve(std::string_view id, const Props& root, Lay&& lay) {
     return resolve_at(id, root, lay, 0);
   }
-  const Props& resolve(std::string_view id, const Props& root = Props()) {
-    return resolve_at(id, root, [](const Definition& own, const Props& parent) {
+  const Props& resolve(std::string_view id) { return resolve(id, empty_); }
+  const Props& resolve(std::string_view id, const Props& root) {
+    auto lay = [](const Definition& own, const Props& parent) {
       Props p = own;
       p.inherit(parent);
       return p;
-    }, 0);
+    };
+    return resolve_at(id, root, lay, 0);
   }
   // Calls f(id, name) for the style and each of its parents, nearest first;
   // stops where f returns true.
@@ -132,6 +135,7 @@ class style_chain {
   }
 
   std::map<std::string, entry, std::less<>> styles_;
+  Props empty_{};
 };
 
 // The heading level (1-6, 0 for body text) of a paragraph: by its outline

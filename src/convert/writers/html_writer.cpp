@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "convert/common/math.h"
-#include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
 #include "convert/writers/html_text.h"
+#include "convert/writers/note_labels.h"
 #include "services/text.h"
 
 namespace nx {
@@ -393,21 +393,17 @@ void writer::cell_content(const cell& c) {
 // ---------------------------------------------------------------- notes
 
 void writer::place_notes() {
-  int counts[3] = {};
   static const char* const ids[] = {"ftn", "edn", "cmt"};
-  for (const note& n : doc_.notes) {
-    int kind = std::clamp(int(n.kind), 0, 2);
-    int number = ++counts[kind];
+  std::vector<std::string> labels = note_labels(doc_);
+  std::vector<int> numbers = note_numbers(doc_);
+  for (size_t k = 0; k < doc_.notes.size(); ++k) {
+    const note& n = doc_.notes[k];
+    const int kind = std::clamp(int(n.kind), 0, 2);
     note_place p;
-    p.id = ids[kind] + std::to_string(number);
-    p.ref_id = ids[kind] + std::string("ref") + std::to_string(number);
-    p.label = n.label;
+    p.id = ids[kind] + std::to_string(numbers[k]);
+    p.ref_id = ids[kind] + std::string("ref") + std::to_string(numbers[k]);
+    p.label = std::move(labels[k]);
     p.comment = n.kind == note_kind::comment;
-    if (p.label.empty()) {
-      if (n.kind == note_kind::footnote) p.label = std::to_string(number);
-      else if (n.kind == note_kind::endnote) p.label = roman_numeral(number, false);
-      else p.label = "[" + std::to_string(number) + "]";
-    }
     notes_.push_back(std::move(p));
   }
 }
