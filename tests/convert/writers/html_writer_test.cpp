@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/html_check.h"
+#include "convert/writers/text_writer.h"
 
 using namespace nx;
 using namespace nx::model;
@@ -92,11 +93,13 @@ TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
   note footnote{note_kind::footnote, "*", "", {para({text("x"), item(inline_kind::note_ref, 2), text(" f")})}};
   note table_note{note_kind::footnote, "", "", {table_of({{{cell{1, 1, {para({text("t")})}}}}})}};
   doc.notes = {comment, endnote, footnote, table_note};
-  doc.body = {para({text("a"), item(inline_kind::note_ref, 0), item(inline_kind::note_ref, 1),
+  // The comment is linked from where its range starts, not again at its mark.
+  doc.body = {para({item(inline_kind::range_start, 0), text("a"), item(inline_kind::range_end, 0),
+                    item(inline_kind::note_ref, 0), item(inline_kind::note_ref, 1),
                     item(inline_kind::note_ref, 2), item(inline_kind::note_ref, 3), item(inline_kind::note_ref, 2),
                     item(inline_kind::note_ref, 9)})};
   EXPECT_EQ(body(doc),
-            "<p>a<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup><sup><a href=\"#edn1\" id=\"ednref1\">i</a></sup>"
+            "<p><sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>a<sup><a href=\"#edn1\" id=\"ednref1\">i</a></sup>"
             "<sup><a href=\"#ftn1\" id=\"ftnref1\">*</a></sup><sup><a href=\"#ftn2\" id=\"ftnref2\">2</a></sup>"
             "<sup><a href=\"#ftn1\">*</a></sup></p>\n"
             "<hr>\n<div class=\"footnotes\">\n"
@@ -105,4 +108,32 @@ TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>t</td></tr>\n</table>\n</div>\n"
             "<div id=\"edn1\">\n<p><a href=\"#ednref1\">i</a> e</p>\n</div>\n"
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: c</p>\n</div>\n</div>\n");
+}
+
+// Choices the writer makes for every format, and the same document as a
+// stream of blocks and as plain text.
+TEST(HtmlWriter, PresentationIsTheWritersAndEveryWriterAgrees) {
+  document doc;
+  doc.title = "T";
+  doc.links = {{"http://a.example/"}};
+  format bu = bold();
+  bu.underline = true;
+  block heading = para({text("Head", bold()), text(" more")}, 2);
+  heading.para.number = "1.2.";
+  block item = list_para("one", 4, 0, list_format::lower_roman);
+  item.para.number = "i.";
+  doc.body = {heading, para({text("x\u2011y", bu, 0), text(" z", bu)}), item};
+  EXPECT_EQ(body(doc), "<h2>1.2. Head more</h2>\n<p><a href=\"http://a.example/\"><b>x&#8209;y</b></a><b><u> z</u></b></p>\n"
+                       "<ol type=\"i\">\n<li>one</li>\n</ol>\n");
+  std::string streamed;
+  {
+    html_stream stream(doc, {}, [&](std::string_view piece) {
+      streamed += piece;
+      return true;
+    });
+    for (block b : doc.body) stream.block(std::move(b));
+    EXPECT_TRUE(stream.finish());
+  }
+  EXPECT_EQ(streamed, write_html(doc));
+  EXPECT_EQ(write_text(doc), "1.2. Head more\nx\u2011y z\n    i. one\n");
 }
