@@ -90,12 +90,19 @@ class style_chain {
   const Props& resolve(std::string_view id, const Props& root, Lay&& lay) {
     return resolve_at(id, root, lay, 0);
   }
-  const Props& resolve(std::string_view id, const Props& root = Props()) {
-    return resolve_at(id, root, [](const Definition& own, const Props& parent) {
+  const Props& resolve(std::string_view id, const Props& root) {
+    auto lay = [](const Definition& own, const Props& parent) {
       Props p = own;
       p.inherit(parent);
       return p;
-    }, 0);
+    };
+    return resolve_at(id, root, lay, 0);
+  }
+  // Without a root: an unknown id gives empty properties (never a
+  // temporary that the reference would outlive).
+  const Props& resolve(std::string_view id) {
+    static const Props none;
+    return resolve(id, none);
   }
   // Calls f(id, name) for the style and each of its parents, nearest first;
   // stops where f returns true.
