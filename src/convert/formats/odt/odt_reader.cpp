@@ -1,7 +1,6 @@
 #include "convert/formats/odt/odt_reader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <unordered_map>
 #include <utility>
@@ -169,14 +168,14 @@ class reader {
   document& doc_;
   model::reading& reading_;
   odt::styles styles_;
-  std::vector<block>* pending_ = nullptr;  // text boxes of the paragraph being read
-  size_t copied_ = 0;                              // weight of repeated rows and cells so far
-  size_t spaces_ = 0;                              // blanks given by text:s so far
-  std::vector<list_state> lists_;                  // by list identity
-  std::unordered_map<std::string, int> list_ids_;  // xml:id -> list identity
+  std::vector<block>* pending_ = nullptr;               // text boxes of the paragraph being read
+  size_t copied_ = 0;                                   // weight of repeated rows and cells so far
+  size_t spaces_ = 0;                                   // blanks given by text:s so far
+  std::vector<list_state> lists_;                       // by list identity
+  std::unordered_map<std::string, int> list_ids_;       // xml:id -> list identity
   int last_list_ = -1;
-  list_counter outline_;
-  std::unordered_map<std::string, int> open_comments_;  // office:name -> note of a comment whose range is open
+  list_counter outline_;                                // headings outside lists
+  std::unordered_map<std::string, int> open_comments_;  // office:name -> comment whose range is open
   std::unordered_map<std::string, int> pictures_;       // package path -> picture index, -1 unreadable
 };
 

@@ -7,7 +7,7 @@
 // nesting), footnotes and endnotes, annotations as comments (with the range
 // they mark), tracked changes as accepted, frames and text
 // boxes (their paragraphs after the paragraph that anchors them), pictures
-// from the package, formula objects as linear text, links, bookmarks and
+// from the package, formula objects as equations, links, bookmarks and
 // the text of tables of contents and other indexes. Headers and footers are
 // left out.
 #pragma once
