@@ -1,9 +1,9 @@
 #include "convert/formats/odt/odt_reader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <unordered_map>
+#include <utility>
 
 #include "convert/container/odf.h"
 #include "convert/model/builder.h"
@@ -15,7 +15,6 @@ namespace nx {
 namespace {
 
 using namespace model;
-using odt::max_list_levels;
 
 constexpr xml_namespace odf_namespaces[] = {
     {"urn:oasis:names:tc:opendocument:xmlns:office:1.0", "office"},
@@ -110,20 +109,32 @@ std::string package_path(std::string_view href) {
   return std::string(href);
 }
 
+// What text takes from the spans and links around it.
+struct text_run {
+  format fmt;
+  int link = -1;
+  int style = -1;  // the character style, an index into document::styles
+};
+
+inline_item run_item(inline_kind kind, const text_run& r, int ref = -1, std::string text = {}) {
+  inline_item it = make_inline(kind, r.fmt, r.link, ref, std::move(text));
+  it.style = r.style;
+  return it;
+}
+
 class reader {
  public:
-  reader(zip_package& package, document& doc) : package_(package), doc_(doc) {}
-  bool run(std::string& error);
+  reader(zip_package& package, document& doc, model::reading& r) : package_(package), doc_(doc), reading_(r) {}
+  bool run();
 
  private:
-  using counters = std::array<int, max_list_levels>;
   struct list_state {
-    counters n{};
+    list_counter counter;
     std::string style;  // what a list that continues it without a style of its own takes
   };
   struct numbering {
     int list = -1, level = 0;
-    const odt::list_style* style = nullptr;
+    const odt::list_levels* style = nullptr;
   };
 
   bool encrypted();
@@ -131,12 +142,11 @@ class reader {
 
   void blocks(pugi::xml_node parent, std::vector<block>& out);
   void block_node(pugi::xml_node n, std::vector<block>& out);
-  void paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item = nullptr,
-                 const std::string& label = {});
+  void paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item = nullptr, std::string number = {});
+  void paragraph_content(pugi::xml_node n, inline_sink& sink, std::vector<block>& boxes);
   void loose_inline(pugi::xml_node n, std::vector<block>& out);
   void shape_text(pugi::xml_node n, std::vector<block>& out);
-  int heading_level(pugi::xml_node h, const odt::style_props& style) const;
-  std::string outline_label(pugi::xml_node h, int level);
+  std::string outline_number(pugi::xml_node h, int level);
   void list(pugi::xml_node l, std::vector<block>& out, int level, int id, std::string style);
   void list_item(pugi::xml_node item, std::vector<block>& out, const numbering& num, const std::string& style);
   void table(pugi::xml_node t, std::vector<block>& out);
@@ -144,27 +154,29 @@ class reader {
   void table_row(pugi::xml_node r, model::table& t);
   int repeats(pugi::xml_attribute count, size_t each);
 
-  void inlines(pugi::xml_node parent, inline_sink& sink, const format& f, int link);
-  void inline_node(pugi::xml_node n, inline_sink& sink, const format& f, int link);
-  void note(pugi::xml_node n, inline_sink& sink, const format& f);
-  void annotation(pugi::xml_node n, inline_sink& sink, const format& f);
-  void frame(pugi::xml_node n, inline_sink& sink, const format& f, int link);
+  void inlines(pugi::xml_node parent, inline_sink& sink, const text_run& r);
+  void inline_node(pugi::xml_node n, inline_sink& sink, const text_run& r);
+  void note(pugi::xml_node n, inline_sink& sink, const text_run& r);
+  void annotation(pugi::xml_node n, inline_sink& sink, const text_run& r);
+  void annotation_end(pugi::xml_node n, inline_sink& sink, const text_run& r);
+  void frame(pugi::xml_node n, inline_sink& sink, const text_run& r);
   int add_link(std::string href);
   int picture(std::string_view href, const std::string& alt);
-  int formula(std::string_view href);
+  int formula(std::string_view href, bool& damaged);
 
   zip_package& package_;
   document& doc_;
+  model::reading& reading_;
   odt::styles styles_;
-  std::vector<block>* pending_ = nullptr;  // text boxes of the paragraph being read
-  int table_depth_ = 0;
-  size_t copied_ = 0;                              // weight of repeated rows and cells so far
-  size_t spaces_ = 0;                              // blanks given by text:s so far
-  std::vector<list_state> lists_;                  // by list identity
-  std::unordered_map<std::string, int> list_ids_;  // xml:id -> list identity
+  std::vector<block>* pending_ = nullptr;               // text boxes of the paragraph being read
+  size_t copied_ = 0;                                   // weight of repeated rows and cells so far
+  size_t spaces_ = 0;                                   // blanks given by text:s so far
+  std::vector<list_state> lists_;                       // by list identity
+  std::unordered_map<std::string, int> list_ids_;       // xml:id -> list identity
   int last_list_ = -1;
-  counters outline_{};
-  std::unordered_map<std::string, int> pictures_;  // package path -> picture index, -1 unreadable
+  list_counter outline_;                                // headings outside lists
+  std::unordered_map<std::string, int> open_comments_;  // office:name -> comment whose range is open
+  std::unordered_map<std::string, int> pictures_;       // package path -> picture index, -1 unreadable
 };
 
 // ---------------------------------------------------------------- package
@@ -185,7 +197,8 @@ void reader::read_title() {
     doc_.title = plain_text(meta.root().child("office:meta").child("dc:title"), 1000);
 }
 
-bool reader::run(std::string& error) {
+bool reader::run() {
+  std::string& error = reading_.error;
   if (encrypted()) {
     error = "the document is password-protected";
     return false;
@@ -202,11 +215,13 @@ bool reader::run(std::string& error) {
     error = "the package holds no OpenDocument text";
     return false;
   }
-  {
+  if (package_.has("styles.xml")) {
     xml_part common;
     std::string ignored;
     if (read_xml(package_, "styles.xml", common, ignored, odf_namespaces))
       styles_.read(common.root().child("office:styles"));
+    else
+      reading_.warn("the styles part is damaged and was left out");
   }
   styles_.read(content.root().child("office:automatic-styles"));
   read_title();
@@ -231,47 +246,49 @@ void reader::block_node(pugi::xml_node n, std::vector<block>& out) {
   else if (!invisible(n)) blocks(n, out);  // sections, indexes, unknown containers
 }
 
-int reader::heading_level(pugi::xml_node h, const odt::style_props& style) const {
-  int level = h.attribute("text:outline-level").as_int(style.outline_level.value_or(1));
-  return std::clamp(level, 1, max_list_levels);
-}
-
-// The number that the outline style gives a heading ("2.1."); empty when
-// the style numbers no headings.
-std::string reader::outline_label(pugi::xml_node h, int level) {
+// The number that the outline style gives a heading at level (1-based)
+// outside lists ("2.1."); empty when the style numbers no headings.
+std::string reader::outline_number(pugi::xml_node h, int level) {
   if (h.attribute("text:is-list-header").as_bool()) return "";
-  size_t k = size_t(level - 1);
-  const odt::list_level& l = styles_.outline().at(int(k));
-  if (h.attribute("text:restart-numbering").as_bool()) outline_[k] = h.attribute("text:start-value").as_int(l.start);
-  else outline_[k] = outline_[k] == 0 ? l.start : outline_[k] + 1;
-  std::fill(outline_.begin() + long(k) + 1, outline_.end(), 0);
-  return odt::list_label(styles_.outline(), int(k), outline_);
+  int k = level - 1;
+  const odt::list_levels& levels = styles_.outline();
+  if (h.attribute("text:restart-numbering").as_bool())
+    outline_.restart(k, clamp_list_start(h.attribute("text:start-value").as_llong(levels[size_t(k)].start)));
+  return outline_.next(levels, k).label;
 }
 
-void reader::paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item, const std::string& label) {
-  const odt::style_props& style = styles_.paragraph(n.attribute("text:style-name").value());
+// A paragraph or heading; a list item's first paragraph comes with its
+// list and number.
+void reader::paragraph(pugi::xml_node n, std::vector<block>& out, const list_info* item, std::string number) {
+  std::string_view style_id = n.attribute("text:style-name").value();
+  const odt::style_props& style = styles_.paragraph(style_id);
   block b;
   model::paragraph& p = b.para;
-  std::string number = label;
+  p.style = style_index(doc_, styles_.paragraph_name(style_id));
   if (is(n, "text:h")) {
-    int level = heading_level(n, style);
-    p.heading = std::min(level, 6);
-    if (!item && number.empty()) number = outline_label(n, level);
+    int level = std::clamp(n.attribute("text:outline-level").as_int(style.outline_level.value_or(1)), 1,
+                           max_list_levels);
+    p.heading = heading_level(std::min(level - 1, 8));
+    if (!item) number = outline_number(n, level);
   } else if (item) {
     p.list = *item;
   }
+  p.number = std::move(number);
   p.alignment = style.alignment.value_or(align::none);
   p.rtl = style.rtl.value_or(false);
-  format f = style.over(format());
   std::vector<block> boxes;
-  std::vector<block>* outer = pending_;
-  pending_ = &boxes;
   inline_sink sink(p.inlines);
-  if (!number.empty()) sink.literal(number + " ", f, -1);
-  inlines(n, sink, f, -1);
-  pending_ = outer;
+  paragraph_content(n, sink, boxes);
   out.push_back(std::move(b));
   for (block& box : boxes) out.push_back(std::move(box));
+}
+
+// A paragraph's text in its style into sink; the blocks it anchors (text
+// boxes, shapes, misplaced blocks) into boxes.
+void reader::paragraph_content(pugi::xml_node n, inline_sink& sink, std::vector<block>& boxes) {
+  std::vector<block>* outer = std::exchange(pending_, &boxes);
+  inlines(n, sink, text_run{styles_.paragraph(n.attribute("text:style-name").value()).over(format())});
+  pending_ = outer;
 }
 
 // A frame or link outside any paragraph: a paragraph of its own when it
@@ -282,7 +299,7 @@ void reader::loose_inline(pugi::xml_node n, std::vector<block>& out) {
   std::vector<block>* outer = pending_;
   pending_ = &boxes;
   inline_sink sink(b.para.inlines);
-  inline_node(n, sink, format(), -1);
+  inline_node(n, sink, text_run{});
   pending_ = outer;
   if (!b.para.inlines.empty()) out.push_back(std::move(b));
   for (block& box : boxes) out.push_back(std::move(box));
@@ -337,29 +354,27 @@ void reader::list_item(pugi::xml_node item, std::vector<block>& out, const numbe
     } else if (!para) {
       block_node(c, out);
     } else if (first < 0 && !header) {
-      const odt::list_style* ls = num.style;
-      if (!ls) ls = styles_.list(styles_.paragraph(c.attribute("text:style-name").value()).list_style.value_or(""));
-      counters& n = lists_[size_t(num.list)].n;
-      size_t k = size_t(num.level);
-      const odt::list_level* level = ls ? &ls->at(num.level) : nullptr;
-      if (int start = item.attribute("text:start-value").as_int(0); start > 0) n[k] = start;
-      else n[k] = n[k] == 0 ? (level ? level->start : 1) : n[k] + 1;
-      std::fill(n.begin() + long(k) + 1, n.end(), 0);
+      const odt::list_levels* levels = num.style;
+      if (!levels)
+        levels = styles_.list(styles_.paragraph(c.attribute("text:style-name").value()).list_style.value_or(""));
+      list_counter& counter = lists_[size_t(num.list)].counter;
+      if (long long start = item.attribute("text:start-value").as_llong(0); start > 0)
+        counter.restart(num.level, clamp_list_start(start));
+      list_item_number n = counter.next(levels ? *levels : odt::bullet_list(), num.level);
       list_info info;
       info.list = num.list;
       info.level = num.level;
-      info.kind = level ? level->kind() : list_format::bullet;
-      info.value = info.kind == list_format::bullet ? 0 : n[k];
+      info.kind = n.kind;
+      info.value = n.number;
       first = long(out.size());
-      paragraph(c, out, &info, is(c, "text:h") && ls ? odt::list_label(*ls, num.level, n) : "");
+      paragraph(c, out, &info, std::move(n.label));
     } else if (first >= 0 && size_t(first) + 1 == out.size() && is(c, "text:p") &&
                out.back().para.heading == 0) {
-      std::vector<block> more;
-      paragraph(c, more);
-      std::vector<inline_item>& into = out.back().para.inlines;
-      into.push_back(make_inline(inline_kind::line_break, format(), -1));
-      for (inline_item& it : more[0].para.inlines) into.push_back(std::move(it));
-      for (size_t k = 1; k < more.size(); ++k) out.push_back(std::move(more[k]));
+      std::vector<block> boxes;
+      inline_sink sink(out.back().para.inlines);
+      sink.add(make_inline(inline_kind::line_break, format(), -1));
+      paragraph_content(c, sink, boxes);
+      for (block& box : boxes) out.push_back(std::move(box));
     } else {
       paragraph(c, out);
     }
@@ -368,16 +383,12 @@ void reader::list_item(pugi::xml_node item, std::vector<block>& out, const numbe
 
 // ---------------------------------------------------------------- tables
 
+// Nesting is bounded by the XML depth here and by max_table_depth after
+// reading.
 void reader::table(pugi::xml_node t, std::vector<block>& out) {
-  if (table_depth_ >= max_table_depth) {
-    blocks(t, out);
-    return;
-  }
-  ++table_depth_;
   block b;
   b.what = block::kind::table;
   table_rows(t, b.tab);
-  --table_depth_;
   out.push_back(std::move(b));
 }
 
@@ -417,54 +428,62 @@ int reader::repeats(pugi::xml_attribute count, size_t each) {
 
 // ---------------------------------------------------------------- inlines
 
-void reader::inlines(pugi::xml_node parent, inline_sink& sink, const format& f, int link) {
+void reader::inlines(pugi::xml_node parent, inline_sink& sink, const text_run& r) {
   for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling()) {
-    if (n.type() == pugi::node_pcdata) sink.text(n.value(), f, link);
-    else if (n.type() == pugi::node_element) inline_node(n, sink, f, link);
+    if (n.type() == pugi::node_pcdata) sink.text(n.value(), r.fmt, r.link, r.style);
+    else if (n.type() == pugi::node_element) inline_node(n, sink, r);
   }
 }
 
-void reader::inline_node(pugi::xml_node n, inline_sink& sink, const format& f, int link) {
+void reader::inline_node(pugi::xml_node n, inline_sink& sink, const text_run& r) {
   std::string_view name = n.name();
   if (name == "text:span") {
-    inlines(n, sink, styles_.text(n.attribute("text:style-name").value()).over(f), link);
+    std::string_view id = n.attribute("text:style-name").value();
+    text_run inner = r;
+    inner.fmt = styles_.text(id).over(r.fmt);
+    if (std::string_view shown = styles_.text_name(id); !shown.empty()) inner.style = style_index(doc_, shown);
+    inlines(n, sink, inner);
   } else if (name == "text:a" || name == "draw:a") {
-    inlines(n, sink, f, add_link(n.attribute("xlink:href").value()));
+    text_run inner = r;
+    inner.link = add_link(n.attribute("xlink:href").value());
+    inlines(n, sink, inner);
   } else if (name == "text:s") {
     int count = spaces_ < max_all_spaces ? std::clamp(n.attribute("text:c").as_int(1), 1, max_spaces) : 1;
     spaces_ += size_t(count);
     std::string spaces = " ";
     for (int k = 1; k < count; ++k) spaces += "\u00A0";  // browsers keep these
-    sink.literal(spaces, f, link);
+    sink.literal(spaces, r.fmt, r.link, r.style);
   } else if (name == "text:tab") {
-    sink.literal("\t", f, link);
+    sink.literal("\t", r.fmt, r.link, r.style);
   } else if (name == "text:line-break") {
-    sink.add(make_inline(inline_kind::line_break, f, link));
+    sink.add(run_item(inline_kind::line_break, r));
   } else if (name == "text:note") {
-    note(n, sink, f);
+    note(n, sink, r);
   } else if (name == "office:annotation") {
-    annotation(n, sink, f);
+    annotation(n, sink, r);
+  } else if (name == "office:annotation-end") {
+    annotation_end(n, sink, r);
   } else if (name == "text:bookmark" || name == "text:bookmark-start") {
     std::string anchor = n.attribute("text:name").value();
-    if (!anchor.empty()) sink.add(make_inline(inline_kind::bookmark, f, -1, -1, std::move(anchor)));
+    if (!anchor.empty()) sink.add(make_inline(inline_kind::bookmark, r.fmt, -1, -1, std::move(anchor)));
   } else if (name == "text:ruby") {
-    inline_item r = make_inline(inline_kind::ruby, f, link, -1, plain_text(n.child("text:ruby-base"), 10000));
-    r.guide = plain_text(n.child("text:ruby-text"), 10000);
-    sink.add(std::move(r));
+    inline_item ruby = run_item(inline_kind::ruby, r, -1, plain_text(n.child("text:ruby-base"), 10000));
+    ruby.guide = plain_text(n.child("text:ruby-text"), 10000);
+    sink.add(std::move(ruby));
   } else if (name == "draw:frame") {
-    frame(n, sink, f, link);
+    frame(n, sink, r);
   } else if (name == "draw:g") {
-    inlines(n, sink, f, link);
+    inlines(n, sink, r);
   } else if (name.starts_with("draw:")) {
     if (pending_) shape_text(n, *pending_);  // after the paragraph
   } else if (name == "text:p" || name == "text:h" || name == "text:list" || name.starts_with("table:")) {
     if (pending_) block_node(n, *pending_);  // misplaced blocks
   } else if (!invisible(n)) {
-    inlines(n, sink, f, link);  // fields, metadata and content controls show their content
+    inlines(n, sink, r);  // fields, metadata and content controls show their content
   }
 }
 
-void reader::note(pugi::xml_node n, inline_sink& sink, const format& f) {
+void reader::note(pugi::xml_node n, inline_sink& sink, const text_run& r) {
   size_t index = doc_.notes.size();
   doc_.notes.emplace_back();
   doc_.notes[index].kind = std::strcmp(n.attribute("text:note-class").value(), "endnote") == 0
@@ -474,10 +493,12 @@ void reader::note(pugi::xml_node n, inline_sink& sink, const format& f) {
   std::vector<block> body;
   blocks(n.child("text:note-body"), body);
   doc_.notes[index].blocks = std::move(body);
-  sink.add(make_inline(inline_kind::note_ref, f, -1, int(index)));
+  sink.add(make_inline(inline_kind::note_ref, r.fmt, -1, int(index)));
 }
 
-void reader::annotation(pugi::xml_node n, inline_sink& sink, const format& f) {
+// A comment: a named one starts a range that the annotation-end of the
+// same name closes; one without a name is marked where it stands.
+void reader::annotation(pugi::xml_node n, inline_sink& sink, const text_run& r) {
   size_t index = doc_.notes.size();
   doc_.notes.emplace_back();
   doc_.notes[index].kind = note_kind::comment;
@@ -485,28 +506,48 @@ void reader::annotation(pugi::xml_node n, inline_sink& sink, const format& f) {
   std::vector<block> body;
   blocks(n, body);
   doc_.notes[index].blocks = std::move(body);
-  sink.add(make_inline(inline_kind::note_ref, f, -1, int(index)));
+  std::string name = n.attribute("office:name").value();
+  if (name.empty()) {
+    sink.add(make_inline(inline_kind::note_ref, r.fmt, -1, int(index)));
+    return;
+  }
+  open_comments_[std::move(name)] = int(index);
+  sink.add(make_inline(inline_kind::range_start, r.fmt, -1, int(index)));
 }
 
-// A frame shows a formula object as linear text, else its first readable
+void reader::annotation_end(pugi::xml_node n, inline_sink& sink, const text_run& r) {
+  auto it = open_comments_.find(n.attribute("office:name").value());
+  if (it == open_comments_.end()) return;
+  sink.add(make_inline(inline_kind::range_end, r.fmt, -1, it->second));
+  open_comments_.erase(it);
+}
+
+// A frame shows a formula object as an equation, else its first readable
 // picture (the others are alternatives, or the formula's replacement
 // picture), and puts the paragraphs of a text box after the paragraph.
-void reader::frame(pugi::xml_node n, inline_sink& sink, const format& f, int link) {
+void reader::frame(pugi::xml_node n, inline_sink& sink, const text_run& r) {
   std::string alt = plain_text(n.child("svg:title"));
   if (alt.empty()) alt = plain_text(n.child("svg:desc"));
   if (alt.empty()) alt = n.attribute("draw:name").value();
+  bool formula_damaged = false, picture_lost = false;
   int math = -1;
   for (pugi::xml_node c : n.children("draw:object"))
-    if (math < 0) math = formula(c.attribute("xlink:href").value());
-  bool formula_shown = math >= 0;
-  if (formula_shown) sink.add(make_inline(inline_kind::math, f, link, math));
+    if (math < 0) math = formula(c.attribute("xlink:href").value(), formula_damaged);
+  bool shown = math >= 0;
+  if (shown) sink.add(run_item(inline_kind::math, r, math));
   for (pugi::xml_node c : n.children("draw:image")) {
-    if (formula_shown) break;
-    int index = picture(c.attribute("xlink:href").value(), alt);
-    if (index < 0) continue;
-    sink.add(make_inline(inline_kind::picture, f, link, index));
-    break;
+    if (shown) break;
+    std::string_view href = c.attribute("xlink:href").value();
+    int index = picture(href, alt);
+    if (index < 0) {
+      picture_lost = picture_lost || !package_path(href).empty();
+      continue;
+    }
+    sink.add(run_item(inline_kind::picture, r, index));
+    shown = true;
   }
+  if (!shown && formula_damaged) reading_.warn("a formula could not be read and was left out");
+  else if (!shown && picture_lost) reading_.warn("a picture could not be read and was left out");
   for (pugi::xml_node c : n.children("draw:text-box"))
     if (pending_) blocks(c, *pending_);
 }
@@ -531,12 +572,16 @@ int reader::picture(std::string_view href, const std::string& alt) {
 }
 
 // A formula object as an equation of the document; -1 for other objects
-// (charts, spreadsheets) and unreadable ones.
-int reader::formula(std::string_view href) {
+// (charts, spreadsheets) and unreadable ones, which set damaged.
+int reader::formula(std::string_view href, bool& damaged) {
   std::string path = package_path(href);
+  if (path.empty() || !package_.has(path + "/content.xml")) return -1;
   xml_part part;
   std::string error;
-  if (path.empty() || !read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) return -1;
+  if (!read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) {
+    damaged = true;
+    return -1;
+  }
   if (local_name(part.root().name()) != "math") return -1;
   model::equation e = mathml_equation(part.root());
   return e.root.children.empty() ? -1 : add_equation(doc_, std::move(e));
@@ -545,12 +590,11 @@ int reader::formula(std::string_view href) {
 }  // namespace
 
 bool read_odt(std::string_view bytes, document& doc, model::reading& r) {
-  std::string& error = r.error;
   doc = document();
   zip_package package;
-  if (!package.open(bytes, error)) return false;
-  reader rd(package, doc);
-  if (rd.run(error)) return true;
+  if (!package.open(bytes, r.error)) return false;
+  reader rd(package, doc, r);
+  if (rd.run()) return true;
   doc = document();
   return false;
 }

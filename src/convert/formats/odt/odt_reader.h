@@ -1,12 +1,13 @@
 // Built-in OpenDocument text reader (".odt"): a package to the document model.
 //
-// Read: headings (with their outline numbers as text), paragraphs and spans
-// with their automatic and named styles, lists with their list styles
-// (bullet or number format, start values, restarts and continued numbering),
-// tables (spans, covered cells, nesting), footnotes and endnotes,
-// annotations as comments, tracked changes as accepted, frames and text
+// Read: headings (with the numbers of the outline style), paragraphs and
+// spans with their automatic and named styles (the named style's name kept),
+// lists with their list styles (bullet or number format, labels, start
+// values, restarts and continued numbering), tables (spans, covered cells,
+// nesting), footnotes and endnotes, annotations as comments (with the range
+// they mark), tracked changes as accepted, frames and text
 // boxes (their paragraphs after the paragraph that anchors them), pictures
-// from the package, formula objects as linear text, links, bookmarks and
+// from the package, formula objects as equations, links, bookmarks and
 // the text of tables of contents and other indexes. Headers and footers are
 // left out.
 #pragma once
@@ -22,7 +23,8 @@ namespace nx {
 // when the bytes are no readable OpenDocument text: not a ZIP archive,
 // damaged, another kind of OpenDocument, without content, password-protected
 // (entries encrypted in the manifest), or over the package limits. A damaged
-// styles part, picture or formula is left out and the rest is read.
+// styles part, picture or formula is left out with a warning in r, and the
+// rest is read.
 bool read_odt(std::string_view bytes, model::document& doc, model::reading& r);
 
 

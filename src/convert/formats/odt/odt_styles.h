@@ -1,9 +1,7 @@
 // The styles of an OpenDocument text: paragraph and text styles with their
-// parent chains, list styles and the outline (heading numbering) style,
-// read from styles.xml and content.xml.
+// parent chains and names, list styles and the outline (heading numbering)
+// style as levels of the list engine, read from styles.xml and content.xml.
 #pragma once
-#include <algorithm>
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +10,9 @@
 
 #include <pugixml.hpp>
 
-#include "convert/model/document.h"
+#include "convert/common/numbering.h"
 #include "convert/model/builder.h"
+#include "convert/model/document.h"
 
 namespace nx::odt {
 
@@ -22,61 +21,46 @@ struct style_props : model::char_props {
   std::optional<model::align> alignment;
   std::optional<bool> rtl;
   std::optional<std::string> list_style;  // a paragraph style's list style
-  std::optional<int> outline_level;       // a paragraph style's default heading level
+  std::optional<int> outline_level;       // a paragraph style's default heading level (1-based)
 
   void inherit(const style_props& fallback);
 };
 
-// One level of a list style: how its items are numbered.
-struct list_level {
-  bool numbered = false;  // false: a bullet or picture bullet
-  std::string format;     // "1", "a", "A", "i", "I"; empty: numbered but no number shown
-  int start = 1;
-  int display_levels = 1;  // how many levels the label shows ("1.2.3" shows three)
-  std::string prefix, suffix;
-  model::list_format kind() const;
-};
-
-inline constexpr int max_list_levels = 10;
-
-struct list_style {
-  std::array<list_level, max_list_levels> levels;
-  const list_level& at(int level) const { return levels[size_t(std::clamp(level, 0, max_list_levels - 1))]; }
-};
-
-// A number in a list level's format ("3" as "c", "iii", "3").
-std::string format_number(int n, const std::string& format);
-// The label of an item at level whose counters (one per level, 1-based
-// values) are given: prefix, the numbers of the shown levels, suffix.
-std::string list_label(const list_style& style, int level, const std::array<int, max_list_levels>& counters);
+// A list style's levels, max_list_levels of them; levels the style leaves
+// out are bullets.
+using list_levels = std::vector<list_level>;
+// The levels of a list whose style is unknown: bullets.
+const list_levels& bullet_list();
 
 class styles {
  public:
+  styles();
+
   // Reads the style definitions under an office:styles or
   // office:automatic-styles element; later definitions replace earlier ones.
   void read(pugi::xml_node container);
 
   // A paragraph style with its parents and the default paragraph style.
-  const style_props& paragraph(std::string_view name);
-  // A text style with its parents (nothing for an unknown name).
-  const style_props& text(std::string_view name);
+  const style_props& paragraph(std::string_view id) { return paragraph_.resolve(id, default_paragraph_); }
+  // A text style with its parents (nothing for an unknown id).
+  const style_props& text(std::string_view id) { return text_.resolve(id); }
+  // The name a user sees for a paragraph or text style: that of the style
+  // or, for an automatic style, of the nearest named style it is based on;
+  // empty when there is none.
+  std::string_view paragraph_name(std::string_view id) const { return shown_name(paragraph_, id); }
+  std::string_view text_name(std::string_view id) const { return shown_name(text_, id); }
   // A list style by name; nullptr when unknown.
-  const list_style* list(std::string_view name) const;
-  const list_style& outline() const { return outline_; }
+  const list_levels* list(std::string_view name) const;
+  const list_levels& outline() const { return outline_; }
 
  private:
-  struct entry {
-    style_props own;
-    std::string parent;
-    std::optional<style_props> resolved;
-  };
-  using family = std::unordered_map<std::string, entry>;
-  const style_props& resolve(family& f, std::string_view name, const style_props& root, int depth);
+  using chain = model::style_chain<style_props>;
+  static std::string_view shown_name(const chain& c, std::string_view id);
 
-  family paragraph_, text_;
-  style_props default_paragraph_, none_;
-  std::unordered_map<std::string, list_style> lists_;
-  list_style outline_;
+  chain paragraph_, text_;
+  style_props default_paragraph_;
+  std::unordered_map<std::string, list_levels> lists_;
+  list_levels outline_;
 };
 
 }  // namespace nx::odt

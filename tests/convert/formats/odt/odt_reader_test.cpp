@@ -7,6 +7,8 @@
 #include "convert/container/zip_package.h"
 #include "convert/formats/odt/odt_reader.h"
 #include "convert/builtin_converter.h"
+#include "convert/common/numbering.h"
+#include "convert/model/passes.h"
 #include "convert/html_check.h"
 #include "support/package_writer.h"
 
@@ -28,6 +30,21 @@ std::string page(const std::string& body, const std::string& automatic = "", con
   return html;
 }
 
+// The document read from an .odt built from these parts, and its warnings.
+model::document read(const std::string& body, const std::string& automatic = "", const std::string& common = "",
+                     const std::vector<std::pair<std::string, std::string>>& parts = {},
+                     std::vector<std::string>* warnings = nullptr) {
+  model::document doc;
+  model::reading r;
+  EXPECT_TRUE(model::read_document(read_odt, make_odt(body, automatic, common, parts), doc, r)) << r.error;
+  if (warnings) *warnings = r.warnings;
+  return doc;
+}
+
+std::string style_name(const model::document& doc, int style) {
+  return style >= 0 && size_t(style) < doc.styles.size() ? doc.styles[size_t(style)] : "(none)";
+}
+
 std::string failure(const std::string& bytes) {
   model::document doc;
   std::string error;
@@ -44,7 +61,8 @@ TEST(OdtReader, ParagraphsAndSpansTakeTheirStylesThroughParents) {
       "</style:default-style>"
       "<style:style style:name=\"Strong\" style:family=\"text\"><style:text-properties fo:font-weight=\"700\"/>"
       "</style:style>"
-      "<style:style style:name=\"Centered\" style:family=\"paragraph\"><style:paragraph-properties "
+      "<style:style style:name=\"Centered\" style:display-name=\"Centered text\" style:family=\"paragraph\">"
+      "<style:paragraph-properties "
       "fo:text-align=\"center\"/><style:text-properties fo:font-style=\"normal\"/></style:style>";
   const std::string automatic =
       "<style:style style:name=\"P1\" style:family=\"paragraph\" style:parent-style-name=\"Centered\"/>"
@@ -58,6 +76,7 @@ TEST(OdtReader, ParagraphsAndSpansTakeTheirStylesThroughParents) {
       "<style:style style:name=\"T3\" style:family=\"text\"><style:text-properties style:text-position=\"-33% 58%\"/>"
       "</style:style>"
       "<style:style style:name=\"Loop\" style:family=\"text\" style:parent-style-name=\"Loop\"/>";
+  model::document doc;
   std::string html = page(
       "<text:h text:outline-level=\"2\">Title <text:span text:style-name=\"Strong\">bold</text:span></text:h>"
       "<text:p text:style-name=\"P1\"><text:span text:style-name=\"T1\">all</text:span> "
@@ -66,26 +85,39 @@ TEST(OdtReader, ParagraphsAndSpansTakeTheirStylesThroughParents) {
       "<text:p text:style-name=\"P2\">  a\n  b<text:s text:c=\"3\"/>c<text:tab/>d<text:line-break/>e</text:p>"
       "<text:p><text:a xlink:href=\"http://example.com/\">out</text:a> <text:bookmark text:name=\"m\"/>"
       "<text:a xlink:href=\"#m\">in</text:a></text:p>",
-      automatic, common);
+      automatic, common, {}, &doc);
   EXPECT_HAS(html, "<h2><i>Title bold</i></h2>");
   // Parent chain (bold from Strong), the blank between spans, positions, loops.
   EXPECT_HAS(html, "<p align=\"center\"><b><u><s>all</s></u></b> <sup>up</sup><sub>down</sub>x</p>");
   // Blanks collapse; text:s keeps its count; tab and line break.
   EXPECT_HAS(html, "<p dir=\"rtl\"><i>a b &#160;&#160;c\td<br>e</i></p>");
   EXPECT_HAS(html, "<a href=\"http://example.com/\"><i>out</i></a><i> <a id=\"m\"></a></i><a href=\"#m\"><i>in</i></a>");
+  // Names a user knows: the display name, an automatic style's named
+  // parent; spans with another style stay apart.
+  ASSERT_EQ(doc.body.size(), 4u);
+  EXPECT_EQ(style_name(doc, doc.body[1].para.style), "Centered text");
+  EXPECT_EQ(style_name(doc, doc.body[2].para.style), "(none)");
+  const auto& spans = doc.body[1].para.inlines;
+  ASSERT_GE(spans.size(), 2u);
+  EXPECT_EQ(spans[0].text, "all");
+  EXPECT_EQ(style_name(doc, spans[0].style), "Strong");
+  EXPECT_EQ(style_name(doc, spans[1].style), "(none)");
+  EXPECT_EQ(style_name(doc, doc.body[0].para.inlines.back().style), "Strong");
 }
 
 TEST(OdtReader, ListsAndHeadingsNumberedByTheirStyles) {
   const std::string automatic =
       "<text:list-style style:name=\"L1\">"
       "<text:list-level-style-number text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
-      "<text:list-level-style-number text:level=\"2\" style:num-format=\"a\" text:start-value=\"3\"/>"
+      "<text:list-level-style-number text:level=\"2\" style:num-format=\"a\" text:start-value=\"3\" "
+      "text:display-levels=\"2\" style:num-prefix=\"(\" style:num-suffix=\")\"/>"
       "</text:list-style>"
       "<text:list-style style:name=\"L2\"><text:list-level-style-bullet text:level=\"1\" text:bullet-char=\"*\"/>"
       "</text:list-style>"
       "<text:list-style style:name=\"L3\"><text:list-level-style-number text:level=\"1\" style:num-format=\"I\" "
       "text:start-value=\"4\"/></text:list-style>"
       "<style:style style:name=\"PL\" style:family=\"paragraph\" style:list-style-name=\"L3\"/>";
+  model::document doc;
   std::string html = page(
       "<text:list xml:id=\"first\" text:style-name=\"L1\">"
       "<text:list-item><text:p>one</text:p><text:p>more of one</text:p>"
@@ -112,13 +144,50 @@ TEST(OdtReader, ListsAndHeadingsNumberedByTheirStyles) {
       "<text:outline-style style:name=\"Outline\">"
       "<text:outline-level-style text:level=\"1\" style:num-format=\"1\" style:num-suffix=\".\"/>"
       "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" style:num-suffix=\".\" "
-      "text:display-levels=\"2\"/></text:outline-style>");
+      "text:display-levels=\"2\"/></text:outline-style>",
+      {}, &doc);
   EXPECT_HAS(html, "<ol>\n<li>one<br>more of one\n<ol type=\"a\" start=\"3\">\n<li>sub</li>\n<li>sub2</li>\n</ol>\n"
                    "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
                    "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
                    "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
                    "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>\n"
                    "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
+  // Labels are the paragraphs' numbers, never their text.
+  std::vector<std::string> numbers;
+  for (const model::block& b : doc.body) {
+    numbers.push_back(b.para.number);
+    EXPECT_TRUE(b.para.inlines.empty() || b.para.inlines[0].text.find('.') == std::string::npos);
+  }
+  EXPECT_EQ(numbers, (std::vector<std::string>{"1.", "(1.c)", "(1.d)", "", "2.", "", "3.", "", "4.", "7.", "IV",
+                                               "1.", "1.", "1.1.", "1.2.", "2.", "2.1.", ""}));
+}
+
+TEST(OdtReader, ExtremeListValuesGiveBoundedLabels) {
+  std::string levels, outline;
+  for (int k = 1; k <= 10; ++k) {
+    std::string attrs = " text:level=\"" + std::to_string(k) +
+                        "\" style:num-format=\"a\" text:start-value=\"2147483392\" text:display-levels=\"1000\" "
+                        "style:num-suffix=\")\"/>";
+    levels += "<text:list-level-style-number" + attrs;
+    outline += "<text:outline-level-style" + attrs;
+  }
+  std::string list;
+  for (int k = 0; k < 40; ++k)
+    list = "<text:list" + std::string(k == 39 ? " text:style-name=\"L\"" : "") +
+           "><text:list-item text:start-value=\"4294967295\"><text:p>item</text:p>"
+           "<text:h text:outline-level=\"10\" text:restart-numbering=\"true\" text:start-value=\"-7\">deep</text:h>" +
+           list + "</text:list-item><text:list-item><text:h>head</text:h></text:list-item></text:list>";
+  model::document doc = read(list, "<text:list-style style:name=\"L\">" + levels + "</text:list-style>",
+                             "<text:outline-style style:name=\"Outline\">" + outline + "</text:outline-style>");
+  size_t longest = 0;
+  for (const model::block& b : doc.body) {
+    longest = std::max(longest, b.para.number.size());
+    EXPECT_LE(b.para.list.value, max_list_start);
+    EXPECT_LT(b.para.list.level, max_list_levels);
+  }
+  EXPECT_GT(longest, 10u);
+  EXPECT_LE(longest, max_label);
+  EXPECT_LT(write_html(doc).size(), size_t(40000));
 }
 
 TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
@@ -184,7 +253,10 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
       "</draw:frame><draw:frame><draw:image xlink:href=\"Pictures/noext\"/></draw:frame>"
       "<draw:custom-shape><text:p>shape text</text:p><draw:enhanced-geometry/></draw:custom-shape>"
       "<draw:frame><draw:image xlink:href=\"Pictures/missing.png\"/></draw:frame>"
-      "<draw:frame><draw:image xlink:href=\"./Pictures/a.png\"/></draw:frame></text:p>",
+      "<draw:frame><draw:image xlink:href=\"./Pictures/a.png\"/></draw:frame></text:p>"
+      "<text:p>Before <office:annotation office:name=\"c2\"><dc:creator>Bo</dc:creator><text:p>ranged</text:p>"
+      "</office:annotation>marked<office:annotation-end office:name=\"other\"/></text:p><text:p>on"
+      "<office:annotation-end office:name=\"c2\"/> after</text:p>",
       "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", math}, {"ObjectReplacements/Object 1", "VCLMTF"},
                {"Pictures/noext", png}, {"meta.xml", odf_root("office:document-meta") +
                "<office:meta><dc:title>Named</dc:title></office:meta></office:document-meta>"}},
@@ -193,14 +265,57 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
                    "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
                    "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span><img src=\"image2.png\" alt=\"\">"
                    "<img src=\"image1.png\" alt=\"A cat\"></p>\n"
-                   "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<hr>");
+                   "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<p>Before");
   EXPECT_HAS(html, "<a href=\"#ftnref1\">1</a> foot");
   EXPECT_HAS(html, "<a href=\"#ednref1\">i</a> end");
   EXPECT_HAS(html, "<a href=\"#cmtref1\">[1]</a> Ann: remark");
+  // A named comment marks the range up to its end of the same name.
+  EXPECT_HAS(html, "<p>Before <sup><a href=\"#cmt2\" id=\"cmtref2\">[2]</a></sup>marked</p>\n<p>on after</p>");
+  EXPECT_HAS(html, "<a href=\"#cmtref2\">[2]</a> Bo: ranged");
+  std::vector<std::pair<model::inline_kind, int>> marks;
+  for (const model::block& b : doc.body)
+    for (const model::inline_item& it : b.para.inlines)
+      if (it.kind == model::inline_kind::note_ref || it.kind == model::inline_kind::range_start ||
+          it.kind == model::inline_kind::range_end)
+        marks.emplace_back(it.kind, it.ref);
+  EXPECT_EQ(marks, (std::vector<std::pair<model::inline_kind, int>>{{model::inline_kind::note_ref, 0},
+                                                                     {model::inline_kind::note_ref, 1},
+                                                                     {model::inline_kind::note_ref, 2},
+                                                                     {model::inline_kind::range_start, 3},
+                                                                     {model::inline_kind::range_end, 3}}));
   for (const char* hidden : {"gone", "Template", "9.", "2024"}) EXPECT_EQ(html.find(hidden), std::string::npos) << hidden;
   ASSERT_EQ(doc.pictures.size(), 2u);  // a.png read once, shown twice
   EXPECT_EQ(doc.pictures[0].bytes, png);
   EXPECT_EQ(doc.title, "Named");
+}
+
+TEST(OdtReader, DamagedPartsAreLeftOutWithAWarning) {
+  std::vector<std::string> warnings;
+  model::document doc = read("<text:p>kept</text:p>", "", "<style:style", {}, &warnings);
+  EXPECT_HAS(test::page_body(doc), "<p>kept</p>");
+  EXPECT_EQ(warnings, std::vector<std::string>{"the styles part is damaged and was left out"});
+
+  std::string png = "\x89PNG\r\n\x1a\n";
+  doc = read("<text:p><draw:frame><draw:image xlink:href=\"Pictures/gone.png\"/></draw:frame>"
+             "<draw:frame><draw:object xlink:href=\"./Object 1\"/></draw:frame>"
+             "<draw:frame><draw:image xlink:href=\"Pictures/gone.png\"/></draw:frame>text</text:p>",
+             "", "", {{"Object 1/content.xml", "<math"}}, &warnings);
+  EXPECT_HAS(test::page_body(doc), "<p>text</p>");
+  EXPECT_EQ(warnings, (std::vector<std::string>{"a picture could not be read and was left out",
+                                                "a formula could not be read and was left out"}));
+  // Nothing is lost when an alternative is shown, or for a link out of the
+  // package or an object that is no formula.
+  doc = read("<text:p><draw:frame><draw:image xlink:href=\"Pictures/gone.png\"/>"
+             "<draw:image xlink:href=\"Pictures/a.png\"/></draw:frame>"
+             "<draw:frame><draw:object xlink:href=\"./Object 2\"/><draw:image xlink:href=\"Pictures/a.png\"/>"
+             "</draw:frame><draw:frame><draw:image xlink:href=\"http://example.com/x.png\"/></draw:frame>"
+             "<draw:frame><draw:object xlink:href=\"./Object 3\"/></draw:frame></text:p>",
+             "", "",
+             {{"Pictures/a.png", png}, {"Object 2/content.xml", "<math"},
+              {"Object 3/content.xml", odf_root("office:document-content") + "</office:document-content>"}},
+             &warnings);
+  EXPECT_EQ(doc.pictures.size(), 1u);
+  EXPECT_EQ(warnings, std::vector<std::string>{});
 }
 
 TEST(OdtReader, BadAndHostilePackagesFailWithAReason) {
