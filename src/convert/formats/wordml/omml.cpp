@@ -1,6 +1,7 @@
 #include "convert/formats/wordml/omml.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -143,12 +144,14 @@ class builder {
     n.children = std::move(children);
     return n;
   }
-  math_node with(math_node n, const char* name, const char* value) {
+  static math_node with(math_node n, const char* name, const char* value) {
     n.attributes.emplace_back(name, value);
     return n;
   }
 
   void content(pugi::xml_node n, row& out);
+  math_node structure(pugi::xml_node n, std::string_view name);
+  void leftovers(pugi::xml_node n, std::string_view name, row& out);
   void run(pugi::xml_node r, row& out);
   void tokens(std::string_view text, const std::string& variant, row& out);
   math_node fraction(pugi::xml_node n);
@@ -174,65 +177,99 @@ void builder::content(pugi::xml_node n, row& out) {
     else plain_text(n, text);
     return append_math_text(out, text);
   }
-  auto e = [&] { return arg(n.child("m:e")); };
-  auto two = [&](const char* element, const char* second) {
-    math_node base = e();
-    out.push_back(node(element, row{std::move(base), arg(n.child(second))}));
-  };
   if (name == "m:r") return run(n, out);
   if (name == "m:t") return tokens(n.child_value(), {}, out);
   if (name == "w:t") {
     if (*n.child_value()) out.push_back(node("mtext", n.child_value()));
     return;
   }
-  if (name == "m:f") return out.push_back(fraction(n));
-  if (name == "m:sSup") return two("msup", "m:sup");
-  if (name == "m:sSub") return two("msub", "m:sub");
+  if (math_node s = structure(n, name); !s.name.empty()) {
+    out.push_back(std::move(s));
+    return leftovers(n, name, out);
+  }
+  for (pugi::xml_node c : n.children()) content(c, out);  // m:e, w:r, w:ins, unknown structures
+}
+
+// A structure of Office Math as one node; a node without a name for what
+// is none.
+math_node builder::structure(pugi::xml_node n, std::string_view name) {
+  auto part = [&](const char* element) { return arg(n.child(element)); };
+  auto scripted = [&](const char* element, const char* script) {
+    math_node base = part("m:e");
+    return node(element, row{std::move(base), part(script)});
+  };
+  // An accent, bar or group character over or under the base.
+  auto marked = [&](bool over, std::string chr, const char* accent) {
+    math_node base = part("m:e");
+    if (chr.empty()) return base;
+    math_node m = node(over ? "mover" : "munder", row{std::move(base), node("mo", std::move(chr))});
+    if (accent) m.attributes.emplace_back(over ? "accent" : "accentunder", accent);
+    return m;
+  };
+  if (name == "m:f") return fraction(n);
+  if (name == "m:sSup") return scripted("msup", "m:sup");
+  if (name == "m:sSub") return scripted("msub", "m:sub");
   if (name == "m:sSubSup") {
-    math_node base = e(), sub = arg(n.child("m:sub"));
-    return out.push_back(node("msubsup", row{std::move(base), std::move(sub), arg(n.child("m:sup"))}));
+    math_node base = part("m:e"), sub = part("m:sub");
+    return node("msubsup", row{std::move(base), std::move(sub), part("m:sup")});
   }
   if (name == "m:sPre") {
     auto or_none = [&](math_node s) { return is_empty(s) ? node("none") : std::move(s); };
-    math_node base = e(), pre = node("mprescripts"), sub = or_none(arg(n.child("m:sub")));
-    return out.push_back(node("mmultiscripts", row{std::move(base), std::move(pre), std::move(sub),
-                                                   or_none(arg(n.child("m:sup")))}));
+    math_node base = part("m:e"), pre = node("mprescripts"), sub = or_none(part("m:sub"));
+    return node("mmultiscripts", row{std::move(base), std::move(pre), std::move(sub), or_none(part("m:sup"))});
   }
   if (name == "m:rad") {
-    math_node degree = arg(n.child("m:deg")), base = e();
-    if (is_empty(degree)) return out.push_back(node("msqrt", inner(std::move(base))));
-    return out.push_back(node("mroot", row{std::move(base), std::move(degree)}));
+    math_node degree = part("m:deg"), base = part("m:e");
+    if (is_empty(degree)) return node("msqrt", inner(std::move(base)));
+    return node("mroot", row{std::move(base), std::move(degree)});
   }
-  if (name == "m:nary") return out.push_back(nary(n));
-  if (name == "m:d") return out.push_back(delimiters(n));
-  if (name == "m:func") return out.push_back(function(n));
-  if (name == "m:limLow") return two("munder", "m:lim");
-  if (name == "m:limUpp") return two("mover", "m:lim");
-  if (name == "m:acc") {
-    std::string chr = prop(n, "m:accPr", "m:chr", "\u0302");
-    math_node base = e();
-    if (chr.empty()) return out.push_back(std::move(base));
-    return out.push_back(with(node("mover", row{std::move(base), node("mo", chr)}), "accent", "true"));
-  }
+  if (name == "m:nary") return nary(n);
+  if (name == "m:d") return delimiters(n);
+  if (name == "m:func") return function(n);
+  if (name == "m:limLow") return scripted("munder", "m:lim");
+  if (name == "m:limUpp") return scripted("mover", "m:lim");
+  if (name == "m:acc") return marked(true, prop(n, "m:accPr", "m:chr", "\u0302"), "true");
   if (name == "m:bar") {
-    math_node base = e();
-    if (prop(n, "m:barPr", "m:pos", "bot") == "top")
-      return out.push_back(with(node("mover", row{std::move(base), node("mo", "\u00AF")}), "accent", "true"));
-    return out.push_back(with(node("munder", row{std::move(base), node("mo", "\u0332")}), "accentunder", "true"));
+    bool top = prop(n, "m:barPr", "m:pos", "bot") == "top";
+    return marked(top, top ? "\u00AF" : "\u0332", "true");
   }
-  if (name == "m:groupChr") {
-    std::string chr = prop(n, "m:groupChrPr", "m:chr", "\u23DF");
-    math_node base = e();
-    if (chr.empty()) return out.push_back(std::move(base));
-    bool top = prop(n, "m:groupChrPr", "m:pos", "bot") == "top";
-    return out.push_back(node(top ? "mover" : "munder", row{std::move(base), node("mo", chr)}));
+  if (name == "m:groupChr")
+    return marked(prop(n, "m:groupChrPr", "m:pos", "bot") == "top", prop(n, "m:groupChrPr", "m:chr", "\u23DF"), nullptr);
+  if (name == "m:box") return node("mrow", inner(part("m:e")));
+  if (name == "m:borderBox") return border_box(n);
+  if (name == "m:phant") return phantom(n);
+  if (name == "m:m") return matrix(n);
+  if (name == "m:eqArr") return equation_array(n);
+  return {};
+}
+
+// Children of a structure that are none of its parts (misplaced, repeated
+// or unknown elements) give their content after it.
+void builder::leftovers(pugi::xml_node n, std::string_view name, row& out) {
+  static constexpr struct {
+    std::string_view structure;
+    std::array<std::string_view, 3> parts;
+    bool repeated;  // every child of a part's name is one
+  } parts[] = {{"m:f", {"m:num", "m:den"}, false},         {"m:sSup", {"m:e", "m:sup"}, false},
+               {"m:sSub", {"m:e", "m:sub"}, false},         {"m:sSubSup", {"m:e", "m:sub", "m:sup"}, false},
+               {"m:sPre", {"m:e", "m:sub", "m:sup"}, false}, {"m:rad", {"m:deg", "m:e"}, false},
+               {"m:nary", {"m:sub", "m:sup", "m:e"}, false}, {"m:d", {"m:e"}, true},
+               {"m:func", {"m:fName", "m:e"}, false},        {"m:limLow", {"m:e", "m:lim"}, false},
+               {"m:limUpp", {"m:e", "m:lim"}, false},        {"m:acc", {"m:e"}, false},
+               {"m:bar", {"m:e"}, false},                    {"m:groupChr", {"m:e"}, false},
+               {"m:box", {"m:e"}, false},                    {"m:borderBox", {"m:e"}, false},
+               {"m:phant", {"m:e"}, false},                  {"m:m", {"m:mr"}, true},
+               {"m:mr", {"m:e"}, true},                      {"m:eqArr", {"m:e"}, true}};
+  auto it = std::find_if(std::begin(parts), std::end(parts), [&](const auto& p) { return p.structure == name; });
+  if (it == std::end(parts)) return;
+  for (pugi::xml_node c : n.children()) {
+    std::string_view child = c.name();
+    if (c.type() != pugi::node_element || child.ends_with("Pr")) continue;
+    bool part = std::find(it->parts.begin(), it->parts.end(), child) != it->parts.end() &&
+                (it->repeated || c == n.child(c.name()));
+    if (!part) content(c, out);
+    else if (child == "m:mr") leftovers(c, child, out);
   }
-  if (name == "m:box") return out.push_back(e());
-  if (name == "m:borderBox") return out.push_back(border_box(n));
-  if (name == "m:phant") return out.push_back(phantom(n));
-  if (name == "m:m") return out.push_back(matrix(n));
-  if (name == "m:eqArr") return out.push_back(equation_array(n));
-  for (pugi::xml_node c : n.children()) content(c, out);  // m:e, w:r, w:ins, unknown structures
 }
 
 void builder::run(pugi::xml_node r, row& out) {
@@ -342,8 +379,8 @@ math_node builder::function(pugi::xml_node n) {
 math_node builder::border_box(pugi::xml_node n) {
   pugi::xml_node pr = n.child("m:borderBoxPr");
   std::string notation;
-  auto add = [&](const char* hide, const char* name, bool when_on) {
-    if (is_on(pr.child(hide)) == when_on) notation += (notation.empty() ? "" : " ") + std::string(name);
+  auto add = [&](const char* flag, const char* name, bool when_on) {
+    if (is_on(pr.child(flag)) == when_on) notation += (notation.empty() ? "" : " ") + std::string(name);
   };
   if (!is_on(pr.child("m:hideTop")) && !is_on(pr.child("m:hideBot")) && !is_on(pr.child("m:hideLeft")) &&
       !is_on(pr.child("m:hideRight"))) {
@@ -411,12 +448,13 @@ model::equation omml_equation(pugi::xml_node math) {
   e.display = true;
   std::vector<pugi::xml_node> lines;
   for (pugi::xml_node m : math.children("m:oMath")) lines.push_back(m);
-  if (lines.size() == 1) e.root.children = b.content_of(lines[0]);
-  else {
-    for (pugi::xml_node m : lines) {
-      if (!e.root.children.empty()) e.root.children.push_back({"mspace", {}, {{"linebreak", "newline"}}, {}});
-      e.root.children.push_back(b.arg(m));
-    }
+  if (lines.size() == 1) {
+    e.root.children = b.content_of(lines[0]);
+    return e;
+  }
+  for (pugi::xml_node m : lines) {
+    if (!e.root.children.empty()) e.root.children.push_back({"mspace", {}, {{"linebreak", "newline"}}, {}});
+    e.root.children.push_back(b.arg(m));
   }
   return e;
 }
