@@ -1,20 +1,19 @@
-// Office Math (OMML, "m:" elements) as readable linear text in the manner
-// of Word's linear format: "a^2+b^2=c^2", "(a+b)/2", "x_(i+1)", "√(x)",
-// "∑_(i=1)^n a_i". Every piece of text in the equation appears in the
-// result; structures it does not know give their text in order.
+// Office Math (OMML, "m:" elements) as equations of the model: trees in
+// presentation MathML's vocabulary, as convert/common/math.h describes.
+// Run text is split into tokens by character class ("b+c" is mi, mo, mi);
+// structures it does not know give their content in order, so every piece
+// of text in the equation is in the tree. Trees are bounded (see
+// equation_budget in omml.cpp) and recursion follows the XML nesting,
+// which the parser limits.
 #pragma once
-#include <string>
-
 #include <pugixml.hpp>
 
 #include "convert/model/document.h"
 
 namespace nx {
 
-// The text of an m:oMath or m:oMathPara element (equations of a paragraph
-// joined by a blank).
-std::string omml_text(pugi::xml_node math);
-// An m:oMath or m:oMathPara element as an equation of the model.
+// An m:oMath or m:oMathPara element as an equation of the model; the
+// equations of an m:oMathPara are separated by line breaks.
 model::equation omml_equation(pugi::xml_node math);
 
 }  // namespace nx
