@@ -207,8 +207,21 @@ std::string linear::text(const math_node& n, int depth) {
   return row(n.children, depth);  // math, mrow, mstyle, mpadded, menclose, mtd, ...
 }
 
+// An identifier that starts with a letter or digit (not ":" written as one).
+bool is_identifier(const math_node& n) {
+  const math_node& c = core(n);
+  if (c.name != "mi" || !c.children.empty() || c.text.empty()) return false;
+  const char32_t first = decode_utf8(c.text)[0];
+  return (first >= '0' && first <= '9') || (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z') ||
+         (first >= 0xC0 && (first < 0x2000 || first > 0x2BFF));
+}
+// An identifier of more than one character.
+bool is_word(const math_node& n) { return is_identifier(n) && decode_utf8(core(n).text).size() > 1; }
+
 // Children in order; a large operator's operand after a blank, a function's
-// argument after a blank unless it is bracketed.
+// argument after a blank unless it is bracketed, and words (identifiers of
+// more than one letter, as formula objects write text) apart from
+// neighbouring identifiers.
 std::string linear::row(const std::vector<math_node>& children, int depth) {
   std::vector<std::string> parts;
   parts.reserve(children.size());
@@ -222,6 +235,9 @@ std::string linear::row(const std::vector<math_node>& children, int depth) {
     }
     out += parts[k];
     if (!last && is_nary(children[k])) out += ' ';
+    else if (!last && is_identifier(children[k]) && is_identifier(children[k + 1]) &&
+             (is_word(children[k]) || is_word(children[k + 1])))
+      out += ' ';
   }
   return out;
 }

@@ -11,8 +11,10 @@
 //   entries are refused; damaged data (bad deflate stream, CRC mismatch)
 //   fails. A failed read leaves its output empty.
 // - parse_xml() never resolves, expands or fetches anything: a document
-//   type declaration is refused outright, so no entity can be declared; only
-//   the five predefined entities and character references are decoded. Trees
+//   type with declarations of its own is refused outright, so no entity can
+//   be declared, and one that names an outside definition is never
+//   fetched; only the five predefined entities and character references
+//   are decoded. Trees
 //   nested deeper than xml_max_depth are refused, so readers may walk them
 //   recursively.
 #pragma once

@@ -41,6 +41,7 @@ TEST(MathML, FormulasReadAsLinearText) {
       {"<mfrac><mrow><mi>a</mi><mo>+</mo><mi>b</mi></mrow><mn>2</mn></mfrac><msup><mi>x</mi><mn>12</mn></msup>",
        "(a+b)/2x^12", "operands of several tokens bracketed"},
       {"<mfrac linethickness=\"0px\"><mi>n</mi><mi>k</mi></mfrac>", "(n\u00A6k)", "fraction without bar"},
+      {"<mi>A</mi><mi>classic</mi><mi>case</mi><mi>:</mi><mi>x</mi><mi>y</mi>", "A classic case:xy", "words apart"},
       {"<mroot><mi>x</mi><mn>3</mn></mroot><msqrt><mi>x</mi><mo>+</mo><mn>1</mn></msqrt>",
        "\u221A(3&x)\u221A(x+1)", "roots as Office Math writes them"},
       {"<munderover><mo>\u2211</mo><mrow><mi>i</mi><mo>=</mo><mn>1</mn></mrow><mi>n</mi></munderover>"
