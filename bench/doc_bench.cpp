@@ -1,5 +1,7 @@
 // Speed of the built-in Word reader on the .doc corpus, and the same files
-// converted by LibreOffice in one run for comparison.
+// converted by LibreOffice in one run for comparison; and on a list whose
+// level starts near the largest number and counts in letters (the label of
+// each item stays short).
 //
 //   nubrix_bench --benchmark_filter=Doc
 #include "convert/formats/doc/doc_reader.h"
@@ -53,5 +55,10 @@ void BM_DocCorpusVsLibreOffice(benchmark::State& state) {
   nx::bench::versus_libreoffice(state, files, [] { convert_all(); });
 }
 BENCHMARK(BM_DocCorpusVsLibreOffice)->Iterations(1)->Unit(benchmark::kSecond);
+
+void BM_DocHugeListStart(benchmark::State& state) {
+  nx::bench::page_in_memory(state, NUBRIX_TEST_DATA_DIR "/doc/huge-list-start.doc", nx::read_doc);
+}
+BENCHMARK(BM_DocHugeListStart)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,10 +1,10 @@
-// Peak memory of a built-in package reader (.docx or .odt) and the page
+// Peak memory of a built-in reader (.docx, .odt or .doc) and the page
 // writer, set against the size of the document's uncompressed main XML part
-// (the Word main part, or content.xml).
+// (the Word main part, or content.xml); for a .doc, the file's size.
 //
-// Usage: nubrix_reader_memory FILE.docx|FILE.odt
-// Prints: main part bytes, peak bytes above the loaded file, their ratio,
-// page bytes. A first, unmeasured run brings the code in; its heap is given
+// Usage: nubrix_reader_memory FILE.docx|FILE.odt|FILE.doc
+// Prints: main part (or file) bytes, peak bytes above the loaded file, their
+// ratio, page bytes. A first, unmeasured run brings the code in; its heap is given
 // back before the measured run, so the peak is the data's.
 #include <malloc.h>
 
@@ -12,8 +12,10 @@
 #include <fstream>
 #include <string>
 
+#include "convert/formats/doc/doc_reader.h"
 #include "convert/formats/wordml/docx_reader.h"
 #include "convert/builtin_converter.h"
+#include "convert/model/builder.h"
 #include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 #include "convert/formats/odt/odt_reader.h"
@@ -36,12 +38,13 @@ long status_bytes(const char* key) {
 int main(int argc, char** argv) {
   std::string bytes, error;
   if (argc != 2 || !nx::read_file(argv[1], bytes)) {
-    std::fprintf(stderr, "usage: nubrix_reader_memory FILE.docx|FILE.odt\n");
+    std::fprintf(stderr, "usage: nubrix_reader_memory FILE.docx|FILE.odt|FILE.doc\n");
     return 2;
   }
   const std::string path = argv[1];
-  const bool odt = path.size() > 4 && path.compare(path.size() - 4, 4, ".odt") == 0;
-  const nx::model::reader_fn read = odt ? nx::read_odt : nx::read_docx;
+  auto ends_with = [&](const char* ending) { return nx::model::file_ending(path) == ending; };
+  const bool odt = ends_with("odt"), binary = ends_with("doc");
+  const nx::model::reader_fn read = odt ? nx::read_odt : binary ? nx::read_doc : nx::read_docx;
   size_t page_size = 0;
   long before = 0;
   for (int run = 0; run < 2; ++run) {
@@ -58,10 +61,14 @@ int main(int argc, char** argv) {
     page_size = nx::write_html(doc, {"f/"}).size();
   }
   long peak = status_bytes("VmHWM:") - before;
-  nx::zip_package package;
-  std::string main_xml;
-  package.open(bytes, error);
-  package.read(odt ? std::string("content.xml") : nx::word_main_part(package), main_xml, error);
-  std::printf("%zu %ld %.2f %zu\n", main_xml.size(), peak, double(peak) / double(main_xml.size()), page_size);
+  size_t measure = bytes.size();
+  if (!binary) {
+    nx::zip_package package;
+    std::string main_xml;
+    package.open(bytes, error);
+    package.read(odt ? std::string("content.xml") : nx::word_main_part(package), main_xml, error);
+    measure = main_xml.size();
+  }
+  std::printf("%zu %ld %.2f %zu\n", measure, peak, double(peak) / double(measure), page_size);
   return 0;
 }

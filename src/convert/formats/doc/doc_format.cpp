@@ -214,17 +214,22 @@ const run* find_run(const std::vector<run>& runs, uint32_t fc) {
   return fc < it->fc1 ? &*it : nullptr;
 }
 
-std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
-  std::vector<style> out;
+style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
+  style_sheet out;
   std::string_view s = slice(table, fc, lcb);
   size_t cb_stshi = u16(s, 0);
   size_t cstd = u16(s, 2);
   size_t base_size = u16(s, 4);
   if (base_size < 10) base_size = 10;
   size_t pos = 2 + cb_stshi;
-  for (size_t k = 0; k < cstd && pos + 2 <= s.size(); ++k) {
+  out.damaged = s.size() < lcb || (lcb > 0 && pos > s.size());
+  for (size_t k = 0; k < cstd && !out.damaged; ++k) {
     size_t cb = u16(s, pos);
-    std::string_view d = slice(s, pos + 2, cb);
+    if (pos + 2 + cb > s.size()) {
+      out.damaged = true;
+      break;
+    }
+    std::string_view d = s.substr(pos + 2, cb);
     pos += 2 + cb;
     style st;
     if (d.size() >= base_size) {
@@ -250,54 +255,122 @@ std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb
         st.chpx = upx[0];
       }
     }
-    out.push_back(st);
+    out.styles.push_back(st);
   }
   return out;
 }
 
-const list_def* lists::def(int ilfo) const {
-  if (ilfo < 1 || size_t(ilfo) > lfo_lsid.size()) return nullptr;
-  int32_t lsid = lfo_lsid[size_t(ilfo) - 1];
-  for (const list_def& d : defs)
-    if (d.lsid == lsid && !d.levels.empty()) return &d;
-  return nullptr;
+std::string_view builtin_style_name(uint16_t sti) {
+  static const char* const names[] = {
+      "Normal", "heading 1", "heading 2", "heading 3", "heading 4", "heading 5", "heading 6", "heading 7",
+      "heading 8", "heading 9", "index 1", "index 2", "index 3", "index 4", "index 5", "index 6", "index 7",
+      "index 8", "index 9", "toc 1", "toc 2", "toc 3", "toc 4", "toc 5", "toc 6", "toc 7", "toc 8", "toc 9",
+      "Normal Indent", "footnote text", "annotation text", "header", "footer", "index heading", "caption",
+      "table of figures", "envelope address", "envelope return", "footnote reference", "annotation reference",
+      "line number", "page number", "endnote reference", "endnote text", "table of authorities", "macro",
+      "toa heading", "List", "List Bullet", "List Number", "List 2", "List 3", "List 4", "List 5",
+      "List Bullet 2", "List Bullet 3", "List Bullet 4", "List Bullet 5", "List Number 2", "List Number 3",
+      "List Number 4", "List Number 5", "Title", "Closing", "Signature", "Default Paragraph Font", "Body Text",
+      "Body Text Indent", "List Continue", "List Continue 2", "List Continue 3", "List Continue 4",
+      "List Continue 5", "Message Header", "Subtitle", "Salutation", "Date", "Body Text First Indent",
+      "Body Text First Indent 2", "Note Heading", "Body Text 2", "Body Text 3", "Body Text Indent 2",
+      "Body Text Indent 3", "Block Text", "Hyperlink", "FollowedHyperlink", "Strong", "Emphasis",
+      "Document Map", "Plain Text"};
+  return sti < std::size(names) ? names[sti] : "";
 }
 
-const list_level* lists::level(int ilfo, int ilvl) const {
-  const list_def* d = def(ilfo);
-  if (!d) return nullptr;
-  size_t l = ilvl < 0 ? 0 : std::min(size_t(ilvl), d->levels.size() - 1);
-  return &d->levels[l];
+namespace {
+
+// LVLF: the fixed part of a level, then its paragraph and character
+// properties and its number text.
+constexpr size_t lvlf_size = 28, lstf_size = 28, lfo_size = 16, lfolvl_size = 8;
+constexpr size_t max_level_text = 64;  // longer texts are damage: a label is cut long before
+
+// Reads the level at s[at]; returns where it ends, 0 when it runs past s.
+size_t read_lvl(std::string_view s, size_t at, lvl& out) {
+  if (at + lvlf_size + 2 > s.size()) return 0;
+  out.start = i32(s, at);
+  out.nfc = u8(s, at + 4);
+  uint8_t flags = u8(s, at + 5);
+  out.legal = flags & 0x04;
+  out.no_restart = flags & 0x08;
+  out.restart_limit = u8(s, at + 26);
+  at += lvlf_size + u8(s, at + 24) + u8(s, at + 25);  // character and paragraph properties
+  size_t cch = u16(s, at);
+  if (at + 2 + 2 * cch > s.size()) return 0;
+  out.text.clear();
+  for (size_t c = 0; c < cch && c < max_level_text; ++c) out.text.push_back(char16_t(u16(s, at + 2 + 2 * c)));
+  return at + 2 + 2 * cch;
 }
 
-lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
-                 std::pair<uint32_t, uint32_t> lfo) {
+}  // namespace
+
+lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst_at,
+                 std::pair<uint32_t, uint32_t> lfo_at) {
   lists out;
   // The level records follow the list table directly, outside its stated size.
-  std::string_view s = lst.second ? slice(table, lst.first, table.size()) : std::string_view{};
+  std::string_view s = lst_at.second ? slice(table, lst_at.first, table.size()) : std::string_view{};
   size_t count = u16(s, 0);
-  if (2 + count * 28 > s.size()) count = 0;
-  size_t at = 2 + count * 28;
-  for (size_t k = 0; k < count; ++k) {
-    list_def def;
-    def.lsid = i32(s, 2 + 28 * k);
-    size_t levels = (u8(s, 2 + 28 * k + 26) & 1) ? 1 : 9;
-    for (size_t l = 0; l < levels && at + 28 <= s.size(); ++l) {
-      list_level lv;
-      lv.start = i32(s, at);
-      lv.nfc = u8(s, at + 4);
-      size_t cb_chpx = u8(s, at + 24), cb_papx = u8(s, at + 25);
-      at += 28 + cb_chpx + cb_papx;
-      size_t cch = u16(s, at);
-      for (size_t c = 0; c < cch && c < 64; ++c) lv.text.push_back(char16_t(u16(s, at + 2 + 2 * c)));
-      at += 2 + 2 * cch;
-      def.levels.push_back(lv);
-    }
-    out.defs.push_back(std::move(def));
+  if (lst_at.second && 2 + count * lstf_size > s.size()) {
+    out.damaged = true;
+    count = 0;
   }
-  std::string_view f = slice(table, lfo.first, lfo.second);
+  size_t at = 2 + count * lstf_size;
+  for (size_t k = 0; k < count && !out.damaged; ++k) {
+    lst def;
+    def.lsid = i32(s, 2 + lstf_size * k);
+    size_t levels = (u8(s, 2 + lstf_size * k + 26) & 1) ? 1 : 9;  // fSimpleList
+    for (size_t l = 0; l < levels; ++l) {
+      lvl lv;
+      at = read_lvl(s, at, lv);
+      if (at == 0) {
+        out.damaged = true;
+        break;
+      }
+      def.levels.push_back(std::move(lv));
+    }
+    if (!out.damaged) out.defs.push_back(std::move(def));
+  }
+  // The overrides, then for each its levels: a position, then a start or a
+  // level of its own for each overridden level.
+  std::string_view f = slice(table, lfo_at.first, lfo_at.second);
   size_t n = u32(f, 0);
-  for (size_t k = 0; k < n && 4 + 16 * k + 16 <= f.size(); ++k) out.lfo_lsid.push_back(i32(f, 4 + 16 * k));
+  if (lfo_at.second && (f.size() < lfo_at.second || 4 + lfo_size * uint64_t(n) > f.size())) {
+    out.damaged = true;
+    n = f.size() >= 4 ? (f.size() - 4) / lfo_size : 0;
+  }
+  size_t data = 4 + lfo_size * n;
+  for (size_t k = 0; k < n; ++k) {
+    lfo o;
+    o.lsid = i32(f, 4 + lfo_size * k);
+    size_t overridden = u8(f, 4 + lfo_size * k + 12);
+    if (overridden > 0) {
+      if (overridden > 9 || data + 4 > f.size()) out.damaged = true;
+      data += 4;
+      for (size_t l = 0; l < overridden && !out.damaged; ++l) {
+        if (data + lfolvl_size > f.size()) {
+          out.damaged = true;
+          break;
+        }
+        lfo_level ov;
+        uint8_t flags = u8(f, data + 4);
+        ov.start = i32(f, data);
+        ov.level = flags & 0x0F;
+        ov.start_at = flags & 0x10;
+        ov.formatting = flags & 0x20;
+        data += lfolvl_size;
+        if (ov.formatting && (data = read_lvl(f, data, ov.replaced)) == 0) {
+          out.damaged = true;
+          break;
+        }
+        o.levels.push_back(std::move(ov));
+      }
+    } else {
+      data += 4;
+    }
+    if (out.damaged) o.levels.clear();
+    out.overrides.push_back(std::move(o));
+  }
   return out;
 }
 
@@ -416,7 +489,7 @@ std::string xst(std::string_view d, size_t at, size_t max_cch) {
 }
 
 constexpr size_t atrd_size = 30, atrd_owner = 20, atrd_tag = 26, max_initials = 9;
-constexpr uint32_t no_range = 0xFFFFFFFF;
+constexpr uint32_t no_tag = 0xFFFFFFFF;
 
 }  // namespace
 
@@ -429,15 +502,19 @@ std::vector<comment> read_comments(std::string_view table, const fib& f) {
   for (size_t at = 0; at + 2 <= names.size(); at += 2 + 2 * size_t(u16(names, at)))
     owners.push_back(xst(names, at, 0xFFFF));
   // Ranges: a table of empty names whose extra data carries the tag that a
-  // comment names, and the start positions in the same order.
-  std::map<uint32_t, uint32_t> range_start;  // tag -> start
+  // comment names, the start positions in the same order, each naming its
+  // end among the end positions.
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> ranges;  // tag -> start, end
   std::string_view marks = slice(table, f.at(ix_sttbf_atn_bkmk).first, f.at(ix_sttbf_atn_bkmk).second);
   plc starts = read_plc(table, f.at(ix_plcf_atn_bkf).first, f.at(ix_plcf_atn_bkf).second, 4);
+  plc ends = read_plc(table, f.at(ix_plcf_atn_bkl).first, f.at(ix_plcf_atn_bkl).second, 0);
   if (u16(marks, 0) == 0xFFFF) {
     size_t count = u16(marks, 2), extra = u16(marks, 4), at = 6;
     for (size_t k = 0; k < count && k < starts.data.size() && at + 2 <= marks.size(); ++k) {
       size_t data = at + 2 + 2 * size_t(u16(marks, at));
-      range_start.emplace(u32(marks, data + 2), starts.cps[k]);
+      size_t end = u16(starts.data[k], 0);
+      ranges.emplace(u32(marks, data + 2),
+                     std::pair{starts.cps[k], end < ends.data.size() ? ends.cps[end] : no_range});
       at = data + extra;
     }
   }
@@ -449,8 +526,11 @@ std::vector<comment> read_comments(std::string_view table, const fib& f) {
     size_t owner = u16(atrd, atrd_owner);
     c.author = owner < owners.size() ? owners[owner] : xst(atrd, 0, max_initials);
     uint32_t tag = u32(atrd, atrd_tag);
-    auto it = tag == no_range ? range_start.end() : range_start.find(tag);
-    if (it != range_start.end() && it->second <= c.mark) c.start = it->second;
+    auto it = tag == no_tag ? ranges.end() : ranges.find(tag);
+    if (it != ranges.end() && it->second.first <= c.mark) {
+      c.start = it->second.first;
+      if (it->second.second >= c.start && it->second.second != no_range) c.end = it->second.second;
+    }
     out.push_back(std::move(c));
   }
   return out;

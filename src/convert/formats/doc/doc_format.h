@@ -89,8 +89,8 @@ enum fclcb_index : size_t {
   ix_stshf = 1, ix_plcffnd_ref = 2, ix_plcffnd_txt = 3, ix_plcfand_ref = 4, ix_plcfand_txt = 5,
   ix_plcf_bte_chpx = 12, ix_plcf_bte_papx = 13, ix_sttbf_ffn = 15, ix_plcf_fld_mom = 16, ix_sttbf_bkmk = 21,
   ix_plcf_bkf = 22, ix_clx = 33, ix_grp_xst_atn_owners = 36, ix_sttbf_atn_bkmk = 37, ix_plc_spa_mom = 40,
-  ix_plcf_atn_bkf = 42, ix_plcfend_ref = 46, ix_plcfend_txt = 47, ix_dgg_info = 50, ix_plcftxbx_txt = 56, ix_plcf_lst = 73,
-  ix_plf_lfo = 74,
+  ix_plcf_atn_bkf = 42, ix_plcf_atn_bkl = 43, ix_plcfend_ref = 46, ix_plcfend_txt = 47, ix_dgg_info = 50,
+  ix_plcftxbx_txt = 56, ix_plcf_lst = 73, ix_plf_lfo = 74,
 };
 // Reads the FIB; false with a reason when the stream is not a Word document
 // this reader understands.
@@ -135,25 +135,49 @@ struct style {
   std::string_view papx;  // grpprl without istd
   std::string_view chpx;
 };
-std::vector<style> read_styles(std::string_view table, uint32_t fc, uint32_t lcb);
+struct style_sheet {
+  std::vector<style> styles;  // by istd
+  bool damaged = false;       // styles past the damage are left out
+};
+style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb);
+// The name Word gives a built-in style (by its sti) that the sheet leaves
+// unnamed; "" for other styles.
+std::string_view builtin_style_name(uint16_t sti);
 
-struct list_level {
-  int nfc = 0;  // number format: 0 decimal, 1/2 roman, 3/4 letters, 23 bullet, 255 none
+// A list level (LVL).
+struct lvl {
+  int nfc = 0;  // number format: 0 decimal, 1/2 roman, 3/4 letters, 22 zero-padded, 23 bullet, 255 none
   int32_t start = 1;
+  bool legal = false;       // the numbers of other levels in the text in decimal
+  bool no_restart = false;  // restarts only after levels shallower than restart_limit
+  int restart_limit = 0;
   std::u16string text;  // number text; characters 0-8 stand for the numbers of those levels
 };
-struct list_def {
+// A list definition (LST): one level, or nine.
+struct lst {
   int32_t lsid = 0;
-  std::vector<list_level> levels;
+  std::vector<lvl> levels;
+};
+// A level of a list format override: a new start, a whole new level, or both.
+struct lfo_level {
+  int level = 0;
+  bool start_at = false;
+  int32_t start = 0;
+  bool formatting = false;
+  lvl replaced;  // when formatting
+};
+// A list format override (LFO): the list instance paragraphs refer to.
+struct lfo {
+  int32_t lsid = 0;
+  std::vector<lfo_level> levels;
 };
 struct lists {
-  std::vector<list_def> defs;
-  std::vector<int32_t> lfo_lsid;  // by list format override index - 1
-  const list_level* level(int ilfo, int ilvl) const;
-  const list_def* def(int ilfo) const;
+  std::vector<lst> defs;
+  std::vector<lfo> overrides;  // by list format override index - 1
+  bool damaged = false;        // definitions and overridden levels past the damage are left out
 };
-lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst,
-                 std::pair<uint32_t, uint32_t> lfo);
+lists read_lists(std::string_view table, std::pair<uint32_t, uint32_t> lst_at,
+                 std::pair<uint32_t, uint32_t> lfo_at);
 
 // Character positions of a PLC with data elements of cb bytes each.
 struct plc {
@@ -185,9 +209,11 @@ std::vector<text_box> read_text_boxes(std::string_view table, std::pair<uint32_t
                                       uint64_t base, uint64_t limit);
 
 // A comment: the position of its mark in the main text, where the text it
-// is about starts (its mark when it names no range), and its author.
+// is about starts (its mark when it names no range) and ends (no_range when
+// the file does not say), and its author.
+inline constexpr uint32_t no_range = 0xFFFFFFFF;
 struct comment {
-  uint32_t mark = 0, start = 0;
+  uint32_t mark = 0, start = 0, end = no_range;
   std::string author;  // UTF-8; the initials when the owner table lacks the name
 };
 std::vector<comment> read_comments(std::string_view table, const fib& f);

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
+#include "convert/common/numbering.h"
+#include "convert/common/text_encoding.h"
 #include "convert/container/compound_file.h"
+#include "convert/formats/doc/doc_fields.h"
 #include "convert/formats/doc/doc_format.h"
 #include "convert/model/builder.h"
-#include "convert/common/text_encoding.h"
-#include "convert/common/numbering.h"
 #include "services/text.h"
 
 namespace nx {
@@ -16,6 +18,7 @@ namespace {
 using namespace doc;
 
 constexpr uint16_t no_style = 0x0FFF;
+constexpr uint16_t sti_default_font = 65;  // the character style of text that has none
 
 struct char_props {
   bool bold = false, italic = false, underline = false, strike = false, vanish = false,
@@ -23,7 +26,7 @@ struct char_props {
   int vert = 0;  // 1 superscript, 2 subscript
   uint32_t picture = 0xFFFFFFFF;  // offset of the picture in the Data stream
   bool data = false;              // the special character is form field data
-  bool operator==(const char_props&) const = default;
+  uint16_t char_style = no_style;
 };
 
 struct para_props {
@@ -68,8 +71,8 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
     case 0x2403: case 0x2461: p.jc = u8(op, 0); break;
     case 0x2416: p.in_table = u8(op, 0) != 0; break;
     case 0x2417: p.ttp = u8(op, 0) != 0; break;
-    case 0x6649: p.itap = int(std::min<uint32_t>(u32(op, 0), 64)); break;
-    case 0x664A: p.itap = std::clamp(p.itap + i32(op, 0), 0, 64); break;
+    case 0x6649: p.itap = int(std::min<uint32_t>(u32(op, 0), model::max_table_depth)); break;
+    case 0x664A: p.itap = std::clamp(p.itap + i32(op, 0), 0, model::max_table_depth); break;
     case 0x244B: p.inner_cell = u8(op, 0) != 0; break;
     case 0x244C: p.inner_ttp = u8(op, 0) != 0; break;
     case 0x2441: p.bidi = u8(op, 0) != 0; break;
@@ -99,20 +102,24 @@ struct table_state {
   bool cell_used = false;
 };
 
-struct field {
-  bool result = false;
-  std::u32string code;
-  int link = -1;  // index into the document's links, for hyperlinks
-};
-
 // Where a paragraph's text goes: the main text (note -1) or a note.
 struct story {
   int note = -1;
 };
 
+// What stands at a position of the text besides its character: a bookmark,
+// a comment's range start or end, a comment's mark. At one position they
+// come in the order of their kinds.
+struct anchor {
+  enum order : uint8_t { range_end, bookmark, range_start, mark };
+  uint32_t cp = 0;
+  order kind = mark;
+  model::inline_item item;
+};
+
 class reader {
  public:
-  explicit reader(model::document& doc) : doc_(doc) {}
+  reader(model::document& doc, model::reading& r) : doc_(doc), reading_(r) {}
   bool run(std::string_view data, std::string& error);
 
  private:
@@ -123,11 +130,14 @@ class reader {
   void read_bookmarks();
   int word6_codepage() const;
   uint32_t fc_of(uint32_t cp, const piece** pc = nullptr) const;
-  char_props style_chars(uint16_t istd, int depth = 0) const;
-  void style_paras(uint16_t istd, para_props& p, int depth = 0) const;
-  char_props chars_at(uint32_t cp, const char_props& para_base) const;
-  para_props para_at(uint32_t cp) const;
-  int heading_level(const para_props& p) const;
+  void define_styles();
+  void define_lists(const doc::lists& tables);
+  const char_props& style_chars(uint16_t istd);
+  const para_props& style_paras(uint16_t istd);
+  int style_id(uint16_t istd);
+  char_props chars_at(uint32_t cp, const char_props& para_base);
+  para_props para_at(uint32_t cp);
+  int heading_of(const para_props& p);
 
   void add_notes();
   void emit_story(uint32_t cp0, uint32_t cp1, story where);
@@ -136,25 +146,23 @@ class reader {
   void emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where);
   bool paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
                          std::vector<model::inline_item>& out);
-  bool field_mark(char32_t c);
+  void add_anchor(uint32_t cp, anchor::order kind, model::inline_kind item_kind, int ref, std::string name = {});
   bool special_inline(char32_t c, uint32_t cp, const char_props& props, story where, const model::format& fmt,
-                      int link, std::vector<model::inline_item>& out);
-  bool in_field_code();
+                      int link, model::inline_sink& sink);
   void place_paragraph(model::paragraph para, const para_props& pp, bool content);
+  void number_paragraph(model::paragraph& para, const para_props& pp, int heading);
   void sync_tables(size_t depth);
   void finish_cell();
   void finish_row(const para_props& pp);
   void close_table();
   std::vector<model::block>& current() { return tables_.empty() ? *blocks_ : tables_.back().cell; }
   int find_note(uint32_t cp) const;
-  void parse_field_code(field& f);
   int add_picture(uint32_t offset);
 
   model::document& doc_;
+  model::reading& reading_;
   std::vector<model::block>* blocks_ = nullptr;  // the story being read
   std::vector<model::inline_item> drop_prefix_;
-  std::map<int32_t, std::vector<int>> list_counters_;  // by list id: current number per level
-  std::u32string list_label(const para_props& pp, int& number);
 
   compound_file cfb_;
   std::string word_, table_, data_;
@@ -162,17 +170,24 @@ class reader {
   clx clx_;
   std::u32string text_;
   std::vector<doc::run> chpx_, papx_;
-  std::vector<style> styles_;
-  lists lists_;
+  std::vector<style> styles_;  // by istd
+  // Style chains by istd: a style's properties are its property modifiers
+  // applied over its parent's.
+  model::style_chain<char_props, std::string_view> char_styles_;
+  model::style_chain<para_props, std::string_view> para_styles_;
+  std::vector<const char_props*> resolved_chars_;  // by istd, once resolved
+  std::vector<const para_props*> resolved_paras_;
+  std::vector<int> style_ids_;  // by istd: its name in doc_.styles; unset until first used
+  word_lists lists_;            // instances by list format override index
+  std::vector<int> list_levels_;  // by list format override index: its definition's levels
   plc fnd_ref_, fnd_txt_, end_ref_, end_txt_, and_txt_;
   std::vector<std::string> fnd_labels_, end_labels_;
-  std::multimap<uint32_t, std::string> bookmarks_;  // start position -> anchor name
   std::vector<comment> comments_;
-  std::multimap<uint32_t, int> comment_starts_;     // start position -> note index
+  std::vector<anchor> anchors_;  // by position, once read
   std::vector<text_box> text_boxes_;                // by anchor
   size_t next_text_box_ = 0;
   bool in_text_box_ = false;
-  std::vector<field> fields_;
+  field_stack fields_;
   std::vector<table_state> tables_;
 };
 
@@ -239,21 +254,26 @@ bool reader::load(std::string_view data, std::string& error) {
     chpx_ = read_chpx_runs(word_, table_, fcc, lcbc);
     auto [fcp, lcbp] = fib_.at(ix_plcf_bte_papx);
     papx_ = read_papx_runs(word_, table_, fcp, lcbp);
-    auto [fcs, lcbs] = fib_.at(ix_stshf);
-    styles_ = read_styles(table_, fcs, lcbs);
-    lists_ = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
+    define_styles();
+    doc::lists tables = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
+    if (tables.damaged) reading_.warn("the document's list table is damaged; lists past the damage are left out");
+    define_lists(tables);
   }
-  auto plc_of = [&](size_t index, size_t cb) {
+  // A note table that lies outside the table stream is left out.
+  auto plc_of = [&](size_t index, size_t cb, const char* what) {
     auto [fc, lcb] = fib_.at(index);
-    return read_plc(table_, fc, lcb, cb);
+    plc p = read_plc(table_, fc, lcb, cb);
+    if (lcb > 0 && p.cps.empty()) reading_.warn(std::string("the document's ") + what + " are damaged and left out");
+    return p;
   };
-  fnd_ref_ = plc_of(ix_plcffnd_ref, 2);
-  fnd_txt_ = plc_of(ix_plcffnd_txt, 0);
-  end_ref_ = plc_of(ix_plcfend_ref, 2);
-  end_txt_ = plc_of(ix_plcfend_txt, 0);
+  fnd_ref_ = plc_of(ix_plcffnd_ref, 2, "footnotes");
+  fnd_txt_ = plc_of(ix_plcffnd_txt, 0, "footnotes");
+  end_ref_ = plc_of(ix_plcfend_ref, 2, "endnotes");
+  end_txt_ = plc_of(ix_plcfend_txt, 0, "endnotes");
   if (fib_.word97) {
+    plc_of(ix_plcfand_ref, 30, "comments");
     comments_ = read_comments(table_, fib_);
-    and_txt_ = plc_of(ix_plcfand_txt, 0);
+    and_txt_ = plc_of(ix_plcfand_txt, 0, "comments");
     uint64_t txbx_base = uint64_t(fib_.ccp_text) + fib_.ccp_ftn + fib_.ccp_hdd + fib_.ccp_mcr + fib_.ccp_atn +
                          fib_.ccp_edn;
     text_boxes_ = read_text_boxes(table_, fib_.at(ix_plc_spa_mom), fib_.at(ix_plcftxbx_txt), fib_.at(ix_dgg_info),
@@ -291,7 +311,8 @@ void reader::read_bookmarks() {
   auto [bfc, blcb] = fib_.at(ix_plcf_bkf);
   plc starts = read_plc(table_, bfc, blcb, 4);
   for (size_t k = 0; k < starts.data.size() && k < names.size(); ++k)
-    if (!names[k].empty()) bookmarks_.emplace(starts.cps[k], names[k]);
+    if (!names[k].empty())
+      add_anchor(starts.cps[k], anchor::bookmark, model::inline_kind::bookmark, -1, std::move(names[k]));
 }
 
 void reader::build_text() {
@@ -352,26 +373,66 @@ uint32_t reader::fc_of(uint32_t cp, const piece** out) const {
   return it->fc + (cp - it->cp0) * (it->compressed ? 1 : 2);
 }
 
-char_props reader::style_chars(uint16_t istd, int depth) const {
-  char_props p;
-  if (istd >= styles_.size() || depth > 10) return p;
-  const style& s = styles_[istd];
-  if (s.base != no_style && s.base != istd) p = style_chars(s.base, depth + 1);
-  char_props base = p;
-  for_each_sprm(s.chpx, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
-  return p;
+// The style sheet as chains, each style named by its name in the sheet (the
+// first of its aliases: "heading 1,h1") or Word's name for a built-in style.
+void reader::define_styles() {
+  auto [fc, lcb] = fib_.at(ix_stshf);
+  style_sheet sheet = read_styles(table_, fc, lcb);
+  if (sheet.damaged) reading_.warn("the document's style sheet is damaged; styles past the damage are left out");
+  styles_ = std::move(sheet.styles);
+  style_ids_.assign(styles_.size(), -2);
+  resolved_chars_.assign(styles_.size(), nullptr);
+  resolved_paras_.assign(styles_.size(), nullptr);
+  for (size_t istd = 0; istd < styles_.size(); ++istd) {
+    const style& st = styles_[istd];
+    std::u16string first = st.name.substr(0, st.name.find(u','));
+    std::u32string name(first.begin(), first.end());
+    std::string utf8 = trim(encode_utf8(name));
+    if (utf8.empty()) utf8 = builtin_style_name(st.sti);
+    std::string parent = st.base != no_style && st.base < styles_.size() ? std::to_string(st.base) : "";
+    std::string id = std::to_string(istd);
+    char_styles_.define(id, st.chpx, parent, utf8);
+    para_styles_.define(id, st.papx, parent, utf8);
+  }
 }
 
-void reader::style_paras(uint16_t istd, para_props& p, int depth) const {
-  if (istd >= styles_.size() || depth > 10) return;
-  const style& s = styles_[istd];
-  if (s.base != no_style && s.base != istd) style_paras(s.base, p, depth + 1);
-  for_each_sprm(s.papx, [&](uint16_t sprm, std::string_view op) {
-    if (sprm != 0xD608) apply_para_sprm(sprm, op, p);
-  });
+const char_props& reader::style_chars(uint16_t istd) {
+  static const char_props none;
+  if (istd >= styles_.size()) return none;
+  const char_props*& resolved = resolved_chars_[istd];
+  if (!resolved)
+    resolved = &char_styles_.resolve(std::to_string(istd), none, [](std::string_view own, const char_props& parent) {
+      char_props p = parent;
+      for_each_sprm(own, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, parent); });
+      return p;
+    });
+  return *resolved;
 }
 
-char_props reader::chars_at(uint32_t cp, const char_props& para_base) const {
+const para_props& reader::style_paras(uint16_t istd) {
+  static const para_props none;
+  if (istd >= styles_.size()) return none;
+  const para_props*& resolved = resolved_paras_[istd];
+  if (!resolved)
+    resolved = &para_styles_.resolve(std::to_string(istd), none, [](std::string_view own, const para_props& parent) {
+      para_props p = parent;
+      for_each_sprm(own, [&](uint16_t sprm, std::string_view op) {
+        if (sprm != 0xD608) apply_para_sprm(sprm, op, p);  // a style's row definition is no row's
+      });
+      return p;
+    });
+  return *resolved;
+}
+
+// The index of the style's name in the document's styles; -1 for none.
+int reader::style_id(uint16_t istd) {
+  if (istd >= styles_.size()) return -1;
+  int& id = style_ids_[istd];
+  if (id == -2) id = model::style_index(doc_, char_styles_.name(std::to_string(istd)));
+  return id;
+}
+
+char_props reader::chars_at(uint32_t cp, const char_props& para_base) {
   const piece* pc = nullptr;
   uint32_t fc = fc_of(cp, &pc);
   char_props p = para_base;
@@ -385,7 +446,8 @@ char_props reader::chars_at(uint32_t cp, const char_props& para_base) const {
     if (sprm == 0x4A30) {
       uint16_t istd = u16(op, 0);
       if (istd < styles_.size() && styles_[istd].stk == 2) {
-        char_props cs = style_chars(istd);
+        const char_props& cs = style_chars(istd);
+        base.char_style = istd;
         // A character style adds its set properties to the paragraph's.
         base.bold |= cs.bold;
         base.italic |= cs.italic;
@@ -404,7 +466,7 @@ char_props reader::chars_at(uint32_t cp, const char_props& para_base) const {
   return p;
 }
 
-para_props reader::para_at(uint32_t cp) const {
+para_props reader::para_at(uint32_t cp) {
   para_props p;
   if (!fib_.word97) return p;
   const piece* pc = nullptr;
@@ -424,9 +486,9 @@ para_props reader::para_at(uint32_t cp) const {
     }
   });
   uint16_t istd = p.istd;
-  style_paras(istd, p);
+  p = style_paras(istd);
   p.istd = istd;
-  p.tdef = {};
+  p.tdef.clear();
   p.vmerges.clear();
   auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
   for_each_sprm(g, apply);
@@ -436,13 +498,22 @@ para_props reader::para_at(uint32_t cp) const {
   return p;
 }
 
-int reader::heading_level(const para_props& p) const {
-  if (p.istd < styles_.size()) {
-    uint16_t sti = styles_[p.istd].sti;
-    if (sti >= 1 && sti <= 9) return std::min<int>(sti, 6);
-  }
-  if (p.outline < 9) return std::min(p.outline + 1, 6);
-  return 0;
+// A built-in heading style (sti 1-9) gives its level whatever its name in
+// the document's language; else the outline level; else a style in the
+// chain named "heading N".
+int reader::heading_of(const para_props& p) {
+  constexpr int body_text = 9;
+  std::optional<int> outline;
+  uint16_t sti = p.istd < styles_.size() ? styles_[p.istd].sti : no_style;
+  if (sti >= 1 && sti <= 9) outline = sti - 1;
+  else if (p.outline >= 0 && p.outline < body_text) outline = p.outline;
+  int level = model::heading_level(outline);
+  if (!outline)
+    para_styles_.walk(std::to_string(p.istd), [&](std::string_view, std::string_view name) {
+      level = model::heading_level(std::nullopt, name);
+      return level != 0;
+    });
+  return level;
 }
 
 // The note referenced at cp in the main text (an index into the document's
@@ -457,52 +528,6 @@ int reader::find_note(uint32_t cp) const {
   if (k >= 0) return k;
   k = look(end_ref_);
   return k >= 0 ? int(fnd_ref_.data.size()) + k : -1;
-}
-
-void reader::parse_field_code(field& f) {
-  // Split the code into words, honouring double quotes.
-  std::vector<std::u32string> words;
-  std::u32string cur;
-  bool quoted = false, any = false;
-  for (char32_t c : f.code) {
-    if (c == U'"') { quoted = !quoted; any = true; continue; }
-    if (!quoted && (c == U' ' || c == U'\t' || c < 0x20)) {
-      if (any) words.push_back(cur);
-      cur.clear();
-      any = false;
-      continue;
-    }
-    cur.push_back(c);
-    any = true;
-  }
-  if (any) words.push_back(cur);
-  if (words.empty()) return;
-  std::u32string name = words[0];
-  for (char32_t& c : name)
-    if (c >= U'a' && c <= U'z') c -= 32;
-  if (name != U"HYPERLINK") return;
-  std::u32string target, anchor;
-  for (size_t i = 1; i < words.size(); ++i) {
-    const std::u32string& w = words[i];
-    if (w.size() == 2 && w[0] == U'\\') {
-      if ((w[1] == U'l' || w[1] == U'L') && i + 1 < words.size()) anchor = words[++i];
-      else if (w[1] == U'o' || w[1] == U'O' || w[1] == U't' || w[1] == U'T') ++i;
-      continue;
-    }
-    if (target.empty()) target = w;
-  }
-  std::u32string href = target;
-  if (!anchor.empty()) href += U"#" + anchor;
-  if (href.empty()) return;
-  // Script addresses are not carried into the output.
-  std::u32string scheme;
-  for (char32_t c : href) {
-    if (c == U':') break;
-    scheme.push_back(c >= U'A' && c <= U'Z' ? c + 32 : c);
-  }
-  if (scheme == U"javascript" || scheme == U"vbscript" || scheme == U"data") return;
-  doc_.links.push_back({encode_utf8(href)});
-  f.link = int(doc_.links.size()) - 1;
 }
 
 // Finds the first PNG or JPEG picture among the drawing records in
@@ -532,62 +557,62 @@ bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::str
   });
 }
 
-std::u32string format_number(int n, int nfc) {
-  std::u32string out;
-  auto ascii = [&](const std::string& s) { for (char c : s) out.push_back(char32_t(c)); };
-  switch (nfc) {
-    case 1: ascii(roman_numeral(n, true)); break;
-    case 2: ascii(roman_numeral(n, false)); break;
-    case 3: case 4: {
-      if (n < 1) n = 1;
-      char letter = char((nfc == 3 ? 'A' : 'a') + (n - 1) % 26);
-      ascii(std::string(size_t((n - 1) / 26 + 1), letter));
-      break;
-    }
-    case 22: ascii((n < 10 ? "0" : "") + std::to_string(n)); break;
-    default: ascii(std::to_string(n)); break;
-  }
+// A list level as the list engine counts it.
+list_level level_of(const lvl& l) {
+  list_level out;
+  out.format = word_number_format(l.nfc);
+  out.start = clamp_list_start(l.start);
+  out.label = placeholder_label(std::u32string(l.text.begin(), l.text.end()));
+  out.restart_after = l.no_restart ? l.restart_limit : -1;
+  out.legal = l.legal;
   return out;
 }
 
-// Advances the list's counters for this paragraph and returns its number text
-// ("2.1.", "iii)"); number gets the paragraph's own number.
-std::u32string reader::list_label(const para_props& pp, int& number) {
-  number = 0;
-  const list_def* d = lists_.def(pp.ilfo);
-  if (!d) return {};
-  size_t level = std::min<size_t>(size_t(std::clamp(pp.ilvl, 0, 8)), d->levels.size() - 1);
-  std::vector<int>& counters = list_counters_[d->lsid];
-  counters.resize(d->levels.size(), -1);
-  counters[level] = counters[level] < 0 ? d->levels[level].start : counters[level] + 1;
-  for (size_t k = level + 1; k < counters.size(); ++k) counters[k] = -1;
-  number = counters[level];
-  std::u32string out;
-  for (char16_t c : d->levels[level].text) {
-    if (c < 9 && c < d->levels.size()) {
-      int v = counters[c] < 0 ? d->levels[c].start : counters[c];
-      out += format_number(v, d->levels[c].nfc);
-    } else if (c >= 9) {
-      out.push_back(c);
-    }
+// Each list definition with its levels; each list format override (the
+// instance paragraphs name) with its definition, found by list id, and the
+// starts and levels it overrides.
+void reader::define_lists(const doc::lists& tables) {
+  for (size_t k = 0; k < tables.defs.size(); ++k) {
+    std::vector<list_level> levels;
+    for (const lvl& l : tables.defs[k].levels) levels.push_back(level_of(l));
+    lists_.define(int(k), std::move(levels));
   }
-  return out;
+  list_levels_.assign(tables.overrides.size() + 1, 0);
+  for (size_t k = 0; k < tables.overrides.size(); ++k) {
+    const lfo& o = tables.overrides[k];
+    auto def = std::find_if(tables.defs.begin(), tables.defs.end(),
+                            [&](const lst& d) { return d.lsid == o.lsid && !d.levels.empty(); });
+    if (def == tables.defs.end()) continue;
+    std::map<int, int> starts;
+    std::map<int, list_level> replaced;
+    for (const lfo_level& ov : o.levels) {
+      if (ov.formatting) replaced[ov.level] = level_of(ov.replaced);
+      if (ov.start_at) starts[ov.level] = clamp_list_start(ov.start);
+    }
+    lists_.add_instance(int(k + 1), int(def - tables.defs.begin()), std::move(starts), std::move(replaced));
+    list_levels_[k + 1] = int(def->levels.size());
+  }
 }
 
 // The PNG or JPEG picture at offset in the Data stream, handed over with the
 // document; its index, or -1 when there is none.
 int reader::add_picture(uint32_t offset) {
-  if (offset >= data_.size()) return -1;
+  auto left_out = [&](const char* why) {
+    if (reading_.options.pictures) reading_.warn(why);
+    return -1;
+  };
+  if (offset >= data_.size()) return left_out("a picture is damaged and was left out");
   // Picture header: total size, header size, mapping mode; a shape file
   // (mode 0x66) carries a name before the drawing records.
   size_t total = u32(data_, offset), header = u16(data_, offset + 4);
-  if (total <= header || header < 0x44) return -1;
+  if (total <= header || header < 0x44) return left_out("a picture is damaged and was left out");
   size_t end = std::min<size_t>(data_.size(), size_t(offset) + total);
   size_t begin = size_t(offset) + header;
   if (u16(data_, offset + 6) == 0x66) begin += 1 + u8(data_, begin);
   std::string_view bytes;
   int kind = 0;
-  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind)) return -1;
+  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind))
+    return left_out("a picture that is not PNG or JPEG was left out");
   return model::add_picture(doc_, std::string(bytes), "", kind == 1 ? "png" : "jpg");
 }
 
@@ -713,137 +738,97 @@ void reader::close_table() {
 
 // ---------------------------------------------------------------- paragraphs
 
-// Field marks (begin, separator, end): true when c is one. The code of a
-// field is hidden and read for its link; its result is shown.
-bool reader::field_mark(char32_t c) {
-  constexpr size_t max_open_fields = 64;
-  if (c == 0x13) {
-    fields_.push_back({});
-    if (fields_.size() > max_open_fields) fields_.erase(fields_.begin());
-    return true;
-  }
-  if (c == 0x14) {
-    if (!fields_.empty() && !fields_.back().result) {
-      fields_.back().result = true;
-      parse_field_code(fields_.back());
-    }
-    return true;
-  }
-  if (c == 0x15) {
-    if (!fields_.empty()) fields_.pop_back();
-    return true;
-  }
-  return false;
-}
-
-bool reader::in_field_code() {
-  for (const field& f : fields_)
-    if (!f.result) return true;
-  return false;
-}
-
-model::format format_of(const char_props& c, bool heading_bold, bool in_link) {
+model::format format_of(const char_props& c) {
   model::format f;
-  f.bold = c.bold && !heading_bold;      // a heading's own boldness is the heading's
+  f.bold = c.bold;
   f.italic = c.italic;
-  f.underline = c.underline && !in_link;  // links are underlined anyway
+  f.underline = c.underline;
   f.strike = c.strike;
   f.superscript = c.vert == 1;
   f.subscript = c.vert == 2;
   return f;
 }
 
+constexpr char32_t non_breaking_hyphen = 0x1E, optional_hyphen = 0x1F, picture_mark = 0x01, note_mark = 0x02,
+                   line_break = 0x0B;
+
+void reader::add_anchor(uint32_t cp, anchor::order kind, model::inline_kind item_kind, int ref, std::string name) {
+  anchors_.push_back({cp, kind, model::make_inline(item_kind, {}, -1, ref, std::move(name))});
+}
+
 // The inlines of the text in [p, e); true when something in it shows.
 bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
-                                  std::vector<model::inline_item>& out) {
-  char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
-  bool heading_bold = heading_level(pp) != 0 && para_base.bold;
+                               std::vector<model::inline_item>& out) {
+  const char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
+  model::inline_sink sink(out);
   bool content = false;
-  auto add = [&](model::inline_kind kind, const model::format& fmt, int link, int ref) {
-    model::inline_item it;
-    it.kind = kind;
-    it.fmt = fmt;
-    it.link = link;
-    it.ref = ref;
-    out.push_back(std::move(it));
+  // Characters of one format, link and style gather here before they join
+  // the inlines.
+  std::string run;
+  model::format run_fmt;
+  int run_link = -1, run_style = -1;
+  auto flush = [&] {
+    sink.literal(run, run_fmt, run_link, run_style);
+    run.clear();
   };
-  // Bookmarks, and the comments whose text starts here.
+  auto anchor = std::lower_bound(anchors_.begin(), anchors_.end(), p,
+                                 [](const struct anchor& a, uint32_t cp) { return a.cp < cp; });
   auto anchors_at = [&](uint32_t cp) {
-    for (auto [it, last] = bookmarks_.equal_range(cp); it != last; ++it) {
-      add(model::inline_kind::bookmark, {}, -1, -1);
-      out.back().text = it->second;
+    for (; anchor != anchors_.end() && anchor->cp == cp; ++anchor) {
+      flush();
+      sink.add(anchor->item);
     }
-    for (auto [it, last] = comment_starts_.equal_range(cp); it != last; ++it)
-      add(model::inline_kind::note_ref, {}, -1, it->second);
   };
   for (uint32_t cp = p; cp < e; ++cp) {
     char32_t c = text_[cp];
     anchors_at(cp);
-    if (field_mark(c)) continue;
-    if (in_field_code()) {
-      for (auto it = fields_.rbegin(); it != fields_.rend(); ++it)
-        if (!it->result) {
-          if (it->code.size() < 4096) it->code.push_back(c);
-          break;
-        }
-      continue;
-    }
+    if (fields_.mark(c, doc_) || fields_.code(c)) continue;
     char_props props = chars_at(cp, para_base);
     if (props.vanish || props.deleted) continue;
-    int link = -1;
-    for (const field& f : fields_)
-      if (f.link >= 0) link = f.link;
-    model::format fmt = format_of(props, heading_bold, link >= 0);
-    if (c == 0x01 || c == 0x02 || c == 0x0B) {
-      content = special_inline(c, cp, props, where, fmt, link, out) || content;
+    int link = fields_.link();
+    model::format fmt = format_of(props);
+    if (c == picture_mark || c == note_mark || c == line_break) {
+      flush();
+      content = special_inline(c, cp, props, where, fmt, link, sink) || content;
       continue;
     }
-    if (c == 0x1E) c = U'-';  // non-breaking hyphen
-    if (c == 0x09) c = U' ';
-    if (c < 0x20 || c == 0xFEFF || c == 0x1F) continue;
-    if (out.empty() || out.back().kind != model::inline_kind::text || !(out.back().fmt == fmt) ||
-        out.back().link != link)
-      add(model::inline_kind::text, fmt, link, -1);
-    append_utf8(out.back().text, c);
+    if (c == non_breaking_hyphen) c = U'\u2011';
+    if (c == U'\t') c = U' ';
+    if (c < 0x20 || c == 0xFEFF || c == optional_hyphen) continue;
+    bool char_style = props.char_style < styles_.size() && styles_[props.char_style].sti != sti_default_font;
+    int style = char_style ? style_id(props.char_style) : -1;
+    if (!(fmt == run_fmt) || link != run_link || style != run_style) {
+      flush();
+      run_fmt = fmt;
+      run_link = link;
+      run_style = style;
+    }
+    append_utf8(run, c);
     if (c != U' ' && c != 0xA0) content = true;
   }
   anchors_at(e);
+  flush();
   return content;
 }
 
 // A note reference (in a note, the note's own mark), a picture or a line
 // break; true when it shows.
 bool reader::special_inline(char32_t c, uint32_t cp, const char_props& props, story where,
-                               const model::format& fmt, int link, std::vector<model::inline_item>& out) {
-  model::inline_item it;
-  it.fmt = fmt;
-  it.link = link;
-  if (c == 0x02) {
-    it.kind = model::inline_kind::note_ref;
-    it.fmt = {};
-    it.link = -1;
-    it.ref = where.note >= 0 ? where.note : find_note(cp);
-  } else if (c == 0x01) {
+                            const model::format& fmt, int link, model::inline_sink& sink) {
+  using model::inline_kind;
+  if (c == note_mark) {
+    int note = where.note >= 0 ? where.note : find_note(cp);
+    if (note < 0) return false;
+    sink.add(model::make_inline(inline_kind::note_ref, {}, -1, note));
+  } else if (c == picture_mark) {
     if (!props.special || props.data || props.picture == 0xFFFFFFFF) return false;
-    it.kind = model::inline_kind::picture;
-    it.ref = add_picture(props.picture);
+    int picture = add_picture(props.picture);
+    if (picture < 0) return false;
+    sink.add(model::make_inline(inline_kind::picture, fmt, link, picture));
   } else {
-    it.kind = model::inline_kind::line_break;
+    sink.add(model::make_inline(inline_kind::line_break, fmt, link));
   }
-  if (it.kind != model::inline_kind::line_break && it.ref < 0) return false;
-  out.push_back(std::move(it));
   return true;
-}
-
-model::list_format word_list_format(int nfc) {
-  switch (nfc) {
-    case 23: return model::list_format::bullet;
-    case 1: return model::list_format::upper_roman;
-    case 2: return model::list_format::lower_roman;
-    case 3: return model::list_format::upper_alpha;
-    case 4: return model::list_format::lower_alpha;
-    default: return model::list_format::decimal;
-  }
 }
 
 constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
@@ -851,8 +836,7 @@ constexpr model::align alignments[] = {model::align::none, model::align::center,
 constexpr int max_list_override = 2047;  // larger ilfo values are no list
 
 // A read paragraph joins its story: a dropped capital waits for the next
-// paragraph; an empty one is a blank line outside tables, lists and headings;
-// list items carry their number, numbered headings keep theirs as text.
+// paragraph; an empty one is a blank line outside tables, lists and headings.
 void reader::place_paragraph(model::paragraph para, const para_props& pp, bool content) {
   if (!drop_prefix_.empty()) {
     para.inlines.insert(para.inlines.begin(), std::make_move_iterator(drop_prefix_.begin()),
@@ -863,13 +847,16 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
     drop_prefix_ = std::move(para.inlines);
     return;
   }
-  int heading = heading_level(pp);
+  int heading = heading_of(pp);
   bool in_cell = !tables_.empty();
   if (in_cell) tables_.back().cell_used = true;
+  para.style = style_id(pp.istd);
   if (!content) {
     if (in_cell || heading != 0 || pp.ilfo != 0) return;
     std::erase_if(para.inlines, [](const model::inline_item& it) {
-      return it.kind != model::inline_kind::bookmark && it.kind != model::inline_kind::note_ref;
+      using model::inline_kind;
+      return it.kind != inline_kind::bookmark && it.kind != inline_kind::note_ref &&
+             it.kind != inline_kind::range_start && it.kind != inline_kind::range_end;
     });
     current().push_back({model::block::kind::paragraph, std::move(para), {}});
     return;
@@ -877,20 +864,23 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
   para.heading = heading;
   para.alignment = pp.jc >= 1 && pp.jc <= 3 ? alignments[pp.jc] : model::align::none;
   para.rtl = pp.bidi;
-  bool listed = pp.ilfo > 0 && pp.ilfo < max_list_override;
-  int number = 0;
-  std::u32string label = listed ? list_label(pp, number) : std::u32string();
-  if (heading && !label.empty()) {
-    model::inline_item prefix;
-    prefix.text = encode_utf8(label) + " ";
-    para.inlines.insert(para.inlines.begin(), std::move(prefix));
-  }
-  const doc::list_level* lv = heading == 0 && listed ? lists_.level(pp.ilfo, pp.ilvl) : nullptr;
-  if (lv && lv->nfc != 255) {
-    model::list_format kind = word_list_format(lv->nfc);
-    para.list = {pp.ilfo, std::clamp(pp.ilvl, 0, 8), kind, kind == model::list_format::bullet ? 0 : number};
-  }
+  number_paragraph(para, pp, heading);
   current().push_back({model::block::kind::paragraph, std::move(para), {}});
+}
+
+// A paragraph of a list counts in it: its label becomes its number, and
+// unless it is a heading it is a list item.
+void reader::number_paragraph(model::paragraph& para, const para_props& pp, int heading) {
+  if (pp.ilfo <= 0 || pp.ilfo >= max_list_override || size_t(pp.ilfo) >= list_levels_.size() ||
+      list_levels_[size_t(pp.ilfo)] == 0)
+    return;
+  constexpr int word_levels = 9;
+  const int level = std::clamp(pp.ilvl, 0, word_levels - 1);
+  list_item_number n;
+  // A level the list lacks counts as its deepest.
+  if (!lists_.next(pp.ilfo, std::min(level, list_levels_[size_t(pp.ilfo)] - 1), n) || !n.shown) return;
+  para.number = std::move(n.label);
+  if (heading == 0) para.list = {pp.ilfo, level, n.kind, n.number};
 }
 
 void reader::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where) {
@@ -941,7 +931,8 @@ void reader::emit_story(uint32_t cp0, uint32_t cp1, story where) {
 
 // One note per reference, footnotes then endnotes, labelled as the text
 // numbers them; a note with a mark of its own (which stays text in the body)
-// shows that mark. Comments follow, linked from where their range starts.
+// shows that mark. Comments follow; their ranges and marks are placed in
+// the main text.
 void reader::add_notes() {
   auto add = [&](const plc& refs, const std::vector<std::string>& labels, model::note_kind kind) {
     for (size_t i = 0; i < refs.data.size(); ++i) {
@@ -959,9 +950,18 @@ void reader::add_notes() {
     model::note n;
     n.kind = model::note_kind::comment;
     n.author = std::move(c.author);
-    if (c.start < uint32_t(fib_.ccp_text)) comment_starts_.emplace(c.start, int(doc_.notes.size()));
+    const int note = int(doc_.notes.size());
+    const uint32_t main_end = uint32_t(fib_.ccp_text);
+    using model::inline_kind;
+    if (c.start < c.mark && c.start < main_end) {
+      add_anchor(c.start, anchor::range_start, inline_kind::range_start, note);
+      if (c.end != no_range && c.end <= main_end) add_anchor(c.end, anchor::range_end, inline_kind::range_end, note);
+    }
+    if (c.mark < main_end) add_anchor(c.mark, anchor::mark, inline_kind::note_ref, note);
     doc_.notes.push_back(std::move(n));
   }
+  std::stable_sort(anchors_.begin(), anchors_.end(),
+                   [](const anchor& a, const anchor& b) { return a.cp != b.cp ? a.cp < b.cp : a.kind < b.kind; });
 }
 
 // Text boxes anchored before the position, each read in place as a story
@@ -984,7 +984,7 @@ void reader::read_text_box(const text_box& box) {
   if (end <= box.cp0) return;
   std::vector<model::block> blocks;
   std::vector<table_state> tables = std::move(tables_);
-  std::vector<field> fields = std::move(fields_);
+  field_stack fields = std::move(fields_);
   std::vector<model::inline_item> drop = std::move(drop_prefix_);
   tables_.clear();
   fields_.clear();
@@ -1044,7 +1044,7 @@ bool read_doc(std::string_view bytes, model::document& doc, model::reading& r) {
       error = "not a Word document";
     return false;
   }
-  if (!reader(doc).run(bytes, error)) {
+  if (!reader(doc, r).run(bytes, error)) {
     doc = model::document();
     return false;
   }

@@ -12,7 +12,9 @@ namespace nx {
 // Returns false (with a short reason in error) when the bytes are not a
 // readable Word document (not a compound file, encrypted, damaged); doc is
 // then left empty.
-// Inline PNG and JPEG pictures are handed over in doc.pictures.
+// Inline PNG and JPEG pictures are handed over in doc.pictures. What is
+// left out (a damaged list, style or note table, a picture that could not
+// be read) is said in r.warnings.
 bool read_doc(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

@@ -4,9 +4,11 @@
 #include <map>
 #include <memory>
 
-#include "convert/formats/doc/doc_format.h"
 #include "convert/common/text_encoding.h"
+#include "convert/formats/doc/doc_fields.h"
+#include "convert/formats/doc/doc_format.h"
 #include "convert/model/builder.h"
+#include "services/text.h"
 
 namespace nx {
 namespace {
@@ -59,10 +61,11 @@ void reader::read_text() {
 }
 
 // Paragraphs of the characters [cp0, cp1). Field codes are hidden and
-// their results shown; cell and page ends end paragraphs.
+// their results shown (linked where the code says so); cell and page ends
+// end paragraphs.
 void reader::story(uint32_t cp0, uint32_t cp1, std::vector<block>& out, bool main) {
   cp1 = std::min<uint32_t>(cp1, uint32_t(text_.size()));
-  std::vector<bool> fields;  // open fields: true once past the code
+  doc::field_stack fields;
   block b;
   auto sink = std::make_unique<inline_sink>(b.para.inlines);
   auto end_paragraph = [&] {
@@ -70,36 +73,25 @@ void reader::story(uint32_t cp0, uint32_t cp1, std::vector<block>& out, bool mai
     b = block();
     sink = std::make_unique<inline_sink>(b.para.inlines);
   };
-  std::u32string run;
-  auto flush = [&] {
-    sink->literal(encode_utf8(run), format(), -1);
-    run.clear();
-  };
+  std::string utf8;
   for (uint32_t cp = cp0; cp < cp1; ++cp) {
     char32_t c = text_[cp];
-    if (c == 0x13) { fields.push_back(false); continue; }
-    if (c == 0x14) { if (!fields.empty()) fields.back() = true; continue; }
-    if (c == 0x15) { if (!fields.empty()) fields.pop_back(); continue; }
-    bool hidden = std::find(fields.begin(), fields.end(), false) != fields.end();
+    if (fields.mark(c, doc_)) continue;
     if (c == 0x0D || c == 0x07 || c == 0x0C) {
-      flush();
       end_paragraph();
       continue;
     }
-    if (hidden) continue;
+    if (fields.code(c)) continue;
     if (main && note_at_.count(cp)) {
-      flush();
       sink->add(make_inline(inline_kind::note_ref, format(), -1, int(note_at_[cp])));
     } else if (c == 0x0B) {
-      flush();
-      sink->add(make_inline(inline_kind::line_break, format(), -1));
-    } else if (c == 0x1E) {
-      run += U'-';
-    } else if (c == 0x09 || c >= 0x20) {
-      run += c;
+      sink->add(make_inline(inline_kind::line_break, format(), fields.link()));
+    } else if (c == 0x1E || c == 0x09 || c >= 0x20) {
+      utf8.clear();
+      append_utf8(utf8, c == 0x1E ? U'\u2011' : c);  // 0x1E: a non-breaking hyphen
+      sink->literal(utf8, format(), fields.link());
     }
   }
-  flush();
   if (!b.para.inlines.empty()) end_paragraph();
 }
 

@@ -1,7 +1,8 @@
 // Built-in reader for Word for Windows 2.0 documents: no compound file, the
 // File Information Block at the start of the file (wIdent 0xA5DB). Read:
 // the text in the document's code page, its paragraphs and line breaks,
-// field results (codes hidden), table cells as paragraphs, and footnotes.
+// field results (codes hidden, results linked where the code says so),
+// table cells as paragraphs, and footnotes.
 // Character and paragraph formatting is not read.
 #pragma once
 #include <string>

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <set>
 
 #include "convert/formats/doc/doc_reader.h"
+#include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
 #include "convert/builtin_converter.h"
 #include "convert/html_check.h"
@@ -87,11 +89,43 @@ struct text_piece {
 
 // What a document holds besides its main text: the lengths of the stories
 // after it (by their index among the FIB's counts: 4 footnotes ... 9 text
-// boxes) and structures of the table stream (by their FIB index).
+// boxes), structures of the table stream (by their FIB index), and the
+// property modifiers of the first paragraphs (each ended by a paragraph or
+// cell mark), in style 0.
 struct doc_parts {
   std::vector<std::pair<size_t, uint32_t>> story_lengths;
   std::vector<std::pair<size_t, std::string>> tables;
+  std::vector<std::string> paragraphs;
 };
+
+// A PLC: positions, then data elements of equal size.
+std::string plc(const std::vector<uint32_t>& cps, const std::vector<std::string>& data = {}) {
+  std::string out;
+  for (uint32_t cp : cps) put32(out, out.size(), cp);
+  for (const std::string& d : data) out += d;
+  return out;
+}
+
+// One page of paragraph properties for the text [first, marks.back()):
+// each paragraph up to and with its mark.
+std::string papx_page(uint32_t first, const std::vector<uint32_t>& marks, const std::vector<std::string>& props) {
+  std::string page(512, '\0');
+  const size_t n = std::min(marks.size(), props.size());
+  put32(page, 0, first);
+  size_t top = 511;
+  for (size_t k = 0; k < n; ++k) {
+    put32(page, 4 * (k + 1), marks[k]);
+    std::string papx = std::string(2, '\0') + props[k];  // istd 0, then the modifiers
+    // Odd lengths count in words less one, even ones after a zero byte.
+    papx.insert(0, papx.size() % 2 ? std::string(1, char((papx.size() + 1) / 2))
+                                   : std::string{'\0', char(papx.size() / 2)});
+    top = (top - papx.size()) & ~size_t(1);
+    page.replace(top, papx.size(), papx);
+    page[4 * (n + 1) + 13 * k] = char(top / 2);
+  }
+  page[511] = char(n);
+  return page;
+}
 
 // A minimal Word 97 document: FIB, the text in pieces, and a piece table.
 std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0200, const doc_parts& parts = {}) {
@@ -105,12 +139,15 @@ std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0
   put16(word, fcs, 93);             // cbRgFcLcb
   std::string plc_cps, plc_pcd;
   uint32_t cp = 0;
+  std::vector<uint32_t> marks;  // where each paragraph ends in the stream
+  const uint32_t text_fc = uint32_t(word.size());
   for (const text_piece& p : pieces) {
     put32(plc_cps, plc_cps.size(), cp);
     uint32_t fc = uint32_t(word.size());
     for (char16_t c : p.text) {
       if (p.compressed) word.push_back(char(c));
       else put16(word, word.size(), uint16_t(c));
+      if (c == u'\r' || c == 0x07) marks.push_back(uint32_t(word.size()));
     }
     std::string pcd(8, '\0');
     put32(pcd, 2, p.compressed ? (fc * 2) | 0x40000000u : fc);
@@ -130,7 +167,16 @@ std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0
   table += plc_cps + plc_pcd;
   put32(word, fcs + 2 + 33 * 8, 0);
   put32(word, fcs + 2 + 33 * 8 + 4, uint32_t(table.size()));
-  for (auto& [index, bytes] : parts.tables) {
+  std::vector<std::pair<size_t, std::string>> tables = parts.tables;
+  if (!parts.paragraphs.empty()) {
+    word.resize((word.size() + 511) / 512 * 512, '\0');
+    std::string page_number;
+    put32(page_number, 0, uint32_t(word.size() / 512));
+    word += papx_page(text_fc, marks, parts.paragraphs);
+    const uint32_t end = marks[std::min(marks.size(), parts.paragraphs.size()) - 1];
+    tables.emplace_back(13, plc({text_fc, end}, {page_number}));
+  }
+  for (auto& [index, bytes] : tables) {
     put32(word, fcs + 2 + index * 8, uint32_t(table.size()));
     put32(word, fcs + 2 + index * 8 + 4, uint32_t(bytes.size()));
     table += bytes;
@@ -139,13 +185,6 @@ std::string make_doc(const std::vector<text_piece>& pieces, uint16_t flags = 0x0
   return make_cfb({{"WordDocument", word}, {"1Table", table}});
 }
 
-// A PLC: positions, then data elements of equal size.
-std::string plc(const std::vector<uint32_t>& cps, const std::vector<std::string>& data = {}) {
-  std::string out;
-  for (uint32_t cp : cps) put32(out, out.size(), cp);
-  for (const std::string& d : data) out += d;
-  return out;
-}
 // A drawing record: type, then its contents (containers hold records).
 std::string art(uint16_t type, const std::string& body) {
   std::string out;
@@ -159,6 +198,68 @@ std::string shape(uint32_t id) {
   put32(fsp, 0, id);
   put32(fsp, 4, 0);
   return art(0xF004, art(0xF00A, fsp));
+}
+
+// A list level: start, number format, flags (4 legal, 8 no restart), the
+// level below which it restarts, and its text (characters 0-8 stand for
+// the levels' numbers).
+std::string lvl(int32_t start, uint8_t nfc, const std::u16string& text, uint8_t flags = 0, uint8_t restart_limit = 0) {
+  std::string out(28, '\0');
+  put32(out, 0, uint32_t(start));
+  out[4] = char(nfc);
+  out[5] = char(flags);
+  out[26] = char(restart_limit);
+  put16(out, 28, uint16_t(text.size()));
+  for (char16_t c : text) put16(out, out.size(), c);
+  return out;
+}
+// The list table: definitions (id, levels: one for a simple list, else nine).
+std::string list_table(const std::vector<std::pair<int32_t, std::vector<std::string>>>& lists) {
+  std::string head, levels;
+  put16(head, 0, uint16_t(lists.size()));
+  for (const auto& [id, lvls] : lists) {
+    std::string lstf(28, '\0');
+    put32(lstf, 0, uint32_t(id));
+    lstf[26] = lvls.size() == 1 ? 1 : 0;
+    head += lstf;
+    for (const std::string& l : lvls) levels += l;
+  }
+  return head + levels;
+}
+// A level of a list format override: its level, a start (fStartAt) and a
+// level of its own (fFormatting), either may be absent.
+struct override_level {
+  int level;
+  std::optional<int32_t> start;
+  std::string replaced;
+};
+// The list format override table: each override's list id and levels.
+std::string override_table(const std::vector<std::pair<int32_t, std::vector<override_level>>>& overrides) {
+  std::string head, data;
+  put32(head, 0, uint32_t(overrides.size()));
+  for (const auto& [id, levels] : overrides) {
+    std::string lfo(16, '\0');
+    put32(lfo, 0, uint32_t(id));
+    lfo[12] = char(levels.size());
+    head += lfo;
+    put32(data, data.size(), 0xFFFFFFFF);
+    for (const override_level& o : levels) {
+      std::string lfolvl(8, '\0');
+      put32(lfolvl, 0, uint32_t(o.start.value_or(0)));
+      lfolvl[4] = char(o.level | (o.start ? 0x10 : 0) | (o.replaced.empty() ? 0 : 0x20));
+      data += lfolvl + o.replaced;
+    }
+  }
+  return head + data;
+}
+// The paragraph modifiers that put a paragraph in list override ilfo at ilvl.
+std::string in_list(uint16_t ilfo, uint8_t ilvl) {
+  std::string out;
+  put16(out, 0, 0x460B);
+  put16(out, 2, ilfo);
+  put16(out, 4, 0x260A);
+  out.push_back(char(ilvl));
+  return out;
 }
 
 // Share of the reference's words (runs of letters and digits) found in the page.
@@ -196,17 +297,19 @@ TEST(DocContainer, PiecesSpecialCharactersAndFields) {
   std::string html = convert_ok(make_doc({{u"Caf\u00e9 <one>\r", true},
                                           {u"\u041f\u0440\u0438\u0432\u0435\u0442 & \u00ab\u4e2d\u00bb\r"
                                            u"a\x0b" u"b\x1e" u"c\x1f" u"d\x07\r"
-                                           u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after\r"
+                                           u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after "
+                                           u"\x13 REF _Ref1 \\h \x14see\x15\r"
                                            u"\x13 DATE \x14" u"2024\x15\r"
                                            u"\x13 HYPERLINK \"javascript:alert(1)\" \x14safe\x15\r"
                                            u"\x13 PAGE \x15gone\r", false},
                                           {u"last \x93quoted\x94\r", true}}));
   // Compressed text is code page 1252. Line break, non-breaking hyphen,
   // optional hyphen, a cell mark outside a table; a field shows its result
-  // and never its instruction; script links lose the link.
+  // and never its instruction, linked where the code says; script links
+  // lose the link.
   EXPECT_HAS(html, "<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
-                   "&#171;&#20013;&#187;</p>\n<p>a<br>b-cd</p>\n<p>&#160;</p>\n"
-                   "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
+                   "&#171;&#20013;&#187;</p>\n<p>a<br>b&#8209;cd</p>\n<p>&#160;</p>\n"
+                   "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after <a href=\"#_Ref1\">see</a></p>\n"
                    "<p>2024</p>\n<p>safe</p>\n<p>gone</p>\n<p>last &#8220;quoted&#8221;</p>");
 }
 
@@ -247,15 +350,92 @@ TEST(DocContainer, TextBoxesInPlaceAndCommentsAsNotes) {
       {36, owners},
       {37, range_tags},
       {42, plc({18, 24}, {std::string(4, '\0')})},                  // range starts
+      {43, plc({22, 24})},                                          // range ends
       {40, plc({7, 17, 24}, {bytes({1025}, 26), bytes({2049}, 26)})},  // shape anchors
       {56, plc({0, 16, 28, 29}, {box(1025, false), box(2050, false), box(0, true)})},
       {50, art(0xF000, "") + '\0' +
                art(0xF002, art(0xF003, shape(1024) + art(0xF003, shape(2049) + shape(2050))))},
   };
-  std::string html = convert_ok(make_doc({{main + comment + boxes, true}}, 0x0200, parts));
+  const std::string file = make_doc({{main + comment + boxes, true}}, 0x0200, parts);
+  std::string html = convert_ok(file);
   EXPECT_HAS(html, "<p>Before</p>\n<p>Inside the box</p>\n<p>In a group</p>\n"
                    "<p>Anchored <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>here</p>\n");
   EXPECT_HAS(html, "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Mary: Nice.</p>");
+  // The comment's range as the file gives it: start, end, then its mark.
+  model::document doc;
+  std::string error;
+  ASSERT_TRUE(test::read_with(read_doc, file, doc, error));
+  std::string kinds;
+  for (const model::inline_item& it : doc.body[3].para.inlines)
+    kinds += "tbpnkmrse"[int(it.kind)] + (it.ref >= 0 ? std::to_string(it.ref) : "");
+  EXPECT_EQ(kinds, "ts0te0n0");
+}
+
+// Lists are counted by the shared list engine: each level's start and
+// format, legal numbering, a level that never restarts, overrides that
+// start a level afresh or replace it; a start past any bound is clamped and
+// its label cut. Numbers are data beside the text, never in it.
+TEST(DocLists, DefinitionsAndOverridesNumberTheirParagraphs) {
+  std::vector<std::string> levels = {lvl(3, 1, {0, u'.'}), lvl(1, 0, {0, u'.', 1}, 0x04 | 0x08)};
+  for (int k = 2; k < 9; ++k) levels.push_back(lvl(1, 0, {}));
+  doc_parts parts;
+  parts.tables = {
+      {73, list_table({{11, levels}, {22, {lvl(0x7FFFFF00, 4, {0, u')'})}}})},
+      {74, override_table({{11, {}}, {11, {{0, 7, ""}}}, {11, {{0, std::nullopt, lvl(1, 23, u"\u2022")}}}, {22, {}}})}};
+  parts.paragraphs = {in_list(1, 0), in_list(1, 1), in_list(1, 1), in_list(1, 0), in_list(1, 1),
+                      in_list(2, 0), in_list(3, 0), in_list(9, 0), in_list(4, 3)};
+  const std::u16string text = u"one\rtwo\rthree\rfour\rfive\rsix\rseven\reight\rnine\r";
+  model::document doc;
+  std::string error;
+  ASSERT_TRUE(test::read_with(read_doc, make_doc({{text, true}}, 0x0200, parts), doc, error)) << error;
+  using model::list_format;
+  const struct {
+    const char* number;
+    list_format kind;
+    int value;
+  } want[] = {{"III.", list_format::upper_roman, 3}, {"3.1", list_format::decimal, 1},
+              {"3.2", list_format::decimal, 2},    {"IV.", list_format::upper_roman, 4},
+              {"4.3", list_format::decimal, 3},    {"VII.", list_format::upper_roman, 7},
+              {"\u2022", list_format::bullet, 0},  {"", list_format::bullet, -1},
+              {"gggggggggg)", list_format::lower_alpha, max_list_start}};
+  ASSERT_EQ(doc.body.size(), std::size(want));
+  for (size_t k = 0; k < std::size(want); ++k) {
+    const model::paragraph& p = doc.body[k].para;
+    EXPECT_EQ(p.number, want[k].number) << k;
+    EXPECT_EQ(p.list.list < 0 ? -1 : p.list.value, want[k].value) << k;
+    if (p.list.list >= 0) {
+      EXPECT_EQ(p.list.kind, want[k].kind) << k;
+    }
+    EXPECT_EQ(p.inlines.at(0).text.find_first_of(".)"), std::string::npos) << k;
+  }
+
+  // A list table and a style sheet cut short are left out, and the reading
+  // says so.
+  put16(parts.tables[0].second, 0, 500);
+  parts.tables.emplace_back(1, std::string("\x04\x00\x05\x00\x0a\x00", 6));
+  model::reading r;
+  ASSERT_TRUE(model::read_document(read_doc, make_doc({{text, true}}, 0x0200, parts), doc, r));
+  EXPECT_EQ(doc.body[0].para.list.list, -1);
+  EXPECT_EQ(r.warnings, (std::vector<std::string>{
+                            "the document's style sheet is damaged; styles past the damage are left out",
+                            "the document's list table is damaged; lists past the damage are left out"}));
+}
+
+// A real list whose level starts near the largest number and counts in
+// letters (five bytes changed): the page stays small, the labels short.
+TEST(DocLists, HugeStartGivesASmallPage) {
+  const std::string bytes = test::read_all(NUBRIX_TEST_DATA_DIR "/doc/huge-list-start.doc");
+  model::document doc;
+  std::string error;
+  ASSERT_TRUE(test::read_with(read_doc, bytes, doc, error)) << error;
+  std::vector<int> values;  // the start is clamped, the items count on from there
+  for (const model::block& b : doc.body) {
+    if (b.para.list.kind != model::list_format::lower_alpha) continue;
+    values.push_back(b.para.list.value);
+    EXPECT_LE(b.para.number.size(), size_t(max_letters) + 1);  // the letters and their "."
+  }
+  EXPECT_EQ(values, (std::vector<int>{max_list_start, max_list_start + 1, max_list_start + 2}));
+  EXPECT_LT(write_html(doc).size(), bytes.size());
 }
 
 TEST(DocContainer, RefusesEncryptedDamagedAndForeignInput) {
@@ -354,10 +534,35 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
   std::string notes = read("10-footnotes-endnotes.doc");
   EXPECT_LT(notes.find("href=\"#ftn1\""), notes.find("<hr>"));
 
-  // Inline pictures come out as files beside the page, only when asked for.
+  // Style names on paragraphs and runs (character styles); a heading keeps
+  // the bold its style gives and its number beside its text.
   model::document doc;
   std::string error;
-  ASSERT_TRUE(test::read_with(read_doc, test::read_all(test::corpus_path("doc/13-images-jpg-png.doc")), doc, error));
+  auto style_of = [&](int index) { return index >= 0 ? doc.styles.at(size_t(index)) : std::string(); };
+  auto read_sample = [&](const char* name) {
+    return test::read_with(read_doc, test::read_all(test::corpus_path(std::string("doc/") + name)), doc, error);
+  };
+  auto paragraph_with = [&](std::string_view text) -> const model::paragraph& {
+    for (const model::block& b : doc.body)
+      if (!b.para.inlines.empty() && b.para.inlines[0].text.starts_with(text)) return b.para;
+    ADD_FAILURE() << text;
+    return doc.body.at(0).para;
+  };
+  ASSERT_TRUE(read_sample("02-headings-title-styles.doc"));
+  const model::paragraph& h1 = paragraph_with("Heading Level 1");
+  EXPECT_EQ(h1.heading, 1);
+  EXPECT_EQ(style_of(h1.style), "Heading 1");
+  EXPECT_TRUE(h1.inlines[0].fmt.bold);
+  EXPECT_EQ(style_of(paragraph_with("Apache Tika").inlines.at(1).style), "Internet Link");
+  ASSERT_TRUE(read_sample("03-bold-charstyle-override.doc"));
+  EXPECT_EQ(style_of(paragraph_with("This sentence").inlines[0].style), "HTML Cite");
+  ASSERT_TRUE(read_sample("17-chinese-headings.doc"));
+  const model::paragraph& numbered = paragraph_with("\u7ae0\u8282" "1.1");
+  EXPECT_EQ(numbered.heading, 2);
+  EXPECT_EQ(numbered.number, "1.1.");
+
+  // Inline pictures come out as files beside the page, only when asked for.
+  ASSERT_TRUE(read_sample("13-images-jpg-png.doc"));
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].file_name, "image1.jpg");
   EXPECT_EQ(doc.pictures[0].bytes.substr(0, 2), "\xFF\xD8");
