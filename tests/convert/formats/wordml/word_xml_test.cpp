@@ -23,9 +23,11 @@ std::string word_xml(const std::string& body) {
          "xmlns:o=\"urn:schemas-microsoft-com:office:office\">"
          "<o:DocumentProperties><o:Title>Report</o:Title></o:DocumentProperties>"
          "<w:lists><w:listDef w:listDefId=\"0\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"3\"/><w:nfc w:val=\"4\"/>"
-         "<w:lvlText w:val=\"%1)\"/></w:lvl><w:lvl w:ilvl=\"1\"><w:nfc w:val=\"23\"/></w:lvl></w:listDef>"
+         "<w:lvlText w:val=\"%1)\"/></w:lvl><w:lvl w:ilvl=\"1\"><w:nfc w:val=\"23\"/><w:lvlText w:val=\"o\"/></w:lvl>"
+         "</w:listDef><w:listDef w:listDefId=\"1\"><w:lvl w:ilvl=\"0\"><w:start w:val=\"5\"/><w:nfc w:val=\"4\"/>"
+         "<w:lvlText w:val=\"%1)\"/></w:lvl></w:listDef>"
          "<w:list w:ilfo=\"1\"><w:ilst w:val=\"0\"/></w:list>"
-         "<w:list w:ilfo=\"2\"><w:ilst w:val=\"0\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"1\"/>"
+         "<w:list w:ilfo=\"2\"><w:ilst w:val=\"1\"/><w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"1\"/>"
          "</w:lvlOverride></w:list></w:lists>"
          "<w:styles><w:style w:type=\"paragraph\" w:default=\"on\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/>"
          "</w:style><w:style w:type=\"paragraph\" w:styleId=\"Titel1\"><w:name w:val=\"Heading_20_1\"/>"
@@ -41,7 +43,7 @@ std::string word_xml(const std::string& body) {
 TEST(WordXmlReader, ReadsStylesListsTablesLinksNotesChangesAndPictures) {
   std::string xml = word_xml(
       "<w:p><w:pPr><w:pStyle w:val=\"Sub\"/><w:listPr><w:ilvl w:val=\"0\"/><w:ilfo w:val=\"2\"/>"
-      "<wx:t wx:val=\"a)\"/></w:listPr></w:pPr><w:r><w:t>Intro</w:t></w:r></w:p>"
+      "</w:listPr></w:pPr><w:r><w:t>Intro</w:t></w:r></w:p>"
       "<w:p><w:r><w:rPr><w:rStyle w:val=\"Strong\"/><w:i/></w:rPr><w:t xml:space=\"preserve\">Bold </w:t></w:r>"
       "<w:r><w:rPr><w:b w:val=\"off\"/><w:u w:val=\"single\"/><w:vertAlign w:val=\"superscript\"/></w:rPr>"
       "<w:t>up</w:t></w:r><w:r><w:rPr><w:vanish/></w:rPr><w:t>hidden</w:t></w:r>"

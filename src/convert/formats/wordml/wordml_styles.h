@@ -1,0 +1,110 @@
+// WordprocessingML as .docx and Word 2003 XML both write it: the few names
+// that differ between the two dialects, run and paragraph properties,
+// styles with their based-on chains, and Word's lists on the one list
+// engine. Elements of the main namespace are matched with the "w:" prefix.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <pugixml.hpp>
+
+#include "convert/common/numbering.h"
+#include "convert/model/builder.h"
+
+namespace nx::wordml {
+
+// What a dialect calls the pieces both have.
+struct dialect {
+  const char* hyperlink;    // the element around a link's content
+  const char* link_anchor;  // its attribute naming a bookmark
+  const char* vmerge;       // a cell's vertical merge
+  const char* hmerge;       // a cell's horizontal merge
+  const char* list_props;   // a paragraph's list membership
+  const char* list_id;      // its list instance, within list_props
+  const char* footnote;     // a run's footnote: a reference, or the note itself
+  const char* endnote;
+  // List tables: definitions that instances refer to.
+  const char* list_definition;
+  const char* list_definition_id;
+  const char* list_instance;
+  const char* list_instance_id;
+  const char* instance_definition;  // the instance's child naming its definition
+  const char* number_format;        // a level's format: a name, or Word's code when format_is_code
+  bool format_is_code;
+  const char* legal;                // numbers of shallower levels in decimal
+  const char* uses_list_style;      // a definition whose levels are a list style's
+  // Elements of other namespaces (smart tags, custom XML) hold the text
+  // they are wrapped around.
+  bool foreign_elements_hold_content;
+};
+
+// Office Open XML (.docx): notes, comments and pictures in parts of their own.
+inline constexpr dialect ooxml = {
+    "w:hyperlink", "w:anchor", "w:vMerge", "w:hMerge", "w:numPr", "w:numId", "w:footnoteReference",
+    "w:endnoteReference", "w:abstractNum", "w:abstractNumId", "w:num", "w:numId", "w:abstractNumId",
+    "w:numFmt", false, "w:isLgl", "w:numStyleLink", false};
+// Word 2003 XML: one file, notes inline where they are referenced.
+inline constexpr dialect word2003 = {
+    "w:hlink", "w:bookmark", "w:vmerge", "w:hmerge", "w:listPr", "w:ilfo", "w:footnote", "w:endnote",
+    "w:listDef", "w:listDefId", "w:list", "w:ilfo", "w:ilst", "w:nfc", true, "w:legal", "w:listStyleLink", true};
+
+// An integer attribute; fallback when it is absent or no number.
+int int_attr(pugi::xml_node n, const char* name, int fallback);
+// An on/off property: on unless its w:val says off ("0", "false", "off",
+// "none"); absent says nothing.
+std::optional<bool> on_off(pugi::xml_node n);
+
+model::char_props read_char_props(pugi::xml_node rpr);
+model::para_props read_para_props(pugi::xml_node ppr, const dialect& d);
+
+// What a style sets for the paragraphs and runs that have it.
+struct style_props {
+  model::char_props run;
+  model::para_props para;
+  void inherit(const style_props& fallback) {
+    run.inherit(fallback.run);
+    para.inherit(fallback.para);
+  }
+};
+
+// The styles (w:styles) of a document.
+class styles {
+ public:
+  void load(pugi::xml_node root, const dialect& d);
+  // The document defaults, under every style.
+  const style_props& defaults() const { return defaults_; }
+  // A paragraph's style id: the one it names when it exists, else the
+  // default paragraph style's.
+  std::string_view paragraph_style(std::string_view id) const;
+  bool has(std::string_view id) const { return chain_.has(id); }
+  // A style's properties with its chain laid under them (the defaults
+  // not included); empty for an unknown id.
+  const style_props& resolve(std::string_view id);
+  // The style's name, its id when it has none; "" for an unknown id.
+  std::string_view name(std::string_view id) const;
+  // The heading level of a paragraph with this style and outline level.
+  int heading(std::string_view id, std::optional<int> outline) const;
+
+ private:
+  model::style_chain<style_props> chain_;
+  style_props defaults_, none_;
+  std::string default_paragraph_;
+};
+
+// Word's lists (w:numbering, w:lists): definitions and the instances that
+// paragraphs refer to, counted by the list engine.
+class lists {
+ public:
+  // Definitions that take their levels from a list style are resolved
+  // here, through st.
+  void load(pugi::xml_node root, const dialect& d, styles& st);
+  // Counts a paragraph of the instance at level; false when either does
+  // not exist.
+  bool next(int instance, int level, list_item_number& out) { return engine_.next(instance, level, out); }
+
+ private:
+  word_lists engine_;
+};
+
+}  // namespace nx::wordml
