@@ -123,10 +123,55 @@ void run_text(xml_node n, std::string& out) {
   }
 }
 
-struct field {
-  std::string code;
-  bool result = false;  // past the separator: its result shows
-  int link = -1;
+// The fields around the reading position: a field's code does not show,
+// its result does. Whether anything shows and which link a field gives are
+// kept as fields open and close, so that neither costs a walk of the stack.
+class field_stack {
+ public:
+  // A field whose code follows (fldChar begin) or whose result follows
+  // with its link (fldSimple).
+  void begin(std::string code = {}, bool in_result = false, int link = -1) {
+    fields_.push_back({std::move(code), in_result, -1});
+    if (!in_result) ++in_code_;
+    if (in_result) set_link(link);
+  }
+  void add_code(std::string_view s) {
+    if (!fields_.empty() && !fields_.back().in_result && fields_.back().code.size() < max_field_code)
+      fields_.back().code += s;
+  }
+  // The innermost field's code is complete; its result follows.
+  const std::string* code() const {
+    return fields_.empty() || fields_.back().in_result ? nullptr : &fields_.back().code;
+  }
+  void separate(int link) {
+    fields_.back().in_result = true;
+    --in_code_;
+    set_link(link);
+  }
+  void end() {
+    if (fields_.empty()) return;
+    if (!fields_.back().in_result) --in_code_;
+    fields_.pop_back();
+    if (outermost_link_ >= int(fields_.size())) outermost_link_ = -1;
+  }
+  bool visible() const { return in_code_ == 0; }
+  // The outermost field's link: a page number inside a linked entry stays
+  // in the entry's link.
+  int link() const { return outermost_link_ < 0 ? -1 : fields_[size_t(outermost_link_)].link; }
+
+ private:
+  struct field {
+    std::string code;
+    bool in_result = false;
+    int link = -1;
+  };
+  void set_link(int link) {
+    fields_.back().link = link;
+    if (link >= 0 && outermost_link_ < 0) outermost_link_ = int(fields_.size()) - 1;
+  }
+  std::vector<field> fields_;
+  int in_code_ = 0;          // fields whose code is being read
+  int outermost_link_ = -1;  // index of the outermost field with a link
 };
 
 // What a paragraph gathers while its content is read.
@@ -173,13 +218,15 @@ class walker {
   void diagram(xml_node rel_ids, para_state& ps);
   void field_char(xml_node c);
 
-  bool visible() const {
-    return std::all_of(fields_.begin(), fields_.end(), [](const field& f) { return f.result; });
-  }
+  bool visible() const { return fields_.visible(); }
   int current_link(const para_state& ps) const;
   void text(para_state& ps, const run_look& look, std::string_view s);
   void add(para_state& ps, inline_kind kind, const model::format& fmt, int ref = -1, std::string text = {});
   int add_link(std::string href);
+  int style_index(style* s) {
+    if (s && s->index == -2) s->index = model::style_index(doc_, s->name);
+    return s ? s->index : -1;
+  }
   int field_link_of(std::string_view code) { return add_link(field_link(parse_field(code))); }
   int note_for(model::note_kind kind, xml_node reference);
 
@@ -188,7 +235,7 @@ class walker {
   lists& li_;
   source& src_;
   model::document& doc_;
-  std::vector<field> fields_;
+  field_stack fields_;
   std::vector<std::string> pending_bookmarks_;  // bookmarks between paragraphs, for the next one
   // Inlines of paragraphs whose mark is a tracked deletion: accepted, they
   // join the next paragraph.
@@ -227,23 +274,24 @@ void walker::blocks(xml_node container, std::vector<model::block>& out) {
 
 void walker::paragraph(xml_node p, std::vector<model::block>& out) {
   xml_node ppr = p.child("w:pPr");
-  std::string_view style = st_.paragraph_style(attr(ppr.child("w:pStyle"), "w:val"));
-  const style_props& own = st_.resolve(style);
+  style* own = st_.paragraph_style(attr(ppr.child("w:pStyle"), "w:val"));
   model::para_props props = read_para_props(ppr, d_);
-  props.inherit(own.para);
+  if (own) props.inherit(own->props.para);
   props.inherit(st_.defaults().para);
 
   model::block block;
   model::paragraph& para = block.para;
   para.alignment = props.alignment.value_or(model::align::none);
   para.rtl = props.rtl.value_or(false);
-  para.style = model::style_index(doc_, st_.name(style));
-  para.heading = st_.heading(style, props.outline);
+  para.style = style_index(own);
+  // By outline level, else by a heading's name along the style's chain.
+  para.heading = model::heading_level(props.outline);
+  if (para.heading == 0 && own) para.heading = own->named_heading;
   number(para, props);
   para.inlines = std::move(carried_);
   carried_.clear();
 
-  model::char_props base = own.run;
+  model::char_props base = own ? own->props.run : model::char_props();
   base.inherit(st_.defaults().run);
   para_state ps(para, base);
   for (std::string& name : pending_bookmarks_) add(ps, inline_kind::bookmark, {}, -1, std::move(name));
@@ -322,11 +370,7 @@ void walker::table(xml_node tbl, std::vector<model::block>& out) {
 
 int walker::current_link(const para_state& ps) const {
   if (!ps.links.empty() && ps.links.back() >= 0) return ps.links.back();
-  // The outermost field's: a page number inside a linked entry stays in
-  // the entry's link.
-  for (const field& f : fields_)
-    if (f.link >= 0) return f.link;
-  return -1;
+  return fields_.link();
 }
 
 void walker::text(para_state& ps, const run_look& look, std::string_view s) {
@@ -363,9 +407,9 @@ void walker::inline_element(xml_node c, const element& e, para_state& ps) {
       break;
     }
     case role::simple_field:
-      fields_.push_back({attr(c, "w:instr"), true, field_link_of(attr(c, "w:instr"))});
+      fields_.begin({}, true, field_link_of(attr(c, "w:instr")));
       inlines(c, ps);
-      fields_.pop_back();
+      fields_.end();
       break;
     case role::content: inlines(e.content, ps); break;
     case role::bookmark:
@@ -394,10 +438,9 @@ void walker::run(xml_node r, para_state& ps, const model::char_props& outer, int
   run_look look;
   look.props = read_char_props(rpr);
   look.style = outer_style;
-  std::string_view style = attr(rpr.child("w:rStyle"), "w:val");
-  if (!style.empty() && st_.has(style)) {
-    look.props.inherit(st_.resolve(style).run);
-    look.style = model::style_index(doc_, st_.name(style));
+  if (style* s = st_.find(attr(rpr.child("w:rStyle"), "w:val"))) {
+    look.props.inherit(s->props.run);
+    look.style = style_index(s);
   }
   look.props.inherit(outer);
   look.fmt = look.props.over(model::format());
@@ -409,12 +452,11 @@ void walker::run(xml_node r, para_state& ps, const model::char_props& outer, int
 void walker::field_char(xml_node c) {
   std::string_view type = attr(c, "w:fldCharType");
   if (type == "begin") {
-    fields_.emplace_back();
-  } else if (type == "separate" && !fields_.empty() && !fields_.back().result) {
-    fields_.back().result = true;
-    fields_.back().link = field_link_of(fields_.back().code);
-  } else if (type == "end" && !fields_.empty()) {
-    fields_.pop_back();
+    fields_.begin();
+  } else if (type == "separate" && fields_.code()) {
+    fields_.separate(field_link_of(*fields_.code()));
+  } else if (type == "end") {
+    fields_.end();
   }
 }
 
@@ -432,8 +474,7 @@ void walker::run_content(xml_node r, para_state& ps, const run_look& look, bool&
         text(ps, look, c.child_value());
       }
     } else if (name == "w:instrText") {
-      if (!fields_.empty() && !fields_.back().result && fields_.back().code.size() < max_field_code)
-        fields_.back().code += c.child_value();
+      fields_.add_code(c.child_value());
     } else if (name == "w:fldChar") {
       field_char(c);
     } else if (name == "w:r") {
@@ -518,9 +559,9 @@ int walker::note_for(model::note_kind kind, xml_node reference) {
   doc_.notes.back().kind = kind;
   doc_.notes.back().author = std::move(content.author);
   // A note is a story of its own: its own fields and bookmarks.
-  std::vector<field> fields = std::move(fields_);
+  field_stack fields = std::move(fields_);
   std::vector<std::string> bookmarks = std::move(pending_bookmarks_);
-  fields_.clear();
+  fields_ = {};
   pending_bookmarks_.clear();
   current_note_ = index;
   std::vector<model::block> blocks;

@@ -54,31 +54,41 @@ std::optional<bool> on_off(xml_node n) {
   return !(v == "0" || v == "false" || v == "off" || v == "none");
 }
 
+// One pass over the properties: documents repeat them on every run.
 model::char_props read_char_props(xml_node rpr) {
   model::char_props p;
-  if (!rpr) return p;
-  p.bold = on_off(rpr.child("w:b"));
-  p.italic = on_off(rpr.child("w:i"));
-  p.underline = on_off(rpr.child("w:u"));
-  std::optional<bool> strike = on_off(rpr.child("w:strike")), dstrike = on_off(rpr.child("w:dstrike"));
-  if (strike || dstrike) p.strike = strike.value_or(false) || dstrike.value_or(false);
-  p.hidden = on_off(rpr.child("w:vanish"));
-  if (xml_node v = rpr.child("w:vertAlign")) {
-    std::string_view a = val(v);
-    p.position = a == "superscript" ? 1 : a == "subscript" ? -1 : 0;
+  std::optional<bool> strike, dstrike;
+  for (xml_node c : rpr.children()) {
+    std::string_view n = c.name();
+    if (n == "w:b") p.bold = on_off(c);
+    else if (n == "w:i") p.italic = on_off(c);
+    else if (n == "w:u") p.underline = on_off(c);
+    else if (n == "w:strike") strike = on_off(c);
+    else if (n == "w:dstrike") dstrike = on_off(c);
+    else if (n == "w:vanish") p.hidden = on_off(c);
+    else if (n == "w:vertAlign") {
+      std::string_view a = val(c);
+      p.position = a == "superscript" ? 1 : a == "subscript" ? -1 : 0;
+    }
   }
+  if (strike || dstrike) p.strike = strike.value_or(false) || dstrike.value_or(false);
   return p;
 }
 
 model::para_props read_para_props(xml_node ppr, const dialect& d) {
   model::para_props p;
-  if (!ppr) return p;
-  if (xml_node jc = ppr.child("w:jc")) p.alignment = align_of(val(jc));
-  p.rtl = on_off(ppr.child("w:bidi"));
-  if (xml_node o = ppr.child("w:outlineLvl")) p.outline = std::clamp(int_attr(o, "w:val", body_outline), 0, body_outline);
-  if (xml_node list = ppr.child(d.list_props)) {
-    if (xml_node id = list.child(d.list_id)) p.list_id = int_attr(id, "w:val", 0);
-    if (xml_node level = list.child("w:ilvl")) p.list_level = std::clamp(int_attr(level, "w:val", 0), 0, word_levels - 1);
+  for (xml_node c : ppr.children()) {
+    std::string_view n = c.name();
+    if (n == "w:jc") {
+      p.alignment = align_of(val(c));
+    } else if (n == "w:bidi") {
+      p.rtl = on_off(c);
+    } else if (n == "w:outlineLvl") {
+      p.outline = std::clamp(int_attr(c, "w:val", body_outline), 0, body_outline);
+    } else if (n == d.list_props) {
+      if (xml_node id = c.child(d.list_id)) p.list_id = int_attr(id, "w:val", 0);
+      if (xml_node level = c.child("w:ilvl")) p.list_level = std::clamp(int_attr(level, "w:val", 0), 0, word_levels - 1);
+    }
   }
   return p;
 }
@@ -102,29 +112,23 @@ void styles::load(xml_node root, const dialect& d) {
   }
 }
 
-std::string_view styles::paragraph_style(std::string_view id) const {
-  return !id.empty() && chain_.has(id) ? id : std::string_view(default_paragraph_);
-}
-
-const style_props& styles::resolve(std::string_view id) {
+style* styles::find(std::string_view id) {
+  if (id.empty()) return nullptr;
+  if (auto known = resolved_.find(id); known != resolved_.end()) return &known->second;
+  if (!chain_.has(id)) return nullptr;
+  style s;
   auto lay = [](const style_props& own, const style_props& parent) {
     style_props p = own;
     p.inherit(parent);
     return p;
   };
-  return chain_.resolve(id, none_, lay);
-}
-
-std::string_view styles::name(std::string_view id) const { return chain_.name(id); }
-
-int styles::heading(std::string_view id, std::optional<int> outline) const {
-  int level = model::heading_level(outline);
-  if (level == 0)
-    chain_.walk(id, [&](std::string_view, std::string_view name) {
-      level = model::heading_level(std::nullopt, name);
-      return level != 0;
-    });
-  return level;
+  s.props = chain_.resolve(id, none_, lay);
+  s.name = chain_.name(id);
+  chain_.walk(id, [&](std::string_view, std::string_view name) {
+    s.named_heading = model::heading_level(std::nullopt, name);
+    return s.named_heading != 0;
+  });
+  return &resolved_.emplace(std::string(id), std::move(s)).first->second;
 }
 
 void lists::load(xml_node root, const dialect& d, styles& st) {
@@ -157,7 +161,8 @@ void lists::load(xml_node root, const dialect& d, styles& st) {
       if (use == uses_style.end()) break;
       if (auto linked = style_lists.find(use->second); linked != style_lists.end() && linked->second != def)
         return linked->second;
-      auto inst = instance_definitions.find(st.resolve(use->second).para.list_id.value_or(0));
+      const style* list_style = st.find(use->second);
+      auto inst = instance_definitions.find(list_style ? list_style->props.para.list_id.value_or(0) : 0);
       if (inst == instance_definitions.end() || inst->second == def) break;
       def = inst->second;
     }

@@ -3,6 +3,7 @@
 // styles with their based-on chains, and Word's lists on the one list
 // engine. Elements of the main namespace are matched with the "w:" prefix.
 #pragma once
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,26 +69,32 @@ struct style_props {
   }
 };
 
+// What a style gives the paragraphs and runs that have it, resolved once.
+struct style {
+  style_props props;     // its own with its chain laid under them; the defaults not included
+  std::string name;      // as the document gives it; its id when it has none
+  int named_heading = 0; // 1-6 when a style along its chain is named "heading N"
+  int index = -2;        // in the document's style names, once interned there
+};
+
 // The styles (w:styles) of a document.
 class styles {
  public:
   void load(pugi::xml_node root, const dialect& d);
   // The document defaults, under every style.
   const style_props& defaults() const { return defaults_; }
-  // A paragraph's style id: the one it names when it exists, else the
-  // default paragraph style's.
-  std::string_view paragraph_style(std::string_view id) const;
-  bool has(std::string_view id) const { return chain_.has(id); }
-  // A style's properties with its chain laid under them (the defaults
-  // not included); empty for an unknown id.
-  const style_props& resolve(std::string_view id);
-  // The style's name, its id when it has none; "" for an unknown id.
-  std::string_view name(std::string_view id) const;
-  // The heading level of a paragraph with this style and outline level.
-  int heading(std::string_view id, std::optional<int> outline) const;
+  // The style with this id; nullptr for an unknown id.
+  style* find(std::string_view id);
+  // A paragraph's style: the one it names when it exists, else the
+  // default paragraph style (nullptr when there is none).
+  style* paragraph_style(std::string_view id) {
+    style* s = find(id);
+    return s ? s : find(default_paragraph_);
+  }
 
  private:
   model::style_chain<style_props> chain_;
+  std::map<std::string, style, std::less<>> resolved_;
   style_props defaults_, none_;
   std::string default_paragraph_;
 };
