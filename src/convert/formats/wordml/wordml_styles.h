@@ -42,13 +42,20 @@ struct dialect {
 
 // Office Open XML (.docx): notes, comments and pictures in parts of their own.
 inline constexpr dialect ooxml = {
-    "w:hyperlink", "w:anchor", "w:vMerge", "w:hMerge", "w:numPr", "w:numId", "w:footnoteReference",
-    "w:endnoteReference", "w:abstractNum", "w:abstractNumId", "w:num", "w:numId", "w:abstractNumId",
-    "w:numFmt", false, "w:isLgl", "w:numStyleLink", false};
+    .hyperlink = "w:hyperlink", .link_anchor = "w:anchor", .vmerge = "w:vMerge", .hmerge = "w:hMerge",
+    .list_props = "w:numPr", .list_id = "w:numId", .footnote = "w:footnoteReference", .endnote = "w:endnoteReference",
+    .list_definition = "w:abstractNum", .list_definition_id = "w:abstractNumId", .list_instance = "w:num",
+    .list_instance_id = "w:numId", .instance_definition = "w:abstractNumId", .number_format = "w:numFmt",
+    .format_is_code = false, .legal = "w:isLgl", .uses_list_style = "w:numStyleLink",
+    .foreign_elements_hold_content = false};
 // Word 2003 XML: one file, notes inline where they are referenced.
 inline constexpr dialect word2003 = {
-    "w:hlink", "w:bookmark", "w:vmerge", "w:hmerge", "w:listPr", "w:ilfo", "w:footnote", "w:endnote",
-    "w:listDef", "w:listDefId", "w:list", "w:ilfo", "w:ilst", "w:nfc", true, "w:legal", "w:listStyleLink", true};
+    .hyperlink = "w:hlink", .link_anchor = "w:bookmark", .vmerge = "w:vmerge", .hmerge = "w:hmerge",
+    .list_props = "w:listPr", .list_id = "w:ilfo", .footnote = "w:footnote", .endnote = "w:endnote",
+    .list_definition = "w:listDef", .list_definition_id = "w:listDefId", .list_instance = "w:list",
+    .list_instance_id = "w:ilfo", .instance_definition = "w:ilst", .number_format = "w:nfc",
+    .format_is_code = true, .legal = "w:legal", .uses_list_style = "w:listStyleLink",
+    .foreign_elements_hold_content = true};
 
 // An integer attribute; fallback when it is absent or no number.
 int int_attr(pugi::xml_node n, const char* name, int fallback);
