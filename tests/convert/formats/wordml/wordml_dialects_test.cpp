@@ -6,8 +6,10 @@
 #include "convert/formats/wordml/wordml_reader.h"
 #include "convert/html_check.h"
 #include "support/package_writer.h"
+#include "wordml_fixtures.h"
 
 using namespace nx;
+using namespace nx::test::wordml;
 
 namespace {
 
@@ -21,15 +23,6 @@ std::string word2003(const std::string& styles, const std::string& lists, const 
   return std::string("<?xml version=\"1.0\"?><w:wordDocument ") + ns_2003 + "><w:lists>" + lists +
          "</w:lists><w:styles>" + styles + "</w:styles><w:body><wx:sect>" + body + "<w:sectPr/></wx:sect></w:body>" +
          "</w:wordDocument>";
-}
-
-std::string rel(const std::string& id, const std::string& type, const std::string& target, bool external = false) {
-  return "<Relationship Id=\"" + id + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" +
-         type + "\" Target=\"" + target + "\"" + (external ? " TargetMode=\"External\"" : "") + "/>";
-}
-
-std::string part(const std::string& root, const std::string& inner) {
-  return test::word_root(root) + inner + "</" + root + ">";
 }
 
 std::string docx(const std::string& styles, const std::string& numbering, const std::string& body,
@@ -53,16 +46,10 @@ read_result read(model::reader_fn reader, const std::string& bytes) {
   return out;
 }
 
-std::string p(const std::string& inner, const std::string& ppr = "") {
-  return "<w:p>" + (ppr.empty() ? "" : "<w:pPr>" + ppr + "</w:pPr>") + inner + "</w:p>";
-}
-std::string r(const std::string& inner, const std::string& rpr = "") {
-  return "<w:r>" + (rpr.empty() ? "" : "<w:rPr>" + rpr + "</w:rPr>") + inner + "</w:r>";
-}
-std::string t(const std::string& text) { return "<w:t xml:space=\"preserve\">" + text + "</w:t>"; }
+// A field with its code and result, in runs of their own.
 std::string field(const std::string& code, const std::string& result) {
-  return r("<w:fldChar w:fldCharType=\"begin\"/>") + r("<w:instrText>" + code + "</w:instrText>") +
-         r("<w:fldChar w:fldCharType=\"separate\"/>") + r(t(result)) + r("<w:fldChar w:fldCharType=\"end\"/>");
+  return run("<w:fldChar w:fldCharType=\"begin\"/>") + run("<w:instrText>" + code + "</w:instrText>") +
+         run("<w:fldChar w:fldCharType=\"separate\"/>") + r(result) + run("<w:fldChar w:fldCharType=\"end\"/>");
 }
 
 const std::string styles =
@@ -98,21 +85,21 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
           "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"4\"/></w:num>",
       "<w:listDef w:listDefId=\"4\">" + level(0, "<w:nfc w:val=\"1\"/>", "%1.") +
           level(1, "<w:nfc w:val=\"4\"/>", "%1.%2)") + "</w:listDef><w:list w:ilfo=\"1\"><w:ilst w:val=\"4\"/></w:list>"};
-  const piece link = {"<w:hyperlink r:id=\"h\" w:anchor=\"top\">" + r(t("out")) + "</w:hyperlink>",
-                      "<w:hlink w:dest=\"http://x.example/\" w:bookmark=\"top\">" + r(t("out")) + "</w:hlink>"};
+  const piece link = {"<w:hyperlink r:id=\"h\" w:anchor=\"top\">" + r("out") + "</w:hyperlink>",
+                      "<w:hlink w:dest=\"http://x.example/\" w:bookmark=\"top\">" + r("out") + "</w:hlink>"};
   const piece bookmark = {"<w:bookmarkStart w:id=\"0\" w:name=\"mark\"/>",
                           "<aml:annotation aml:id=\"0\" w:type=\"Word.Bookmark.Start\" w:name=\"mark\"/>"};
   const piece comment = {
-      "<w:commentRangeStart w:id=\"5\"/>" + r(t("said")) + "<w:commentRangeEnd w:id=\"5\"/>" +
-          r("<w:commentReference w:id=\"5\"/>"),
-      "<aml:annotation aml:id=\"5\" w:type=\"Word.Comment.Start\"/>" + r(t("said")) +
+      "<w:commentRangeStart w:id=\"5\"/>" + r("said") + "<w:commentRangeEnd w:id=\"5\"/>" +
+          run("<w:commentReference w:id=\"5\"/>"),
+      "<aml:annotation aml:id=\"5\" w:type=\"Word.Comment.Start\"/>" + r("said") +
           "<aml:annotation aml:id=\"5\" w:type=\"Word.Comment.End\"/>" +
-          r("<aml:annotation aml:id=\"5\" aml:author=\"Ann\" w:type=\"Word.Comment\"><aml:content>" +
-            p(r("<w:annotationRef/>") + r(t("Hm."))) + "</aml:content></aml:annotation>")};
-  const piece footnote = {r("<w:footnoteReference w:id=\"2\"/>"),
-                          r("<w:footnote>" + p(r("<w:footnoteRef/>") + r(t(" Foot."))) + "</w:footnote>")};
-  const piece smart = {"<w:smartTag w:element=\"City\">" + r(t("x")) + "</w:smartTag>",
-                       "<st1:City w:st=\"on\">" + r(t("x")) + "</st1:City>"};
+          run("<aml:annotation aml:id=\"5\" aml:author=\"Ann\" w:type=\"Word.Comment\"><aml:content>" +
+            p(run("<w:annotationRef/>") + r("Hm.")) + "</aml:content></aml:annotation>")};
+  const piece footnote = {run("<w:footnoteReference w:id=\"2\"/>"),
+                          run("<w:footnote>" + p(run("<w:footnoteRef/>") + r(" Foot.")) + "</w:footnote>")};
+  const piece smart = {"<w:smartTag w:element=\"City\">" + r("x") + "</w:smartTag>",
+                       "<st1:City w:st=\"on\">" + r("x") + "</st1:City>"};
   const piece merged = {"<w:vMerge w:val=\"restart\"/>", "<w:vmerge w:val=\"restart\"/>"};
   const piece continued = {"<w:vMerge/>", "<w:vmerge/>"};
   const piece joined = {"<w:hMerge/>", "<w:hmerge/>"};
@@ -120,23 +107,23 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
   auto body = [&](bool docx) {
     auto pick = [&](const piece& x) { return docx ? x.docx : x.w2003; };
     auto cell = [&](const std::string& text, const std::string& pr) {
-      return "<w:tc>" + (pr.empty() ? "" : "<w:tcPr>" + pr + "</w:tcPr>") + p(r(t(text))) + "</w:tc>";
+      return "<w:tc>" + (pr.empty() ? "" : "<w:tcPr>" + pr + "</w:tcPr>") + p(r(text)) + "</w:tc>";
     };
-    return p(r(t("Scope")), "<w:pStyle w:val=\"Chapter\"/>" + list_props(1, 0, docx)) +
-           p(r(t("item")), list_props(1, 1, docx)) + p(r(t("next")), list_props(1, 1, docx)) +
-           p(pick(bookmark) + r(t("a")) + r("<w:noBreakHyphen/>" + t("b"), "<w:rStyle w:val=\"Em\"/>") +
-             r("<w:sym w:font=\"Wingdings\" w:char=\"F021\"/><w:sym w:font=\"Wingdings\" w:char=\"F8FF\"/><w:tab/>") +
-             r(t("hidden"), "<w:vanish/>") + pick(smart) + r("<w:br/>" + t("y"))) +
+    return p(r("Scope"), "<w:pStyle w:val=\"Chapter\"/>" + list_props(1, 0, docx)) +
+           p(r("item"), list_props(1, 1, docx)) + p(r("next"), list_props(1, 1, docx)) +
+           p(pick(bookmark) + r("a") + run("<w:noBreakHyphen/><w:t>b</w:t>", "<w:rStyle w:val=\"Em\"/>") +
+             run("<w:sym w:font=\"Wingdings\" w:char=\"F021\"/><w:sym w:font=\"Wingdings\" w:char=\"F8FF\"/><w:tab/>") +
+             r("hidden", "<w:vanish/>") + pick(smart) + run("<w:br/><w:t>y</w:t>")) +
            p(pick(link) + field(" REF mark \\h ", "see") + field("HYPERLINK \"http://f.example/\"", "f") +
-             "<w:fldSimple w:instr=\" PAGE \">" + r(t("3")) + "</w:fldSimple>" + pick(comment) + pick(footnote)) +
+             "<w:fldSimple w:instr=\" PAGE \">" + r("3") + "</w:fldSimple>" + pick(comment) + pick(footnote)) +
            "<w:tbl><w:tr>" + cell("tall", pick(merged)) + cell("wide", "<w:gridSpan w:val=\"2\"/>") + cell("z", "") +
            "</w:tr><w:tr>" + cell("", pick(continued)) + cell("l", "") + cell("r", pick(joined)) + cell("q", "") +
            "</w:tr></w:tbl>";
   };
-  std::string notes = part("w:footnotes", "<w:footnote w:id=\"2\">" + p(r("<w:footnoteRef/>") + r(t(" Foot."))) +
+  std::string notes = part("w:footnotes", "<w:footnote w:id=\"2\">" + p(run("<w:footnoteRef/>") + r(" Foot.")) +
                                               "</w:footnote>");
   std::string comments = part("w:comments", "<w:comment w:id=\"5\" w:author=\"Ann\">" +
-                                                p(r("<w:annotationRef/>") + r(t("Hm."))) + "</w:comment>");
+                                                p(run("<w:annotationRef/>") + r("Hm.")) + "</w:comment>");
   read_result a = read(read_docx, docx(styles, lists.docx, body(true),
                                        {{"word/footnotes.xml", notes}, {"word/comments.xml", comments}},
                                        rel("h", "hyperlink", "http://x.example/", true) +
@@ -202,7 +189,7 @@ TEST(WordmlDialects, ExtremeListValuesGiveBoundedLabels) {
       std::string props = "<w:ilvl w:val=\"" + std::to_string(lvl) + "\"/>";
       props = docx ? "<w:numPr>" + props + "<w:numId w:val=\"" + std::to_string(id) + "\"/></w:numPr>"
                    : "<w:listPr>" + props + "<w:ilfo w:val=\"" + std::to_string(id) + "\"/></w:listPr>";
-      out += p(r(t("i")), (i % 5 == 0 ? "<w:pStyle w:val=\"Titel1\"/>" : "") + props);
+      out += p(r("i"), (i % 5 == 0 ? "<w:pStyle w:val=\"Titel1\"/>" : "") + props);
     }
     return out;
   };
@@ -221,8 +208,8 @@ TEST(WordmlDialects, ExtremeListValuesGiveBoundedLabels) {
 // A damaged part beside the main document is left out with a warning; the
 // body is read all the same.
 TEST(WordmlDialects, DamagedPartsAreLeftOutWithAWarning) {
-  std::string body = p(r(t("kept")) + r("<w:footnoteReference w:id=\"1\"/>") +
-                       r("<w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
+  std::string body = p(r("kept") + run("<w:footnoteReference w:id=\"1\"/>") +
+                       run("<w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill>"
                          "<a:blip r:embed=\"i\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline>"
                          "</w:drawing>"));
   std::string package = test::make_docx(
@@ -237,9 +224,9 @@ TEST(WordmlDialects, DamagedPartsAreLeftOutWithAWarning) {
                                                     "the footnotes part is damaged and was left out",
                                                     "a picture cannot be read and was left out"}));
 
-  read_result b = read(read_word_xml, word2003("", "", p(r("<w:pict><w:binData w:name=\"wordml://1.png\">====</w:binData>"
+  read_result b = read(read_word_xml, word2003("", "", p(run("<w:pict><w:binData w:name=\"wordml://1.png\">====</w:binData>"
                                                              "<v:shape><v:imagedata src=\"wordml://1.png\"/></v:shape>"
-                                                             "</w:pict>") + r(t("kept")))));
+                                                             "</w:pict>") + r("kept"))));
   EXPECT_EQ(b.body, "<p>kept</p>\n");
   EXPECT_EQ(b.r.warnings, std::vector<std::string>{"a picture cannot be read and was left out"});
 }
