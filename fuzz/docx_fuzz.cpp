@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "convert/formats/wordml/docx_reader.h"
+#include "convert/common/numbering.h"
 #include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -15,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::reading r;
   bool ok = nx::read_docx(std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
   if (ok == !r.error.empty()) __builtin_trap();
+  for (const nx::model::block& b : doc.body)
+    if (b.para.number.size() > nx::max_label) __builtin_trap();  // list labels stay bounded
   if (ok)
     for (char c : nx::write_html(doc))
       if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "convert/common/numbering.h"
 #include "convert/writers/html_writer.h"
 #include "convert/formats/doc/word2_reader.h"
 #include "convert/formats/wordml/wordml_reader.h"
@@ -19,6 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::reading r;
   bool ok = data[0] & 1 ? nx::read_word2(bytes, doc, r) : nx::read_word_xml(bytes, doc, r);
   if (!ok && r.error.empty()) __builtin_trap();  // a failure always says why
+  for (const nx::model::block& b : doc.body)
+    if (b.para.number.size() > nx::max_label) __builtin_trap();  // list labels stay bounded
   std::string html = nx::write_html(doc);
   for (char c : html)
     if (static_cast<unsigned char>(c) >= 0x80) __builtin_trap();

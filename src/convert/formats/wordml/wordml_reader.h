@@ -2,12 +2,11 @@
 // root is w:wordDocument, saved by Word as ".xml" or ".doc"): the file to
 // the document model.
 //
-// Read: paragraphs and runs with their styles (basedOn chains), headings by
-// outline level or heading style, lists (numbers kept as text on headings),
-// tables with spans and nesting, hyperlinks (w:hlink and HYPERLINK fields),
-// bookmarks, field results, footnotes and endnotes, comments, tracked
-// changes as accepted, pictures in w:binData and text boxes. Headers and
-// footers are left out.
+// What the body holds is read by the WordprocessingML walk that .docx shares
+// (wordml_body.h); this reader adds what lives elsewhere in a 2003 file:
+// styles and lists inside the document, notes inline where they are
+// referenced, comments, insertions and bookmarks as aml:annotation
+// elements, pictures in w:binData. Headers and footers are left out.
 #pragma once
 #include <string>
 #include <string_view>
@@ -19,7 +18,8 @@ namespace nx {
 
 // Fills doc from the file. False, with a short reason in error, when it is
 // not well-formed XML, declares a document type, nests too deep, or holds
-// no Word 2003 document.
+// no Word 2003 document. A picture whose data cannot be decoded is left out
+// with a warning in r.
 bool read_word_xml(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

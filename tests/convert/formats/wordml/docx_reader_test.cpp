@@ -4,10 +4,12 @@
 #include "convert/formats/wordml/docx_reader.h"
 #include "convert/html_check.h"
 #include "support/package_writer.h"
+#include "wordml_fixtures.h"
 
 using namespace nx;
 using nx::test::make_docx;
 using nx::test::make_zip;
+using namespace nx::test::wordml;
 
 TEST(DocumentKind, ContentDecidesBeforeTheName) {
   std::string docx = make_docx("<w:p/>");
@@ -69,21 +71,6 @@ std::string package_html(const std::string& package, model::document* out = null
 
 std::string body_html(const std::string& body, const part_list& parts = {}, const std::string& rels = "") {
   return package_html(make_docx(body, parts, rels));
-}
-
-std::string p(const std::string& inner, const std::string& ppr = "") {
-  return "<w:p>" + (ppr.empty() ? "" : "<w:pPr>" + ppr + "</w:pPr>") + inner + "</w:p>";
-}
-std::string r(const std::string& text, const std::string& rpr = "") {
-  return "<w:r>" + (rpr.empty() ? "" : "<w:rPr>" + rpr + "</w:rPr>") + "<w:t xml:space=\"preserve\">" + text +
-         "</w:t></w:r>";
-}
-std::string rel(const std::string& id, const std::string& type, const std::string& target, bool external = false) {
-  return "<Relationship Id=\"" + id + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/" +
-         type + "\" Target=\"" + target + "\"" + (external ? " TargetMode=\"External\"" : "") + "/>";
-}
-std::string part(const std::string& root, const std::string& inner) {
-  return test::word_root(root) + inner + "</" + root + ">";
 }
 
 const std::string styles_part = part(
