@@ -303,6 +303,7 @@ class reader {
     }
   }
   int font_codepage(int font);
+  const std::array<char32_t, 256>& single_byte_table(int cp);
 
   // ---- styles ----
   void end_style();
@@ -347,7 +348,9 @@ class reader {
   int font_cache_key_ = -2, font_cache_cp_ = 0;
   std::unordered_map<int, font_def> fonts_;
   int cur_font_def_ = 0;
-  std::array<char32_t, 256> sb_table_{};
+  // Single-byte code pages: each byte's character, by code page.
+  std::unordered_map<int, std::array<char32_t, 256>> sb_tables_;
+  const std::array<char32_t, 256>* sb_table_ = nullptr;
   int sb_table_cp_ = 0;
 
   // Styles by "s<number>" (paragraph), "c<number>" (character), "d" and
@@ -385,6 +388,27 @@ int reader::font_codepage(int font) {
   return cp;
 }
 
+// Each byte's character in a single-byte code page. The 256 bytes are
+// decoded in one call (one converter opened, not 256); a code page that
+// joins characters (1255, 1258) is decoded byte by byte.
+const std::array<char32_t, 256>& reader::single_byte_table(int cp) {
+  auto [it, added] = sb_tables_.try_emplace(cp);
+  std::array<char32_t, 256>& table = it->second;
+  if (!added) return table;
+  std::string all(256, '\0');
+  for (int k = 0; k < 256; ++k) all[size_t(k)] = char(k);
+  const std::u32string whole = decode_codepage(all, cp);
+  for (size_t k = 0; k < 256; ++k) {
+    if (whole.size() == 256) {
+      table[k] = whole[k];
+    } else {
+      std::u32string one = decode_codepage(all.substr(k, 1), cp);
+      table[k] = one.size() == 1 ? one[0] : 0xFFFD;
+    }
+  }
+  return table;
+}
+
 void reader::byte(unsigned char b) {
   int cp = font_codepage(st().font);
   if (!pending_.empty() && cp != pending_cp_) flush_bytes();
@@ -412,16 +436,10 @@ void reader::flush_bytes() {
   };
   if (!is_multibyte_cp(pending_cp_)) {
     if (sb_table_cp_ != pending_cp_) {
-      std::string all(256, '\0');
-      for (int k = 0; k < 256; ++k) all[size_t(k)] = char(k);
-      std::u32string dec;
-      for (int k = 0; k < 256; ++k) {
-        dec = decode_codepage(all.substr(size_t(k), 1), pending_cp_);
-        sb_table_[size_t(k)] = dec.size() == 1 ? dec[0] : 0xFFFD;
-      }
+      sb_table_ = &single_byte_table(pending_cp_);
       sb_table_cp_ = pending_cp_;
     }
-    for (unsigned char c : pending_) each(sb_table_[c]);
+    for (unsigned char c : pending_) each((*sb_table_)[c]);
   } else {
     for (char32_t c : decode_codepage(pending_, pending_cp_)) each(c);
   }
