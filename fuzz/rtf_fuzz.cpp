@@ -9,14 +9,15 @@
 #include <cstdlib>
 #include <string>
 
-#include "convert/writers/html_writer.h"
 #include "convert/formats/rtf/rtf_reader.h"
+#include "convert/model/passes.h"
+#include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view in(reinterpret_cast<const char*>(data), size);
   nx::model::document doc;
   nx::model::reading r;
-  if (!nx::read_rtf(in, doc, r)) {
+  if (!nx::model::read_document(nx::read_rtf, in, doc, r)) {
     if (r.error.empty()) std::abort();
     return 0;
   }

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 
+#include "convert/common/fields.h"
+#include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
+#include "convert/formats/rtf/rtf_lists.h"
 #include "convert/formats/rtf/rtf_words.h"
 #include "convert/model/builder.h"
 #include "services/text.h"
@@ -15,20 +19,36 @@ namespace {
 
 using namespace rtf;
 
-constexpr size_t max_depth = 1000;     // deeper groups share the deepest group's state
-constexpr int max_table_depth = 16;
-constexpr int max_list_depth = 9;
-constexpr size_t max_collected = 4096; // names, field instructions, list markers
+constexpr size_t max_depth = 1000;      // deeper groups share the deepest group's state
+constexpr size_t max_collected = 4096;  // a title, a bookmark's or comment's name
+constexpr size_t max_marker = 64;       // a \listtext label, a {\pn} text
+constexpr size_t max_style_name = 256;
 
 // What the text of a group is for.
 enum class dst : uint8_t {
-  body, skip, font_table, style_sheet, style_entry, fld_inst, list_text, pict,
-  list_table, list, list_level, override_table, list_override, pn, info, title,
+  body, skip, font_table, info, title, pict, fld_inst,
+  style_sheet, style_entry,
   shape,  // a shape's instructions: only its text box (\shptxt) is read
+  // Lists: the list table, the override table and their levels; a
+  // paragraph's label as written, its {\pn} group and that group's texts.
+  list_table, list, list_level, level_text, override_table, list_override, override_level,
+  list_text, pn, pn_before, pn_after,
   // Names read whole, acted on where their group ends: a bookmark, the tag
   // of where a comment's range starts and ends, its author's initials and name.
   bookmark, comment_start, comment_end, comment_initials, comment_author,
 };
+
+// Destinations whose text is read.
+bool reads_text(dst d) {
+  switch (d) {
+    case dst::body: case dst::title: case dst::fld_inst: case dst::style_entry: case dst::level_text:
+    case dst::list_text: case dst::pn_before: case dst::pn_after: case dst::bookmark:
+    case dst::comment_start: case dst::comment_end: case dst::comment_initials: case dst::comment_author:
+      return true;
+    default:
+      return false;
+  }
+}
 
 enum : uint8_t { f_b = 1, f_i = 2, f_u = 4, f_s = 8, f_sup = 16, f_sub = 32, f_hidden = 64 };
 constexpr uint8_t f_shown = f_b | f_i | f_u | f_s | f_sup | f_sub;
@@ -38,13 +58,14 @@ struct state {
   dst d = dst::body;
   uint8_t uc = 1;
   uint8_t fmt = 0;
-  uint8_t align = 0;   // 0 left, 1 center, 2 right, 3 justify
-  int8_t outline = -1;
+  uint8_t align = 0;    // 0 left, 1 center, 2 right, 3 justify
+  int8_t outline = -1;  // \outlinelevel; -1 none
   uint8_t ilvl = 0;
   uint8_t itap = 0;
-  int font = -1;       // -1: the document's default font
-  int style = 0;
-  int ls = 0;
+  int font = -1;        // -1: the document's default font
+  int style = 0;        // \s: the paragraph's style
+  int char_style = -1;  // index into doc.styles: the run's \cs
+  int ls = -1;          // \ls: the list instance; -1 none
   int flow = 0;
   int field = -1;
   int link = -1;
@@ -68,25 +89,49 @@ struct table_build {
   }
 };
 
-// One story: the main text, a footnote or a text box.
+// One story: the main text, a footnote or comment, or a text box.
 struct flow {
-  int note = -1;           // the footnote it is the text of
+  int note = -1;           // the note it is the text of
   std::vector<model::block> blocks;
   std::vector<table_build> tables;
   model::paragraph para;   // the paragraph being read
-  uint8_t text_fmt = 0;    // formatting of para's last inline when it is text
   bool para_visible = false;
   bool had_marker = false; // a \listtext or \pntext group in this paragraph
   std::u32string marker;
-  int pn_kind = 0;         // list kind from a {\pn} group (see list_kind)
+  std::optional<pn_reading> pn;  // the paragraph's {\pn} group
+  pn_numbering pn_numbers;
 };
 
 struct font_def { int charset_cp = 0; int cpg = 0; };
-struct style_def { int num = 0; int outline = -1; std::string name; };
-struct list_def { int id = 0; std::vector<int> nfc; };
-struct override_def { int list_id = 0; int ls = 0; };
-struct field_def { std::u32string inst; };
-struct picture { int kind = 0; std::string bytes; int nibble = -1; };  // kind 1 png, 2 jpeg
+
+// A style sheet entry as it is read.
+struct style_reading {
+  char kind = 's';  // 's' paragraph, 'c' character, 'd' section, 't' table
+  int number = 0;
+  int based_on = -1;
+  std::optional<int> outline;
+  std::string name;
+  bool name_done = false;  // its ';' was read
+};
+
+// What a paragraph style gives every paragraph of it.
+struct paragraph_style {
+  std::optional<int> outline;  // through its chain
+  int name_heading = 0;        // by a "heading N" name in its chain
+  int index = -1;              // into doc.styles
+};
+
+enum class blip : uint8_t { none, png, jpeg, emf, wmf, pict, os2, dib, bitmap };
+struct picture { blip kind = blip::none; std::string bytes; int nibble = -1; };
+
+// The number or label a paragraph shows: from the list table, else its
+// {\pn} group, else the label as written (\listtext).
+struct paragraph_number {
+  bool listed = false;       // a list item, or a numbered heading
+  bool label_is_text = false;  // a label that is no number: text of the paragraph
+  int list = 0, level = 0;
+  list_item_number item;
+};
 
 int codepage_of_charset(int charset, int ansi_cp) {
   switch (charset) {
@@ -117,43 +162,17 @@ bool c_isalnum_ascii(char32_t c) {
 
 bool is_space32(char32_t c) { return c == ' ' || c == '\t' || c == 0xA0 || c == '\r' || c == '\n'; }
 
-// "HYPERLINK "url" \l "mark"" -> "url#mark"; "" when the field is no link.
-std::string hyperlink_target(const std::u32string& inst) {
-  std::string s = encode_utf8(inst);
-  size_t i = 0;
-  auto skip_blanks = [&] { while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i; };
-  auto word = [&]() -> std::string {
-    skip_blanks();
-    std::string w;
-    if (i < s.size() && (s[i] == '"' || s[i] == '\x93')) {
-      ++i;
-      while (i < s.size() && s[i] != '"') {
-        if (s[i] == '\\' && i + 1 < s.size() && s[i + 1] == '\\') ++i;
-        w += s[i++];
-      }
-      if (i < s.size()) ++i;
-    } else {
-      while (i < s.size() && s[i] != ' ' && s[i] != '\t') w += s[i++];
+// Whether UTF-8 text shows more than blanks, tabs and no-break spaces.
+bool shows_text(std::string_view s) {
+  for (size_t k = 0; k < s.size(); ++k) {
+    if (s[k] == ' ' || s[k] == '\t') continue;
+    if (s[k] == '\xC2' && k + 1 < s.size() && s[k + 1] == '\xA0') {
+      ++k;
+      continue;
     }
-    return w;
-  };
-  if (!iequals(word(), "HYPERLINK")) return "";
-  std::string url, mark;
-  while (i < s.size()) {
-    skip_blanks();
-    if (i >= s.size()) break;
-    if (s[i] == '\\') {
-      ++i;
-      char sw = i < s.size() ? s[i++] : 0;
-      if (sw == 'l') mark = word();
-      else if (sw == 'o' || sw == 't' || sw == 'm') word();  // tooltip, target frame
-    } else {
-      std::string w = word();
-      if (url.empty()) url = w;
-    }
+    return true;
   }
-  if (!mark.empty()) url += "#" + mark;
-  return url;
+  return false;
 }
 
 model::format format_of(uint8_t fmt) {
@@ -167,9 +186,86 @@ model::format format_of(uint8_t fmt) {
   return f;
 }
 
+// A label as written ("3.", "iv)", "•") when nothing else numbers the
+// paragraph: numbers and letters ending in "." or ")" are numbered items,
+// one symbol a bullet; anything else is no list.
+std::optional<model::list_format> marker_kind(const std::u32string& marker) {
+  if (marker.empty()) return std::nullopt;
+  bool digits = true, lower = true, upper = true;
+  for (size_t k = 0; k + 1 < marker.size(); ++k) {
+    char32_t c = marker[k];
+    digits = digits && c >= '0' && c <= '9';
+    lower = lower && c >= 'a' && c <= 'z';
+    upper = upper && c >= 'A' && c <= 'Z';
+  }
+  if (marker.size() >= 2 && (marker.back() == '.' || marker.back() == ')')) {
+    bool roman = marker.size() > 2 && marker.find_first_not_of(U"ivxlcdmIVXLCDM", 0) == marker.size() - 1;
+    if (digits) return model::list_format::decimal;
+    if (lower) return roman ? model::list_format::lower_roman : model::list_format::lower_alpha;
+    if (upper) return roman ? model::list_format::upper_roman : model::list_format::upper_alpha;
+  }
+  if (marker.size() == 1 && !c_isalnum_ascii(marker[0])) return model::list_format::bullet;
+  return std::nullopt;
+}
+
+// The value of a label as written, read from its last number ("3." -> 3,
+// "2.1." -> 1, "c)" -> 3, "(iv)" -> 4); 0 when it has none.
+int marker_value(const std::u32string& marker, model::list_format kind) {
+  size_t end = marker.size();
+  while (end > 0 && !c_isalnum_ascii(marker[end - 1])) --end;
+  size_t begin = end;
+  while (begin > 0 && c_isalnum_ascii(marker[begin - 1])) --begin;
+  std::u32string_view m(marker.data() + begin, end - begin);
+  int v = 0;
+  switch (kind) {
+    case model::list_format::decimal:
+      for (char32_t c : m) {
+        if (c < '0' || c > '9') break;
+        v = std::min(v * 10 + int(c - '0'), max_list_start);
+      }
+      break;
+    case model::list_format::lower_roman:
+    case model::list_format::upper_roman: {
+      static const std::string digits = "ivxlcdm";
+      static const int values[] = {1, 5, 10, 50, 100, 500, 1000};
+      int prev = 0;
+      for (auto it = m.rbegin(); it != m.rend(); ++it) {
+        char32_t c = *it | 0x20;
+        size_t k = c < 0x80 ? digits.find(char(c)) : std::string::npos;
+        if (k == std::string::npos) continue;
+        int d = values[k];
+        v += d < prev ? -d : d;
+        prev = std::max(prev, d);
+      }
+      break;
+    }
+    case model::list_format::lower_alpha:
+    case model::list_format::upper_alpha:
+      if (!m.empty() && ((m[0] | 0x20) >= 'a' && (m[0] | 0x20) <= 'z')) v = int((m[0] | 0x20) - 'a' + 1);
+      break;
+    case model::list_format::bullet: break;
+  }
+  return std::clamp(v, 0, max_list_start);
+}
+
+const char* blip_name(blip b) {
+  switch (b) {
+    case blip::emf: return "an EMF picture";
+    case blip::wmf: return "a Windows metafile picture";
+    case blip::pict: return "a Macintosh PICT picture";
+    case blip::os2: return "an OS/2 metafile picture";
+    case blip::dib: return "a device-independent bitmap picture";
+    case blip::bitmap: return "a Windows bitmap picture";
+    default: return "a picture of unknown format";
+  }
+}
+
+constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
+                                       model::align::justify};
+
 class reader {
  public:
-  reader(std::string_view in, model::document& doc) : in_(in), doc_(doc) {}
+  reader(std::string_view in, model::document& doc, model::reading& r) : in_(in), doc_(doc), r_(r) {}
   void run();
 
  private:
@@ -185,8 +281,10 @@ class reader {
   bool structure_word(const word_info& w, state& s, int p);
   bool character_word(const word_info& w, state& s, int p, bool on);
   bool paragraph_word(const word_info& w, state& s, int p);
+  bool list_word(const word_info& w, state& s, int p, bool on);
   void open_group();
   void close_group();
+  void end_destination(dst popped, dst top);
   void unicode(long n);
   bool consume_skip() {
     if (skip_ == 0) return false;
@@ -197,6 +295,7 @@ class reader {
   // ---- text ----
   void flush_bytes();
   void put_char(char32_t c);
+  void body_text(std::string_view utf8);
   void drop_high_surrogate() {
     if (high_ != 0) {
       high_ = 0;
@@ -204,13 +303,20 @@ class reader {
     }
   }
   int font_codepage(int font);
+  const std::array<char32_t, 256>& single_byte_table(int cp);
+
+  // ---- styles ----
+  void end_style();
+  const paragraph_style& paragraph_style_of(int number);
+  int character_style_index(int number);
+  int heading_of(const state& s);
 
   // ---- output ----
   flow& fl() { return flows_[size_t(st().flow)]; }
   state& st() { return stack_.back(); }
-  void add_text(flow& f, const state& s, char32_t c);
   void add_inline(model::inline_kind kind, int ref = -1);
   void end_paragraph();
+  paragraph_number number_paragraph(flow& f, const state& s, const std::u32string& marker, bool had_marker);
   void emit_paragraph(flow& f, const state& s, int table_depth);
   std::vector<model::block>& target(flow& f, int depth);
   void set_table_depth(flow& f, int depth);
@@ -218,8 +324,6 @@ class reader {
   void end_cell(int depth);
   void end_row(int depth);
   std::vector<model::block> finish_flow(flow& f);
-  int list_kind(const state& s, const flow& f, bool had_marker, const std::u32string& marker);
-  int heading_level(const state& s);
   void finish_picture();
   void begin_footnote();
   void begin_comment();
@@ -228,6 +332,7 @@ class reader {
 
   std::string_view in_;
   model::document& doc_;
+  model::reading& r_;
   std::vector<state> stack_;
   size_t overflow_ = 0;    // groups opened beyond max_depth
   bool group_start_ = false;
@@ -236,22 +341,28 @@ class reader {
   char32_t high_ = 0;      // pending high surrogate
 
   std::string pending_;    // undecoded bytes
+  std::string decoded_;    // pending_ decoded for the body
   int pending_cp_ = 0;
   int ansi_cp_ = 1252;
   int deff_ = 0;
   int font_cache_key_ = -2, font_cache_cp_ = 0;
   std::unordered_map<int, font_def> fonts_;
   int cur_font_def_ = 0;
-  std::array<char32_t, 256> sb_table_{};
+  // Single-byte code pages: each byte's character, by code page.
+  std::unordered_map<int, std::array<char32_t, 256>> sb_tables_;
+  const std::array<char32_t, 256>* sb_table_ = nullptr;
   int sb_table_cp_ = 0;
 
-  std::vector<style_def> styles_;
-  std::unordered_map<int, int> heading_of_style_;
-  bool styles_indexed_ = false;
-  std::vector<list_def> lists_;
-  std::vector<override_def> overrides_;
-  std::vector<field_def> fields_;
-  std::vector<flow> flows_;  // flows_[k] is the story of doc_.notes[k - 1]
+  // Styles by "s<number>" (paragraph), "c<number>" (character), "d" and
+  // "t" (section and table).
+  model::style_chain<model::para_props> styles_;
+  style_reading style_;
+  std::unordered_map<int, paragraph_style> paragraph_styles_;
+  std::unordered_map<int, int> character_styles_;
+
+  list_tables lists_;
+  std::vector<std::string> fields_;  // field codes, UTF-8
+  std::vector<flow> flows_;  // flows_[0] is the main text
   picture pict_;
   std::u32string title_;
   std::u32string name_;  // the text of a bookmark or comment destination
@@ -277,6 +388,27 @@ int reader::font_codepage(int font) {
   return cp;
 }
 
+// Each byte's character in a single-byte code page. The 256 bytes are
+// decoded in one call (one converter opened, not 256); a code page that
+// joins characters (1255, 1258) is decoded byte by byte.
+const std::array<char32_t, 256>& reader::single_byte_table(int cp) {
+  auto [it, added] = sb_tables_.try_emplace(cp);
+  std::array<char32_t, 256>& table = it->second;
+  if (!added) return table;
+  std::string all(256, '\0');
+  for (int k = 0; k < 256; ++k) all[size_t(k)] = char(k);
+  const std::u32string whole = decode_codepage(all, cp);
+  for (size_t k = 0; k < 256; ++k) {
+    if (whole.size() == 256) {
+      table[k] = whole[k];
+    } else {
+      std::u32string one = decode_codepage(all.substr(k, 1), cp);
+      table[k] = one.size() == 1 ? one[0] : 0xFFFD;
+    }
+  }
+  return table;
+}
+
 void reader::byte(unsigned char b) {
   int cp = font_codepage(st().font);
   if (!pending_.empty() && cp != pending_cp_) flush_bytes();
@@ -284,59 +416,81 @@ void reader::byte(unsigned char b) {
   pending_.push_back(char(b));
 }
 
+// The bytes read since the last control word, in one code page, decoded:
+// body text goes to the paragraph whole, other text character by character.
 void reader::flush_bytes() {
   if (pending_.empty()) return;
-  std::string bytes;
-  bytes.swap(pending_);
+  const bool body = st().d == dst::body;
   bool ascii = true;
-  for (unsigned char c : bytes) ascii = ascii && c < 0x80;
+  for (unsigned char c : pending_) ascii = ascii && c < 0x80;
   if (ascii && pending_cp_ != 65000) {
-    for (unsigned char c : bytes) put_char(c);
-  } else if (!is_multibyte_cp(pending_cp_)) {
+    if (body) body_text(pending_);
+    else for (unsigned char c : pending_) put_char(c);
+    pending_.clear();
+    return;
+  }
+  decoded_.clear();
+  auto each = [&](char32_t c) {
+    if (body) append_utf8(decoded_, c);
+    else put_char(c);
+  };
+  if (!is_multibyte_cp(pending_cp_)) {
     if (sb_table_cp_ != pending_cp_) {
-      std::string all(256, '\0');
-      for (int k = 0; k < 256; ++k) all[size_t(k)] = char(k);
-      std::u32string dec;
-      for (int k = 0; k < 256; ++k) {
-        dec = decode_codepage(all.substr(size_t(k), 1), pending_cp_);
-        sb_table_[size_t(k)] = dec.size() == 1 ? dec[0] : 0xFFFD;
-      }
+      sb_table_ = &single_byte_table(pending_cp_);
       sb_table_cp_ = pending_cp_;
     }
-    for (unsigned char c : bytes) put_char(sb_table_[c]);
+    for (unsigned char c : pending_) each((*sb_table_)[c]);
   } else {
-    for (char32_t c : decode_codepage(bytes, pending_cp_)) put_char(c);
+    for (char32_t c : decode_codepage(pending_, pending_cp_)) each(c);
   }
+  pending_.clear();
+  if (body) body_text(decoded_);
+}
+
+// Body text, merged with the text before it by the model's rule.
+void reader::body_text(std::string_view s) {
+  const state& st = this->st();
+  if ((st.fmt & f_hidden) || s.empty()) return;
+  if (s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos) {
+    std::string kept;
+    for (char c : s)
+      if (c != '\r' && c != '\n' && c != '\0') kept.push_back(c);
+    if (!kept.empty()) body_text(kept);
+    return;
+  }
+  flow& f = fl();
+  if (!f.para_visible && shows_text(s)) f.para_visible = true;
+  model::inline_sink(f.para.inlines).literal(s, format_of(st.fmt & f_shown), st.link, st.char_style);
 }
 
 void reader::put_char(char32_t c) {
   state& s = st();
+  auto collect = [c](std::u32string& to, size_t limit) {
+    if (to.size() < limit) to.push_back(c);
+  };
   switch (s.d) {
     case dst::body: {
-      if (s.fmt & f_hidden) return;
-      if (c == '\r' || c == '\n' || c == 0) return;
-      add_text(fl(), s, c);
+      std::string u;
+      append_utf8(u, c);
+      body_text(u);
       return;
     }
     case dst::style_entry:
-      if (!styles_.empty() && styles_.back().name.size() < 256) {
-        if (c == ';') styles_.back().name.push_back('\0');  // name ends here
-        else if (c < 0x80) styles_.back().name.push_back(char(c));
-      }
+      if (style_.name_done) return;
+      if (c == ';') style_.name_done = true;
+      else if (style_.name.size() < max_style_name) append_utf8(style_.name, c);
       return;
     case dst::fld_inst:
-      if (s.field >= 0 && fields_[size_t(s.field)].inst.size() < max_collected)
-        fields_[size_t(s.field)].inst.push_back(c);
+      if (s.field >= 0 && fields_[size_t(s.field)].size() < max_field_code) append_utf8(fields_[size_t(s.field)], c);
       return;
-    case dst::list_text:
-      if (fl().marker.size() < 64) fl().marker.push_back(c);
-      return;
-    case dst::title:
-      if (title_.size() < max_collected) title_.push_back(c);
-      return;
+    case dst::list_text: collect(fl().marker, max_marker); return;
+    case dst::level_text: collect(lists_.level.text, max_level_text); return;
+    case dst::pn_before: if (fl().pn) collect(fl().pn->before, max_marker); return;
+    case dst::pn_after: if (fl().pn) collect(fl().pn->after, max_marker); return;
+    case dst::title: collect(title_, max_collected); return;
     case dst::bookmark: case dst::comment_start: case dst::comment_end:
     case dst::comment_initials: case dst::comment_author:
-      if (name_.size() < max_collected) name_.push_back(c);
+      collect(name_, max_collected);
       return;
     default:
       return;
@@ -358,10 +512,7 @@ void reader::text_bytes(size_t from, size_t to) {
     }
     return;
   }
-  if (s.d == dst::skip || s.d == dst::font_table || s.d == dst::info || s.d == dst::style_sheet ||
-      s.d == dst::list_table || s.d == dst::list || s.d == dst::list_level ||
-      s.d == dst::override_table || s.d == dst::list_override || s.d == dst::pn || s.d == dst::shape)
-    return;
+  if (!reads_text(s.d)) return;
   for (size_t k = from; k < to; ++k) {
     unsigned char b = static_cast<unsigned char>(in_[k]);
     if (b == '\r' || b == '\n') continue;
@@ -393,128 +544,69 @@ void reader::unicode(long n) {
   skip_ = st().uc;
 }
 
-// ---------------------------------------------------------------- inline output
+// ---------------------------------------------------------------- styles
 
-void reader::add_text(flow& f, const state& s, char32_t c) {
-  std::vector<model::inline_item>& items = f.para.inlines;
-  uint8_t fmt = s.fmt & f_shown;
-  if (items.empty() || items.back().kind != model::inline_kind::text || f.text_fmt != fmt ||
-      items.back().link != s.link) {
-    items.emplace_back();
-    items.back().fmt = format_of(fmt);
-    items.back().link = s.link;
-    f.text_fmt = fmt;
-  }
-  append_utf8(items.back().text, c);
-  if (!is_space32(c)) f.para_visible = true;
+// A style sheet entry ends: its name, parent and outline level join the chain.
+void reader::end_style() {
+  style_reading e = std::move(style_);
+  style_ = style_reading();
+  std::string id = e.kind + std::to_string(e.number);
+  std::string parent = e.based_on >= 0 ? e.kind + std::to_string(e.based_on) : std::string();
+  model::para_props own;
+  own.outline = e.outline;
+  styles_.define(std::move(id), own, std::move(parent), trim(e.name));
+  paragraph_styles_.clear();
+  character_styles_.clear();
 }
 
-// A line break, picture or note reference at the current position.
+const paragraph_style& reader::paragraph_style_of(int number) {
+  auto [it, added] = paragraph_styles_.try_emplace(number);
+  if (!added) return it->second;
+  paragraph_style& ps = it->second;
+  std::string id = "s" + std::to_string(number);
+  const model::para_props none;
+  ps.outline = styles_.resolve(id, none, [](const model::para_props& own, const model::para_props& parent) {
+    model::para_props p = own;
+    p.inherit(parent);
+    return p;
+  }).outline;
+  styles_.walk(id, [&](std::string_view, std::string_view name) {
+    ps.name_heading = model::heading_level(std::nullopt, name);
+    return ps.name_heading > 0;
+  });
+  ps.index = model::style_index(doc_, styles_.name(id));
+  return ps;
+}
+
+int reader::character_style_index(int number) {
+  auto [it, added] = character_styles_.try_emplace(number, -1);
+  if (added) it->second = model::style_index(doc_, styles_.name("c" + std::to_string(number)));
+  return it->second;
+}
+
+// The paragraph's outline level, else its style's; else a "heading N"
+// style in its chain.
+int reader::heading_of(const state& s) {
+  const paragraph_style& ps = paragraph_style_of(s.style);
+  int level = model::heading_level(s.outline >= 0 ? std::optional<int>(s.outline) : ps.outline);
+  return level > 0 ? level : ps.name_heading;
+}
+
+// ---------------------------------------------------------------- inline output
+
+// A line break, picture, note reference or comment range at the current
+// position.
 void reader::add_inline(model::inline_kind kind, int ref) {
-  if (st().d != dst::body || (st().fmt & f_hidden)) return;
+  const state& s = st();
+  if (s.d != dst::body || (s.fmt & f_hidden)) return;
   flush_bytes();
-  model::inline_item item;
-  item.kind = kind;
-  item.fmt = format_of(st().fmt & f_shown);
-  item.link = st().link;
-  item.ref = ref;
-  fl().para.inlines.push_back(std::move(item));
-  if (kind != model::inline_kind::line_break) fl().para_visible = true;
+  model::inline_item item = model::make_inline(kind, format_of(s.fmt & f_shown), s.link, ref);
+  item.style = s.char_style;
+  model::inline_sink(fl().para.inlines).add(std::move(item));
+  if (kind != model::inline_kind::line_break && kind != model::inline_kind::range_end) fl().para_visible = true;
 }
 
 // ---------------------------------------------------------------- blocks
-
-int reader::heading_level(const state& s) {
-  if (s.outline >= 0 && s.outline <= 8) return s.outline >= 5 ? 6 : s.outline + 1;
-  if (!styles_indexed_) {
-    styles_indexed_ = true;
-    for (const style_def& d : styles_) {
-      int level = 0;
-      if (d.outline >= 0 && d.outline <= 8) level = d.outline >= 5 ? 6 : d.outline + 1;
-      std::string name = to_lower(trim(std::string(d.name.c_str())));
-      if (level == 0 && name.size() == 9 && name.compare(0, 8, "heading ") == 0 && name[8] >= '1' &&
-          name[8] <= '9')
-        level = std::min(6, name[8] - '0');
-      if (level > 0) heading_of_style_[d.num] = level;
-    }
-  }
-  auto it = heading_of_style_.find(s.style);
-  return it == heading_of_style_.end() ? 0 : it->second;
-}
-
-// Value of a list marker, read from its last number ("3." -> 3, "2.1." -> 1,
-// "c)" -> 3, "(iv)" -> 4); 0 when it has none.
-int marker_value(const std::u32string& marker, int kind) {
-  size_t end = marker.size();
-  while (end > 0 && !c_isalnum_ascii(marker[end - 1])) --end;
-  size_t begin = end;
-  while (begin > 0 && c_isalnum_ascii(marker[begin - 1])) --begin;
-  std::u32string_view m(marker.data() + begin, end - begin);
-  int v = 0;
-  if (kind == 2) {
-    for (char32_t c : m) {
-      if (c < '0' || c > '9') break;
-      v = std::min(v * 10 + int(c - '0'), 1000000);
-    }
-  } else if (kind == 3 || kind == 4) {
-    static const std::string digits = "ivxlcdm";
-    static const int values[] = {1, 5, 10, 50, 100, 500, 1000};
-    int prev = 0;
-    for (auto it = m.rbegin(); it != m.rend(); ++it) {
-      char32_t c = *it | 0x20;
-      size_t k = c < 0x80 ? digits.find(char(c)) : std::string::npos;
-      if (k == std::string::npos) continue;
-      int d = values[k];
-      v += d < prev ? -d : d;
-      prev = std::max(prev, d);
-    }
-  } else if (kind == 5 || kind == 6) {
-    if (!m.empty() && ((m[0] | 0x20) >= 'a' && (m[0] | 0x20) <= 'z')) v = int((m[0] | 0x20) - 'a' + 1);
-  }
-  return v;
-}
-
-// 0 unknown, 1 bullets, 2 numbers, 3 I II, 4 i ii, 5 A B, 6 a b.
-int reader::list_kind(const state& s, const flow& f, bool had_marker, const std::u32string& marker) {
-  if (s.ls > 0) {
-    for (const override_def& o : overrides_) {
-      if (o.ls != s.ls) continue;
-      for (const list_def& l : lists_) {
-        if (l.id != o.list_id || l.nfc.empty()) continue;
-        switch (l.nfc[std::min(size_t(s.ilvl), l.nfc.size() - 1)]) {
-          case 23: case 255: return 1;
-          case 1: return 3;
-          case 2: return 4;
-          case 3: return 5;
-          case 4: return 6;
-          default: return 2;
-        }
-      }
-      break;
-    }
-  }
-  if (f.pn_kind != 0) return f.pn_kind;
-  if (had_marker) {
-    // Guess from the marker text: "1." "a)" "iv." are numbers, anything else a bullet.
-    if (marker.empty()) return 0;
-    bool digits = true, lower = true, upper = true;
-    for (size_t k = 0; k + 1 < marker.size(); ++k) {
-      char32_t c = marker[k];
-      digits = digits && c >= '0' && c <= '9';
-      lower = lower && c >= 'a' && c <= 'z';
-      upper = upper && c >= 'A' && c <= 'Z';
-    }
-    if (marker.size() >= 2 && (marker.back() == '.' || marker.back() == ')')) {
-      bool roman = marker.size() > 2 && marker.find_first_not_of(U"ivxlcdmIVXLCDM", 0) == marker.size() - 1;
-      if (digits) return 2;
-      if (lower) return roman ? 4 : 6;
-      if (upper) return roman ? 3 : 5;
-    }
-    if (marker.size() == 1 && !c_isalnum_ascii(marker[0])) return 1;
-    return 0;
-  }
-  return 0;
-}
 
 std::vector<model::block>& reader::target(flow& f, int depth) {
   return depth == 0 ? f.blocks : f.tables[size_t(depth - 1)].cell.blocks;
@@ -537,19 +629,35 @@ void reader::set_table_depth(flow& f, int depth) {
   while (int(f.tables.size()) < depth) f.tables.emplace_back();
 }
 
-model::list_format list_format_of(int kind) {
-  switch (kind) {
-    case 2: return model::list_format::decimal;
-    case 3: return model::list_format::upper_roman;
-    case 4: return model::list_format::lower_roman;
-    case 5: return model::list_format::upper_alpha;
-    case 6: return model::list_format::lower_alpha;
-    default: return model::list_format::bullet;
+// Counts the paragraph in its list, as the first source that knows says.
+// Paragraphs that show nothing count too: Word numbers them.
+paragraph_number reader::number_paragraph(flow& f, const state& s, const std::u32string& marker, bool had_marker) {
+  paragraph_number n;
+  if (s.ls >= 0 && lists_.lists().next(s.ls, s.ilvl, n.item)) {
+    f.pn_numbers.next(nullptr, n.item, n.level);  // ends a run of older numbering
+    n.listed = n.item.shown;
+    n.list = s.ls;
+    n.level = s.ilvl;
+    return n;
   }
+  if (f.pn) {
+    n.listed = f.pn_numbers.next(&*f.pn, n.item, n.level);
+    return n;
+  }
+  f.pn_numbers.next(nullptr, n.item, n.level);
+  if (!had_marker || marker.empty()) return n;
+  // Lists known only by their labels share one identity.
+  n.item.label = encode_utf8(marker);
+  n.level = s.ilvl;
+  if (std::optional<model::list_format> kind = marker_kind(marker)) {
+    n.listed = true;
+    n.item.kind = *kind;
+    n.item.number = marker_value(marker, *kind);
+  } else {
+    n.label_is_text = true;
+  }
+  return n;
 }
-
-constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
-                                       model::align::justify};
 
 // The paragraph read so far becomes a heading, a list item or body text in
 // its table cell or story; invisible paragraphs are dropped.
@@ -564,26 +672,29 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
   f.marker.clear();
   bool had_marker = f.had_marker;
   f.had_marker = false;
+  paragraph_number number = number_paragraph(f, s, marker, had_marker);
 
   set_table_depth(f, depth);
   if (depth > 0) f.tables[size_t(depth - 1)].cell_used = true;
   if (!visible) {
-    // Its anchors go with the next paragraph.
+    // Its anchors and range ends go with the next paragraph.
     for (model::inline_item& it : p.inlines)
-      if (it.kind == model::inline_kind::bookmark) f.para.inlines.push_back(std::move(it));
+      if (it.kind == model::inline_kind::bookmark || it.kind == model::inline_kind::range_end)
+        f.para.inlines.push_back(std::move(it));
     return;
   }
 
-  p.heading = heading_level(s);
+  p.heading = heading_of(s);
+  p.style = paragraph_style_of(s.style).index;
   p.alignment = alignments[s.align & 3];
-  int kind = p.heading == 0 && (s.ls > 0 || had_marker || f.pn_kind != 0) ? list_kind(s, f, had_marker, marker) : 0;
-  if (kind != 0) {
-    // Lists without a list table entry share identity 0.
-    p.list = {std::max(s.ls, 0), s.ilvl, list_format_of(kind), kind >= 2 ? marker_value(marker, kind) : 0};
-  } else if (had_marker && !marker.empty()) {
-    model::inline_item number;
-    number.text = encode_utf8(marker) + " ";
-    p.inlines.insert(p.inlines.begin(), std::move(number));
+  if (p.heading > 0) {
+    if (number.listed || number.label_is_text) p.number = std::move(number.item.label);
+  } else if (number.listed) {
+    p.list = {number.list, number.level, number.item.kind, number.item.number};
+    p.number = std::move(number.item.label);
+  } else if (number.label_is_text) {
+    p.inlines.insert(p.inlines.begin(), model::make_inline(model::inline_kind::text, {}, -1, -1,
+                                                           std::move(number.item.label) + " "));
   }
   model::block b;
   b.para = std::move(p);
@@ -628,26 +739,24 @@ std::vector<model::block> reader::finish_flow(flow& f) {
 void reader::finish_picture() {
   picture p = std::move(pict_);
   pict_ = picture();
-  if (p.kind == 0 || p.bytes.empty() || st().d != dst::body || (st().fmt & f_hidden)) return;
-  add_inline(model::inline_kind::picture, model::add_picture(doc_, std::move(p.bytes), "", p.kind == 1 ? "png" : "jpg"));
+  if (p.bytes.empty() || st().d != dst::body || (st().fmt & f_hidden)) return;
+  if (p.kind != blip::png && p.kind != blip::jpeg) {
+    r_.warn(std::string(blip_name(p.kind)) + " was left out");
+    return;
+  }
+  add_inline(model::inline_kind::picture,
+             model::add_picture(doc_, std::move(p.bytes), "", p.kind == blip::png ? "png" : "jpg"));
 }
 
 void reader::begin_footnote() {
   flush_bytes();
   doc_.notes.emplace_back();
-  state& s = st();
-  if (s.d == dst::body && !(s.fmt & f_hidden)) {
-    model::inline_item ref;
-    ref.kind = model::inline_kind::note_ref;
-    ref.ref = int(doc_.notes.size()) - 1;
-    fl().para.inlines.push_back(std::move(ref));
-    fl().para_visible = true;
-  }
+  add_inline(model::inline_kind::note_ref, int(doc_.notes.size()) - 1);
   begin_flow(int(doc_.notes.size()) - 1);
 }
 
 // A comment's text: the note that its range start made (the range ended
-// just before), or a new one linked from here.
+// just before), or a new one; its mark stands here.
 void reader::begin_comment() {
   flush_bytes();
   int note = -1;
@@ -657,8 +766,8 @@ void reader::begin_comment() {
   } else {
     doc_.notes.emplace_back();
     note = int(doc_.notes.size()) - 1;
-    add_inline(model::inline_kind::note_ref, note);
   }
+  add_inline(model::inline_kind::note_ref, note);
   model::note& n = doc_.notes[size_t(note)];
   n.kind = model::note_kind::comment;
   n.author = encode_utf8(comment_author_.empty() ? comment_initials_ : comment_author_);
@@ -669,7 +778,7 @@ void reader::begin_comment() {
 }
 
 // The end of a bookmark or comment destination: a bookmark is an anchor
-// where it stands, a comment's range start links to its note from there.
+// where it stands; a comment's range starts and ends where its tags stand.
 void reader::end_name(dst d) {
   std::u32string name = std::move(name_);
   name_.clear();
@@ -679,10 +788,7 @@ void reader::end_name(dst d) {
     case dst::bookmark: {
       std::string text = trim(encode_utf8(name));
       if (!shown || text.empty()) return;
-      model::inline_item anchor;
-      anchor.kind = model::inline_kind::bookmark;
-      anchor.text = std::move(text);
-      fl().para.inlines.push_back(std::move(anchor));
+      model::inline_sink(fl().para.inlines).add(model::make_inline(model::inline_kind::bookmark, {}, -1, -1, std::move(text)));
       return;
     }
     case dst::comment_start:
@@ -690,9 +796,13 @@ void reader::end_name(dst d) {
       doc_.notes.emplace_back();
       doc_.notes.back().kind = model::note_kind::comment;
       comment_ranges_.emplace(std::move(name), int(doc_.notes.size()) - 1);
-      add_inline(model::inline_kind::note_ref, int(doc_.notes.size()) - 1);
+      add_inline(model::inline_kind::range_start, int(doc_.notes.size()) - 1);
       return;
-    case dst::comment_end: comment_end_ = std::move(name); return;
+    case dst::comment_end:
+      if (auto it = comment_ranges_.find(name); it != comment_ranges_.end())
+        add_inline(model::inline_kind::range_end, it->second);
+      comment_end_ = std::move(name);
+      return;
     case dst::comment_initials: comment_initials_ = std::move(name); return;
     case dst::comment_author: comment_author_ = std::move(name); return;
     default: return;
@@ -711,7 +821,8 @@ void reader::begin_flow(int note) {
   s.align = 0;
   s.outline = -1;
   s.style = 0;
-  s.ls = 0;
+  s.char_style = -1;
+  s.ls = -1;
   s.ilvl = 0;
   s.itap = 0;
   s.link = -1;
@@ -732,14 +843,13 @@ void reader::open_group() {
   switch (s.d) {
     case dst::style_sheet:
       s.d = dst::style_entry;
-      styles_.emplace_back();
-      styles_indexed_ = false;
+      style_ = style_reading();
       break;
     case dst::style_entry:
     case dst::pict:
-    case dst::list_level:
-    case dst::list_override:
-    case dst::pn:
+    case dst::level_text:
+    case dst::pn_before:
+    case dst::pn_after:
       s.d = dst::skip;
       break;
     default:
@@ -764,8 +874,7 @@ void reader::close_group() {
   state popped = stack_.back();
   stack_.pop_back();
   const state& top = stack_.back();
-  if (popped.d == dst::pict && top.d != dst::pict) finish_picture();
-  if (popped.d != top.d) end_name(popped.d);
+  if (popped.d != top.d) end_destination(popped.d, top.d);
   if (popped.flow != top.flow) {
     flow& done = flows_[size_t(popped.flow)];
     std::vector<model::block> blocks = finish_flow(done);
@@ -778,6 +887,21 @@ void reader::close_group() {
       std::vector<model::block>& to = target(outer, int(outer.tables.size()));
       to.insert(to.end(), std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()));
     }
+  }
+}
+
+// A destination ends inside the one around it.
+void reader::end_destination(dst popped, dst top) {
+  switch (popped) {
+    case dst::pict: finish_picture(); return;
+    case dst::style_entry: if (top == dst::style_sheet) end_style(); return;
+    case dst::list_level:
+      if (top == dst::list) lists_.end_list_level();
+      else if (top == dst::override_level) lists_.end_override_level_format();
+      return;
+    case dst::list: if (top == dst::list_table) lists_.end_list(); return;
+    case dst::list_override: if (top == dst::override_table) lists_.end_override(); return;
+    default: end_name(popped); return;
   }
 }
 
@@ -836,7 +960,9 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
     begin_destination(w, s);
     return;
   }
-  if (first && star) {  // an ignorable destination we do not read
+  // An ignorable destination we do not read; in the style sheet, \* marks
+  // character, section and table styles.
+  if (first && star && s.d != dst::style_entry) {
     s.d = dst::skip;
     return;
   }
@@ -849,26 +975,28 @@ void reader::control_word(std::string_view word, bool has_param, long param) {
 
   int p = int(std::clamp(param, -1000000000L, 1000000000L));
   bool on = !has_param || p != 0;
-  document_word(w, s, p) || structure_word(w, s, p) || character_word(w, s, p, on) || paragraph_word(w, s, p);
+  document_word(w, s, p) || structure_word(w, s, p) || character_word(w, s, p, on) || paragraph_word(w, s, p) ||
+      list_word(w, s, p, on);
 }
 
 // The first word of a group says what its text is for; destinations this
 // reader does not know, or that turn up in the wrong place, are skipped.
 void reader::begin_destination(const word_info& w, state& s) {
-  dst d = s.d;
+  const dst d = s.d;
+  // Where a destination may stand, and what it becomes there.
+  auto in = [&](dst where, dst becomes) {
+    if (d != where) return false;
+    s.d = becomes;
+    return true;
+  };
   bool known = true;
   switch (w.id) {
-    case kw::fonttbl: if (d == dst::body) s.d = dst::font_table; else known = false; break;
-    case kw::stylesheet: if (d == dst::body) s.d = dst::style_sheet; else known = false; break;
-    case kw::info: if (d == dst::body) s.d = dst::info; else known = false; break;
-    case kw::title: if (d == dst::info) s.d = dst::title; else known = false; break;
+    case kw::fonttbl: known = in(dst::body, dst::font_table); break;
+    case kw::stylesheet: known = in(dst::body, dst::style_sheet); break;
+    case kw::info: known = in(dst::body, dst::info); break;
+    case kw::title: known = in(dst::info, dst::title); break;
     case kw::pict:
-      if (d == dst::body) {
-        s.d = dst::pict;
-        pict_ = picture();
-      } else {
-        known = false;
-      }
+      if ((known = in(dst::body, dst::pict))) pict_ = picture();
       break;
     case kw::field:
       if (d == dst::body && fields_.size() < 1000000) {
@@ -878,10 +1006,10 @@ void reader::begin_destination(const word_info& w, state& s) {
         known = false;
       }
       break;
-    case kw::fldinst: if (d == dst::body && s.field >= 0) s.d = dst::fld_inst; else known = false; break;
+    case kw::fldinst: known = s.field >= 0 && in(dst::body, dst::fld_inst); break;
     case kw::fldrslt:
       if (d == dst::body && s.field >= 0) {
-        std::string url = hyperlink_target(fields_[size_t(s.field)].inst);
+        std::string url = field_link(parse_field(fields_[size_t(s.field)]));
         if (!url.empty()) {
           doc_.links.push_back({std::move(url)});
           s.link = int(doc_.links.size()) - 1;
@@ -890,73 +1018,59 @@ void reader::begin_destination(const word_info& w, state& s) {
         known = false;
       }
       break;
-    case kw::shpinst: if (d == dst::body) s.d = dst::shape; else known = false; break;
+    case kw::shpinst: known = in(dst::body, dst::shape); break;
     case kw::shptxt:
       if (d == dst::shape) begin_flow(-1);
       else if (d != dst::body) known = false;  // outside a shape: its text in place
       break;
     case kw::footnote:
       if (d == dst::body && s.flow == 0) begin_footnote();
-      else s.d = dst::skip;
+      else known = false;
       break;
     case kw::annotation:
       if (d == dst::body && s.flow == 0) begin_comment();
-      else s.d = dst::skip;
+      else known = false;
       break;
-    case kw::bkmkstart: case kw::atrfstart: case kw::atrfend: case kw::atnid: case kw::atnauthor:
-      if (d == dst::body) {
-        s.d = w.id == kw::bkmkstart   ? dst::bookmark
-              : w.id == kw::atrfstart ? dst::comment_start
-              : w.id == kw::atrfend   ? dst::comment_end
-              : w.id == kw::atnid     ? dst::comment_initials
-                                      : dst::comment_author;
-        name_.clear();
-      } else {
-        known = false;
-      }
-      break;
+    case kw::bkmkstart: known = in(dst::body, dst::bookmark); break;
+    case kw::atrfstart: known = in(dst::body, dst::comment_start); break;
+    case kw::atrfend: known = in(dst::body, dst::comment_end); break;
+    case kw::atnid: known = in(dst::body, dst::comment_initials); break;
+    case kw::atnauthor: known = in(dst::body, dst::comment_author); break;
     case kw::listtext:
-      if (d == dst::body) {
-        s.d = dst::list_text;
+      if ((known = in(dst::body, dst::list_text))) {
         fl().had_marker = true;
         fl().marker.clear();
-      } else {
-        known = false;
       }
       break;
-    case kw::pn: if (d == dst::body) s.d = dst::pn; else known = false; break;
-    case kw::listtable: if (d == dst::body) s.d = dst::list_table; else known = false; break;
+    case kw::pn:
+      if ((known = in(dst::body, dst::pn))) fl().pn.emplace();
+      break;
+    case kw::pntxtb: known = in(dst::pn, dst::pn_before); break;
+    case kw::pntxta: known = in(dst::pn, dst::pn_after); break;
+    case kw::listtable: known = in(dst::body, dst::list_table); break;
     case kw::list:
-      if (d == dst::list_table) {
-        s.d = dst::list;
-        lists_.emplace_back();
-      } else {
-        known = false;
-      }
+      if ((known = in(dst::list_table, dst::list))) lists_.begin_list();
       break;
     case kw::listlevel:
-      if (d == dst::list) {
-        s.d = dst::list_level;
-        if (!lists_.empty() && lists_.back().nfc.size() < 9) lists_.back().nfc.push_back(0);
-      } else {
-        known = false;
-      }
+      if ((known = in(dst::list, dst::list_level) || in(dst::override_level, dst::list_level))) lists_.begin_level();
       break;
-    case kw::listoverridetable:
-      if (d == dst::body) s.d = dst::override_table; else known = false;
+    case kw::leveltext:
+      if ((known = in(dst::list_level, dst::level_text))) lists_.level.text.clear();
       break;
+    case kw::listoverridetable: known = in(dst::body, dst::override_table); break;
     case kw::listoverride:
-      if (d == dst::override_table) {
-        s.d = dst::list_override;
-        overrides_.emplace_back();
-      } else {
-        known = false;
-      }
+      if ((known = in(dst::override_table, dst::list_override))) lists_.begin_override();
+      break;
+    case kw::lfolevel:
+      if ((known = in(dst::list_override, dst::override_level))) lists_.begin_override_level();
       break;
     case kw::transparent: break;
     default: known = false; break;
   }
   if (!known) s.d = dst::skip;
+  if (s.d == dst::bookmark || s.d == dst::comment_start || s.d == dst::comment_end ||
+      s.d == dst::comment_initials || s.d == dst::comment_author)
+    name_.clear();
 }
 
 // Code pages and fonts.
@@ -989,6 +1103,10 @@ bool reader::document_word(const word_info& w, state& s, int p) {
 
 // Characters, paragraph and table ends, notes and pictures.
 bool reader::structure_word(const word_info& w, state& s, int p) {
+  auto picture_kind = [&](blip b) {
+    if (s.d == dst::pict) pict_.kind = b;
+    return true;
+  };
   switch (w.id) {
     case kw::chr:
       if (w.ch != 0) put_char(w.ch);
@@ -1003,44 +1121,43 @@ bool reader::structure_word(const word_info& w, state& s, int p) {
     case kw::tab: put_char('\t'); return true;
     case kw::cell:
     case kw::nestcell:
-      if (s.d == dst::body) {
-        int depth = w.id == kw::cell ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
-        end_cell(depth);
-      }
+      if (s.d == dst::body) end_cell(w.id == kw::cell ? 1 : std::clamp(int(s.itap), 2, model::max_table_depth));
       return true;
     case kw::row:
     case kw::nestrow:
-      if (s.d == dst::body) {
-        int depth = w.id == kw::row ? 1 : std::clamp(int(s.itap), 2, max_table_depth);
-        end_row(depth);
-      }
+      if (s.d == dst::body) end_row(w.id == kw::row ? 1 : std::clamp(int(s.itap), 2, model::max_table_depth));
       return true;
     case kw::intbl: if (s.itap == 0) s.itap = 1; return true;
-    case kw::itap: s.itap = uint8_t(std::clamp(p, 0, max_table_depth)); return true;
+    case kw::itap: s.itap = uint8_t(std::clamp(p, 0, model::max_table_depth)); return true;
     case kw::pard:
       s.align = 0;
       s.outline = -1;
       s.style = 0;
-      s.ls = 0;
+      s.ls = -1;
       s.ilvl = 0;
       s.itap = 0;
-      if (s.d == dst::body) fl().pn_kind = 0;
+      if (s.d == dst::body) fl().pn.reset();
       return true;
     case kw::chftn:
       // In the body the mark is written with its note; in a note it is
       // where the link back goes.
       if (s.d == dst::body && fl().note >= 0) add_inline(model::inline_kind::note_ref, fl().note);
       return true;
-    case kw::pngblip: if (s.d == dst::pict) pict_.kind = 1; return true;
-    case kw::jpegblip: if (s.d == dst::pict) pict_.kind = 2; return true;
-    case kw::other_blip: if (s.d == dst::pict) pict_.kind = 0; return true;
+    case kw::pngblip: return picture_kind(blip::png);
+    case kw::jpegblip: return picture_kind(blip::jpeg);
+    case kw::emfblip: return picture_kind(blip::emf);
+    case kw::wmetafile: return picture_kind(blip::wmf);
+    case kw::macpict: return picture_kind(blip::pict);
+    case kw::pmmetafile: return picture_kind(blip::os2);
+    case kw::dibitmap: return picture_kind(blip::dib);
+    case kw::wbitmap: return picture_kind(blip::bitmap);
     default: return false;
   }
 }
 
 bool reader::character_word(const word_info& w, state& s, int p, bool on) {
   switch (w.id) {
-    case kw::plain: s.fmt = 0; s.font = -1; return true;
+    case kw::plain: s.fmt = 0; s.font = -1; s.char_style = -1; return true;
     case kw::b: s.fmt = on ? s.fmt | f_b : s.fmt & ~f_b; return true;
     case kw::i: s.fmt = on ? s.fmt | f_i : s.fmt & ~f_i; return true;
     case kw::ul: s.fmt = on ? s.fmt | f_u : s.fmt & ~f_u; return true;
@@ -1056,36 +1173,84 @@ bool reader::character_word(const word_info& w, state& s, int p, bool on) {
   }
 }
 
-// Alignment, styles, outline levels and lists.
+// Alignment, styles and outline levels; in the style sheet, what each
+// style is.
 bool reader::paragraph_word(const word_info& w, state& s, int p) {
+  const bool entry = s.d == dst::style_entry;
+  auto style_kind = [&](char kind) {
+    style_.kind = kind;
+    style_.number = p;
+    return true;
+  };
   switch (w.id) {
     case kw::ql: s.align = 0; return true;
     case kw::qc: s.align = 1; return true;
     case kw::qr: s.align = 2; return true;
     case kw::qj: s.align = 3; return true;
     case kw::s:
-      if (s.d == dst::style_entry && !styles_.empty()) styles_.back().num = p;
-      else s.style = p;
+      if (entry) return style_kind('s');
+      s.style = p;
+      return true;
+    case kw::cs:
+      if (entry) return style_kind('c');
+      s.char_style = character_style_index(p);
+      return true;
+    case kw::ds: return entry ? style_kind('d') : true;
+    case kw::ts: return entry ? style_kind('t') : true;
+    case kw::sbasedon:
+      if (entry) style_.based_on = p;
       return true;
     case kw::outlinelevel:
-      if (s.d == dst::style_entry && !styles_.empty()) styles_.back().outline = p;
+      if (entry) style_.outline = p;
       else s.outline = int8_t(std::clamp(p, -1, 9));
       return true;
+    default: return false;
+  }
+}
+
+// Paragraphs' lists; the list table, the override table and {\pn} groups.
+bool reader::list_word(const word_info& w, state& s, int p, bool on) {
+  pn_reading* pn = s.d == dst::pn && fl().pn ? &*fl().pn : nullptr;
+  auto pn_format = [&](number_format f) {
+    if (pn) pn->format = f;
+    return true;
+  };
+  const bool level = s.d == dst::list_level;
+  switch (w.id) {
     case kw::ls:
-      if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().ls = p;
-      else s.ls = p;
+      if (s.d == dst::list_override) lists_.override_instance(p);
+      else if (s.d != dst::style_entry) s.ls = std::max(p, -1);
       return true;
-    case kw::ilvl: s.ilvl = uint8_t(std::clamp(p, 0, max_list_depth - 1)); return true;
+    case kw::ilvl: s.ilvl = uint8_t(std::clamp(p, 0, list_levels - 1)); return true;
     case kw::listid:
-      if (s.d == dst::list && !lists_.empty()) lists_.back().id = p;
-      else if (s.d == dst::list_override && !overrides_.empty()) overrides_.back().list_id = p;
+      if (s.d == dst::list) lists_.list_id(p);
+      else if (s.d == dst::list_override) lists_.override_list(p);
       return true;
-    case kw::levelnfc:
-      if (s.d == dst::list_level && !lists_.empty() && !lists_.back().nfc.empty())
-        lists_.back().nfc.back() = p;
+    case kw::levelnfc: if (level) lists_.level.nfc = p; return true;
+    case kw::levelnfcn: if (level) lists_.level.nfcn = p; return true;
+    case kw::levelstartat:
+      if (level) lists_.level.start = p;
+      else if (s.d == dst::override_level) lists_.override_start_at(p);
       return true;
-    case kw::pnlvlblt: if (s.d == dst::pn) fl().pn_kind = 1; return true;
-    case kw::pnnumber: if (s.d == dst::pn && fl().pn_kind != 1) fl().pn_kind = int(w.ch); return true;
+    case kw::levelnorestart: if (level) lists_.level.no_restart = on; return true;
+    case kw::levellegal: if (level) lists_.level.legal = on; return true;
+    case kw::listoverridestartat: if (s.d == dst::override_level) lists_.override_start(); return true;
+    case kw::listoverrideformat: if (s.d == dst::override_level) lists_.override_format(); return true;
+    case kw::pnlvl:
+      if (pn) {
+        pn->what = pn_reading::kind::outline;
+        pn->outline = std::clamp(p, 1, list_levels);
+      }
+      return true;
+    case kw::pnlvlbody: if (pn) pn->what = pn_reading::kind::body; return true;
+    case kw::pnlvlblt: if (pn) pn->what = pn_reading::kind::bullet; return true;
+    case kw::pnlvlcont: if (pn) pn->what = pn_reading::kind::cont; return true;
+    case kw::pnstart: if (pn) pn->start = p; return true;
+    case kw::pndec: return pn_format(number_format::decimal);
+    case kw::pnucrm: return pn_format(number_format::upper_roman);
+    case kw::pnlcrm: return pn_format(number_format::lower_roman);
+    case kw::pnucltr: return pn_format(number_format::upper_letter);
+    case kw::pnlcltr: return pn_format(number_format::lower_letter);
     default: return false;
   }
 }
@@ -1210,7 +1375,7 @@ bool read_rtf(std::string_view rtf, model::document& doc, model::reading& r) {
     error = rtf.empty() ? "the file is empty" : "not a Rich Text document (it does not start with {\\rtf)";
     return false;
   }
-  reader(rtf.substr(k), doc).run();
+  reader(rtf.substr(k), doc, r).run();
   return true;
 }
 

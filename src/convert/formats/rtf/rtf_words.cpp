@@ -18,9 +18,8 @@ table build() {
        {"colortbl", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
         "footerf", "objdata", "objclass", "objname", "xe", "tc", "tcn", "txe", "nonshppict",
         "nonesttables", "revtbl", "rsidtbl", "generator", "pgdsctbl", "filetbl", "themedata",
-        "colorschememapping", "datastore", "latentstyles", "xmlnstbl", "mmathPr", "pntxta",
-        "pntxtb", "template", "docvar", "userprops", "atndate", "atnref", "atnparent", "bkmkend", "listname",
-        "leveltext", "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
+        "colorschememapping", "datastore", "latentstyles", "xmlnstbl", "mmathPr", "template", "docvar", "userprops", "atndate", "atnref", "atnparent", "bkmkend", "listname",
+        "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
         "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile",
         "sp", "sn", "sv", "author", "operator", "comment", "doccomm", "subject", "keywords",
         "company", "manager", "category", "hlinkbase", "fldtype", "formfield", "datafield",
@@ -45,9 +44,13 @@ table build() {
   dest("listtext", kw::listtext);
   dest("pntext", kw::listtext);
   dest("pn", kw::pn);
+  dest("pntxta", kw::pntxta);
+  dest("pntxtb", kw::pntxtb);
   dest("listtable", kw::listtable);
   dest("list", kw::list);
   dest("listlevel", kw::listlevel);
+  dest("leveltext", kw::leveltext);
+  dest("lfolevel", kw::lfolevel);
   dest("listoverridetable", kw::listoverridetable);
   dest("listoverride", kw::listoverride);
   dest("bkmkstart", kw::bkmkstart);
@@ -102,26 +105,43 @@ table build() {
   prop("qj", kw::qj);
   prop("qd", kw::qj);
   prop("s", kw::s);
+  prop("cs", kw::cs);
+  prop("ds", kw::ds);
+  prop("ts", kw::ts);
+  prop("sbasedon", kw::sbasedon);
   prop("outlinelevel", kw::outlinelevel);
   prop("ls", kw::ls);
   prop("ilvl", kw::ilvl);
   prop("listid", kw::listid);
   prop("levelnfc", kw::levelnfc);
+  prop("levelnfcn", kw::levelnfcn);
+  prop("levelstartat", kw::levelstartat);
+  prop("levelnorestart", kw::levelnorestart);
+  prop("levellegal", kw::levellegal);
+  prop("listoverridestartat", kw::listoverridestartat);
+  prop("listoverrideformat", kw::listoverrideformat);
+  prop("pnlvl", kw::pnlvl);
+  prop("pnlvlbody", kw::pnlvlbody);
   prop("pnlvlblt", kw::pnlvlblt);
-  // Numbered paragraphs of the older kind; ch holds the list kind (2 numbers,
-  // 3 upper roman, 4 lower roman, 5 upper letters, 6 lower letters).
+  prop("pnlvlcont", kw::pnlvlcont);
+  prop("pnstart", kw::pnstart);
+  // Numbers of the older kind; those in scripts of their own count in decimal.
   for (std::string_view w : {"pndec", "pnord", "pnordt", "pncard", "pnaiu", "pnaiueo", "pniroha",
                              "pnchosung", "pnganada"})
-    t[w] = {kw::pnnumber, word_kind::property, 2};
-  t["pnucrm"] = {kw::pnnumber, word_kind::property, 3};
-  t["pnlcrm"] = {kw::pnnumber, word_kind::property, 4};
-  t["pnucltr"] = {kw::pnnumber, word_kind::property, 5};
-  t["pnlcltr"] = {kw::pnnumber, word_kind::property, 6};
+    prop(w, kw::pndec);
+  prop("pnucrm", kw::pnucrm);
+  prop("pnlcrm", kw::pnlcrm);
+  prop("pnucltr", kw::pnucltr);
+  prop("pnlcltr", kw::pnlcltr);
   prop("chftn", kw::chftn);
   prop("pngblip", kw::pngblip);
   prop("jpegblip", kw::jpegblip);
-  for (std::string_view w : {"wmetafile", "emfblip", "macpict", "pmmetafile", "dibitmap", "wbitmap"})
-    prop(w, kw::other_blip);
+  prop("emfblip", kw::emfblip);
+  prop("wmetafile", kw::wmetafile);
+  prop("macpict", kw::macpict);
+  prop("pmmetafile", kw::pmmetafile);
+  prop("dibitmap", kw::dibitmap);
+  prop("wbitmap", kw::wbitmap);
 
   chr("emdash", 0x2014);
   chr("endash", 0x2013);

@@ -8,7 +8,8 @@ enum class kw : unsigned char {
   none,
   // destinations
   skip_dest, transparent, fonttbl, stylesheet, info, title, pict, field, fldinst, fldrslt,
-  footnote, shpinst, shptxt, listtext, pn, listtable, list, listlevel, listoverridetable, listoverride,
+  footnote, shpinst, shptxt, listtext, pn, pntxta, pntxtb, listtable, list, listlevel, leveltext,
+  listoverridetable, listoverride, lfolevel,
   bkmkstart, atrfstart, atrfend, atnid, atnauthor, annotation,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
@@ -16,10 +17,14 @@ enum class kw : unsigned char {
   ansicpg, mac, pc, pca, deff, f, fcharset, cpg,
   // character formatting
   b, i, ul, ulnone, strike, super, sub, nosupersub, up, dn, v,
-  // paragraph formatting, styles, lists
-  ql, qc, qr, qj, s, outlinelevel, ls, ilvl, listid, levelnfc, pnlvlblt, pnnumber,
+  // paragraph formatting and styles
+  ql, qc, qr, qj, s, cs, ds, ts, sbasedon, outlinelevel,
+  // lists
+  ls, ilvl, listid, levelnfc, levelnfcn, levelstartat, levelnorestart, levellegal,
+  listoverridestartat, listoverrideformat,
+  pnlvl, pnlvlbody, pnlvlblt, pnlvlcont, pnstart, pndec, pnucrm, pnlcrm, pnucltr, pnlcltr,
   // notes and pictures
-  chftn, pngblip, jpegblip, other_blip,
+  chftn, pngblip, jpegblip, emfblip, wmetafile, macpict, pmmetafile, dibitmap, wbitmap,
 };
 
 enum class word_kind : unsigned char { property, destination };

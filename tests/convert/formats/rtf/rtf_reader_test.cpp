@@ -2,9 +2,11 @@
 
 #include <string>
 
-#include "convert/formats/rtf/rtf_reader.h"
 #include "convert/builtin_converter.h"
+#include "convert/common/numbering.h"
+#include "convert/formats/rtf/rtf_reader.h"
 #include "convert/html_check.h"
+#include "convert/model/passes.h"
 
 using namespace nx;
 using nx::test::body_part;
@@ -21,6 +23,36 @@ std::string page_of(const std::string& rtf) {
 }
 
 std::string body_of(const std::string& rtf) { return body_part(page_of(rtf)); }
+
+model::document model_of(const std::string& rtf) {
+  model::document doc;
+  std::string error;
+  EXPECT_TRUE(test::read_with(read_rtf, rtf, doc, error)) << error;
+  return doc;
+}
+
+std::string text_of(const model::paragraph& p) {
+  std::string text;
+  for (const model::inline_item& it : p.inlines) text += it.text;
+  return text;
+}
+
+// One line a paragraph: "h2 [1.] text", "li 3/1 lower_roman 2 [3.ii)] text", "p text".
+std::vector<std::string> outline_of(const model::document& doc) {
+  static const char* const kinds[] = {"bullet", "decimal", "lower_alpha", "upper_alpha", "lower_roman", "upper_roman"};
+  std::vector<std::string> out;
+  for (const model::block& b : doc.body) {
+    const model::paragraph& p = b.para;
+    std::string line;
+    if (p.heading > 0) line = "h" + std::to_string(p.heading) + " [" + p.number + "] ";
+    else if (p.list.list >= 0)
+      line = "li " + std::to_string(p.list.list) + "/" + std::to_string(p.list.level) + " " + kinds[int(p.list.kind)] +
+             " " + std::to_string(p.list.value) + " [" + p.number + "] ";
+    else line = "p ";
+    out.push_back(line + text_of(p));
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -118,6 +150,8 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
       {"doubled backslashes; switches but \\l passed over",
        R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})",
        "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n"},
+      {"a cross-reference with \\h links to its bookmark",
+       "{\\rtf1 see {\\field{\\*\\fldinst REF _Ref7 \\\\h}{\\fldrslt above}}}", "<p>see <a href=\"#_Ref7\">above</a></p>\n"},
       {"other fields show their result", "{\\rtf1 page {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}", "<p>page 3</p>\n"},
       {"a link across a paragraph end is reopened", "{\\rtf1{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt a\\par b}}}",
        "<p><a href=\"u\">a</a></p>\n<p><a href=\"u\">b</a></p>\n"},
@@ -127,10 +161,15 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
            "\\pard\\ls1{\\listtext \\bullet\\tab}two\\par\\pard\\ls2{\\listtext 1.\\tab}first\\par\\pard after\\par}",
        "<ul>\n<li>one\n<ol type=\"a\">\n<li>sub</li>\n</ol>\n</li>\n<li>two</li>\n</ul>\n"
        "<ol>\n<li>first</li>\n</ol>\n<p>after</p>\n"},
-      {"older numbering: {\\pn} tells the kind",
+      {"older numbering: {\\pn} counts from \\pnstart while numbered paragraphs follow each other; "
+       "\\pnlvlcont passes its turn, a plain paragraph starts the count afresh",
        "{\\rtf1\\pard{\\*\\pn\\pnlvlblt{\\pntxtb \\'b7}}{\\pntext \\'b7\\tab}a\\par"
-       "\\pard{\\*\\pn\\pnlvlbody\\pnucrm}{\\pntext III.\\tab}b\\par}",
-       "<ul>\n<li>a</li>\n</ul>\n<ol type=\"I\" start=\"3\">\n<li>b</li>\n</ol>\n"},
+       "\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3}{\\pntext IX.\\tab}b\\par"
+       "\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3}c\\par\\pard{\\*\\pn\\pnlvlcont}cont\\par"
+       "\\pard{\\*\\pn\\pnlvlbody\\pnucrm\\pnstart3}d\\par\\pard plain\\par"
+       "\\pard{\\*\\pn\\pnlvlbody\\pndec\\pnstart3}e\\par}",
+       "<ul>\n<li>a</li>\n</ul>\n<ol type=\"I\" start=\"3\">\n<li>b</li>\n<li>c</li>\n</ol>\n<p>cont</p>\n"
+       "<ol type=\"I\" start=\"5\">\n<li>d</li>\n</ol>\n<p>plain</p>\n<ol start=\"3\">\n<li>e</li>\n</ol>\n"},
       {"only a marker: numbers and single symbols make lists going on from it, other text stays",
        "{\\rtf1{\\listtext 3.\\tab}c\\par{\\listtext 4.\\tab}d\\par{\\listtext -\\tab}e\\par{\\listtext Note:\\tab}f\\par}",
        "<ol start=\"3\">\n<li>c</li>\n<li>d</li>\n</ol>\n<ul>\n<li>e</li>\n</ul>\n<p>Note: f</p>\n"},
@@ -159,8 +198,9 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
     SCOPED_TRACE(c.why);
     EXPECT_EQ(body_of(c.rtf), c.body);
   }
-  // Table depth and list level are bounded.
-  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"), body_of("{\\rtf1\\itap16\\intbl y\\nestcell}"));
+  // Table depth is bounded by the model's limit.
+  EXPECT_EQ(body_of("{\\rtf1\\itap99999\\ilvl-5\\intbl y\\nestcell}"),
+            body_of("{\\rtf1\\itap" + std::to_string(model::max_table_depth) + "\\intbl y\\nestcell}"));
 }
 
 TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
@@ -177,16 +217,124 @@ TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
 
 TEST(RtfReader, PicturesAreHandedOverAndLinkedBesideThePage) {
   model::document doc;
-  std::string error;
-  ASSERT_TRUE(test::read_with(read_rtf, "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
+  model::reading r;
+  ASSERT_TRUE(model::read_document(read_rtf, "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
                        "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
-                       "{\\nonshppict{\\pict\\wmetafile8 0102}}{\\v{\\pict\\pngblip 00}}b}",
-                       doc, error));
+                       "{\\nonshppict{\\pict\\emfblip 0102}}{\\v{\\pict\\pngblip 00}}b}",
+                       doc, r));
   ASSERT_EQ(doc.pictures.size(), 2u);  // the hidden one is left out
+  // The metafile shown in the text is named; the fallback for older readers is no loss.
+  EXPECT_EQ(r.warnings, std::vector<std::string>{"a Windows metafile picture was left out"});
   EXPECT_EQ(doc.pictures[0].file_name, "image1.png");
   EXPECT_EQ(doc.pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
   EXPECT_EQ(doc.pictures[1].file_name, "image2.jpg");
   EXPECT_EQ(doc.pictures[1].bytes, "}\\\xff");
   EXPECT_EQ(test::page_body(doc, {"x_files/"}),
             "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.jpg\" alt=\"\">b</p>\n");
+}
+
+// The list table says how paragraphs are numbered, whatever their written
+// labels say: instances of one list share its counters, overrides start a
+// level afresh or replace it, deeper levels restart under shallower ones,
+// and a numbered heading keeps its label beside its text.
+TEST(RtfReader, ListTableNumbersItemsAndHeadings) {
+  const std::string rtf =
+      "{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\outlinelevel0 heading 1;}}"
+      "{\\*\\listtable{\\list\\listid7{\\listlevel\\levelnfc0\\levelstartat3{\\leveltext\\'02\\'00.;}{\\levelnumbers\\'01;}}"
+      "{\\listlevel\\levelnfc4\\levelnfcn2{\\leveltext\\'04\\'00.\\'01);}}}"
+      "{\\list\\listid8{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}}"
+      "{\\list\\listid9{\\listlevel\\levelnfc255{\\leveltext\\'00;}}}}"
+      "{\\*\\listoverridetable{\\listoverride\\listid7\\ls1}{\\listoverride\\listid7\\ls2}"
+      "{\\listoverride\\listid7\\listoverridecount1{\\lfolevel\\listoverridestartat\\levelstartat10}\\ls3}"
+      "{\\listoverride\\listid7\\listoverridecount1{\\lfolevel\\listoverridestartat\\listoverrideformat"
+      "{\\listlevel\\levelnfc1\\levelstartat2{\\leveltext\\'02\\'00.;}}}\\ls4}"
+      "{\\listoverride\\listid8\\ls5}{\\listoverride\\listid9\\ls6}{\\listoverride\\listid7\\ls0}}"
+      "\\pard\\ls1{\\listtext 9.\\tab}a\\par\\pard\\ls1\\ilvl1 b\\par\\pard\\ls1\\ilvl1 c\\par"
+      "\\pard\\ls2 d\\par\\pard\\ls2\\ilvl1 e\\par\\pard\\ls3 f\\par\\pard\\s1\\ls1{\\listtext 1.\\tab}Title\\par"
+      "\\pard\\ls4 g\\par\\pard\\ls5 h\\par\\pard\\ls6 i\\par\\pard\\ls99{\\listtext 7.\\tab}j\\par"
+      "\\pard\\ls1 \\par\\pard\\ls0 k\\par}";
+  const std::vector<std::string> expected = {
+      "li 1/0 decimal 3 [3.] a",
+      "li 1/1 lower_roman 1 [3.i)] b",
+      "li 1/1 lower_roman 2 [3.ii)] c",
+      "li 2/0 decimal 4 [4.] d",         // the same list: its count goes on
+      "li 2/1 lower_roman 1 [4.i)] e",   // under a new item, the deeper level restarts
+      "li 3/0 decimal 10 [10.] f",       // started afresh by its override
+      "h1 [11.] Title",                  // counted with the list, never a list item
+      "li 4/0 upper_roman 2 [II.] g",    // the level replaced, with its start
+      "li 5/0 bullet 0 [\xE2\x80\xA2] h",
+      "p i",                             // a level that shows no number
+      "li 0/0 decimal 7 [7.] j",         // no table entry: the label as written
+      "li 0/0 decimal 4 [4.] k",         // the empty item before it counted; \ls0 is an instance too
+  };
+  EXPECT_EQ(outline_of(model_of(rtf)), expected);
+  EXPECT_HAS(body_of(rtf), "<h1>11. Title</h1>");
+}
+
+// Headings by the paragraph's outline level, else its style's along
+// \sbasedon, else a "heading N" name in the chain; style names are kept on
+// paragraphs and runs.
+TEST(RtfReader, StyleChainsGiveHeadingsAndNames) {
+  model::document doc = model_of(
+      "{\\rtf1{\\stylesheet{\\s0 Normal;}{\\s1\\sbasedon0\\outlinelevel1 Chapter;}{\\s2\\sbasedon1 Chapter Sub;}"
+      "{\\s3\\sbasedon4 Quote;}{\\s4 heading 3;}{\\*\\cs5\\additive Emphasis Char;}{\\s6\\sbasedon7 Loop;}"
+      "{\\s7\\sbasedon6 Other;}}"
+      "\\pard\\s2 A\\par\\pard\\s3 B\\par\\pard\\s2\\outlinelevel9 C\\par\\pard\\s6 D\\par"
+      "\\pard x{\\cs5 em}\\par}");
+  ASSERT_EQ(outline_of(doc), (std::vector<std::string>{"h2 [] A", "h3 [] B", "p C", "p D", "p xem"}));
+  auto style = [&](int index) { return index < 0 ? std::string("-") : doc.styles[size_t(index)]; };
+  EXPECT_EQ(style(doc.body[0].para.style), "Chapter Sub");
+  EXPECT_EQ(style(doc.body[1].para.style), "Quote");
+  EXPECT_EQ(style(doc.body[4].para.style), "Normal");
+  ASSERT_EQ(doc.body[4].para.inlines.size(), 2u);
+  EXPECT_EQ(style(doc.body[4].para.inlines[0].style), "-");
+  EXPECT_EQ(style(doc.body[4].para.inlines[1].style), "Emphasis Char");
+}
+
+// A comment's range starts and ends where its tags stand; its mark is where
+// its text is anchored.
+TEST(RtfReader, CommentsKeepTheirRange) {
+  model::document doc = model_of(
+      "{\\rtf1 a{\\*\\atrfstart 1}b\\par c{\\*\\atrfend 1}{\\*\\atnid JD}\\chatn{\\*\\annotation{\\*\\atnref 1}note}d}");
+  ASSERT_EQ(doc.notes.size(), 1u);
+  EXPECT_EQ(doc.notes[0].kind, model::note_kind::comment);
+  EXPECT_EQ(doc.notes[0].author, "JD");
+  std::string kinds;
+  for (const model::block& b : doc.body)
+    for (const model::inline_item& it : b.para.inlines)
+      kinds += it.kind == model::inline_kind::text ? it.text
+               : it.kind == model::inline_kind::range_start ? "<" + std::to_string(it.ref)
+               : it.kind == model::inline_kind::range_end   ? std::to_string(it.ref) + ">"
+               : it.kind == model::inline_kind::note_ref    ? "*" + std::to_string(it.ref)
+                                                            : "?";
+  EXPECT_EQ(kinds, "a<0bc0>*0d");
+}
+
+// Values far beyond what Word writes: starts near the integer limit, level
+// texts longer than their length byte allows, more levels than a list has.
+// Labels stay short and the page small.
+TEST(RtfReader, ExtremeListValuesGiveBoundedLabels) {
+  std::string long_text = "{\\leveltext\\'ff";
+  for (int k = 0; k < 400; ++k) long_text += "\\'0" + std::to_string(k % 9) + "x";
+  long_text += ";}";
+  std::string rtf = "{\\rtf1{\\*\\listtable{\\list\\listid1";
+  for (int level = 0; level < 12; ++level)
+    rtf += "{\\listlevel\\levelnfc4\\levelstartat2147483392" + (level % 2 ? long_text : "{\\leveltext\\'02\\'00.;}") + "}";
+  rtf += "}}{\\*\\listoverridetable{\\listoverride\\listid1\\listoverridecount1{\\lfolevel\\listoverridestartat"
+         "\\levelstartat-2147483392}\\ls1}{\\listoverride\\listid1\\ls2}}";
+  const int items = 3000;
+  for (int k = 0; k < items; ++k)
+    rtf += "\\pard\\ls" + std::to_string(1 + k % 2) + "\\ilvl" + std::to_string(k % 14) +
+           "{\\*\\pn\\pnlvlbody\\pnlcltr\\pnstart2147483392}x\\par";
+  rtf += "}";
+  model::document doc = model_of(rtf);
+  ASSERT_EQ(doc.body.size(), size_t(items));
+  for (const model::block& b : doc.body) {
+    EXPECT_LE(b.para.number.size(), max_label);
+    EXPECT_LE(b.para.list.level, 8);
+    EXPECT_LE(b.para.list.value, max_list_start * 1000);
+  }
+  std::string page = write_html(doc);
+  EXPECT_LT(page.size(), size_t(items) * 64);
+  EXPECT_EQ(test::nesting_error(page), "");
 }
