@@ -58,6 +58,12 @@ struct para_props {
   }
 };
 
+// The heading level (1-6, 0 for body text) of a paragraph: by its outline
+// level (0-8; deeper levels than HTML has are level 6), else by a style
+// named "heading N" in any case ("Heading_20_2" as some producers write
+// it) anywhere in its style's chain, as the caller finds the names.
+int heading_level(std::optional<int> outline, std::string_view style_name = {});
+
 // Style chains: each style's own definition, its parent, its name. A
 // style's properties are its own laid over its parent's, to any depth; a
 // chain that loops or runs past max_chain is cut there. Props needs
@@ -100,6 +106,16 @@ class style_chain {
     };
     return resolve_at(id, root, lay, 0);
   }
+  // The level a "heading N" name gives, the style's own or the nearest
+  // parent's; 0 when none is so named.
+  int named_heading(std::string_view id) const {
+    int level = 0;
+    walk(id, [&](std::string_view, std::string_view name) {
+      level = heading_level(std::nullopt, name);
+      return level != 0;
+    });
+    return level;
+  }
   // Calls f(id, name) for the style and each of its parents, nearest first;
   // stops where f returns true.
   template <class F>
@@ -137,12 +153,6 @@ class style_chain {
   std::map<std::string, entry, std::less<>> styles_;
   Props empty_{};
 };
-
-// The heading level (1-6, 0 for body text) of a paragraph: by its outline
-// level (0-8; deeper levels than HTML has are level 6), else by a style
-// named "heading N" in any case ("Heading_20_2" as some producers write
-// it) anywhere in its style's chain, as the caller finds the names.
-int heading_level(std::optional<int> outline, std::string_view style_name = {});
 
 // The index of a style name in doc.styles, added on first use; -1 for an
 // empty name.

@@ -507,13 +507,7 @@ int reader::heading_of(const para_props& p) {
   uint16_t sti = p.istd < styles_.size() ? styles_[p.istd].sti : no_style;
   if (sti >= 1 && sti <= 9) outline = sti - 1;
   else if (p.outline >= 0 && p.outline < body_text) outline = p.outline;
-  int level = model::heading_level(outline);
-  if (!outline)
-    para_styles_.walk(std::to_string(p.istd), [&](std::string_view, std::string_view name) {
-      level = model::heading_level(std::nullopt, name);
-      return level != 0;
-    });
-  return level;
+  return outline ? model::heading_level(outline) : para_styles_.named_heading(std::to_string(p.istd));
 }
 
 // The note referenced at cp in the main text (an index into the document's

@@ -564,16 +564,8 @@ const paragraph_style& reader::paragraph_style_of(int number) {
   if (!added) return it->second;
   paragraph_style& ps = it->second;
   std::string id = "s" + std::to_string(number);
-  const model::para_props none;
-  ps.outline = styles_.resolve(id, none, [](const model::para_props& own, const model::para_props& parent) {
-    model::para_props p = own;
-    p.inherit(parent);
-    return p;
-  }).outline;
-  styles_.walk(id, [&](std::string_view, std::string_view name) {
-    ps.name_heading = model::heading_level(std::nullopt, name);
-    return ps.name_heading > 0;
-  });
+  ps.outline = styles_.resolve(id).outline;
+  ps.name_heading = styles_.named_heading(id);
   ps.index = model::style_index(doc_, styles_.name(id));
   return ps;
 }

@@ -124,10 +124,7 @@ style* styles::find(std::string_view id) {
   };
   s.props = chain_.resolve(id, none_, lay);
   s.name = chain_.name(id);
-  chain_.walk(id, [&](std::string_view, std::string_view name) {
-    s.named_heading = model::heading_level(std::nullopt, name);
-    return s.named_heading != 0;
-  });
+  s.named_heading = chain_.named_heading(id);
   return &resolved_.emplace(std::string(id), std::move(s)).first->second;
 }
 
