@@ -6,6 +6,7 @@
 #include "convert/job.h"
 #include "convert/test_host.h"
 #include "services/flags.h"
+#include "support/package_writer.h"
 #include "support/test_env.h"
 #include "templates/template.h"
 
@@ -210,15 +211,23 @@ TEST_F(job_test, NoTwoRowsWriteTheSameName) {
   EXPECT_EQ(read_all(host.dest + "/page_BACKUP.html"), word_page);
 }
 
-TEST_F(job_test, TheHostsTemplateIsApplied) {
+// The options the job starts with reach every row, and what a reader
+// leaves out reaches the row's note.
+TEST_F(job_test, TheHostsTemplateIsAppliedAndReadersWarnings) {
   cTemplate t;
   t.colFind = {"world"};
   t.colReplace = {"there"};
   host.tmpl = prog + "templates/mine.dat";
   ASSERT_TRUE(write_template_file(host.tmpl, t));
   host.add(tmp.write("a.html", word_page));
+  host.add(tmp.write("b.docx", test::make_docx("<w:p><w:r><w:t>Hello world</w:t></w:r></w:p>",
+                                               {{"word/styles.xml", "<w:styles"}},
+                                               "<Relationship Id=\"s\" Type=\"http://schemas.openxmlformats.org/"
+                                               "officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>")));
   EXPECT_TRUE(run());
   std::string out = read_all(host.dest + "/a.html");
   // Its rules, not the built-in ones: the span stays, the words change.
   EXPECT_NE(out.find("<span>Hello</span> there"), std::string::npos) << out;
+  EXPECT_NE(read_all(host.dest + "/b.html").find("Hello there"), std::string::npos);
+  EXPECT_EQ(host.notes[1], "the styles part is damaged and was left out");
 }
