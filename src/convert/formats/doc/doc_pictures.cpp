@@ -159,14 +159,14 @@ bool entry_file(std::string_view d, const art_record& entry, std::string_view de
 
 }  // namespace
 
-bool blip_file(std::string_view d, const art_record& r, picture_file& out, std::string& why) {
+bool blip_file(std::string_view d, const art_record& r, picture_file& out, std::string& why, size_t limit) {
   const size_t head = r.body + uid_size * (1 + ((r.ver_inst >> 4) & 1));
   std::string bytes;
   if (r.type == blip_emf || r.type == blip_wmf || r.type == blip_pict) {
     const size_t data = head + metafile_header;
     std::string_view stored = slice(d, data, std::min<size_t>(u32(d, head + 28), r.end - std::min(data, r.end)));
     if (u8(d, head + 32) == deflated) {
-      if (!inflate_all(stored, max_inflated, bytes)) bytes.clear();
+      if (!inflate_all(stored, limit, bytes)) bytes.clear();
     } else {
       bytes = stored;
     }

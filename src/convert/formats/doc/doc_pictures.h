@@ -27,9 +27,10 @@ struct picture_file {
 // bitmap with the header of a .bmp file, metafiles inflated where they are
 // compressed, a Macintosh picture with the empty header of a .pct file.
 // False, with why ("a damaged EMF picture was left out"), when it cannot be
-// read; inflating stops at max_inflated.
-inline constexpr size_t max_inflated = size_t(64) << 20;
-bool blip_file(std::string_view d, const art_record& r, picture_file& out, std::string& why);
+// read; a metafile that inflates past limit is left out.
+inline constexpr size_t max_inflated = size_t(64) << 20;  // far above any real metafile
+bool blip_file(std::string_view d, const art_record& r, picture_file& out, std::string& why,
+               size_t limit = max_inflated);
 
 // The picture whose header is at offset in the Data stream.
 bool inline_picture(std::string_view data, uint32_t offset, picture_file& out, std::string& why);

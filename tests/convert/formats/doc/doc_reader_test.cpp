@@ -7,6 +7,7 @@
 #include <set>
 #include <zlib.h>
 
+#include "convert/formats/doc/doc_pictures.h"
 #include "convert/formats/doc/doc_reader.h"
 #include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
@@ -400,6 +401,43 @@ std::string in_list(uint16_t ilfo, uint8_t ilvl) {
   return out;
 }
 
+// Pictures of every kind: in the text at 1 (a shape, its compressed
+// metafile, "Chart", 100x25 pixels), 7 (an object's metafile, 40x40), 8 (a
+// bitmap) and 9 (a damaged EMF), floating at 3 ("Photo", kept in the text
+// stream, 200x100) and 5 (a group: a picture and a drawn shape, 300x150).
+const std::string picture_wmf = std::string("\x01\0\x09\0\0\x03", 6) + std::string(30, 'w');
+const std::string picture_png = "\x89PNG\r\n\x1a\n" + std::string(8, 'p');
+std::string pictures_doc() {
+  const std::string &wmf = picture_wmf, &png = picture_png;
+  const std::string jpeg = "\xFF\xD8\xFF\xE0" + std::string(8, 'j');
+  std::string dib(44, '\0');  // one pixel, 24 bits
+  put32(dib, 0, 40);
+  put32(dib, 4, 1);
+  put32(dib, 8, 1);
+  put16(dib, 12, 1);
+  put16(dib, 14, 24);
+  doc_parts parts;
+  auto add = [&](const std::string& p) {
+    uint32_t at = uint32_t(parts.data.size());
+    parts.data += p;
+    return picture_at(at);
+  };
+  parts.characters = {
+      {1, add(picf(0x64, 1500, 750, 1000, 500, picture_shape(1025, 1, 0x381, u"Chart") + store_entry(3, blip(0xF01B, 0x216, wmf, true))))},
+      {3, picture_at(0)},
+      {5, picture_at(0)},
+      {7, add(picf(8, 600, 600, 0, 0, wmf))},
+      {8, add(picf(0x64, 0, 0, 0, 0, picture_shape(1026, 0) + blip(0xF01F, 0x7A8, dib)))},
+      {9, add(picf(0x64, 0, 0, 0, 0, picture_shape(1027, 0) + blip(0xF01A, 0x3D4, std::string(50, 'x'))))}};
+  parts.at_4096 = blip(0xF01E, 0x6E0, png);
+  const std::string store = art(0xF001, store_entry(6, parts.at_4096, 4096) + store_entry(5, blip(0xF01D, 0x46A, jpeg)));
+  const std::string group = art(0xF003, picture_shape(2050, 0) + picture_shape(2051, 2) + picture_shape(2052, 0));
+  parts.tables = {{40, plc({3, 5, 11}, {spa(2049, 3000, 1500), spa(2050, 4500, 2250)})},
+                  {50, art(0xF000, store) + '\0' +
+                           art(0xF002, art(0xF003, shape(1024) + picture_shape(2049, 1, 0x380, u"Photo") + group))}};
+  return make_doc({{u"a\x01" u"b\x08" u"c\x08" u"d\x01\x01\x01\r", true}}, 0x0200, parts);
+}
+
 // Share of the reference's words (runs of letters and digits) found in the page.
 double recall(const std::u32string& ref, const std::u32string& got) {
   auto words_of = [](const std::u32string& t) {
@@ -580,34 +618,7 @@ TEST(DocLists, HugeStartGivesASmallPage) {
 // and floating ones (through the drawing to the picture store, kept in the
 // store or in the text stream), each with its alt text and shown size.
 TEST(DocPictures, InlineFloatingAndObjectPicturesWithAltAndSize) {
-  const std::string wmf = std::string("\x01\0\x09\0\0\x03", 6) + std::string(30, 'w');
-  const std::string png = "\x89PNG\r\n\x1a\n" + std::string(8, 'p'), jpeg = "\xFF\xD8\xFF\xE0" + std::string(8, 'j');
-  std::string dib(44, '\0');  // one pixel, 24 bits
-  put32(dib, 0, 40);
-  put32(dib, 4, 1);
-  put32(dib, 8, 1);
-  put16(dib, 12, 1);
-  put16(dib, 14, 24);
-  doc_parts parts;
-  auto add = [&](const std::string& p) {
-    uint32_t at = uint32_t(parts.data.size());
-    parts.data += p;
-    return picture_at(at);
-  };
-  parts.characters = {
-      {1, add(picf(0x64, 1500, 750, 1000, 500, picture_shape(1025, 1, 0x381, u"Chart") + store_entry(3, blip(0xF01B, 0x216, wmf, true))))},
-      {3, picture_at(0)},
-      {5, picture_at(0)},
-      {7, add(picf(8, 600, 600, 0, 0, wmf))},
-      {8, add(picf(0x64, 0, 0, 0, 0, picture_shape(1026, 0) + blip(0xF01F, 0x7A8, dib)))},
-      {9, add(picf(0x64, 0, 0, 0, 0, picture_shape(1027, 0) + blip(0xF01A, 0x3D4, std::string(50, 'x'))))}};
-  parts.at_4096 = blip(0xF01E, 0x6E0, png);
-  const std::string store = art(0xF001, store_entry(6, parts.at_4096, 4096) + store_entry(5, blip(0xF01D, 0x46A, jpeg)));
-  const std::string group = art(0xF003, picture_shape(2050, 0) + picture_shape(2051, 2) + picture_shape(2052, 0));
-  parts.tables = {{40, plc({3, 5, 11}, {spa(2049, 3000, 1500), spa(2050, 4500, 2250)})},
-                  {50, art(0xF000, store) + '\0' +
-                           art(0xF002, art(0xF003, shape(1024) + picture_shape(2049, 1, 0x380, u"Photo") + group))}};
-  const std::string bytes = make_doc({{u"a\x01" u"b\x08" u"c\x08" u"d\x01\x01\x01\r", true}}, 0x0200, parts);
+  const std::string bytes = pictures_doc();
   model::document doc;
   model::reading r;
   ASSERT_TRUE(model::read_document(read_doc, bytes, doc, r)) << r.error;
@@ -617,9 +628,9 @@ TEST(DocPictures, InlineFloatingAndObjectPicturesWithAltAndSize) {
     shown.push_back(p.file_name + " " + p.alt + " " + std::to_string(p.width) + "x" + std::to_string(p.height));
   EXPECT_EQ(shown, (std::vector<std::string>{"image1.wmf Chart 100x25", "image2.png Photo 200x100", "image3.jpg  300x150",
                                              "image4.wmf  40x40", "image5.bmp  0x0"}));
-  EXPECT_EQ(doc.pictures[0].bytes, wmf);  // inflated
-  EXPECT_EQ(doc.pictures[1].bytes, png);
-  EXPECT_EQ(doc.pictures[4].bytes, "BM" + std::string("\x3A\0\0\0\0\0\0\0\x36\0\0\0", 12) + dib);
+  EXPECT_EQ(doc.pictures[0].bytes, picture_wmf);  // inflated
+  EXPECT_EQ(doc.pictures[1].bytes, picture_png);
+  EXPECT_EQ(doc.pictures[4].bytes.substr(0, 14), "BM" + std::string("\x3A\0\0\0\0\0\0\0\x36\0\0\0", 12));
   ASSERT_EQ(doc.body.size(), 1u);
   std::string order;
   for (const model::inline_item& it : doc.body[0].para.inlines)
@@ -632,6 +643,23 @@ TEST(DocPictures, InlineFloatingAndObjectPicturesWithAltAndSize) {
   ASSERT_TRUE(model::read_document(read_doc, bytes, doc, plain));
   EXPECT_TRUE(doc.pictures.empty());
   EXPECT_TRUE(plain.warnings.empty());
+}
+
+// A metafile that inflates past the limit, or whose compressed data is
+// cut short, is left out, not read whole.
+TEST(DocPictures, OversizedAndTruncatedMetafilesAreLeftOut) {
+  const std::string bytes = std::string("\x01\0\x09\0\0\x03", 6) + std::string(4000, 'w');
+  for (const auto& [limit, cut] : {std::pair{size_t(4006), size_t(0)}, {size_t(4005), size_t(0)}, {size_t(4006), size_t(20)}}) {
+    std::string record = blip(0xF01B, 0x216, bytes, true);
+    record.resize(record.size() - cut);
+    doc::art_record r{0x2160, 0xF01B, 8, record.size()};
+    doc::picture_file f;
+    std::string why;
+    EXPECT_EQ(doc::blip_file(record, r, f, why, limit), limit == bytes.size() && cut == 0) << limit << " " << cut;
+    if (limit < bytes.size() || cut > 0) {
+      EXPECT_EQ(why, "a damaged Windows metafile picture was left out");
+    }
+  }
 }
 
 TEST(DocContainer, RefusesEncryptedDamagedAndForeignInput) {
@@ -774,6 +802,7 @@ TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
   std::vector<std::string> seeds;
   for (const std::string& p : test::corpus_files("doc", "*.doc")) seeds.push_back(test::read_all(p));
   seeds.push_back(make_doc({{u"seed text\r\x13 HYPERLINK \"a\" \x14x\x15\r", false}}));
+  seeds.push_back(pictures_doc());
   std::mt19937 rng(20240611);
   for (const std::string& seed : seeds) {
     for (int round = 0; round < 24; ++round) {
@@ -789,13 +818,17 @@ TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
           m[at] = char(rng() & 0xFF);
         }
       }
-      std::string html, error;
-      if (page_without_pictures(read_doc, m, html, error)) {
+      // Pictures are read too: their records are as hostile as the text's.
+      model::document doc;
+      model::reading r;
+      if (model::read_document(read_doc, m, doc, r)) {
+        std::string html = write_html(doc, {"f/"});
         EXPECT_TRUE(test::ascii_only(html));
         EXPECT_LT(html.size(), 64 * m.size() + 4096);
+        for (const model::picture& p : doc.pictures) EXPECT_LE(p.bytes.size(), doc::max_inflated);
       } else {
-        EXPECT_TRUE(html.empty());
-        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(doc.body.empty());
+        EXPECT_FALSE(r.error.empty());
       }
     }
   }
