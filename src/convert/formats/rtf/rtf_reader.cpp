@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "convert/common/fields.h"
 #include "convert/common/numbering.h"
@@ -74,7 +75,8 @@ struct state {
   int flow = 0;
   int field = -1;
   int link = -1;
-  int shp = -1;          // the \shp group it is in, numbered in order
+  int shp = -1;          // the \shp or \shpgrp group it is in, numbered in order
+  int shp_group = -1;    // the outermost \shpgrp group it is in
   bool shppict = false;  // in a \shppict group
 };
 
@@ -370,7 +372,7 @@ class reader {
   picture pict_;
   shape_reading shape_;
   int shapes_ = 0;                // \shp groups so far
-  int shape_with_picture_ = -1;   // the \shp whose picture was read from its instructions
+  std::unordered_set<int> pictured_;  // \shp and \shpgrp groups whose pictures were read from their instructions
   bool shppict_taken_ = false;    // the last \shppict gave a picture: its \nonshppict copy is not read
   bool prop_of_shape_ = false;    // the property being read is the shape's, not its picture's
   std::string prop_name_;
@@ -777,8 +779,8 @@ bool reader::place_picture(picture& p, const shape_names& names) {
 }
 
 // A shape's instructions end: its picture stands where the shape is, named
-// by the shape, else by the picture's own properties. Its result (an older
-// reader's copy of the picture) is then not read.
+// by the shape, else by the picture's own properties. Its result, and its
+// group's (an older reader's copy of the picture), are then not read.
 void reader::end_shape() {
   shape_reading shape = std::move(shape_);
   shape_ = shape_reading();
@@ -789,7 +791,10 @@ void reader::end_shape() {
   if (names.description.empty()) names.description = own.description;
   if (names.title.empty()) names.title = own.title;
   if (names.name.empty()) names.name = own.name;
-  if (place_picture(*shape.pict, names)) shape_with_picture_ = s.shp;
+  if (place_picture(*shape.pict, names) && pictured_.size() < max_collected) {
+    pictured_.insert(s.shp);
+    if (s.shp_group >= 0) pictured_.insert(s.shp_group);
+  }
 }
 
 // A shape property's value ends: the names it gives are kept.
@@ -1066,10 +1071,16 @@ void reader::begin_destination(const word_info& w, state& s) {
       if ((known = in(dst::shape_prop, dst::prop_value))) prop_value_.clear();
       break;
     case kw::shp:
-      if (d == dst::body) s.shp = ++shapes_;
+    case kw::shpgrp:
+      // A group's shapes are read one by one.
+      if (d == dst::body) {
+        s.shp = ++shapes_;
+        if (w.id == kw::shpgrp && s.shp_group < 0) s.shp_group = s.shp;
+      }
       break;
     case kw::shprslt:
-      known = s.shp < 0 || s.shp != shape_with_picture_;
+      // What older readers draw for a shape (or group) whose pictures were read.
+      known = s.shp < 0 || !pictured_.count(s.shp);
       break;
     case kw::shppict:
       s.shppict = true;

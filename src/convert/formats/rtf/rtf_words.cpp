@@ -59,6 +59,7 @@ table build() {
   dest("atnauthor", kw::atnauthor);
   dest("annotation", kw::annotation);
   dest("shp", kw::shp);
+  dest("shpgrp", kw::shpgrp);
   dest("shprslt", kw::shprslt);
   dest("shppict", kw::shppict);
   dest("nonshppict", kw::nonshppict);

@@ -11,7 +11,7 @@ enum class kw : unsigned char {
   footnote, shpinst, shptxt, listtext, pn, pntxta, pntxtb, listtable, list, listlevel, leveltext,
   listoverridetable, listoverride, lfolevel,
   bkmkstart, atrfstart, atrfend, atnid, atnauthor, annotation,
-  shp, shprslt, shppict, nonshppict, picprop, sp, sn, sv,
+  shp, shpgrp, shprslt, shppict, nonshppict, picprop, sp, sn, sv,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
   // code pages and fonts

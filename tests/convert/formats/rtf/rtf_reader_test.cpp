@@ -257,7 +257,8 @@ TEST(RtfReader, EveryKindOfPictureIsHandedOverWithItsSize) {
 }
 
 // A picture is read once: a \shppict's, else its \nonshppict copy; a
-// shape's picture rather than its result; an object by its result. Its alt
+// shape's picture rather than its result (or its group's); an object by
+// its result. Its alt
 // is its description, else title, else name.
 TEST(RtfReader, ShapesCopiesAndObjectsGiveEachPictureOnce) {
   model::document doc;
@@ -272,15 +273,17 @@ TEST(RtfReader, ShapesCopiesAndObjectsGiveEachPictureOnce) {
           "{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn wzName}{\\sv Logo}}{\\sp{\\sn pib}{\\sv {\\pict{\\*\\picprop{\\sp{\\sn "
           "wzName}{\\sv Inner}}}\\pngblip " + png_hex + "}}}{\\sp{\\sn wzTitle}{\\sv Company logo}}}{\\shprslt" + wmf + "}}"
           "{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 1}}}{\\shprslt" + wmf + "}}"
-          "{\\object\\objemb{\\*\\objclass Equation.3}{\\*\\objdata 0102}{\\result" + wmf + "}}\\par}",
+          "{\\object\\objemb{\\*\\objclass Equation.3}{\\*\\objdata 0102}{\\result" + wmf + "}}"
+          "{\\shpgrp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 0}}}{\\shp{\\*\\shpinst{\\sp{\\sn pib}{\\sv "
+          "{\\pict\\jpegblip\\bin4 \xFF\xD8\xFF\xE0}}}}}{\\shprslt" + wmf + "}}\\par}",
       doc, r));
   EXPECT_EQ(r.warnings, std::vector<std::string>{"an OS/2 metafile picture was left out"});
   std::vector<std::string> shown;
   for (const model::picture& p : doc.pictures) shown.push_back(p.file_name + " " + p.alt);
   EXPECT_EQ(shown, (std::vector<std::string>{"image1.png A red \xE2\x80\xA2 dot", "image2.wmf ", "image3.png Company logo",
-                                             "image4.wmf ", "image5.wmf "}));
+                                             "image4.wmf ", "image5.wmf ", "image6.jpg "}));
   ASSERT_EQ(doc.body.size(), 1u);
-  EXPECT_EQ(doc.body[0].para.inlines.size(), 5u);
+  EXPECT_EQ(doc.body[0].para.inlines.size(), 6u);
 }
 
 // The list table says how paragraphs are numbered, whatever their written
