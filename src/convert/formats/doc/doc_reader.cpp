@@ -27,6 +27,7 @@ struct char_props {
   int vert = 0;  // 1 superscript, 2 subscript
   uint32_t picture = 0xFFFFFFFF;  // offset of the picture in the Data stream
   bool data = false;              // the special character is form field data
+  bool object = false;            // ... an embedded object, picture naming its storage, not a picture
   uint16_t char_style = no_style;
 };
 
@@ -60,6 +61,7 @@ void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const ch
     case 0x0855: p.special = v != 0; break;
     case 0x6A03: p.picture = u32(op, 0); break;
     case 0x0806: p.data = v != 0; break;
+    case 0x080A: p.object = v != 0; break;
     case 0x2A3E: p.underline = v != 0; break;
     case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
     default: break;
@@ -809,6 +811,11 @@ bool reader::special_inline(char32_t c, uint32_t cp, const char_props& props, st
     sink.add(model::make_inline(inline_kind::note_ref, {}, -1, note));
   } else if (c == picture_mark) {
     if (!props.special || props.data || props.picture == 0xFFFFFFFF) return false;
+    if (props.object) {
+      // Its preview is the picture in the field result beside it, if any.
+      if (reading_.options.pictures) reading_.warn("an embedded object without a preview picture was left out");
+      return false;
+    }
     int picture = add_picture(props.picture);
     if (picture < 0) return false;
     sink.add(model::make_inline(inline_kind::picture, fmt, link, picture));

@@ -403,7 +403,7 @@ std::string in_list(uint16_t ilfo, uint8_t ilvl) {
 
 // Pictures of every kind: in the text at 1 (a shape, its compressed
 // metafile, "Chart", 100x25 pixels), 7 (an object's metafile, 40x40), 8 (a
-// bitmap) and 9 (a damaged EMF), floating at 3 ("Photo", kept in the text
+// bitmap), 9 (a damaged EMF) and 10 (an object without a preview), floating at 3 ("Photo", kept in the text
 // stream, 200x100) and 5 (a group: a picture and a drawn shape, 300x150).
 const std::string picture_wmf = std::string("\x01\0\x09\0\0\x03", 6) + std::string(30, 'w');
 const std::string picture_png = "\x89PNG\r\n\x1a\n" + std::string(8, 'p');
@@ -428,14 +428,15 @@ std::string pictures_doc() {
       {5, picture_at(0)},
       {7, add(picf(8, 600, 600, 0, 0, wmf))},
       {8, add(picf(0x64, 0, 0, 0, 0, picture_shape(1026, 0) + blip(0xF01F, 0x7A8, dib)))},
-      {9, add(picf(0x64, 0, 0, 0, 0, picture_shape(1027, 0) + blip(0xF01A, 0x3D4, std::string(50, 'x'))))}};
+      {9, add(picf(0x64, 0, 0, 0, 0, picture_shape(1027, 0) + blip(0xF01A, 0x3D4, std::string(50, 'x'))))},
+      {10, picture_at(0) + "\x0A\x08\x01"}};  // an embedded object, by its storage
   parts.at_4096 = blip(0xF01E, 0x6E0, png);
   const std::string store = art(0xF001, store_entry(6, parts.at_4096, 4096) + store_entry(5, blip(0xF01D, 0x46A, jpeg)));
   const std::string group = art(0xF003, picture_shape(2050, 0) + picture_shape(2051, 2) + picture_shape(2052, 0));
-  parts.tables = {{40, plc({3, 5, 11}, {spa(2049, 3000, 1500), spa(2050, 4500, 2250)})},
+  parts.tables = {{40, plc({3, 5, 12}, {spa(2049, 3000, 1500), spa(2050, 4500, 2250)})},
                   {50, art(0xF000, store) + '\0' +
                            art(0xF002, art(0xF003, shape(1024) + picture_shape(2049, 1, 0x380, u"Photo") + group))}};
-  return make_doc({{u"a\x01" u"b\x08" u"c\x08" u"d\x01\x01\x01\r", true}}, 0x0200, parts);
+  return make_doc({{u"a\x01" u"b\x08" u"c\x08" u"d\x01\x01\x01\x01\r", true}}, 0x0200, parts);
 }
 
 // Share of the reference's words (runs of letters and digits) found in the page.
@@ -622,7 +623,8 @@ TEST(DocPictures, InlineFloatingAndObjectPicturesWithAltAndSize) {
   model::document doc;
   model::reading r;
   ASSERT_TRUE(model::read_document(read_doc, bytes, doc, r)) << r.error;
-  EXPECT_EQ(r.warnings, std::vector<std::string>{"a damaged EMF picture was left out"});
+  EXPECT_EQ(r.warnings, (std::vector<std::string>{"a damaged EMF picture was left out",
+                                                  "an embedded object without a preview picture was left out"}));
   std::vector<std::string> shown;
   for (const model::picture& p : doc.pictures)
     shown.push_back(p.file_name + " " + p.alt + " " + std::to_string(p.width) + "x" + std::to_string(p.height));
