@@ -8,7 +8,6 @@
 #include "convert/formats/odt/odt_reader.h"
 #include "convert/builtin_converter.h"
 #include "convert/common/numbering.h"
-#include "convert/model/passes.h"
 #include "convert/html_check.h"
 #include "support/package_writer.h"
 
@@ -141,11 +140,11 @@ TEST(OdtReader, ListsAndHeadingsNumberedByTheirStyles) {
       "<text:outline-level-style text:level=\"2\" style:num-format=\"1\" style:num-suffix=\".\" "
       "text:display-levels=\"2\"/></text:outline-style>");
   EXPECT_HAS(x.body, "<ol>\n<li>one<br>more of one\n<ol type=\"a\" start=\"3\">\n<li>sub</li>\n<li>sub2</li>\n</ol>\n"
-                   "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
-                   "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
-                   "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
-                   "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>\n"
-                   "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
+                     "</li>\n</ol>\n<p>no number</p>\n<ol start=\"2\">\n<li>two</li>\n</ol>\n<p>between</p>\n"
+                     "<ol start=\"3\">\n<li>three</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n"
+                     "<ol start=\"4\">\n<li>four</li>\n</ol>\n<ol start=\"7\">\n<li>seven</li>\n</ol>\n"
+                     "<ol type=\"I\" start=\"4\">\n<li>roman</li>\n</ol>\n<h1>1. Head</h1>\n"
+                     "<h1>1. A</h1>\n<h2>1.1. B</h2>\n<h2>1.2. C</h2>\n<h1>2. D</h1>\n<h2>2.1. E</h2>\n<h1>Plain</h1>");
   // Labels are the paragraphs' numbers, never their text.
   std::vector<std::string> numbers;
   for (const model::block& b : x.doc.body) {

@@ -2,8 +2,6 @@
 
 #include "convert/detect/document_kind.h"
 #include "convert/formats/wordml/docx_reader.h"
-#include "convert/html_check.h"
-#include "support/package_writer.h"
 #include "wordml_fixtures.h"
 
 using namespace nx;
@@ -56,19 +54,6 @@ TEST(DocumentKind, ContentDecidesBeforeTheName) {
   for (const auto& c : cases) EXPECT_EQ(document_kind(c.name, c.bytes), c.want) << c.name;
 }
 
-namespace {
-
-std::string package_html(const std::string& package, model::document* out = nullptr) {
-  model::document doc;
-  std::string error;
-  EXPECT_TRUE(test::read_with(read_docx, package, doc, error)) << error;
-  std::string body = test::page_body(doc);
-  if (out) *out = std::move(doc);
-  return body;
-}
-
-}  // namespace
-
 // What only a package has: parts found through the main part's
 // relationships (relative, absolute and up a folder), a note mark the
 // author chose, diagrams with their data, equations.
@@ -85,14 +70,18 @@ TEST(DocxReader, PartsThroughRelationshipsDiagramsAndMath) {
                      "<dgm:pt type=\"doc\"><dgm:t><a:p><a:r><a:t>no</a:t></a:r></a:p></dgm:t></dgm:pt>"
                      "<dgm:pt><dgm:t><a:p><a:r><a:t>top</a:t></a:r></a:p></dgm:t></dgm:pt>"
                      "<dgm:pt type=\"pres\"/></dgm:ptLst></dgm:dataModel>";
-  std::string body = p(r("A") + "<w:r><w:commentReference w:id=\"0\"/></w:r>" +
-                       "<w:r><w:footnoteReference w:customMarkFollows=\"1\" w:id=\"3\"/><w:t>*</w:t></w:r>" + picture +
-                       "<m:oMath><m:sSub><m:e><m:r><m:t>x</m:t></m:r></m:e><m:sub><m:r><m:t>2</m:t></m:r></m:sub></m:sSub></m:oMath>" + diagram);
-  EXPECT_EQ(package_html(make_docx(body, {{"word/footnotes.xml", notes}, {"word/comments.xml", comments},
-                                          {"word/media/b.emf", "emf"}, {"word/diagrams/data1.xml", data}},
-                                   rel("f", "footnotes", "footnotes.xml") + rel("c", "comments", "/word/comments.xml") +
-                                       rel("i", "image", "../word/media/b.emf") +
-                                       rel("d", "diagramData", "diagrams/data1.xml"))),
+  std::string math = "<m:oMath><m:sSub><m:e><m:r><m:t>x</m:t></m:r></m:e><m:sub><m:r><m:t>2</m:t></m:r></m:sub>"
+                     "</m:sSub></m:oMath>";
+  std::string body = p(r("A") + run("<w:commentReference w:id=\"0\"/>") +
+                       run("<w:footnoteReference w:customMarkFollows=\"1\" w:id=\"3\"/><w:t>*</w:t>") + picture + math +
+                       diagram);
+  read_result x = read(read_docx, make_docx(body, {{"word/footnotes.xml", notes}, {"word/comments.xml", comments},
+                                                   {"word/media/b.emf", "emf"}, {"word/diagrams/data1.xml", data}},
+                                            rel("f", "footnotes", "footnotes.xml") +
+                                                rel("c", "comments", "/word/comments.xml") +
+                                                rel("i", "image", "../word/media/b.emf") +
+                                                rel("d", "diagramData", "diagrams/data1.xml")));
+  EXPECT_EQ(x.body,
             "<p>A<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup><sup><a href=\"#ftn1\" id=\"ftnref1\">*</a></sup>"
             "<img src=\"image1.emf\" alt=\"image1.emf\"><span class=\"math\">x_2</span></p>\n<p class=\"diagram\">top</p>\n"
             "<hr>\n<div class=\"footnotes\">\n<div id=\"ftn1\">\n<p><a href=\"#ftnref1\">*</a> Star.</p>\n</div>\n"
@@ -112,9 +101,9 @@ TEST(DocxReader, StrictNamespacesAnyPrefixAndTitle) {
         "package/2006/relationships/metadata/core-properties\" Target=\"docProps/core.xml\"/></Relationships>"},
        {"word/document22.xml", strict},
        {"docProps/core.xml", core}});
-  model::document doc;
-  EXPECT_EQ(package_html(package, &doc), "<p>strict</p>\n");
-  EXPECT_EQ(doc.title, "The title");
+  read_result x = read(read_docx, package);
+  EXPECT_EQ(x.body, "<p>strict</p>\n");
+  EXPECT_EQ(x.doc.title, "The title");
 }
 
 // The container's own refusals (encryption, deep XML, inflation limits)
