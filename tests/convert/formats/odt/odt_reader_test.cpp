@@ -216,6 +216,7 @@ TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
 
 TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
   std::string png = "\x89PNG\r\n\x1a\n-picture-";
+  std::string formula = "<math xmlns=\"http://www.w3.org/1998/Math/MathML\"><mi>E</mi></math>";
   read_result x = read(
       "<text:tracked-changes><text:changed-region text:id=\"c1\"><text:deletion><office:change-info>"
       "<dc:creator>A</dc:creator></office:change-info><text:p>gone</text:p></text:deletion></text:changed-region>"
@@ -242,7 +243,7 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
       "<text:p>Before <office:annotation office:name=\"c2\"><dc:creator>Bo</dc:creator><text:p>ranged</text:p>"
       "</office:annotation>marked<office:annotation-end office:name=\"other\"/></text:p><text:p>on"
       "<office:annotation-end office:name=\"c2\"/> after</text:p>",
-      "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", "<math xmlns=\"http://www.w3.org/1998/Math/MathML\"><mi>E</mi></math>"}, {"ObjectReplacements/Object 1", "VCLMTF"},
+      "", "", {{"Pictures/a.png", png}, {"Object 1/content.xml", formula}, {"ObjectReplacements/Object 1", "VCLMTF"},
                {"Pictures/noext", png}, {"meta.xml", odf_root("office:document-meta") +
                "<office:meta><dc:title>Named</dc:title></office:meta></office:document-meta>"}});
   // Deleted text, index templates, cached labels and dates do not show; a

@@ -60,8 +60,8 @@ TEST(DocumentKind, ContentDecidesBeforeTheName) {
 TEST(DocxReader, PartsThroughRelationshipsDiagramsAndMath) {
   std::string notes = part("w:footnotes", "<w:footnote w:id=\"3\">" + p(r("Star.")) + "</w:footnote>");
   std::string comments = part("w:comments", "<w:comment w:id=\"0\" w:author=\"Ann\">" + p(r("Hm.")) + "</w:comment>");
-  std::string picture = "<w:r><w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip "
-                        "r:embed=\"i\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";
+  std::string picture = run("<w:drawing><wp:inline><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"i\"/>"
+                            "</pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing>");
   std::string diagram = "<w:r><w:drawing><wp:inline><a:graphic><a:graphicData><dgm:relIds "
                         "xmlns:dgm=\"http://schemas.openxmlformats.org/drawingml/2006/diagram\" r:dm=\"d\"/>"
                         "</a:graphicData></a:graphic></wp:inline></w:drawing></w:r>";

@@ -54,9 +54,10 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
   // bullets over an unnumbered level.
   const piece lists = {
       "<w:abstractNum w:abstractNumId=\"4\">" + level(0, "<w:numFmt w:val=\"upperRoman\"/>", "%1.") +
-          level(1, "<w:numFmt w:val=\"lowerLetter\"/>", "%1.%2)") + "</w:abstractNum><w:abstractNum w:abstractNumId=\"5\">" +
-          level(0, "<w:numFmt w:val=\"bullet\"/>", "*") + level(1, "<w:numFmt w:val=\"none\"/>", "") + "</w:abstractNum>"
-          "<w:num w:numId=\"1\"><w:abstractNumId w:val=\"4\"/></w:num><w:num w:numId=\"2\"><w:abstractNumId w:val=\"4\"/>"
+          level(1, "<w:numFmt w:val=\"lowerLetter\"/>", "%1.%2)") +
+          "</w:abstractNum><w:abstractNum w:abstractNumId=\"5\">" + level(0, "<w:numFmt w:val=\"bullet\"/>", "*") +
+          level(1, "<w:numFmt w:val=\"none\"/>", "") + "</w:abstractNum><w:num w:numId=\"1\">"
+          "<w:abstractNumId w:val=\"4\"/></w:num><w:num w:numId=\"2\"><w:abstractNumId w:val=\"4\"/>"
           "<w:lvlOverride w:ilvl=\"0\"><w:startOverride w:val=\"7\"/></w:lvlOverride></w:num>"
           "<w:num w:numId=\"3\"><w:abstractNumId w:val=\"5\"/></w:num>",
       "<w:listDef w:listDefId=\"4\">" + level(0, "<w:nfc w:val=\"1\"/>", "%1.") +
@@ -124,7 +125,8 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
            item("loose", 9, 0) + p(r("q"), "<w:pStyle w:val=\"Quote\"/>") +
            p(pick(bookmark) + r("a") + run("<w:noBreakHyphen/><w:t>b</w:t>", "<w:rStyle w:val=\"Em\"/>") +
                  run("<w:sym w:font=\"Wingdings\" w:char=\"F021\"/><w:sym w:font=\"Wingdings\" w:char=\"F8FF\"/><w:tab/>") +
-                 r("hidden", "<w:vanish/>") + pick(smart) + r("2", "<w:vertAlign w:val=\"superscript\"/><w:strike/><w:u/>") +
+                 r("hidden", "<w:vanish/>") + pick(smart) +
+                 r("2", "<w:vertAlign w:val=\"superscript\"/><w:strike/><w:u/>") +
                  run("<w:br/><w:t>y</w:t><w:br w:type=\"page\"/>"),
              "<w:jc w:val=\"end\"/><w:bidi/>") +
            p(pick(link) + field(" REF mark \\h ", "see") + field("HYPERLINK \"http://f.example/\"", "f") +
@@ -139,8 +141,8 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
            p(r("joined"), pick(mark_deleted)) + p(r(" on")) +
            p(pick(pictures) + pick(textbox) + "<w:r><w:ruby><w:rubyPr/><w:rt>" + r("to") + "</w:rt><w:rubyBase>" +
              r("\xE6\x9D\xB1") + "</w:rubyBase></w:ruby></w:r>" + run(run("<w:t>nested</w:t>", "<w:b/>"))) +
-           "<w:tbl><w:tblPr/><w:tr>" + cell("tall", pick(merged)) + cell("wide", "<w:gridSpan w:val=\"2\"/>") + cell("z", "") +
-           "</w:tr><w:tr><w:trPr><w:del w:id=\"4\"/></w:trPr>" + cell("gone", "") + "</w:tr><w:tr>" +
+           "<w:tbl><w:tblPr/><w:tr>" + cell("tall", pick(merged)) + cell("wide", "<w:gridSpan w:val=\"2\"/>") +
+           cell("z", "") + "</w:tr><w:tr><w:trPr><w:del w:id=\"4\"/></w:trPr>" + cell("gone", "") + "</w:tr><w:tr>" +
            cell("", pick(continued)) + cell("l", "") + cell("r", pick(joined)) +
            "<w:sdt><w:sdtContent>" + cell("q", "") + "</w:sdtContent></w:sdt></w:tr><w:tr><w:tc><w:tbl><w:tr>" +
            cell("in", "") + "</w:tr></w:tbl>" + p("") + "</w:tc>" + cell("x", "<w:gridSpan w:val=\"99999\"/>") +
