@@ -13,6 +13,7 @@
 #include "convert/formats/wordml/wordml_reader.h"
 #include "convert/model/passes.h"
 #include "convert/output/staged_output.h"
+#include "convert/pictures/pictures.h"
 #include "convert/writers/html_writer.h"
 #include "services/paths.h"
 #include "services/text.h"
@@ -105,6 +106,9 @@ int builtin_converter::convert(staged_output& out) {
   }
   html_options page = options_.html;
   if (page.pictures) {
+    // Pictures browsers do not draw become ones they do; those that cannot
+    // stay as they are, with a warning.
+    pictures::convert_pictures(doc_, reading_);
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : doc_.pictures)
       if (!out.add_picture(p.file_name, p.bytes, reading_.error)) return 1;

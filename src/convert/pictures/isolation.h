@@ -1,0 +1,46 @@
+// Work on hostile input, each task in a child process of its own: a crash, a
+// hang or a runaway allocation in a library the task calls ends that child,
+// never the caller.
+//
+// Safe to call from a process with threads (the windows): the child runs
+// only the task and async-signal-safe calls on its way out (write, _exit),
+// never a static destructor, an atexit handler or another thread's locks it
+// might have inherited held (a child stuck on one is ended by its deadline).
+#pragma once
+#include <chrono>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace nx::pictures {
+
+struct isolation_limits {
+  std::chrono::milliseconds time{10'000};    // one task, wall clock
+  std::chrono::milliseconds total{60'000};   // all tasks of one call
+  size_t memory = size_t(1) << 30;           // address space a child may add to the caller's
+  size_t output = size_t(64) << 20;          // bytes read from one child
+  int parallel = 0;                          // children at once; 0: one per core
+};
+
+enum class task_end : unsigned char {
+  done,       // the task returned true; output is what it wrote
+  failed,     // the task returned false; output is its reason
+  crashed,    // the child died of a signal or exited otherwise
+  too_slow,   // past its time, or past the call's total
+  too_large,  // wrote more than the output limit
+  not_run,    // the call's total ran out before it started, or no child could be made
+};
+
+struct task_result {
+  task_end end = task_end::not_run;
+  std::string output;
+};
+
+// Runs task(i, out) for every i below count, each in its own child under
+// limits, up to limits.parallel at once. In the child, task fills out and
+// returns whether it succeeded; the parent gets out back in the result.
+std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
+                                      const isolation_limits& limits);
+
+}  // namespace nx::pictures
