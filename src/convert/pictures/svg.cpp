@@ -26,6 +26,11 @@ bool is_drawing_element(std::string_view name) {
   return std::find(std::begin(drawing_elements), std::end(drawing_elements), name) != std::end(drawing_elements);
 }
 
+// Printable ASCII, tabs and line ends: text that needs no rewriting.
+bool plain(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\t' || c == '\n' || c == '\r'; });
+}
+
 // Text as XML 1.0 allows it, in valid UTF-8.
 std::string xml_chars(std::string_view text) {
   std::u32string kept;
@@ -47,6 +52,7 @@ bool safe_reference(std::string_view value) {
 
 // Every url() in a value points into the picture.
 bool urls_stay_inside(std::string_view value) {
+  if (value.find_first_of("(:@") == std::string_view::npos) return true;  // most values: numbers, colours
   std::string v = to_lower(value);
   if (v.find("javascript:") != std::string::npos || v.find("@import") != std::string::npos) return false;
   for (size_t at = v.find("url("); at != std::string::npos; at = v.find("url(", at + 4)) {
@@ -62,13 +68,20 @@ void clean(pugi::xml_node node) {
     pugi::xml_node next = child.next_sibling();
     switch (child.type()) {
       case pugi::node_element:
-        if (is_drawing_element(child.name())) clean(child);
-        else node.remove_child(child);
+        if (!is_drawing_element(child.name())) {
+          node.remove_child(child);
+          break;
+        }
+        // A metafile's polyline is never filled; SVG fills one in black
+        // unless told otherwise, and libwmf does not tell it.
+        if (std::string_view(child.name()) == "polyline" && !child.attribute("fill"))
+          child.append_attribute("fill") = "none";
+        clean(child);
         break;
       case pugi::node_pcdata:
       case pugi::node_cdata: {
         // Written back as escaped text: a CDATA section's "]]>" ends nothing.
-        std::string text = xml_chars(child.value());
+        std::string text = plain(child.value()) ? child.value() : xml_chars(child.value());
         pugi::xml_node replacement = node.insert_child_before(pugi::node_pcdata, child);
         replacement.set_value(text.c_str());
         node.remove_child(child);
@@ -81,11 +94,12 @@ void clean(pugi::xml_node node) {
   }
   for (pugi::xml_attribute a = node.first_attribute(); a;) {
     pugi::xml_attribute next = a.next_attribute();
-    std::string name = to_lower(a.name());
+    const std::string_view name = a.name();
     const bool reference = name == "href" || name.ends_with(":href");
-    if (name.starts_with("on") || (reference && !safe_reference(a.value())) || !urls_stay_inside(a.value()))
+    const bool handler = name.size() > 2 && (name[0] | 0x20) == 'o' && (name[1] | 0x20) == 'n';
+    if (handler || (reference && !safe_reference(a.value())) || !urls_stay_inside(a.value()))
       node.remove_attribute(a);
-    else
+    else if (!plain(a.value()))
       a.set_value(xml_chars(a.value()).c_str());
     a = next;
   }

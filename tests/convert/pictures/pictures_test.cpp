@@ -95,6 +95,7 @@ TEST(PictureConversion, EveryKindBecomesSvgOrPngAtTheSizeShown) {
       {"shapes-plus.emf", 0, 0, picture_format::svg, 100, 100, "fill=\"#FF0000\""},
       {"shapes.emz", 0, 0, picture_format::svg, 100, 100, "fill=\"#FF0000\""},
       {"shapes.wmf", 0, 0, picture_format::svg, 100, 100, "fill:lime"},  // size from the placeable header
+      {"shapes.wmf", 0, 0, picture_format::svg, 100, 100, "fill=\"none\"/>"},  // an open line is never filled
       {"shapes.wmz", 0, 0, picture_format::svg, 100, 100, "fill:lime"},
       {"no-header.wmf", 50, 30, picture_format::svg, 50, 30, "fill:lime"},  // only the document knows its size
       {"rows.bmp", 0, 0, picture_format::png, 2, 2, ""},

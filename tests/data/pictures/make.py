@@ -43,6 +43,7 @@ def wmf(text, placeable):
     records.append(struct.pack('<IHHIH', 7, 0x02FC, 0, 0x00FF00, 0))     # CREATEBRUSHINDIRECT: solid lime
     records.append(wmr(0x012D, 0))                                       # SELECTOBJECT
     records.append(wmr(0x041B, 60, 90, 10, 10))                          # RECTANGLE
+    records.append(wmr(0x0325, 3, 10, 90, 50, 70, 90, 90))               # POLYLINE: an open zigzag
     chars = text.encode('cp1252')
     count = len(chars)
     chars += b'\0' * (count % 2)
