@@ -116,7 +116,9 @@ void reap(child& c, task_result& result, bool killed) {
 }  // namespace
 
 std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
-                                      const isolation_limits& limits) {
+                                      const isolation_limits& limits, const std::function<bool()>& waiting) {
+  // How often waiting is called: a window stays responsive.
+  constexpr long long pump_ms = 15;
   std::vector<task_result> results(count);
   if (count == 0) return results;
   const size_t parallel =
@@ -128,7 +130,8 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
   size_t next = 0;
   char buffer[65536];
 
-  while (next < count || !running.empty()) {
+  bool stop = false;
+  while (!stop && (next < count || !running.empty())) {
     while (running.size() < parallel && next < count && clock::now() < end_of_call) {
       const size_t index = next++;
       int fds[2];
@@ -154,8 +157,9 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
         std::chrono::ceil<std::chrono::milliseconds>(std::max(first_deadline - now, clock::duration::zero())).count();
     std::vector<pollfd> fds;
     for (const child& c : running) fds.push_back({c.fd, POLLIN, 0});
-    const int ready = ::poll(fds.data(), fds.size(), int(std::min<long long>(wait_ms, 60'000)));
+    const int ready = ::poll(fds.data(), fds.size(), int(std::min<long long>(wait_ms, waiting ? pump_ms : 60'000)));
     if (ready < 0 && errno != EINTR) break;
+    if (waiting && !waiting()) stop = true;
 
     for (size_t k = 0; k < running.size(); ++k) {
       child& c = running[k];
@@ -175,8 +179,8 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
           continue;
         }
       }
-      if (clock::now() >= c.deadline) {
-        result.end = task_end::too_slow;
+      if (stop || clock::now() >= c.deadline) {
+        result.end = stop ? task_end::stopped : task_end::too_slow;
         reap(c, result, true);
       }
     }
@@ -186,6 +190,8 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
     results[c.index].end = task_end::too_slow;
     reap(c, results[c.index], true);
   }
+  if (stop)
+    for (size_t i = next; i < count; ++i) results[i].end = task_end::stopped;
   return results;
 }
 

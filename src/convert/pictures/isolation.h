@@ -30,6 +30,7 @@ enum class task_end : unsigned char {
   too_slow,   // past its time, or past the call's total
   too_large,  // wrote more than the output limit
   not_run,    // the call's total ran out before it started, or no child could be made
+  stopped,    // the caller said stop while it ran or waited
 };
 
 struct task_result {
@@ -40,7 +41,9 @@ struct task_result {
 // Runs task(i, out) for every i below count, each in its own child under
 // limits, up to limits.parallel at once. In the child, task fills out and
 // returns whether it succeeded; the parent gets out back in the result.
+// waiting (may be empty) is called about every 15 ms meanwhile (a window's
+// message pump); when it returns false, what has not finished is stopped.
 std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
-                                      const isolation_limits& limits);
+                                      const isolation_limits& limits, const std::function<bool()>& waiting = {});
 
 }  // namespace nx::pictures

@@ -43,6 +43,7 @@ std::string reason(const task_result& r) {
     case task_end::too_slow: return "it took too long";
     case task_end::too_large: return "it is too large converted";
     case task_end::not_run: return "the document's pictures took too long";
+    case task_end::stopped: return "the conversion was cancelled";
     case task_end::done: break;
   }
   return "its converter failed";
@@ -59,7 +60,8 @@ std::string renamed(const std::string& name, picture_format format, const std::s
 
 }  // namespace
 
-void convert_pictures(model::document& doc, model::reading& r, const picture_limits& limits) {
+void convert_pictures(model::document& doc, model::reading& r, const picture_limits& limits,
+                      const std::function<bool()>& waiting) {
   std::vector<size_t> todo;
   for (size_t i = 0; i < doc.pictures.size(); ++i)
     if (needs_conversion(doc.pictures[i])) todo.push_back(i);
@@ -74,7 +76,7 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
         out = encode(c);
         return true;
       },
-      isolation);
+      isolation, waiting);
   std::set<std::string> taken;
   for (const model::picture& p : doc.pictures) taken.insert(p.file_name);
   for (size_t k = 0; k < todo.size(); ++k) {

@@ -319,6 +319,15 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnChild) {
       }, limits);
   EXPECT_EQ(results[0].end, task_end::too_slow);
   EXPECT_EQ(results[2].end, task_end::not_run);
+  // The caller's pump says stop (a cancelled job): nothing more runs.
+  limits.total = std::chrono::seconds(60);
+  int pumped = 0;
+  results = pictures::run_isolated(
+      2, [](size_t, std::string&) -> bool { for (;;) std::this_thread::sleep_for(std::chrono::seconds(1)); }, limits,
+      [&] { return ++pumped < 3; });
+  EXPECT_EQ(pumped, 3);
+  EXPECT_EQ(results[0].end, task_end::stopped);
+  EXPECT_EQ(results[1].end, task_end::stopped);
 }
 
 TEST(PicturePipeline, BuiltInConverterLinksTheSvgAndNamesWhatItLeftAlone) {
