@@ -274,7 +274,7 @@ TEST(PicturePipeline, SeededMutationsConvertOrStayAsTheyWere) {
   EXPECT_EQ(kept > 0, !r.warnings.empty());
 }
 
-TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnChild) {
+TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   pictures::isolation_limits limits;
   limits.time = std::chrono::milliseconds(800);
   limits.memory = size_t(256) << 20;
@@ -311,9 +311,23 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnChild) {
     EXPECT_EQ(results[i].end, expected[i].first) << i;
     EXPECT_EQ(results[i].output, expected[i].second) << i;
   }
+  // A worker does task after task; a task that crashes a worker an earlier
+  // task left damaged gets another try in a fresh one.
+  static bool damaged = false;
+  limits.parallel = 1;
+  results = pictures::run_isolated(
+      3,
+      [](size_t i, std::string& out) {
+        if (i == 1 && damaged) std::raise(SIGSEGV);
+        damaged = true;
+        out = std::to_string(i);
+        return true;
+      },
+      limits);
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(results[i].end, task_end::done) << i;
+  EXPECT_EQ(results[1].output, "1");
   // The call's total bounds everything: what has not started when it runs out never starts.
   limits.total = std::chrono::milliseconds(300);
-  limits.parallel = 1;
   results = pictures::run_isolated(3, [](size_t, std::string&) -> bool {
         for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
       }, limits);
