@@ -146,6 +146,7 @@ class reader {
   char_props chars_at(uint32_t cp, const char_props& para_base);
   para_props para_at(uint32_t cp);
   int heading_of(const para_props& p);
+  std::string_view piece_grpprl(const piece* pc, std::string& one) const;
   template <class F>
   void each_sprm(std::string_view grpprl, F&& f) const {
     if (fib_.word97) for_each_sprm(grpprl, f);
@@ -316,7 +317,7 @@ bool reader::load(std::string_view data, std::string& error) {
       out.push_back(u16(d, 0) != 0 ? (endnote ? roman_numeral(++n, false) : std::to_string(++n)) : "");
     return out;
   };
-  if (fib_.word97) read_bookmarks();
+  read_bookmarks();
   fnd_labels_ = labels(fnd_ref_, false);
   end_labels_ = labels(end_ref_, true);
   build_text();
@@ -328,9 +329,16 @@ bool reader::load(std::string_view data, std::string& error) {
 void reader::read_bookmarks() {
   auto [fc, lcb] = fib_.at(ix_sttbf_bkmk);
   std::string_view t = slice(table_, fc, lcb);
-  if (u16(t, 0) != 0xFFFF) return;
-  size_t count = u16(t, 2), extra = u16(t, 4), at = 6;
   std::vector<std::string> names;
+  if (!fib_.word97) {
+    // Word 6/95: the table's size, then names of 8-bit characters, each after its length.
+    const int codepage = word6_codepage();
+    for (size_t at = 2; at < std::min<size_t>(u16(t, 0), t.size()); at += 1 + u8(t, at))
+      names.push_back(encode_utf8(decode_codepage(slice(t, at + 1, u8(t, at)), codepage)));
+  } else if (u16(t, 0) != 0xFFFF) {
+    return;
+  }
+  size_t count = fib_.word97 ? u16(t, 2) : 0, extra = u16(t, 4), at = 6;
   for (size_t k = 0; k < count && at + 2 <= t.size(); ++k) {
     size_t cch = u16(t, at);
     std::u32string name;
@@ -470,7 +478,8 @@ char_props reader::chars_at(uint32_t cp, const char_props& para_base) {
   const doc::run* r = find_run(chpx_, fc);
   std::string_view g = r ? r->props : std::string_view{};
   std::string_view prm;
-  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size()) prm = clx_.grpprls[pc->prm >> 1];
+  std::string one;
+  prm = piece_grpprl(pc, one);
   char_props base = para_base;
   auto find_cstyle = [&](uint16_t sprm, std::string_view op) {
     if (sprm == 0x4A30) {
@@ -522,9 +531,19 @@ para_props reader::para_at(uint32_t cp) {
   auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
   each_sprm(g, apply);
   for_each_sprm(huge, apply);
-  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size())
-    each_sprm(clx_.grpprls[pc->prm >> 1], apply);
+  std::string one;
+  each_sprm(piece_grpprl(pc, one), apply);
   return p;
+}
+
+// The property modifiers a piece adds: a list of the table, or in Word
+// 6/95 one modifier with a one-byte operand, spelt out in one.
+std::string_view reader::piece_grpprl(const piece* pc, std::string& one) const {
+  if (!pc) return {};
+  if (pc->prm & 1) return (pc->prm >> 1) < clx_.grpprls.size() ? clx_.grpprls[pc->prm >> 1] : std::string_view{};
+  if (fib_.word97 || (pc->prm >> 1 & 0x7F) == 0) return {};
+  one = {char(pc->prm >> 1 & 0x7F), char(pc->prm >> 8)};
+  return one;
 }
 
 // A built-in heading style (sti 1-9) gives its level whatever its name in

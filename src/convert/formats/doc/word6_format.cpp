@@ -1,6 +1,7 @@
 #include "convert/formats/doc/word6_format.h"
 
 #include <algorithm>
+#include <set>
 
 #include "convert/common/text_encoding.h"
 
@@ -61,18 +62,15 @@ struct lookup {
 constexpr lookup sprms;
 
 // The formatted disk pages of a bin table with 16-bit page numbers, each
-// once, then those that follow the last listed up to count in all.
+// once, and those that follow the last listed up to count in all.
 template <class F>
 void for_each_page(std::string_view word, uint32_t fc, uint32_t lcb, uint16_t count, F&& f) {
   std::string_view plc = slice(word, fc, lcb);
   const size_t n = plc.size() >= 10 ? (plc.size() - 4) / 6 : 0;
-  std::vector<uint32_t> pages;
-  for (size_t k = 0; k < n; ++k) {
-    uint32_t pn = u16(plc, 4 * (n + 1) + 2 * k);
-    if (std::find(pages.begin(), pages.end(), pn) == pages.end()) pages.push_back(pn);
-  }
-  for (uint32_t pn = pages.empty() ? 0 : pages.back() + 1; !pages.empty() && pages.size() < count; ++pn)
-    pages.push_back(pn);
+  std::set<uint32_t> pages;
+  uint32_t last = 0;
+  for (size_t k = 0; k < n; ++k) pages.insert(last = u16(plc, 4 * (n + 1) + 2 * k));
+  for (uint32_t pn = last + 1; !pages.empty() && pages.size() < count; ++pn) pages.insert(pn);
   for (uint32_t pn : pages) {
     const size_t at = size_t(pn) * 512;
     if (at + 512 > word.size()) break;
