@@ -263,7 +263,9 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
       &doc);
   EXPECT_HAS(html, "<p>Entry 1</p>\n<p>Say<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> and<sup>"
                    "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
-                   "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E=(a+b)/2c^2</span><img src=\"image2.png\" alt=\"\">"
+                   "kept new <img src=\"image1.png\" alt=\"A cat\"><math alttext=\"E=(a+b)/2c^2\"><mrow><mi>E</mi><mo>=</mo>"
+                   "<mfrac><mrow><mi>a</mi><mo>+</mo><mi>b</mi></mrow><mn>2</mn></mfrac><msup><mi>c</mi><mn>2</mn></msup>"
+                   "</mrow></math><img src=\"image2.png\" alt=\"\">"
                    "<img src=\"image1.png\" alt=\"A cat\"></p>\n"
                    "<p>boxed</p>\n<p class=\"diagram\">shape text</p>\n<p>Before");
   EXPECT_HAS(html, "<a href=\"#ftnref1\">1</a> foot");

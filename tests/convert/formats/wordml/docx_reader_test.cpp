@@ -234,8 +234,11 @@ TEST(DocxReader, TextBoxesOnceRubyMathDiagramsAndPictures) {
                                &doc);
   EXPECT_EQ(html,
             "<p>before after</p>\n<p>boxed</p>\n"
-            "<p><ruby>&#26481;<rt>to</rt></ruby><span class=\"math\">a^2=(b+c)/2+&#8730;(x)&#8721;_(i=1)^n "
-            "y_i</span></p>\n"
+            "<p><ruby>&#26481;<rt>to</rt></ruby><math alttext=\"a^2=(b+c)/2+&#8730;(x)&#8721;_(i=1)^n y_i\">"
+            "<msup><mi>a</mi><mn>2</mn></msup><mo>=</mo><mfrac><mrow><mi>b</mi><mo>+</mo><mi>c</mi></mrow><mn>2</mn>"
+            "</mfrac><mo>+</mo><msqrt><mi>x</mi></msqrt><mrow><munderover><mo largeop=\"true\">&#8721;</mo><mrow>"
+            "<mi>i</mi><mo>=</mo><mn>1</mn></mrow><mi>n</mi></munderover><msub><mi>y</mi><mi>i</mi></msub></mrow>"
+            "</math></p>\n"
             "<p><img src=\"image1.png\" alt=\"logo\"><img src=\"image2.emf\" alt=\"image2.emf\"><img src=\"image1.png\" "
             "alt=\"logo\"></p>\n<p class=\"diagram\">top</p>\n");
   ASSERT_EQ(doc.pictures.size(), 2u);
