@@ -49,7 +49,7 @@ bool in(const std::string_view (&list)[n], std::string_view s) {
 // is drawn; none that links, fetches or runs anything).
 bool takes(std::string_view element, std::string_view a) {
   if (in(common_attributes, a)) return true;
-  if (element == "mo" || element == "mstyle") return in(operator_attributes, a);
+  if (element == "mo") return in(operator_attributes, a);
   if (element == "mfrac")
     return a == "linethickness" || a == "numalign" || a == "denomalign" || a == "bevelled";
   if (element == "munder") return a == "accentunder" || a == "align";
@@ -146,25 +146,24 @@ char32_t styled(char32_t c, const variant_style& v) {
   return c;
 }
 
-// A token's text as it is drawn: letters in its mathvariant's style, a
-// lone combining accent in its spacing form, blanks of text kept (browsers
-// trim them at a token's ends).
-std::string token_text(const math_node& n) {
+// A token's text as it is drawn: letters in the style of its mathvariant,
+// a lone combining accent in its spacing form, blanks of text kept
+// (browsers trim them at a token's ends).
+std::string token_text(const math_node& n, std::string_view variant) {
   std::u32string u = decode_utf8(n.text);
   if (u.size() == 1 && n.name == "mo") return encode_utf8(std::u32string(1, spacing_accent(u[0])));
   if (n.name == "mtext") std::replace(u.begin(), u.end(), char32_t(' '), char32_t(0xA0));
-  auto variant = std::find_if(n.attributes.begin(), n.attributes.end(),
-                              [](const auto& a) { return a.first == "mathvariant"; });
-  auto style = std::find_if(std::begin(variant_styles), std::end(variant_styles), [&](const variant_style& v) {
-    return variant != n.attributes.end() && v.name == variant->second;
-  });
+  auto style = std::find_if(std::begin(variant_styles), std::end(variant_styles),
+                            [&](const variant_style& v) { return v.name == variant; });
   if (style != std::end(variant_styles))
     for (char32_t& c : u) c = styled(c, *style);
   return encode_utf8(u);
 }
 
-bool has_attribute(const math_node& n, std::string_view name) {
-  return std::any_of(n.attributes.begin(), n.attributes.end(), [&](const auto& a) { return a.first == name; });
+std::string_view attribute(const math_node& n, std::string_view name) {
+  for (const auto& [key, value] : n.attributes)
+    if (key == name) return value;
+  return {};
 }
 
 // Whether the node starts with an opening bracket: "f(x)", not "sin x".
@@ -176,11 +175,7 @@ bool starts_bracketed(const math_node& n) {
   return p->name == "mo" && u.size() == 1 && opening.find(u[0]) != std::u32string_view::npos;
 }
 
-bool is_line_break(const math_node& n) {
-  if (n.name != "mspace") return false;
-  return std::any_of(n.attributes.begin(), n.attributes.end(),
-                     [](const auto& a) { return a.first == "linebreak" && a.second == "newline"; });
-}
+bool is_line_break(const math_node& n) { return n.name == "mspace" && attribute(n, "linebreak") == "newline"; }
 
 // A function's name is set off from an argument without brackets by a
 // thin space, as typesetters do ("sin x"); the function application
@@ -188,27 +183,52 @@ bool is_line_break(const math_node& n) {
 constexpr std::string_view function_application = "\u2061";
 constexpr std::string_view thin_space = "0.1667em";
 
-void append_node(std::string& out, const math_node& n, int depth, const math_node* next = nullptr) {
-  if (depth > max_depth) return;
-  std::string_view name = in(elements, n.name) ? std::string_view(n.name) : "mrow";
-  out += '<';
-  out += name;
-  if (name == n.name)
-    for (const auto& [key, value] : n.attributes)
-      if (takes(name, key)) append_attribute(out, key, value);
-  if (name == "mo" && n.text == function_application && next && !starts_bracketed(*next) &&
-      !has_attribute(n, "rspace"))
-    append_attribute(out, "rspace", thin_space);
-  out += '>';
-  if (in(tokens, name)) {
-    append_html_utf8(out, token_text(n));
-  } else if (!in(childless, name)) {
-    for (size_t k = 0; k < n.children.size(); ++k)
-      append_node(out, n.children[k], depth + 1, k + 1 < n.children.size() ? &n.children[k + 1] : nullptr);
+class mathml_writer {
+ public:
+  explicit mathml_writer(std::string& out) : out_(out) {}
+
+  // Nodes side by side; variant is the mathvariant they inherit.
+  void row(const std::vector<const math_node*>& nodes, int depth, std::string_view variant) {
+    for (size_t k = 0; k < nodes.size(); ++k)
+      node(*nodes[k], depth, k + 1 < nodes.size() ? nodes[k + 1] : nullptr, variant);
   }
-  out += "</";
-  out += name;
-  out += '>';
+
+ private:
+  void node(const math_node& n, int depth, const math_node* next, std::string_view variant);
+
+  std::string& out_;
+};
+
+// An mstyle is written as an mrow: browsers that draw MathML Core treat it
+// as one and ignore its mathvariant, which its tokens are given instead
+// (and cleaning rules for <style> would take <mstyle> too). Other elements
+// pass their mathvariant on in the same way.
+void mathml_writer::node(const math_node& n, int depth, const math_node* next, std::string_view variant) {
+  if (depth > max_depth) return;
+  const bool known = in(elements, n.name);
+  const std::string_view name = !known || n.name == "mstyle" ? "mrow" : std::string_view(n.name);
+  const bool token = in(tokens, name);
+  if (known && !attribute(n, "mathvariant").empty()) variant = attribute(n, "mathvariant");
+  out_ += '<';
+  out_ += name;
+  if (known)
+    for (const auto& [key, value] : n.attributes)
+      if (key != "mathvariant" && takes(name, key)) append_attribute(out_, key, value);
+  if (token && !variant.empty()) append_attribute(out_, "mathvariant", variant);
+  if (name == "mo" && n.text == function_application && next && !starts_bracketed(*next) &&
+      attribute(n, "rspace").empty())
+    append_attribute(out_, "rspace", thin_space);
+  out_ += '>';
+  if (token) {
+    append_html_utf8(out_, token_text(n, variant));
+  } else if (!in(childless, name)) {
+    std::vector<const math_node*> children;
+    for (const math_node& c : n.children) children.push_back(&c);
+    row(children, depth + 1, variant);
+  }
+  out_ += "</";
+  out_ += name;
+  out_ += '>';
 }
 
 // The root's children split at line breaks; one line when there are none.
@@ -227,20 +247,19 @@ void append_mathml(std::string& out, const model::equation& eq) {
   out += "<math";
   if (eq.display) out += " display=\"block\"";
   for (const auto& [key, value] : eq.root.attributes)
-    if (in(common_attributes, key)) append_attribute(out, key, value);
+    if (key != "mathvariant" && in(common_attributes, key)) append_attribute(out, key, value);
   append_attribute(out, "alttext", linear_math(eq.root));
   out += '>';
+  mathml_writer w(out);
+  const std::string_view variant = attribute(eq.root, "mathvariant");
   std::vector<std::vector<const math_node*>> lines = lines_of(eq.root);
-  auto append_line = [&](const std::vector<const math_node*>& line, int depth) {
-    for (size_t k = 0; k < line.size(); ++k) append_node(out, *line[k], depth, k + 1 < line.size() ? line[k + 1] : nullptr);
-  };
   if (lines.size() == 1) {
-    append_line(lines[0], 1);
+    w.row(lines[0], 1, variant);
   } else {
     out += "<mtable displaystyle=\"true\">";
     for (const auto& line : lines) {
       out += "<mtr><mtd>";
-      append_line(line, 3);
+      w.row(line, 3, variant);
       out += "</mtd></mtr>";
     }
     out += "</mtable>";

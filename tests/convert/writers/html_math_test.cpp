@@ -118,20 +118,21 @@ TEST(HtmlMath, OfficeMathStructures) {
 }
 
 TEST(HtmlMath, FormulaObjectsAreSanitised) {
-  // A formula object's MathML with its annotation, fenced group, style and
-  // what a page must not carry: scripts, links, event handlers, foreign
-  // elements; text and values escaped, the page pure ASCII.
+  // A formula object's MathML with its annotation, fenced group, style (an
+  // mrow whose tokens get its mathvariant) and what a page must not carry:
+  // scripts, links, event handlers, foreign elements; text and values
+  // escaped, the page pure ASCII.
   std::string formula =
       "<math xmlns=\"http://www.w3.org/1998/Math/MathML\" display=\"block\"><semantics><mrow>"
       "<mi onclick=\"alert(1)\" href=\"javascript:x\">E</mi><mo stretchy=\"false\">=</mo>"
-      "<mstyle displaystyle=\"true\" style=\"x\"><mi>m</mi></mstyle><mo>\u22C5</mo>"
+      "<mstyle displaystyle=\"true\" mathvariant=\"bold\" style=\"x\"><mi>m</mi></mstyle><mo>\u22C5</mo>"
       "<msup><mi>c</mi><mn>2</mn></msup><mfenced><mi>a</mi><mi>b</mi></mfenced>"
       "<script>alert(2)</script><mglyph src=\"http://x/a.png\"/><mtext>&lt;b&gt; &amp;</mtext>"
       "</mrow><annotation encoding=\"StarMath 5.0\">E=m cdot c^2</annotation></semantics></math>";
   std::string out = mathml(formula, mathml_equation);
   EXPECT_EQ(out,
             "<math display=\"block\" alttext=\"E=m&#8901;c^2(a,b)alert(2)&lt;b&gt; &amp;\"><mrow><mi>E</mi>"
-            "<mo stretchy=\"false\">=</mo><mstyle displaystyle=\"true\"><mi>m</mi></mstyle><mo>&#8901;</mo>"
+            "<mo stretchy=\"false\">=</mo><mrow displaystyle=\"true\"><mi mathvariant=\"bold\">&#119846;</mi></mrow><mo>&#8901;</mo>"
             "<msup><mi>c</mi><mn>2</mn></msup><mrow><mo fence=\"true\">(</mo><mi>a</mi><mo separator=\"true\">,</mo>"
             "<mi>b</mi><mo fence=\"true\">)</mo></mrow><mtext>alert(2)</mtext><mtext>&lt;b&gt;&#160;&amp;</mtext>"
             "</mrow></math>");
