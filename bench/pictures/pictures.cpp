@@ -15,9 +15,11 @@
 // pictures and equations than LibreOffice's page shows pictures, or when it
 // has fewer <math> elements than the document has equations.
 //
-// Usage: nubrix_pictures [-a] [FOLDER ...]
+// Usage: nubrix_pictures [-a] [-o DIR] [FOLDER ...]
 //   FOLDER  corpus folders (default: doc, rtf, docx and odt of the corpus)
 //   -a      lists every document, not only those with pictures or equations
+//   -o DIR  keeps our page of each listed document with its pictures
+//           (DIR/FOLDER/FILE.html and FILE_files/)
 // Exit status 1 when a page falls short.
 #include <unistd.h>
 
@@ -250,7 +252,12 @@ std::string kinds(const std::map<std::string, int>& undrawn) {
   return out;
 }
 
-totals measure_folder(const std::string& dir, const std::string& work, bool all) {
+struct options {
+  bool all = false;
+  std::string keep_dir;
+};
+
+totals measure_folder(const std::string& dir, const std::string& work, const options& opt) {
   std::vector<std::string> names;
   std::error_code ec;
   for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
@@ -259,8 +266,9 @@ totals measure_folder(const std::string& dir, const std::string& work, bool all)
   std::string folder = fs::path(dir).filename().string();
   totals t;
   for (const std::string& n : names) {
-    fs::remove_all(work + "/out_files");
-    std::string out = work + "/out.html", html, ref, error;
+    fs::remove_all(work);
+    fs::create_directories(work);
+    std::string out = work + "/" + n + ".html", html, ref, error;
     bool ok = nx::builtin_convert(dir + "/" + n, out, &error) && nx::read_file(out, html);
     nx::read_file(dir + "/" + n + ".ref.html", ref);
     our_page ours = ok ? read_our_page(html, work) : our_page();
@@ -279,7 +287,13 @@ totals measure_folder(const std::string& dir, const std::string& work, bool all)
     if (ours.drawable + ours.math < lo.pictures) fault += "  FEWER THAN LIBREOFFICE";
     if (ours.math < equations) fault += "  EQUATIONS MISSING";
     if (!fault.empty()) ++t.short_pages;
-    if (!all && ours.pictures == 0 && lo.pictures == 0 && equations == 0 && ours.math == 0) continue;
+    if (!opt.all && ours.pictures == 0 && lo.pictures == 0 && equations == 0 && ours.math == 0) continue;
+    if (ok && !opt.keep_dir.empty()) {
+      fs::create_directories(opt.keep_dir + "/" + folder);
+      for (const fs::directory_entry& e : fs::directory_iterator(work, ec))
+        fs::copy(e.path(), opt.keep_dir + "/" + folder + "/" + e.path().filename().string(),
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+    }
     std::printf("%-50s ours %3d drawn %3d  math %3d/%-3d  LibreOffice %3d (shapes %d)%s%s\n",
                 (folder + "/" + n).c_str(), ours.pictures, ours.drawable, ours.math, equations, lo.pictures,
                 lo.shapes, ok ? "" : ("  unreadable: " + error).c_str(), fault.c_str());
@@ -293,11 +307,12 @@ totals measure_folder(const std::string& dir, const std::string& work, bool all)
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool all = false;
+  options opt;
   std::vector<std::string> folders;
   for (int k = 1; k < argc; ++k) {
     std::string a = argv[k];
-    if (a == "-a") all = true;
+    if (a == "-a") opt.all = true;
+    else if (a == "-o" && k + 1 < argc) opt.keep_dir = argv[++k];
     else folders.push_back(a);
   }
   if (folders.empty())
@@ -307,11 +322,11 @@ int main(int argc, char** argv) {
     std::perror("nubrix_pictures");
     return 2;
   }
-  std::string work = tmpl;
+  std::string work = std::string(tmpl) + "/page";
   std::printf("ours: pictures on our page, drawn: of them a browser draws; math: <math> on our page / equations in\n"
               "the document; LibreOffice: pictures on its page (equations and objects included), shapes aside\n\n");
   int short_pages = 0;
-  for (const std::string& f : folders) short_pages += measure_folder(f, work, all).short_pages;
-  fs::remove_all(work);
+  for (const std::string& f : folders) short_pages += measure_folder(f, work, opt).short_pages;
+  fs::remove_all(tmpl);
   return short_pages ? 1 : 0;
 }
