@@ -98,7 +98,9 @@ std::string picture_kind(const std::string& path) {
   std::string bytes;
   if (!nx::read_file(path, bytes)) return "missing";
   std::string_view b = bytes;
-  auto at = [&](size_t offset, std::string_view s) { return b.size() >= offset + s.size() && b.substr(offset, s.size()) == s; };
+  auto at = [&](size_t offset, std::string_view s) {
+    return b.size() >= offset + s.size() && b.substr(offset, s.size()) == s;
+  };
   if (at(0, "\x89PNG\r\n\x1A\n")) return "PNG";
   if (at(0, "\xFF\xD8\xFF")) return "JPEG";
   if (at(0, "GIF87a") || at(0, "GIF89a")) return "GIF";

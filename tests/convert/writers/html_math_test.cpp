@@ -93,8 +93,9 @@ TEST(HtmlMath, OfficeMathStructures) {
       // Normal text keeps its blanks; styled letters are written as the
       // mathematical letters of their style (holes of the block included).
       {"<m:r><m:rPr><m:nor/></m:rPr><m:t xml:space=\"preserve\">if </m:t></m:r>" + r("x") +
-           "<m:r><m:rPr><m:sty m:val=\"b\"/></m:rPr><m:t>v\u03B1</m:t></m:r><m:r><m:rPr><m:scr m:val=\"double-struck\"/>"
-           "</m:rPr><m:t>R</m:t></m:r><m:r><m:rPr><m:scr m:val=\"script\"/></m:rPr><m:t>L</m:t></m:r>"
+           "<m:r><m:rPr><m:sty m:val=\"b\"/></m:rPr><m:t>v\u03B1</m:t></m:r>"
+           "<m:r><m:rPr><m:scr m:val=\"double-struck\"/></m:rPr><m:t>R</m:t></m:r>"
+           "<m:r><m:rPr><m:scr m:val=\"script\"/></m:rPr><m:t>L</m:t></m:r>"
            "<m:r><m:rPr><m:sty m:val=\"p\"/></m:rPr><m:t>d</m:t></m:r>",
        "<math alttext=\"if xv&#945;RLd\"><mtext>if&#160;</mtext><mi>x</mi><mi mathvariant=\"bold\">&#119855;</mi>"
        "<mi mathvariant=\"bold\">&#120514;</mi><mi mathvariant=\"double-struck\">&#8477;</mi>"
@@ -103,7 +104,8 @@ TEST(HtmlMath, OfficeMathStructures) {
   for (const auto& c : cases) EXPECT_EQ(omml(c.omml), c.mathml);
 
   // A display zone; its equations on lines of their own are the rows of a table.
-  EXPECT_EQ(omml("<m:oMath>" + r("x") + "</m:oMath>", "m:oMathPara"), "<math display=\"block\" alttext=\"x\"><mi>x</mi></math>");
+  EXPECT_EQ(omml("<m:oMath>" + r("x") + "</m:oMath>", "m:oMathPara"),
+            "<math display=\"block\" alttext=\"x\"><mi>x</mi></math>");
   EXPECT_EQ(omml("<m:oMath>" + r("a=1") + "</m:oMath><m:oMath>" + r("b") + "</m:oMath>", "m:oMathPara"),
             "<math display=\"block\" alttext=\"a=1 b\"><mtable displaystyle=\"true\"><mtr><mtd><mrow><mi>a</mi>"
             "<mo>=</mo><mn>1</mn></mrow></mtd></mtr><mtr><mtd><mi>b</mi></mtd></mtr></mtable></math>");
@@ -132,7 +134,8 @@ TEST(HtmlMath, FormulaObjectsAreSanitised) {
   std::string out = mathml(formula, mathml_equation);
   EXPECT_EQ(out,
             "<math display=\"block\" alttext=\"E=m&#8901;c^2(a,b)alert(2)&lt;b&gt; &amp;\"><mrow><mi>E</mi>"
-            "<mo stretchy=\"false\">=</mo><mrow displaystyle=\"true\"><mi mathvariant=\"bold\">&#119846;</mi></mrow><mo>&#8901;</mo>"
+            "<mo stretchy=\"false\">=</mo><mrow displaystyle=\"true\"><mi mathvariant=\"bold\">&#119846;</mi></mrow>"
+            "<mo>&#8901;</mo>"
             "<msup><mi>c</mi><mn>2</mn></msup><mrow><mo fence=\"true\">(</mo><mi>a</mi><mo separator=\"true\">,</mo>"
             "<mi>b</mi><mo fence=\"true\">)</mo></mrow><mtext>alert(2)</mtext><mtext>&lt;b&gt;&#160;&amp;</mtext>"
             "</mrow></math>");
@@ -147,5 +150,6 @@ TEST(HtmlMath, FormulaObjectsAreSanitised) {
                       {"mo", "\u2061", {}, {}}};
   std::string hand;
   append_mathml(hand, eq);
-  EXPECT_EQ(hand, "<math alttext=\"a\"><mrow><mi>a</mi></mrow><mspace width=\"1&quot;em&lt;&#233;\"></mspace><mo>&#8289;</mo></math>");
+  EXPECT_EQ(hand, "<math alttext=\"a\"><mrow><mi>a</mi></mrow><mspace width=\"1&quot;em&lt;&#233;\"></mspace>"
+                  "<mo>&#8289;</mo></math>");
 }
