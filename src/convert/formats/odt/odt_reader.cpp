@@ -105,11 +105,16 @@ std::string plain_text(pugi::xml_node n, size_t max = max_label) {
 // A package path from a link inside it ("./Object 1", "Pictures/a.png");
 // empty for links out of the package.
 std::string package_path(std::string_view href) {
-  if (href.find("://") != std::string_view::npos || href.starts_with("#")) return "";
+  if (href.find("://") != std::string_view::npos || href.starts_with("#") || href.starts_with("../")) return "";
   while (href.starts_with("./")) href.remove_prefix(2);
   while (href.starts_with("/")) href.remove_prefix(1);
   while (href.ends_with("/")) href.remove_suffix(1);
   return std::string(href);
+}
+
+// A link to a file beside the document or on the web.
+bool linked_from_outside(std::string_view href) {
+  return href.find("://") != std::string_view::npos || href.starts_with("../");
 }
 
 // What text takes from the spans and links around it.
@@ -144,6 +149,24 @@ struct shown {
 
 // Why a picture is not shown.
 enum class picture_fault : uint8_t { none, unreadable, starview };
+
+// What of a frame could not be shown.
+struct frame_faults {
+  bool lost = false;      // a picture is missing or unreadable
+  bool starview = false;  // a picture is a StarView metafile
+  bool damaged = false;   // an object's content cannot be read
+};
+
+// A frame's alt (description, title or name) and its size.
+shown frame_look(pugi::xml_node frame) {
+  shown look;
+  look.title = plain_text(frame.child("svg:desc"));
+  if (look.title.empty()) look.title = plain_text(frame.child("svg:title"));
+  look.alt = look.title.empty() ? std::string(frame.attribute("draw:name").value()) : look.title;
+  look.width = css_pixels(frame.attribute("svg:width").value());
+  look.height = css_pixels(frame.attribute("svg:height").value());
+  return look;
+}
 
 class reader {
  public:
@@ -184,10 +207,14 @@ class reader {
   void annotation_end(pugi::xml_node n, inline_sink& sink, const text_run& r);
   void frame(pugi::xml_node n, inline_sink& sink, const text_run& r);
   int add_link(std::string href);
+  bool formula(std::string_view href, inline_sink& sink, const text_run& r, bool& has_content, frame_faults& faults);
+  bool first_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink, const text_run& r,
+                     frame_faults& faults);
+  bool linked_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink, const text_run& r);
   std::string path_of(std::string_view href) const;
   int picture(std::string_view href, const shown& look, picture_fault& fault);
-  bool read_object(std::string_view href, xml_part& part, bool& damaged);
-  bool object_content(const xml_part& part, std::string_view href, std::vector<block>& out);
+  bool read_object(std::string_view href, xml_part& part, bool& damaged, xml_blanks blanks);
+  bool object_content(std::string_view href, std::vector<block>& out);
 
   zip_package& package_;
   document& doc_;
@@ -553,54 +580,77 @@ void reader::annotation_end(pugi::xml_node n, inline_sink& sink, const text_run&
 // of its pictures (alternatives, or an object's replacement) that a page can
 // show; the content of an object whose only picture is a StarView metafile
 // or is missing (a chart's title and data, a sheet's tables) after the
-// paragraph; the frame's title. A text box's paragraphs go after the paragraph.
+// paragraph; a picture linked from outside as a link; the frame's title in
+// place of a StarView metafile. A text box's paragraphs go after the
+// paragraph.
 void reader::frame(pugi::xml_node n, inline_sink& sink, const text_run& r) {
-  shown look;
-  look.title = plain_text(n.child("svg:desc"));
-  if (look.title.empty()) look.title = plain_text(n.child("svg:title"));
-  look.alt = look.title.empty() ? std::string(n.attribute("draw:name").value()) : look.title;
-  look.width = css_pixels(n.attribute("svg:width").value());
-  look.height = css_pixels(n.attribute("svg:height").value());
-
-  pugi::xml_node object = n.child("draw:object");
-  if (!object) object = n.child("draw:object-ole");
-  std::string_view object_href = object.attribute("xlink:href").value();
-  xml_part content;
-  bool object_damaged = false, shown_any = false;
-  bool read = is(object, "draw:object") && read_object(object_href, content, object_damaged);
-  if (read && local_name(content.root().name()) == "math") {
-    read = false;  // a formula without MathML shows its picture
-    model::equation e = mathml_equation(content.root());
-    if (!e.root.children.empty()) {
-      sink.add(run_item(inline_kind::math, r, add_equation(doc_, std::move(e))));
-      shown_any = true;
-    }
-  }
-  std::vector<std::string> hrefs;
-  for (pugi::xml_node c : n.children("draw:image")) hrefs.push_back(c.attribute("xlink:href").value());
-  if (std::string replacement = "ObjectReplacements/" + package_path(object_href);
-      object && hrefs.empty() && !package_path(object_href).empty() && package_.has(path_of(replacement)))
-    hrefs.push_back(std::move(replacement));
-  bool lost = false, starview = false;
-  for (size_t k = 0; k < hrefs.size() && !shown_any; ++k) {
-    picture_fault fault = picture_fault::none;
-    int index = picture(hrefs[k], look, fault);
-    lost = lost || fault == picture_fault::unreadable;
-    starview = starview || fault == picture_fault::starview;
-    if (index < 0) continue;
-    sink.add(run_item(inline_kind::picture, r, index));
-    shown_any = true;
-  }
-  bool stands_in = false;
-  if (!shown_any && read && pending_) stands_in = object_content(content, object_href, *pending_);
-  if (!shown_any && !stands_in && starview && !look.title.empty()) sink.text(look.title, r.fmt, r.link, r.style);
-  if (!shown_any && starview)
+  const shown look = frame_look(n);
+  pugi::xml_node object = n.child("draw:object") ? n.child("draw:object") : n.child("draw:object-ole");
+  std::string_view href = object.attribute("xlink:href").value();
+  frame_faults faults;
+  bool has_content = false;
+  bool done = is(object, "draw:object") && formula(href, sink, r, has_content, faults);
+  std::vector<std::string> pictures;
+  for (pugi::xml_node c : n.children("draw:image")) pictures.push_back(c.attribute("xlink:href").value());
+  std::string replacement = "ObjectReplacements/" + package_path(href);
+  if (object && pictures.empty() && !package_path(href).empty() && package_.has(path_of(replacement)))
+    pictures.push_back(std::move(replacement));
+  if (!done) done = first_picture(pictures, look, sink, r, faults);
+  const bool stands_in = !done && has_content && pending_ && object_content(href, *pending_);
+  if (!done && !stands_in) done = linked_picture(pictures, look, sink, r);
+  if (!done && !stands_in && faults.starview && !look.title.empty()) sink.text(look.title, r.fmt, r.link, r.style);
+  if (!done && faults.starview)
     reading_.warn(stands_in ? "a picture in StarView metafile format cannot be shown; its object's content is shown"
                             : "a picture in StarView metafile format cannot be shown and was left out");
-  else if (!shown_any && !stands_in && object_damaged) reading_.warn("an object could not be read and was left out");
-  else if (!shown_any && !stands_in && lost) reading_.warn("a picture could not be read and was left out");
+  else if (!done && !stands_in && faults.damaged) reading_.warn("an object could not be read and was left out");
+  else if (!done && !stands_in && faults.lost) reading_.warn("a picture could not be read and was left out");
   for (pugi::xml_node c : n.children("draw:text-box"))
     if (pending_) blocks(c, *pending_);
+}
+
+// A formula object with MathML as an equation; true when shown. Other
+// objects whose content could be read set has_content.
+bool reader::formula(std::string_view href, inline_sink& sink, const text_run& r, bool& has_content,
+                     frame_faults& faults) {
+  xml_part content;
+  if (!read_object(href, content, faults.damaged, xml_blanks::only_content)) return false;
+  if (local_name(content.root().name()) != "math") {
+    has_content = true;
+    return false;
+  }
+  model::equation e = mathml_equation(content.root());
+  if (e.root.children.empty()) return false;  // shows its picture
+  sink.add(run_item(inline_kind::math, r, add_equation(doc_, std::move(e))));
+  return true;
+}
+
+// The first of a frame's pictures that a page can show; true when shown.
+bool reader::first_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink,
+                           const text_run& r, frame_faults& faults) {
+  for (const std::string& href : hrefs) {
+    picture_fault fault = picture_fault::none;
+    int index = picture(href, look, fault);
+    faults.lost = faults.lost || fault == picture_fault::unreadable;
+    faults.starview = faults.starview || fault == picture_fault::starview;
+    if (index >= 0) {
+      sink.add(run_item(inline_kind::picture, r, index));
+      return true;
+    }
+  }
+  return false;
+}
+
+// A picture linked from outside the package as a link, never fetched; true
+// when there is one.
+bool reader::linked_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink,
+                            const text_run& r) {
+  for (const std::string& href : hrefs) {
+    if (!linked_from_outside(href)) continue;
+    std::string text = look.title.empty() ? href.substr(href.find_last_of('/') + 1) : look.title;
+    sink.text(text.empty() ? href : text, r.fmt, add_link(href), r.style);
+    return true;
+  }
+  return false;
 }
 
 int reader::add_link(std::string href) {
@@ -644,11 +694,11 @@ int reader::picture(std::string_view href, const shown& look, picture_fault& fau
 
 // The content part of an embedded object; false when there is none, and
 // with damaged set when it cannot be read.
-bool reader::read_object(std::string_view href, xml_part& part, bool& damaged) {
+bool reader::read_object(std::string_view href, xml_part& part, bool& damaged, xml_blanks blanks) {
   std::string path = path_of(href);
   if (path.empty() || !package_.has(path + "/content.xml")) return false;
   std::string error;
-  if (read_xml(package_, path + "/content.xml", part, error, odf_namespaces, xml_blanks::all)) return true;
+  if (read_xml(package_, path + "/content.xml", part, error, odf_namespaces, blanks)) return true;
   damaged = true;
   return false;
 }
@@ -657,7 +707,10 @@ bool reader::read_object(std::string_view href, xml_part& part, bool& damaged) {
 // a chart's title and data table, a sheet's tables, a text's paragraphs, a
 // drawing's text. The object's styles and paths are its own. False when it
 // shows nothing.
-bool reader::object_content(const xml_part& part, std::string_view href, std::vector<block>& out) {
+bool reader::object_content(std::string_view href, std::vector<block>& out) {
+  xml_part part;  // read again: blanks between spans separate words in text
+  bool damaged = false;
+  if (!read_object(href, part, damaged, xml_blanks::all)) return false;
   pugi::xml_node body = part.root().child("office:body").first_child();
   if (!body || object_depth_ >= max_object_depth) return false;
   std::string folder = path_of(href) + "/";

@@ -322,7 +322,8 @@ TEST(OdtReader, DamagedPartsAreLeftOutWithAWarning) {
 // can show it (from the frame or ObjectReplacements), else its own content
 // as diagram text after the paragraph: a chart's title and data, a sheet's
 // tables in the sheet's own styles. A StarView metafile is never a
-// picture: a frame with nothing else shows its title, and warns.
+// picture: a frame with nothing else shows its title, and warns. A picture
+// linked from outside the package is a link.
 TEST(OdtReader, ObjectsChartsAndStarViewPictures) {
   const std::string png = "\x89PNG\r\n\x1a\n", wmf("\xD7\xCD\xC6\x9A", 4), svm = "VCLMTF";
   auto object = [](const std::string& root, const std::string& body, const std::string& styles = "") {
@@ -359,7 +360,8 @@ TEST(OdtReader, ObjectsChartsAndStarViewPictures) {
           frame("draw:name=\"Ole\" svg:width=\"36pt\"", "<draw:object-ole xlink:href=\"./Ole1\"/>") +
           frame("draw:name=\"Chart SVM\"", obj("Chart2") + img("./ObjectReplacements/Chart2")) + "</text:p>" +
           "<text:p>" + frame("draw:name=\"Sheet SVM\"", obj("Sheet2")) +
-          frame("draw:name=\"Pic SVM\"", img("Pictures/b.svm") + "<svg:title>Shown title</svg:title>") + "</text:p>",
+          frame("draw:name=\"Pic SVM\"", img("Pictures/b.svm") + "<svg:title>Shown title</svg:title>") +
+          frame("draw:name=\"Far\"", img("http://example.com/p/far.png")) + "</text:p>",
       "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties fo:font-weight=\"bold\"/>"
       "</style:style>",
       "",
@@ -376,7 +378,7 @@ TEST(OdtReader, ObjectsChartsAndStarViewPictures) {
             "<p class=\"diagram\">Main title</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
             "<tr><td></td><td><p class=\"diagram\">Col 1</p>\n</td></tr>\n"
             "<tr><td><p class=\"diagram\">Row 1</p>\n</td><td><p class=\"diagram\">9.1</p>\n</td></tr>\n</table>\n"
-            "<p>Shown title</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<p>Shown title<a href=\"http://example.com/p/far.png\">far.png</a></p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
             "<tr><td><p class=\"diagram\">cell</p>\n</td></tr>\n</table>\n");
   ASSERT_EQ(doc.pictures.size(), 4u);
   EXPECT_EQ(std::make_pair(doc.pictures[0].width, doc.pictures[0].height), std::make_pair(96, 96));
