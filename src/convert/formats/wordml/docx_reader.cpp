@@ -15,10 +15,12 @@ using pugi::xml_node;
 
 const char* attr(xml_node n, const char* name) { return n.attribute(name).value(); }
 
-// A chart keeps at most this many series and points of each: a chart part
-// may claim any point index.
+// A chart keeps at most this many series and points of each, and the
+// charts of a document this many cells together: a chart part may claim any
+// point index, and a small one may be shown any number of times.
 constexpr size_t max_chart_series = 256;
 constexpr size_t max_chart_points = 4096;
+constexpr size_t max_chart_cells = size_t(1) << 18;
 
 // A chart's cached values by point index; points it leaves out are empty.
 using chart_points = std::vector<std::string>;
@@ -56,6 +58,48 @@ std::string chart_text(xml_node tx) {
   chart_points cached = cached_points(tx);
   for (const std::string& s : cached) text += (text.empty() || s.empty() ? "" : " ") + s;
   return text;
+}
+
+// A chart's title and its series from the values its part caches: a row
+// of the series' names (when any has one), then a row a point, each a
+// category (when any series has them) and the series' values. cells counts
+// the cells of a document's charts.
+wordml::chart_data chart_table(xml_node chart, size_t& cells) {
+  wordml::chart_data data;
+  data.title = chart_text(chart.child("c:title").child("c:tx"));
+  std::vector<chart_points> categories;
+  std::vector<std::pair<std::string, chart_points>> series;
+  for (xml_node plot : chart.child("c:plotArea").children()) {
+    for (xml_node ser : plot.children("c:ser")) {
+      if (series.size() >= max_chart_series) break;
+      xml_node cat = ser.child("c:cat") ? ser.child("c:cat") : ser.child("c:xVal");
+      xml_node val = ser.child("c:val") ? ser.child("c:val") : ser.child("c:yVal");
+      categories.push_back(cached_points(cat));
+      series.emplace_back(chart_text(ser.child("c:tx")), cached_points(val));
+    }
+  }
+  if (series.empty()) return data;
+  const chart_points* shared = nullptr;  // the first series' categories that has any
+  size_t points = 0;
+  for (size_t k = 0; k < series.size(); ++k) {
+    if (!shared && !categories[k].empty()) shared = &categories[k];
+    points = std::max({points, categories[k].size(), series[k].second.size()});
+  }
+  const size_t columns = series.size() + (shared ? 1 : 0);
+  points = std::min(points, (max_chart_cells - std::min(cells, max_chart_cells)) / columns);
+  cells += (points + 1) * columns;
+  if (std::any_of(series.begin(), series.end(), [](const auto& s) { return !s.first.empty(); })) {
+    data.rows.emplace_back();
+    if (shared) data.rows.back().emplace_back();
+    for (auto& s : series) data.rows.back().push_back(std::move(s.first));
+  }
+  for (size_t i = 0; i < points; ++i) {
+    std::vector<std::string> row;
+    if (shared) row.push_back(i < shared->size() ? (*shared)[i] : "");
+    for (const auto& s : series) row.push_back(i < s.second.size() ? s.second[i] : "");
+    data.rows.push_back(std::move(row));
+  }
+  return data;
 }
 
 // A part of the package and its relationships.
@@ -105,6 +149,7 @@ class package_source : public wordml::source {
   model::reading& r_;
   package_part main_, footnotes_, endnotes_, comments_;
   std::map<std::string, int, std::less<>> pictures_;  // by part name
+  size_t chart_cells_ = 0;                             // cells of the charts read so far
 };
 
 bool package_source::read_related(const char* kind, const char* what, std::string& name, xml_part& part) {
@@ -230,51 +275,16 @@ std::string package_source::picture_link(xml_node image) {
   return target ? target->target : "";
 }
 
-// A chart's series from the values its part caches (c:strCache,
-// c:numCache, literals): a category column and a column a series.
 wordml::chart_data package_source::chart(xml_node ref) {
-  wordml::chart_data data;
   const relationship* target = rel(ref, attr(ref, "r:id"));
-  if (!target || target->external) return data;
+  if (!target || target->external) return {};
   xml_part part;
   std::string error;
   if (!read_xml(package_, target->target, part, error, ooxml_namespaces())) {
     r_.warn("a chart's part is damaged and was left out");
-    return data;
+    return {};
   }
-  xml_node chart = part.root().child("c:chart");
-  data.title = chart_text(chart.child("c:title").child("c:tx"));
-  std::vector<chart_points> categories;
-  std::vector<std::pair<std::string, chart_points>> series;
-  for (xml_node plot : chart.child("c:plotArea").children()) {
-    for (xml_node ser : plot.children("c:ser")) {
-      if (series.size() >= max_chart_series) break;
-      xml_node cat = ser.child("c:cat") ? ser.child("c:cat") : ser.child("c:xVal");
-      xml_node val = ser.child("c:val") ? ser.child("c:val") : ser.child("c:yVal");
-      categories.push_back(cached_points(cat));
-      series.emplace_back(chart_text(ser.child("c:tx")), cached_points(val));
-    }
-  }
-  if (series.empty()) return data;
-  const chart_points* shared = nullptr;  // the first series' categories that has any
-  size_t points = 0;
-  for (size_t k = 0; k < series.size(); ++k) {
-    if (!shared && !categories[k].empty()) shared = &categories[k];
-    points = std::max({points, categories[k].size(), series[k].second.size()});
-  }
-  const bool named = std::any_of(series.begin(), series.end(), [](const auto& s) { return !s.first.empty(); });
-  if (named) {
-    data.rows.emplace_back();
-    if (shared) data.rows.back().emplace_back();
-    for (auto& s : series) data.rows.back().push_back(std::move(s.first));
-  }
-  for (size_t i = 0; i < points; ++i) {
-    std::vector<std::string> row;
-    if (shared) row.push_back(i < shared->size() ? (*shared)[i] : "");
-    for (const auto& s : series) row.push_back(i < s.second.size() ? s.second[i] : "");
-    data.rows.push_back(std::move(row));
-  }
-  return data;
+  return chart_table(part.root().child("c:chart"), chart_cells_);
 }
 
 std::vector<std::string> package_source::diagram(xml_node rel_ids) {

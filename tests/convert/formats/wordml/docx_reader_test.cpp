@@ -359,6 +359,25 @@ TEST(DocxReader, UnreadablePicturesAndChartsAreLeftOutWithAWarning) {
                                                    "a chart's part is damaged and was left out"}));
 }
 
+// A small chart part that claims its last point far out, shown many
+// times, gives tables of bounded size.
+TEST(DocxReader, ChartsShownManyTimesStayBounded) {
+  std::string chart = "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart>"
+                      "<c:plotArea><c:barChart><c:ser><c:cat><c:strLit><c:pt idx=\"4095\"><c:v>x</c:v></c:pt></c:strLit>"
+                      "</c:cat><c:val><c:numLit><c:pt idx=\"99999\"><c:v>1</c:v></c:pt></c:numLit></c:val></c:ser>"
+                      "</c:barChart></c:plotArea></c:chart></c:chartSpace>";
+  std::string runs;
+  for (int i = 0; i < 200; ++i) runs += drawing("name=\"c\"", "<c:chart xmlns:c=\"http://schemas.openxmlformats.org/"
+                                                             "drawingml/2006/chart\" r:id=\"chart\"/>");
+  model::document doc;
+  package_html(make_docx(p(runs), {{"word/charts/chart1.xml", chart}}, rel("chart", "chart", "charts/chart1.xml")), &doc);
+  size_t cells = 0;
+  for (const model::block& b : doc.body)
+    for (const model::row& row : b.tab.rows) cells += row.cells.size();
+  EXPECT_GT(cells, 8192u);
+  EXPECT_LE(cells, size_t(1) << 18);
+}
+
 TEST(DocxReader, StrictNamespacesAnyPrefixAndTitle) {
   std::string strict = "<?xml version=\"1.0\"?><x:document xmlns:x=\"http://purl.oclc.org/ooxml/wordprocessingml/main\">"
                        "<x:body><x:p><x:r><x:t>strict</x:t></x:r></x:p></x:body></x:document>";
