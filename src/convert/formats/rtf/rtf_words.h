@@ -11,6 +11,7 @@ enum class kw : unsigned char {
   footnote, shpinst, shptxt, listtext, pn, pntxta, pntxtb, listtable, list, listlevel, leveltext,
   listoverridetable, listoverride, lfolevel,
   bkmkstart, atrfstart, atrfend, atnid, atnauthor, annotation,
+  shp, shpgrp, shprslt, shppict, nonshppict, picprop, sp, sn, sv,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
   // code pages and fonts
@@ -25,6 +26,7 @@ enum class kw : unsigned char {
   pnlvl, pnlvlbody, pnlvlblt, pnlvlcont, pnstart, pndec, pnucrm, pnlcrm, pnucltr, pnlcltr,
   // notes and pictures
   chftn, pngblip, jpegblip, emfblip, wmetafile, macpict, pmmetafile, dibitmap, wbitmap,
+  picw, pich, picwgoal, pichgoal, picscalex, picscaley, picbpp, picwbmwidthbytes,
 };
 
 enum class word_kind : unsigned char { property, destination };
