@@ -474,20 +474,18 @@ TEST(DocContainer, PiecesSpecialCharactersAndFields) {
   std::string html = convert_ok(make_doc({{u"Caf\u00e9 <one>\r", true},
                                           {u"\u041f\u0440\u0438\u0432\u0435\u0442 & \u00ab\u4e2d\u00bb\r"
                                            u"a\x0b" u"b\x1e" u"c\x1f" u"d\x07\r"
-                                           u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after "
-                                           u"\x13 REF _Ref1 \\h \x14see\x15\r"
+                                           u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after\r"
                                            u"\x13 DATE \x14" u"2024\x15\r"
-                                           u"\x13 HYPERLINK \"javascript:alert(1)\" \x14safe\x15\r"
                                            u"\x13 PAGE \x15gone\r", false},
                                           {u"last \x93quoted\x94\r", true}}));
   // Compressed text is code page 1252. Line break, non-breaking hyphen,
   // optional hyphen, a cell mark outside a table; a field shows its result
-  // and never its instruction, linked where the code says; script links
-  // lose the link.
+  // and never its instruction, linked where the code says (which codes
+  // link where: the field parser's tests).
   EXPECT_HAS(html, "<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
                    "&#171;&#20013;&#187;</p>\n<p>a<br>b&#8209;cd</p>\n<p>&#160;</p>\n"
-                   "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after <a href=\"#_Ref1\">see</a></p>\n"
-                   "<p>2024</p>\n<p>safe</p>\n<p>gone</p>\n<p>last &#8220;quoted&#8221;</p>");
+                   "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
+                   "<p>2024</p>\n<p>gone</p>\n<p>last &#8220;quoted&#8221;</p>");
 }
 
 // Text boxes come once each, before the paragraph their shape (or the group
@@ -776,26 +774,21 @@ TEST(DocCorpus, FormattingTablesAndNotes) {
   };
   ASSERT_TRUE(read_sample("02-headings-title-styles.doc"));
   const model::paragraph& h1 = paragraph_with("Heading Level 1");
-  EXPECT_EQ(h1.heading, 1);
   EXPECT_EQ(style_of(h1.style), "Heading 1");
   EXPECT_TRUE(h1.inlines[0].fmt.bold);
   EXPECT_EQ(style_of(paragraph_with("Apache Tika").inlines.at(1).style), "Internet Link");
   ASSERT_TRUE(read_sample("03-bold-charstyle-override.doc"));
   EXPECT_EQ(style_of(paragraph_with("This sentence").inlines[0].style), "HTML Cite");
   ASSERT_TRUE(read_sample("17-chinese-headings.doc"));
-  const model::paragraph& numbered = paragraph_with("\u7ae0\u8282" "1.1");
-  EXPECT_EQ(numbered.heading, 2);
-  EXPECT_EQ(numbered.number, "1.1.");
+  EXPECT_EQ(paragraph_with("\u7ae0\u8282" "1.1").number, "1.1.");
 
-  // Inline pictures come out as files beside the page, only when asked for.
+  // Inline pictures (written beside the page, or left out, by the writer).
   ASSERT_TRUE(read_sample("13-images-jpg-png.doc"));
   ASSERT_EQ(doc.pictures.size(), 2u);
   EXPECT_EQ(doc.pictures[0].file_name, "image1.jpg");
   EXPECT_EQ(doc.pictures[0].bytes.substr(0, 2), "\xFF\xD8");
   EXPECT_EQ(doc.pictures[1].file_name, "image2.png");
   EXPECT_EQ(doc.pictures[1].bytes.substr(1, 3), "PNG");
-  EXPECT_NE(write_html(doc, {"out_files/"}).find("<img src=\"out_files/image1.jpg\""), std::string::npos);
-  EXPECT_EQ(read("13-images-jpg-png.doc").find("<img"), std::string::npos);
 }
 
 // Mutated and cut copies of every sample (and of a built-in one), and random
