@@ -1,183 +1,142 @@
-// A page of 100 metafile pictures: a Word document made here of the corpus
-// metafiles (the EMF pictures of a PowerPoint export, a WMF of a Lotus
-// document), each copy made distinct by a comment record so that every one
-// is converted, converted by the built-in converter as the program does
-// (pictures written, page placed), and by LibreOffice in the same run.
-//
-//   nubrix_bench --benchmark_filter=Metafiles
-#include <unistd.h>
+// A page with 100 metafile pictures: a .docx made here of the corpus's EMF
+// pictures, or of its WMF chart previews (else the test fixtures), each made
+// unique, converted as the program converts it, and against LibreOffice
+// converting the same document.
+#include <zip.h>
 
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
-#include "convert/container/zip_package.h"
 #include "reader_bench.h"
 #include "services/text.h"
-#include "support/package_writer.h"
-
-namespace {
 
 namespace fs = std::filesystem;
 
+namespace {
+
 constexpr int picture_count = 100;
 
-uint32_t get32(const std::string& b, size_t at) {
-  uint32_t v = 0;
-  if (at + 4 <= b.size()) std::memcpy(&v, b.data() + at, 4);  // little-endian machines only, as the bench runs
-  return v;
-}
-void put32(std::string& b, size_t at, uint32_t v) { std::memcpy(b.data() + at, &v, 4); }
-void put16(std::string& b, size_t at, uint16_t v) { std::memcpy(b.data() + at, &v, 2); }
-
-// A 16-byte comment naming copy n.
-std::string comment(int n) {
-  std::string c = "nubrix copy " + std::to_string(n);
-  c.resize(16, ' ');
-  return c;
-}
-
-// An EMF with an EMR_COMMENT record before its end-of-file record.
-std::string distinct_emf(std::string emf, int n) {
-  size_t at = get32(emf, 4);  // the header record's size
-  while (at + 8 <= emf.size() && get32(emf, at) != 14 && get32(emf, at + 4) >= 8) at += get32(emf, at + 4);
-  std::string record(12, '\0');
-  put32(record, 0, 70);
-  put32(record, 4, 12 + 16);
-  put32(record, 8, 16);
-  record += comment(n);
-  emf.insert(at, record);
-  put32(emf, 48, get32(emf, 48) + uint32_t(record.size()));  // nBytes
-  put32(emf, 52, get32(emf, 52) + 1);                        // nRecords
-  return emf;
+// A part of a corpus package; "" when it cannot be read.
+std::string corpus_part(const std::string& package, const std::string& part) {
+  std::string bytes;
+  zip_t* z = zip_open((std::string(NUBRIX_CORPUS_DIR) + "/" + package).c_str(), ZIP_RDONLY, nullptr);
+  if (!z) return bytes;
+  zip_stat_t st;
+  if (zip_stat(z, part.c_str(), 0, &st) == 0) {
+    bytes.resize(size_t(st.size));
+    zip_file_t* f = zip_fopen(z, part.c_str(), 0);
+    if (!f || zip_fread(f, bytes.data(), st.size) != zip_int64_t(st.size)) bytes.clear();
+    if (f) zip_fclose(f);
+  }
+  zip_close(z);
+  return bytes;
 }
 
-// A WMF with a META_ESCAPE comment record before its end-of-file record.
-std::string distinct_wmf(std::string wmf, int n) {
-  const size_t header = wmf.compare(0, 4, "\xD7\xCD\xC6\x9A") == 0 ? 22 : 0;
-  size_t at = header + 18;
-  while (at + 6 <= wmf.size() && !(get32(wmf, at) == 3 && wmf[at + 4] == 0 && wmf[at + 5] == 0) &&
-         get32(wmf, at) >= 3)
-    at += size_t(get32(wmf, at)) * 2;
-  std::string record(10, '\0');
-  put32(record, 0, (10 + 16) / 2);
-  put16(record, 4, 0x0626);  // META_ESCAPE
-  put16(record, 6, 0x000F);  // MFCOMMENT
-  put16(record, 8, 16);
-  record += comment(n);
-  wmf.insert(at, record);
-  put32(wmf, header + 6, get32(wmf, header + 6) + uint32_t(record.size() / 2));  // mtSize, in words
-  if (get32(wmf, header + 12) < record.size() / 2) put32(wmf, header + 12, uint32_t(record.size() / 2));
-  return wmf;
-}
-
-// The metafiles of a corpus package.
-std::vector<std::string> metafiles_of(const std::string& path) {
+// The metafiles a page shows in turn: the corpus's EMF pictures (drawn in
+// PowerPoint, one of them around a bitmap), or the WMF preview of its chart
+// objects; the test fixture when the corpus is absent.
+std::vector<std::string> metafiles(bool wmf) {
   std::vector<std::string> out;
-  std::string bytes, error;
-  nx::zip_package zip;
-  if (!nx::read_file(path, bytes) || !zip.open(bytes, error)) return out;
-  for (const std::string& name : zip.names()) {
-    std::string ending = nx::to_lower(name.substr(name.rfind('.') + 1)), data;
-    if ((ending == "emf" || ending == "wmf") && zip.read(name, data, error)) out.push_back(std::move(data));
+  const std::vector<std::pair<std::string, std::string>> parts =
+      wmf ? std::vector<std::pair<std::string, std::string>>{{"odt/10-cjk-lotus-symphony-large.odt",
+                                                             "ObjectReplacements/Obj0013E801"}}
+          : std::vector<std::pair<std::string, std::string>>{{"docx/17-images-emf.docx", "word/media/image1.emf"},
+                                                             {"docx/17-images-emf.docx", "word/media/image2.emf"}};
+  for (const auto& [package, part] : parts)
+    if (std::string bytes = corpus_part(package, part); !bytes.empty()) out.push_back(bytes);
+  if (out.empty()) {
+    std::string bytes;
+    if (nx::read_file(std::string(NUBRIX_TEST_DATA_DIR) + "/pictures/" + (wmf ? "shapes.wmf" : "shapes.emf"), bytes))
+      out.push_back(bytes);
   }
   return out;
 }
 
-// The document, written once into a temporary folder that goes at exit.
-struct temporary_document {
-  std::string folder, path;  // path "" when the corpus metafiles are missing
-  ~temporary_document() {
-    std::error_code ec;
-    if (!folder.empty()) fs::remove_all(folder, ec);
+// The .docx: one picture a paragraph, each its own file. Bytes after a
+// metafile's end record are read by no one, but make each file unique, so
+// neither converter can reuse one conversion for another.
+fs::path page_with_metafiles(const fs::path& folder, bool wmf) {
+  const std::vector<std::string> sources = metafiles(wmf);
+  const std::string ending = wmf ? ".wmf" : ".emf";
+  if (sources.empty()) return {};
+  const std::string ns = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+                         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+                         "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
+                         "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
+                         "xmlns:pic=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"";
+  std::string body, rels;
+  std::vector<std::pair<std::string, std::string>> media;
+  for (int i = 1; i <= picture_count; ++i) {
+    const std::string id = "p" + std::to_string(i), file = "media/picture" + std::to_string(i) + ending;
+    media.emplace_back("word/" + file, sources[size_t(i) % sources.size()] + "unique " + std::to_string(i));
+    rels += "<Relationship Id=\"" + id +
+            "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" Target=\"" + file +
+            "\"/>";
+    body += "<w:p><w:r><w:drawing><wp:inline><wp:extent cx=\"1828800\" cy=\"1371600\"/><wp:docPr id=\"" +
+            std::to_string(i) + "\" name=\"Picture " + std::to_string(i) +
+            "\"/><a:graphic><a:graphicData uri=\"http://schemas.openxmlformats.org/drawingml/2006/picture\"><pic:pic>"
+            "<pic:nvPicPr><pic:cNvPr id=\"" + std::to_string(i) + "\" name=\"p\"/><pic:cNvPicPr/></pic:nvPicPr>"
+            "<pic:blipFill><a:blip r:embed=\"" + id + "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill>"
+            "<pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"1828800\" cy=\"1371600\"/></a:xfrm>"
+            "<a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic></a:graphicData></a:graphic>"
+            "</wp:inline></w:drawing></w:r></w:p>";
+  }
+  std::vector<std::pair<std::string, std::string>> parts = {
+      {"[Content_Types].xml",
+       "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+       "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+       "<Default Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"emf\" "
+       "ContentType=\"image/x-emf\"/><Default Extension=\"wmf\" ContentType=\"image/x-wmf\"/><Override PartName=\"/word/document.xml\" ContentType=\"application/"
+       "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
+      {"_rels/.rels",
+       "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+       "<Relationship Id=\"d\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+       "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
+      {"word/document.xml", "<?xml version=\"1.0\"?><w:document " + ns + "><w:body>" + body + "</w:body></w:document>"},
+      {"word/_rels/document.xml.rels",
+       "<?xml version=\"1.0\"?><Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">" +
+           rels + "</Relationships>"}};
+  parts.insert(parts.end(), media.begin(), media.end());
+  const fs::path path = folder / "hundred-metafiles.docx";
+  zip_t* z = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, nullptr);
+  if (!z) return {};
+  for (const auto& [name, data] : parts) {
+    zip_source_t* s = zip_source_buffer(z, data.data(), data.size(), 0);
+    if (!s || zip_file_add(z, name.c_str(), s, ZIP_FL_OVERWRITE) < 0) zip_source_free(s);
+  }
+  return zip_close(z) == 0 ? path : fs::path();
+}
+
+struct page_fixture {
+  fs::path folder, page;
+  explicit page_fixture(bool wmf) {
+    std::string f = (fs::temp_directory_path() / "nubrix-metafiles-XXXXXX").string();
+    if (::mkdtemp(f.data())) folder = f, page = page_with_metafiles(folder, wmf);
+  }
+  ~page_fixture() {
+    if (!folder.empty()) fs::remove_all(folder);
   }
 };
 
-const std::string& metafile_document() {
-  static const temporary_document document = []() -> temporary_document {
-    std::vector<std::string> sources = metafiles_of(NUBRIX_CORPUS_DIR "/docx/17-images-emf.docx");
-    for (std::string& w : metafiles_of(NUBRIX_CORPUS_DIR "/odt/10-cjk-lotus-symphony-large.odt"))
-      sources.push_back(std::move(w));
-    if (sources.empty()) return {};
-    std::string body, rels;
-    std::vector<std::pair<std::string, std::string>> parts;
-    for (int k = 0; k < picture_count; ++k) {
-      const std::string& source = sources[size_t(k) % sources.size()];
-      bool emf = get32(source, 40) == 0x464D4520;  // " EMF"
-      std::string name = "media/picture" + std::to_string(k) + (emf ? ".emf" : ".wmf"), id = "p" + std::to_string(k);
-      parts.emplace_back("word/" + name, emf ? distinct_emf(source, k) : distinct_wmf(source, k));
-      rels += "<Relationship Id=\"" + id + "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
-              "relationships/image\" Target=\"" + name + "\"/>";
-      body += "<w:p><w:r><w:t>Picture " + std::to_string(k) + "</w:t></w:r><w:r><w:drawing><wp:inline>"
-              "<wp:extent cx=\"1828800\" cy=\"1371600\"/><wp:docPr id=\"" + std::to_string(k + 1) +
-              "\" name=\"Picture " + std::to_string(k) + "\"/><a:graphic><a:graphicData uri=\"http://schemas."
-              "openxmlformats.org/drawingml/2006/picture\"><pic:pic><pic:nvPicPr><pic:cNvPr id=\"0\" name=\"\"/>"
-              "<pic:cNvPicPr/></pic:nvPicPr><pic:blipFill><a:blip r:embed=\"" + id + "\"/></pic:blipFill>"
-              "<pic:spPr><a:xfrm><a:off x=\"0\" y=\"0\"/><a:ext cx=\"1828800\" cy=\"1371600\"/></a:xfrm>"
-              "<a:prstGeom prst=\"rect\"/></pic:spPr></pic:pic></a:graphicData></a:graphic></wp:inline>"
-              "</w:drawing></w:r></w:p>";
-    }
-    std::string folder = (fs::temp_directory_path() / "nubrix-metafiles-XXXXXX").string();
-    if (!::mkdtemp(folder.data())) return {};
-    std::string file = folder + "/metafiles-100.docx";
-    if (!nx::write_file(file, nx::test::make_docx(body, parts, rels))) file.clear();
-    return {folder, file};
-  }();
-  return document.path;
+// state.range(0): 0 the EMF page, 1 the WMF page.
+void BM_PageWithHundredMetafiles(benchmark::State& state) {
+  page_fixture fixture(state.range(0) == 1);
+  if (fixture.page.empty()) return state.SkipWithError("no metafiles to make the page of");
+  nx::bench::convert_files(state, {fixture.page});
+  state.counters["pictures"] = picture_count;
 }
+BENCHMARK(BM_PageWithHundredMetafiles)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Converts the document into a new output each time (a first conversion:
-// an output that replaces another waits for its pictures to reach the disk).
-class fresh_outputs {
- public:
-  fresh_outputs() : folder_((fs::temp_directory_path() / "nubrix-bench-XXXXXX").string()) {
-    if (!::mkdtemp(folder_.data())) folder_.clear();
-  }
-  ~fresh_outputs() {
-    std::error_code ec;
-    if (!folder_.empty()) fs::remove_all(folder_, ec);
-  }
-  bool ok() const { return !folder_.empty(); }
-  bool convert(std::string& error) {
-    return nx::builtin_convert(metafile_document(), folder_ + "/page" + std::to_string(++count_) + ".html", &error);
-  }
-
- private:
-  std::string folder_;
-  int count_ = 0;
-};
-
-void BM_Metafiles100(benchmark::State& state) {
-  fresh_outputs out;
-  if (metafile_document().empty() || !out.ok()) {
-    state.SkipWithError("no corpus metafiles or no temporary folder");
-    return;
-  }
-  for (auto _ : state) {
+void BM_PageWithHundredMetafilesVsLibreOffice(benchmark::State& state) {
+  page_fixture fixture(state.range(0) == 1);
+  if (fixture.page.empty()) return state.SkipWithError("no metafiles to make the page of");
+  const std::string out = (fixture.folder / "ours.html").string();
+  nx::bench::versus_libreoffice(state, {fixture.page}, [&] {
     std::string error;
-    if (!out.convert(error)) {
-      state.SkipWithError(error.c_str());
-      break;
-    }
-  }
-  state.counters["pictures_per_s"] =
-      benchmark::Counter(double(picture_count), benchmark::Counter::kIsIterationInvariantRate);
-}
-BENCHMARK(BM_Metafiles100)->Unit(benchmark::kMillisecond);
-
-// LibreOffice (one process, warm private profile) against the built-in
-// converter on the same document, in one run.
-void BM_Metafiles100VsLibreOffice(benchmark::State& state) {
-  fresh_outputs out;
-  if (metafile_document().empty() || !out.ok()) {
-    state.SkipWithError("no corpus metafiles or no temporary folder");
-    return;
-  }
-  nx::bench::versus_libreoffice(state, {metafile_document()}, [&] {
-    std::string error;
-    if (!out.convert(error)) state.SkipWithError(error.c_str());
+    if (!nx::builtin_convert(fixture.page.string(), out, &error)) state.SkipWithError(error.c_str());
   });
 }
-BENCHMARK(BM_Metafiles100VsLibreOffice)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_PageWithHundredMetafilesVsLibreOffice)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
