@@ -109,3 +109,81 @@ inline bool save_screenshot(QWidget* w, const std::string& name, QPixmap picture
 }
 
 }  // namespace nx::test
+
+#include <QLabel>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+namespace nx::test {
+
+// The screen the window opens on, as the window sees it.
+inline QRect free_area(const QWidget* w) {
+  return (w->screen() ? w->screen() : QGuiApplication::primaryScreen())->availableGeometry();
+}
+
+// A window fits its screen: it is no larger than the free area, and every
+// visible button shows its whole text, inside the window and, in a scroll
+// area, inside its view unless the content is larger than the view.
+inline void expect_fits(QWidget* window, const std::string& what) {
+  QApplication::processEvents();
+  const QRect area = free_area(window);
+  EXPECT_LE(window->width(), area.width()) << what;
+  EXPECT_LE(window->height(), area.height()) << what;
+  EXPECT_LE(window->minimumWidth(), area.width()) << what;
+  EXPECT_LE(window->minimumHeight(), area.height()) << what;
+  for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+    if (!b->isVisibleTo(window) || b->inherits("QToolButton")) continue;
+    const std::string name = what + ": " + b->objectName().toStdString() + " \"" + b->text().toStdString() + "\"";
+    EXPECT_GE(b->width(), b->minimumSizeHint().width()) << name << " is cut";
+    const QRect at(b->mapTo(window, QPoint()), b->size());
+    EXPECT_TRUE(window->rect().contains(at)) << name << " lies outside the window";
+  }
+  for (QLabel* l : window->findChildren<QLabel*>()) {
+    if (!l->isVisibleTo(window) || l->wordWrap() || !l->pixmap().isNull() || l->text().isEmpty()) continue;
+    if (l->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) continue;  // elides on purpose
+    EXPECT_GE(l->width(), l->minimumSizeHint().width()) << what << ": " << l->objectName().toStdString() << " is cut";
+  }
+}
+
+// The Alt+letter of a caption ("&Add..." -> 'A'), 0 when it has none.
+inline QChar mnemonic_of(const QString& text) {
+  for (int i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] == '&') {
+      ++i;
+      continue;
+    }
+    return text[i + 1].toUpper();
+  }
+  return QChar();
+}
+
+// Every visible button has a key (Alt+letter, or a shortcut of its own),
+// and no key serves two of them or a label's field.
+inline void expect_unique_keys(QWidget* window, const std::string& what,
+                               const std::set<QString>& keyless = {}) {
+  std::map<QString, std::string> taken;
+  auto take = [&](const QString& key, const std::string& name) {
+    auto [at, fresh] = taken.emplace(key, name);
+    EXPECT_TRUE(fresh) << what << ": " << key.toStdString() << " serves " << at->second << " and " << name;
+  };
+  for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+    if (!b->isVisibleTo(window) || b->window() != window) continue;
+    const std::string name = b->objectName().toStdString();
+    const QChar letter = mnemonic_of(b->text());
+    if (!letter.isNull()) take(QString("Alt+") + letter, name);
+    else if (!b->shortcut().isEmpty()) take(b->shortcut().toString(), name);
+    else EXPECT_TRUE(keyless.count(b->objectName())) << what << ": " << name << " has no key";
+  }
+  for (QLabel* l : window->findChildren<QLabel*>()) {
+    if (!l->isVisibleTo(window) || !l->buddy()) continue;
+    const QChar letter = mnemonic_of(l->text());
+    if (!letter.isNull()) take(QString("Alt+") + letter, l->objectName().toStdString());
+  }
+}
+
+}  // namespace nx::test

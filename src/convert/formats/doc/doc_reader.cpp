@@ -38,6 +38,7 @@ struct para_props {
   int ilfo = 0, ilvl = 0;
   bool drop_cap = false;
   std::string tdef;                            // table row definition operand
+  bool table_borders = false;                  // the row's table borders draw lines
   std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
 };
 
@@ -81,6 +82,18 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
     case 0x260A: p.ilvl = u8(op, 0); break;
     case 0x460B: p.ilfo = u16(op, 0); break;
     case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
+    // Table borders: six border descriptors after the operand's size byte,
+    // 4 bytes each (Word 97) or 8 (Word 2000 and later), their line type
+    // at byte 1 or 5; 0 and 0xFF draw nothing.
+    case 0xD605:
+    case 0xD613: {
+      const size_t size = sprm == 0xD605 ? 4 : 8, type_at = sprm == 0xD605 ? 1 : 5;
+      for (size_t k = 0; k < 6 && 1 + size * (k + 1) <= op.size(); ++k) {
+        const uint8_t type = u8(op, 1 + size * k + type_at);
+        p.table_borders |= type != 0 && type != 0xFF;
+      }
+      break;
+    }
     case 0xD62B:
       if (u8(op, 0) >= 2) p.vmerges.emplace_back(u8(op, 1), u8(op, 2));
       break;
@@ -97,6 +110,7 @@ struct table_row {
 };
 struct table_state {
   std::vector<table_row> rows;
+  bool borders = false;
   table_row row;
   std::vector<model::block> cell;
   bool cell_used = false;
@@ -489,6 +503,7 @@ para_props reader::para_at(uint32_t cp) {
   p = style_paras(istd);
   p.istd = istd;
   p.tdef.clear();
+  p.table_borders = false;
   p.vmerges.clear();
   auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
   for_each_sprm(g, apply);
@@ -639,8 +654,16 @@ void reader::finish_row(const para_props& pp) {
       uint16_t grf = tc + 20 * k + 2 <= td.size() ? u16(td, tc + 20 * k) : 0;
       row.hmerge.push_back(grf & 3);
       row.vmerge.push_back((grf >> 5) & 3);
+      // A cell's four borders follow its flags and width, 4 bytes each,
+      // the line type at byte 1.
+      for (size_t side = 0; side < 4; ++side) {
+        const size_t at = tc + 20 * k + 4 + 4 * side + 1;
+        const uint8_t type = at < td.size() ? u8(td, at) : 0;
+        t.borders |= type != 0 && type != 0xFF;
+      }
     }
   }
+  t.borders |= pp.table_borders;
   for (auto [cell, kind] : pp.vmerges)
     if (cell >= 0 && size_t(cell) < row.vmerge.size()) row.vmerge[size_t(cell)] = kind;
   t.rows.push_back(std::move(row));
@@ -722,6 +745,7 @@ void reader::close_table() {
   merge_down(t.rows, cells);
   model::block b;
   b.what = model::block::kind::table;
+  b.tab.borders = t.borders;
   for (auto& row : cells) {
     b.tab.rows.emplace_back();
     for (grid_cell& gc : row)

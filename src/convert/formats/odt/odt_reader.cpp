@@ -405,6 +405,7 @@ void reader::table_row(pugi::xml_node r, model::table& t) {
   size_t row_weight = 0;
   for (pugi::xml_node c : r.children("table:table-cell")) {
     cell cl;
+    t.borders |= styles_.bordered_cell(c.attribute("table:style-name").value());
     cl.colspan = std::max(1, c.attribute("table:number-columns-spanned").as_int(1));
     cl.rowspan = std::max(1, c.attribute("table:number-rows-spanned").as_int(1));
     blocks(c, cl.blocks);
