@@ -151,7 +151,7 @@ QPushButton* new_drop_button(QWidget* parent, const char* name) {
   b->setShortcut(QKeySequence(Qt::ALT | Qt::Key_D));
   b->setToolTip(QString("More ways to add files (%1)").arg(b->shortcut().toString(QKeySequence::NativeText)));
   b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-  b->setFixedWidth(b->sizeHint().height());
+  b->setFixedWidth(std::max(b->sizeHint().height(), b->minimumSizeHint().width()));
   return b;
 }
 
@@ -198,6 +198,7 @@ void frmMain::build_normal_page() {
   lstFiles->header()->setSectionResizeMode(1, QHeaderView::Fixed);
   lstFiles->setMinimumHeight(lstFiles->fontMetrics().height() * 5);
   lstFiles->installEventFilter(this);
+  lstFiles->viewport()->installEventFilter(this);
   lblFiles = new_label(p, "lblFiles", "Convert t&hese Files:", lstFiles);
   lblDrop = new QLabel("Drop here to add these files to the list", lstFiles);
   lblDrop->setObjectName("lblDrop");

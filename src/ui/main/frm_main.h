@@ -139,7 +139,7 @@ class frmMain final : public QWidget, public iJobHost {
   QComboBox* cmbTemplates;
   QPushButton* cmdManage;
   QLabel* lblFiles;
-  QTreeWidget* lstFiles;
+  QTreeWidget* lstFiles = nullptr;
   QWidget* list_area;  // hidden; marks where the file list sits on this page
   QPushButton* cmdAdd;
   QPushButton* cmdAddFolder;

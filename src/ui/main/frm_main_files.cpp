@@ -229,7 +229,9 @@ void frmMain::size_columns() {
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == lstFiles && e->type() == QEvent::Resize) size_columns();
+  // The toolbar's filter runs while the window is still being built.
+  if (!lstFiles) return QWidget::eventFilter(watched, e);
+  if ((watched == lstFiles || watched == lstFiles->viewport()) && e->type() == QEvent::Resize) size_columns();
   if (e->type() == QEvent::Resize &&
       (watched == picToolbar || std::find(wizard_sides_.begin(), wizard_sides_.end(), watched) != wizard_sides_.end()))
     Form_Resize();
