@@ -115,7 +115,8 @@ struct picture {
   std::string file_name;  // "image1.png": the name it gets beside the output
   picture_format format = picture_format::unknown;
   std::string bytes;
-  std::string alt;
+  std::string alt;        // the document's description, title or name of it, in that order
+  int width = 0, height = 0;  // as the document shows it, in CSS pixels (1/96 inch); 0: not known
 };
 
 // An equation as a tree in the vocabulary of presentation MathML: name is
