@@ -68,7 +68,7 @@ TEST_F(library, add_remove_rename_and_duplicate_never_overwrite) {
   std::string made;
   EXPECT_TRUE(template_rename("My Rules", list, &made));
   EXPECT_EQ(made, "Delta");
-  EXPECT_EQ(dlg.calls[dlg.calls.size() - 2].default_text, "De<lta");
+  EXPECT_EQ(dlg.calls.back().default_text, "De<lta");  // the box that took " Delta "
   EXPECT_EQ(test::read_all(template_path("Delta")), "edited");
   EXPECT_FALSE(test::exists(template_path("My Rules")));
 

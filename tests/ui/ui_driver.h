@@ -144,7 +144,9 @@ inline void expect_fits(QWidget* window, const std::string& what) {
     for (QWidget* up = b->parentWidget(); up && up != window; up = up->parentWidget())
       scrolls |= qobject_cast<QScrollArea*>(up) != nullptr;
     const QRect at(b->mapTo(window, QPoint()), b->size());
-    if (!scrolls) EXPECT_TRUE(window->rect().contains(at)) << name << " lies outside the window";
+    if (!scrolls) {
+      EXPECT_TRUE(window->rect().contains(at)) << name << " lies outside the window";
+    }
   }
   for (QLabel* l : window->findChildren<QLabel*>()) {
     if (!l->isVisibleTo(window) || l->wordWrap() || !l->pixmap().isNull() || l->text().isEmpty()) continue;

@@ -110,9 +110,6 @@ TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backu
   EXPECT_TRUE(w.chkPlaceSame->isChecked());
   EXPECT_FALSE(w.txtDest2->isEnabled()) << "the wizard's box follows the option too";
   EXPECT_FALSE(w.cmdBrowse2->isEnabled());
-  QTest::mouseClick(w.chkSamePlace2, Qt::LeftButton);
-  QTest::mouseClick(w.chkSamePlace2, Qt::LeftButton);
-  EXPECT_TRUE(w.txtDest2->isEnabled());
   QTest::mouseClick(w.chkBackup2, Qt::LeftButton);
   EXPECT_TRUE(w.chkBackup->isChecked());
 

@@ -188,11 +188,34 @@ TEST(DocxReader, TablesChangesFieldsLinksAndBookmarks) {
             "<p><a id=\"top\"></a>kept new</p>\n<p>joined on</p>\n"
             "<p><a href=\"http://a.example/#x\">site</a>res<a href=\"#top\">up</a>"
             "<a href=\"http://b.example/p#a\">out</a> control</p>\n"
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<table cellspacing=\"0\" cellpadding=\"4\">\n"
             "<tr><td colspan=\"2\">wide</td><td rowspan=\"2\">tall</td></tr>\n"
             "<tr><td>a</td><td>b</td></tr>\n"
-            "<tr><td><table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n</table>\n"
+            "<tr><td><table cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n</table>\n"
             "<p>&#160;</p>\n</td><td colspan=\"1000\">x</td></tr>\n</table>\n");
+}
+
+// A table draws its grid by its own borders, else by its style's, or by
+// any cell's; "nil" and "none" draw nothing.
+TEST(DocxReader, TableBordersAsTheDocumentDrawsThem) {
+  const std::string styles = part(
+      "w:styles",
+      "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Table Grid\"/><w:tblPr><w:tblBorders>"
+      "<w:top w:val=\"single\"/><w:insideH w:val=\"single\"/></w:tblBorders></w:tblPr></w:style>");
+  auto table = [](const std::string& tblpr, const std::string& tcpr = "") {
+    return "<w:tbl><w:tblPr>" + tblpr + "</w:tblPr><w:tr><w:tc><w:tcPr>" + tcpr + "</w:tcPr>" + p(r("c")) +
+           "</w:tc></w:tr></w:tbl>" + p(r("-"));
+  };
+  const std::string nil = "<w:tblBorders><w:top w:val=\"nil\"/><w:left w:val=\"none\"/></w:tblBorders>";
+  const std::string body = table("<w:tblStyle w:val=\"Grid\"/>") +
+                           table("<w:tblBorders><w:bottom w:val=\"double\"/></w:tblBorders>") +
+                           table("", "<w:tcBorders><w:left w:val=\"dotted\"/></w:tcBorders>") +
+                           table("<w:tblStyle w:val=\"Grid\"/>" + nil) + table(nil) + table("<w:tblStyle w:val=\"None\"/>");
+  std::string html = body_html(body, {{"word/styles.xml", styles}}, rel("s", "styles", "styles.xml"));
+  std::vector<bool> grids;
+  for (size_t at = html.find("<table"); at != std::string::npos; at = html.find("<table", at + 1))
+    grids.push_back(html.compare(at, 17, "<table border=\"1\"") == 0);
+  EXPECT_EQ(grids, (std::vector<bool>{true, true, true, false, false, false})) << html;
 }
 
 TEST(DocxReader, TextBoxesOnceRubyMathDiagramsAndPictures) {

@@ -135,7 +135,7 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
             "<p><a id=\"mark\"></a>a<i>&#8209;b</i>!\tx<br>y</p>\n"
             "<p><a href=\"http://x.example/#top\">out</a><a href=\"#mark\">see</a><a href=\"http://f.example/\">f</a>3"
             "<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>said<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup></p>\n"
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<table cellspacing=\"0\" cellpadding=\"4\">\n"
             "<tr><td rowspan=\"2\">tall</td><td colspan=\"2\">wide</td><td>z</td></tr>\n"
             "<tr><td colspan=\"2\">l</td><td>q</td></tr>\n</table>\n"
             "<hr>\n<div class=\"footnotes\">\n<div id=\"ftn1\">\n<p><a href=\"#ftnref1\">1</a> Foot.</p>\n</div>\n"
