@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFont>
 #include <QListWidget>
 #include <QPalette>
 #include <QPixmap>
@@ -24,6 +25,8 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 
 namespace nx::test {
 
+// NUBRIX_TEST_FONT_SIZE (points) stands in for a desktop's larger font:
+// GTK desktops use 11 points where Qt alone uses 9.
 inline QApplication& qt_app() {
   static int argc = 1;
   static char name[] = "nubrix";
@@ -31,7 +34,13 @@ inline QApplication& qt_app() {
   static QApplication* app = [] {
     if (auto* running = qobject_cast<QApplication*>(QApplication::instance())) return running;
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
+    auto* made = new QApplication(argc, argv);
+    if (const int points = qEnvironmentVariableIntValue("NUBRIX_TEST_FONT_SIZE"); points > 0) {
+      QFont font = QApplication::font();
+      font.setPointSize(points);
+      QApplication::setFont(font);
+    }
+    return made;
   }();
   return *app;
 }
@@ -92,11 +101,25 @@ inline std::string screenshot_folder() {
   return dir ? dir : "";
 }
 
+// A dark desktop's colours: light text on dark panes, greyed text where
+// disabled.
 inline void apply_screenshot_look() {
   const char* dark = std::getenv("NUBRIX_SCREENSHOT_DARK");
   if (!dark || std::string(dark) != "1") return;
   QApplication::setStyle(QStyleFactory::create("Fusion"));
-  QApplication::setPalette(QPalette(QColor(53, 53, 56)));
+  QPalette p;
+  const QColor pane(53, 53, 56), field(36, 36, 38), text(238, 238, 236), greyed(128, 128, 128);
+  for (auto [role, colour] : {std::pair{QPalette::Window, pane}, {QPalette::Button, pane}, {QPalette::Base, field},
+                              {QPalette::AlternateBase, pane}, {QPalette::WindowText, text},
+                              {QPalette::ButtonText, text}, {QPalette::Text, text}, {QPalette::BrightText, text},
+                              {QPalette::ToolTipBase, field}, {QPalette::ToolTipText, text},
+                              {QPalette::Highlight, QColor(53, 132, 228)}, {QPalette::HighlightedText, text},
+                              {QPalette::PlaceholderText, greyed}, {QPalette::Link, QColor(120, 174, 237)}})
+    p.setColor(role, colour);
+  for (auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    p.setColor(QPalette::Disabled, role, greyed);
+  p.setColor(QPalette::Disabled, QPalette::Base, pane);
+  QApplication::setPalette(p);
 }
 
 // Saves what w shows (or picture, when given) under name.

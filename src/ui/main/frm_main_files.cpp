@@ -232,7 +232,8 @@ bool frmMain::eventFilter(QObject* watched, QEvent* e) {
   // The toolbar's filter runs while the window is still being built.
   if (!lstFiles) return QWidget::eventFilter(watched, e);
   if ((watched == lstFiles || watched == lstFiles->viewport()) && e->type() == QEvent::Resize) size_columns();
-  if (e->type() == QEvent::Resize &&
+  // A wizard page's picture is sized while the page is hidden: drawn when shown.
+  if ((e->type() == QEvent::Resize || e->type() == QEvent::Show) &&
       (watched == picToolbar || std::find(wizard_sides_.begin(), wizard_sides_.end(), watched) != wizard_sides_.end()))
     Form_Resize();
   if (watched == lstFiles && e->type() == QEvent::KeyPress) {

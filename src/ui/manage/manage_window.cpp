@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStyle>
 #include <tuple>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -188,11 +189,20 @@ void frmManage::arrange_controls() {
   empty_and_removes->addLayout(column_of(lblEmpty, lstEmpty, row_of({cmdAddEmpty, cmdRemEmpty})));
   empty_and_removes->addLayout(
       column_of(lblRemoves, lstRemoves, row_of({cmdAddRemTags, cmdRemRemTags})));
-  auto* rules = new QHBoxLayout;
-  rules->addLayout(column_of(lblTags, lstTags, row_of({cmdAddTag, cmdRemTag})), 2);
-  rules->addLayout(column_of(lblAttr, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), 2);
-  rules->addLayout(empty_and_removes, 2);
-  rules->addLayout(column_of(lblFind, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit})), 3);
+  QLayout* const groups[] = {column_of(lblTags, lstTags, row_of({cmdAddTag, cmdRemTag})),
+                             column_of(lblAttr, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), empty_and_removes,
+                             column_of(lblFind, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit}))};
+  auto* rules = new QGridLayout;
+  // Side by side where the screen is wide enough, else two rows of two, so
+  // that the window only ever scrolls down.
+  int wide = 0;
+  for (QLayout* g : groups) wide += g->minimumSize().width() + style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+  // Less the margins of the window and the frame, and a scroll bar.
+  const int row_room = screen_room(this).width() - 4 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin) -
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 8;
+  const int columns = wide <= row_room ? 4 : 2;
+  for (int i = 0; i < 4; ++i) rules->addLayout(groups[i], i / columns, i % columns);
+  for (int c = 0; c < columns; ++c) rules->setColumnStretch(c, columns == 4 && c == 3 ? 3 : 2);
 
   // Lower part: target and quotation, the description, save and cancel.
   auto* options = new QVBoxLayout;
