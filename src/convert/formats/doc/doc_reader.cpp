@@ -9,6 +9,7 @@
 #include "convert/container/compound_file.h"
 #include "convert/formats/doc/doc_fields.h"
 #include "convert/formats/doc/doc_format.h"
+#include "convert/formats/doc/doc_pictures.h"
 #include "convert/model/builder.h"
 #include "services/text.h"
 
@@ -26,6 +27,7 @@ struct char_props {
   int vert = 0;  // 1 superscript, 2 subscript
   uint32_t picture = 0xFFFFFFFF;  // offset of the picture in the Data stream
   bool data = false;              // the special character is form field data
+  bool object = false;            // ... an embedded object, picture naming its storage, not a picture
   uint16_t char_style = no_style;
 };
 
@@ -60,6 +62,7 @@ void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const ch
     case 0x0855: p.special = v != 0; break;
     case 0x6A03: p.picture = u32(op, 0); break;
     case 0x0806: p.data = v != 0; break;
+    case 0x080A: p.object = v != 0; break;
     case 0x2A3E: p.underline = v != 0; break;
     case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
     default: break;
@@ -172,6 +175,8 @@ class reader {
   std::vector<model::block>& current() { return tables_.empty() ? *blocks_ : tables_.back().cell; }
   int find_note(uint32_t cp) const;
   int add_picture(uint32_t offset);
+  int add_picture(picture_file&& f);
+  bool floating_inline(uint32_t cp, const model::format& fmt, int link, model::inline_sink& sink);
 
   model::document& doc_;
   model::reading& reading_;
@@ -203,6 +208,7 @@ class reader {
   bool in_text_box_ = false;
   field_stack fields_;
   std::vector<table_state> tables_;
+  std::optional<floating_pictures> floating_;
 };
 
 // The streams of the compound file: the text stream with its header, and
@@ -292,6 +298,7 @@ bool reader::load(std::string_view data, std::string& error) {
                          fib_.ccp_edn;
     text_boxes_ = read_text_boxes(table_, fib_.at(ix_plc_spa_mom), fib_.at(ix_plcftxbx_txt), fib_.at(ix_dgg_info),
                                   txbx_base, txbx_base + uint64_t(fib_.ccp_txbx));
+    floating_.emplace(table_, fib_.at(ix_plc_spa_mom), fib_.at(ix_dgg_info), word_);
   }
   auto labels = [](const plc& refs, bool endnote) {
     std::vector<std::string> out;
@@ -539,33 +546,6 @@ int reader::find_note(uint32_t cp) const {
   return k >= 0 ? int(fnd_ref_.data.size()) + k : -1;
 }
 
-// Finds the first PNG or JPEG picture among the drawing records in
-// d[begin, end). kind: 1 PNG, 2 JPEG.
-bool find_blip(std::string_view d, size_t begin, size_t end, int depth, std::string_view& out, int& kind) {
-  if (depth >= 8) return false;
-  return !for_each_record(d, begin, end, [&](const art_record& r) {
-    if (r.container()) return !find_blip(d, r.body, r.end, depth + 1, out, kind);
-    if (r.type == 0xF007) {
-      // Picture store entry: the picture record follows its 36-byte header and name.
-      size_t at = r.body + 36 + u8(d, r.body + 33);
-      return !(at < r.end && find_blip(d, at, r.end, depth + 1, out, kind));
-    }
-    if (r.type == 0xF01E || r.type == 0xF01D || r.type == 0xF02A) {
-      uint16_t inst = r.ver_inst >> 4;
-      bool two_ids = inst == 0x6E1 || inst == 0x46B || inst == 0x6E3 || inst == 0x6E5;
-      size_t header = (two_ids ? 33 : 17);
-      std::string_view bytes = slice(d, r.body + header, r.end > r.body + header ? r.end - r.body - header : 0);
-      if (r.type == 0xF01E && bytes.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) {
-        out = bytes; kind = 1; return false;
-      }
-      if (r.type != 0xF01E && bytes.substr(0, 2) == std::string_view("\xFF\xD8", 2)) {
-        out = bytes; kind = 2; return false;
-      }
-    }
-    return true;
-  });
-}
-
 // A list level as the list engine counts it.
 list_level level_of(const lvl& l) {
   list_level out;
@@ -603,26 +583,36 @@ void reader::define_lists(const doc::lists& tables) {
   }
 }
 
-// The PNG or JPEG picture at offset in the Data stream, handed over with the
-// document; its index, or -1 when there is none.
+// The picture whose header is at offset in the Data stream, handed over
+// with the document; its index, or -1 when it cannot be read.
 int reader::add_picture(uint32_t offset) {
-  auto left_out = [&](const char* why) {
-    if (reading_.options.pictures) reading_.warn(why);
+  if (!reading_.options.pictures) return -1;
+  picture_file f;
+  std::string why;
+  if (!inline_picture(data_, offset, f, why)) {
+    reading_.warn(std::move(why));
     return -1;
-  };
-  if (offset >= data_.size()) return left_out("a picture is damaged and was left out");
-  // Picture header: total size, header size, mapping mode; a shape file
-  // (mode 0x66) carries a name before the drawing records.
-  size_t total = u32(data_, offset), header = u16(data_, offset + 4);
-  if (total <= header || header < 0x44) return left_out("a picture is damaged and was left out");
-  size_t end = std::min<size_t>(data_.size(), size_t(offset) + total);
-  size_t begin = size_t(offset) + header;
-  if (u16(data_, offset + 6) == 0x66) begin += 1 + u8(data_, begin);
-  std::string_view bytes;
-  int kind = 0;
-  if (begin >= end || !find_blip(data_, begin, end, 0, bytes, kind))
-    return left_out("a picture that is not PNG or JPEG was left out");
-  return model::add_picture(doc_, std::string(bytes), "", kind == 1 ? "png" : "jpg");
+  }
+  return add_picture(std::move(f));
+}
+
+int reader::add_picture(picture_file&& f) {
+  int index = model::add_picture(doc_, std::move(f.bytes), std::move(f.alt), f.ending);
+  doc_.pictures[size_t(index)].width = f.width;
+  doc_.pictures[size_t(index)].height = f.height;
+  return index;
+}
+
+// The pictures of the floating shape anchored at cp in the main text; true
+// when one shows.
+bool reader::floating_inline(uint32_t cp, const model::format& fmt, int link, model::inline_sink& sink) {
+  if (!floating_ || !reading_.options.pictures || cp >= uint32_t(fib_.ccp_text) || !floating_->anchored(cp))
+    return false;
+  std::vector<std::string> warnings;
+  std::vector<picture_file> pictures = floating_->at(cp, warnings);
+  for (std::string& w : warnings) reading_.warn(std::move(w));
+  for (picture_file& f : pictures) sink.add(model::make_inline(model::inline_kind::picture, fmt, link, add_picture(std::move(f))));
+  return !pictures.empty();
 }
 
 // ---------------------------------------------------------------- tables
@@ -768,7 +758,7 @@ model::format format_of(const char_props& c) {
 }
 
 constexpr char32_t non_breaking_hyphen = 0x1E, optional_hyphen = 0x1F, picture_mark = 0x01, note_mark = 0x02,
-                   line_break = 0x0B;
+                   shape_anchor = 0x08, line_break = 0x0B;
 
 void reader::add_anchor(uint32_t cp, anchor::order kind, model::inline_kind item_kind, int ref, std::string name) {
   anchors_.push_back({cp, kind, model::make_inline(item_kind, {}, -1, ref, std::move(name))});
@@ -810,6 +800,11 @@ bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, sto
       content = special_inline(c, cp, props, where, fmt, link, sink) || content;
       continue;
     }
+    if (c == shape_anchor) {
+      flush();
+      content = floating_inline(cp, fmt, link, sink) || content;
+      continue;
+    }
     if (c == non_breaking_hyphen) c = U'\u2011';
     if (c == U'\t') c = U' ';
     if (c < 0x20 || c == 0xFEFF || c == optional_hyphen) continue;
@@ -840,6 +835,11 @@ bool reader::special_inline(char32_t c, uint32_t cp, const char_props& props, st
     sink.add(model::make_inline(inline_kind::note_ref, {}, -1, note));
   } else if (c == picture_mark) {
     if (!props.special || props.data || props.picture == 0xFFFFFFFF) return false;
+    if (props.object) {
+      // Its preview is the picture in the field result beside it, if any.
+      if (reading_.options.pictures) reading_.warn("an embedded object without a preview picture was left out");
+      return false;
+    }
     int picture = add_picture(props.picture);
     if (picture < 0) return false;
     sink.add(model::make_inline(inline_kind::picture, fmt, link, picture));

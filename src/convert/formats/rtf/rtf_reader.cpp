@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "convert/common/fields.h"
 #include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
 #include "convert/formats/rtf/rtf_lists.h"
+#include "convert/formats/rtf/rtf_pictures.h"
 #include "convert/formats/rtf/rtf_words.h"
 #include "convert/model/builder.h"
 #include "services/text.h"
@@ -28,7 +30,10 @@ constexpr size_t max_style_name = 256;
 enum class dst : uint8_t {
   body, skip, font_table, info, title, pict, fld_inst,
   style_sheet, style_entry,
-  shape,  // a shape's instructions: only its text box (\shptxt) is read
+  shape,  // a shape's instructions: its text box (\shptxt) and picture (pib)
+  // Shape properties (of a shape, or of a picture's \picprop): one
+  // property, its name and its value.
+  picprop, shape_prop, prop_name, prop_value,
   // Lists: the list table, the override table and their levels; a
   // paragraph's label as written, its {\pn} group and that group's texts.
   list_table, list, list_level, level_text, override_table, list_override, override_level,
@@ -44,6 +49,7 @@ bool reads_text(dst d) {
     case dst::body: case dst::title: case dst::fld_inst: case dst::style_entry: case dst::level_text:
     case dst::list_text: case dst::pn_before: case dst::pn_after: case dst::bookmark:
     case dst::comment_start: case dst::comment_end: case dst::comment_initials: case dst::comment_author:
+    case dst::prop_name: case dst::prop_value:
       return true;
     default:
       return false;
@@ -69,6 +75,9 @@ struct state {
   int flow = 0;
   int field = -1;
   int link = -1;
+  int shp = -1;          // the \shp or \shpgrp group it is in, numbered in order
+  int shp_group = -1;    // the outermost \shpgrp group it is in
+  bool shppict = false;  // in a \shppict group
 };
 
 // A table being read: its rows so far, and the row and cell being filled.
@@ -124,8 +133,14 @@ struct paragraph_style {
   int index = -1;              // into doc.styles
 };
 
-enum class blip : uint8_t { none, png, jpeg, emf, wmf, pict, os2, dib, bitmap };
-struct picture { blip kind = blip::none; std::string bytes; int nibble = -1; };
+// A shape's instructions as read: its picture, placed where the shape
+// ends, and its names.
+struct shape_reading {
+  std::optional<picture> pict;
+  shape_names names;
+};
+
+constexpr size_t max_prop_name = 64;
 
 // The number or label a paragraph shows: from the list table, else its
 // {\pn} group, else the label as written (\listtext).
@@ -251,18 +266,6 @@ int marker_value(const std::u32string& marker, model::list_format kind) {
   return std::clamp(v, 0, max_list_start);
 }
 
-const char* blip_name(blip b) {
-  switch (b) {
-    case blip::emf: return "an EMF picture";
-    case blip::wmf: return "a Windows metafile picture";
-    case blip::pict: return "a Macintosh PICT picture";
-    case blip::os2: return "an OS/2 metafile picture";
-    case blip::dib: return "a device-independent bitmap picture";
-    case blip::bitmap: return "a Windows bitmap picture";
-    default: return "a picture of unknown format";
-  }
-}
-
 constexpr model::align alignments[] = {model::align::none, model::align::center, model::align::right,
                                        model::align::justify};
 
@@ -328,6 +331,9 @@ class reader {
   void end_row(int depth);
   std::vector<model::block> finish_flow(flow& f);
   void finish_picture();
+  bool place_picture(picture& p, const shape_names& names);
+  void end_shape();
+  void end_property();
   void begin_footnote();
   void begin_comment();
   void begin_flow(int note);
@@ -367,6 +373,13 @@ class reader {
   std::vector<std::string> fields_;  // field codes, UTF-8
   std::vector<flow> flows_;  // flows_[0] is the main text
   picture pict_;
+  shape_reading shape_;
+  int shapes_ = 0;                // \shp groups so far
+  std::unordered_set<int> pictured_;  // \shp and \shpgrp groups whose pictures were read from their instructions
+  bool shppict_taken_ = false;    // the last \shppict gave a picture: its \nonshppict copy is not read
+  bool prop_of_shape_ = false;    // the property being read is the shape's, not its picture's
+  std::string prop_name_;
+  std::u32string prop_value_;
   std::u32string title_;
   std::u32string name_;  // the text of a bookmark or comment destination
   // Comments: notes by the tag of where their range starts, and what the
@@ -497,6 +510,12 @@ void reader::put_char(char32_t c) {
     case dst::bookmark: case dst::comment_start: case dst::comment_end:
     case dst::comment_initials: case dst::comment_author:
       collect(name_, max_collected);
+      return;
+    case dst::prop_name:
+      if (prop_name_.size() < max_prop_name) prop_name_.push_back(c < 0x80 ? char(c) : '?');
+      return;
+    case dst::prop_value:
+      if (prop_name_.starts_with("wz")) collect(prop_value_, max_collected);
       return;
     default:
       return;
@@ -736,16 +755,65 @@ std::vector<model::block> reader::finish_flow(flow& f) {
   return std::move(f.blocks);
 }
 
+// A picture in the text; a shape's picture waits for the shape's end.
 void reader::finish_picture() {
   picture p = std::move(pict_);
   pict_ = picture();
-  if (p.bytes.empty() || st().d != dst::body || (st().fmt & f_hidden)) return;
-  if (p.kind != blip::png && p.kind != blip::jpeg) {
-    r_.warn(std::string(blip_name(p.kind)) + " was left out");
+  const state& s = st();
+  if (p.bytes.empty()) return;
+  if (s.d == dst::prop_value) {  // only a shape's pib holds a picture
+    shape_.pict = std::move(p);
     return;
   }
-  add_inline(model::inline_kind::picture,
-             model::add_picture(doc_, std::move(p.bytes), "", p.kind == blip::png ? "png" : "jpg"));
+  if (s.d != dst::body || (s.fmt & f_hidden)) return;
+  if (place_picture(p, p.names) && s.shppict) shppict_taken_ = true;
+}
+
+// The picture where the text stands, with its size and its alt text from
+// names; false, with a warning, when it cannot be read.
+bool reader::place_picture(picture& p, const shape_names& names) {
+  if (!r_.options.pictures) return false;
+  picture_file file;
+  std::string why;
+  if (!picture_file_of(p, file, why)) {
+    r_.warn(std::move(why));
+    return false;
+  }
+  int index = model::add_picture(doc_, std::move(file.bytes), names.alt(), file.ending);
+  doc_.pictures[size_t(index)].width = file.width;
+  doc_.pictures[size_t(index)].height = file.height;
+  add_inline(model::inline_kind::picture, index);
+  return true;
+}
+
+// A shape's instructions end: its picture stands where the shape is, named
+// by the shape, else by the picture's own properties. Its result, and its
+// group's (an older reader's copy of the picture), are then not read.
+void reader::end_shape() {
+  shape_reading shape = std::move(shape_);
+  shape_ = shape_reading();
+  const state& s = st();
+  if (!shape.pict || s.d != dst::body || (s.fmt & f_hidden)) return;
+  shape_names names = shape.names;
+  const shape_names& own = shape.pict->names;
+  if (names.description.empty()) names.description = own.description;
+  if (names.title.empty()) names.title = own.title;
+  if (names.name.empty()) names.name = own.name;
+  if (place_picture(*shape.pict, names) && pictured_.size() < max_collected) {
+    pictured_.insert(s.shp);
+    if (s.shp_group >= 0) pictured_.insert(s.shp_group);
+  }
+}
+
+// A shape property's value ends: the names it gives are kept.
+void reader::end_property() {
+  shape_names& names = prop_of_shape_ ? shape_.names : pict_.names;
+  std::string value = trim(encode_utf8(prop_value_));
+  prop_value_.clear();
+  if (value.empty()) return;
+  if (prop_name_ == "wzDescription") names.description = std::move(value);
+  else if (prop_name_ == "wzTitle") names.title = std::move(value);
+  else if (prop_name_ == "wzName") names.name = std::move(value);
 }
 
 void reader::begin_footnote() {
@@ -846,7 +914,6 @@ void reader::open_group() {
       style_ = style_reading();
       break;
     case dst::style_entry:
-    case dst::pict:
     case dst::level_text:
     case dst::pn_before:
     case dst::pn_after:
@@ -894,6 +961,8 @@ void reader::close_group() {
 void reader::end_destination(dst popped, dst top) {
   switch (popped) {
     case dst::pict: finish_picture(); return;
+    case dst::shape: end_shape(); return;
+    case dst::prop_value: end_property(); return;
     case dst::style_entry: if (top == dst::style_sheet) end_style(); return;
     case dst::list_level:
       if (top == dst::list) lists_.end_list_level();
@@ -996,7 +1065,39 @@ void reader::begin_destination(const word_info& w, state& s) {
     case kw::info: known = in(dst::body, dst::info); break;
     case kw::title: known = in(dst::info, dst::title); break;
     case kw::pict:
-      if ((known = in(dst::body, dst::pict))) pict_ = picture();
+      // In the text, or a shape's picture (its property pib).
+      if ((known = in(dst::body, dst::pict) || (prop_of_shape_ && prop_name_ == "pib" && in(dst::prop_value, dst::pict))))
+        pict_ = picture();
+      break;
+    case kw::picprop: known = in(dst::pict, dst::picprop); break;
+    case kw::sp:
+      prop_of_shape_ = d == dst::shape;
+      if ((known = in(dst::shape, dst::shape_prop) || in(dst::picprop, dst::shape_prop))) prop_name_.clear();
+      break;
+    case kw::sn: known = in(dst::shape_prop, dst::prop_name); break;
+    case kw::sv:
+      if ((known = in(dst::shape_prop, dst::prop_value))) prop_value_.clear();
+      break;
+    case kw::shp:
+    case kw::shpgrp:
+      // A group's shapes are read one by one.
+      if (d == dst::body) {
+        s.shp = ++shapes_;
+        if (w.id == kw::shpgrp && s.shp_group < 0) s.shp_group = s.shp;
+      }
+      break;
+    case kw::shprslt:
+      // What older readers draw for a shape (or group) whose pictures were read.
+      known = s.shp < 0 || !pictured_.count(s.shp);
+      break;
+    case kw::shppict:
+      s.shppict = true;
+      shppict_taken_ = false;
+      break;
+    case kw::nonshppict:
+      // The copy of a picture for readers that do not read \shppict.
+      known = !shppict_taken_;
+      shppict_taken_ = false;
       break;
     case kw::field:
       if (d == dst::body && fields_.size() < 1000000) {
@@ -1018,7 +1119,9 @@ void reader::begin_destination(const word_info& w, state& s) {
         known = false;
       }
       break;
-    case kw::shpinst: known = in(dst::body, dst::shape); break;
+    case kw::shpinst:
+      if ((known = in(dst::body, dst::shape))) shape_ = shape_reading();
+      break;
     case kw::shptxt:
       if (d == dst::shape) begin_flow(-1);
       else if (d != dst::body) known = false;  // outside a shape: its text in place
@@ -1107,6 +1210,10 @@ bool reader::structure_word(const word_info& w, state& s, int p) {
     if (s.d == dst::pict) pict_.kind = b;
     return true;
   };
+  auto picture_size = [&](auto& field) {
+    if (s.d == dst::pict) field = p;
+    return true;
+  };
   switch (w.id) {
     case kw::chr:
       if (w.ch != 0) put_char(w.ch);
@@ -1158,6 +1265,14 @@ bool reader::structure_word(const word_info& w, state& s, int p) {
     case kw::pmmetafile: return picture_kind(blip::os2);
     case kw::dibitmap: return picture_kind(blip::dib);
     case kw::wbitmap: return picture_kind(blip::bitmap);
+    case kw::picw: return picture_size(pict_.width);
+    case kw::pich: return picture_size(pict_.height);
+    case kw::picwgoal: return picture_size(pict_.goal_width);
+    case kw::pichgoal: return picture_size(pict_.goal_height);
+    case kw::picscalex: return picture_size(pict_.scale_x);
+    case kw::picscaley: return picture_size(pict_.scale_y);
+    case kw::picbpp: return picture_size(pict_.bits_per_pixel);
+    case kw::picwbmwidthbytes: return picture_size(pict_.row_bytes);
     default: return false;
   }
 }

@@ -16,19 +16,18 @@ table build() {
 
   for (std::string_view w :
        {"colortbl", "header", "headerl", "headerr", "headerf", "footer", "footerl", "footerr",
-        "footerf", "objdata", "objclass", "objname", "xe", "tc", "tcn", "txe", "nonshppict",
+        "footerf", "objdata", "objclass", "objname", "xe", "tc", "tcn", "txe",
         "nonesttables", "revtbl", "rsidtbl", "generator", "pgdsctbl", "filetbl", "themedata",
         "colorschememapping", "datastore", "latentstyles", "xmlnstbl", "mmathPr", "template", "docvar", "userprops", "atndate", "atnref", "atnparent", "bkmkend", "listname",
         "levelnumbers", "protusertbl", "ftnsep", "ftnsepc", "aftnsep", "aftnsepc",
         "ftncn", "aftncn", "upr", "ud", "falt", "panose", "fontemb", "fontfile",
-        "sp", "sn", "sv", "author", "operator", "comment", "doccomm", "subject", "keywords",
+        "author", "operator", "comment", "doccomm", "subject", "keywords",
         "company", "manager", "category", "hlinkbase", "fldtype", "formfield", "datafield",
-        "background", "blipuid", "picprop", "passwordhash", "password", "wgrffmtfilter",
+        "background", "blipuid", "passwordhash", "password", "wgrffmtfilter",
         "expandedcolortbl", "listpicture", "lsdlockedexcept",
         "defchp", "defpap", "pgdsc", "mhtmltag", "htmltag"})
     dest(w, kw::skip_dest);
-  for (std::string_view w : {"shppict", "nesttableprops", "object", "result", "shp", "shprslt",
-                             "fldrslt_unused"})
+  for (std::string_view w : {"nesttableprops", "object", "result"})
     dest(w, kw::transparent);
   dest("fonttbl", kw::fonttbl);
   dest("stylesheet", kw::stylesheet);
@@ -59,6 +58,15 @@ table build() {
   dest("atnid", kw::atnid);
   dest("atnauthor", kw::atnauthor);
   dest("annotation", kw::annotation);
+  dest("shp", kw::shp);
+  dest("shpgrp", kw::shpgrp);
+  dest("shprslt", kw::shprslt);
+  dest("shppict", kw::shppict);
+  dest("nonshppict", kw::nonshppict);
+  dest("picprop", kw::picprop);
+  dest("sp", kw::sp);
+  dest("sn", kw::sn);
+  dest("sv", kw::sv);
 
   prop("u", kw::u);
   prop("uc", kw::uc);
@@ -151,6 +159,14 @@ table build() {
   prop("pmmetafile", kw::pmmetafile);
   prop("dibitmap", kw::dibitmap);
   prop("wbitmap", kw::wbitmap);
+  prop("picw", kw::picw);
+  prop("pich", kw::pich);
+  prop("picwgoal", kw::picwgoal);
+  prop("pichgoal", kw::pichgoal);
+  prop("picscalex", kw::picscalex);
+  prop("picscaley", kw::picscaley);
+  prop("picbpp", kw::picbpp);
+  prop("picwbmwidthbytes", kw::picwbmwidthbytes);
 
   chr("emdash", 0x2014);
   chr("endash", 0x2013);

@@ -11,6 +11,7 @@ enum class kw : unsigned char {
   footnote, shpinst, shptxt, listtext, pn, pntxta, pntxtb, listtable, list, listlevel, leveltext,
   listoverridetable, listoverride, lfolevel,
   bkmkstart, atrfstart, atrfend, atnid, atnauthor, annotation,
+  shp, shpgrp, shprslt, shppict, nonshppict, picprop, sp, sn, sv,
   // text and structure
   chr, u, uc, bin, par, sect, line, tab, cell, nestcell, row, nestrow, intbl, itap, pard, plain,
   // code pages and fonts
@@ -27,6 +28,7 @@ enum class kw : unsigned char {
   // table borders: a cell or row border word, then its line (or none)
   table_border, border_line, border_none,
   chftn, pngblip, jpegblip, emfblip, wmetafile, macpict, pmmetafile, dibitmap, wbitmap,
+  picw, pich, picwgoal, pichgoal, picscalex, picscaley, picbpp, picwbmwidthbytes,
 };
 
 enum class word_kind : unsigned char { property, destination };

@@ -55,7 +55,12 @@ TEST(RtfCorpus, DamagedCopiesNeverBreakTheReader) {
   std::vector<std::string> samples = {
       "{\\rtf1\\ansicpg932{\\fonttbl{\\f0\\fcharset238 A;}}\\f0 a\\'82\\'a0{\\b\\u8364?}\\par\\trowd\\cellx9\\intbl "
       "x\\cell\\row{\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt l}}{\\footnote n}{\\pict\\pngblip 89}"
-      "{\\listtext 1.\\tab}i\\par\\itap2 y\\nestcell\\nestrow}"};
+      "{\\listtext 1.\\tab}i\\par\\itap2 y\\nestcell\\nestrow}",
+      // Pictures of every kind, in shapes, groups and objects.
+      "{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop{\\sp{\\sn wzDescription}{\\sv d}}}\\pngblip\\picwgoal99 89504E47}}"
+      "{\\nonshppict{\\pict\\wmetafile8 010009000003}}{\\shpgrp{\\shp{\\*\\shpinst{\\sp{\\sn pib}{\\sv {\\pict"
+      "\\emfblip\\picw2540 0100}}}}{\\shprslt{\\pict\\dibitmap0 280000000100000001000000010018}}}}{\\pict"
+      "\\wbitmap0\\picw8\\pich2\\picbpp1 F000}{\\object{\\result{\\pict\\macpict 000A0000000000030004}}}}"};
   for (const std::string& path : test::corpus_files("rtf", "*.rtf")) {
     std::string rtf;
     if (read_file(path, rtf)) samples.push_back(rtf.substr(0, 24000));

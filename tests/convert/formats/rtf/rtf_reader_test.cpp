@@ -220,22 +220,75 @@ TEST(RtfReader, FootnotesBecomeNumberedNotesAtTheEnd) {
   EXPECT_NE(html.find("<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> Second.</p>", notes), std::string::npos);
 }
 
-TEST(RtfReader, PicturesAreHandedOverAndLinkedBesideThePage) {
+// Hex digits of a picture's first bytes: a PNG, JPEG, EMF and Windows
+// metafile header, a device-independent bitmap of one blue pixel.
+const std::string png_hex = "89504E470D0A1A0A0000", wmf_hex = "0100090000030B000000",
+                  emf_hex = "01000000" + std::string(72, '0') + "20454D46", dib_hex =
+                      "28000000" "01000000" "01000000" "0100" "1800" + std::string(48, '0') + "FF000000";
+
+TEST(RtfReader, EveryKindOfPictureIsHandedOverWithItsSize) {
   model::document doc;
   model::reading r;
-  ASSERT_TRUE(model::read_document(read_rtf, "{\\rtf1 a{\\pict\\pngblip\\picw1{\\*\\blipuid ffff}89 50\r\n4E 4g7}"
-                       "{\\pict\\wmetafile8 0102}{\\*\\shppict{\\pict\\jpegblip\\bin3 }\\\xff}}"
-                       "{\\nonshppict{\\pict\\emfblip 0102}}{\\v{\\pict\\pngblip 00}}b}",
-                       doc, r));
-  ASSERT_EQ(doc.pictures.size(), 2u);  // the hidden one is left out
-  // The metafile shown in the text is named; the fallback for older readers is no loss.
-  EXPECT_EQ(r.warnings, std::vector<std::string>{"a Windows metafile picture was left out"});
-  EXPECT_EQ(doc.pictures[0].file_name, "image1.png");
-  EXPECT_EQ(doc.pictures[0].bytes, "\x89PN\x47");  // blanks and the bad digit are passed over
-  EXPECT_EQ(doc.pictures[1].file_name, "image2.jpg");
-  EXPECT_EQ(doc.pictures[1].bytes, "}\\\xff");
-  EXPECT_EQ(test::page_body(doc, {"x_files/"}),
-            "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.jpg\" alt=\"\">b</p>\n");
+  ASSERT_TRUE(model::read_document(
+      read_rtf,
+      "{\\rtf1 a{\\pict\\pngblip\\picw9\\pich9\\picwgoal1500\\pichgoal750{\\*\\blipuid ffff}" + png_hex +
+          "}{\\pict\\emfblip\\picw2540\\pich5080 " + emf_hex + "}{\\pict\\wmetafile8\\picwgoal300\\pichgoal300\\picscalex50 " +
+          wmf_hex + "}{\\pict\\jpegblip\\bin4 \xFF\xD8\xFF}}{\\pict\\dibitmap0\\picw1\\pich1 " + dib_hex +
+          "}{\\pict\\wbitmap0\\picw8\\pich2\\picbpp1\\picwbmwidthbytes2 F0000F00}{\\pict\\macpict\\picw4\\pich3 "
+          "000A00000000000300040011}{\\pict\\pmmetafile0 00}{\\pict\\wmetafile8 FFFF}{\\pict 00}{\\v{\\pict\\pngblip " +
+          png_hex + "}}b}",
+      doc, r));
+  EXPECT_EQ(r.warnings, (std::vector<std::string>{"an OS/2 metafile picture was left out",
+                                                  "a damaged Windows metafile picture was left out",
+                                                  "a picture of unknown format was left out"}));
+  std::vector<std::string> shown;
+  for (const model::picture& p : doc.pictures)
+    shown.push_back(p.file_name + " " + std::to_string(p.width) + "x" + std::to_string(p.height));
+  // Twips for the size asked for, else pixels (0.01 mm for metafiles), scaled.
+  EXPECT_EQ(shown, (std::vector<std::string>{"image1.png 100x50", "image2.emf 96x192", "image3.wmf 10x20",
+                                             "image4.jpg 0x0", "image5.bmp 1x1", "image6.bmp 8x2", "image7.pct 4x3"}));
+  EXPECT_EQ(doc.pictures[3].bytes, "\xFF\xD8\xFF}");  // \bin takes any byte
+  // A bitmap gets the file header of a .bmp file: its bits follow the bitmap's header.
+  const std::string& dib = doc.pictures[4].bytes;
+  EXPECT_EQ(dib.substr(0, 2), "BM");
+  EXPECT_EQ(dib.substr(10, 4), std::string("\x36\0\0\0", 4));
+  EXPECT_EQ(dib.size(), 14u + 40 + 4);
+  // Rows of a device-dependent bitmap: top first, 4-byte aligned, black and white.
+  const std::string& ddb = doc.pictures[5].bytes;
+  EXPECT_EQ(ddb.substr(ddb.size() - 8), std::string("\xF0\0\0\0\x0F\0\0\0", 8));
+  EXPECT_EQ(ddb.substr(22, 4), std::string("\xFE\xFF\xFF\xFF", 4));  // height -2
+  EXPECT_EQ(doc.pictures[6].bytes.size(), 512u + 12);
+  EXPECT_HAS(test::page_body(doc, {"x_files/"}), "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.emf\"");
+}
+
+// A picture is read once: a \shppict's, else its \nonshppict copy; a
+// shape's picture rather than its result (or its group's); an object by
+// its result. Its alt
+// is its description, else title, else name.
+TEST(RtfReader, ShapesCopiesAndObjectsGiveEachPictureOnce) {
+  model::document doc;
+  model::reading r;
+  const std::string wmf = "{\\pict\\wmetafile8 " + wmf_hex + "}";
+  ASSERT_TRUE(model::read_document(
+      read_rtf,
+      "{\\rtf1 {\\*\\shppict{\\pict{\\*\\picprop\\shplid1025{\\sp{\\sn shapeType}{\\sv 75}}{\\sp{\\sn wzName}"
+      "{\\sv Picture 1}}{\\sp{\\sn wzDescription}{\\sv A red \\u8226? dot}}}\\pngblip " + png_hex + "}}{\\nonshppict" +
+          wmf + "}"
+          "{\\*\\shppict{\\pict\\pmmetafile0 00}}{\\nonshppict" + wmf + "}"
+          "{\\shp{\\*\\shpinst\\shpleft0{\\sp{\\sn wzName}{\\sv Logo}}{\\sp{\\sn pib}{\\sv {\\pict{\\*\\picprop{\\sp{\\sn "
+          "wzName}{\\sv Inner}}}\\pngblip " + png_hex + "}}}{\\sp{\\sn wzTitle}{\\sv Company logo}}}{\\shprslt" + wmf + "}}"
+          "{\\shp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 1}}}{\\shprslt" + wmf + "}}"
+          "{\\object\\objemb{\\*\\objclass Equation.3}{\\*\\objdata 0102}{\\result" + wmf + "}}"
+          "{\\shpgrp{\\*\\shpinst{\\sp{\\sn shapeType}{\\sv 0}}}{\\shp{\\*\\shpinst{\\sp{\\sn pib}{\\sv "
+          "{\\pict\\jpegblip\\bin4 \xFF\xD8\xFF\xE0}}}}}{\\shprslt" + wmf + "}}\\par}",
+      doc, r));
+  EXPECT_EQ(r.warnings, std::vector<std::string>{"an OS/2 metafile picture was left out"});
+  std::vector<std::string> shown;
+  for (const model::picture& p : doc.pictures) shown.push_back(p.file_name + " " + p.alt);
+  EXPECT_EQ(shown, (std::vector<std::string>{"image1.png A red \xE2\x80\xA2 dot", "image2.wmf ", "image3.png Company logo",
+                                             "image4.wmf ", "image5.wmf ", "image6.jpg "}));
+  ASSERT_EQ(doc.body.size(), 1u);
+  EXPECT_EQ(doc.body[0].para.inlines.size(), 6u);
 }
 
 // The list table says how paragraphs are numbered, whatever their written
