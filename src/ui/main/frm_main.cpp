@@ -16,6 +16,7 @@
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <QToolButton>
@@ -653,7 +654,15 @@ void frmMain::show_job_result() {
   const bool any = lstFailed->topLevelItemCount() > 0;
   lblFailed->setVisible(any);
   lstFailed->setVisible(any);
-  if (any) lstFailed->header()->resizeSection(0, lstFailed->viewport()->width() / 2);
+  if (!any) return;
+  // The reasons take the room the longest needs, up to two thirds; the
+  // paths, cut in the middle, have the rest.
+  if (pages[4]->layout()) pages[4]->layout()->activate();
+  int reason = 0;
+  for (int i = 0; i < lstFailed->topLevelItemCount(); ++i)
+    reason = std::max(reason, lstFailed->fontMetrics().horizontalAdvance(lstFailed->topLevelItem(i)->text(1)) + 16);
+  const int width = lstFailed->viewport()->width();
+  lstFailed->header()->resizeSection(0, width - std::clamp(reason, width / 3, std::max(width / 3, width * 2 / 3)));
 }
 
 // A destination that does not exist is offered to be made; false when the

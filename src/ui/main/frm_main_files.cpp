@@ -178,13 +178,13 @@ std::vector<std::string> frmMain::droppable_paths(const QMimeData* data) const {
 
 void frmMain::show_drop_hint(bool on) {
   if (on) {
-    const QColor mark = palette().color(QPalette::Highlight);
-    lblDrop->setStyleSheet(QString("QLabel { background: rgba(%1, %2, %3, 48); border: 2px dashed %4; "
-                                   "font-weight: bold; }")
-                               .arg(mark.red())
-                               .arg(mark.green())
-                               .arg(mark.blue())
-                               .arg(mark.name()));
+    // A tint of the highlight over the list's own colour, opaque so that
+    // the rows do not show through the words.
+    const QColor mark = palette().color(QPalette::Highlight), base = lstFiles->palette().color(QPalette::Base);
+    auto tint = [](int over, int under) { return (over + 4 * under) / 5; };
+    const QColor pane(tint(mark.red(), base.red()), tint(mark.green(), base.green()), tint(mark.blue(), base.blue()));
+    lblDrop->setStyleSheet(QString("QLabel { background: %1; border: 2px dashed %2; font-weight: bold; }")
+                               .arg(pane.name(), mark.name()));
     lblDrop->setGeometry(lstFiles->rect());
     lblDrop->raise();
   }

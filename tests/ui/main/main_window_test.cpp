@@ -144,7 +144,7 @@ TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backu
   EXPECT_EQ(settings_lines(), (std::vector<std::string>{"original=0", "backup=1"}));
 }
 
-TEST_F(main_window, command_line_add_takes_one_existing_file_after_the_modal_splash) {
+TEST_F(main_window, command_line_add_takes_existing_files_in_order_after_the_modal_splash) {
   install_settings_and_splash();
   std::string doc = tmp.write("my docs/report one.doc", "x");
   int rows_at_splash = -1;
@@ -160,6 +160,9 @@ TEST_F(main_window, command_line_add_takes_one_existing_file_after_the_modal_spl
   write_setting("startup", "splash", "0");
   EXPECT_EQ(open("/add:\"" + tmp.file("none.doc") + "\"").row_count(), 0);
   EXPECT_EQ(open("\"" + doc + "\"").row_count(), 0) << "no verb, no file";
+  const std::string letter = tmp.write("b.rtf", "{\\rtf1 b}"), note = tmp.write("a b.txt", "a");
+  open("/add: \"" + letter + "\" \"" + note + "\"");
+  EXPECT_EQ(rows(), (std::vector<std::string>{letter, note})) << "several files, in order";
 }
 
 TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) {
