@@ -78,6 +78,7 @@ TEST_F(screenshots, a_job_with_a_failed_row) {
   });
   w.cmdConvert->click();
   EXPECT_TRUE(taken);
+  QApplication::processEvents();  // the body's layout, once the strip has gone
 
   // The failed row's tooltip, drawn into the window's picture.
   QTreeWidgetItem* failed = w.lstFiles->topLevelItem(1);
