@@ -202,6 +202,28 @@ TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) 
                                                      std::string(default_template_name) + "\" is used instead."});
 }
 
+// Tab goes down the page as it reads; Enter presses the page's default.
+TEST_F(main_window, tab_follows_the_layout_and_enter_converts) {
+  use_internal_converter = true;
+  write_setting("default", "original", "0");
+  frmMain& w = open();
+  w.txtDest->setText(QString::fromStdString(tmp.mkdir("out")));
+  w.add_file(tmp.write("in/a.txt", "a"));
+  QApplication::setActiveWindow(&w);
+  w.cmbTemplates->setFocus();
+  std::vector<std::string> order;
+  for (int i = 0; i < 14; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order.push_back(QApplication::focusWidget()->objectName().toStdString());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"cmdManage", "lstFiles", "cmdView", "cmdEdit", "cmdRemove", "cmdSelAll",
+                                             "cmdAdd", "cmdAddFolder", "cmdDrop", "txtDest", "cmdBrowse",
+                                             "chkPlaceSame", "chkBackup", "cmdConvert"}));
+  w.txtDest->setFocus();
+  QTest::keyClick(w.txtDest, Qt::Key_Return);
+  EXPECT_EQ(w.row_status(0), "Converted");
+}
+
 // A fresh install's settings hold no template choice: "2 Web page" then;
 // a stored choice stays.
 TEST_F(main_window, a_fresh_install_chooses_the_web_page_template_and_a_stored_choice_stays) {
