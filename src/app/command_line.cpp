@@ -41,12 +41,9 @@ bool request_for_paths(const std::string& source, const std::string& dest, conve
   }
   request.destination = add_backslash(dest);
   if (folder_exists(source)) {
-    for (const std::string& pattern : document_patterns) {
-      std::vector<std::string> found = find_files(source, false, pattern);
-      request.files.insert(request.files.end(), found.begin(), found.end());
-    }
+    request.files = find_documents(source, false);
     if (request.files.empty()) {
-      why = "the folder \"" + source + "\" holds no .doc, .docx or .odt files";
+      why = "the folder \"" + source + "\" holds no documents (.doc, .docx, .odt, .rtf, .txt or Word 2003 XML)";
       return false;
     }
     return true;
@@ -113,6 +110,28 @@ std::string add_path_of(const std::string& text) {
   return trim(remove_all(text.substr(at + std::string(verb_add).size()), '"'));
 }
 
+std::vector<std::string> add_paths_of(const std::string& text) {
+  const size_t at = text.find(verb_add);
+  if (at == std::string::npos) return {};
+  const std::string rest = text.substr(at + std::string(verb_add).size());
+  const std::string whole = add_path_of(text);
+  if (rest.find('"') == std::string::npos) return whole.empty() ? std::vector<std::string>{} : std::vector{whole};
+  std::vector<std::string> paths;
+  bool any_exists = false;
+  for (size_t open = rest.find('"'); open != std::string::npos;) {
+    const size_t close = rest.find('"', open + 1);
+    std::string path = trim(rest.substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
+    if (!path.empty()) {
+      any_exists |= file_exists(path);
+      paths.push_back(std::move(path));
+    }
+    if (close == std::string::npos) break;
+    open = rest.find('"', close + 1);
+  }
+  if (!any_exists && file_exists(whole)) return {whole};
+  return paths;
+}
+
 bool convert_request_for(const command_line& cmd, convert_request& request, std::string& why) {
   request = {};
   const auto& a = cmd.convert_args;
@@ -141,10 +160,10 @@ std::string usage_text() {
   for (const std::string& line :
        {std::string("Command line :"), std::string(),
         "1) " + n + " /convert: \"document_filename\" \"destination_folder\"", std::string(),
-        std::string("     document_filename: Word document to convert."),
+        std::string("     document_filename: Document to convert."),
         std::string("     destination_folder: Destination folder for converted file."), std::string(),
         "2) " + n + " /convert: \"source_folder\" \"destination_folder\"", std::string(),
-        std::string("     source_folder: Source folder of Word documents to converts."),
+        std::string("     source_folder: Source folder of the documents to convert."),
         std::string("     destination_folder: Destination folder for converted files."), std::string(),
         "3) " + n + " /add: \"document_filename\"", std::string(),
         std::string("     document_filename: Document to add to the file list of the open window."),

@@ -41,10 +41,15 @@ bool split_convert_paths(const std::string& text, std::string& source, std::stri
 
 // The file named after "/add:": everything after it, quotes removed, trimmed.
 std::string add_path_of(const std::string& text);
+// The files named after "/add:", in order: each double-quoted path (as the
+// argument text quotes every argument), or the whole rest as one path when
+// it holds no quotes. When the quoted pieces name no existing file but the
+// rest read as one path does (a quote inside a file name), that one path.
+std::vector<std::string> add_paths_of(const std::string& text);
 
-// What "/convert:" asks for: either every ".doc", then ".docx", then ".odt"
-// file directly inside a source folder, or one document; and an existing
-// destination folder.
+// What "/convert:" asks for: either every document directly inside a source
+// folder (find_documents), or one document; and an existing destination
+// folder.
 struct convert_request {
   std::vector<std::string> files;
   std::string destination;  // with a trailing separator

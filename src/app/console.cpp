@@ -24,7 +24,12 @@ extern "C" void on_interrupt(int) { cancel_requested = true; }
 
 msg_result console_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
   print(icon == msg_icon::information || icon == msg_icon::none ? out_ : err_, text);
-  return buttons == msg_buttons::yes_no ? msg_result::no : msg_result::ok;
+  switch (buttons) {
+    case msg_buttons::yes_no: return msg_result::no;
+    case msg_buttons::replace_skip_cancel: return msg_result::cancel;
+    case msg_buttons::ok: break;
+  }
+  return msg_result::ok;
 }
 
 std::optional<std::string> console_dialogs::input(const std::string&, const std::string&, const std::string&) {
@@ -38,7 +43,7 @@ std::string console_dialogs::open_file(const std::string&, const std::string&, c
 }
 
 std::string selected_template_file() {
-  int index = setting_template();
+  const int index = chosen_template_index(list_templates());
   std::vector<std::string> files = list_template_files();
   return index >= 1 && size_t(index) <= files.size() ? files[index - 1] : std::string();
 }

@@ -43,7 +43,7 @@ std::string file_key(const std::string& path) {
 std::string plural(int n) { return n >= 2 ? "s" : ""; }
 std::string files(int n) { return std::to_string(n) + " file" + plural(n); }
 
-enum class row_end { converted, failed, cancelled, stop };
+enum class row_end { converted, failed, cancelled, stop, skipped };
 
 // What the rows of one job share: no row writes where an earlier row wrote,
 // or over the source of another row.
@@ -51,6 +51,7 @@ struct job_memory {
   conversion_options options;  // the settings and the template, as the job began
   std::set<std::string> written, sources;
   std::set<std::string> swept;  // folders cleared of what killed runs left
+  std::set<std::string> kept;   // files that were there before the job, not to be replaced
   std::unique_ptr<engine_batch> engine;  // the engine's conversions, made ahead
 
   bool taken(const std::string& output, const std::string& source) const {
@@ -58,6 +59,46 @@ struct job_memory {
     return written.count(key) || (sources.count(key) && key != file_key(source));
   }
 };
+
+std::string output_folder(iJobHost& host, const std::string& source) {
+  return host.place_same() ? folder_of(source) : add_backslash(host.destination());
+}
+
+// The output's name in folder; a document never takes its own name.
+std::string output_name(const std::string& source, const std::string& folder) {
+  std::string name = output_name_for(file_name_of(source));
+  if (!is_html_name(source) && same_file(folder + name, source)) name += ".html";
+  return name;
+}
+
+// The output path: the name, or a numbered one when an earlier row of the
+// job wrote that name or another row's source has it.
+std::string output_path(const std::string& source, const std::string& folder, const std::string& name,
+                        const job_memory& job) {
+  std::string output = folder + name;
+  for (int n = 2; job.taken(output, source); ++n) output = folder + numbered_name(name, n);
+  return output;
+}
+
+// The files that exist before the job at the outputs its "Ready" rows
+// would write (an HTML file cleaned in place aside: it is always backed up
+// first), as the rows would name them.
+std::vector<std::string> existing_outputs(iJobHost& host, const job_memory& memory) {
+  job_memory plan;
+  plan.sources = memory.sources;
+  std::vector<std::string> existing;
+  for (int i = 0; i < host.row_count(); ++i) {
+    if (host.row_status(i) != status_ready) continue;
+    const std::string source = host.row_text(i);
+    if (!file_present(source)) continue;
+    const std::string folder = output_folder(host, source);
+    const std::string output = output_path(source, folder, output_name(source, folder), plan);
+    plan.written.insert(file_key(output));
+    std::error_code ec;
+    if (!same_file(output, source) && fs::exists(fs::symlink_status(output, ec))) existing.push_back(output);
+  }
+  return existing;
+}
 
 // Copies the HTML that is about to be cleaned to the first backup name that
 // is free; an existing backup is never replaced.
@@ -87,18 +128,22 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
     why = "the file does not exist";
     return row_end::failed;
   }
-  why = document_problem(source);
+  // An outside engine gets only documents the built-in checks pass, so its
+  // rows fail with the same reasons.
+  why = job.options.built_in || is_html_name(source) ? document_problem(source) : engine_problem(source);
   if (!why.empty()) return row_end::failed;
 
-  const std::string folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
-  std::string name = output_name_for(file_name_of(source));
-  const bool html_source = is_html_name(source);
-  if (!html_source && same_file(folder + name, source)) name += ".html";
-  std::string output = folder + name;
-  for (int n = 2; job.taken(output, source); ++n) output = folder + numbered_name(name, n);
+  const std::string folder = output_folder(host, source);
+  const std::string name = output_name(source, folder);
+  const std::string output = output_path(source, folder, name, job);
+  if (job.kept.count(file_key(output))) {
+    note = "\"" + output + "\" exists and was not replaced";
+    return row_end::skipped;
+  }
   if (output != folder + name)
     note = "saved as \"" + file_name_of(output) + "\": another file of this job has the name \"" + name + "\"";
   if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
+  const bool html_source = is_html_name(source);
 
   // The HTML to clean: the source itself, or the converter's result beside
   // the output, not yet in place.
@@ -168,21 +213,35 @@ bool run_batch_job(iJobHost& host) {
     host.set_busy(false);
     return true;
   }
+  int rows = host.row_count();
+  int counter = 0, failed = 0, ready = 0, skipped = 0;
+  job_memory job;
+  for (int i = 0; i < rows; ++i)
+    if (host.row_status(i) == status_ready) job.sources.insert(file_key(host.row_text(i)));
+
+  // Files that exist at output names are replaced only when the host says so.
+  if (const std::vector<std::string> existing = existing_outputs(host, job); !existing.empty()) {
+    switch (host.replace_existing(existing)) {
+      case replace_choice::replace: break;
+      case replace_choice::skip:
+        for (const auto& path : existing) job.kept.insert(file_key(path));
+        break;
+      case replace_choice::cancel:
+        host.set_busy(false);
+        return false;
+    }
+  }
+
   cancel_requested = false;
   host.show_progress();
-
-  int rows = host.row_count();
-  int counter = 0, failed = 0, ready = 0;
-  job_memory job;
   job.options = job_options(host.template_file());
   std::vector<std::string> engine_sources;
   for (int i = 0; i < rows; ++i) {
     if (host.row_status(i) != status_ready) continue;
     const std::string source = host.row_text(i);
-    job.sources.insert(file_key(source));
     ++ready;
     if (!job.options.built_in && !is_html_name(source) && file_present(source) &&
-        document_problem(source).empty())
+        engine_problem(source).empty())
       engine_sources.push_back(source);
   }
   job.engine = std::make_unique<engine_batch>(engine_sources, job.options.word_engine);
@@ -197,6 +256,7 @@ bool run_batch_job(iJobHost& host) {
     if (host.row_status(i) != status_ready) continue;
     ++counter;
     host.set_file_position(counter, ready);
+    host.row_started(i);
     std::string why, note;
     switch (convert_row(host, i, source, job, why, note)) {
       case row_end::converted:
@@ -206,6 +266,10 @@ bool run_batch_job(iJobHost& host) {
         ++failed;
         host.set_row(i, source, status_failed);
         host.row_failed(i, why);
+        break;
+      case row_end::skipped:
+        ++skipped;
+        host.row_note(i, note);
         break;
       case row_end::cancelled: return cancel_ending(host, job);
       case row_end::stop:
@@ -220,7 +284,15 @@ bool run_batch_job(iJobHost& host) {
   host.close_progress();
   if (cancel_requested) return cancel_ending(host, job);
 
-  if (counter == 0) {
+  const int done = counter - failed - skipped;
+  if (skipped > 0) {
+    // Counts of each, never the success text alone.
+    std::string text = files(skipped) + " skipped: " + (skipped == 1 ? "its HTML file exists." : "their HTML files exist.");
+    if (failed > 0) text = files(failed) + " could not be converted. " + text;
+    if (done > 0) text = files(done) + " converted. " + text;
+    host.set_status(text);
+    dialogs().message(text, failed > 0 ? msg_icon::exclamation : msg_icon::information);
+  } else if (counter == 0) {
     std::string s = plural(rows);
     std::string text = "File" + s + " already converted!";
     host.set_status(text);
@@ -233,7 +305,6 @@ bool run_batch_job(iJobHost& host) {
     dialogs().message(text, msg_icon::information);
   } else {
     // Counts of both, never the success text.
-    int done = counter - failed;
     std::string text = files(failed) + " could not be converted.";
     if (done > 0) text = files(done) + " converted. " + text;
     host.set_status(text);

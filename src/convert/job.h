@@ -23,6 +23,9 @@ std::string backup_name_for(const std::string& name, int n);
 // gives "report (2).html".
 std::string numbered_name(const std::string& name, int n);
 
+// What a job does with files that exist at its output names.
+enum class replace_choice { replace, skip, cancel };
+
 class iJobHost : public iProgress {
  public:
   // The file list, rows counted from 0.
@@ -57,11 +60,26 @@ class iJobHost : public iProgress {
   // The job starts on its file-th file (from 1) of the files rows that were
   // "Ready" when it began; set_progress then tells that file's per cent.
   virtual void set_file_position(int /*file*/, int /*files*/) {}
+  // Asked once, before the job starts, when files exist at the names its
+  // rows would write (not files the job itself writes): replace them, skip
+  // those rows (they stay "Ready"), or start nothing. The command line
+  // replaces them.
+  virtual replace_choice replace_existing(const std::vector<std::string>& /*paths*/) {
+    return replace_choice::replace;
+  }
+  // The job starts on this row.
+  virtual void row_started(int /*row*/) {}
 };
 
-// Folder patterns of the word-processor documents, in the order they are
-// taken: ".doc", then ".docx", then ".odt".
-inline const std::vector<std::string> document_patterns = {"*.doc", "*.docx", "*.odt"};
+// The documents the built-in converter reads, in a folder (and its
+// subfolders when asked), in the order the folder walk gives them: ".doc",
+// ".docx", ".odt", ".rtf" and ".txt" files, and ".xml" files whose content
+// is a Word 2003 XML document.
+std::vector<std::string> find_documents(const std::string& folder, bool include_subfolders);
+// Whether a file is one find_documents takes (the ".xml" test reads it).
+bool is_document_file(const std::string& path);
+// What the file list takes from a folder or a drop: documents and HTML.
+bool is_convertible_file(const std::string& path);
 
 // Row statuses.
 inline constexpr const char* status_ready = "Ready";

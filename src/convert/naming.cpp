@@ -1,5 +1,10 @@
 // Output naming rules of the batch job.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "convert/detect/document_kind.h"
 #include "convert/job.h"
+#include "services/paths.h"
 #include "services/text.h"
 
 namespace nx {
@@ -25,6 +30,37 @@ bool is_html_name(const std::string& name) {
 bool is_doc_name(const std::string& name) {
   std::string lower = to_lower(name);
   return lower.ends_with(".doc") || lower.ends_with(".docx") || lower.ends_with(".odt");
+}
+
+namespace {
+
+// The start of a file, enough for a Word 2003 XML root.
+std::string head_of(const std::string& path) {
+  std::string head(65536, '\0');
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {};
+  ssize_t n = ::read(fd, head.data(), head.size());
+  ::close(fd);
+  head.resize(n > 0 ? size_t(n) : 0);
+  return head;
+}
+
+}  // namespace
+
+bool is_document_file(const std::string& path) {
+  const std::string lower = to_lower(file_name_of(path));
+  for (const char* ending : {".doc", ".docx", ".odt", ".rtf", ".txt"})
+    if (lower.ends_with(ending)) return true;
+  return lower.ends_with(".xml") && is_word_xml(head_of(path));
+}
+
+bool is_convertible_file(const std::string& path) { return is_html_name(path) || is_document_file(path); }
+
+std::vector<std::string> find_documents(const std::string& folder, bool include_subfolders) {
+  std::vector<std::string> found;
+  for (auto& path : find_files(folder, include_subfolders, "*"))
+    if (is_document_file(path)) found.push_back(std::move(path));
+  return found;
 }
 
 std::string backup_name_for(const std::string& name) {

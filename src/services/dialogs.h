@@ -12,15 +12,21 @@ namespace nx {
 inline constexpr const char* program_title = "Nubrix 3";
 
 enum class msg_icon { none, information, exclamation, question };
-enum class msg_buttons { ok, yes_no };
-enum class msg_result { ok, yes, no };
+// replace_skip_cancel: "Replace", "Skip These Files", "Cancel".
+enum class msg_buttons { ok, yes_no, replace_skip_cancel };
+enum class msg_result { ok, yes, no, replace, skip, cancel };
 
 class iDialogs {
  public:
   virtual ~iDialogs() = default;
-  // A message box under the program's title.
+  // A message box under the program's title; details (may be empty) are
+  // shown on request, for long lists.
   virtual msg_result message(const std::string& text, msg_icon icon,
                              msg_buttons buttons = msg_buttons::ok) = 0;
+  virtual msg_result message(const std::string& text, const std::string& /*details*/, msg_icon icon,
+                             msg_buttons buttons) {
+    return message(text, icon, buttons);
+  }
   // Single-line input box; nullopt on Cancel.
   virtual std::optional<std::string> input(const std::string& prompt, const std::string& title,
                                            const std::string& default_text) = 0;

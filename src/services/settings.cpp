@@ -24,7 +24,9 @@ bool read_on(const char* section, const char* key, const char* default_value) {
 // most common first.
 constexpr const char* known_editors[] = {
     "gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "pluma",
-    "xed", "featherpad", "geany", "leafpad", "l3afpad", "xedit"};
+    "xed", "featherpad", "geany", "leafpad", "l3afpad"};
+// The bare X editor, only when nothing else is there.
+constexpr const char* last_resort_editor = "xedit";
 
 }  // namespace
 
@@ -53,14 +55,25 @@ int setting_template() {
   return any ? static_cast<int>(n) : 0;
 }
 
+bool setting_template_stored() {
+  constexpr const char* absent = "\x01";  // no stored value can be this
+  return read("default", "template", absent) != absent;
+}
+
 int setting_template_index(size_t entries) {
   int n = setting_template();
   return static_cast<size_t>(n) < entries ? n : 0;
 }
 
 std::string default_editor() {
+  if (std::string desktops = desktop_application("text/plain"); !desktops.empty()) return desktops;
+  for (const char* variable : {"VISUAL", "EDITOR"}) {
+    const char* v = std::getenv(variable);
+    if (v && *v && !find_program(v).empty()) return v;
+  }
   for (const char* e : known_editors)
     if (!find_program(e).empty()) return e;
+  if (!find_program(last_resort_editor).empty()) return last_resort_editor;
   return "gedit";
 }
 

@@ -15,6 +15,8 @@ std::string setting_path();    // [default] path, default_folder()
 bool setting_original();       // [default] original, "1"
 bool setting_backup();         // [default] backup, "1"
 int setting_template();        // [default] template, "0", leading decimal digits, else 0
+// Whether the settings hold a template choice at all (a fresh install's do not).
+bool setting_template_stored();
 // The stored template index for a list of entries: beyond the last entry
 // it selects entry 0.
 int setting_template_index(size_t entries);
@@ -22,8 +24,10 @@ std::string setting_editor();  // [default] editor, default_editor()
 std::string setting_browser(); // [default] browser, ""
 std::string setting_converter();  // [default] converter, ""
 
-// The editor used until the user picks one: the first common graphical
-// text editor found on PATH, else "gedit".
+// The editor used until the user picks one: the desktop's text editor (its
+// default application for text/plain), else $VISUAL or $EDITOR, else the
+// first common graphical text editor on PATH, the bare X editor only when
+// there is no other; "gedit" when none is found.
 std::string default_editor();
 
 void write_setting(const std::string& section, const std::string& key, const std::string& value);

@@ -8,6 +8,7 @@
 #include "services/files.h"
 #include "services/paths.h"
 #include "services/program.h"
+#include "services/settings.h"
 #include "services/text.h"
 #include "templates/template.h"
 
@@ -18,26 +19,29 @@ constexpr const char* template_ending = ".dat";
 
 void exclaim(const std::string& text) { dialogs().message(text, msg_icon::exclamation); }
 
-// Asks for a new name; "" when cancelled, blank, invalid or already listed.
-std::string ask_new_name(const std::string& prompt, const std::string& title,
-                         const std::string& proposal, const std::vector<std::string>& list) {
-  auto input = dialogs().input(prompt, title, proposal);
-  if (!input) return {};
-  std::string name(trim_spaces(*input));
-  if (name.empty() || check_name(name)) return {};
-  for (const auto& entry : list) {
-    if (iequals(entry, name)) {
-      exclaim(name + " already exists. Type another name.");
-      return {};
-    }
+// Whether a new name is free: not in the list (without regard to case) and
+// no file of that name (another letter case on disk) to be overwritten.
+// Shows why not.
+bool name_is_free(const std::string& name, const std::vector<std::string>& list) {
+  bool listed = false;
+  for (const auto& entry : list) listed |= iequals(entry, name);
+  if (!listed && !file_exists(template_path(name))) return true;
+  exclaim(name + " already exists. Type another name.");
+  return false;
+}
+
+// Asks for a new name until it is usable or the user cancels ("" then).
+// A rejected name is offered again, as typed, to be corrected.
+std::string ask_new_name(const std::string& prompt, const std::string& title, std::string proposal,
+                         const std::vector<std::string>& list) {
+  for (;;) {
+    auto input = dialogs().input(prompt, title, proposal);
+    if (!input) return {};
+    std::string name(trim_spaces(*input));
+    if (name.empty()) return {};
+    if (!check_name(name) && name_is_free(name, list)) return name;
+    proposal = *input;
   }
-  // A file the list does not show (another letter case on disk) is never
-  // overwritten either.
-  if (file_exists(template_path(name))) {
-    exclaim(name + " already exists. Type another name.");
-    return {};
-  }
-  return name;
 }
 
 }  // namespace
@@ -83,6 +87,13 @@ void seed_user_templates() {
   if (changed) replace_file(record, offered);
 }
 
+int chosen_template_index(const std::vector<std::string>& names) {
+  if (setting_template_stored()) return setting_template_index(names.size());
+  for (size_t i = 1; i < names.size(); ++i)
+    if (names[i] == web_page_template_name) return int(i);
+  return 0;
+}
+
 bool check_name(const std::string& name) {
   if (name.find_first_of("/\\:*?<>|\"") == std::string::npos) return false;
   exclaim(
@@ -91,20 +102,26 @@ bool check_name(const std::string& name) {
   return true;
 }
 
-bool template_add() {
-  auto input = dialogs().input("New Template Name:", "Add Template", "");
-  const std::string name(input ? trim_spaces(*input) : std::string_view());
-  if (name.empty()) return true;
-  if (check_name(name)) return false;
-  const std::string path = template_path(name);
-  if (file_exists(path)) {
-    exclaim("Template '" + name + "' already exist!");
+bool template_add(std::string* made) {
+  std::string proposal;
+  for (;;) {
+    auto input = dialogs().input("New Template Name:", "Add Template", proposal);
+    const std::string name(input ? trim_spaces(*input) : std::string_view());
+    if (name.empty()) return true;
+    proposal = *input;
+    if (check_name(name)) continue;
+    const std::string path = template_path(name);
+    if (file_exists(path)) {
+      exclaim("Template '" + name + "' already exists!");
+      continue;
+    }
+    make_template_folder();
+    if (!create_file(path, template_skeleton()))
+      exclaim("Can not create template. " + std::string(std::strerror(errno)));
+    else if (made)
+      *made = name;
     return true;
   }
-  make_template_folder();
-  if (!create_file(path, template_skeleton()))
-    exclaim("Can not create template. " + std::string(std::strerror(errno)));
-  return true;
 }
 
 bool template_remove(const std::string& display_name) {
@@ -115,7 +132,7 @@ bool template_remove(const std::string& display_name) {
   return true;
 }
 
-bool template_rename(const std::string& display_name, const std::vector<std::string>& list) {
+bool template_rename(const std::string& display_name, const std::vector<std::string>& list, std::string* made) {
   const std::string name =
       ask_new_name("Rename Template to:", "Rename Template", display_name, list);
   if (name.empty()) return false;
@@ -123,10 +140,13 @@ bool template_rename(const std::string& display_name, const std::vector<std::str
   if (!rename_new(template_path(display_name), template_path(name)))
     exclaim("Can not rename template '" + display_name + "' to '" + name + "'. " +
             std::strerror(errno));
+  else if (made)
+    *made = name;
   return true;
 }
 
-bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits) {
+bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits,
+                        std::string* made) {
   if (selected < 0 || static_cast<size_t>(selected) >= list.size()) {
     dialogs().message("Select a template to duplicate.", msg_icon::information);
     return false;
@@ -142,6 +162,8 @@ bool template_duplicate(int selected, const std::vector<std::string>& list, bool
   if (selected == 0) {
     if (!save_template(name, default_template()))
       exclaim("Can not copy template. The file '" + target + "' could not be written.");
+    else if (made)
+      *made = name;
     return true;
   }
   std::string data;
@@ -149,6 +171,8 @@ bool template_duplicate(int selected, const std::vector<std::string>& list, bool
   if (!read_file(template_path(list[selected]), data) || !create_file(target, data))
     exclaim("Can not copy template '" + list[selected] + "' to '" + name + "'. " +
             std::strerror(errno));
+  else if (made)
+    *made = name;
   return true;
 }
 

@@ -19,13 +19,17 @@ std::string template_display_name(const std::string& path);
 bool check_name(const std::string& name);
 
 // The commands. Each returns true when the caller must rebuild its list
-// (and then clear its selection). The caller refuses them while it holds
-// unsaved edits; Duplicate's "nothing selected" test comes first, so it
-// takes the selection (-1 for none) and the unsaved flag.
-bool template_add();
+// (and then select the template made, else nothing), and names the
+// template it made in *made (left alone when none was made). A rejected
+// name shows why and asks again with the text as typed. The caller refuses
+// them while it holds unsaved edits; Duplicate's "nothing selected" test
+// comes first, so it takes the selection (-1 for none) and the unsaved flag.
+bool template_add(std::string* made = nullptr);
 bool template_remove(const std::string& display_name);
-bool template_rename(const std::string& display_name, const std::vector<std::string>& list);
-bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits);
+bool template_rename(const std::string& display_name, const std::vector<std::string>& list,
+                     std::string* made = nullptr);
+bool template_duplicate(int selected, const std::vector<std::string>& list, bool unsaved_edits,
+                        std::string* made = nullptr);
 
 // Installed mode: copies each shipped template that was never offered before
 // into the user's template folder (created when missing). A file of the same
@@ -34,6 +38,14 @@ bool template_duplicate(int selected, const std::vector<std::string>& list, bool
 // and one that a newer version ships still arrives. Nothing when portable.
 void seed_user_templates();
 inline constexpr const char* seeded_record = "shipped-templates";
+
+// The shipped template a fresh install chooses: it keeps tables' borders
+// and pictures' descriptions and sizes.
+inline constexpr const char* web_page_template_name = "2 Web page";
+// The entry to select in a list of display names (list_templates order):
+// the stored choice when the settings hold one (entry 0 when it is beyond
+// the list), else "2 Web page" when listed, else entry 0.
+int chosen_template_index(const std::vector<std::string>& names);
 
 inline constexpr const char* update_first_message = "Please update current template, first.";
 

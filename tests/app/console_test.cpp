@@ -55,7 +55,7 @@ TEST_F(console_test, HelpAndUnusableArgumentsDoNothing) {
 
   use_builtin_converter();
   std::string doc = tmp.write("src/a.txt", "x");
-  // Two paths in one argument without quotes, a missing folder, a folder without ".doc" files.
+  // Two paths in one argument without quotes, a missing folder, a folder without documents.
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"/convert: " + doc + " " + out}, {"/convert:", doc, tmp.file("missing")}, {"/convert:", out, out}}) {
     r = run(args);
@@ -66,21 +66,28 @@ TEST_F(console_test, HelpAndUnusableArgumentsDoNothing) {
   EXPECT_EQ(stored_backup(), "(none)");  // ended before anything was stored
 }
 
-TEST_F(console_test, QuotedFolderConvertsItsOwnWordDocumentsOnly) {
+TEST_F(console_test, QuotedFolderConvertsItsOwnDocumentsOnly) {
   use_builtin_converter();
   std::string data = std::string(NUBRIX_TEST_DATA_DIR) + "/docx/";
   fs::copy_file(data + "pictures.docx", src + "/a.docx");
   fs::copy_file(data + "word-package-named.doc", src + "/B.DOC");  // a package under a ".doc" name
-  std::string nested = tmp.write("src/sub/c.doc", "x"), text = tmp.write("src/d.txt", "not taken");
+  tmp.write("src/d.txt", "plain text");
+  std::string nested = tmp.write("src/sub/c.doc", "x"), page = tmp.write("src/e.htm", "<p>x</p>"),
+              data_xml = tmp.write("src/f.xml", "<?xml version=\"1.0\"?><data/>");
   test::run_result r = run({"/convert:", src, out});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "Files converted successfully.\n");
-  // ".doc" files first, then ".docx".
-  EXPECT_LT(r.err.find("Converting file '" + src + "/B.DOC'"), r.err.find("a.docx'"));
-  for (const auto& f : {nested, text}) EXPECT_EQ(r.err.find(f), std::string::npos) << f;
+  // In the folder's order, whatever the ending.
+  const size_t a = r.err.find("a.docx'"), b = r.err.find("Converting file '" + src + "/B.DOC'"),
+               d = r.err.find("d.txt'");
+  EXPECT_LT(a, b);
+  EXPECT_LT(b, d);
+  EXPECT_NE(d, std::string::npos);
+  for (const auto& f : {nested, page, data_xml}) EXPECT_EQ(r.err.find(f), std::string::npos) << f;
   EXPECT_EQ(stored_backup(), "0");
   EXPECT_NE(read_all(out + "/B.html").find("This is a test document."), std::string::npos);
   EXPECT_NE(read_all(out + "/a.html").find("The quick brown fox"), std::string::npos);
+  EXPECT_NE(read_all(out + "/d.html").find("plain text"), std::string::npos);
   EXPECT_TRUE(exists(out + "/a_files/image1.png"));
 }
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "convert/detect/document_kind.h"
 #include "convert/job.h"
 #include "convert/test_host.h"
 #include "services/flags.h"
@@ -230,4 +231,54 @@ TEST_F(job_test, TheHostsTemplateIsAppliedAndReadersWarnings) {
   EXPECT_NE(out.find("<span>Hello</span> there"), std::string::npos) << out;
   EXPECT_NE(read_all(host.dest + "/b.html").find("Hello there"), std::string::npos);
   EXPECT_EQ(host.notes[1], "the styles part is damaged and was left out");
+}
+
+// Files at output names from before the job are replaced, skipped or left
+// as the host answers, asked once; what the job itself wrote is not asked.
+TEST_F(job_test, FilesThatExistAreReplacedSkippedOrLeftAsTheHostSays) {
+  const std::string memo = tmp.write("dest/memo.html", "hand-written");
+  host.add(tmp.write("in/memo.txt", "Hello"));
+  host.add(tmp.write("in/other.txt", "Hello"));
+  host.add(tmp.write("in/other.rtf", "{\\rtf1 Hello}"));  // its name taken by the row above: numbered, not asked
+  host.on_existing = replace_choice::cancel;
+  EXPECT_FALSE(run());
+  EXPECT_EQ(host.existing_asked, std::vector<std::string>{memo});
+  EXPECT_TRUE(dlg.calls.empty());
+  EXPECT_EQ(host.rows[1].status, status_ready) << "nothing started";
+
+  host.on_existing = replace_choice::skip;
+  EXPECT_TRUE(run());
+  EXPECT_EQ(read_all(memo), "hand-written");
+  EXPECT_EQ(host.rows[0].status, status_ready);
+  EXPECT_EQ(host.notes[0], "\"" + memo + "\" exists and was not replaced");
+  EXPECT_EQ(host.rows[2].text, host.dest + "/other (2).html");
+  EXPECT_EQ(last_message(), "2 files converted. 1 file skipped: its HTML file exists.");
+
+  host.on_existing = replace_choice::replace;
+  EXPECT_TRUE(run());
+  EXPECT_TRUE(cleaned(memo));
+}
+
+// With the word-processor engine, what the built-in readers would refuse
+// fails before the engine runs, with their reasons.
+TEST_F(job_test, EngineRowsFailWithTheBuiltInReasonsBeforeTheEngineRuns) {
+  const std::string docx = test::make_docx("<w:p><w:r><w:t>Hello</w:t></w:r></w:p>");
+  const std::string odt = test::make_zip(
+      {{"mimetype", "application/vnd.oasis.opendocument.text"},
+       {"META-INF/manifest.xml",
+        "<manifest:manifest xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\">"
+        "<manifest:file-entry manifest:full-path=\"content.xml\"><manifest:encryption-data/>"
+        "</manifest:file-entry></manifest:manifest>"},
+       {"content.xml", "scrambled"}});
+  EXPECT_EQ(engine_problem(tmp.write("cut.docx", docx.substr(0, docx.size() / 2))), "the package is damaged or incomplete");
+  EXPECT_EQ(engine_problem(tmp.write("locked.odt", odt)), "the document is password-protected");
+  EXPECT_EQ(engine_problem(tmp.write("fine.docx", docx)), "");
+  EXPECT_EQ(engine_problem(tmp.write("noise.doc", std::string("\x01\x02\x03\x00\x05", 5))),
+            "the file holds no Word, Rich Text, OpenDocument, HTML or text document");
+
+  use_internal_converter = false;
+  set_env("NUBRIX_SOFFICE", tmp.write_script("soffice", "exit 1").c_str());
+  host.add(tmp.file("cut.docx"));
+  EXPECT_FALSE(run());
+  EXPECT_EQ(host.reasons[0], "the package is damaged or incomplete");
 }

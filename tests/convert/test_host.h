@@ -51,6 +51,13 @@ struct test_host : iJobHost {
     if (on_step && percent >= 50 && !past_half) on_step(-1, "half");
     past_half = percent >= 50;
   }
+  // The answer to files that exist at output names, and what was asked.
+  replace_choice on_existing = replace_choice::replace;
+  std::vector<std::string> existing_asked;
+  replace_choice replace_existing(const std::vector<std::string>& paths) override {
+    existing_asked = paths;
+    return on_existing;
+  }
   std::function<void()> on_pump;
   void pump() override {
     if (on_pump) on_pump();

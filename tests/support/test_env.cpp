@@ -122,8 +122,17 @@ static T take(std::deque<T>& answers, U fallback) {
 }
 
 msg_result scripted_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
-  calls.push_back({"message", text, "", "", icon, buttons});
-  return take(message_answers, buttons == msg_buttons::yes_no ? msg_result::no : msg_result::ok);
+  return message(text, "", icon, buttons);
+}
+
+msg_result scripted_dialogs::message(const std::string& text, const std::string& details, msg_icon icon,
+                                     msg_buttons buttons) {
+  calls.push_back({"message", text, details, "", icon, buttons});
+  // Unscripted questions take the answer that changes nothing.
+  const msg_result fallback = buttons == msg_buttons::yes_no                ? msg_result::no
+                              : buttons == msg_buttons::replace_skip_cancel ? msg_result::cancel
+                                                                            : msg_result::ok;
+  return take(message_answers, fallback);
 }
 
 std::optional<std::string> scripted_dialogs::input(const std::string& prompt, const std::string& title,

@@ -76,7 +76,7 @@ class scripted_dialogs final : public iDialogs {
   struct call {
     std::string kind;  // "message", "input", "browse", "open"
     std::string text;  // message text, prompt, or title
-    std::string title; // input title; file filter
+    std::string title; // input title; file filter; message details
     std::string default_text;
     msg_icon icon = msg_icon::none;
     msg_buttons buttons = msg_buttons::ok;
@@ -88,6 +88,8 @@ class scripted_dialogs final : public iDialogs {
   std::vector<call> calls;
 
   msg_result message(const std::string& text, msg_icon icon, msg_buttons buttons) override;
+  msg_result message(const std::string& text, const std::string& details, msg_icon icon,
+                     msg_buttons buttons) override;
   std::optional<std::string> input(const std::string& prompt, const std::string& title,
                                    const std::string& default_text) override;
   std::string browse_folder(const std::string& title) override;

@@ -45,8 +45,10 @@ TEST_F(library, add_remove_rename_and_duplicate_never_overwrite) {
   EXPECT_EQ(test::read_all(template_path("My Rules")), template_skeleton());
   ASSERT_TRUE(write_file(template_path("My Rules"), "edited"));
   answer("my rules");
+  answer(std::nullopt);
   EXPECT_TRUE(template_add());
-  EXPECT_EQ(dlg.messages().back(), "Template 'my rules' already exist!");
+  EXPECT_EQ(dlg.messages().back(), "Template 'my rules' already exists!");
+  EXPECT_EQ(dlg.calls.back().default_text, "my rules") << "the name box opens again with the text";
   EXPECT_EQ(test::read_all(template_path("My Rules")), "edited");
 
   const std::string old = add_file("Old.dat");
@@ -61,8 +63,12 @@ TEST_F(library, add_remove_rename_and_duplicate_never_overwrite) {
     EXPECT_EQ(dlg.messages().back(), std::string(taken) + " already exists. Type another name.");
   }
   EXPECT_EQ(test::read_all(template_path("Gamma")), "gamma");
+  answer("De<lta");  // refused, asked again as typed
   answer(" Delta ");
-  EXPECT_TRUE(template_rename("My Rules", list));
+  std::string made;
+  EXPECT_TRUE(template_rename("My Rules", list, &made));
+  EXPECT_EQ(made, "Delta");
+  EXPECT_EQ(dlg.calls.back().default_text, "De<lta");  // the box that took " Delta "
   EXPECT_EQ(test::read_all(template_path("Delta")), "edited");
   EXPECT_FALSE(test::exists(template_path("My Rules")));
 

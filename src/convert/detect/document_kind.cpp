@@ -103,6 +103,70 @@ bool looks_like_text(std::string_view head) {
   return controls * 100 <= head.size();
 }
 
+namespace {
+
+// Larger documents go to the engine unchecked: reading them twice costs
+// more than the engine's own, vaguer, refusal.
+constexpr uint64_t engine_check_limit = 64ull << 20;
+constexpr const char* encrypted_document = "the document is encrypted (password-protected)";
+
+// The first checks the built-in readers make of a compound file: its
+// container, and the encryption of Word 2007+ packages and Word 97 files.
+std::string compound_problem(std::string_view bytes) {
+  compound_file file;
+  std::string error;
+  if (!file.open(bytes, error)) return error;
+  if (file.has_stream("EncryptedPackage") || file.has_stream("EncryptionInfo")) return encrypted_document;
+  std::string word;
+  // The file information block: its identifier, then at byte 10 the flags
+  // whose bit 8 marks an encrypted document.
+  constexpr size_t flags_at = 10;
+  constexpr unsigned encrypted_flag = 0x0100;
+  if (file.read_stream("WordDocument", word) && word.size() >= flags_at + 2) {
+    const unsigned flags = static_cast<unsigned char>(word[flags_at]) | static_cast<unsigned char>(word[flags_at + 1]) << 8;
+    if (flags & encrypted_flag) return encrypted_document;
+  }
+  return {};
+}
+
+// The same for ZIP packages: the archive, and an OpenDocument manifest
+// that lists encrypted parts.
+std::string package_problem(std::string_view bytes) {
+  zip_package package;
+  std::string error;
+  if (!package.open(bytes, error)) return error;
+  std::string manifest;
+  if (package.has("META-INF/manifest.xml") && package.read("META-INF/manifest.xml", manifest, error) &&
+      manifest.find("encryption-data") != std::string::npos)
+    return "the document is password-protected";
+  return {};
+}
+
+}  // namespace
+
+std::string engine_problem(const std::string& path) {
+  std::string why = document_problem(path);
+  if (!why.empty()) return why;
+  std::error_code ec;
+  const uint64_t size = std::filesystem::file_size(path, ec);
+  if (ec || size > engine_check_limit) return {};
+  std::string bytes(size_t(size), '\0');
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return "the file cannot be read";
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += size_t(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  if (compound_file::has_signature(bytes)) return compound_problem(bytes);
+  if (zip_package::has_signature(bytes)) return package_problem(bytes);
+  return {};
+}
+
 std::string document_problem(const std::string& path) {
   std::string head;
   head.resize(65536);

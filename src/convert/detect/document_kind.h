@@ -32,6 +32,11 @@ doc_kind document_kind(const std::string& path, std::string_view bytes);
 // file is empty", ...). Reads the first bytes only.
 std::string document_problem(const std::string& path);
 
+// document_problem and, for a document an outside engine will convert, the
+// first checks the built-in readers make, with their reasons: a damaged
+// compound file or package, a password-protected document.
+std::string engine_problem(const std::string& path);
+
 // True when the bytes are an XML file whose root is a Word 2003 document.
 bool is_word_xml(std::string_view bytes);
 // True when the bytes start like a Word for Windows 2.0 document (its

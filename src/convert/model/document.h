@@ -82,6 +82,7 @@ struct row {
 };
 struct table {
   std::vector<row> rows;
+  bool borders = false;  // the document draws lines around its cells
 };
 
 struct block {

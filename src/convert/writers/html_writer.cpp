@@ -364,7 +364,8 @@ void writer::list_item(const paragraph& p) {
 void writer::table_block(const table& t) {
   bool any = std::any_of(t.rows.begin(), t.rows.end(), [](const row& r) { return !r.cells.empty(); });
   if (!any) return;
-  out_ += "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
+  out_ += t.borders ? "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+                    : "<table cellspacing=\"0\" cellpadding=\"4\">\n";
   for (const row& r : t.rows) {
     if (r.cells.empty()) continue;
     out_ += "<tr>";

@@ -6,15 +6,23 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QStyledItemDelegate>
+#include <QHBoxLayout>
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/command_line.h"
 #include "services/dialogs.h"
 #include "services/flags.h"
 #include "services/paths.h"
@@ -26,34 +34,20 @@
 #include "templates/template.h"
 #include "ui/main/frm_progress.h"
 #include "ui/main/pictures.h"
+#include "ui/main/window_fit.h"
 
 namespace nx {
 namespace {
 
-// Design sizes, in twips.
-constexpr int min_width = 9150;
-constexpr int min_height = 7290;
-constexpr int toolbar_height = 900;
-constexpr int tool_button = 600;
-constexpr int button_height = 375;
-constexpr int button_bar_height = 600;
-constexpr int wizard_side_width = 1800;
-constexpr int wizard_left = 2040;
-constexpr int page_height = min_height - toolbar_height - button_bar_height;
+// The toolbar's height and its buttons' size, in logical pixels.
+constexpr int toolbar_height = 52;
+constexpr int tool_button = 40;
+// The picture at the left of the wizard pages.
+constexpr int wizard_side_width = 120;
+// The first size of the window; it never asks for more than the screen has.
+constexpr QSize first_size(720, 540);
 
 QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-// A status cut short keeps its start ("Failed: ..."); the tooltip has it whole.
-class status_delegate final : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
- protected:
-  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-    QStyledItemDelegate::initStyleOption(option, index);
-    option->textElideMode = Qt::ElideRight;
-  }
-};
 
 }  // namespace
 
@@ -64,15 +58,16 @@ main_window_hooks& window_hooks() {
 
 window_shell_ops& window_shell() {
   static window_shell_ops ops{
-      [](const std::string& path) { return shell_open_document(path); },
+      [](const std::string& path) {
+        std::string why;
+        return shell_open_document(path, &why) ? std::string() : why;
+      },
       [](const std::string& program, const std::string& file) {
-        return shell_open_with(program, file);
+        std::string why;
+        return shell_open_with(program, file, &why) ? std::string() : why;
       }};
   return ops;
 }
-
-int frmMain::tw_x(int twips) const { return (twips * logicalDpiX() + 720) / 1440; }
-int frmMain::tw_y(int twips) const { return (twips * logicalDpiY() + 720) / 1440; }
 
 frmMain::frmMain() {
   setObjectName("frmMain");
@@ -82,21 +77,21 @@ frmMain::frmMain() {
   build_normal_page();
   build_wizard_pages();
   build_menus();
+  arrange_window();
   connect_controls();
-  setMinimumSize(tw_x(min_width), tw_y(min_height));
-  resize(minimumSize());
-  Form_Resize();
+  fit_to_screen(this, first_size, scrBody);
 }
 
-frmMain::~frmMain() {
-  if (progress_) delete progress_.data();
-}
+frmMain::~frmMain() = default;
 
 // ---------------------------------------------------------------- building
 
 void frmMain::build_toolbar() {
   picToolbar = new QWidget(this);
   picToolbar->setObjectName("picToolbar");
+  picToolbar->setFixedHeight(toolbar_height);
+  picToolbar->installEventFilter(this);
+  // The banner lies under the other toolbar controls, across the whole bar.
   imgBanner = new QLabel(picToolbar);
   imgBanner->setObjectName("imgBanner");
   imgBanner->setScaledContents(false);
@@ -105,46 +100,89 @@ void frmMain::build_toolbar() {
   logo->setPixmap(pictures::logo(32));
   logo->setAttribute(Qt::WA_TranslucentBackground);
   logo->setFixedSize(32, 32);
-  auto tool = [this](const char* name, const QIcon& icon, const char* tip) {
+  auto tool = [this](const char* name, const QIcon& icon, const char* tip, const QKeySequence& key) {
     auto* b = new QToolButton(picToolbar);
     b->setObjectName(name);
     b->setIcon(icon);
-    b->setIconSize(QSize(tw_x(420), tw_y(420)));
-    b->setToolTip(tip);
+    b->setIconSize(QSize(28, 28));
+    b->setToolTip(QString("%1 (%2)").arg(tip, key.toString(QKeySequence::NativeText)));
+    b->setShortcut(key);
     b->setAutoRaise(true);
-    b->setFixedSize(tw_x(tool_button), tw_y(tool_button));
+    b->setFixedSize(tool_button, tool_button);
     return b;
   };
-  cmdExpress = tool("cmdExpress", pictures::mode_icon(), "Switch between the wizard and the normal page");
-  cmdSettings = tool("cmdSettings", pictures::settings_icon(), "Settings");
-  cmdHelp = tool("cmdHelp", pictures::help_icon(), "Help");
+  cmdExpress = tool("cmdExpress", pictures::mode_icon(), "Switch between the wizard and the normal page",
+                    QKeySequence(Qt::ALT | Qt::Key_W));
+  cmdSettings = tool("cmdSettings", pictures::settings_icon(), "Settings", QKeySequence(Qt::ALT | Qt::Key_G));
+  cmdHelp = tool("cmdHelp", pictures::help_icon(), "Help", QKeySequence(Qt::Key_F1));
+  auto* bar = new QHBoxLayout(picToolbar);
+  bar->setContentsMargins(12, 0, 6, 0);
+  bar->setSpacing(0);
+  bar->addWidget(logo);
+  bar->addStretch(1);
+  for (QToolButton* b : {cmdExpress, cmdSettings, cmdHelp}) bar->addWidget(b);
 }
+
+namespace {
+
+QLabel* new_label(QWidget* parent, const char* name, const char* text, QWidget* buddy = nullptr) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(name);
+  if (buddy) l->setBuddy(buddy);
+  return l;
+}
+
+QPushButton* new_button(QWidget* parent, const char* name, const char* text) {
+  auto* b = new QPushButton(text, parent);
+  b->setObjectName(name);
+  b->setAutoDefault(false);
+  return b;
+}
+
+QCheckBox* new_check(QWidget* parent, const char* name, const char* text) {
+  auto* c = new QCheckBox(text, parent);
+  c->setObjectName(name);
+  return c;
+}
+
+// The arrow beside "Add Folder..." that opens the add menu.
+QPushButton* new_drop_button(QWidget* parent, const char* name) {
+  auto* b = new_button(parent, name, "");
+  b->setIcon(pictures::arrow_icon());
+  b->setShortcut(QKeySequence(Qt::ALT | Qt::Key_D));
+  b->setToolTip(QString("More ways to add files (%1)").arg(b->shortcut().toString(QKeySequence::NativeText)));
+  b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  b->setFixedWidth(std::max(b->sizeHint().height(), b->minimumSizeHint().width()));
+  return b;
+}
+
+// A long template name must not widen the window.
+void limit_width(QComboBox* box) {
+  box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  box->setMinimumContentsLength(18);
+}
+
+// A holder for the file list on a page; the list moves between them.
+QWidget* new_list_area(QWidget* parent, const char* name) {
+  auto* area = new QWidget(parent);
+  area->setObjectName(name);
+  auto* box = new QVBoxLayout(area);
+  box->setContentsMargins(0, 0, 0, 0);
+  area->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  return area;
+}
+
+}  // namespace
 
 void frmMain::build_normal_page() {
   picNormal = new QWidget(this);
   picNormal->setObjectName("picNormal");
-  auto label = [](QWidget* parent, const char* name, const char* text) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-  };
-  auto button = [](QWidget* parent, const char* name, const char* text) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
-  };
-  auto check = [](QWidget* parent, const char* name, const char* text) {
-    auto* c = new QCheckBox(text, parent);
-    c->setObjectName(name);
-    return c;
-  };
   QWidget* p = picNormal;
-  lblTemplate = label(p, "lblTemplate", "Use this Template:");
   cmbTemplates = new QComboBox(p);
   cmbTemplates->setObjectName("cmbTemplates");
-  cmdManage = button(p, "cmdManage", "Manage...");
-  lblFiles = label(p, "lblFiles", "Convert these Files:");
+  limit_width(cmbTemplates);
+  lblTemplate = new_label(p, "lblTemplate", "Use this &Template:", cmbTemplates);
+  cmdManage = new_button(p, "cmdManage", "&Manage...");
 
   lstFiles = new QTreeWidget(p);
   lstFiles->setObjectName("lstFiles");
@@ -157,11 +195,12 @@ void frmMain::build_normal_page() {
   lstFiles->setContextMenuPolicy(Qt::CustomContextMenu);
   lstFiles->setTextElideMode(Qt::ElideMiddle);
   lstFiles->header()->setStretchLastSection(false);
-  lstFiles->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  lstFiles->header()->setSectionResizeMode(0, QHeaderView::Fixed);
   lstFiles->header()->setSectionResizeMode(1, QHeaderView::Fixed);
-  lstFiles->setItemDelegateForColumn(1, new status_delegate(lstFiles));
-  size_columns();
+  lstFiles->setMinimumHeight(lstFiles->fontMetrics().height() * 5);
   lstFiles->installEventFilter(this);
+  lstFiles->viewport()->installEventFilter(this);
+  lblFiles = new_label(p, "lblFiles", "Convert t&hese Files:", lstFiles);
   lblDrop = new QLabel("Drop here to add these files to the list", lstFiles);
   lblDrop->setObjectName("lblDrop");
   lblDrop->setAlignment(Qt::AlignCenter);
@@ -169,142 +208,197 @@ void frmMain::build_normal_page() {
   lblDrop->setAttribute(Qt::WA_TransparentForMouseEvents);
   lblDrop->hide();
   setAcceptDrops(true);
-  list_area = new QWidget(p);
-  list_area->setObjectName("list_area");
-  list_area->hide();
+  list_area = new_list_area(p, "list_area");
+  list_area->layout()->addWidget(lstFiles);
 
-  cmdAdd = button(p, "cmdAdd", "Add...");
-  cmdAddFolder = button(p, "cmdAddFolder", "Add Folder...");
-  cmdDrop = button(p, "cmdDrop", "");
-  cmdDrop->setIcon(pictures::arrow_icon());
-  cmdDrop->setToolTip("More ways to add files");
-  cmdRemove = button(p, "cmdRemove", "Remove Selected");
-  cmdSelAll = button(p, "cmdSelAll", "Select All");
-  cmdView = button(p, "cmdView", "View");
-  cmdEdit = button(p, "cmdEdit", "Edit");
-  lblDest = label(p, "lblDest", "Place converted files into:");
+  cmdAdd = new_button(p, "cmdAdd", "&Add...");
+  cmdAddFolder = new_button(p, "cmdAddFolder", "Add &Folder...");
+  cmdDrop = new_drop_button(p, "cmdDrop");
+  cmdRemove = new_button(p, "cmdRemove", "&Remove Selected");
+  cmdSelAll = new_button(p, "cmdSelAll", "Select A&ll");
+  cmdView = new_button(p, "cmdView", "&View");
+  cmdEdit = new_button(p, "cmdEdit", "&Edit");
   txtDest = new QLineEdit(p);
   txtDest->setObjectName("txtDest");
-  cmdBrowse = button(p, "cmdBrowse", "...");
-  chkPlaceSame = check(p, "chkPlaceSame", "Place in the same folders as the original files");
-  chkBackup = check(p, "chkBackup", "Create a backup before cleaning HTML files");
-  cmdConvert = button(p, "cmdConvert", "Convert");
+  lblDest = new_label(p, "lblDest", "&Place converted files into:", txtDest);
+  cmdBrowse = new_button(p, "cmdBrowse", "Br&owse...");
+  chkPlaceSame = new_check(p, "chkPlaceSame", "Place in the &same folders as the original files");
+  chkBackup = new_check(p, "chkBackup", "Create a bac&kup before cleaning HTML files");
+  cmdConvert = new_button(p, "cmdConvert", "Co&nvert");
   QFont bold = cmdConvert->font();
   bold.setBold(true);
   cmdConvert->setFont(bold);
+  cmdConvert->setMinimumHeight(cmdConvert->sizeHint().height() * 5 / 4);
 
-  // Fixed places; Form_Resize sets the rest.
-  lblFiles->setGeometry(tw_x(120), tw_y(900), tw_x(3000), tw_y(240));
-  for (auto [b, top] : {std::pair{cmdView, 1170}, {cmdEdit, 1605}, {cmdRemove, 2205},
-                        {cmdSelAll, 2640}})
-    b->setGeometry(0, tw_y(top), tw_x(1650), tw_y(button_height));
+  auto* page = new QVBoxLayout(p);
+  auto* template_row = new QHBoxLayout;
+  template_row->addWidget(lblTemplate);
+  template_row->addWidget(cmbTemplates, 1);
+  template_row->addWidget(cmdManage);
+  page->addLayout(template_row);
+  page->addSpacing(4);
+  page->addWidget(lblFiles);
+  auto* list_row = new QHBoxLayout;
+  list_row->addWidget(list_area, 1);
+  auto* column = new QVBoxLayout;
+  column->addWidget(cmdView);
+  column->addWidget(cmdEdit);
+  column->addSpacing(12);
+  column->addWidget(cmdRemove);
+  column->addWidget(cmdSelAll);
+  column->addStretch(1);
+  list_row->addLayout(column);
+  page->addLayout(list_row, 1);
+  auto* add_row = new QHBoxLayout;
+  add_row->setSpacing(0);
+  add_row->addWidget(cmdAdd);
+  add_row->addSpacing(6);
+  add_row->addWidget(cmdAddFolder);
+  add_row->addWidget(cmdDrop);
+  add_row->addStretch(1);
+  page->addLayout(add_row);
+  page->addSpacing(6);
+  page->addWidget(lblDest);
+  auto* dest_row = new QHBoxLayout;
+  dest_row->addWidget(txtDest, 1);
+  dest_row->addWidget(cmdBrowse);
+  page->addLayout(dest_row);
+  auto* bottom_row = new QHBoxLayout;
+  auto* checks = new QVBoxLayout;
+  checks->addWidget(chkPlaceSame);
+  checks->addWidget(chkBackup);
+  bottom_row->addLayout(checks, 1);
+  bottom_row->addWidget(cmdConvert, 0, Qt::AlignBottom);
+  page->addLayout(bottom_row);
 }
 
 void frmMain::build_wizard_pages() {
-  const int side_w = tw_x(wizard_side_width);
-  const int page_w = tw_x(min_width);
-  const int page_h = tw_y(page_height);
   for (int i = 0; i < 5; ++i) {
     auto* page = new QWidget(this);
     page->setObjectName(QString("pages(%1)").arg(i));
-    page->setGeometry(0, tw_y(toolbar_height), page_w, page_h);
     auto* side = new QLabel(page);
-    side->setGeometry(0, 0, side_w, page_h);
-    side->setPixmap(pictures::wizard_side(side_w, page_h));
+    side->setObjectName("imgWizardSide");
+    side->setFixedWidth(wizard_side_width);
+    side->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Ignored);
+    side->installEventFilter(this);
+    wizard_sides_[i] = side;
+    auto* row = new QHBoxLayout(page);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(side);
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(16, 16, 12, 8);
+    row->addLayout(content, 1);
     page->hide();
     pages[i] = page;
   }
-  const int left = tw_x(wizard_left);
-  const int text_w = page_w - left - tw_x(240);
-  auto label = [&](int page, const char* name, const char* text, int top, int height) {
-    auto* l = new QLabel(text, pages[page]);
-    l->setObjectName(name);
+  auto content = [&](int page) { return static_cast<QVBoxLayout*>(pages[page]->layout()->itemAt(1)->layout()); };
+  auto label = [&](int page, const char* name, const char* text, QWidget* buddy = nullptr) {
+    QLabel* l = new_label(pages[page], name, text, buddy);
     l->setWordWrap(true);
-    l->setGeometry(left, tw_y(top), text_w, tw_y(height));
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return l;
-  };
-  auto button = [&](int page, const char* name, const char* text) {
-    auto* b = new QPushButton(text, pages[page]);
-    b->setObjectName(name);
-    b->setAutoDefault(false);
-    return b;
   };
 
   // 0: welcome. The stored text keeps "\n" as two characters; load_step
   // turns them into line breaks.
   lblWelc = label(0, "lblWelc",
-                  "Welcome to the Nubrix Wizard\\n\\nThis wizard will helps you to converts your "
-                  "files step-by-step.\\n\\nTo continue, click on the Next button.",
-                  480, 3000);
+                  "Welcome to the Nubrix Wizard\\n\\nThis wizard will help you to convert your "
+                  "files step-by-step.\\n\\nTo continue, click on the Next button.");
   QFont big = lblWelc->font();
   big.setPointSizeF(big.pointSizeF() * 1.15);
   lblWelc->setFont(big);
+  content(0)->addWidget(lblWelc);
+  content(0)->addStretch(1);
 
   // 1: template.
-  lblTemplate2 =
-      label(1, "lblTemplate2", "Select template you like to use to convert files:", 480, 300);
   cmbTemplates2 = new QComboBox(pages[1]);
   cmbTemplates2->setObjectName("cmbTemplates2");
-  cmbTemplates2->setGeometry(left, tw_y(840), tw_x(5400), tw_y(330));
+  limit_width(cmbTemplates2);
+  lblTemplate2 = label(1, "lblTemplate2", "Select the &template you would like to use to convert files:",
+                       cmbTemplates2);
+  content(1)->addWidget(lblTemplate2);
+  content(1)->addWidget(cmbTemplates2);
+  content(1)->addStretch(1);
 
   // 2: files; the shared list goes to list_area2.
-  lblFiles2 = label(2, "lblFiles2", "Select files you like to converts:", 240, 300);
-  const int col_w = tw_x(1650);
-  const int col_left = page_w - tw_x(120) - col_w;
-  list_area2 = new QWidget(pages[2]);
-  list_area2->setObjectName("list_area2");
-  list_area2->setGeometry(left, tw_y(600), col_left - tw_x(120) - left, tw_y(4980));
-  list_area2->hide();
-  cmdAdd2 = button(2, "cmdAdd2", "Add...");
-  cmdAdd2->setGeometry(col_left, tw_y(600), col_w, tw_y(button_height));
-  cmdAddFolder2 = button(2, "cmdAddFolder2", "Add Folder...");
-  cmdAddFolder2->setGeometry(col_left, tw_y(1035), col_w - tw_x(300), tw_y(button_height));
-  cmdDrop2 = button(2, "cmdDrop2", "");
-  cmdDrop2->setIcon(pictures::arrow_icon());
-  cmdDrop2->setToolTip("More ways to add files");
-  cmdDrop2->setGeometry(col_left + col_w - tw_x(300), tw_y(1035), tw_x(300),
-                        tw_y(button_height));
-  cmdRemove2 = button(2, "cmdRemove2", "Remove Selected");
-  cmdRemove2->setGeometry(col_left, tw_y(1635), col_w, tw_y(button_height));
-  cmdSelAll2 = button(2, "cmdSelAll2", "Select All");
-  cmdSelAll2->setGeometry(col_left, tw_y(2070), col_w, tw_y(button_height));
+  list_area2 = new_list_area(pages[2], "list_area2");
+  lblFiles2 = label(2, "lblFiles2", "Select the f&iles you would like to convert:", list_area2);
+  cmdAdd2 = new_button(pages[2], "cmdAdd2", "&Add...");
+  cmdAddFolder2 = new_button(pages[2], "cmdAddFolder2", "Add &Folder...");
+  cmdDrop2 = new_drop_button(pages[2], "cmdDrop2");
+  cmdRemove2 = new_button(pages[2], "cmdRemove2", "&Remove Selected");
+  cmdSelAll2 = new_button(pages[2], "cmdSelAll2", "Select A&ll");
+  content(2)->addWidget(lblFiles2);
+  auto* files_row = new QHBoxLayout;
+  files_row->addWidget(list_area2, 1);
+  auto* column = new QVBoxLayout;
+  column->addWidget(cmdAdd2);
+  auto* folder_row = new QHBoxLayout;
+  folder_row->setSpacing(0);
+  folder_row->addWidget(cmdAddFolder2, 1);
+  folder_row->addWidget(cmdDrop2);
+  column->addLayout(folder_row);
+  column->addSpacing(12);
+  column->addWidget(cmdRemove2);
+  column->addWidget(cmdSelAll2);
+  column->addStretch(1);
+  files_row->addLayout(column);
+  content(2)->addLayout(files_row, 1);
 
   // 3: destination.
-  lblDest2 = label(3, "lblDest2", "Select the destination folder:", 480, 300);
   txtDest2 = new QLineEdit(pages[3]);
   txtDest2->setObjectName("txtDest2");
-  const int browse_w = tw_x(1215);
-  txtDest2->setGeometry(left, tw_y(840), page_w - left - tw_x(240) - browse_w - tw_x(90),
-                        tw_y(330));
-  cmdBrowse2 = button(3, "cmdBrowse2", "Browse...");
-  cmdBrowse2->setGeometry(txtDest2->geometry().right() + 1 + tw_x(90), tw_y(818), browse_w,
-                          tw_y(button_height));
-  chkSamePlace2 = new QCheckBox("Place in the same folders as the original files", pages[3]);
-  chkSamePlace2->setObjectName("chkSamePlace2");
-  chkSamePlace2->setGeometry(left, tw_y(1440), text_w, tw_y(300));
-  chkBackup2 = new QCheckBox("Create a backup before cleaning HTML files", pages[3]);
-  chkBackup2->setObjectName("chkBackup2");
-  chkBackup2->setGeometry(left, tw_y(1800), text_w, tw_y(300));
-  lblStartHint = label(3, "lblStartHint",
-                       "and then click on the Start button to start conversion.", 2520, 300);
+  lblDest2 = label(3, "lblDest2", "Select the &destination folder:", txtDest2);
+  cmdBrowse2 = new_button(pages[3], "cmdBrowse2", "Br&owse...");
+  chkSamePlace2 = new_check(pages[3], "chkSamePlace2", "Place in the &same folders as the original files");
+  chkBackup2 = new_check(pages[3], "chkBackup2", "Create a bac&kup before cleaning HTML files");
+  lblStartHint = label(3, "lblStartHint", "and then click on the Start button to start conversion.");
+  content(3)->addWidget(lblDest2);
+  auto* dest_row = new QHBoxLayout;
+  dest_row->addWidget(txtDest2, 1);
+  dest_row->addWidget(cmdBrowse2);
+  content(3)->addLayout(dest_row);
+  content(3)->addSpacing(12);
+  content(3)->addWidget(chkSamePlace2);
+  content(3)->addWidget(chkBackup2);
+  content(3)->addSpacing(12);
+  content(3)->addWidget(lblStartHint);
+  content(3)->addStretch(1);
 
-  // 4: converting.
-  lblWait = label(4, "lblWait", "Nubrix is converting files, please wait...", 480, 300);
-  lblConv = label(4, "lblConv", "", 960, 1500);
+  // 4: converting, then how it went: each file that failed, with why.
+  lblWait = label(4, "lblWait", "Nubrix is converting files, please wait...");
+  lblConv = label(4, "lblConv", "");
   lblConv->setTextFormat(Qt::PlainText);
-  lblConv->setWordWrap(true);
+  lstFailed = new QTreeWidget(pages[4]);
+  lstFailed->setObjectName("lstFailed");
+  lstFailed->setColumnCount(2);
+  lstFailed->setHeaderLabels({"File", "Why it could not be converted"});
+  lstFailed->setRootIsDecorated(false);
+  lstFailed->setUniformRowHeights(true);
+  lstFailed->setTextElideMode(Qt::ElideMiddle);
+  lstFailed->header()->setStretchLastSection(true);
+  lblFailed = label(4, "lblFailed", "Files that could not be converted:", lstFailed);
+  lblFailed->hide();
+  lstFailed->hide();
+  content(4)->addWidget(lblWait);
+  content(4)->addWidget(lblConv);
+  content(4)->addSpacing(8);
+  content(4)->addWidget(lblFailed);
+  content(4)->addWidget(lstFailed, 1);
+  content(4)->addStretch(0);
 
   // Button bar.
   picButtons = new QWidget(this);
   picButtons->setObjectName("picButtons");
-  cmdExit = new QPushButton("Exit", picButtons);
-  cmdExit->setObjectName("cmdExit");
-  cmdBack = new QPushButton("< Back", picButtons);
-  cmdBack->setObjectName("cmdBack");
-  cmdNext = new QPushButton("Next >", picButtons);
-  cmdNext->setObjectName("cmdNext");
-  for (auto* b : {cmdExit, cmdBack, cmdNext}) b->setAutoDefault(false);
+  cmdExit = new_button(picButtons, "cmdExit", "E&xit");
+  cmdBack = new_button(picButtons, "cmdBack", "< &Back");
+  cmdNext = new_button(picButtons, "cmdNext", "&Next >");
+  auto* bar = new QHBoxLayout(picButtons);
+  bar->addStretch(1);
+  bar->addWidget(cmdExit);
+  bar->addSpacing(16);
+  bar->addWidget(cmdBack);
+  bar->addWidget(cmdNext);
   picButtons->hide();
 }
 
@@ -316,18 +410,47 @@ void frmMain::build_menus() {
     a->setObjectName(name);
     return a;
   };
-  mAddFolder = item(mnuDrop, "mAddFolder", "Add Folder...");
-  mAddWord = item(mnuDrop, "mAddWord", "Add word files only...");
-  mAddHTMLS = item(mnuDrop, "mAddHTMLS", "Add html files only...");
+  mAddFolder = item(mnuDrop, "mAddFolder", "Add &Folder...");
+  mAddWord = item(mnuDrop, "mAddWord", "Add &documents only...");
+  mAddHTMLS = item(mnuDrop, "mAddHTMLS", "Add &html files only...");
   mnuDrop->addSeparator()->setObjectName("sepSubfolders");
-  mAddIncSub = item(mnuDrop, "mAddIncSub", "Add Folder && subfolders - HTML && Word files...");
-  mAddIncSubWord = item(mnuDrop, "mAddIncSubWord", "Add Folder && subfolders - Word files...");
-  mAddIncSubHTML = item(mnuDrop, "mAddIncSubHTML", "Add Folder && subfolders - HTML files...");
+  mAddIncSub = item(mnuDrop, "mAddIncSub", "Add Folder && &subfolders - HTML files && documents...");
+  mAddIncSubWord = item(mnuDrop, "mAddIncSubWord", "Add Folder && subfolders - d&ocuments...");
+  mAddIncSubHTML = item(mnuDrop, "mAddIncSubHTML", "Add Folder && subfolders - H&TML files...");
 
   mnuPop = new QMenu(this);
   mnuPop->setObjectName("mnuPop");
-  mView = item(mnuPop, "mView", "View...");
-  mEdit = item(mnuPop, "mEdit", "Edit...");
+  mView = item(mnuPop, "mView", "&View...");
+  mEdit = item(mnuPop, "mEdit", "&Edit...");
+}
+
+// Toolbar, the page (in a scroll area for small screens), the progress of
+// a job and the wizard's buttons, top to bottom.
+void frmMain::arrange_window() {
+  picBody = new QWidget;
+  picBody->setObjectName("picBody");
+  auto* body = new QVBoxLayout(picBody);
+  body->setContentsMargins(0, 0, 0, 0);
+  body->setSpacing(0);
+  body->addWidget(picNormal);
+  for (QWidget* page : pages) body->addWidget(page);
+  scrBody = scroll_area_for(picBody, this);
+  scrBody->setObjectName("scrBody");
+  progress_ = new frmProgress(this);
+  progress_->hide();
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->setSpacing(0);
+  window->addWidget(picToolbar);
+  window->addWidget(scrBody, 1);
+  window->addWidget(progress_);
+  window->addWidget(picButtons);
+
+  // Tab goes down the page as it reads.
+  const std::initializer_list<QWidget*> order = {cmbTemplates, cmdManage, lstFiles,     cmdView,    cmdEdit,
+                                                 cmdRemove,    cmdSelAll, cmdAdd,       cmdAddFolder, cmdDrop,
+                                                 txtDest,      cmdBrowse, chkPlaceSame, chkBackup,  cmdConvert};
+  for (auto a = order.begin(), b = a + 1; b != order.end(); ++a, ++b) setTabOrder(*a, *b);
 }
 
 void frmMain::connect_controls() {
@@ -372,9 +495,9 @@ void frmMain::connect_controls() {
   act(mAddFolder, [this] { add_folder(0); });
   act(mAddWord, [this] { add_folder(1); });
   act(mAddHTMLS, [this] { add_folder(2); });
-  act(mAddIncSub, [this] { add_folder_tree({"*.doc", "*.docx", "*.odt", "*.htm", "*.html"}); });
-  act(mAddIncSubWord, [this] { add_folder_tree(document_patterns); });
-  act(mAddIncSubHTML, [this] { add_folder_tree({"*.htm", "*.html"}); });
+  act(mAddIncSub, [this] { add_folder_tree(true, {"*.htm", "*.html"}); });
+  act(mAddIncSubWord, [this] { add_folder_tree(true, {}); });
+  act(mAddIncSubHTML, [this] { add_folder_tree(false, {"*.htm", "*.html"}); });
   act(mView, [this] { mView_Click(); });
   act(mEdit, [this] { mEdit_Click(); });
   connect(lstFiles, &QWidget::customContextMenuRequested, this,
@@ -395,10 +518,7 @@ void frmMain::Form_Load(const std::string& argument_text) {
   if (setting_backup()) chkBackup->setChecked(true);
 
   load_templates();
-  int chosen = setting_template();
-  // A hand-edited negative index counts as out of range too.
-  if (chosen < 0 || chosen > cmbTemplates->count() - 1) chosen = 0;
-  cmbTemplates->setCurrentIndex(chosen);
+  cmbTemplates->setCurrentIndex(chosen_template_index(template_names()));
 
   update_buttons();
 
@@ -409,13 +529,7 @@ void frmMain::Form_Load(const std::string& argument_text) {
     if (window_hooks().show_splash) window_hooks().show_splash(this);
   }
 
-  if (!argument_text.empty()) {
-    size_t at = argument_text.find("/add:");
-    if (at != std::string::npos) {
-      std::string path = replace_all(argument_text.substr(at + 5), "\"", "");
-      add_file(trim(path));
-    }
-  }
+  if (!argument_text.empty()) add_files(add_paths_of(argument_text));
 }
 
 void frmMain::Form_Unload() {
@@ -438,9 +552,8 @@ void frmMain::closeEvent(QCloseEvent* e) {
 
 // ---------------------------------------------------------------- modes
 
-void frmMain::place_list(QWidget* page, QWidget* placeholder) {
-  if (lstFiles->parentWidget() != page) lstFiles->setParent(page);
-  lstFiles->setGeometry(placeholder->geometry());
+void frmMain::place_list(QWidget* area) {
+  if (lstFiles->parentWidget() != area) area->layout()->addWidget(lstFiles);
   lstFiles->show();
 }
 
@@ -449,7 +562,7 @@ void frmMain::cmdExpress_Click() {
     wizard_mode = false;
     current_step = -1;
     load_step();
-    place_list(picNormal, list_area);
+    place_list(list_area);
     picNormal->show();
     picButtons->hide();
   } else {
@@ -464,6 +577,8 @@ void frmMain::cmdExpress_Click() {
 }
 
 void frmMain::cmdNext_Click() {
+  // Start checks the destination before the last page runs the job.
+  if (current_step == 3 && !check_destination()) return;
   current_step = short(current_step + 1);
   load_step();
 }
@@ -476,7 +591,7 @@ void frmMain::cmdBack_Click() {
 void frmMain::load_step() {
   for (int i = 0; i < 5; ++i)
     if (i != current_step) pages[i]->hide();
-  cmdNext->setText("Next >");
+  cmdNext->setText("&Next >");
   if (current_step < 0 || current_step > 4) return;
   pages[current_step]->show();
   switch (current_step) {
@@ -488,38 +603,102 @@ void frmMain::load_step() {
     case 1: {
       cmdBack->setEnabled(true);
       cmdNext->setEnabled(true);
+      // The page shows the template chosen so far.
       cmbTemplates2->blockSignals(true);
       cmbTemplates2->clear();
       for (int i = 0; i < cmbTemplates->count(); ++i) cmbTemplates2->addItem(cmbTemplates->itemText(i));
+      cmbTemplates2->setCurrentIndex(std::max(0, cmbTemplates->currentIndex()));
       cmbTemplates2->blockSignals(false);
-      cmbTemplates2->setCurrentIndex(0);
       cmbTemplates2_Click();
       break;
     }
     case 2:
       cmdBack->setEnabled(true);
       cmdNext->setEnabled(lstFiles->topLevelItemCount() > 0);
-      place_list(pages[2], list_area2);
+      place_list(list_area2);
       break;
     case 3:
       cmdBack->setEnabled(true);
       cmdNext->setEnabled(true);
-      cmdNext->setText("Start");
+      cmdNext->setText("S&tart");
       break;
     case 4:
       cmdBack->setEnabled(false);
       cmdNext->setEnabled(false);
+      lblWait->show();
+      lstFailed->clear();
+      lblFailed->hide();
+      lstFailed->hide();
       cmdConvert_Click();
+      show_job_result();
+      // Back leads to the destination page, to try again.
+      cmdBack->setEnabled(true);
       break;
   }
 }
 
+// The wizard's last page after a job: its status line, and each row that
+// failed with why.
+void frmMain::show_job_result() {
+  lblWait->hide();
+  const QString failed_prefix = QString(status_failed) + ": ";
+  for (int i = 0; i < lstFiles->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* row = lstFiles->topLevelItem(i);
+    if (!row->data(1, Qt::UserRole).toBool()) continue;
+    QString why = row->text(1).startsWith(failed_prefix) ? row->text(1).mid(failed_prefix.size()) : row->text(1);
+    auto* item = new QTreeWidgetItem({row->text(0), why});
+    item->setToolTip(0, row->text(0));
+    item->setToolTip(1, why);
+    lstFailed->addTopLevelItem(item);
+  }
+  const bool any = lstFailed->topLevelItemCount() > 0;
+  lblFailed->setVisible(any);
+  lstFailed->setVisible(any);
+  if (!any) return;
+  // The reasons take the room the longest needs, up to two thirds; the
+  // paths, cut in the middle, have the rest.
+  if (pages[4]->layout()) pages[4]->layout()->activate();
+  int reason = 0;
+  for (int i = 0; i < lstFailed->topLevelItemCount(); ++i)
+    reason = std::max(reason, lstFailed->fontMetrics().horizontalAdvance(lstFailed->topLevelItem(i)->text(1)) + 16);
+  const int width = lstFailed->viewport()->width();
+  lstFailed->header()->resizeSection(0, width - std::clamp(reason, width / 3, std::max(width / 3, width * 2 / 3)));
+}
+
+// A destination that does not exist is offered to be made; false when the
+// job cannot start there.
+bool frmMain::check_destination() {
+  if (chkPlaceSame->isChecked() || lstFiles->topLevelItemCount() == 0) return true;
+  const std::string folder = trim(txtDest->text().toStdString());
+  if (folder.empty()) {
+    dialogs().message("Please choose the folder to place the converted files into.", msg_icon::exclamation);
+    return false;
+  }
+  if (folder_exists(folder)) return true;
+  if (file_exists(folder)) {
+    dialogs().message("\"" + folder + "\" is a file, not a folder. Please choose a folder.", msg_icon::exclamation);
+    return false;
+  }
+  if (dialogs().message("The folder \"" + folder + "\" does not exist. Create it?", msg_icon::question,
+                        msg_buttons::yes_no) != msg_result::yes)
+    return false;
+  if (!make_folders(folder)) {
+    dialogs().message("The folder \"" + folder + "\" could not be created (" + std::strerror(errno) + ").",
+                      msg_icon::exclamation);
+    return false;
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------- controls
 
+// Both pages' destination boxes follow the option; the wizard's box
+// mirrors the normal page's.
 void frmMain::chkPlaceSame_Click() {
-  bool free_choice = !chkPlaceSame->isChecked();
-  txtDest->setEnabled(free_choice);
-  cmdBrowse->setEnabled(free_choice);
+  const bool same = chkPlaceSame->isChecked();
+  for (QWidget* w : std::initializer_list<QWidget*>{txtDest, cmdBrowse, txtDest2, cmdBrowse2}) w->setEnabled(!same);
+  const QSignalBlocker quiet(chkSamePlace2);
+  chkSamePlace2->setChecked(same);
 }
 
 void frmMain::cmbTemplates2_Click() {
@@ -565,10 +744,26 @@ void frmMain::update_buttons() {
   if (current_step == 2) cmdNext->setEnabled(any);
 }
 
+// The chosen template stays chosen, by name (renamed in the manager too);
+// one removed there gives way to the default, and the window says so.
 void frmMain::cmdManage_Click() {
-  if (window_hooks().open_manager) window_hooks().open_manager(this);
+  std::string chosen = cmbTemplates->currentIndex() > 0 ? cmbTemplates->currentText().toStdString() : std::string();
+  const std::string before = chosen;
+  if (window_hooks().open_manager) window_hooks().open_manager(this, chosen);
   load_templates();
-  cmbTemplates->setCurrentIndex(0);
+  const std::vector<std::string> names = template_names();
+  const auto at = chosen.empty() ? names.end() : std::find(names.begin() + 1, names.end(), chosen);
+  cmbTemplates->setCurrentIndex(at == names.end() ? 0 : int(at - names.begin()));
+  if (!before.empty() && at == names.end())
+    dialogs().message("The template \"" + before + "\" no longer exists; \"" + default_template_name +
+                          "\" is used instead.",
+                      msg_icon::information);
+}
+
+std::vector<std::string> frmMain::template_names() const {
+  std::vector<std::string> names;
+  for (int i = 0; i < cmbTemplates->count(); ++i) names.push_back(cmbTemplates->itemText(i).toStdString());
+  return names;
 }
 
 void frmMain::cmdSettings_Click() {
@@ -586,83 +781,67 @@ void frmMain::resizeEvent(QResizeEvent* e) {
   Form_Resize();
 }
 
-void frmMain::Form_Resize() {
-  const int W = width();
-  const int top = tw_y(toolbar_height);
-
-  // Toolbar: banner across, buttons at the right end.
-  picToolbar->setGeometry(0, 0, W, top);
-  imgBanner->setGeometry(0, 0, W, top);
-  if (imgBanner->pixmap().deviceIndependentSize().toSize() != QSize(W, top))
-    imgBanner->setPixmap(pictures::banner(W, top));
-  if (auto* logo = picToolbar->findChild<QLabel*>("logo")) logo->move(tw_x(180), (top - 32) / 2);
-  int x = W - tw_x(30);
-  for (QToolButton* b : {cmdHelp, cmdSettings, cmdExpress}) {
-    x -= b->width();
-    b->move(x, (top - b->height()) / 2);
+// Enter presses the focused button, else the page's default: Convert on
+// the normal page, Next or Start in the wizard.
+void frmMain::keyPressEvent(QKeyEvent* e) {
+  if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & ~Qt::KeypadModifier)) {
+    auto* focused = qobject_cast<QAbstractButton*>(QApplication::focusWidget());
+    QAbstractButton* target = focused && !qobject_cast<QCheckBox*>(focused) && isAncestorOf(focused)
+                                  ? focused
+                                  : wizard_mode ? static_cast<QAbstractButton*>(cmdNext) : cmdConvert;
+    if (target->isEnabled() && target->isVisible()) target->click();
+    e->accept();
+    return;
   }
+  QWidget::keyPressEvent(e);
+}
 
-  // Normal page.
-  const int H = std::max(0, height() - top);
-  picNormal->setGeometry(0, top, W, H);
-  const int gap = tw_y(30);
-  const int margin = tw_x(120);
-  const int column_left = W - cmdView->width() - margin;
-  for (QPushButton* b : {cmdView, cmdEdit, cmdRemove, cmdSelAll}) b->move(column_left, b->y());
-
-  const int cmb_w = tw_x(4800);
-  const int cmb_left = W - margin - cmb_w;
-  cmbTemplates->setGeometry(cmb_left, tw_y(360), cmb_w, tw_y(330));
-  lblTemplate->setGeometry(cmb_left, tw_y(120), cmb_w, tw_y(240));
-  const int manage_w = tw_x(1215);
-  cmdManage->setGeometry(cmb_left + cmb_w - manage_w, tw_y(750), manage_w, tw_y(button_height));
-
-  const int convert_w = tw_x(1335), convert_h = tw_y(420);
-  cmdConvert->setGeometry(W - tw_x(240) - convert_w, H - tw_y(240) - convert_h, convert_w,
-                          convert_h);
-  const int check_h = tw_y(285);
-  const int list_right = column_left - margin;
-  const int check_w = std::max(0, cmdConvert->x() - margin - margin);
-  chkBackup->setGeometry(margin, cmdConvert->geometry().bottom() + 1 - check_h, check_w, check_h);
-  chkPlaceSame->setGeometry(margin, chkBackup->y() - gap - check_h, check_w, check_h);
-  const int box_h = tw_y(315);
-  const int browse_w = tw_x(375);
-  txtDest->setGeometry(margin, chkPlaceSame->y() - gap - box_h,
-                       std::max(0, list_right - margin - browse_w - tw_x(60)), box_h);
-  cmdBrowse->setGeometry(txtDest->geometry().right() + 1 + tw_x(60), txtDest->y(), browse_w,
-                         box_h);
-  const int label_h = tw_y(240);
-  lblDest->setGeometry(margin, txtDest->y() - gap - label_h, tw_x(4000), label_h);
-
-  const int row_h = tw_y(button_height);
-  const int row_top = lblDest->y() - tw_y(240) - row_h;
-  cmdAdd->setGeometry(margin, row_top, tw_x(1215), row_h);
-  cmdAddFolder->setGeometry(cmdAdd->geometry().right() + 1 + tw_x(60), row_top, tw_x(1335), row_h);
-  cmdDrop->setGeometry(cmdAddFolder->geometry().right() + 1, row_top, tw_x(300), row_h);
-
-  const int list_top = tw_y(1170);
-  list_area->setGeometry(margin, list_top, std::max(0, list_right - margin),
-                         std::max(0, row_top - gap - list_top));
-  if (lstFiles->parentWidget() == picNormal) lstFiles->setGeometry(list_area->geometry());
-
-  // Wizard: the pages keep their size; the button bar runs along the bottom.
-  const int bar_h = tw_y(button_bar_height);
-  picButtons->setGeometry(0, height() - bar_h, W, bar_h);
-  const int bw = tw_x(1215), bh = tw_y(button_height), by = (bar_h - bh) / 2;
-  cmdNext->setGeometry(W - margin - bw, by, bw, bh);
-  cmdBack->setGeometry(cmdNext->x() - bw, by, bw, bh);
-  cmdExit->setGeometry(cmdBack->x() - tw_x(240) - bw, by, bw, bh);
+// The layouts place the controls; the pictures are drawn for their size.
+void frmMain::Form_Resize() {
+  const QSize bar = picToolbar->size();
+  imgBanner->setGeometry(QRect(QPoint(), bar));
+  if (imgBanner->pixmap().deviceIndependentSize().toSize() != bar)
+    imgBanner->setPixmap(pictures::banner(bar.width(), bar.height()));
+  imgBanner->lower();
+  for (QLabel* side : wizard_sides_) {
+    if (side && side->isVisible() && side->pixmap().deviceIndependentSize().toSize() != side->size())
+      side->setPixmap(pictures::wizard_side(side->width(), side->height()));
+  }
 }
 
 // ---------------------------------------------------------------- the job
 
 void frmMain::cmdConvert_Click() {
-  if (busy_ || !offer_retry()) return;
+  if (busy_ || !offer_retry() || !check_destination()) return;
   last_job_ok_ = run_batch_job(*this);
   if (busy_) set_busy(false);
   if (close_pending_) {
     close_pending_ = false;
     close();
+  }
+}
+
+// Lists the files the job would replace and asks once: replace them, skip
+// their rows, or cancel.
+replace_choice frmMain::replace_existing(const std::vector<std::string>& paths) {
+  if (convert_mode) return replace_choice::replace;  // the command line replaces, as converters do
+  constexpr size_t shown = 8;
+  std::string text;
+  if (paths.size() == 1) {
+    text = "The file \"" + paths.front() + "\" already exists.\nReplace it with the converted file?";
+  } else {
+    text = "These " + std::to_string(paths.size()) + " files already exist:\n";
+    for (size_t i = 0; i < std::min(shown, paths.size()); ++i) text += "\n" + paths[i];
+    if (paths.size() > shown) text += "\n... and " + std::to_string(paths.size() - shown) + " more";
+    text += "\n\nReplace them with the converted files?";
+  }
+  std::string details;
+  if (paths.size() > shown)
+    for (const auto& path : paths) details += path + "\n";
+  switch (dialogs().message(text, details, msg_icon::question, msg_buttons::replace_skip_cancel)) {
+    case msg_result::replace: return replace_choice::replace;
+    case msg_result::skip: return replace_choice::skip;
+    default: return replace_choice::cancel;
   }
 }
 
@@ -709,34 +888,22 @@ void frmMain::set_status(const std::string& text) {
 
 void frmMain::show_progress() {
   job_file_ = job_files_ = 0;
-  if (!progress_) progress_ = new frmProgress(this);
-  progress_->set_label("converting...");
-  progress_->set_percent(0);
-  progress_->show();
-  progress_->raise();
+  progress_->start();
   last_pump_.invalidate();
 }
 
 void frmMain::set_progress_label(const std::string& text) {
-  if (progress_) {
-    progress_->set_label(qs(text));
-    progress_->repaint();
-  }
+  progress_->set_label(qs(text));
+  if (progress_->isVisible()) progress_->repaint();
 }
 
-void frmMain::close_progress() {
-  if (progress_) {
-    progress_->finish();
-    delete progress_.data();
-  }
-}
+void frmMain::close_progress() { progress_->finish(); }
 
-frmProgress* frmMain::progress_window() const { return progress_.data(); }
+frmProgress* frmMain::progress_window() const { return progress_->isHidden() ? nullptr : progress_; }
 
 void frmMain::set_file_position(int file, int files) {
   job_file_ = file;
   job_files_ = files;
-  if (!progress_) return;
   progress_->set_file(file, files);
   set_progress(0);
 }
@@ -744,7 +911,6 @@ void frmMain::set_file_position(int file, int files) {
 // The bar covers the whole job: the files done plus the current file's
 // share. It never moves back, not even when a row is skipped.
 void frmMain::set_progress(int percent) {
-  if (!progress_) return;
   percent = std::clamp(percent, 0, 100);
   if (job_files_ > 0 && job_file_ >= 1)
     percent = std::max(progress_->prgJob->value(),

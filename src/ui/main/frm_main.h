@@ -3,7 +3,6 @@
 // which the batch job reads through the iJobHost interface.
 #pragma once
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -20,6 +19,7 @@ class QLineEdit;
 class QMimeData;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QToolButton;
 class QTreeWidget;
 
@@ -30,16 +30,19 @@ class frmProgress;
 // Windows built elsewhere, opened modally over the main window. Empty
 // hooks do nothing.
 struct main_window_hooks {
-  std::function<void(QWidget* owner)> open_manager;   // "Manage..."
+  // "Manage..."; chosen names the main window's template (empty for the
+  // default) and follows it: renamed, or emptied when it is removed.
+  std::function<void(QWidget* owner, std::string& chosen)> open_manager;
   std::function<void(QWidget* owner)> open_settings;  // toolbar settings button
   std::function<void(QWidget* owner)> show_splash;    // at start-up
 };
 main_window_hooks& window_hooks();
 
-// How the window hands files to the system; tests replace these.
+// How the window hands files to the system; tests replace these. Each
+// returns "" once the program started, else why it could not.
 struct window_shell_ops {
-  std::function<bool(const std::string& path)> open_document;
-  std::function<bool(const std::string& program, const std::string& file)> open_with;
+  std::function<std::string(const std::string& path)> open_document;
+  std::function<std::string(const std::string& program, const std::string& file)> open_with;
 };
 window_shell_ops& window_shell();  // defaults: services/shell.h
 
@@ -59,7 +62,9 @@ class frmMain final : public QWidget, public iJobHost {
   void add_file(const std::string& path);
   void add_files(const std::vector<std::string>& paths);
   void add_folder(int mode);
-  void add_folder_tree(const std::vector<std::string>& patterns);
+  // Asks for a folder; adds its documents (when asked), then the files
+  // matching each pattern, from it and its subfolders.
+  void add_folder_tree(bool documents, const std::vector<std::string>& patterns);
   int current_row() const;  // -1 when none
 
   // Commands, as the buttons run them.
@@ -69,6 +74,7 @@ class frmMain final : public QWidget, public iJobHost {
   void cmdBack_Click();
   void load_step();
   void load_templates();
+  std::vector<std::string> template_names() const;  // as cmbTemplates lists them
   void update_buttons();
   bool busy() const { return busy_; }
   // How the last job ended: normally with no failed row.
@@ -93,6 +99,9 @@ class frmMain final : public QWidget, public iJobHost {
   void row_failed(int row, const std::string& reason) override;
   void row_note(int row, const std::string& note) override;
   void set_file_position(int file, int files) override;
+  // The list follows the row the job works on.
+  void row_started(int row) override;
+  replace_choice replace_existing(const std::vector<std::string>& paths) override;
 
   frmProgress* progress_window() const;
 
@@ -130,7 +139,7 @@ class frmMain final : public QWidget, public iJobHost {
   QComboBox* cmbTemplates;
   QPushButton* cmdManage;
   QLabel* lblFiles;
-  QTreeWidget* lstFiles;
+  QTreeWidget* lstFiles = nullptr;
   QWidget* list_area;  // hidden; marks where the file list sits on this page
   QPushButton* cmdAdd;
   QPushButton* cmdAddFolder;
@@ -166,12 +175,16 @@ class frmMain final : public QWidget, public iJobHost {
   QLabel* lblWait;
   QLabel* lblConv;
 
-  // Twips to pixels at this window's logical resolution.
-  int tw_x(int twips) const;
-  int tw_y(int twips) const;
+  // The wizard's last page: each file that could not be converted, with why.
+  QLabel* lblFailed;
+  QTreeWidget* lstFailed;
+  // The pages scroll inside this area when the window is smaller than they need.
+  QScrollArea* scrBody;
+  QWidget* picBody;
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  void keyPressEvent(QKeyEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
   // Files and folders dropped on the normal page or the wizard's files
   // page are added as "Add..." and "Add Folder..." add them.
@@ -187,9 +200,11 @@ class frmMain final : public QWidget, public iJobHost {
   void build_normal_page();
   void build_wizard_pages();
   void build_menus();
+  void arrange_window();
   void connect_controls();
+  // Draws the banner and the wizard's side picture for their sizes.
   void Form_Resize();
-  void place_list(QWidget* page, QWidget* placeholder);
+  void place_list(QWidget* area);
 
   void cmdAdd_Click();
   void cmdAdd2_Click();
@@ -213,11 +228,14 @@ class frmMain final : public QWidget, public iJobHost {
   void cmbTemplates2_Click();
   void lstFiles_RightClick(const QPoint& pos);
   void append_row(const std::string& path);
-  void add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns);
+  void add_folder_tree(const std::string& folder, bool subfolders, bool documents,
+                       const std::vector<std::string>& patterns);
   void add_folder_files(const std::string& folder, int mode);
   std::vector<std::string> droppable_paths(const QMimeData* data) const;
   void show_drop_hint(bool on);
   bool offer_retry();
+  bool check_destination();
+  void show_job_result();
   void size_columns();
 
   bool busy_ = false;
@@ -225,8 +243,10 @@ class frmMain final : public QWidget, public iJobHost {
   bool close_pending_ = false;
   bool unloaded_ = false;
   QLabel* lblDrop;  // over the file list while a drop is possible
-  QPointer<frmProgress> progress_;
+  frmProgress* progress_;
+  std::array<QLabel*, 5> wizard_sides_{};
   int job_file_ = 0, job_files_ = 0;
+  int status_needed_ = 0;  // widest failed status so far
   QElapsedTimer last_pump_;
 };
 

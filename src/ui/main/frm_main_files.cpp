@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QUrl>
 #include <string>
@@ -19,6 +20,8 @@
 
 namespace nx {
 namespace {
+
+const std::vector<std::string> html_patterns = {"*.html", "*.htm"};
 
 constexpr const char* add_file_filter =
     "Convertible files (*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt)|*.doc;*.docx;*.odt;*.htm;*.html;*.rtf;*.txt|"
@@ -49,6 +52,11 @@ void set_status_cell(QTreeWidgetItem* item, const QString& status, bool failed) 
   item->setData(1, failed_role, failed);
 }
 
+// Room for a status text in its column.
+int status_width(const QTreeWidget* list, const QString& status) {
+  return list->fontMetrics().horizontalAdvance(status) + 3 * list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 12;
+}
+
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 }  // namespace
@@ -68,8 +76,18 @@ void frmMain::set_row(int row, const std::string& text, const std::string& statu
 }
 
 void frmMain::row_failed(int row, const std::string& reason) {
-  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row); item && !reason.empty())
+  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row); item && !reason.empty()) {
     set_status_cell(item, qs(std::string(status_failed) + ": " + reason), true);
+    const int needed = status_width(lstFiles, item->text(1));
+    if (needed > status_needed_) {
+      status_needed_ = needed;
+      size_columns();
+    }
+  }
+}
+
+void frmMain::row_started(int row) {
+  if (QTreeWidgetItem* item = lstFiles->topLevelItem(row)) lstFiles->scrollToItem(item);
 }
 
 // A converted row keeps its status; the note (its output got another
@@ -96,6 +114,8 @@ bool frmMain::offer_retry() {
   if (dialogs().message(question, msg_icon::question, msg_buttons::yes_no) != msg_result::yes)
     return false;
   for (QTreeWidgetItem* item : failed) set_status_cell(item, status_ready, false);
+  status_needed_ = 0;
+  size_columns();
   return true;
 }
 
@@ -117,19 +137,19 @@ void frmMain::add_folder(int mode) {
 }
 
 void frmMain::add_folder_files(const std::string& folder, int mode) {
-  std::vector<std::string> patterns;
-  if (mode == 0 || mode == 1) patterns.insert(patterns.end(), document_patterns.begin(), document_patterns.end());
-  if (mode == 0 || mode == 2) patterns.insert(patterns.end(), {"*.html", "*.htm"});
-  add_folder_tree(folder, false, patterns);
+  // Mode 0 takes documents and HTML, 1 documents only, 2 HTML only.
+  add_folder_tree(folder, false, mode != 2, mode == 1 ? std::vector<std::string>{} : html_patterns);
 }
 
-void frmMain::add_folder_tree(const std::vector<std::string>& patterns) {
+void frmMain::add_folder_tree(bool documents, const std::vector<std::string>& patterns) {
   std::string folder = dialogs().browse_folder("Folder to Add with Subfolders");
-  if (!folder.empty()) add_folder_tree(folder, true, patterns);
+  if (!folder.empty()) add_folder_tree(folder, true, documents, patterns);
 }
 
-void frmMain::add_folder_tree(const std::string& folder, bool subfolders, const std::vector<std::string>& patterns) {
+void frmMain::add_folder_tree(const std::string& folder, bool subfolders, bool documents,
+                              const std::vector<std::string>& patterns) {
   std::vector<std::string> paths;
+  if (documents) paths = find_documents(folder, subfolders);
   for (const auto& pattern : patterns)
     for (auto& path : find_files(folder, subfolders, pattern)) paths.push_back(std::move(path));
   add_files(paths);
@@ -148,20 +168,23 @@ std::vector<std::string> frmMain::droppable_paths(const QMimeData* data) const {
   if (wizard_mode && current_step != 2) return paths;
   for (const QUrl& url : data->urls()) {
     std::string path = url.toLocalFile().toStdString();
-    if (url.isLocalFile() && (file_exists(path) || folder_exists(path))) paths.push_back(path);
+    // Files as the "Convertible files" filter takes them; folders for
+    // their documents and HTML files.
+    if (url.isLocalFile() && ((file_exists(path) && is_convertible_file(path)) || folder_exists(path)))
+      paths.push_back(path);
   }
   return paths;
 }
 
 void frmMain::show_drop_hint(bool on) {
   if (on) {
-    const QColor mark = palette().color(QPalette::Highlight);
-    lblDrop->setStyleSheet(QString("QLabel { background: rgba(%1, %2, %3, 48); border: 2px dashed %4; "
-                                   "font-weight: bold; }")
-                               .arg(mark.red())
-                               .arg(mark.green())
-                               .arg(mark.blue())
-                               .arg(mark.name()));
+    // A tint of the highlight over the list's own colour, opaque so that
+    // the rows do not show through the words.
+    const QColor mark = palette().color(QPalette::Highlight), base = lstFiles->palette().color(QPalette::Base);
+    auto tint = [](int over, int under) { return (over + 4 * under) / 5; };
+    const QColor pane(tint(mark.red(), base.red()), tint(mark.green(), base.green()), tint(mark.blue(), base.blue()));
+    lblDrop->setStyleSheet(QString("QLabel { background: %1; border: 2px dashed %2; font-weight: bold; }")
+                               .arg(pane.name(), mark.name()));
     lblDrop->setGeometry(lstFiles->rect());
     lblDrop->raise();
   }
@@ -194,15 +217,25 @@ void frmMain::dropEvent(QDropEvent* e) {
   }
 }
 
-// The status takes about a third of the list, enough for most reasons a
-// row failed; the path has the rest and is cut in the middle.
+// The status takes the room its longest text needs, from a quarter to
+// three fifths of the list; the path has the rest. Both are cut in the
+// middle, and their tooltips hold them whole.
 void frmMain::size_columns() {
-  const int width = lstFiles->contentsRect().width();
-  lstFiles->header()->resizeSection(1, std::clamp(width * 3 / 10, tw_x(1200), tw_x(4800)));
+  const int width = lstFiles->viewport()->width();
+  const int status = std::clamp(std::max(status_needed_, status_width(lstFiles, "Converted")), width / 4,
+                                std::max(width / 4, width * 3 / 5));
+  lstFiles->header()->resizeSection(1, status);
+  lstFiles->header()->resizeSection(0, std::max(0, width - status));
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == lstFiles && e->type() == QEvent::Resize) size_columns();
+  // The toolbar's filter runs while the window is still being built.
+  if (!lstFiles) return QWidget::eventFilter(watched, e);
+  if ((watched == lstFiles || watched == lstFiles->viewport()) && e->type() == QEvent::Resize) size_columns();
+  // A wizard page's picture is sized while the page is hidden: drawn when shown.
+  if ((e->type() == QEvent::Resize || e->type() == QEvent::Show) &&
+      (watched == picToolbar || std::find(wizard_sides_.begin(), wizard_sides_.end(), watched) != wizard_sides_.end()))
+    Form_Resize();
   if (watched == lstFiles && e->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(e);
     if (key->modifiers() & ~Qt::KeypadModifier) return false;
@@ -287,21 +320,26 @@ void frmMain::lstFiles_RightClick(const QPoint& pos) {
   mnuPop->popup(lstFiles->viewport()->mapToGlobal(pos));
 }
 
+namespace {
+
+// Reports a program that could not start; nothing when it did.
+void report_start(const std::string& what, const std::string& why) {
+  if (!why.empty()) dialogs().message("Could not start " + what + ": " + why + ".", msg_icon::exclamation);
+}
+
+}  // namespace
+
 void frmMain::mView_Click() {
   int row = current_row();
   if (row < 0) return;
   std::string path = row_text(row);
   if (is_doc_name(path)) {
-    window_shell().open_document(path);
+    report_start("the program for this document", window_shell().open_document(path));
     return;
   }
   std::string browser = setting_browser();
-  if (browser.empty()) {
-    window_shell().open_document(path);
-    return;
-  }
-  if (!window_shell().open_with(browser, path))
-    dialogs().message("Browser not found!", msg_icon::exclamation);
+  report_start("the browser",
+               browser.empty() ? window_shell().open_document(path) : window_shell().open_with(browser, path));
 }
 
 void frmMain::mEdit_Click() {
@@ -309,14 +347,13 @@ void frmMain::mEdit_Click() {
   if (row < 0) return;
   std::string path = row_text(row);
   if (is_doc_name(path)) {
-    window_shell().open_document(path);
+    report_start("the program for this document", window_shell().open_document(path));
     return;
   }
   std::string editor = setting_editor();
   if (editor.empty()) return;
   // The file goes over as one argument, so blanks in it are safe.
-  if (!window_shell().open_with(editor, short_path(path)))
-    dialogs().message("External editor not found!", msg_icon::exclamation);
+  report_start("the editor", window_shell().open_with(editor, short_path(path)));
 }
 
 }  // namespace nx

@@ -1,54 +1,79 @@
 #include "ui/main/frm_progress.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "services/flags.h"
 
 namespace nx {
 
-frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
+frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   setObjectName("frmProgress");
   setWindowTitle("Progress");
-  setModal(false);
-  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  setFrameShape(QFrame::StyledPanel);
+  setAutoFillBackground(true);
+  setBackgroundRole(QPalette::AlternateBase);
 
   lblStatus = new QLabel("converting...", this);
   lblStatus->setObjectName("lblStatus");
   lblStatus->setTextFormat(Qt::PlainText);
   // A long path must not widen the window.
   lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  lblStatus->setMinimumWidth(340);
   prgJob = new QProgressBar(this);
   prgJob->setObjectName("prgJob");
   prgJob->setRange(0, 100);
   prgJob->setValue(0);
   lblFile = new QLabel(this);
   lblFile->setObjectName("lblFile");
-  cmdCancel = new QPushButton("Cancel", this);
+  cmdCancel = new QPushButton("&Cancel", this);
   cmdCancel->setObjectName("cmdCancel");
   cmdCancel->setAutoDefault(false);
 
   auto* box = new QVBoxLayout(this);
+  box->setContentsMargins(10, 6, 10, 6);
+  box->setSpacing(4);
   box->addWidget(lblStatus);
-  box->addWidget(prgJob);
   auto* row = new QHBoxLayout;
+  row->addWidget(prgJob, 1);
   row->addWidget(lblFile);
-  row->addStretch();
   row->addWidget(cmdCancel);
   box->addLayout(row);
-  setFixedSize(380, 120);
 
   connect(cmdCancel, &QPushButton::clicked, this, &frmProgress::cmdCancel_Click);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, this, [this] {
+    if (isVisible() && cmdCancel->isEnabled()) cmdCancel_Click();
+  });
+}
+
+void frmProgress::start() {
+  finishing_ = false;
+  cmdCancel->setEnabled(true);
+  lblFile->clear();
+  set_label("converting...");
+  set_percent(0);
+  show();
 }
 
 void frmProgress::set_label(const QString& text) {
-  lblStatus->setText(
-      lblStatus->fontMetrics().elidedText(text, Qt::ElideMiddle, lblStatus->width()));
-  lblStatus->setToolTip(text);
+  label_ = text;
+  show_label();
+}
+
+void frmProgress::show_label() {
+  lblStatus->setText(lblStatus->fontMetrics().elidedText(label_, Qt::ElideMiddle, lblStatus->width()));
+  lblStatus->setToolTip(label_);
+}
+
+void frmProgress::resizeEvent(QResizeEvent* e) {
+  QFrame::resizeEvent(e);
+  show_label();
 }
 
 void frmProgress::set_percent(int percent) { prgJob->setValue(std::clamp(percent, 0, 100)); }
@@ -59,31 +84,19 @@ void frmProgress::set_file(int file, int files) {
 
 void frmProgress::cmdCancel_Click() {
   cancel_requested = true;
-  lblStatus->setText("Cancelling...");
+  set_label("Cancelling...");
   cmdCancel->setEnabled(false);
 }
 
 void frmProgress::finish() {
   finishing_ = true;
-  close();
+  hide();
 }
 
 void frmProgress::closeEvent(QCloseEvent* e) {
-  if (finishing_) {
-    e->accept();
-    return;
-  }
-  // The close box asks for a cancel; the job closes the window.
+  // Closing asks for a cancel; the job hides the strip.
   e->ignore();
-  if (cmdCancel->isEnabled()) cmdCancel_Click();
-}
-
-void frmProgress::reject() {
-  if (finishing_) {
-    QDialog::reject();
-    return;
-  }
-  if (cmdCancel->isEnabled()) cmdCancel_Click();
+  if (!finishing_ && cmdCancel->isEnabled()) cmdCancel_Click();
 }
 
 }  // namespace nx

@@ -1,8 +1,9 @@
-// The progress window of a batch job: a label, a bar and Cancel. Cancel (or
-// the close box, or Escape) only sets cancel_requested; the job closes the
-// window itself.
+// The progress of a batch job, as a strip along the bottom of the main
+// window (never over the file list): a label, a bar, "File n of m" and
+// Cancel. Cancel (or Escape, or closing the strip) only sets
+// cancel_requested; the job hides the strip itself.
 #pragma once
-#include <QDialog>
+#include <QFrame>
 
 class QLabel;
 class QProgressBar;
@@ -10,16 +11,18 @@ class QPushButton;
 
 namespace nx {
 
-class frmProgress final : public QDialog {
+class frmProgress final : public QFrame {
   Q_OBJECT
  public:
   explicit frmProgress(QWidget* owner);
 
+  // Shows the strip for a new job.
+  void start();
   void set_label(const QString& text);
   void set_percent(int percent);
   // "File 22 of 560" beside Cancel.
   void set_file(int file, int files);
-  // Closes the window for good (the job's ending).
+  // Hides the strip (the job's ending).
   void finish();
 
   QLabel* lblStatus;
@@ -29,10 +32,12 @@ class frmProgress final : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
-  void reject() override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   void cmdCancel_Click();
+  void show_label();
+  QString label_;
   bool finishing_ = false;
 };
 

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -20,6 +21,7 @@
 #include "ui/main/frm_main.h"
 #include "ui/main/frm_splash.h"
 #include "ui/main/pictures.h"
+#include "ui/main/window_fit.h"
 
 namespace nx {
 namespace {
@@ -56,38 +58,40 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
   };
 
   lblStartup = label("lblStartup", "When Nubrix starts:");
-  chkSplash = check("chkSplash", "Display Splash window");
-  chkWizard = check("chkWizard", "Display in Wizard Mode");
+  chkSplash = check("chkSplash", "Display &Splash window");
+  chkWizard = check("chkWizard", "Display in &Wizard Mode");
 
   auto* mode = new QFrame(this);
   mode->setFrameShape(QFrame::StyledPanel);
   lblMode = new QLabel("Conversion mode:", mode);
   lblMode->setObjectName("lblMode");
-  optMSW = new QRadioButton("Use LibreOffice converter", mode);
+  optMSW = new QRadioButton("Use &LibreOffice converter", mode);
   optMSW->setObjectName("optMSW");
-  optNXC = new QRadioButton("Use Nubrix internal  converter", mode);
+  optNXC = new QRadioButton("Use Nubrix &internal converter", mode);
   optNXC->setObjectName("optNXC");
 
-  lblTemplate = label("lblTemplate", "Default Template:");
+  lblTemplate = label("lblTemplate", "Default &Template:");
   cmbTemplates = new QComboBox(this);
   cmbTemplates->setObjectName("cmbTemplates");
-  lblEditor = label("lblEditor", "Default External Editor:");
+  lblEditor = label("lblEditor", "Default External E&ditor:");
   txtEditor = edit("txtEditor");
-  lblBrowser = label("lblBrowser", "Default Browser: (leave blank to use system settings)");
+  lblBrowser = label("lblBrowser", "Default &Browser: (leave blank to use system settings)");
   txtBrowser = edit("txtBrowser");
-  lblFolder = label("lblFolder", "Default Folder:");
+  lblFolder = label("lblFolder", "Default &Folder:");
   txtFolder = edit("txtFolder");
+  // Each "Browse..." button has a letter of its own.
+  const std::array<const char*, 3> browse_captions = {"B&rowse...", "Brows&e...", "Br&owse..."};
   for (int i = 0; i < 3; ++i) {
-    cmdBrowser[i] = new QPushButton("Browse...", this);
+    cmdBrowser[i] = new QPushButton(browse_captions[i], this);
     cmdBrowser[i]->setObjectName(QString("cmdBrowser(%1)").arg(i));
     cmdBrowser[i]->setAutoDefault(false);
     connect(cmdBrowser[i], &QPushButton::clicked, this, [this, i] { cmdBrowser_Click(i); });
   }
-  chkPlaceSame = check("chkPlaceSame", "Place in the same folders as the original files");
-  cmdOK = new QPushButton("OK", this);
+  chkPlaceSame = check("chkPlaceSame", "&Place in the same folders as the original files");
+  cmdOK = new QPushButton("O&K", this);
   cmdOK->setObjectName("cmdOK");
   cmdOK->setDefault(true);
-  cmdCancel = new QPushButton("Cancel", this);
+  cmdCancel = new QPushButton("&Cancel", this);
   cmdCancel->setObjectName("cmdCancel");
   cmdCancel->setAutoDefault(false);
   imgLogo = new QLabel(this);
@@ -135,15 +139,28 @@ frmSettings::frmSettings(QWidget* owner) : QDialog(owner) {
   buttons->addWidget(cmdOK);
   buttons->addWidget(cmdCancel);
 
+  // OK and Cancel stay in view; the rest scrolls on a screen too small.
+  auto* content = new QWidget;
+  content->setObjectName("picContent");
+  auto* content_box = new QVBoxLayout(content);
+  content_box->setContentsMargins(0, 0, 0, 0);
+  content_box->addLayout(top);
+  content_box->addSpacing(10);
+  content_box->addLayout(fields);
+  content_box->addStretch(1);
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w != imgLogo && w != cmdOK && w != cmdCancel && w != content) w->setParent(content);
   auto* all = new QVBoxLayout(this);
-  all->setSizeConstraint(QLayout::SetFixedSize);
-  all->addLayout(top);
-  all->addSpacing(10);
-  all->addLayout(fields);
-  all->addSpacing(10);
+  all->addWidget(scroll_area_for(content, this), 1);
+  all->addSpacing(6);
   all->addLayout(buttons);
+  lblTemplate->setBuddy(cmbTemplates);
+  lblEditor->setBuddy(txtEditor);
+  lblBrowser->setBuddy(txtBrowser);
+  lblFolder->setBuddy(txtFolder);
 
   Form_Load();
+  fit_to_screen(this, sizeHint(), findChild<QScrollArea*>());
 }
 
 void frmSettings::Form_Load() {
@@ -162,7 +179,7 @@ void frmSettings::Form_Load() {
   cmbTemplates->clear();
   cmbTemplates->addItem("(Default)");
   for (size_t i = 1; i < names.size(); ++i) cmbTemplates->addItem(qs(names[i]));
-  cmbTemplates->setCurrentIndex(setting_template_index(cmbTemplates->count()));
+  cmbTemplates->setCurrentIndex(chosen_template_index(names));
 }
 
 void frmSettings::cmdOK_Click() {

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QTimer>
 
 #include "services/flags.h"
@@ -123,6 +124,10 @@ void frmSplash::mouseDoubleClickEvent(QMouseEvent* e) {
 
 void show_splash(QWidget* owner) {
   frmSplash splash(owner);
+  // Centred over the main window, else on its screen.
+  const QRect over = owner && owner->isVisible() ? owner->frameGeometry()
+                                                 : (splash.screen() ? splash.screen()->availableGeometry() : QRect());
+  if (over.isValid()) splash.move(over.center() - QPoint(frmSplash::width / 2, frmSplash::height / 2));
   splash.exec();
 }
 

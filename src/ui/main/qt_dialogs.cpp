@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "services/text.h"
 
@@ -49,20 +51,38 @@ QStringList qt_name_filters(const std::string& filter) {
 }
 
 msg_result qt_dialogs::message(const std::string& text, msg_icon icon, msg_buttons buttons) {
+  return message(text, "", icon, buttons);
+}
+
+msg_result qt_dialogs::message(const std::string& text, const std::string& details, msg_icon icon,
+                               msg_buttons buttons) {
   QMessageBox box(owner());
   box.setWindowTitle(program_title);
   box.setText(qs(text));
+  if (!details.empty()) box.setDetailedText(qs(details));
   switch (icon) {
     case msg_icon::information: box.setIcon(QMessageBox::Information); break;
     case msg_icon::exclamation: box.setIcon(QMessageBox::Warning); break;
     case msg_icon::question: box.setIcon(QMessageBox::Question); break;
     case msg_icon::none: break;
   }
-  if (buttons == msg_buttons::yes_no) {
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? msg_result::yes : msg_result::no;
+  switch (buttons) {
+    case msg_buttons::yes_no:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::Yes);
+      box.setEscapeButton(QMessageBox::No);
+      return box.exec() == QMessageBox::Yes ? msg_result::yes : msg_result::no;
+    case msg_buttons::replace_skip_cancel: {
+      QPushButton* replace = box.addButton("&Replace", QMessageBox::AcceptRole);
+      QPushButton* skip = box.addButton("&Skip These Files", QMessageBox::RejectRole);
+      QPushButton* cancel = box.addButton("&Cancel", QMessageBox::RejectRole);
+      box.setDefaultButton(skip);
+      box.setEscapeButton(cancel);
+      box.exec();
+      if (box.clickedButton() == replace) return msg_result::replace;
+      return box.clickedButton() == skip ? msg_result::skip : msg_result::cancel;
+    }
+    case msg_buttons::ok: break;
   }
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
@@ -71,11 +91,16 @@ msg_result qt_dialogs::message(const std::string& text, msg_icon icon, msg_butto
 
 std::optional<std::string> qt_dialogs::input(const std::string& prompt, const std::string& title,
                                              const std::string& default_text) {
-  bool ok = false;
-  QString r = QInputDialog::getText(owner(), qs(title.empty() ? program_title : title),
-                                    qs(prompt), QLineEdit::Normal, qs(default_text), &ok);
-  if (!ok) return std::nullopt;
-  return r.toStdString();
+  QInputDialog box(owner());
+  box.setWindowTitle(qs(title.empty() ? program_title : title));
+  box.setLabelText(qs(prompt));
+  box.setTextValue(qs(default_text));
+  // Wide enough for its title beside the window manager's buttons.
+  QFont caption = box.font();
+  caption.setBold(true);
+  box.setMinimumWidth(std::max(box.sizeHint().width(), QFontMetrics(caption).horizontalAdvance(box.windowTitle()) + 160));
+  if (box.exec() != QDialog::Accepted) return std::nullopt;
+  return box.textValue().toStdString();
 }
 
 std::string qt_dialogs::browse_folder(const std::string& title) {

@@ -12,6 +12,8 @@ namespace nx {
 class qt_dialogs final : public iDialogs {
  public:
   msg_result message(const std::string& text, msg_icon icon, msg_buttons buttons) override;
+  msg_result message(const std::string& text, const std::string& details, msg_icon icon,
+                     msg_buttons buttons) override;
   std::optional<std::string> input(const std::string& prompt, const std::string& title,
                                    const std::string& default_text) override;
   std::string browse_folder(const std::string& title) override;

@@ -44,7 +44,7 @@ int qt_windows::run_main_window(const command_line& cmd) {
   // A window already open takes the file (made absolute: that session has
   // its own working folder) and comes to the front instead.
   std::vector<std::string> files;
-  if (std::string path = cmd.add ? add_path_of(cmd.add_text) : std::string(); !path.empty()) {
+  for (const std::string& path : cmd.add ? add_paths_of(cmd.add_text) : std::vector<std::string>{}) {
     std::error_code ec;
     std::string absolute = std::filesystem::absolute(path, ec).string();
     files.push_back(ec ? path : absolute);
@@ -57,7 +57,7 @@ int qt_windows::run_main_window(const command_line& cmd) {
   QPointer<frmMain> alive(window);
   session.on_request = [alive](const std::vector<std::string>& paths) {
     if (!alive) return;
-    for (const auto& path : paths) alive->add_file(path);
+    alive->add_files(paths);
     bring_to_front(alive);
   };
   window->Form_Load(cmd.add ? cmd.add_text : std::string());

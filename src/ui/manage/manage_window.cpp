@@ -10,6 +10,9 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <tuple>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -19,6 +22,7 @@
 #include "services/text.h"
 #include "templates/library.h"
 #include "ui/main/pictures.h"
+#include "ui/main/window_fit.h"
 #include "ui/manage/rule_dialogs.h"
 
 namespace nx {
@@ -47,16 +51,17 @@ QVBoxLayout* column_of(QLabel* label, QListWidget* list, QLayout* buttons, int s
   return col;
 }
 
-constexpr const char* editor_not_found = "External editor not found!";
 constexpr const char* default_not_editable =
     "You can not edit the default template, please duplicate it, then edit it to suit your "
     "needs.";
 
 }  // namespace
 
-void show_manage_templates(QWidget* owner) {
+void show_manage_templates(QWidget* owner, std::string& chosen) {
   frmManage window(owner);
+  window.set_chosen(chosen);
   window.exec();
+  chosen = window.chosen();
 }
 
 frmManage::frmManage(QWidget* owner) : QDialog(owner) {
@@ -72,17 +77,17 @@ frmManage::frmManage(QWidget* owner) : QDialog(owner) {
 }
 
 void frmManage::build_controls() {
-  lblTemplates = named(new QLabel("Templates:", this), "lblTemplates");
+  lblTemplates = named(new QLabel("&Templates:", this), "lblTemplates");
   lstTemplates = named(new QListWidget(this), "lstTemplates");
   lstTemplates->setSelectionMode(QAbstractItemView::SingleSelection);
   lblTemplates->setBuddy(lstTemplates);
   imgLogo = named(new QLabel(this), "imgLogo");
-  cmdAddTemplate = named(new QPushButton("Add", this), "cmdAddTemplate");
-  cmdRemoveTemplate = named(new QPushButton("Remove", this), "cmdRemoveTemplate");
-  cmdRename = named(new QPushButton("Rename", this), "cmdRename");
-  cmdDuplicate = named(new QPushButton("Duplicate", this), "cmdDuplicate");
-  cmdLaunchEditor = named(new QPushButton("Launch Editor", this), "cmdLaunchEditor");
-  cmdClose = named(new QPushButton("Close", this), "cmdClose");
+  cmdAddTemplate = named(new QPushButton("&Add", this), "cmdAddTemplate");
+  cmdRemoveTemplate = named(new QPushButton("&Remove", this), "cmdRemoveTemplate");
+  cmdRename = named(new QPushButton("Re&name", this), "cmdRename");
+  cmdDuplicate = named(new QPushButton("&Duplicate", this), "cmdDuplicate");
+  cmdLaunchEditor = named(new QPushButton("&Launch Editor", this), "cmdLaunchEditor");
+  cmdClose = named(new QPushButton("&Close", this), "cmdClose");
   for (auto* b :
        {cmdAddTemplate, cmdRemoveTemplate, cmdRename, cmdDuplicate, cmdLaunchEditor, cmdClose})
     b->setAutoDefault(false);
@@ -96,40 +101,51 @@ void frmManage::build_controls() {
   auto button_in_frame = [this](const char* text, const char* name) {
     return named(new QPushButton(text, fraTemplate), name);
   };
-  lblTempDesc = named(new QLabel("Template Description:", fraTemplate), "lblTempDesc");
+  lblTempDesc = named(new QLabel("Template Descri&ption:", fraTemplate), "lblTempDesc");
   txtTempDesc = named(new QPlainTextEdit(fraTemplate), "txtTempDesc");
-  lblTags = named(new QLabel("Clean these tags:", fraTemplate), "lblTags");
+  lblTags = named(new QLabel("Clean t&hese tags:", fraTemplate), "lblTags");
   lstTags = list_in_frame("lstTags");
   cmdAddTag = button_in_frame("Add", "cmdAddTag");
   cmdRemTag = button_in_frame("Remove", "cmdRemTag");
-  lblAttr = named(new QLabel("Remove these attributes:", fraTemplate), "lblAttr");
+  lblAttr = named(new QLabel("Remove these attri&butes:", fraTemplate), "lblAttr");
   lstAttr = list_in_frame("lstAttr");
   cmdAddAttr = button_in_frame("Add", "cmdAddAttr");
   cmdRemAttr = button_in_frame("Remove", "cmdRemAttr");
-  lblEmpty = named(new QLabel("Remove tags (if empty):", fraTemplate), "lblEmpty");
+  lblEmpty = named(new QLabel("Remove tags (if e&mpty):", fraTemplate), "lblEmpty");
   lstEmpty = list_in_frame("lstEmpty");
   cmdAddEmpty = button_in_frame("Add", "cmdAddEmpty");
   cmdRemEmpty = button_in_frame("Remove", "cmdRemEmpty");
-  lblFind = named(new QLabel("Find/Replace with:", fraTemplate), "lblFind");
+  lblFind = named(new QLabel("&Find/Replace with:", fraTemplate), "lblFind");
   lstFind = list_in_frame("lstFind");
   cmdAddFind = button_in_frame("Add", "cmdAddFind");
   cmdRemFind = button_in_frame("Remove", "cmdRemFind");
-  cmdRemEdit = button_in_frame("Edit", "cmdRemEdit");
-  lblRemoves = named(new QLabel("Remove these tags:", fraTemplate), "lblRemoves");
+  cmdRemEdit = button_in_frame("&Edit", "cmdRemEdit");
+  lblRemoves = named(new QLabel("Rem&ove these tags:", fraTemplate), "lblRemoves");
   lstRemoves = list_in_frame("lstRemoves");
   cmdAddRemTags = button_in_frame("Add", "cmdAddRemTags");
   cmdRemRemTags = button_in_frame("Remove", "cmdRemRemTags");
-  chkTarget = named(new QCheckBox("Add Target for Hyperlinks:", fraTemplate), "chkTarget");
+  chkTarget = named(new QCheckBox("Add Target for H&yperlinks:", fraTemplate), "chkTarget");
   txtTarget = named(new QLineEdit(fraTemplate), "txtTarget");
   txtTarget->setMaxLength(description_limit);
   chkQuotation =
-      named(new QCheckBox("Add quotation for all attributes.", fraTemplate), "chkQuotation");
-  chkRebuildLists = named(new QCheckBox("Rebuild lists", fraTemplate), "chkRebuildLists");
-  cmdSave = button_in_frame("Save Changes", "cmdSave");
-  cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
+      named(new QCheckBox("Add &quotation for all attributes.", fraTemplate), "chkQuotation");
+  chkRebuildLists = named(new QCheckBox("Rebuild l&ists", fraTemplate), "chkRebuildLists");
+  cmdSave = button_in_frame("&Save Changes", "cmdSave");
+  cmdCancelChange = button_in_frame("Cancel Chan&ges", "cmdCancelChange");
   // Enter in a text box must not press a button.
   for (auto* b : fraTemplate->findChildren<QPushButton*>()) b->setAutoDefault(false);
 
+  // The rule lists' Add and Remove buttons share their captions; the keys
+  // are on the lists: Insert adds, Delete removes (a label's letter reaches
+  // its list).
+  for (auto [list, add, remove] : {std::tuple{lstTags, cmdAddTag, cmdRemTag}, {lstAttr, cmdAddAttr, cmdRemAttr},
+                                   {lstEmpty, cmdAddEmpty, cmdRemEmpty}, {lstFind, cmdAddFind, cmdRemFind},
+                                   {lstRemoves, cmdAddRemTags, cmdRemRemTags}}) {
+    rule_keys_[list] = {add, remove};
+    list->installEventFilter(this);
+    add->setToolTip("Add (Insert)");
+    remove->setToolTip("Remove (Delete)");
+  }
   lblTags->setBuddy(lstTags);
   lblAttr->setBuddy(lstAttr);
   lblEmpty->setBuddy(lstEmpty);
@@ -173,11 +189,20 @@ void frmManage::arrange_controls() {
   empty_and_removes->addLayout(column_of(lblEmpty, lstEmpty, row_of({cmdAddEmpty, cmdRemEmpty})));
   empty_and_removes->addLayout(
       column_of(lblRemoves, lstRemoves, row_of({cmdAddRemTags, cmdRemRemTags})));
-  auto* rules = new QHBoxLayout;
-  rules->addLayout(column_of(lblTags, lstTags, row_of({cmdAddTag, cmdRemTag})), 2);
-  rules->addLayout(column_of(lblAttr, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), 2);
-  rules->addLayout(empty_and_removes, 2);
-  rules->addLayout(column_of(lblFind, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit})), 3);
+  QLayout* const groups[] = {column_of(lblTags, lstTags, row_of({cmdAddTag, cmdRemTag})),
+                             column_of(lblAttr, lstAttr, row_of({cmdAddAttr, cmdRemAttr})), empty_and_removes,
+                             column_of(lblFind, lstFind, row_of({cmdAddFind, cmdRemFind, cmdRemEdit}))};
+  auto* rules = new QGridLayout;
+  // Side by side where the screen is wide enough, else two rows of two, so
+  // that the window only ever scrolls down.
+  int wide = 0;
+  for (QLayout* g : groups) wide += g->minimumSize().width() + style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing);
+  // Less the margins of the window and the frame, and a scroll bar.
+  const int row_room = screen_room(this).width() - 4 * style()->pixelMetric(QStyle::PM_LayoutLeftMargin) -
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 8;
+  const int columns = wide <= row_room ? 4 : 2;
+  for (int i = 0; i < 4; ++i) rules->addLayout(groups[i], i / columns, i % columns);
+  for (int c = 0; c < columns; ++c) rules->setColumnStretch(c, columns == 4 && c == 3 ? 3 : 2);
 
   // Lower part: target and quotation, the description, save and cancel.
   auto* options = new QVBoxLayout;
@@ -207,11 +232,19 @@ void frmManage::arrange_controls() {
   bottom->addStretch(1);
   bottom->addWidget(cmdClose);
 
+  // All but "Close" scrolls when the screen is too small for it.
+  auto* content = new QWidget;
+  content->setObjectName("picContent");
+  auto* content_box = new QVBoxLayout(content);
+  content_box->setContentsMargins(0, 0, 0, 0);
+  content_box->addLayout(top);
+  content_box->addWidget(fraTemplate, 1);
+  scrContent = scroll_area_for(content, this);
+  scrContent->setObjectName("scrContent");
   auto* window = new QVBoxLayout(this);
-  window->addLayout(top);
-  window->addWidget(fraTemplate, 1);
+  window->addWidget(scrContent, 1);
   window->addLayout(bottom);
-  resize(880, 640);
+  fit_to_screen(this, QSize(880, 640), scrContent);
 }
 
 void frmManage::connect_controls() {
@@ -346,6 +379,7 @@ void frmManage::reset_editor(bool enabled) {
   cmdSave->setEnabled(false);
   lstTemplates->setEnabled(true);
   cmdCancelChange->setEnabled(false);
+  cmdClose->setDefault(true);
 }
 
 void frmManage::show_template() {
@@ -370,6 +404,7 @@ void frmManage::show_template() {
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   lstTemplates->setEnabled(true);
+  cmdClose->setDefault(true);
 }
 
 void frmManage::limit_description() {
@@ -388,6 +423,7 @@ void frmManage::limit_description() {
 void frmManage::mark_unsaved() {
   if (filling_) return;
   cmdSave->setEnabled(true);
+  cmdSave->setDefault(true);
   lstTemplates->setEnabled(false);
   cmdCancelChange->setEnabled(true);
 }
@@ -513,33 +549,42 @@ void frmManage::cmdRemEdit_Click() {
 
 void frmManage::cmdAddTemplate_Click() {
   if (refuse_unsaved()) return;
-  if (template_add()) {
-    list_templates();
-    select_none();
-  }
+  std::string made;
+  if (template_add(&made)) rebuild_list(made);
 }
 
 void frmManage::cmdRemoveTemplate_Click() {
   if (selected_template() < 1 || refuse_unsaved()) return;
-  if (template_remove(selected_name())) {
-    list_templates();
-    select_none();
+  const std::string name = selected_name();
+  if (template_remove(name)) {
+    if (name == chosen_) chosen_.clear();
+    rebuild_list({});
   }
 }
 
 void frmManage::cmdRename_Click() {
   if (selected_template() < 1 || refuse_unsaved()) return;
-  if (template_rename(selected_name(), list_entries())) {
-    list_templates();
-    select_none();
+  const std::string name = selected_name();
+  std::string made;
+  if (template_rename(name, list_entries(), &made)) {
+    if (!made.empty() && name == chosen_) chosen_ = made;
+    rebuild_list(made.empty() ? name : made);
   }
 }
 
 void frmManage::cmdDuplicate_Click() {
-  if (template_duplicate(selected_template(), list_entries(), has_unsaved_edits())) {
-    list_templates();
-    select_none();
-  }
+  std::string made;
+  if (template_duplicate(selected_template(), list_entries(), has_unsaved_edits(), &made)) rebuild_list(made);
+}
+
+// Lists the library again and selects the template named (nothing when
+// it is not listed).
+void frmManage::rebuild_list(const std::string& select) {
+  list_templates();
+  select_none();
+  if (select.empty()) return;
+  const auto found = lstTemplates->findItems(QString::fromStdString(select), Qt::MatchExactly);
+  if (!found.isEmpty()) lstTemplates->setCurrentItem(found.front());
 }
 
 void frmManage::cmdLaunchEditor_Click() {
@@ -552,8 +597,26 @@ void frmManage::cmdLaunchEditor_Click() {
   if (refuse_unsaved()) return;
   const std::string editor = setting_editor();
   if (editor.empty()) return;
-  if (!shell_open_with(editor, template_path(trim(selected_name()))))
-    dialogs().message(editor_not_found, msg_icon::exclamation);
+  std::string why;
+  if (!shell_open_with(editor, template_path(trim(selected_name())), &why))
+    dialogs().message("Could not start the editor: " + why + ".", msg_icon::exclamation);
+}
+
+bool frmManage::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    auto keys = rule_keys_.find(watched);
+    auto* key = static_cast<QKeyEvent*>(e);
+    if (keys != rule_keys_.end() && key->modifiers() == Qt::NoModifier) {
+      QPushButton* button = key->key() == Qt::Key_Insert   ? keys->second.first
+                            : key->key() == Qt::Key_Delete ? keys->second.second
+                                                           : nullptr;
+      if (button) {
+        if (button->isEnabled()) button->click();
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(watched, e);
 }
 
 void frmManage::keyPressEvent(QKeyEvent* e) {

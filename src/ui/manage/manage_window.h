@@ -3,6 +3,7 @@
 // to its file only by "Save Changes".
 #pragma once
 #include <QDialog>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,14 @@ class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 
 namespace nx {
 
 // Opens the template manager modally over owner and returns when it closes.
-void show_manage_templates(QWidget* owner);
+// chosen (a template's name, or empty) follows a rename and is emptied when
+// that template is removed.
+void show_manage_templates(QWidget* owner, std::string& chosen);
 
 class frmManage : public QDialog {
   Q_OBJECT
@@ -31,6 +35,9 @@ class frmManage : public QDialog {
   // The rules being edited.
   const cTemplate& working_copy() const { return tpl_; }
   bool has_unsaved_edits() const;
+  // The main window's template, followed through renames and removal.
+  void set_chosen(const std::string& name) { chosen_ = name; }
+  const std::string& chosen() const { return chosen_; }
 
   QLabel* lblTemplates;
   QListWidget* lstTemplates;
@@ -71,9 +78,11 @@ class frmManage : public QDialog {
   QCheckBox* chkRebuildLists;
   QPushButton* cmdSave;
   QPushButton* cmdCancelChange;
+  QScrollArea* scrContent;
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
 
  private:
   // One of the four commented rule lists.
@@ -114,6 +123,7 @@ class frmManage : public QDialog {
   void cmdDuplicate_Click();
   void cmdLaunchEditor_Click();
   void cmdClose_Click();
+  void rebuild_list(const std::string& select);
 
   // Longest description and target the template file gives back.
   static constexpr int description_limit = 255;
@@ -121,6 +131,9 @@ class frmManage : public QDialog {
   cTemplate tpl_;
   std::string ret_value_;
   std::string ret_comment_;
+  std::string chosen_;
+  // Each rule list's Add and Remove buttons, for its keys.
+  std::map<QObject*, std::pair<QPushButton*, QPushButton*>> rule_keys_;
   // Set while the window's own procedures fill the editing area.
   bool filling_ = false;
 };

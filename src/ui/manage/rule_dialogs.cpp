@@ -7,6 +7,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
+
+#include "ui/main/window_fit.h"
 
 namespace nx {
 
@@ -165,22 +168,22 @@ rule_dialog::rule_dialog(QWidget* owner, const QString& caption,
   lstTags->setObjectName("lstTags");
   lstTags->setSelectionMode(QAbstractItemView::MultiSelection);
   for (const auto& n : names) lstTags->addItem(QString::fromStdString(n));
-  lstTags->setMinimumHeight(260);
+  lstTags->setMinimumHeight(lstTags->fontMetrics().height() * 5);
 
-  chkCustomize = new QCheckBox("Customize", this);
+  chkCustomize = new QCheckBox("C&ustomize", this);
   chkCustomize->setObjectName("chkCustomize");
   txtCus = new QLineEdit(this);
   txtCus->setObjectName("txtCus");
   txtCus->setEnabled(false);
-  lblComment = new QLabel("Comment: (optional)", this);
+  lblComment = new QLabel("C&omment: (optional)", this);
   lblComment->setObjectName("lblComment");
   txtComment = new QLineEdit(this);
   txtComment->setObjectName("txtComment");
   lblComment->setBuddy(txtComment);
-  cmdAdd = new QPushButton("Add", this);
+  cmdAdd = new QPushButton("&Add", this);
   cmdAdd->setObjectName("cmdAdd");
   cmdAdd->setDefault(true);
-  cmdCancel = new QPushButton("Cancel", this);
+  cmdCancel = new QPushButton("&Cancel", this);
   cmdCancel->setObjectName("cmdCancel");
 
   auto* buttons = new QHBoxLayout;
@@ -194,7 +197,8 @@ rule_dialog::rule_dialog(QWidget* owner, const QString& caption,
   col->addWidget(lblComment);
   col->addWidget(txtComment);
   col->addLayout(buttons);
-  resize(230, 420);
+  // Its caption fits; its list takes the room the screen has.
+  fit_to_screen(this, QSize(std::max(260, fontMetrics().horizontalAdvance(caption) * 3 / 2 + 120), 420));
 
   connect(chkCustomize, &QCheckBox::toggled, this, [this] { chkCustomize_Click(); });
   connect(lstTags, &QListWidget::itemSelectionChanged, this, [this] { lstTags_Click(); });

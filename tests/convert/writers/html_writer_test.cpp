@@ -105,9 +105,21 @@ TEST(HtmlWriter, NotesAtTheEndLinkedBothWays) {
             "<hr>\n<div class=\"footnotes\">\n"
             "<div id=\"ftn1\">\n<p>x<a href=\"#ftnref1\">*</a> f</p>\n</div>\n"
             "<div id=\"ftn2\">\n<p><a href=\"#ftnref2\">2</a> </p>\n"
-            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>t</td></tr>\n</table>\n</div>\n"
+            "<table cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>t</td></tr>\n</table>\n</div>\n"
             "<div id=\"edn1\">\n<p><a href=\"#ednref1\">i</a> e</p>\n</div>\n"
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: c</p>\n</div>\n</div>\n");
+}
+
+// A grid only where the document draws one: each table on its own.
+TEST(HtmlWriter, TableBordersOnlyWhereTheDocumentDrawsThem) {
+  document doc;
+  block inner = table_of({{{cell{1, 1, {para({text("in")})}}}}});
+  block outer = table_of({{{cell{1, 1, {inner}}}}});
+  outer.tab.borders = true;
+  doc.body = {outer};
+  EXPECT_EQ(body(doc),
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>"
+            "<table cellspacing=\"0\" cellpadding=\"4\">\n<tr><td>in</td></tr>\n</table>\n</td></tr>\n</table>\n");
 }
 
 // Choices the writer makes for every format, and the same document as a

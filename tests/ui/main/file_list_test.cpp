@@ -64,11 +64,11 @@ TEST_F(file_list, folder_commands_take_word_then_html_files_of_the_folder_or_tre
     std::string picker, listed;  // the picker's title; names under dir
     const char* why;
   } cases[] = {
-      {win->mAddFolder, "Folder to Add", "a.doc B.DOC d.odt b.html c.htm", "Word files first, any case, no subfolder"},
-      {win->mAddWord, "Folder to Add", "a.doc B.DOC d.odt", "Word files only"},
+      {win->mAddFolder, "Folder to Add", "a.doc B.DOC d.odt notes.txt b.html c.htm", "Word files first, any case, no subfolder"},
+      {win->mAddWord, "Folder to Add", "a.doc B.DOC d.odt notes.txt", "Word files only"},
       {win->mAddHTMLS, "Folder to Add", "b.html c.htm", "HTML files only"},
-      {win->mAddIncSub, tree, "a.doc B.DOC sub/e.docx d.odt c.htm b.html sub/f.html", "the tree, each pattern in turn"},
-      {win->mAddIncSubWord, tree, "a.doc B.DOC sub/e.docx d.odt", "the tree, Word files"},
+      {win->mAddIncSub, tree, "a.doc B.DOC d.odt notes.txt sub/e.docx c.htm b.html sub/f.html", "the tree, each pattern in turn"},
+      {win->mAddIncSubWord, tree, "a.doc B.DOC d.odt notes.txt sub/e.docx", "the tree, Word files"},
       {win->mAddIncSubHTML, tree, "c.htm b.html sub/f.html", "the tree, HTML files"},
   };
   for (const auto& c : cases) {
@@ -130,23 +130,23 @@ TEST_F(file_list, dropped_files_and_folders_are_added_and_keys_act_on_the_rows) 
   EXPECT_FALSE(win->findChild<QLabel*>("lblDrop")->isVisible());
   EXPECT_EQ(win->row_count(), 0);
   EXPECT_TRUE(drag(win->lstFiles->viewport(), {rtf, dir}, true));
-  EXPECT_EQ(rows(), (paths{rtf, dir + "a.doc", dir + "c.htm"}));
+  EXPECT_EQ(rows(), (paths{rtf, dir + "a.doc", dir + "notes.txt", dir + "c.htm"}));
   std::string more = tmp.write("y.rtf", ""), last = tmp.write("z.rtf", "");
   EXPECT_TRUE(drag(win->chkBackup, {more, rtf}, true)) << "anywhere on the page";
-  EXPECT_EQ(win->row_count(), 4) << "a listed path stays one row";
+  EXPECT_EQ(win->row_count(), 5) << "a listed path stays one row";
 
   // The wizard takes drops on its files page only.
   win->cmdExpress_Click();
   EXPECT_FALSE(drag(win->pages[0], {last}, true));
   wizard_files_page();
   EXPECT_TRUE(drag(win->cmdAdd2, {last}, true));
-  EXPECT_EQ(win->row_count(), 5);
+  EXPECT_EQ(win->row_count(), 6);
   win->cmdExpress_Click();
 
   // Keys and double-click on the list.
   win->lstFiles->setFocus();
   QTest::keyClick(win->lstFiles, Qt::Key_A, Qt::ControlModifier);
-  EXPECT_EQ(win->lstFiles->selectedItems().size(), 5);
+  EXPECT_EQ(win->lstFiles->selectedItems().size(), 6);
   select_rows({0});
   QTest::keyClick(win->lstFiles, Qt::Key_Return);
   QRect cell = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(1));

@@ -59,11 +59,12 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   EXPECT_TRUE(win->picToolbar->isEnabled());
   EXPECT_TRUE(win->cmdRemove->isEnabled());
 
-  // The wizard's Start runs it too (for the late row) and leaves page 4 locked.
+  // The wizard's Start runs it too (for the late row); afterwards only Back
+  // leads on, to change something and start again.
   win->cmdExpress_Click();
   for (int i = 0; i < 4; ++i) QTest::mouseClick(win->cmdNext, Qt::LeftButton);
   EXPECT_TRUE(win->pages[4]->isVisible());
-  EXPECT_FALSE(win->cmdBack->isEnabled());
+  EXPECT_TRUE(win->cmdBack->isEnabled());
   EXPECT_FALSE(win->cmdNext->isEnabled());
   EXPECT_EQ(win->row_status(2), "Converted");
 }
@@ -131,6 +132,66 @@ TEST_F(job_host, progress_counts_files_and_failed_rows_say_why_and_can_be_tried_
   EXPECT_EQ(win->row_status(1), "Converted");
   EXPECT_EQ(win->lstFiles->topLevelItem(1)->toolTip(1), "");
   EXPECT_EQ(counts, std::vector<std::string>{"File 1 of 1"});
+}
+
+// The list follows the row being converted, and the progress strip
+// leaves it clear.
+TEST_F(job_host, the_list_follows_the_current_row_clear_of_the_progress_strip) {
+  add_pages(40);
+  bool clear = true;
+  during_job([&](frmProgress* p) {
+    const QRect list(win->lstFiles->mapTo(win.get(), QPoint()), win->lstFiles->size());
+    const QRect strip(p->mapTo(win.get(), QPoint()), p->size());
+    clear = clear && !list.intersects(strip);
+    return false;
+  });
+  win->cmdConvert->click();
+  EXPECT_TRUE(clear);
+  const QRect last = win->lstFiles->visualItemRect(win->lstFiles->topLevelItem(39));
+  EXPECT_TRUE(win->lstFiles->viewport()->rect().contains(last));
+}
+
+// Files at output names are listed and asked about once per job. The
+// wizard checks its folder before it starts and lists each failed file
+// with why.
+TEST_F(job_host, existing_outputs_are_asked_about_and_the_wizard_checks_its_folder_and_lists_failures) {
+  add_pages(2);
+  const std::string p0 = tmp.write("out/p0.html", "mine"), p1 = tmp.write("out/p1.html", "mine");
+  for (msg_result answer : {msg_result::cancel, msg_result::skip, msg_result::replace}) {
+    dlg.calls.clear();
+    dlg.message_answers = {answer};
+    win->cmdConvert->click();
+    ASSERT_FALSE(dlg.calls.empty());
+    EXPECT_EQ(dlg.calls[0].text, "These 2 files already exist:\n\n" + p0 + "\n" + p1 +
+                                     "\n\nReplace them with the converted files?");
+    EXPECT_EQ(read_all(p1) == "mine", answer != msg_result::replace);
+    EXPECT_EQ(win->row_status(1), answer == msg_result::replace ? "Converted" : "Ready");
+  }
+
+  use_internal_converter = true;
+  win->lstFiles->clear();
+  win->add_file(tmp.write("in/empty.doc", ""));
+  win->add_file(tmp.write("in/fine.txt", "fine"));
+  const std::string missing = tmp.file("new/out");
+  win->txtDest->setText(QString::fromStdString(missing));
+  win->cmdExpress_Click();
+  while (win->current_step < 3) win->cmdNext_Click();
+  dlg.calls.clear();
+  dlg.message_answers = {msg_result::no};
+  win->cmdNext_Click();
+  EXPECT_EQ(dlg.messages(), std::vector<std::string>{"The folder \"" + missing + "\" does not exist. Create it?"});
+  EXPECT_EQ(win->current_step, 3) << "declined: nothing starts";
+  dlg.message_answers = {msg_result::yes};
+  win->cmdNext_Click();
+  EXPECT_EQ(win->current_step, 4);
+  EXPECT_TRUE(exists(missing + "/fine.html"));
+  ASSERT_TRUE(win->lstFailed->isVisible());
+  ASSERT_EQ(win->lstFailed->topLevelItemCount(), 1);
+  EXPECT_EQ(win->lstFailed->topLevelItem(0)->text(0).toStdString(), tmp.file("in/empty.doc"));
+  EXPECT_EQ(win->lstFailed->topLevelItem(0)->text(1), "the file is empty");
+  EXPECT_TRUE(win->cmdBack->isEnabled());
+  win->cmdBack_Click();
+  EXPECT_EQ(win->current_step, 3);
 }
 
 using hidden_conversion = window_test;

@@ -1,5 +1,8 @@
 // The main window's start-up, modes, wizard pages, twin controls, layout
 // and shut-down, driven as a user drives them.
+#include <filesystem>
+
+#include "templates/template.h"
 #include "ui/main/frm_settings.h"
 #include "ui/main/frm_splash.h"
 #include "ui_fixture.h"
@@ -69,32 +72,31 @@ TEST_F(main_window, wizard_walk_sets_back_next_and_start_and_page_one_resets_the
     return std::to_string(w.current_step) + (w.cmdBack->isEnabled() ? " back" : " -") +
            (w.cmdNext->isEnabled() ? " next:" : " -:") + w.cmdNext->text().toStdString();
   };
-  EXPECT_EQ(state(), "0 - next:Next >");
-  EXPECT_EQ(w.lblWelc->text(), "Welcome to the Nubrix Wizard\n\nThis wizard will helps you to converts your files "
+  EXPECT_EQ(state(), "0 - next:&Next >");
+  EXPECT_EQ(w.lblWelc->text(), "Welcome to the Nubrix Wizard\n\nThis wizard will help you to convert your files "
                                "step-by-step.\n\nTo continue, click on the Next button.");
   QTest::mouseClick(w.cmdNext, Qt::LeftButton);
-  EXPECT_EQ(state(), "1 back next:Next >");
-  EXPECT_EQ(w.cmbTemplates2->currentIndex(), 0);
-  EXPECT_EQ(w.cmbTemplates->currentIndex(), 0) << "page 1 resets the normal page too";
-  w.cmbTemplates2->setCurrentIndex(2);
-  EXPECT_EQ(w.template_file(), prog + "templates/other.dat");
+  EXPECT_EQ(state(), "1 back next:&Next >");
+  EXPECT_EQ(w.cmbTemplates2->currentIndex(), 2) << "the template chosen so far";
+  w.cmbTemplates2->setCurrentIndex(1);
+  EXPECT_EQ(w.template_file(), prog + "templates/mine.dat");
   QTest::mouseClick(w.cmdNext, Qt::LeftButton);
-  EXPECT_EQ(state(), "2 back -:Next >") << "empty list blocks the way on";
+  EXPECT_EQ(state(), "2 back -:&Next >") << "empty list blocks the way on";
   w.add_file(tmp.write("in/a.html", "<p>x</p>"));
-  EXPECT_EQ(state(), "2 back next:Next >");
+  EXPECT_EQ(state(), "2 back next:&Next >");
   QTest::mouseClick(w.cmdNext, Qt::LeftButton);
-  EXPECT_EQ(state(), "3 back next:Start");
+  EXPECT_EQ(state(), "3 back next:S&tart");
   QTest::mouseClick(w.cmdBack, Qt::LeftButton);
-  EXPECT_EQ(state(), "2 back next:Next >");
+  EXPECT_EQ(state(), "2 back next:&Next >");
   for (int i = 0; i < 5; ++i) EXPECT_EQ(w.pages[i]->isVisible(), i == 2);
 
   // Back on the normal page the list returns to its own place; the mode
   // button restarts the wizard at its first page.
   QTest::mouseClick(w.cmdExpress, Qt::LeftButton);
-  EXPECT_EQ(w.lstFiles->parentWidget(), w.picNormal);
-  EXPECT_EQ(w.lstFiles->geometry(), w.list_area->geometry());
+  EXPECT_EQ(w.lstFiles->parentWidget(), w.list_area);
+  EXPECT_TRUE(w.lstFiles->isVisible());
   QTest::mouseClick(w.cmdExpress, Qt::LeftButton);
-  EXPECT_EQ(state(), "0 - next:Next >");
+  EXPECT_EQ(state(), "0 - next:&Next >");
 }
 
 TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backup) {
@@ -106,10 +108,14 @@ TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backu
   w.cmdNext_Click();
   QTest::mouseClick(w.chkSamePlace2, Qt::LeftButton);
   EXPECT_TRUE(w.chkPlaceSame->isChecked());
-  EXPECT_TRUE(w.txtDest2->isEnabled()) << "the wizard's own box stays usable";
+  EXPECT_FALSE(w.txtDest2->isEnabled()) << "the wizard's box follows the option too";
+  EXPECT_FALSE(w.cmdBrowse2->isEnabled());
   QTest::mouseClick(w.chkBackup2, Qt::LeftButton);
   EXPECT_TRUE(w.chkBackup->isChecked());
 
+  w.chkPlaceSame->setChecked(false);
+  EXPECT_FALSE(w.chkSamePlace2->isChecked()) << "both ways";
+  EXPECT_TRUE(w.txtDest2->isEnabled());
   w.txtDest2->clear();
   QTest::keyClicks(w.txtDest2, "/srv/out");
   EXPECT_EQ(text(w.txtDest), "/srv/out");
@@ -138,7 +144,7 @@ TEST_F(main_window, twins_and_destinations_stay_in_step_and_leaving_stores_backu
   EXPECT_EQ(settings_lines(), (std::vector<std::string>{"original=0", "backup=1"}));
 }
 
-TEST_F(main_window, command_line_add_takes_one_existing_file_after_the_modal_splash) {
+TEST_F(main_window, command_line_add_takes_existing_files_in_order_after_the_modal_splash) {
   install_settings_and_splash();
   std::string doc = tmp.write("my docs/report one.doc", "x");
   int rows_at_splash = -1;
@@ -154,6 +160,9 @@ TEST_F(main_window, command_line_add_takes_one_existing_file_after_the_modal_spl
   write_setting("startup", "splash", "0");
   EXPECT_EQ(open("/add:\"" + tmp.file("none.doc") + "\"").row_count(), 0);
   EXPECT_EQ(open("\"" + doc + "\"").row_count(), 0) << "no verb, no file";
+  const std::string letter = tmp.write("b.rtf", "{\\rtf1 b}"), note = tmp.write("a b.txt", "a");
+  open("/add: \"" + letter + "\" \"" + note + "\"");
+  EXPECT_EQ(rows(), (std::vector<std::string>{letter, note})) << "several files, in order";
 }
 
 TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) {
@@ -164,7 +173,7 @@ TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) 
   EXPECT_EQ(w.cmbTemplates->itemText(1), "x.dat.copy");  // as the manager lists it
   EXPECT_EQ(w.template_files, std::vector<std::string>{prog + "templates/x.dat.copy.dat"});
 
-  window_hooks().open_manager = [&](QWidget*) { template_file("new one"); };
+  window_hooks().open_manager = [&](QWidget*, std::string&) { template_file("new one"); };
   QTest::mouseClick(w.cmdHelp, Qt::LeftButton);
   EXPECT_EQ(shell_calls, std::vector<std::string>{"|" + prog + "nx_help.html"});
 
@@ -172,37 +181,59 @@ TEST_F(main_window, toolbar_opens_help_and_the_manager_and_lists_library_names) 
   QTest::mouseClick(w.cmdManage, Qt::LeftButton);
   ASSERT_EQ(w.cmbTemplates->count(), 3);
   EXPECT_EQ(w.cmbTemplates->itemText(1), "new one");
+  EXPECT_EQ(w.cmbTemplates->currentText(), "x.dat.copy") << "the choice survives, by name";
+  EXPECT_TRUE(dlg.messages().empty());
+
+  // Renamed there: still chosen. Removed there: the default, and a word.
+  window_hooks().open_manager = [&](QWidget*, std::string& chosen) {
+    EXPECT_EQ(chosen, "x.dat.copy");
+    std::filesystem::rename(prog + "templates/x.dat.copy.dat", prog + "templates/renamed.dat");
+    chosen = "renamed";
+  };
+  QTest::mouseClick(w.cmdManage, Qt::LeftButton);
+  EXPECT_EQ(w.cmbTemplates->currentText(), "renamed");
+  window_hooks().open_manager = [&](QWidget*, std::string& chosen) {
+    std::filesystem::remove(prog + "templates/renamed.dat");
+    chosen.clear();
+  };
+  QTest::mouseClick(w.cmdManage, Qt::LeftButton);
   EXPECT_EQ(w.cmbTemplates->currentIndex(), 0);
+  EXPECT_EQ(dlg.messages(), std::vector<std::string>{"The template \"renamed\" no longer exists; \"" +
+                                                     std::string(default_template_name) + "\" is used instead."});
 }
 
-TEST_F(main_window, keeps_its_minimum_size_and_its_controls_apart_and_gives_the_list_the_room) {
+// Tab goes down the page as it reads; Enter presses the page's default.
+TEST_F(main_window, tab_follows_the_layout_and_enter_converts) {
+  use_internal_converter = true;
+  write_setting("default", "original", "0");
   frmMain& w = open();
-  w.resize(300, 200);
-  EXPECT_EQ(w.size(), QSize(610, 486)) << "9150 by 7290 twips, 15 to the pixel at 96 dpi";
-  const QRect list_at_minimum = w.lstFiles->geometry();
-  const int status_at_minimum = w.lstFiles->columnWidth(1);
-  for (QSize size : {QSize(610, 486), QSize(900, 700)}) {
-    w.resize(size);
-    for (QWidget* area : {w.picToolbar, w.picNormal}) {
-      EXPECT_TRUE(w.rect().contains(area->geometry()));
-      const auto controls = area->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-      for (QWidget* a : controls) {
-        if (!a->isVisible() || a == w.imgBanner) continue;  // the banner lies under the tool buttons
-        const std::string name = a->objectName().toStdString() + " at " + std::to_string(size.width());
-        EXPECT_TRUE(area->rect().contains(a->geometry())) << name;
-        for (QWidget* b : controls) {
-          if (a < b && b->isVisible() && b != w.imgBanner) {
-            EXPECT_FALSE(a->geometry().intersects(b->geometry())) << name << ", " << b->objectName().toStdString();
-          }
-        }
-      }
-    }
-    // The path keeps most of the list; the status grows too, for reasons.
-    EXPECT_GT(w.lstFiles->columnWidth(0), 2 * w.lstFiles->columnWidth(1));
+  w.txtDest->setText(QString::fromStdString(tmp.mkdir("out")));
+  w.add_file(tmp.write("in/a.txt", "a"));
+  QApplication::setActiveWindow(&w);
+  w.cmbTemplates->setFocus();
+  std::vector<std::string> order;
+  for (int i = 0; i < 14; ++i) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order.push_back(QApplication::focusWidget()->objectName().toStdString());
   }
-  EXPECT_EQ(w.lstFiles->size() - list_at_minimum.size(), QSize(290, 214)) << "the list takes the room";
-  EXPECT_GT(w.lstFiles->columnWidth(1), status_at_minimum);
-  EXPECT_EQ(w.pages[3]->width(), 610) << "the wizard pages keep their size";
+  EXPECT_EQ(order, (std::vector<std::string>{"cmdManage", "lstFiles", "cmdView", "cmdEdit", "cmdRemove", "cmdSelAll",
+                                             "cmdAdd", "cmdAddFolder", "cmdDrop", "txtDest", "cmdBrowse",
+                                             "chkPlaceSame", "chkBackup", "cmdConvert"}));
+  w.txtDest->setFocus();
+  QTest::keyClick(w.txtDest, Qt::Key_Return);
+  EXPECT_EQ(w.row_status(0), "Converted");
+}
+
+// A fresh install's settings hold no template choice: "2 Web page" then;
+// a stored choice stays.
+TEST_F(main_window, a_fresh_install_chooses_the_web_page_template_and_a_stored_choice_stays) {
+  template_file("1 mine");
+  template_file("2 Web page");
+  EXPECT_EQ(open().cmbTemplates->currentText(), "2 Web page");
+  write_setting("default", "template", "0");
+  EXPECT_EQ(open().cmbTemplates->currentIndex(), 0);
+  write_setting("default", "template", "1");
+  EXPECT_EQ(open().cmbTemplates->currentText(), "1 mine");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_F(settings_dialog, fresh_install_shows_every_default_and_ok_writes_all_eigh
   frmSettings d;
   EXPECT_EQ(d.txtEditor->text().toStdString(), "gedit");  // no editor on PATH
   EXPECT_TRUE(d.optMSW->isChecked());
-  EXPECT_EQ(d.optNXC->text(), "Use Nubrix internal  converter");
+  EXPECT_EQ(d.optNXC->text(), "Use Nubrix &internal converter");  // one blank, not two
   ASSERT_EQ(d.cmbTemplates->count(), 3);
   EXPECT_EQ(d.cmbTemplates->itemText(0) + d.cmbTemplates->itemText(1), "(Default)Keep tables");
   EXPECT_FALSE(exists(settings_file_path())) << "opening writes nothing";

@@ -32,11 +32,12 @@ class window_test : public program_test {
     saved_shell_ = window_shell();
     window_shell().open_document = [this](const std::string& path) {
       shell_calls.push_back("|" + path);
-      return true;
+      return std::string();
     };
     window_shell().open_with = [this](const std::string& program, const std::string& file) {
       shell_calls.push_back(program + "|" + file);
-      return known_programs_only ? program == "known-program" : true;
+      return !known_programs_only || program == "known-program" ? std::string()
+                                                                  : "no program \"" + program + "\" was found";
     };
     window_hooks() = {};
   }

@@ -3,6 +3,9 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 
+#include <filesystem>
+
+#include "services/shell.h"
 #include "ui_fixture.h"
 
 namespace nx::test {
@@ -56,7 +59,36 @@ TEST_F(view_edit, hints_programs_settings_and_not_found_messages) {
   write_setting("default", "editor", "/no/such/editor");
   view_and_edit();
   EXPECT_EQ(dlg.messages(),
-            (std::vector<std::string>{"Browser not found!", "External editor not found!"}));
+            (std::vector<std::string>{"Could not start the browser: no program \"no-such-browser\" was found.",
+                                      "Could not start the editor: no program \"/no/such/editor\" was found."}));
+}
+
+// The real shell: a program that is there but cannot run says why; the
+// default editor is the one the desktop names for text.
+TEST_F(view_edit, the_shell_says_why_a_program_did_not_start_and_finds_the_desktops_editor) {
+  std::string why;
+  const std::string not_runnable = tmp.write("bin/not-runnable", "");
+  EXPECT_FALSE(shell_open_with(not_runnable, "x", &why));
+  EXPECT_EQ(why, "no program \"" + not_runnable + "\" was found");
+  const std::string broken = tmp.write("bin/broken", "\x7F" "ELF garbage");
+  std::filesystem::permissions(broken, std::filesystem::perms::owner_all);
+  why.clear();
+  EXPECT_FALSE(shell_open_with(broken, "x", &why));
+  EXPECT_EQ(why, "Exec format error");
+
+  const std::string editor = tmp.write_script("bin/texteditor", "exit 0");
+  set_env("PATH", (tmp.file("bin") + ":/usr/bin:/bin").c_str());
+  set_env("XDG_DATA_DIRS", tmp.file("share").c_str());
+  set_env("VISUAL", nullptr);
+  set_env("EDITOR", "texteditor");
+  EXPECT_EQ(default_editor(), "texteditor") << "without a desktop's choice, $EDITOR";
+  tmp.write("share/applications/org.example.Editor.desktop",
+            "[Desktop Entry]\nType=Application\nName=Editor\nExec=texteditor --new-window %U\n");
+  tmp.write("xdg/XDG_CONFIG_HOME/mimeapps.list",
+            "[Default Applications]\ntext/plain=missing.desktop;org.example.Editor.desktop;\n");
+  set_env("XDG_CONFIG_HOME", tmp.file("xdg/XDG_CONFIG_HOME").c_str());
+  set_env("EDITOR", nullptr);
+  EXPECT_EQ(default_editor(), "texteditor") << "the desktop's text editor";
 }
 
 TEST_F(view_edit, right_click_menu_on_a_row_works_in_the_wizard) {

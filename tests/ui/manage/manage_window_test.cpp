@@ -243,15 +243,21 @@ TEST_F(manage_test, CancelledOrEmptyFindPromptsChangeNothing) {
   EXPECT_EQ(w->lstFind->item(3)->text(), R"("<o:p></o:p>" -> "")");
 }
 
-TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
+TEST_F(manage_test, LibraryCommandsRebuildTheListAndSelectWhatTheyMade) {
   auto w = open_window();
   pick(*w, default_template_name);
   dlg.input_answers = {"Template_3"};
   click(w->cmdDuplicate);
   EXPECT_EQ(dlg.calls.at(0).text + dlg.calls[0].default_text, "Copy as:Template_3");
-  EXPECT_TRUE(w->lstTemplates->selectedItems().isEmpty());
-  pick(*w, "Template_3");
+  EXPECT_EQ(w->lstTemplates->currentItem()->text(), "Template_3");
+  EXPECT_TRUE(w->lstTemplates->currentItem()->isSelected());
   EXPECT_EQ(w->working_copy().colTags, default_template().colTags);
+
+  dlg.input_answers = {"Site 2"};
+  click(w->cmdRename);
+  EXPECT_EQ(w->lstTemplates->currentItem()->text(), "Site 2") << "renamed, still selected";
+  dlg.input_answers = {"Site"};
+  click(w->cmdRename);
 
   dlg.calls.clear();
   dlg.input_answers = {"SITE"};  // taken: refused, the selection stays
@@ -270,11 +276,14 @@ TEST_F(manage_test, LibraryCommandsRebuildTheListAndClearTheSelection) {
   // below).
   std::filesystem::remove_all(prog + "templates");
   dlg.calls.clear();
-  dlg.input_answers = {"Mine"};
+  dlg.input_answers = {"Mi:ne", "Mine"};  // refused, then mended in the box
   click(w->cmdAddTemplate);
   EXPECT_EQ(dlg.calls.at(0).text, "New Template Name:");
+  EXPECT_EQ(dlg.calls.back().default_text, "Mi:ne");
   EXPECT_EQ(read_all(template_path("Mine")), template_skeleton());
   EXPECT_EQ(lines_of(w->lstTemplates), (QStringList{default_template_name, "Mine"}));
+  EXPECT_EQ(w->lstTemplates->currentItem()->text(), "Mine");
+  EXPECT_TRUE(w->fraTemplate->isEnabled()) << "ready to edit";
 }
 
 TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
@@ -289,7 +298,7 @@ TEST_F(manage_test, LaunchEditorOpensTheFileWithTheEditorSetting) {
   click(w->cmdLaunchEditor);
   write_setting("default", "editor", prog + "no-such-editor");
   click(w->cmdLaunchEditor);
-  EXPECT_EQ(dlg.messages(), lines{"External editor not found!"});
+  EXPECT_EQ(dlg.messages(), lines{"Could not start the editor: no program \"" + prog + "no-such-editor\" was found."});
 }
 
 // The "Add Tag" and "Add Attribute" dialogs on their own: only Add with
@@ -358,6 +367,33 @@ TEST_F(manage_test, ATemplateMadeHereCleansAPageThroughTheMainWindow) {
   EXPECT_EQ(cleaned, expected);
   EXPECT_EQ(ifind(cleaned, "class="), std::string::npos);
   EXPECT_NE(ifind(cleaned, "<meta"), std::string::npos) << "the built-in rules would drop it";
+}
+
+// The manager and its dialogs fit the screen (ctest runs this again on
+// small screens and at 2x); the rule lists' buttons are reached by keys on
+// their lists instead of letters.
+using fit = manage_test;
+
+TEST_F(fit, the_manager_and_its_dialogs_fit_and_keys_stay_unique) {
+  auto w = open_window();
+  w->show();
+  pick(*w, "Site");
+  expect_fits(w.get(), "template manager");
+  expect_unique_keys(w.get(), "template manager",
+                     {"cmdAddTag", "cmdRemTag", "cmdAddAttr", "cmdRemAttr", "cmdAddEmpty", "cmdRemEmpty",
+                      "cmdAddFind", "cmdRemFind", "cmdAddRemTags", "cmdRemRemTags"});
+  const QRect close(w->cmdClose->mapTo(w.get(), QPoint()), w->cmdClose->size());
+  EXPECT_TRUE(w->rect().contains(close));
+  const int before = w->lstTags->count();
+  dlg.calls.clear();
+  w->lstTags->setFocus();
+  w->lstTags->setCurrentRow(0);
+  QTest::keyClick(w->lstTags, Qt::Key_Delete);
+  EXPECT_EQ(w->lstTags->count(), before - 1) << "Delete removes the rule";
+  frmTags tags(w.get(), {});
+  tags.show();
+  expect_fits(&tags, "add tag");
+  expect_unique_keys(&tags, "add tag");
 }
 
 // Pictures of the manager and its dialogs for a human to look at, written

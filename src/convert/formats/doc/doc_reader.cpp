@@ -43,6 +43,7 @@ struct para_props {
   std::string anld;   // ... and how its number looks
   bool drop_cap = false;
   std::string tdef;                            // table row definition operand
+  bool table_borders = false;                  // the row's table borders draw lines
   std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
 };
 
@@ -89,6 +90,18 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
     case 0x240D: p.nlvl_anm = u8(op, 0); break;
     case 0xC63E: p.anld = std::string(op.substr(std::min<size_t>(1, op.size()))); break;
     case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
+    // Table borders: six border descriptors after the operand's size byte,
+    // 4 bytes each (Word 97) or 8 (Word 2000 and later), their line type
+    // at byte 1 or 5; 0 and 0xFF draw nothing.
+    case 0xD605:
+    case 0xD613: {
+      const size_t size = sprm == 0xD605 ? 4 : 8, type_at = sprm == 0xD605 ? 1 : 5;
+      for (size_t k = 0; k < 6 && 1 + size * (k + 1) <= op.size(); ++k) {
+        const uint8_t type = u8(op, 1 + size * k + type_at);
+        p.table_borders |= type != 0 && type != 0xFF;
+      }
+      break;
+    }
     case 0xD62B:
       if (u8(op, 0) >= 2) p.vmerges.emplace_back(u8(op, 1), u8(op, 2));
       break;
@@ -105,6 +118,7 @@ struct table_row {
 };
 struct table_state {
   std::vector<table_row> rows;
+  bool borders = false;
   table_row row;
   std::vector<model::block> cell;
   bool cell_used = false;
@@ -527,6 +541,7 @@ para_props reader::para_at(uint32_t cp) {
   p = style_paras(istd);
   p.istd = istd;
   p.tdef.clear();
+  p.table_borders = false;
   p.vmerges.clear();
   auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
   each_sprm(g, apply);
@@ -671,8 +686,23 @@ void reader::finish_row(const para_props& pp) {
       uint16_t grf = tc + tc_size * k + 2 <= td.size() ? u16(td, tc + tc_size * k) : 0;
       row.hmerge.push_back(grf & 3);
       row.vmerge.push_back(fib_.word97 ? (grf >> 5) & 3 : 0);
+      // A cell's four borders follow its flags: from byte 4, 4 bytes each
+      // with the line type at byte 1 (Word 97); from byte 2, 2 bytes each
+      // (Word 6), where none is 0.
+      for (size_t side = 0; side < 4; ++side) {
+        if (fib_.word97) {
+          const size_t at = tc + tc_size * k + 4 + 4 * side + 1;
+          const uint8_t type = at < td.size() ? u8(td, at) : 0;
+          t.borders |= type != 0 && type != 0xFF;
+        } else {
+          const size_t at = tc + tc_size * k + 2 + 2 * side;
+          const uint16_t brc = at + 2 <= td.size() ? u16(td, at) : 0;
+          t.borders |= brc != 0 && brc != 0xFFFF;
+        }
+      }
     }
   }
+  t.borders |= pp.table_borders;
   for (auto [cell, kind] : pp.vmerges)
     if (cell >= 0 && size_t(cell) < row.vmerge.size()) row.vmerge[size_t(cell)] = kind;
   t.rows.push_back(std::move(row));
@@ -754,6 +784,7 @@ void reader::close_table() {
   merge_down(t.rows, cells);
   model::block b;
   b.what = model::block::kind::table;
+  b.tab.borders = t.borders;
   for (auto& row : cells) {
     b.tab.rows.emplace_back();
     for (grid_cell& gc : row)

@@ -459,6 +459,7 @@ void reader::table_row(pugi::xml_node r, model::table& t) {
   size_t row_weight = 0;
   for (pugi::xml_node c : r.children("table:table-cell")) {
     cell cl;
+    t.borders |= styles_.bordered_cell(c.attribute("table:style-name").value());
     cl.colspan = std::max(1, c.attribute("table:number-columns-spanned").as_int(1));
     cl.rowspan = std::max(1, c.attribute("table:number-rows-spanned").as_int(1));
     blocks(c, cl.blocks);
@@ -738,6 +739,9 @@ bool reader::object_content(std::string_view href, std::vector<block>& out) {
   --object_depth_;
   base_ = std::move(outer_base);
   std::swap(styles_, own);
+  // A chart's data and a sheet's cells stand in for a grid: drawn with lines.
+  if (is(body, "office:chart") || is(body, "office:spreadsheet"))
+    for (block& b : blocks_read) b.tab.borders |= b.what == block::kind::table;
   mark_diagram(blocks_read);
   for (block& b : blocks_read) out.push_back(std::move(b));
   return !blocks_read.empty();

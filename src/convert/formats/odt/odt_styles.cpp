@@ -90,6 +90,17 @@ void style_props::inherit(const style_props& f) {
 
 styles::styles() : outline_(bullet_list()) {}
 
+// Whether cell properties draw a line on any side: a border that is not
+// "none" (a width, a style, a colour).
+bool styles::draws_border(pugi::xml_node cell_props) {
+  for (const char* side : {"fo:border", "fo:border-top", "fo:border-bottom", "fo:border-left", "fo:border-right"}) {
+    std::string_view v = cell_props.attribute(side).value();
+    if (!v.empty() && v != "none" && v.find("none") == std::string_view::npos && v.find("hidden") == std::string_view::npos)
+      return true;
+  }
+  return false;
+}
+
 void styles::read(pugi::xml_node container) {
   // Automatic styles are the direct formatting of one paragraph or span:
   // they have no name a user would know.
@@ -98,6 +109,10 @@ void styles::read(pugi::xml_node container) {
     std::string_view name = n.name();
     if (name == "style:style" || name == "style:default-style") {
       std::string_view family = n.attribute("style:family").value();
+      if (family == "table-cell") {
+        if (draws_border(n.child("style:table-cell-properties"))) bordered_cells_.insert(n.attribute("style:name").value());
+        continue;
+      }
       if (family != "paragraph" && family != "text") continue;
       style_props own;
       if (pugi::xml_attribute a = n.attribute("style:list-style-name")) own.list_style = a.value();

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -52,15 +53,19 @@ class styles {
   // A list style by name; nullptr when unknown.
   const list_levels* list(std::string_view name) const;
   const list_levels& outline() const { return outline_; }
+  // Whether a table-cell style draws borders.
+  bool bordered_cell(std::string_view id) const { return bordered_cells_.count(std::string(id)) > 0; }
 
  private:
   using chain = model::style_chain<style_props>;
   static std::string_view shown_name(const chain& c, std::string_view id);
+  static bool draws_border(pugi::xml_node cell_props);
 
   chain paragraph_, text_;
   style_props default_paragraph_;
   std::unordered_map<std::string, list_levels> lists_;
   list_levels outline_;
+  std::unordered_set<std::string> bordered_cells_;
 };
 
 }  // namespace nx::odt

@@ -83,6 +83,7 @@ struct state {
 // A table being read: its rows so far, and the row and cell being filled.
 struct table_build {
   model::table tab;
+  bool row_borders = false;  // the row being read draws cell borders
   model::row row;
   model::cell cell;
   bool cell_used = false;
@@ -95,6 +96,8 @@ struct table_build {
   void end_row() {
     if (!row.cells.empty()) tab.rows.push_back(std::move(row));
     row = model::row();
+    tab.borders |= row_borders;
+    row_borders = false;
   }
 };
 
@@ -383,6 +386,9 @@ class reader {
   // words before the next comment's text said.
   std::unordered_map<std::u32string, int> comment_ranges_;
   std::u32string comment_end_, comment_initials_, comment_author_;
+  // Table borders: a cell or row border word waits for its line; the row
+  // being defined draws one.
+  bool border_pending_ = false, row_draws_borders_ = false;
 };
 
 // ---------------------------------------------------------------- text
@@ -738,6 +744,8 @@ void reader::end_row(int depth) {
   set_table_depth(f, depth);
   table_build& t = f.tables[size_t(depth - 1)];
   if (t.cell_used || !t.cell.blocks.empty()) t.end_cell();
+  t.row_borders |= row_draws_borders_;
+  row_draws_borders_ = false;
   t.end_row();
 }
 
@@ -1227,6 +1235,13 @@ bool reader::structure_word(const word_info& w, state& s, int p) {
       if (s.d == dst::body) end_row(w.id == kw::row ? 1 : std::clamp(int(s.itap), 2, model::max_table_depth));
       return true;
     case kw::intbl: if (s.itap == 0) s.itap = 1; return true;
+    case kw::table_border: border_pending_ = true; return true;
+    case kw::border_none: border_pending_ = false; return true;
+    case kw::border_line:
+      // A line for a cell or row border: the row being defined draws it.
+      if (border_pending_ && s.d == dst::body) row_draws_borders_ = true;
+      border_pending_ = false;
+      return true;
     case kw::itap: s.itap = uint8_t(std::clamp(p, 0, model::max_table_depth)); return true;
     case kw::pard:
       s.align = 0;

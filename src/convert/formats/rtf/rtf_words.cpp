@@ -81,6 +81,15 @@ table build() {
   prop("row", kw::row);
   prop("nestrow", kw::nestrow);
   prop("intbl", kw::intbl);
+  for (std::string_view w : {"clbrdrt", "clbrdrl", "clbrdrb", "clbrdrr", "trbrdrt", "trbrdrl", "trbrdrb", "trbrdrr",
+                             "trbrdrh", "trbrdrv"})
+    prop(w, kw::table_border);
+  for (std::string_view w : {"brdrs", "brdrth", "brdrsh", "brdrdb", "brdrdot", "brdrdash", "brdrhair", "brdrdashsm",
+                             "brdrdashd", "brdrdashdd", "brdrtriple", "brdrtnthsg", "brdrthtnsg", "brdrwavy",
+                             "brdrwavydb", "brdrinset", "brdroutset", "brdremboss", "brdrengrave", "brdrframe"})
+    prop(w, kw::border_line);
+  prop("brdrnone", kw::border_none);
+  prop("brdrnil", kw::border_none);
   prop("itap", kw::itap);
   prop("pard", kw::pard);
   prop("plain", kw::plain);

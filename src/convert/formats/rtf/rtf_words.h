@@ -25,6 +25,8 @@ enum class kw : unsigned char {
   listoverridestartat, listoverrideformat,
   pnlvl, pnlvlbody, pnlvlblt, pnlvlcont, pnstart, pndec, pnucrm, pnlcrm, pnucltr, pnlcltr,
   // notes and pictures
+  // table borders: a cell or row border word, then its line (or none)
+  table_border, border_line, border_none,
   chftn, pngblip, jpegblip, emfblip, wmetafile, macpict, pmmetafile, dibitmap, wbitmap,
   picw, pich, picwgoal, pichgoal, picscalex, picscaley, picbpp, picwbmwidthbytes,
 };

@@ -378,6 +378,10 @@ void walker::table(xml_node tbl, std::vector<model::block>& out) {
   model::block block;
   block.what = model::block::kind::table;
   model::table& table = block.tab;
+  // The table's own borders, else its style's; a cell may draw its own.
+  xml_node tblpr = tbl.child("w:tblPr");
+  xml_node own_borders = tblpr.child("w:tblBorders");
+  table.borders = own_borders ? draws_borders(own_borders) : st_.bordered_table(tblpr.child("w:tblStyle").attribute("w:val").value());
   std::map<int, std::pair<size_t, size_t>> merge_origin;  // grid column -> row, cell
   std::vector<xml_node> rows;
   collect(tbl, role::row, rows);
@@ -391,6 +395,7 @@ void walker::table(xml_node tbl, std::vector<model::block>& out) {
     for (xml_node tc : cells) {
       xml_node tcpr = tc.child("w:tcPr");
       if (tcpr.child("w:cellDel")) continue;
+      table.borders |= draws_borders(tcpr.child("w:tcBorders"));
       int span = std::clamp(int_attr(tcpr.child("w:gridSpan"), "w:val", 1), 1, max_span);
       xml_node vmerge = tcpr.child(d_.vmerge);
       if (vmerge && std::string_view(attr(vmerge, "w:val")) != "restart") {
@@ -701,6 +706,7 @@ void walker::chart(xml_node ref, para_state& ps) {
   if (data.rows.empty()) return;
   model::block table;
   table.what = model::block::kind::table;
+  table.tab.borders = true;  // the chart's data, read as a grid
   for (std::vector<std::string>& cells : data.rows) {
     model::row row;
     for (std::string& text : cells) {

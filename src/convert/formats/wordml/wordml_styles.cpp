@@ -93,6 +93,14 @@ model::para_props read_para_props(xml_node ppr, const dialect& d) {
   return p;
 }
 
+bool draws_borders(xml_node borders) {
+  for (xml_node side : borders.children()) {
+    std::string_view v = side.attribute("w:val").value();
+    if (!v.empty() && v != "nil" && v != "none") return true;
+  }
+  return false;
+}
+
 void styles::load(xml_node root, const dialect& d) {
   xml_node defaults = root.child("w:docDefaults");
   defaults_.run = read_char_props(defaults.child("w:rPrDefault").child("w:rPr"));
@@ -104,6 +112,7 @@ void styles::load(xml_node root, const dialect& d) {
     own.para = read_para_props(s.child("w:pPr"), d);
     std::string name = val(s.child("w:name"));
     if (name.empty()) name = id;
+    if (draws_borders(s.child("w:tblPr").child("w:tblBorders"))) bordered_tables_.insert(id);
     std::string_view is_default = s.attribute("w:default").value();
     if (default_paragraph_.empty() && std::string_view(s.attribute("w:type").value()) == "paragraph" &&
         (is_default == "1" || is_default == "true" || is_default == "on"))

@@ -5,6 +5,7 @@
 #pragma once
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -94,6 +95,8 @@ class styles {
   style* find(std::string_view id);
   // A paragraph's style: the one it names when it exists, else the
   // default paragraph style (nullptr when there is none).
+  // Whether a table style draws cell borders.
+  bool bordered_table(std::string_view id) const { return bordered_tables_.count(std::string(id)) > 0; }
   style* paragraph_style(std::string_view id) {
     style* s = find(id);
     return s ? s : find(default_paragraph_);
@@ -104,7 +107,11 @@ class styles {
   std::map<std::string, style, std::less<>> resolved_;
   style_props defaults_, none_;
   std::string default_paragraph_;
+  std::set<std::string> bordered_tables_;
 };
+
+// Whether a border list (w:tblBorders, w:tcBorders) draws any line.
+bool draws_borders(pugi::xml_node borders);
 
 // Word's lists (w:numbering, w:lists): definitions and the instances that
 // paragraphs refer to, counted by the list engine.

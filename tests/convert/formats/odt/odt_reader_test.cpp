@@ -183,6 +183,24 @@ TEST(OdtReader, ExtremeListValuesGiveBoundedLabels) {
   EXPECT_LT(x.body.size(), size_t(40000));
 }
 
+// A table draws its grid when a cell's style has a border line on any side.
+TEST(OdtReader, TableBordersFromTheCellStyles) {
+  const std::string automatic =
+      "<style:style style:name=\"Lined\" style:family=\"table-cell\"><style:table-cell-properties "
+      "fo:border-left=\"0.5pt solid #000000\" fo:border-top=\"none\"/></style:style>"
+      "<style:style style:name=\"Bare\" style:family=\"table-cell\"><style:table-cell-properties "
+      "fo:border=\"none\"/></style:style>";
+  auto table = [](const char* style) {
+    return std::string("<table:table><table:table-row><table:table-cell table:style-name=\"") + style +
+           "\"><text:p>c</text:p></table:table-cell><table:table-cell/></table:table-row></table:table>";
+  };
+  model::document doc = read(table("Lined") + table("Bare") + table("Unknown"), automatic).doc;
+  std::vector<bool> grids;
+  for (const model::block& b : doc.body)
+    if (b.what == model::block::kind::table) grids.push_back(b.tab.borders);
+  EXPECT_EQ(grids, (std::vector<bool>{true, false, false}));
+}
+
 // Tables nested past the model's bound: the model's own tests.
 TEST(OdtReader, TablesWithSpansCoveredCellsRepeatsAndNesting) {
   std::string html = read(

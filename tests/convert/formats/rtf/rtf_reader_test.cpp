@@ -71,7 +71,8 @@ TEST(RtfReader, RefusesWhatIsNotRtfAndWritesTheTitleOnly) {
 
 // Short documents and the body of their page, by what each shows.
 TEST(RtfReader, ShortDocumentsAndTheirPage) {
-  const std::string table = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
+  const std::string table = "<table cellspacing=\"0\" cellpadding=\"4\">\n";
+  const std::string grid = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n";
   const std::string lists =
       "{\\*\\listtable{\\list{\\listlevel\\levelnfc23{\\leveltext\\'01\\u8226 ?;}}"
       "{\\listlevel\\levelnfc4{\\leveltext\\'02\\'01.;}}\\listid7}"
@@ -182,6 +183,10 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
        "{\\nonesttables fallback\\par}\\pard\\intbl outer\\cell\\row\\pard z\\par}",
        table + "<tr><td>" + table + "<tr><td>x</td><td>y</td></tr>\n</table>\n<p>outer</p>\n</td></tr>\n</table>\n"
        "<p>z</p>\n"},
+      {"a cell or row border with a line draws the table's grid; \\brdrnone and the style sheet's borders do not",
+       "{\\rtf1{\\stylesheet{\\s0\\brdrt\\brdrs Normal;}}\\trowd\\clbrdrt\\brdrdb\\cellx100\\pard\\intbl a\\cell\\row"
+       "\\pard mid\\par\\trowd\\trbrdrl\\brdrnone\\clbrdrb\\brdrnil\\cellx100\\pard\\intbl b\\cell\\row}",
+       grid + "<tr><td>a</td></tr>\n</table>\n<p>mid</p>\n" + table + "<tr><td>b</td></tr>\n</table>\n"},
       {"a row open at the end is kept", "{\\rtf1\\intbl a\\cell b", table + "<tr><td>a</td><td>b</td></tr>\n</table>\n"},
       {"cut in a group", "{\\rtf1 abc\\par de{\\b f", "<p>abc</p>\n<p>de<b>f</b></p>\n"},
       {"cut in an escape", "{\\rtf1 abc\\'4", "<p>abc4</p>\n"},

@@ -88,6 +88,30 @@ TEST(DocxReader, PartsThroughRelationshipsDiagramsAndMath) {
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: Hm.</p>\n</div>\n</div>\n");
 }
 
+// A table draws its grid by its own borders, else by its style's, or by
+// any cell's; "nil" and "none" draw nothing.
+TEST(DocxReader, TableBordersAsTheDocumentDrawsThem) {
+  const std::string styles = part(
+      "w:styles",
+      "<w:style w:type=\"table\" w:styleId=\"Grid\"><w:name w:val=\"Table Grid\"/><w:tblPr><w:tblBorders>"
+      "<w:top w:val=\"single\"/><w:insideH w:val=\"single\"/></w:tblBorders></w:tblPr></w:style>");
+  auto table = [](const std::string& tblpr, const std::string& tcpr = "") {
+    return "<w:tbl><w:tblPr>" + tblpr + "</w:tblPr><w:tr><w:tc><w:tcPr>" + tcpr + "</w:tcPr>" + p(r("c")) +
+           "</w:tc></w:tr></w:tbl>" + p(r("-"));
+  };
+  const std::string nil = "<w:tblBorders><w:top w:val=\"nil\"/><w:left w:val=\"none\"/></w:tblBorders>";
+  const std::string body = table("<w:tblStyle w:val=\"Grid\"/>") +
+                           table("<w:tblBorders><w:bottom w:val=\"double\"/></w:tblBorders>") +
+                           table("", "<w:tcBorders><w:left w:val=\"dotted\"/></w:tcBorders>") +
+                           table("<w:tblStyle w:val=\"Grid\"/>" + nil) + table(nil) + table("<w:tblStyle w:val=\"None\"/>");
+  const std::string html =
+      read(read_docx, make_docx(body, {{"word/styles.xml", styles}}, rel("s", "styles", "styles.xml"))).body;
+  std::vector<bool> grids;
+  for (size_t at = html.find("<table"); at != std::string::npos; at = html.find("<table", at + 1))
+    grids.push_back(html.compare(at, 17, "<table border=\"1\"") == 0);
+  EXPECT_EQ(grids, (std::vector<bool>{true, true, true, false, false, false})) << html;
+}
+
 namespace {
 
 // An inline drawing of size cx by cy EMUs around graphic data, and a run
