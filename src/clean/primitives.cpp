@@ -285,7 +285,12 @@ std::string remove_attributes(const std::vector<std::string>& names, const std::
 bool try_quote_attributes(std::string_view t, char q, std::string& out) {
   usual_attribute a[usual_most_attributes];
   size_t count = 0, close = 0;
-  if ((q != '"' && q != '\'') || !split_usual(t, true, a, count, close) || t.substr(1, 4) == "meta") return false;
+  // Only start tags of letters, and no blank but the space, as the slower
+  // rules read them.
+  if ((q != '"' && q != '\'') || t.size() < 2 || !((t[1] | 0x20) >= 'a' && (t[1] | 0x20) <= 'z') ||
+      t.find_first_of("\t\n\r\f") != std::string_view::npos || !split_usual(t, true, a, count, close) ||
+      t.substr(1, 4) == "meta")
+    return false;
   out.clear();
   size_t at = 0;
   for (size_t k = 0; k < count; ++k) {
