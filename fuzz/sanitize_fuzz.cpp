@@ -4,7 +4,8 @@
 // second pass leaves it as it is.
 //   cmake -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DNUBRIX_FUZZ=ON -DNUBRIX_BUILD_UI=OFF
 //   cmake --build build-fuzz --target nubrix_sanitize_fuzz
-//   build-fuzz/bin/nubrix_sanitize_fuzz -max_len=2000 -rss_limit_mb=2048 -timeout=10
+//   build-fuzz/bin/nubrix_sanitize_fuzz -max_len=2000 -rss_limit_mb=2048 -timeout=10 corpus fuzz/sanitize-seeds
+// (the seeds: Word pages of bench/safe-html vectors)
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
