@@ -9,6 +9,8 @@
 #include "clean/find_byte.h"
 #include "clean/lists.h"
 #include "clean/primitives.h"
+#include "clean/sanitize.h"
+#include "clean/tag_lexer.h"
 #include "clean/tokenizer.h"
 #include "services/files.h"
 #include "services/flags.h"
@@ -34,6 +36,7 @@ struct rule_set {
   bool find_replace_in_use = false;
   string_list finds, replaces;
   bool rebuild_lists = false;
+  bool safe_html = false;  // the sanitiser runs over the result
 };
 
 std::string_view tail(std::string_view line, size_t n) {
@@ -58,6 +61,7 @@ rule_set read_rules(const std::string& template_path) {
     r.target = d.strTarget;
     r.quotation = d.strQuotation;
     r.rebuild_lists = d.blnRebuildLists;
+    r.safe_html = d.blnSafeHtml;
     return r;
   }
   const string_list attrs = read_attributes(template_path, true);
@@ -69,6 +73,7 @@ rule_set read_rules(const std::string& template_path) {
   r.target = ini_read(template_path, "TEMPLATE", "DEFAULT_TARGET", "");
   r.quotation = ini_read(template_path, "TEMPLATE", "QUOTATION", "");
   r.rebuild_lists = ini_read(template_path, "TEMPLATE", rebuild_lists_key, "") == "1";
+  r.safe_html = ini_read(template_path, "TEMPLATE", safe_html_key, "") == "1";
   const string_list lines = read_findreplace(template_path);
   r.find_replace_in_use = !lines.empty();
   for (size_t k = 0; k + 1 < lines.size(); k += 2) {
@@ -159,17 +164,14 @@ std::string_view halve_breaks(std::string_view text, std::string& scratch) {
 }
 
 // The link target goes just before the tag's closing ">" or "/>"; nothing
-// else in the tag changes.
+// else in the tag changes. A link that has a target attribute, or whose
+// end a browser would read inside a value, is left alone.
 void add_target(std::string& tag, const std::string& target) {
-  if (!istarts_with(tag, "<a ") || ifind(tag, "target=") != npos) return;
-  size_t at;
-  if (tag.ends_with("/>"))
-    at = tag.size() - 2;
-  else if (tag.ends_with('>'))
-    at = tag.size() - 1;
-  else
-    return;
-  tag.insert(at, " target=\"" + target + "\"");
+  thread_local lexed_tag lx;
+  if (!istarts_with(tag, "<a ") || !lex_tag(tag, lx) || !lx.complete) return;
+  for (const tag_attribute& a : lx.attributes)
+    if (a.name_end - a.name == 6 && istarts_with_lower(std::string_view(tag).substr(a.name), "target")) return;
+  tag.insert(tag.size() - (lx.self_closing ? 2 : 1), " target=\"" + target + "\"");
 }
 
 // A single space left before the closing ">", "/>" or "-->" is taken out,
@@ -188,10 +190,10 @@ void put_tag(std::string& out, std::string_view tag) {
   }
   std::string_view close;
   size_t space_at;
-  if (tag.find("/>") != npos) {
+  if (tag.ends_with("/>")) {
     close = "/>";
     space_at = 3;
-  } else if (tag.find("-->") != npos) {
+  } else if (tag.ends_with("-->")) {
     close = "-->";
     space_at = 4;
   } else {
@@ -236,11 +238,12 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   token_reader doc;
   if (!doc.open(html_path)) return false;
 
-  // The output goes out in large pieces, unless the find/replace pass needs
-  // it whole.
-  const size_t piece = rules.find_replace_in_use ? npos : size_t(1) << 18;
+  // The output goes out in large pieces, unless the find/replace pass or
+  // the sanitiser needs it whole.
+  const bool whole = rules.find_replace_in_use || rules.safe_html;
+  const size_t piece = whole ? npos : size_t(1) << 18;
   std::string out;
-  out.reserve(rules.find_replace_in_use ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
+  out.reserve(whole ? doc.total() + doc.total() / 8 + 64 : piece + piece / 4);
   bool written = true;
   // A page read in a known encoding is written in UTF-8 and says so once it
   // holds a byte outside ASCII: the output is held up to that byte, then its
@@ -302,8 +305,7 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
       cur = {};
     } else {
       if (!rules.attrs.empty() && has_eq) {
-        if (!try_remove_attributes(rules.attrs, cur, rewritten))
-          rewritten = remove_attributes(rules.attrs, std::string(cur));
+        remove_attributes_into(rules.attrs, cur, rewritten);
         tag.swap(rewritten);
         cur = tag;
       }
@@ -357,6 +359,7 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
     out = find_replace_all(std::move(out), rules.finds, rules.replaces);
     out += "\r\n";
   }
+  if (rules.safe_html && !cancelled) out = sanitize_html(out);
   write_out();
   return written && !cancelled;
 }

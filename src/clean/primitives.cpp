@@ -6,29 +6,11 @@
 #include <new>
 
 #include "clean/find_byte.h"
+#include "clean/tag_lexer.h"
 #include "services/text.h"
 
 namespace nx {
 namespace {
-
-// Tag rewriters keep positions as 16-bit signed numbers; a position past
-// this ends the rewrite.
-constexpr long max_position = 32767;
-struct position_overflow {};
-
-long checked(long position) {
-  if (position > max_position) throw position_overflow{};
-  return position;
-}
-
-// 1-based position of needle in s at or after start, 0 when none.
-long instr(long start, const std::string& s, std::string_view needle) {
-  if (start < 1 || size_t(start - 1) > s.size()) return 0;
-  size_t hit = s.find(needle, size_t(start - 1));
-  return hit == std::string::npos ? 0 : long(hit) + 1;
-}
-
-long instr(long start, const std::string& s, char c) { return instr(start, s, std::string_view(&c, 1)); }
 
 std::string normalised(std::string_view entry) {
   return std::string(trim_spaces(remove_all(entry, '"')));
@@ -119,25 +101,6 @@ bool split_usual(std::string_view t, bool bare_values, usual_attribute* attrs, s
     }
     attrs[count++] = {spaces, name, eq, i};
   }
-}
-
-// Replaces s by its part before head_end (trimmed), a space, and its part
-// from rest_begin on (trimmed), or the first part alone when the rest is
-// empty.
-void join_around(std::string& s, size_t head_end, size_t rest_begin) {
-  size_t rb = std::min(rest_begin, s.size()), re = s.size();
-  while (rb < re && s[rb] == ' ') ++rb;
-  while (re > rb && s[re - 1] == ' ') --re;
-  size_t hb = 0, he = head_end;
-  while (hb < he && s[hb] == ' ') ++hb;
-  while (he > hb && s[he - 1] == ' ') --he;
-  if (rb < re) {
-    s.erase(re);
-    s.replace(he, rb - he, " ");
-  } else {
-    s.erase(he);
-  }
-  s.erase(0, hb);
 }
 
 }  // namespace
@@ -247,86 +210,63 @@ attribute_names::attribute_names(const std::vector<std::string>& list) {
   for (const std::string& item : list) {
     std::string a = to_lower(normalised(item));
     if (a.empty()) continue;
-    std::string spaced = " " + a;
-    const size_t k = names_.size();
-    if (k >= 64 || a.find(' ') != std::string::npos) always_ |= k < 64 ? uint64_t(1) << k : 0;
-    plain_ = plain_ && k < 64 && std::all_of(a.begin(), a.end(), is_name_char);
-    first_[uint8_t(a[0])] = true;
-    names_.push_back({std::move(a), std::move(spaced)});
+    first_[uint8_t(a[0])] = first_[uint8_t(upper_char(a[0]))] = true;
+    names_.push_back(std::move(a));
   }
 }
 
 bool attribute_names::starts(std::string_view attribute) const {
   if (attribute.empty() || !first_[uint8_t(attribute[0])]) return false;
-  for (const entry& e : names_)
-    if (attribute.starts_with(e.name)) return true;
+  for (const std::string& name : names_)
+    if (istarts_with_lower(attribute, name)) return true;
   return false;
 }
 
-bool attribute_names::follows_space_in(std::string_view text) const {
-  for (size_t i = 1; i < text.size(); ++i)
-    if (text[i - 1] == ' ' && first_[uint8_t(text[i])])
-      for (const entry& e : names_)
-        if (text.substr(i).starts_with(e.name)) return true;
-  return false;
-}
-
-uint64_t attribute_names::present_in(std::string_view tag) const {
-  uint64_t found = always_;
-  const size_t n = std::min<size_t>(names_.size(), 64);
-  for (size_t i = 0; i < tag.size(); ++i) {
-    if (!first_[uint8_t(tag[i])]) continue;
-    for (size_t k = 0; k < n; ++k)
-      if (names_[k].name[0] == tag[i] && tag.substr(i, names_[k].name.size()) == names_[k].name)
-        found |= uint64_t(1) << k;
-  }
-  return found;
-}
-
-std::string remove_attributes(const attribute_names& names, std::string s) {
-  // Removing an attribute leaves parts of the tag joined by a space, so a
-  // name without a space that the tag does not hold never appears: most
-  // names need no search at all.
-  const uint64_t present = names.present_in(s);
-  if (present == 0 && names.names_.size() <= 64) return s;
-  try {
-    for (size_t k = 0; k < names.names_.size(); ++k) {
-      if (k < 64 && !(present >> k & 1)) continue;
-      const auto& entry = names.names_[k];
-      const std::string* a = &entry.name;
-      long pos = instr(1, s, *a);
-      if (pos == 0) continue;
-      checked(pos);
-      if (pos > 1) {
-        a = &entry.spaced_name;  // a whole name, not the tail of another word
-        pos = checked(instr(1, s, *a));
-        if (pos == 0) continue;
-      }
-      long eq = checked(instr(pos, s, '='));
-      if (eq <= 2) continue;
-      for (int round = 0; round < 100; ++round) {
-        checked(eq + 1);
-        const char after = size_t(eq) < s.size() ? s[size_t(eq)] : '\0';
-        long e = 0;
-        if (after == '\'' || after == '"') e = checked(instr(checked(eq + 2), s, after));
-        if (e < eq) e = checked(instr(eq + 1, s, ' '));
-        if (e < eq) {
-          long end = instr(eq + 1, s, "-->");
-          if (end == 0) end = instr(eq + 1, s, "/>");
-          if (end == 0) end = instr(eq + 1, s, '>');
-          if (checked(end) > 0) e = end - 1;
-        }
-        if (e < eq) e = checked(eq + 2);
-        join_around(s, s.find(*a), size_t(e));
-        long next = instr(1, s, *a);
-        if (next == 0) break;
-        eq = checked(instr(checked(next), s, '='));
-        if (eq == 0) break;
-      }
+void remove_attributes_into(const attribute_names& names, std::string_view t, std::string& out) {
+  thread_local lexed_tag lx;
+  size_t first_gone = 0;
+  if (!names.empty() && lex_tag(t, lx)) {
+    for (; first_gone < lx.attributes.size(); ++first_gone) {
+      const tag_attribute& a = lx.attributes[first_gone];
+      if (names.starts(t.substr(a.name, a.name_end - a.name))) break;
     }
-  } catch (const position_overflow&) {
   }
-  return s;
+  if (names.empty() || first_gone >= lx.attributes.size()) {
+    out.assign(t);
+    return;
+  }
+  out.assign(t, 0, lx.attributes[first_gone].gap);
+  bool joined = true;  // an attribute went since the last one kept
+  // A kept attribute without a value would take a following name that
+  // starts with "=" as its value once they stand one space apart; such a
+  // name (a parse error) goes too.
+  bool valueless = first_gone > 0 && !lx.attributes[first_gone - 1].has_value;
+  for (size_t k = first_gone + 1; k < lx.attributes.size(); ++k) {
+    const tag_attribute& a = lx.attributes[k];
+    if (names.starts(t.substr(a.name, a.name_end - a.name)) || (joined && valueless && t[a.name] == '=')) {
+      joined = true;
+      continue;
+    }
+    valueless = !a.has_value;
+    if (joined)
+      out += ' ';
+    else
+      out.append(t, a.gap, a.name - a.gap);
+    out.append(t, a.name, a.end - a.name);
+    joined = false;
+  }
+  size_t rest = lx.close;
+  if (joined) {
+    while (rest < t.size() && is_tag_space(t[rest])) ++rest;
+    if (rest < t.size()) out += ' ';
+  }
+  out.append(t, rest);
+}
+
+std::string remove_attributes(const attribute_names& names, std::string_view tag) {
+  std::string out;
+  remove_attributes_into(names, tag, out);
+  return out;
 }
 
 std::string remove_attributes(const std::vector<std::string>& names, const std::string& tag) {
@@ -337,45 +277,6 @@ std::string remove_attributes(const std::vector<std::string>& names, const std::
   }
 }
 
-// Removing an attribute from a tag of the usual shape takes it and the
-// spaces around it, leaving one space; only attributes whose name starts
-// with a listed name go, as long as no value holds " name" (which the search
-// of the slower rules could meet first).
-bool try_remove_attributes(const attribute_names& names, std::string_view t, std::string& out) {
-  usual_attribute a[usual_most_attributes];
-  size_t count = 0, close = 0;
-  if (!names.plain_ || !split_usual(t, false, a, count, close)) return false;
-  uint64_t gone = 0;
-  for (size_t k = 0; k < count; ++k) {
-    if (names.starts(t.substr(a[k].name, a[k].eq - a[k].name))) gone |= uint64_t(1) << k;
-    if (names.follows_space_in(t.substr(a[k].eq + 2, a[k].end - a[k].eq - 3))) return false;
-  }
-  if (gone == 0) {
-    out.assign(t);
-    return true;
-  }
-  out.assign(t, 0, a[0].spaces);
-  bool joined = false;  // an attribute went since the last one kept
-  for (size_t k = 0; k < count; ++k) {
-    if (gone >> k & 1) {
-      joined = true;
-      continue;
-    }
-    if (joined)
-      out += ' ';
-    else
-      out.append(t, a[k].spaces, a[k].name - a[k].spaces);
-    out.append(t, a[k].name, a[k].end - a[k].name);
-    joined = false;
-  }
-  if (joined) {
-    out += ' ';
-    while (t[close] == ' ') ++close;
-  }
-  out.append(t, close);
-  return true;
-}
-
 // ---- quote_attributes ------------------------------------------------------
 
 // A quoted value gets the mark for its quotes, unless it holds the mark; a
@@ -384,7 +285,12 @@ bool try_remove_attributes(const attribute_names& names, std::string_view t, std
 bool try_quote_attributes(std::string_view t, char q, std::string& out) {
   usual_attribute a[usual_most_attributes];
   size_t count = 0, close = 0;
-  if ((q != '"' && q != '\'') || !split_usual(t, true, a, count, close) || t.substr(1, 4) == "meta") return false;
+  // Only start tags of letters, and no blank but the space, as the slower
+  // rules read them.
+  if ((q != '"' && q != '\'') || t.size() < 2 || !((t[1] | 0x20) >= 'a' && (t[1] | 0x20) <= 'z') ||
+      t.find_first_of("\t\n\r\f") != std::string_view::npos || !split_usual(t, true, a, count, close) ||
+      t.substr(1, 4) == "meta")
+    return false;
   out.clear();
   size_t at = 0;
   for (size_t k = 0; k < count; ++k) {
@@ -410,72 +316,56 @@ bool try_quote_attributes(std::string_view t, char q, std::string& out) {
 }
 
 std::string quote_attributes(std::string s, std::string_view q) {
-  if (q.empty() || s.starts_with("<!--")) return s;
-  // Each value gains at most two marks, so only a long tag can pass the
-  // position limit; only then is the original kept for the fallback.
-  const bool may_overflow = s.size() * (1 + 2 * q.size()) + 16 > size_t(max_position);
-  std::string original;
-  if (may_overflow) original = s;
+  if (q.empty()) return s;
+  lexed_tag lx;
+  if (!lex_tag(s, lx)) return s;
   const bool one_char = q.size() == 1;
-  auto is_q = [&](char c) { return one_char && c == q[0]; };
-  try {
-    long p = checked(instr(1, s, '='));
-    while (p > 0) {
-      checked(p + 1);
-      const long n = checked(instr(p + 1, s, '='));
-      long e;
-      const size_t value = size_t(p);  // index of the character after "="
-      const size_t closing = value < s.size() && (s[value] == '"' || s[value] == '\'')
-                                 ? s.find(s[value], value + 1)
-                                 : std::string::npos;
-      if (closing != std::string::npos && one_char && s[value] != q[0] &&
-          s.find(q[0], value + 1) < closing) {
-        // A value that holds the mark itself keeps its own quotes: the mark
-        // would end it early and spill the rest into the tag.
-        p = checked(instr(checked(long(closing) + 2), s, '='));
-        continue;
-      }
-      if (closing != std::string::npos) {
-        // A value already quoted ends at its closing quote, whatever "=" or
-        // spaces it holds (query strings in links).
-        e = checked(long(closing) + 2);
-      } else if (n == 0) {
-        e = instr(p + 1, s, "/>");
-        if (e == 0) e = instr(p + 1, s, '>');
-        checked(e);
-      } else {
-        size_t space = s.rfind(' ', size_t(n - 1));
-        e = space == std::string::npos ? 0 : long(space) + 1;
+  const bool meta = s.compare(1, 4, "meta") == 0;
+  const size_t n = s.size();
+  const size_t closing = !lx.complete ? n : lx.self_closing ? n - 2 : n - 1;  // the "/>" or ">"
+  std::string out;
+  size_t at = 0;
+  for (size_t k = 0; k < lx.attributes.size(); ++k) {
+    const tag_attribute& a = lx.attributes[k];
+    if (!a.has_value || (one_char && a.quote == q[0])) continue;
+    size_t from = a.value, to = a.value_end;
+    const std::string_view value = std::string_view(s).substr(from, to - from);
+    // A value that holds the mark keeps its own quotes: the mark would end
+    // it early and spill the rest into the tag.
+    if (one_char && value.find(q[0]) != std::string_view::npos) continue;
+    size_t resume = a.end;
+    if (a.quote == 0) {
+      // A bare value before "/>" leaves the "/" out; it takes the spaces
+      // after it, all but one when another attribute follows.
+      if (lx.complete && to == n - 1 && to > from && s[to - 1] == '/') --to;
+      const tag_attribute* next = k + 1 < lx.attributes.size() ? &lx.attributes[k + 1] : nullptr;
+      auto spaces_only = [&](size_t b, size_t e) {
+        for (size_t i = b; i < e; ++i)
+          if (s[i] != ' ') return false;
+        return true;
+      };
+      if (next && next->name > to && spaces_only(to, next->name - 1)) {
         // Keeps a meta tag's "text/html; charset=..." value in one piece.
-        if (e > 0 && e + 8 == n && s.compare(size_t(e - 1), 9, " charset=") == 0 &&
-            s.compare(1, 4, "meta") == 0)
-          e = checked(instr(e + 1, s, '>'));
+        if (meta && next->name == to + 1 && s.compare(next->name, 8, "charset=") == 0 && lx.complete) {
+          resume = to = n - 1;
+          k = lx.attributes.size();
+        } else {
+          to = next->name - 1;
+        }
+      } else if (!next && closing > to && spaces_only(to, closing)) {
+        to = closing;
       }
-      if (e <= p) {
-        p = checked(instr(p + 1, s, '='));
-        continue;
-      }
-      // Opening mark, right after the "=".
-      const size_t open = size_t(p);
-      if (open < s.size() && (s[open] == '"' || s[open] == '\'')) {
-        s.replace(open, 1, q);
-        e = checked(e + long(q.size()) - 1);
-      } else if (open >= s.size() || !is_q(s[open])) {
-        s.insert(open, q);
-        e = checked(e + long(q.size()));
-      }
-      // Closing mark, just before position e.
-      const size_t close = size_t(e - 2);
-      if (s[close] == '"' || s[close] == '\'')
-        s.replace(close, 1, q);
-      else if (!is_q(s[close]))
-        s.insert(close + 1, q);
-      p = checked(instr(checked(e + 1), s, '='));
+      if (k < lx.attributes.size()) resume = to;
     }
-  } catch (const position_overflow&) {
-    return may_overflow ? original : s;
+    out.append(s, at, a.quote ? from - 1 - at : from - at);
+    out += q;
+    out.append(s, from, to - from);
+    out += q;
+    at = resume;
   }
-  return s;
+  if (at == 0) return s;
+  out.append(s, at);
+  return out;
 }
 
 // ---- find / replace --------------------------------------------------------

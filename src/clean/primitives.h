@@ -64,45 +64,38 @@ class attribute_names {
   attribute_names() = default;
   explicit attribute_names(const std::vector<std::string>& list);
   bool empty() const { return names_.empty(); }
+  // Whether a listed name begins the attribute name, ignoring ASCII case
+  // ("xmlns" takes xmlns:v, "lang" takes language).
+  bool starts(std::string_view attribute) const;
 
  private:
-  friend std::string remove_attributes(const attribute_names&, std::string);
-  struct entry {
-    std::string name;         // "class"
-    std::string spaced_name;  // " class"
-  };
-  friend bool try_remove_attributes(const attribute_names&, std::string_view, std::string&);
-  // Bit k set: the tag holds the k-th name somewhere (names past the 64th,
-  // and names with a space, which a removal can make, always count).
-  uint64_t present_in(std::string_view tag) const;
-  bool starts(std::string_view attribute) const;  // a name starts it
-  bool follows_space_in(std::string_view text) const;  // " name" is in text
-  std::vector<entry> names_;
-  bool first_[256] = {};
-  uint64_t always_ = 0;
-  bool plain_ = true;  // at most 64 names, each of characters an attribute name may hold
+  std::vector<std::string> names_;
+  bool first_[256] = {};  // a name starts with the character, in either case
 };
 
-// Removes each named attribute (name, "=" and value; up to 100 occurrences
-// of each) from the tag, keeping one space between what stood before and
-// after it. Names are found case-sensitively in lower case only. A tag
-// longer than 32,767 characters is rewritten only up to the point where a
-// position would pass that limit.
-std::string remove_attributes(const attribute_names& names, std::string tag);
+// Removes every attribute of the tag (name, "=" and value, as a browser
+// reads them) whose name a listed name begins, keeping one space between
+// what stood before and after it. An attribute without "=" goes alone;
+// nothing inside a quoted value is ever matched or removed. Comments, "<!"
+// and "<?" tags are left as they are.
+void remove_attributes_into(const attribute_names& names, std::string_view tag, std::string& out);
+std::string remove_attributes(const attribute_names& names, std::string_view tag);
 std::string remove_attributes(const std::vector<std::string>& names, const std::string& tag);
 
-// Puts quotation mark q around every attribute value, replacing single or
-// double quotes already there. Comments ("<!--") are left alone, and so is
-// every tag when q is empty or when a position would pass 32,767.
+// Puts quotation mark q around every attribute value (as a browser reads
+// them), replacing single or double quotes already there; a value that
+// holds the mark keeps its own quotes, and nothing inside a quoted value
+// changes. A bare value takes the spaces after it, all but one when another
+// attribute follows. Only start and end tags are quoted, and none when q is
+// empty.
 std::string quote_attributes(std::string tag, std::string_view q);
 
 // One pass, no allocation once out has grown, for tags of the usual shape:
 // "<" and a name, then attributes each after spaces as name=value, then
 // spaces and ">" or "/>", with no part the slower rules above treat in a
-// special way. out gets what quote_attributes (mark q) or remove_attributes
-// gives; false, out unspecified, for any other tag.
+// special way. out gets what quote_attributes (mark q) gives; false, out
+// unspecified, for any other tag.
 bool try_quote_attributes(std::string_view tag, char q, std::string& out);
-bool try_remove_attributes(const attribute_names& names, std::string_view tag, std::string& out);
 
 // Applies each find/replace pair in order (replace_text, ignoring case).
 // Each text is trimmed, then has its double-quote characters removed; a pair

@@ -22,6 +22,7 @@ struct cTemplate {
   std::string strQuotation;
   std::string TempDescription;
   bool blnRebuildLists = false;  // Word list paragraphs become <ul>/<ol>
+  bool blnSafeHtml = false;      // scripts and active content removed after the rules
   bool operator==(const cTemplate&) const = default;
 };
 
@@ -34,6 +35,8 @@ cTemplate default_template();
 
 // [TEMPLATE] key REBUILD_LISTS: "1" is on; missing or anything else off.
 inline constexpr const char* rebuild_lists_key = "REBUILD_LISTS";
+// [TEMPLATE] key SAFE_HTML: "1" is on; missing or anything else off.
+inline constexpr const char* safe_html_key = "SAFE_HTML";
 
 // The user's templates: user_folder() + "templates/" (the program folder's
 // when portable).

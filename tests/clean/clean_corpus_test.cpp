@@ -114,7 +114,7 @@ std::map<std::string, int> visible_words(const std::string& html) {
     if (name == "script" || name == "style" || name.starts_with("m:")) continue;
     if (std::string(" p li ul ol br td th tr div h1 h2 h3 h4 h5 h6 table title ").find(" " + name + " ") != std::string::npos)
       text += ' ';
-    text += t.text;
+    text += replace_text(t.text, "&lt;", "<", true);  // the safe-page pass escapes a stray "<"
   }
   std::map<std::string, int> count;
   for (const std::string& w : words(text)) ++count[w];

@@ -87,4 +87,19 @@ std::string url_path(std::string_view name) {
   return out;
 }
 
+std::string url_href(std::string_view href) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : href) {
+    if (c > ' ' && c < 0x7F && std::string_view("\"'<>\\^`{|}").find(char(c)) == std::string_view::npos) {
+      out.push_back(char(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
 }  // namespace nx

@@ -170,7 +170,7 @@ void writer::sync(format want, int link) {
     open_link_ = link;
     if (link >= 0) {
       out_ += "<a href=\"";
-      append_html_utf8(out_, doc_.links[size_t(link)].href);
+      append_html_utf8(out_, url_href(doc_.links[size_t(link)].href));
       out_ += "\">";
     }
   }

@@ -130,6 +130,7 @@ void frmManage::build_controls() {
   chkQuotation =
       named(new QCheckBox("Add &quotation for all attributes.", fraTemplate), "chkQuotation");
   chkRebuildLists = named(new QCheckBox("Rebuild l&ists", fraTemplate), "chkRebuildLists");
+  chkSafeHtml = named(new QCheckBox("Remo&ve scripts and active content", fraTemplate), "chkSafeHtml");
   cmdSave = button_in_frame("&Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Chan&ges", "cmdCancelChange");
   // Enter in a text box must not press a button.
@@ -210,6 +211,7 @@ void frmManage::arrange_controls() {
   options->addWidget(txtTarget);
   options->addWidget(chkQuotation);
   options->addWidget(chkRebuildLists);
+  options->addWidget(chkSafeHtml);
   options->addStretch(1);
   auto* description = new QVBoxLayout;
   description->addWidget(lblTempDesc);
@@ -254,6 +256,7 @@ void frmManage::connect_controls() {
   connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkRebuildLists, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(chkSafeHtml, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] {
     limit_description();
     mark_unsaved();
@@ -368,11 +371,12 @@ void frmManage::reset_editor(bool enabled) {
                        cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
     button->setEnabled(enabled);
   for (QWidget* w :
-       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, txtTempDesc})
+       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, chkSafeHtml, txtTempDesc})
     w->setEnabled(enabled);
   chkTarget->setChecked(false);
   chkQuotation->setChecked(false);
   chkRebuildLists->setChecked(false);
+  chkSafeHtml->setChecked(false);
   txtTarget->clear();
   txtTempDesc->clear();
   filling_ = false;
@@ -401,6 +405,7 @@ void frmManage::show_template() {
   chkTarget->setChecked(!tpl_.strTarget.empty());
   chkQuotation->setChecked(!tpl_.strQuotation.empty());
   chkRebuildLists->setChecked(tpl_.blnRebuildLists);
+  chkSafeHtml->setChecked(tpl_.blnSafeHtml);
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   lstTemplates->setEnabled(true);
@@ -432,6 +437,7 @@ void frmManage::cmdSave_Click() {
   tpl_.strTarget = chkTarget->isChecked() ? txtTarget->text().toStdString() : std::string();
   tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
   tpl_.blnRebuildLists = chkRebuildLists->isChecked();
+  tpl_.blnSafeHtml = chkSafeHtml->isChecked();
   tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
   if (!save_template(selected_name(), tpl_)) {
     // Keep the edits held (and the window from closing) until a save works.

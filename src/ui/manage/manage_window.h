@@ -76,6 +76,7 @@ class frmManage : public QDialog {
   QLineEdit* txtTarget;
   QCheckBox* chkQuotation;
   QCheckBox* chkRebuildLists;
+  QCheckBox* chkSafeHtml;
   QPushButton* cmdSave;
   QPushButton* cmdCancelChange;
   QScrollArea* scrContent;

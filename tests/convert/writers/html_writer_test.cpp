@@ -49,7 +49,7 @@ std::string body(const document& doc, const html_options& opt = {}) { return tes
 // (spans, nesting, lists in cells) are checked through the readers.
 TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   document doc;
-  doc.links = {{"http://a.example/?x=1&y=2"}, {" Java\tScript:alert(1)"}, {"#m"}};
+  doc.links = {{"http://a.example/?x=1&y=2 style=x\"\xC3\xA4%41"}, {" Java\tScript:alert(1)"}, {"#m lang=y"}};
   doc.pictures = {{"my pic.png", picture_format::png, "bytes", "a \"cat\""}};
   doc.equations.push_back({{"math", "", {}, {{"mtext", "a^2<b", {}, {}}}}, false});
   format bi = bold(), sup;
@@ -58,13 +58,14 @@ TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   inline_item ruby = item(inline_kind::ruby, -1, "\xE6\xBC\xA2");
   ruby.guide = "kan";
   doc.body = {para({text("b", bold()), text("bi", bi), text("b", bold()), text("l", bold(), 0),
-                    item(inline_kind::bookmark, -1, "m"), text("x", {}, 1), text("2", sup, 2),
+                    item(inline_kind::bookmark, -1, "m lang=y"), text("x", {}, 1), text("2", sup, 2),
                     item(inline_kind::line_break), item(inline_kind::picture, 0), item(inline_kind::picture, 7),
                     item(inline_kind::math, 0), ruby, text("", {}, 99)})};
   EXPECT_EQ(body(doc, {"out_files/"}),
-            "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2\"><b>l</b></a><a id=\"m\"></a>x"
-            "<a href=\"#m\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" alt=\"a &quot;cat&quot;\">"
-            "<math alttext=\"a^2&lt;b\"><mtext>a^2&lt;b</mtext></math><ruby>&#28450;<rt>kan</rt></ruby></p>\n");
+            "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2%20style=x%22%C3%A4%41\"><b>l</b></a>"
+            "<a id=\"m lang=y\"></a>x<a href=\"#m%20lang=y\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" "
+            "alt=\"a &quot;cat&quot;\"><math alttext=\"a^2&lt;b\"><mtext>a^2&lt;b</mtext></math>"
+            "<ruby>&#28450;<rt>kan</rt></ruby></p>\n");
   html_options no_pictures;
   no_pictures.pictures = false;
   EXPECT_EQ(body(doc, no_pictures).find("<img"), std::string::npos);
