@@ -155,6 +155,7 @@ cTemplate read_template_file(const std::string& path) {
   t.strTarget = ini_read(path, "TEMPLATE", "DEFAULT_TARGET", "");
   t.strQuotation = ini_read(path, "TEMPLATE", "QUOTATION", "");
   t.blnRebuildLists = ini_read(path, "TEMPLATE", rebuild_lists_key, "") == "1";
+  t.blnKeepComments = ini_read(path, "TEMPLATE", keep_comments_key, "") == "1";
   return t;
 }
 
@@ -166,6 +167,7 @@ bool write_template_file(const std::string& path, const cTemplate& t) {
   put_line(out, "QUOTATION=", t.strQuotation);
   // Written only when on, so a template without it keeps its file as it was.
   if (t.blnRebuildLists) put_line(out, rebuild_lists_key, "=1");
+  if (t.blnKeepComments) put_line(out, keep_comments_key, "=1");
   put_line(out, "[FINDREPLACE]");
   for (size_t i = 0; i < t.colFind.size(); ++i) {
     put_line(out, find_prefix, t.colFind[i]);

@@ -34,6 +34,7 @@ TEST_F(TemplateFile, SaveAndLoadGiveTheRecordBack) {
   t.colRemove = {"span*"};
   t.colRemove_comment = {""};
   t.blnRebuildLists = true;
+  t.blnKeepComments = true;
   ASSERT_TRUE(save_template("t", t));
   EXPECT_EQ(load_template("t"), t);
 

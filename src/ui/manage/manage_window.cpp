@@ -125,6 +125,7 @@ void frmManage::build_controls() {
   chkQuotation =
       named(new QCheckBox("Add quotation for all attributes.", fraTemplate), "chkQuotation");
   chkRebuildLists = named(new QCheckBox("Rebuild lists", fraTemplate), "chkRebuildLists");
+  chkKeepComments = named(new QCheckBox("Keep comments", fraTemplate), "chkKeepComments");
   cmdSave = button_in_frame("Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Changes", "cmdCancelChange");
   // Enter in a text box must not press a button.
@@ -184,7 +185,7 @@ void frmManage::arrange_controls() {
   options->addWidget(chkTarget);
   options->addWidget(txtTarget);
   options->addWidget(chkQuotation);
-  options->addWidget(chkRebuildLists);
+  options->addLayout(row_of({chkRebuildLists, chkKeepComments}));
   options->addStretch(1);
   auto* description = new QVBoxLayout;
   description->addWidget(lblTempDesc);
@@ -221,6 +222,7 @@ void frmManage::connect_controls() {
   connect(chkTarget, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkRebuildLists, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(chkKeepComments, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] {
     limit_description();
     mark_unsaved();
@@ -335,11 +337,13 @@ void frmManage::reset_editor(bool enabled) {
                        cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
     button->setEnabled(enabled);
   for (QWidget* w :
-       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, txtTempDesc})
+       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, chkKeepComments,
+                                       txtTempDesc})
     w->setEnabled(enabled);
   chkTarget->setChecked(false);
   chkQuotation->setChecked(false);
   chkRebuildLists->setChecked(false);
+  chkKeepComments->setChecked(false);
   txtTarget->clear();
   txtTempDesc->clear();
   filling_ = false;
@@ -367,6 +371,7 @@ void frmManage::show_template() {
   chkTarget->setChecked(!tpl_.strTarget.empty());
   chkQuotation->setChecked(!tpl_.strQuotation.empty());
   chkRebuildLists->setChecked(tpl_.blnRebuildLists);
+  chkKeepComments->setChecked(tpl_.blnKeepComments);
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   lstTemplates->setEnabled(true);
@@ -396,6 +401,7 @@ void frmManage::cmdSave_Click() {
   tpl_.strTarget = chkTarget->isChecked() ? txtTarget->text().toStdString() : std::string();
   tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
   tpl_.blnRebuildLists = chkRebuildLists->isChecked();
+  tpl_.blnKeepComments = chkKeepComments->isChecked();
   tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
   if (!save_template(selected_name(), tpl_)) {
     // Keep the edits held (and the window from closing) until a save works.

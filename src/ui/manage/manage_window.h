@@ -69,6 +69,7 @@ class frmManage : public QDialog {
   QLineEdit* txtTarget;
   QCheckBox* chkQuotation;
   QCheckBox* chkRebuildLists;
+  QCheckBox* chkKeepComments;
   QPushButton* cmdSave;
   QPushButton* cmdCancelChange;
 
