@@ -29,8 +29,8 @@
 //   --compare DIR  scores another converter's pages (DIR/FOLDER/FILE.html)
 //              beside ours; a missing page scores 0
 //   --structure also scores the structure of the pages (structure.h): per
-//              folder and category, F1 of the items over all files against
-//              LibreOffice's page
+//              folder and category, the mean over its files of the items'
+//              F1 against LibreOffice's page
 //   --peer NAME=DIR  another converter's pages (DIR/FOLDER/FILE.html) whose
 //              structure is scored beside ours (a missing page is an empty
 //              one; a folder without any page is not scored)

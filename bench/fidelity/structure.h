@@ -67,6 +67,21 @@ inline void append_text(std::string& out, std::string_view raw) {
   }
 }
 
+// A heading's text without the number a page may draw in it ("2.1.",
+// "IV.", "a)"): converters that write numbered headings as lists draw it
+// apart.
+inline std::string without_label(const std::string& s) {
+  size_t i = 0;
+  bool label = false;
+  while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.' || s[i] == ')')) {
+    label = label || s[i] == '.' || s[i] == ')';
+    ++i;
+  }
+  const bool numeric = i > 0 && (std::isdigit(static_cast<unsigned char>(s[0])) || i <= 5);
+  if (!label || !numeric || i >= s.size() || s[i] != ' ') return s;
+  return s.substr(i + 1);
+}
+
 inline std::string trimmed(std::string s) {
   while (!s.empty() && s.back() == ' ') s.pop_back();
   size_t b = s.find_first_not_of(' ');
@@ -195,6 +210,7 @@ class reader {
     item it = std::move(open_items_.back());
     open_items_.pop_back();
     std::string text = trimmed(it.text);
+    if (it.what == headings) text = without_label(text);
     // A list item's text goes on in the item around a nested list only
     // when it is its own; a cell's text is what a reader sees in it.
     ++out_.items[it.what][std::to_string(it.level) + "|" + text];
@@ -219,19 +235,26 @@ class reader {
 
 inline page_structure structure_of(std::string_view html) { return reader().read(html); }
 
-// Items of one category over a set of pages: what both have, and each one's total.
+// One category over a set of pages: the mean of each page's F1 against
+// its reference, over the pages where either has items of the category
+// (so that one long document does not outweigh the others).
 struct tally {
-  long common = 0, got = 0, want = 0;
+  double sum = 0;
+  int pages = 0;
   void add(const bag& g, const bag& w) {
+    long common = 0, got = 0, want = 0;
     for (auto& [k, n] : g) got += n;
     for (auto& [k, n] : w) {
       want += n;
       auto it = g.find(k);
       if (it != g.end()) common += std::min(n, it->second);
     }
+    if (got + want == 0) return;
+    sum += 2.0 * double(common) / double(got + want);
+    ++pages;
   }
-  bool scored() const { return got + want > 0; }
-  double f1() const { return got + want == 0 ? 1.0 : 2.0 * double(common) / double(got + want); }
+  bool scored() const { return pages > 0; }
+  double f1() const { return pages == 0 ? 1.0 : sum / pages; }
 };
 
 }  // namespace structure

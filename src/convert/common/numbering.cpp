@@ -146,12 +146,6 @@ list_item_number list_counter::next(std::span<const list_level> levels, int leve
   out.kind = list_format_of(def.format);
   out.number = out.kind == model::list_format::bullet ? 0 : count;
   out.shown = def.format != number_format::none && !def.label.empty();
-  // A label that names no level's number is drawn as it stands, whatever
-  // the level's format: a bullet.
-  if (std::none_of(def.label.begin(), def.label.end(), [](const label_part& p) { return p.level >= 0; })) {
-    out.kind = model::list_format::bullet;
-    out.number = 0;
-  }
   for (const label_part& part : def.label) {
     if (part.level < 0) {
       out.label += part.text;
