@@ -67,19 +67,32 @@ inline void append_text(std::string& out, std::string_view raw) {
   }
 }
 
-// A heading's text without the number a page may draw in it ("2.1.",
-// "IV.", "a)"): converters that write numbered headings as lists draw it
-// apart.
+// A heading's text without the number a page may draw before it ("2.1.",
+// "7.1 ", "IV.", "a)"): converters that write numbered headings as lists
+// draw it apart.
 inline std::string without_label(const std::string& s) {
-  size_t i = 0;
-  bool label = false;
-  while (i < s.size() && (std::isalnum(static_cast<unsigned char>(s[i])) || s[i] == '.' || s[i] == ')')) {
-    label = label || s[i] == '.' || s[i] == ')';
-    ++i;
+  auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  auto is_letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  size_t i = 0, end = 0;
+  while (i < s.size()) {
+    size_t k = i;
+    if (is_digit(s[k])) {
+      while (k < s.size() && is_digit(s[k])) ++k;
+    } else if (is_letter(s[k]) && (k + 1 >= s.size() || !is_letter(s[k + 1]))) {
+      ++k;  // one letter: "a)"
+    } else {
+      break;
+    }
+    if (k < s.size() && (s[k] == '.' || s[k] == ')')) {
+      i = end = k + 1;
+    } else {
+      if (end > 0 && k < s.size() && s[k] == ' ' && is_digit(s[i])) end = k;  // "7.1 Title"
+      break;
+    }
   }
-  const bool numeric = i > 0 && (std::isdigit(static_cast<unsigned char>(s[0])) || i <= 5);
-  if (!label || !numeric || i >= s.size() || s[i] != ' ') return s;
-  return s.substr(i + 1);
+  if (end == 0) return s;
+  while (end < s.size() && s[end] == ' ') ++end;
+  return s.substr(end);
 }
 
 inline std::string trimmed(std::string s) {
