@@ -18,7 +18,8 @@
 // over the same model. LibreOffice's text leaves notes out, and so does ours
 // here.
 //
-// Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [--compare DIR] [FOLDER ...]
+// Usage: nubrix_fidelity [-v] [--baseline FILE] [-o DIR] [--compare DIR] [--structure [--peer NAME=DIR]...]
+//                        [FOLDER ...]
 //   FOLDER     corpus folders to score (default: doc, rtf, docx and odt of
 //              the corpus); every file in them but the references and notes
 //   -v         also lists the words that differ
@@ -27,6 +28,12 @@
 //   -o DIR     keeps our page of each file in DIR (as FOLDER/FILE.html)
 //   --compare DIR  scores another converter's pages (DIR/FOLDER/FILE.html)
 //              beside ours; a missing page scores 0
+//   --structure also scores the structure of the pages (structure.h): per
+//              folder and category, the mean over its files of the items'
+//              F1 against LibreOffice's page
+//   --peer NAME=DIR  another converter's pages (DIR/FOLDER/FILE.html) whose
+//              structure is scored beside ours (a missing page is an empty
+//              one; a folder without any page is not scored)
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +50,7 @@
 #include "convert/model/passes.h"
 #include "convert/writers/text_writer.h"
 #include "services/text.h"
+#include "structure.h"
 
 namespace {
 
@@ -107,12 +115,17 @@ std::string drop_unrendered_by_reference(std::string page) {
   return drop_elements(page, "<div id=\"cmt", "div");
 }
 
-// The page as w3m draws it; empty when w3m cannot be run.
-std::string render(const std::string& html, const std::string& work_dir, bool ours = false) {
-  std::string page = drop_pictures(html);
+// What both measures leave out of a page: LibreOffice's page header and
+// footer, and on converters' pages what LibreOffice's does not show.
+std::string comparable(std::string page, bool ours) {
   page = drop_elements(page, "<div title=\"header\"", "div");
   page = drop_elements(page, "<div title=\"footer\"", "div");
-  if (ours) page = drop_unrendered_by_reference(page);
+  return ours ? drop_unrendered_by_reference(page) : page;
+}
+
+// The page as w3m draws it; empty when w3m cannot be run.
+std::string render(const std::string& html, const std::string& work_dir, bool ours = false) {
+  std::string page = comparable(drop_pictures(html), ours);
   std::string path = work_dir + "/page.html";
   if (!nx::write_file(path, page)) return {};
   std::string command = "HOME='" + work_dir + "' " + render_command + "'" + path + "' 2>/dev/null";
@@ -232,10 +245,44 @@ std::map<std::string, double> read_baseline(const std::string& path) {
 
 struct options {
   bool verbose = false;
+  bool structure = false;
+  std::vector<std::pair<std::string, std::string>> peers;  // name, pages folder
   std::map<std::string, double> baseline;
   std::string keep_dir;
   std::string compare_dir;  // another converter's pages, FOLDER/FILE.html
 };
+
+// Per category, F1 of ours and of each peer that made pages for the folder;
+// the mean is over the categories that any page of the folder has.
+void print_structure(const std::string& folder, const options& opt,
+                     const std::vector<std::array<structure::tally, structure::category_count>>& tallies,
+                     const std::vector<bool>& peer_seen) {
+  std::printf("%-24s %8s", (folder + " structure").c_str(), "ours");
+  for (const auto& [name, dir] : opt.peers) std::printf(" %8s", name.c_str());
+  std::printf("\n");
+  std::vector<double> sums(tallies.size(), 0);
+  int categories = 0;
+  for (int c = 0; c < structure::category_count; ++c) {
+    bool any = false;
+    for (const auto& t : tallies) any = any || t[size_t(c)].scored();
+    if (!any) continue;
+    ++categories;
+    std::printf("  %-22s", structure::category_names[c]);
+    for (size_t k = 0; k < tallies.size(); ++k) {
+      const double f = tallies[k][size_t(c)].f1();
+      sums[k] += f;
+      if (k == 0 || peer_seen[k - 1]) std::printf(" %8.4f", f);
+      else std::printf(" %8s", "n/a");
+    }
+    std::printf("\n");
+  }
+  std::printf("  %-22s", "mean");
+  for (size_t k = 0; k < tallies.size(); ++k) {
+    if (k == 0 || peer_seen[k - 1]) std::printf(" %8.4f", categories ? sums[k] / categories : 1.0);
+    else std::printf(" %8s", "n/a");
+  }
+  std::printf("\n");
+}
 
 // Scores every document of one folder; true when none fell below the baseline.
 bool score_folder(const std::string& dir, const options& opt, const std::string& work_dir) {
@@ -246,6 +293,9 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   std::string folder = fs::path(dir).filename().string();
+  // Structure: per converter (ours, then the peers) and category.
+  std::vector<std::array<structure::tally, structure::category_count>> tallies(1 + opt.peers.size());
+  std::vector<bool> peer_seen(opt.peers.size(), false);
   double sum = 0, other_sum = 0, text_sum = 0;
   int scored = 0, unreadable = 0, compared = 0, at_least = 0, text_scored = 0;
   bool held = true;
@@ -269,6 +319,19 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       continue;
     }
     bag got = words(render(html, work_dir, true)), want = words(render(ref, work_dir));
+    if (opt.structure) {
+      const structure::page_structure ref_items = structure::structure_of(comparable(ref, false));
+      auto tally = [&](size_t k, const std::string& page) {
+        const structure::page_structure items = structure::structure_of(comparable(page, true));
+        for (int c = 0; c < structure::category_count; ++c) tallies[k][size_t(c)].add(items.items[size_t(c)], ref_items.items[size_t(c)]);
+      };
+      tally(0, html);
+      for (size_t k = 0; k < opt.peers.size(); ++k) {
+        std::string page;
+        if (nx::read_file(opt.peers[k].second + "/" + key + ".html", page)) peer_seen[k] = true;
+        tally(k + 1, page);
+      }
+    }
     double score = std::round(f1(got, want) * 10000) / 10000;  // as printed, and as a baseline holds it
     std::string change;
     auto base = opt.baseline.find(key);
@@ -319,6 +382,7 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
   if (compared)
     std::printf("%-56s %.4f  (ours at least as high on %d of %d files)\n", (folder + " other's mean").c_str(),
                 other_sum / compared, at_least, compared);
+  if (opt.structure) print_structure(folder, opt, tallies, peer_seen);
   std::printf("\n");
   return held;
 }
@@ -334,6 +398,12 @@ int main(int argc, char** argv) {
     else if (a == "--baseline" && k + 1 < argc) opt.baseline = read_baseline(argv[++k]);
     else if (a == "-o" && k + 1 < argc) opt.keep_dir = argv[++k];
     else if (a == "--compare" && k + 1 < argc) opt.compare_dir = argv[++k];
+    else if (a == "--structure") opt.structure = true;
+    else if (a == "--peer" && k + 1 < argc) {
+      std::string v = argv[++k];
+      size_t eq = v.find('=');
+      if (eq != std::string::npos) opt.peers.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+    }
     else folders.push_back(a);
   }
   if (folders.empty())

@@ -11,6 +11,8 @@
 #include "convert/formats/text/text_reader.h"
 #include "convert/formats/wordml/docx_reader.h"
 #include "convert/formats/wordml/wordml_reader.h"
+#include "convert/html_body.h"
+#include "convert/model/builder.h"
 #include "convert/model/passes.h"
 #include "convert/output/staged_output.h"
 #include "convert/pictures/pictures.h"
@@ -26,6 +28,29 @@ std::string title_of(const std::string& path) {
   std::string name = std::filesystem::path(path).filename().string();
   size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+bool is_html(std::string_view name, std::string_view bytes) {
+  const std::string ending = model::file_ending(name);
+  if (ending == "htm" || ending == "html" || ending == "xhtml" || ending == "xht") return true;
+  size_t start = bytes.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+  if (start == std::string_view::npos || bytes[start] != '<') return false;
+  std::string_view head = bytes.substr(start, 1024);
+  return ifind(head, "<html") != std::string_view::npos || ifind(head, "<!doctype html") != std::string_view::npos ||
+         ifind(head, "<body") != std::string_view::npos;
+}
+
+// A document that another embeds (a .docx's altChunk part), read by its
+// kind: an HTML page's body, Rich Text, a package, plain text.
+bool read_embedded(std::string_view bytes, std::string_view name, model::document& doc, model::reading& r) {
+  if (is_html(name, bytes)) return read_html_body(bytes, doc, r);
+  const doc_kind kind = document_kind(std::string(name), bytes);
+  model::reader_fn read = reader_for(kind == doc_kind::unknown ? doc_kind::text : kind);
+  if (!read || !read(bytes, doc, r)) {
+    doc = model::document();
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -44,10 +69,13 @@ model::reader_fn reader_for(doc_kind kind) {
   return nullptr;
 }
 
-bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::string& html, std::string& error) {
+bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::string& html, std::string& error,
+                           bool comments) {
   model::document doc;
   model::reading r;
   r.options.pictures = false;
+  r.options.comments = comments;
+  r.options.embedded = read_embedded;
   html.clear();
   bool ok = model::read_document(read, bytes, doc, r);
   error = r.error;
@@ -62,6 +90,7 @@ int builtin_converter::open_document(const std::string& source, int /*mode*/) {
   close_document();
   reading_ = model::reading();
   reading_.options = options_.read;
+  if (!reading_.options.embedded) reading_.options.embedded = read_embedded;
   std::error_code ec;
   auto size = std::filesystem::file_size(source, ec);
   if (!ec && size > builtin_max_document) {

@@ -58,9 +58,10 @@ bool builtin_convert(const std::string& source, staged_output& out, const conver
 // The reader of a kind of document; nullptr for unknown ones.
 model::reader_fn reader_for(doc_kind kind);
 
-// The page a reader's document gives, without pictures: for checks and
-// benchmarks.
-bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::string& html, std::string& error);
+// The page a reader's document gives, without pictures (and comments,
+// unless asked for): for checks and benchmarks.
+bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::string& html, std::string& error,
+                           bool comments = false);
 
 // Largest document the built-in converter reads.
 inline constexpr size_t builtin_max_document = size_t(512) << 20;

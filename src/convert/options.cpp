@@ -3,6 +3,8 @@
 #include <cstdlib>
 
 #include "services/flags.h"
+#include "services/ini.h"
+#include "templates/template.h"
 
 namespace nx {
 namespace {
@@ -19,6 +21,8 @@ conversion_options job_options(const std::string& template_file) {
   conversion_options o;
   o.built_in = use_internal_converter;
   o.template_file = template_file;
+  o.read.comments = template_file.empty() ? default_template().blnKeepComments
+                                          : ini_read(template_file, "TEMPLATE", keep_comments_key, "") == "1";
   if (const char* program = std::getenv("NUBRIX_SOFFICE"); program && *program) o.word_engine.program = program;
   o.word_engine.time_limit = positive_from_environment("NUBRIX_CONVERT_TIMEOUT", o.word_engine.time_limit);
   o.word_engine.group_size = positive_from_environment("NUBRIX_ENGINE_GROUP", o.word_engine.group_size);

@@ -156,6 +156,7 @@ cTemplate read_template_file(const std::string& path) {
   t.strQuotation = ini_read(path, "TEMPLATE", "QUOTATION", "");
   t.blnRebuildLists = ini_read(path, "TEMPLATE", rebuild_lists_key, "") == "1";
   t.blnSafeHtml = ini_read(path, "TEMPLATE", safe_html_key, "") == "1";
+  t.blnKeepComments = ini_read(path, "TEMPLATE", keep_comments_key, "") == "1";
   return t;
 }
 
@@ -168,6 +169,7 @@ bool write_template_file(const std::string& path, const cTemplate& t) {
   // Written only when on, so a template without it keeps its file as it was.
   if (t.blnRebuildLists) put_line(out, rebuild_lists_key, "=1");
   if (t.blnSafeHtml) put_line(out, safe_html_key, "=1");
+  if (t.blnKeepComments) put_line(out, keep_comments_key, "=1");
   put_line(out, "[FINDREPLACE]");
   for (size_t i = 0; i < t.colFind.size(); ++i) {
     put_line(out, find_prefix, t.colFind[i]);

@@ -23,6 +23,7 @@ struct cTemplate {
   std::string TempDescription;
   bool blnRebuildLists = false;  // Word list paragraphs become <ul>/<ol>
   bool blnSafeHtml = false;      // scripts and active content removed after the rules
+  bool blnKeepComments = false;  // the built-in converter writes a document's comments at the end
   bool operator==(const cTemplate&) const = default;
 };
 
@@ -37,6 +38,8 @@ cTemplate default_template();
 inline constexpr const char* rebuild_lists_key = "REBUILD_LISTS";
 // [TEMPLATE] key SAFE_HTML: "1" is on; missing or anything else off.
 inline constexpr const char* safe_html_key = "SAFE_HTML";
+// [TEMPLATE] key KEEP_COMMENTS: the same; off leaves comments out of the page.
+inline constexpr const char* keep_comments_key = "KEEP_COMMENTS";
 
 // The user's templates: user_folder() + "templates/" (the program folder's
 // when portable).

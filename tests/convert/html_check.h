@@ -53,9 +53,11 @@ inline std::string nesting_error(const std::string& html) {
   return open.empty() ? "" : "<" + open.back() + "> left open";
 }
 
-// Runs a reader as the built-in converter does; error gets its reason.
+// Runs a reader as the built-in converter does, comments kept; error gets
+// its reason.
 inline bool read_with(model::reader_fn read, std::string_view bytes, model::document& doc, std::string& error) {
   model::reading r;
+  r.options.comments = true;
   const bool ok = model::read_document(read, bytes, doc, r);
   error = r.error;
   return ok;

@@ -35,6 +35,7 @@ TEST_F(TemplateFile, SaveAndLoadGiveTheRecordBack) {
   t.colRemove_comment = {""};
   t.blnRebuildLists = true;
   t.blnSafeHtml = true;
+  t.blnKeepComments = true;
   ASSERT_TRUE(save_template("t", t));
   EXPECT_EQ(load_template("t"), t);
 

@@ -100,4 +100,56 @@ int add_picture(document& doc, std::string bytes, std::string alt, std::string_v
   return int(doc.pictures.size()) - 1;
 }
 
+namespace {
+
+struct renumbering {
+  int notes = 0, links = 0, pictures = 0, equations = 0;
+  std::vector<int> styles;
+};
+
+void renumber(std::vector<block>& blocks, const renumbering& by) {
+  for (block& b : blocks) {
+    if (b.what == block::kind::table) {
+      for (row& r : b.tab.rows)
+        for (cell& c : r.cells) renumber(c.blocks, by);
+      continue;
+    }
+    if (b.para.style >= 0 && size_t(b.para.style) < by.styles.size()) b.para.style = by.styles[size_t(b.para.style)];
+    // Lists of their own, apart from the document's.
+    if (b.para.list.list >= 0) b.para.list.list = int((unsigned(b.para.list.list) & 0xFFFFFu) | 0x40000000u);
+    for (inline_item& it : b.para.inlines) {
+      if (it.link >= 0) it.link += by.links;
+      if (it.style >= 0 && size_t(it.style) < by.styles.size()) it.style = by.styles[size_t(it.style)];
+      if (it.ref < 0) continue;
+      switch (it.kind) {
+        case inline_kind::picture: it.ref += by.pictures; break;
+        case inline_kind::math: it.ref += by.equations; break;
+        case inline_kind::note_ref:
+        case inline_kind::range_start:
+        case inline_kind::range_end: it.ref += by.notes; break;
+        default: break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void append_document(document& into, document&& part, std::vector<block>& out) {
+  renumbering by{int(into.notes.size()), int(into.links.size()), int(into.pictures.size()),
+                 int(into.equations.size()), {}};
+  for (const std::string& name : part.styles) by.styles.push_back(style_index(into, name));
+  renumber(part.body, by);
+  for (note& n : part.notes) renumber(n.blocks, by);
+  for (auto& b : part.body) out.push_back(std::move(b));
+  for (auto& n : part.notes) into.notes.push_back(std::move(n));
+  for (auto& l : part.links) into.links.push_back(std::move(l));
+  for (auto& e : part.equations) into.equations.push_back(std::move(e));
+  for (picture& p : part.pictures) {
+    const int k = add_picture(into, std::move(p.bytes), std::move(p.alt), file_ending(p.file_name));
+    into.pictures[size_t(k)].width = p.width;
+    into.pictures[size_t(k)].height = p.height;
+  }
+}
+
 }  // namespace nx::model

@@ -175,6 +175,10 @@ inline int add_equation(document& doc, equation e) {
   return int(doc.equations.size()) - 1;
 }
 
+// Appends what part holds (its body as blocks at the end of out, its notes,
+// links, pictures, equations and styles to into), references renumbered.
+void append_document(document& into, document&& part, std::vector<block>& out);
+
 // Neighbouring text with the same formatting, link and style becomes one
 // inline.
 class inline_sink {

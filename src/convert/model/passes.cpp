@@ -1,5 +1,6 @@
 #include "convert/model/passes.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace nx::model {
@@ -35,7 +36,40 @@ void flatten_into(std::vector<block>& out, block&& b) {
       for (block& inner : c.blocks) flatten_into(out, std::move(inner));
 }
 
+void drop_comment_marks(std::vector<block>& blocks, const std::vector<int>& renumber) {
+  for (block& b : blocks) {
+    if (b.what == block::kind::table) {
+      for (row& r : b.tab.rows)
+        for (cell& c : r.cells) drop_comment_marks(c.blocks, renumber);
+      continue;
+    }
+    auto refers = [&](const inline_item& it) {
+      return (it.kind == inline_kind::note_ref || it.kind == inline_kind::range_start ||
+              it.kind == inline_kind::range_end) &&
+             it.ref >= 0 && size_t(it.ref) < renumber.size();
+    };
+    std::erase_if(b.para.inlines, [&](const inline_item& it) { return refers(it) && renumber[size_t(it.ref)] < 0; });
+    for (inline_item& it : b.para.inlines)
+      if (refers(it)) it.ref = renumber[size_t(it.ref)];
+  }
+}
+
 }  // namespace
+
+void drop_comments(document& doc) {
+  if (std::none_of(doc.notes.begin(), doc.notes.end(), [](const note& n) { return n.kind == note_kind::comment; }))
+    return;
+  std::vector<int> renumber(doc.notes.size(), -1);
+  std::vector<note> kept;
+  for (size_t i = 0; i < doc.notes.size(); ++i) {
+    if (doc.notes[i].kind == note_kind::comment) continue;
+    renumber[i] = int(kept.size());
+    kept.push_back(std::move(doc.notes[i]));
+  }
+  doc.notes = std::move(kept);
+  drop_comment_marks(doc.body, renumber);
+  for (note& n : doc.notes) drop_comment_marks(n.blocks, renumber);
+}
 
 void limit_table_depth(document& doc) {
   limit_blocks(doc.body, 0);
@@ -51,6 +85,7 @@ bool read_document(reader_fn read, std::string_view bytes, document& doc, readin
     return false;
   }
   limit_table_depth(doc);
+  if (!r.options.comments) drop_comments(doc);
   return true;
 }
 

@@ -10,8 +10,12 @@ namespace nx::model {
 // in reading order.
 void limit_table_depth(document& doc);
 
-// Runs a reader and the passes every document gets: the one way a
-// document reaches a writer.
+// Comments leave the document with their marks and ranges; the other
+// notes keep theirs.
+void drop_comments(document& doc);
+
+// Runs a reader and the passes every document gets (comments only when
+// r.options asks for them): the one way a document reaches a writer.
 bool read_document(reader_fn read, std::string_view bytes, document& doc, reading& r);
 
 }  // namespace nx::model

@@ -10,10 +10,19 @@
 
 namespace nx::model {
 
+struct document;
+struct reading;
+
 // What the readers are asked for, part of the options a conversion travels
 // with (convert/options.h).
 struct read_options {
-  bool pictures = true;  // false: pictures are left out (pages for checks and benchmarks)
+  // Reads a document embedded in another (a .docx's altChunk part: HTML,
+  // Rich Text, plain text, another package) by its kind; null: embedded
+  // documents are left out.
+  bool (*embedded)(std::string_view bytes, std::string_view name, document& doc, reading& r) = nullptr;
+  bool pictures = true;   // false: pictures are left out (pages for checks and benchmarks)
+  bool comments = false;  // a document's comments, with their marks and ranges; review notes stay
+                          // out of a published page unless the template keeps them
 };
 
 struct reading {
@@ -23,6 +32,11 @@ struct reading {
   // What was left out of a document that was read ("the styles part is
   // damaged and was left out"): at most max_warnings, each once.
   std::vector<std::string> warnings;
+
+  // Documents around this one that embed it; embedded ones past
+  // max_embedding are left out.
+  int embedding = 0;
+  static constexpr int max_embedding = 4;
 
   static constexpr size_t max_warnings = 20;
   void warn(std::string text);

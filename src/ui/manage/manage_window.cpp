@@ -131,6 +131,7 @@ void frmManage::build_controls() {
       named(new QCheckBox("Add &quotation for all attributes.", fraTemplate), "chkQuotation");
   chkRebuildLists = named(new QCheckBox("Rebuild l&ists", fraTemplate), "chkRebuildLists");
   chkSafeHtml = named(new QCheckBox("Remo&ve scripts and active content", fraTemplate), "chkSafeHtml");
+  chkKeepComments = named(new QCheckBox("&Keep comments", fraTemplate), "chkKeepComments");
   cmdSave = button_in_frame("&Save Changes", "cmdSave");
   cmdCancelChange = button_in_frame("Cancel Chan&ges", "cmdCancelChange");
   // Enter in a text box must not press a button.
@@ -210,7 +211,7 @@ void frmManage::arrange_controls() {
   options->addWidget(chkTarget);
   options->addWidget(txtTarget);
   options->addWidget(chkQuotation);
-  options->addWidget(chkRebuildLists);
+  options->addLayout(row_of({chkRebuildLists, chkKeepComments}));
   options->addWidget(chkSafeHtml);
   options->addStretch(1);
   auto* description = new QVBoxLayout;
@@ -257,6 +258,7 @@ void frmManage::connect_controls() {
   connect(chkQuotation, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkRebuildLists, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(chkSafeHtml, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
+  connect(chkKeepComments, &QCheckBox::clicked, this, [this] { mark_unsaved(); });
   connect(txtTempDesc, &QPlainTextEdit::textChanged, this, [this] {
     limit_description();
     mark_unsaved();
@@ -371,12 +373,14 @@ void frmManage::reset_editor(bool enabled) {
                        cmdAddFind, cmdRemFind, cmdRemEdit, cmdAddRemTags, cmdRemRemTags})
     button->setEnabled(enabled);
   for (QWidget* w :
-       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, chkSafeHtml, txtTempDesc})
+       std::initializer_list<QWidget*>{chkTarget, txtTarget, chkQuotation, chkRebuildLists, chkSafeHtml,
+                                       chkKeepComments, txtTempDesc})
     w->setEnabled(enabled);
   chkTarget->setChecked(false);
   chkQuotation->setChecked(false);
   chkRebuildLists->setChecked(false);
   chkSafeHtml->setChecked(false);
+  chkKeepComments->setChecked(false);
   txtTarget->clear();
   txtTempDesc->clear();
   filling_ = false;
@@ -406,6 +410,7 @@ void frmManage::show_template() {
   chkQuotation->setChecked(!tpl_.strQuotation.empty());
   chkRebuildLists->setChecked(tpl_.blnRebuildLists);
   chkSafeHtml->setChecked(tpl_.blnSafeHtml);
+  chkKeepComments->setChecked(tpl_.blnKeepComments);
   txtTempDesc->setPlainText(qs(tpl_.TempDescription));
   filling_ = false;
   lstTemplates->setEnabled(true);
@@ -438,6 +443,7 @@ void frmManage::cmdSave_Click() {
   tpl_.strQuotation = chkQuotation->isChecked() ? "\"" : "";
   tpl_.blnRebuildLists = chkRebuildLists->isChecked();
   tpl_.blnSafeHtml = chkSafeHtml->isChecked();
+  tpl_.blnKeepComments = chkKeepComments->isChecked();
   tpl_.TempDescription = txtTempDesc->toPlainText().toStdString();
   if (!save_template(selected_name(), tpl_)) {
     // Keep the edits held (and the window from closing) until a save works.

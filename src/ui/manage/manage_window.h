@@ -77,6 +77,7 @@ class frmManage : public QDialog {
   QCheckBox* chkQuotation;
   QCheckBox* chkRebuildLists;
   QCheckBox* chkSafeHtml;
+  QCheckBox* chkKeepComments;
   QPushButton* cmdSave;
   QPushButton* cmdCancelChange;
   QScrollArea* scrContent;

@@ -95,7 +95,8 @@ TEST_F(manage_test, OpensEmptyThenShowsTheDefaultReadOnlyWithItsNote) {
   pick(*w, default_template_name);
   EXPECT_EQ(lines_of(w->lstRemoves), (QStringList{"span*", "![endif]*"}));
   EXPECT_TRUE(w->chkQuotation->isChecked());
-  EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked() || w->chkSafeHtml->isChecked());
+  EXPECT_FALSE(w->chkTarget->isChecked() || w->chkRebuildLists->isChecked() || w->chkSafeHtml->isChecked() ||
+               w->chkKeepComments->isChecked());
   EXPECT_EQ(w->txtTempDesc->toPlainText().toStdString(), default_template_note);
   EXPECT_FALSE(w->fraTemplate->isEnabled() || w->txtTempDesc->isEnabled());
   EXPECT_FALSE(w->cmdRename->isEnabled() || w->cmdRemoveTemplate->isEnabled());
@@ -151,19 +152,20 @@ TEST_F(manage_test, EditsEveryListAndSavesThemToTheFile) {
   click(w->chkQuotation);
   click(w->chkRebuildLists);
   click(w->chkSafeHtml);
+  click(w->chkKeepComments);
   w->txtTempDesc->selectAll();
   QTest::keyClicks(w->txtTempDesc, "Edited");
   click(w->cmdSave);
   EXPECT_TRUE(w->lstTemplates->isEnabled());
   EXPECT_EQ(read_all(template_path("Site")),
             "[TEMPLATE]\r\nDESCRIPTION=Edited\r\nDEFAULT_TARGET=_top\r\nQUOTATION=\r\nREBUILD_LISTS=1\r\n"
-            "SAFE_HTML=1\r\n[FINDREPLACE]\r\nfind:&nbsp;\r\nreplace:&#160;\r\nfind:b\r\nreplace:B\r\nfind:{x}\r\nreplace: {y} \r\n"
+            "SAFE_HTML=1\r\nKEEP_COMMENTS=1\r\n[FINDREPLACE]\r\nfind:&nbsp;\r\nreplace:&#160;\r\nfind:b\r\nreplace:B\r\nfind:{x}\r\nreplace: {y} \r\n"
             "[TAGS]\r\nxml*\r\nb\r\ni\r\nu\r\n[ATTRIBUTES]\r\ndata-id {scripts}\r\n"
             "[REMOVE_EMPTY_TAGS]\r\nfont {}\r\n[REMOVE_TAGS]\r\nmeta* {charset}\r\n");
   pick(*w, default_template_name);
   pick(*w, "Site");
   EXPECT_FALSE(w->chkQuotation->isChecked());
-  EXPECT_TRUE(w->chkRebuildLists->isChecked() && w->chkSafeHtml->isChecked());
+  EXPECT_TRUE(w->chkRebuildLists->isChecked() && w->chkSafeHtml->isChecked() && w->chkKeepComments->isChecked());
   click(w->chkSafeHtml);
   click(w->cmdSave);
   EXPECT_EQ(read_all(template_path("Site")).find("SAFE_HTML"), std::string::npos);

@@ -13,20 +13,24 @@ bool field_stack::take_mark(char32_t c, model::document& doc) {
     if (!open_.empty() && !open_.back().result) {
       field& f = open_.back();
       f.result = true;
-      std::string href = field_link(parse_field(f.code));
+      field_code code = parse_field(f.code);
+      std::string href = field_link(code);
       if (!href.empty()) {
         doc.links.push_back({std::move(href)});
         f.link = int(doc.links.size()) - 1;
       }
-      f.code = std::string();
+      if (code.kind != field_kind::eq) f.code = std::string();
     }
   } else if (!open_.empty()) {
+    field& f = open_.back();
+    if (!f.shown && parse_field(f.code).kind == field_kind::eq) ended_eq_ = std::move(f.code);
     open_.pop_back();
   }
   return true;
 }
 
 bool field_stack::code(char32_t c) {
+  if (!open_.empty() && open_.back().result) open_.back().shown = true;
   for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
     if (it->result) continue;
     // A control character separates words.

@@ -21,6 +21,9 @@ class field_stack {
   bool code(char32_t c);
   // The link of the innermost open result that has one; -1 for none.
   int link() const;
+  // The code of an EQ field that just closed without showing a result
+  // (what it shows is in its code), once; "" otherwise.
+  std::string take_ended_eq() { return std::move(ended_eq_); }
   void clear() { open_.clear(); }
 
  private:
@@ -31,8 +34,10 @@ class field_stack {
     bool result = false;
     std::string code;  // UTF-8
     int link = -1;
+    bool shown = false;  // a character of its result
   };
   std::vector<field> open_;
+  std::string ended_eq_;
 };
 
 }  // namespace nx::doc

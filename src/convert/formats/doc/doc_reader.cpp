@@ -4,7 +4,9 @@
 #include <map>
 #include <optional>
 
+#include "convert/common/eq_field.h"
 #include "convert/common/numbering.h"
+#include "convert/common/symbol_fonts.h"
 #include "convert/common/text_encoding.h"
 #include "convert/container/compound_file.h"
 #include "convert/formats/doc/doc_fields.h"
@@ -30,6 +32,8 @@ struct char_props {
   bool data = false;              // the special character is form field data
   bool object = false;            // ... an embedded object, picture naming its storage, not a picture
   uint16_t char_style = no_style;
+  uint16_t font = 0xFFFF;                          // index into the font table
+  uint16_t symbol_font = 0xFFFF, symbol_code = 0;  // a symbol character (special 0x28)
 };
 
 struct para_props {
@@ -68,6 +72,11 @@ void apply_char_sprm(uint16_t sprm, std::string_view op, char_props& p, const ch
     case 0x080A: p.object = v != 0; break;
     case 0x2A3E: p.underline = v != 0; break;
     case 0x2A48: p.vert = v == 1 ? 1 : v == 2 ? 2 : 0; break;
+    case 0x4A4F: p.font = u16(op, 0); break;
+    case 0x6A09:
+      p.symbol_font = u16(op, 0);
+      p.symbol_code = u16(op, 2);
+      break;
     default: break;
   }
 }
@@ -151,6 +160,10 @@ class reader {
   void build_text();
   void read_bookmarks();
   int word6_codepage() const;
+  void read_font_table();
+  symbol_font symbols_of(uint16_t font) const {
+    return font < fonts_.size() ? fonts_[font] : symbol_font::none;
+  }
   uint32_t fc_of(uint32_t cp, const piece** pc = nullptr) const;
   void define_styles();
   void define_lists(const doc::lists& tables);
@@ -202,6 +215,7 @@ class reader {
   std::u32string text_;
   std::vector<doc::run> chpx_, papx_;
   std::vector<style> styles_;  // by istd
+  std::vector<symbol_font> fonts_;  // by font index: which draw symbols
   // Style chains by istd: a style's properties are its property modifiers
   // applied over its parent's.
   model::style_chain<char_props, std::string_view> char_styles_;
@@ -291,6 +305,7 @@ bool reader::load(std::string_view data, std::string& error) {
     auto [fcp, lcbp] = fib_.at(ix_plcf_bte_papx);
     papx_ = read_papx_runs(word_, table_, fcp, lcbp);
     define_styles();
+    read_font_table();
     doc::lists tables = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
     if (tables.damaged) reading_.warn("the document's list table is damaged; lists past the damage are left out");
     define_lists(tables);
@@ -414,6 +429,23 @@ int reader::word6_codepage() const {
   for (auto& [c, n] : votes)
     if (n > votes[cp]) cp = c;
   return cp;
+}
+
+// Which fonts of a Word 97 font table draw symbols: entries of a size byte
+// and fixed fields, the name in UTF-16 after them.
+void reader::read_font_table() {
+  constexpr size_t name_at = 40;
+  auto [fc, lcb] = fib_.at(ix_sttbf_ffn);
+  std::string_view t = slice(table_, fc, lcb);
+  const size_t count = u16(t, 0);
+  for (size_t at = 4, k = 0; k < count && at < t.size(); ++k) {
+    const size_t len = size_t(u8(t, at)) + 1;
+    std::string name;
+    for (size_t i = at + name_at; i + 1 < std::min(at + len, t.size()) && u16(t, i) != 0 && name.size() < 64; i += 2)
+      append_utf8(name, u16(t, i));
+    fonts_.push_back(symbol_font_of(name));
+    at += len;
+  }
 }
 
 uint32_t reader::fc_of(uint32_t cp, const piece** out) const {
@@ -807,7 +839,7 @@ model::format format_of(const char_props& c) {
 }
 
 constexpr char32_t non_breaking_hyphen = 0x1E, optional_hyphen = 0x1F, picture_mark = 0x01, note_mark = 0x02,
-                   shape_anchor = 0x08, line_break = 0x0B;
+                   shape_anchor = 0x08, line_break = 0x0B, symbol_mark = 0x28;
 
 void reader::add_anchor(uint32_t cp, anchor::order kind, model::inline_kind item_kind, int ref, std::string name) {
   anchors_.push_back({cp, kind, model::make_inline(item_kind, {}, -1, ref, std::move(name))});
@@ -839,7 +871,19 @@ bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, sto
   for (uint32_t cp = p; cp < e; ++cp) {
     char32_t c = text_[cp];
     anchors_at(cp);
-    if (fields_.mark(c, doc_) || fields_.code(c)) continue;
+    if (fields_.mark(c, doc_)) {
+      if (std::string eq = fields_.take_ended_eq(); !eq.empty()) {
+        char_props props = chars_at(cp, para_base);
+        flush();
+        if (!props.vanish && !props.deleted) {
+          const size_t before = out.size();
+          add_eq_field(eq, doc_, out, format_of(props), fields_.link());
+          content = content || out.size() != before;
+        }
+      }
+      continue;
+    }
+    if (fields_.code(c)) continue;
     char_props props = chars_at(cp, para_base);
     if (props.vanish || props.deleted) continue;
     int link = fields_.link();
@@ -853,6 +897,15 @@ bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, sto
       flush();
       content = floating_inline(cp, fmt, link, sink) || content;
       continue;
+    }
+    if (props.special && c == symbol_mark) {
+      // A character of a symbol font, as Insert Symbol puts it.
+      const symbol_font f = symbols_of(props.symbol_font);
+      c = f == symbol_font::none ? (props.symbol_code >= 0xF020 && props.symbol_code <= 0xF0FF ? 0 : props.symbol_code)
+                                 : symbol_char(f, props.symbol_code);
+      if (c == 0) continue;
+    } else if (c >= private_symbol_base + 0x20 && c <= private_symbol_base + 0xFF) {
+      if (const symbol_font f = symbols_of(props.font); f != symbol_font::none && !(c = symbol_char(f, c))) continue;
     }
     if (c == non_breaking_hyphen) c = U'\u2011';
     if (c == U'\t') c = U' ';

@@ -494,6 +494,7 @@ void reader::inline_node(pugi::xml_node n, inline_sink& sink, const text_run& r)
   std::string_view name = n.name();
   if (name == "text:span") {
     std::string_view id = n.attribute("text:style-name").value();
+    if (styles_.text(id).hidden.value_or(false)) return;  // hidden text stays out
     text_run inner = r;
     inner.fmt = styles_.text(id).over(r.fmt);
     if (std::string_view shown = styles_.text_name(id); !shown.empty()) inner.style = style_index(doc_, shown);

@@ -20,6 +20,7 @@ void read_text_props(pugi::xml_node n, style_props& p) {
     if (pugi::xml_attribute a = n.attribute(name)) p.underline = !is(a.value(), "none");
   for (const char* name : {"style:text-line-through-style", "style:text-line-through-type"})
     if (pugi::xml_attribute a = n.attribute(name)) p.strike = !is(a.value(), "none");
+  if (pugi::xml_attribute a = n.attribute("text:display")) p.hidden = is(a.value(), "none");
   if (pugi::xml_attribute a = n.attribute("style:text-position")) {
     const char* v = a.value();
     if (std::strncmp(v, "super", 5) == 0) p.position = 1;

@@ -7,7 +7,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "convert/common/eq_field.h"
 #include "convert/common/fields.h"
+#include "convert/common/symbol_fonts.h"
 #include "convert/common/numbering.h"
 #include "convert/common/text_encoding.h"
 #include "convert/formats/rtf/rtf_lists.h"
@@ -49,7 +51,7 @@ bool reads_text(dst d) {
     case dst::body: case dst::title: case dst::fld_inst: case dst::style_entry: case dst::level_text:
     case dst::list_text: case dst::pn_before: case dst::pn_after: case dst::bookmark:
     case dst::comment_start: case dst::comment_end: case dst::comment_initials: case dst::comment_author:
-    case dst::prop_name: case dst::prop_value:
+    case dst::prop_name: case dst::prop_value: case dst::font_table:
       return true;
     default:
       return false;
@@ -114,7 +116,16 @@ struct flow {
   pn_numbering pn_numbers;
 };
 
-struct font_def { int charset_cp = 0; int cpg = 0; };
+struct font_def {
+  int charset_cp = 0, cpg = 0;
+  std::string name;
+  bool name_done = false;  // its ';' was read
+  symbol_font symbol = symbol_font::none;
+};
+
+// The code page of a symbol font's bytes: the font's own chart.
+constexpr int symbol_codepage(symbol_font f) { return -int(f); }
+symbol_font symbol_font_of_codepage(int cp) { return cp < 0 ? symbol_font(-cp) : symbol_font::none; }
 
 // A style sheet entry as it is read.
 struct style_reading {
@@ -282,6 +293,7 @@ class reader {
   void byte(unsigned char b);
   void control_word(std::string_view word, bool has_param, long param);
   void control_symbol(unsigned char c);
+  void end_field(size_t field);
   void begin_destination(const word_info& w, state& s);
   bool document_word(const word_info& w, state& s, int p);
   bool structure_word(const word_info& w, state& s, int p);
@@ -371,6 +383,9 @@ class reader {
 
   list_tables lists_;
   std::vector<std::string> fields_;  // field codes, UTF-8
+  // Per field: shown_ where its result started; npos: it has none yet.
+  std::vector<size_t> field_results_;
+  size_t shown_ = 0;  // text and inlines put into the body so far
   std::vector<flow> flows_;  // flows_[0] is the main text
   picture pict_;
   shape_reading shape_;
@@ -399,7 +414,8 @@ int reader::font_codepage(int font) {
   int cp = ansi_cp_;
   auto it = fonts_.find(font);
   if (it != fonts_.end()) {
-    if (it->second.cpg > 0) cp = it->second.cpg;
+    if (it->second.symbol != symbol_font::none) cp = symbol_codepage(it->second.symbol);
+    else if (it->second.cpg > 0) cp = it->second.cpg;
     else if (it->second.charset_cp > 0) cp = it->second.charset_cp;
   }
   font_cache_key_ = font;
@@ -442,6 +458,17 @@ void reader::flush_bytes() {
   const bool body = st().d == dst::body;
   bool ascii = true;
   for (unsigned char c : pending_) ascii = ascii && c < 0x80;
+  if (const symbol_font f = symbol_font_of_codepage(pending_cp_); f != symbol_font::none) {
+    decoded_.clear();
+    for (unsigned char c : pending_)
+      if (char32_t mapped = symbol_char(f, c)) {
+        if (body) append_utf8(decoded_, mapped);
+        else put_char(mapped);
+      }
+    pending_.clear();
+    if (body) body_text(decoded_);
+    return;
+  }
   if (ascii && pending_cp_ != 65000) {
     if (body) body_text(pending_);
     else for (unsigned char c : pending_) put_char(c);
@@ -480,6 +507,7 @@ void reader::body_text(std::string_view s) {
   flow& f = fl();
   if (!f.para_visible && shows_text(s)) f.para_visible = true;
   model::inline_sink(f.para.inlines).literal(s, format_of(st.fmt & f_shown), st.link, st.char_style);
+  ++shown_;
 }
 
 void reader::put_char(char32_t c) {
@@ -489,6 +517,10 @@ void reader::put_char(char32_t c) {
   };
   switch (s.d) {
     case dst::body: {
+      // A symbol font's character given by its Unicode private-use code.
+      if (c >= private_symbol_base && c <= private_symbol_base + 0xFF)
+        if (symbol_font f = symbol_font_of_codepage(font_codepage(s.font)); f != symbol_font::none)
+          if (!(c = symbol_char(f, c))) return;
       std::string u;
       append_utf8(u, c);
       body_text(u);
@@ -499,6 +531,18 @@ void reader::put_char(char32_t c) {
       if (c == ';') style_.name_done = true;
       else if (style_.name.size() < max_style_name) append_utf8(style_.name, c);
       return;
+    case dst::font_table: {
+      font_def& f = fonts_[cur_font_def_];
+      if (f.name_done) return;
+      if (c == ';') {
+        f.name_done = true;
+        f.symbol = symbol_font_of(f.name);
+        font_cache_key_ = -2;
+      } else if (f.name.size() < 64) {
+        append_utf8(f.name, c);
+      }
+      return;
+    }
     case dst::fld_inst:
       if (s.field >= 0 && fields_[size_t(s.field)].size() < max_field_code) append_utf8(fields_[size_t(s.field)], c);
       return;
@@ -620,6 +664,7 @@ void reader::add_inline(model::inline_kind kind, int ref) {
   model::inline_item item = model::make_inline(kind, format_of(s.fmt & f_shown), s.link, ref);
   item.style = s.char_style;
   model::inline_sink(fl().para.inlines).add(std::move(item));
+  ++shown_;
   if (kind != model::inline_kind::line_break && kind != model::inline_kind::range_end) fl().para_visible = true;
 }
 
@@ -942,6 +987,7 @@ void reader::close_group() {
   stack_.pop_back();
   const state& top = stack_.back();
   if (popped.d != top.d) end_destination(popped.d, top.d);
+  if (popped.field >= 0 && popped.field != top.field) end_field(size_t(popped.field));
   if (popped.flow != top.flow) {
     flow& done = flows_[size_t(popped.flow)];
     std::vector<model::block> blocks = finish_flow(done);
@@ -954,6 +1000,22 @@ void reader::close_group() {
       std::vector<model::block>& to = target(outer, int(outer.tables.size()));
       to.insert(to.end(), std::make_move_iterator(blocks.begin()), std::make_move_iterator(blocks.end()));
     }
+  }
+}
+
+// A field that showed no result shows what its code says, where it can
+// (an EQ field's text, guides and equations).
+void reader::end_field(size_t field) {
+  const state& s = st();
+  const size_t result = field_results_[field];
+  if (result != std::string::npos && result != shown_) return;
+  if (s.d != dst::body || (s.fmt & f_hidden)) return;
+  flow& f = fl();
+  const size_t before = f.para.inlines.size();
+  if (add_eq_field(fields_[field], doc_, f.para.inlines, format_of(s.fmt & f_shown), s.link, s.char_style) &&
+      f.para.inlines.size() != before) {
+    f.para_visible = true;
+    ++shown_;
   }
 }
 
@@ -1102,6 +1164,7 @@ void reader::begin_destination(const word_info& w, state& s) {
     case kw::field:
       if (d == dst::body && fields_.size() < 1000000) {
         fields_.emplace_back();
+        field_results_.push_back(std::string::npos);
         s.field = int(fields_.size()) - 1;
       } else {
         known = false;
@@ -1110,6 +1173,7 @@ void reader::begin_destination(const word_info& w, state& s) {
     case kw::fldinst: known = s.field >= 0 && in(dst::body, dst::fld_inst); break;
     case kw::fldrslt:
       if (d == dst::body && s.field >= 0) {
+        field_results_[size_t(s.field)] = shown_;
         std::string url = field_link(parse_field(fields_[size_t(s.field)]));
         if (!url.empty()) {
           doc_.links.push_back({std::move(url)});

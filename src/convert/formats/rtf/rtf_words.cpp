@@ -116,6 +116,8 @@ table build() {
   prop("up", kw::up);
   prop("dn", kw::dn);
   prop("v", kw::v);
+  prop("deleted", kw::v);    // a tracked deletion: accepted, it is gone
+  prop("webhidden", kw::v);  // left out of web pages
   prop("ql", kw::ql);
   prop("qc", kw::qc);
   prop("qr", kw::qr);

@@ -133,6 +133,7 @@ class package_source : public wordml::source {
   wordml::chart_data chart(xml_node ref) override;
   wordml::note_content note(model::note_kind kind, xml_node reference) override;
   std::vector<std::string> diagram(xml_node rel_ids) override;
+  bool embedded(xml_node chunk, model::document& doc) override;
 
  private:
   // Reads the part main's relationship of this kind names; false, with a
@@ -308,6 +309,27 @@ std::vector<std::string> package_source::diagram(xml_node rel_ids) {
     }
   }
   return texts;
+}
+
+bool package_source::embedded(xml_node chunk, model::document& doc) {
+  const relationship* target = rel(chunk, attr(chunk, "r:id"));
+  if (!target || target->external) return false;
+  if (!r_.options.embedded || r_.embedding >= model::reading::max_embedding) {
+    r_.warn("an embedded document was left out");
+    return false;
+  }
+  std::string bytes, error;
+  if (!package_.read(target->target, bytes, error)) {
+    r_.warn("an embedded document cannot be read and was left out");
+    return false;
+  }
+  model::reading inner;
+  inner.options = r_.options;
+  inner.embedding = r_.embedding + 1;
+  const bool ok = r_.options.embedded(bytes, target->target, doc, inner);
+  for (std::string& w : inner.warnings) r_.warn(std::move(w));
+  if (!ok) r_.warn("an embedded document cannot be read and was left out");
+  return ok;
 }
 
 }  // namespace

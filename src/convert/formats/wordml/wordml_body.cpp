@@ -5,8 +5,10 @@
 #include <cstring>
 #include <map>
 
+#include "convert/common/eq_field.h"
 #include "convert/common/fields.h"
 #include "convert/common/lengths.h"
+#include "convert/common/symbol_fonts.h"
 #include "convert/common/text_encoding.h"
 #include "convert/formats/wordml/omml.h"
 #include "convert/model/builder.h"
@@ -60,7 +62,7 @@ bool foreign(std::string_view name) {
 // What an element is to the walk.
 enum class role : uint8_t {
   none, paragraph, table, row, cell, run, content, hyperlink, simple_field, bookmark,
-  comment_start, comment_end, comment, math,
+  comment_start, comment_end, comment, math, alt_chunk,
 };
 
 struct element {
@@ -99,6 +101,7 @@ element classify(xml_node n, const dialect& d) {
   if (name == "w:commentRangeEnd") return {role::comment_end, {}};
   if (name == "m:oMath" || name == "m:oMathPara") return {role::math, {}};
   if (name == "w:sdt") return {role::content, n.child("w:sdtContent")};
+  if (name == "w:altChunk") return {role::alt_chunk, {}};
   if (name == "mc:AlternateContent") return {role::content, chosen_alternative(n)};
   if (name == "aml:annotation") return annotation(n);
   if (std::find(std::begin(wrappers), std::end(wrappers), name) != std::end(wrappers)) return {role::content, n};
@@ -144,16 +147,23 @@ class field_stack {
   const std::string* code() const {
     return fields_.empty() || fields_.back().in_result ? nullptr : &fields_.back().code;
   }
-  void separate(int link) {
+  // result_at: where the result starts (a paragraph, its inline count).
+  void separate(int link, std::pair<const void*, size_t> result_at) {
     fields_.back().in_result = true;
+    fields_.back().result_at = result_at;
     --in_code_;
     set_link(link);
   }
-  void end() {
-    if (fields_.empty()) return;
-    if (!fields_.back().in_result) --in_code_;
+  // Ends the innermost field; its code when it showed no result: nothing
+  // followed its separator up to now (now: a paragraph, its inline count).
+  std::string end(std::pair<const void*, size_t> now) {
+    if (fields_.empty()) return {};
+    field& f = fields_.back();
+    if (!f.in_result) --in_code_;
+    std::string code = !f.in_result || f.result_at == now ? std::move(f.code) : std::string();
     fields_.pop_back();
     if (outermost_link_ >= int(fields_.size())) outermost_link_ = -1;
+    return code;
   }
   bool visible() const { return in_code_ == 0; }
   // The outermost field's link: a page number inside a linked entry stays
@@ -165,6 +175,7 @@ class field_stack {
     std::string code;
     bool in_result = false;
     int link = -1;
+    std::pair<const void*, size_t> result_at{nullptr, 0};
   };
   void set_link(int link) {
     fields_.back().link = link;
@@ -241,6 +252,7 @@ struct run_look {
   model::format fmt;
   int style = -1;
   bool hidden = false;
+  symbol_font symbols = symbol_font::none;  // the run's own font draws symbols
 };
 
 class walker {
@@ -269,7 +281,8 @@ class walker {
   void picture(xml_node image, para_state& ps, const shown& look);
   void chart(xml_node ref, para_state& ps);
   void diagram(xml_node rel_ids, para_state& ps);
-  void field_char(xml_node c);
+  void field_char(xml_node c, para_state& ps, const run_look& look);
+  void field_without_result(std::string_view code, para_state& ps, const model::format& fmt, int style);
 
   bool visible() const { return fields_.visible(); }
   int current_link(const para_state& ps) const;
@@ -317,6 +330,11 @@ void walker::blocks(xml_node container, std::vector<model::block>& out) {
       case role::paragraph: paragraph(c, out); break;
       case role::table: table(c, out); break;
       case role::content: blocks(e.content, out); break;
+      case role::alt_chunk: {
+        model::document part;
+        if (src_.embedded(c, part)) model::append_document(doc_, std::move(part), out);
+        break;
+      }
       case role::bookmark:
         if (*attr(c, "w:name")) pending_bookmarks_.push_back(attr(c, "w:name"));
         break;
@@ -464,11 +482,14 @@ void walker::inline_element(xml_node c, const element& e, para_state& ps) {
       ps.links.pop_back();
       break;
     }
-    case role::simple_field:
+    case role::simple_field: {
+      const size_t before = ps.para.inlines.size();
       fields_.begin({}, true, field_link_of(attr(c, "w:instr")));
       inlines(c, ps);
-      fields_.end();
+      fields_.end({});
+      if (ps.para.inlines.size() == before) field_without_result(attr(c, "w:instr"), ps, {}, -1);
       break;
+    }
     case role::content: inlines(e.content, ps); break;
     case role::bookmark:
       if (*attr(c, "w:name")) add(ps, inline_kind::bookmark, {}, -1, attr(c, "w:name"));
@@ -503,19 +524,29 @@ void walker::run(xml_node r, para_state& ps, const model::char_props& outer, int
   look.props.inherit(outer);
   look.fmt = look.props.over(model::format());
   look.hidden = look.props.hidden.value_or(false);
+  xml_node fonts = rpr.child("w:rFonts");
+  look.symbols = symbol_font_of(*attr(fonts, "w:ascii") ? attr(fonts, "w:ascii") : attr(fonts, "w:hAnsi"));
   bool custom_mark = false;
   run_content(r, ps, look, custom_mark);
 }
 
-void walker::field_char(xml_node c) {
+void walker::field_char(xml_node c, para_state& ps, const run_look& look) {
   std::string_view type = attr(c, "w:fldCharType");
+  const std::pair<const void*, size_t> here{&ps.para, ps.para.inlines.size()};
   if (type == "begin") {
     fields_.begin();
   } else if (type == "separate" && fields_.code()) {
-    fields_.separate(field_link_of(*fields_.code()));
+    fields_.separate(field_link_of(*fields_.code()), here);
   } else if (type == "end") {
-    fields_.end();
+    std::string code = fields_.end(here);
+    if (!code.empty() && !look.hidden) field_without_result(code, ps, look.fmt, look.style);
   }
+}
+
+// A field that shows no result shows what its code says, where it can
+// (an EQ field's text, guides and equations).
+void walker::field_without_result(std::string_view code, para_state& ps, const model::format& fmt, int style) {
+  if (visible()) add_eq_field(code, doc_, ps.para.inlines, fmt, current_link(ps), style);
 }
 
 void walker::run_content(xml_node r, para_state& ps, const run_look& look, bool& custom_mark) {
@@ -529,12 +560,13 @@ void walker::run_content(xml_node r, para_state& ps, const run_look& look, bool&
         const auto& in = ps.para.inlines;
         if (!in.empty() && in.back().kind == inline_kind::note_ref) doc_.notes[size_t(in.back().ref)].label = c.child_value();
       } else if (!look.hidden) {
-        text(ps, look, c.child_value());
+        text(ps, look, look.symbols == symbol_font::none ? std::string(c.child_value())
+                                                         : symbol_text(look.symbols, c.child_value()));
       }
     } else if (name == "w:instrText") {
       fields_.add_code(c.child_value());
     } else if (name == "w:fldChar") {
-      field_char(c);
+      field_char(c, ps, look);
     } else if (name == "w:r") {
       run(c, ps, look.props, look.style);  // some producers nest runs
     } else if (name == "mc:AlternateContent") {
@@ -575,9 +607,10 @@ void walker::run_content(xml_node r, para_state& ps, const run_look& look, bool&
 
 void walker::symbol(xml_node sym, para_state& ps, const run_look& look) {
   unsigned long code = std::strtoul(attr(sym, "w:char"), nullptr, 16);
+  if (code > 0x10FFFF) return;
   // A symbol font's characters, written in the private use area.
-  constexpr unsigned long symbol_font = 0xF000;
-  if (code >= symbol_font + 0x20 && code <= symbol_font + 0xFF) code -= symbol_font;
+  if (symbol_font f = symbol_font_of(attr(sym, "w:font")); f != symbol_font::none) code = symbol_char(f, char32_t(code));
+  else if (code >= private_symbol_base + 0x20 && code <= private_symbol_base + 0xFF) code -= private_symbol_base;
   const bool private_use = code >= 0xE000 && code <= 0xF8FF, surrogate = code >= 0xD800 && code <= 0xDFFF;
   if (code >= 0x20 && code <= 0x10FFFF && !private_use && !surrogate)
     text(ps, look, encode_utf8(std::u32string(1, char32_t(code))));

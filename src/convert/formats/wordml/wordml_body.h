@@ -53,6 +53,9 @@ class source {
   virtual note_content note(model::note_kind kind, pugi::xml_node reference) = 0;
   // The texts of a diagram's nodes (dgm:relIds).
   virtual std::vector<std::string> diagram(pugi::xml_node /*rel_ids*/) { return {}; }
+  // The document an altChunk element embeds, read by its kind; false when
+  // there is none or it cannot be read.
+  virtual bool embedded(pugi::xml_node /*chunk*/, model::document& /*doc*/) { return false; }
 };
 
 // Reads the body's blocks into doc.body, and the notes and comments they

@@ -57,7 +57,7 @@ std::optional<bool> on_off(xml_node n) {
 // One pass over the properties: documents repeat them on every run.
 model::char_props read_char_props(xml_node rpr) {
   model::char_props p;
-  std::optional<bool> strike, dstrike;
+  std::optional<bool> strike, dstrike, web_hidden;
   for (xml_node c : rpr.children()) {
     std::string_view n = c.name();
     if (n == "w:b") p.bold = on_off(c);
@@ -66,12 +66,14 @@ model::char_props read_char_props(xml_node rpr) {
     else if (n == "w:strike") strike = on_off(c);
     else if (n == "w:dstrike") dstrike = on_off(c);
     else if (n == "w:vanish") p.hidden = on_off(c);
+    else if (n == "w:webHidden") web_hidden = on_off(c);  // left out of web pages
     else if (n == "w:vertAlign") {
       std::string_view a = val(c);
       p.position = a == "superscript" ? 1 : a == "subscript" ? -1 : 0;
     }
   }
   if (strike || dstrike) p.strike = strike.value_or(false) || dstrike.value_or(false);
+  if (web_hidden.value_or(false)) p.hidden = true;
   return p;
 }
 

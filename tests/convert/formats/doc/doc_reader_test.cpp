@@ -462,7 +462,7 @@ double recall(const std::u32string& ref, const std::u32string& got) {
 // The page of a document that must convert, checked to be well-formed ASCII.
 std::string convert_ok(const std::string& bytes) {
   std::string html, error;
-  EXPECT_TRUE(page_without_pictures(read_doc, bytes, html, error)) << error;
+  EXPECT_TRUE(page_without_pictures(read_doc, bytes, html, error, true)) << error;
   EXPECT_TRUE(test::ascii_only(html));
   EXPECT_EQ(test::nesting_error(html), "");
   return html;
@@ -476,16 +476,46 @@ TEST(DocContainer, PiecesSpecialCharactersAndFields) {
                                            u"a\x0b" u"b\x1e" u"c\x1f" u"d\x07\r"
                                            u"\x13 HYPERLINK \"http://x.org/?a=1&b=2\" \x14link\x15 after\r"
                                            u"\x13 DATE \x14" u"2024\x15\r"
-                                           u"\x13 PAGE \x15gone\r", false},
+                                           u"\x13 PAGE \x15gone\r"
+                                           u"\x13 EQ \\o\\ad(\\s\\up 9(\u3068),\u6771)\x15!\r", false},
                                           {u"last \x93quoted\x94\r", true}}));
   // Compressed text is code page 1252. Line break, non-breaking hyphen,
   // optional hyphen, a cell mark outside a table; a field shows its result
   // and never its instruction, linked where the code says (which codes
-  // link where: the field parser's tests).
+  // link where: the field parser's tests); an EQ field without a result
+  // shows its guide as ruby.
   EXPECT_HAS(html, "<p>Caf&#233; &lt;one&gt;</p>\n<p>&#1055;&#1088;&#1080;&#1074;&#1077;&#1090; &amp; "
                    "&#171;&#20013;&#187;</p>\n<p>a<br>b&#8209;cd</p>\n<p>&#160;</p>\n"
                    "<p><a href=\"http://x.org/?a=1&amp;b=2\">link</a> after</p>\n"
-                   "<p>2024</p>\n<p>gone</p>\n<p>last &#8220;quoted&#8221;</p>");
+                   "<p>2024</p>\n<p>gone</p>\n<p><ruby>&#26481;<rt>&#12392;</rt></ruby>!</p>\n"
+                   "<p>last &#8220;quoted&#8221;</p>");
+}
+
+// Symbol characters (Insert Symbol) and text in a symbol font give the
+// characters the font draws; other fonts' symbols their own code.
+TEST(DocContainer, SymbolFontsGiveTheirCharacters) {
+  auto font = [](const std::u16string& name) {
+    std::string entry(40, '\0');
+    for (char16_t c : name + u'\0') put16(entry, entry.size(), c);
+    entry[0] = char(entry.size() - 1);
+    return entry;
+  };
+  std::string fonts;
+  put16(fonts, 0, 3);
+  put16(fonts, 2, 0);
+  fonts += font(u"Arial") + font(u"Symbol") + font(u"Wingdings");
+  auto symbol = [](uint16_t font_index, uint16_t code) {
+    std::string op = "\x55\x08\x01\x09\x6A";  // special, then the symbol
+    put16(op, op.size(), font_index);
+    put16(op, op.size(), code);
+    return op;
+  };
+  doc_parts parts;
+  parts.tables = {{15, fonts}};
+  parts.characters = {{1, symbol(1, 0xF061)}, {2, symbol(2, 0xF0FC)}, {3, symbol(0, 0x2013)},
+                      {4, std::string("\x4F\x4A\x01\x00", 4)}};
+  EXPECT_HAS(convert_ok(make_doc({{u"a(((\uF0B3b\r", false}}, 0x0200, parts)),
+             "<p>a&#945;&#10004;&#8211;&#8805;b</p>");
 }
 
 // Text boxes come once each, before the paragraph their shape (or the group

@@ -30,6 +30,7 @@ read_result read(const std::string& body, const std::string& automatic = "", con
                  const std::vector<std::pair<std::string, std::string>>& parts = {}) {
   read_result out;
   model::reading r;
+  r.options.comments = true;
   EXPECT_TRUE(model::read_document(read_odt, make_odt(body, automatic, common, parts), out.doc, r)) << r.error;
   out.warnings = r.warnings;
   out.body = test::page_body(out.doc);

@@ -13,10 +13,10 @@ using nx::test::body_part;
 
 namespace {
 
-// The page of a short document, checked to be well-formed ASCII.
+// The page of a short document, comments kept, checked to be well-formed ASCII.
 std::string page_of(const std::string& rtf) {
   std::string html, error;
-  EXPECT_TRUE(page_without_pictures(read_rtf, rtf, html, error)) << error;
+  EXPECT_TRUE(page_without_pictures(read_rtf, rtf, html, error, true)) << error;
   EXPECT_EQ(test::nesting_error(html), "") << rtf;
   EXPECT_TRUE(test::ascii_only(html)) << rtf;
   return html;

@@ -166,7 +166,7 @@ TEST(WordmlDialects, TheSameDocumentReadsTheSameFromBoth) {
             "<h1>I. Scope</h1>\n<ol type=\"a\">\n<li>item</li>\n<li>next</li>\n</ol>\n"
             "<ol type=\"I\" start=\"7\">\n<li>seven</li>\n</ol>\n<ul>\n<li>dot</li>\n</ul>\n<p>plain</p>\n<p>loose</p>\n"
             "<h2 align=\"center\"><i>q</i></h2>\n"
-            "<p align=\"right\" dir=\"rtl\"><a id=\"mark\"></a>a<i>&#8209;b</i>!\tx<u><s><sup>2</sup></s></u><br>y</p>\n"
+            "<p align=\"right\" dir=\"rtl\"><a id=\"mark\"></a>a<i>&#8209;b</i>&#128393;\tx<u><s><sup>2</sup></s></u><br>y</p>\n"
             "<p align=\"justify\"><a href=\"http://x.example/#top\">out</a><a href=\"#mark\">see</a>"
             "<a href=\"http://f.example/\">f</a><a href=\"#mark\">3</a>res new control"
             "<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>said<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup>"

@@ -57,9 +57,11 @@ struct read_result {
   std::string body;  // the page's body
 };
 
-// Reads bytes as the built-in converter does; the reading must succeed.
+// Reads bytes as the built-in converter does, comments kept; the reading
+// must succeed.
 inline read_result read(model::reader_fn reader, const std::string& bytes) {
   read_result out;
+  out.r.options.comments = true;
   EXPECT_TRUE(model::read_document(reader, bytes, out.doc, out.r)) << out.r.error;
   out.body = page_body(out.doc);
   return out;
