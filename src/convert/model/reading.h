@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/model/budget.h"
 #include "convert/model/document.h"
 
 namespace nx::model {
@@ -23,6 +24,9 @@ struct reading {
   // What was left out of a document that was read ("the styles part is
   // damaged and was left out"): at most max_warnings, each once.
   std::vector<std::string> warnings;
+
+  // What the document may still become (model/budget.h).
+  model::budget budget;
 
   static constexpr size_t max_warnings = 20;
   void warn(std::string text);

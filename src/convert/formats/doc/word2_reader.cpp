@@ -69,6 +69,7 @@ void reader::story(uint32_t cp0, uint32_t cp1, std::vector<block>& out, bool mai
   block b;
   auto sink = std::make_unique<inline_sink>(b.para.inlines);
   auto end_paragraph = [&] {
+    model::spend(model::budget::item::block);
     out.push_back(std::move(b));
     b = block();
     sink = std::make_unique<inline_sink>(b.para.inlines);
