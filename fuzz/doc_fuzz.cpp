@@ -9,12 +9,13 @@
 #include <string_view>
 
 #include "convert/formats/doc/doc_reader.h"
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;
   nx::model::reading r;
-  if (!nx::read_doc(std::string_view(reinterpret_cast<const char*>(data), size), doc, r)) {
+  if (!nx::model::read_document(nx::read_doc, std::string_view(reinterpret_cast<const char*>(data), size), doc, r)) {
     if (r.error.empty() || !doc.body.empty()) __builtin_trap();
     return 0;
   }
