@@ -193,7 +193,7 @@ std::string_view local_name(std::string_view qualified) {
 // What the tree of text would take in memory, in the parser's node and
 // attribute sizes: an element starts at each "<" that does not close one, a
 // text node at each ">" that text follows, an attribute at each "=".
-size_t tree_bytes(std::string_view text) {
+static size_t tree_bytes(std::string_view text) {
   constexpr size_t node_bytes = 64, attribute_bytes = 40;
   size_t nodes = 0, attributes = 0;
   for (size_t i = 0; i + 1 < text.size(); ++i) {
