@@ -12,13 +12,14 @@
 #include "convert/detect/document_kind.h"
 #include "convert/formats/doc/doc_reader.h"
 #include "convert/formats/doc/word2_reader.h"
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   nx::model::document doc;
   nx::model::reading r;
-  const bool read = nx::is_word2(bytes) ? nx::read_word2(bytes, doc, r) : nx::read_doc(bytes, doc, r);
+  const bool read = nx::model::read_document(nx::is_word2(bytes) ? nx::read_word2 : nx::read_doc, bytes, doc, r);
   if (!read) {
     if (r.error.empty() || !doc.body.empty()) __builtin_trap();
     return 0;

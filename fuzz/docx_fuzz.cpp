@@ -9,12 +9,13 @@
 
 #include "convert/formats/wordml/docx_reader.h"
 #include "convert/common/numbering.h"
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;
   nx::model::reading r;
-  bool ok = nx::read_docx(std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
+  bool ok = nx::model::read_document(nx::read_docx, std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
   if (ok == !r.error.empty()) __builtin_trap();
   for (const nx::model::block& b : doc.body)
     if (b.para.number.size() > nx::max_label) __builtin_trap();  // list labels stay bounded

@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 #include "convert/formats/odt/odt_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   nx::model::document doc;
   nx::model::reading r;
-  bool ok = nx::read_odt(std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
+  bool ok = nx::model::read_document(nx::read_odt, std::string_view(reinterpret_cast<const char*>(data), size), doc, r);
   if (!ok && r.error.empty()) __builtin_trap();  // a failure always says why
   std::string html = nx::write_html(doc);
   for (char c : html)

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "convert/common/numbering.h"
+#include "convert/model/passes.h"
 #include "convert/writers/html_writer.h"
 #include "convert/formats/doc/word2_reader.h"
 #include "convert/formats/wordml/wordml_reader.h"
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   nx::model::document doc;
   nx::model::reading r;
-  bool ok = data[0] & 1 ? nx::read_word2(bytes, doc, r) : nx::read_word_xml(bytes, doc, r);
+  bool ok = nx::model::read_document(data[0] & 1 ? nx::read_word2 : nx::read_word_xml, bytes, doc, r);
   if (!ok && r.error.empty()) __builtin_trap();  // a failure always says why
   for (const nx::model::block& b : doc.body)
     if (b.para.number.size() > nx::max_label) __builtin_trap();  // list labels stay bounded

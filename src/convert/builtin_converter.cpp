@@ -138,10 +138,15 @@ int builtin_converter::convert(staged_output& out, iProgress* progress) {
   if (page.pictures) {
     // Pictures browsers do not draw become ones they do; those that cannot
     // stay as they are, with a warning.
-    pictures::convert_pictures(doc_, reading_, {}, [progress] {
-      if (progress) progress->pump();
-      return !cancel_requested;
-    });
+    try {
+      pictures::convert_pictures(doc_, reading_, {}, [progress] {
+        if (progress) progress->pump();
+        return !cancel_requested;
+      });
+    } catch (const model::too_large& e) {
+      reading_.error = e.what();
+      return 1;
+    }
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : doc_.pictures)
       if (!out.add_picture(p.file_name, p.bytes, reading_.error)) return 1;

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <set>
 #include <system_error>
 
@@ -38,6 +39,13 @@ std::string file_key(const std::string& path) {
   std::error_code ec;
   fs::path folder = fs::weakly_canonical(p.parent_path().empty() ? fs::path(".") : p.parent_path(), ec);
   return (ec ? p.parent_path() : folder).string() + "/" + p.filename().string();
+}
+
+// A symbolic link at a name the row would write: never followed, so that a
+// conversion cannot be led to replace a file outside the output folder.
+bool is_link(const std::string& path) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(path, ec));
 }
 
 std::string plural(int n) { return n >= 2 ? "s" : ""; }
@@ -144,6 +152,11 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
     note = "saved as \"" + file_name_of(output) + "\": another file of this job has the name \"" + name + "\"";
   if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
   const bool html_source = is_html_name(source);
+  for (const std::string& target : {output, pictures_folder(output)})
+    if (is_link(target)) {
+      why = "the output " + target + " is a symbolic link, which is not followed";
+      return row_end::failed;
+    }
 
   // The HTML to clean: the source itself, or the converter's result beside
   // the output, not yet in place.
@@ -258,7 +271,17 @@ bool run_batch_job(iJobHost& host) {
     host.set_file_position(counter, ready);
     host.row_started(i);
     std::string why, note;
-    switch (convert_row(host, i, source, job, why, note)) {
+    // A row that throws (memory ran out) fails alone; its temporaries went
+    // with the objects that held them.
+    row_end end = row_end::failed;
+    try {
+      end = convert_row(host, i, source, job, why, note);
+    } catch (const std::bad_alloc&) {
+      why = "the document is too large to convert: there is not enough memory";
+    } catch (const std::exception& e) {
+      why = std::string("it could not be converted (") + e.what() + ")";
+    }
+    switch (end) {
       case row_end::converted:
         if (!note.empty()) host.row_note(i, note);
         break;

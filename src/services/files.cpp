@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -20,12 +21,18 @@
 namespace nx {
 namespace {
 
-constexpr size_t random_letters = 6;
+constexpr size_t random_letters = 16;
+constexpr std::string_view temp_suffix = ".tmp";
+// The mark every temporary carries (an extended attribute): the sweep
+// removes nothing without it. A file system without extended attributes
+// keeps a killed run's leftovers rather than risk a user's file.
+constexpr char marker_name[] = "user.nubrix.temporary";
+constexpr std::string_view marker_value = "nubrix work in progress";
 // Stands for "the file at the target is not what was written".
 constexpr int replaced_meanwhile = -1;
 
 std::string random_name() {
-  static constexpr char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   unsigned char bytes[random_letters];
   if (::getrandom(bytes, sizeof bytes, 0) != ssize_t(sizeof bytes)) {
     static unsigned counter = 0;
@@ -34,14 +41,24 @@ std::string random_name() {
   }
   std::string name(temp_prefix);
   for (unsigned char b : bytes) name += alphabet[b % (sizeof alphabet - 1)];
-  return name;
+  return name += temp_suffix;
 }
 
 bool is_temp_name(std::string_view name) {
-  if (name.size() != temp_prefix.size() + random_letters || !name.starts_with(temp_prefix)) return false;
-  for (char c : name.substr(temp_prefix.size()))
-    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  if (name.size() != temp_prefix.size() + random_letters + temp_suffix.size() || !name.starts_with(temp_prefix) ||
+      !name.ends_with(temp_suffix))
+    return false;
+  for (char c : name.substr(temp_prefix.size(), random_letters))
+    if (!std::islower(static_cast<unsigned char>(c)) && !std::isdigit(static_cast<unsigned char>(c))) return false;
   return true;
+}
+
+void mark(int fd) { ::fsetxattr(fd, marker_name, marker_value.data(), marker_value.size(), 0); }
+
+bool marked(int fd) {
+  char value[64];
+  const ssize_t n = ::fgetxattr(fd, marker_name, value, sizeof value);
+  return n == ssize_t(marker_value.size()) && std::string_view(value, size_t(n)) == marker_value;
 }
 
 // The folder part of path, with its trailing "/"; "" for a bare name.
@@ -51,7 +68,7 @@ std::string folder_part(const std::string& path) {
 }
 
 // The file a link at path leads to; path itself when it is no link or the
-// link leads nowhere.
+// link leads nowhere (replace_file only: a settings file may be a link).
 std::string resolved(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
@@ -95,7 +112,10 @@ int create_locked(const std::string& target, bool folder, std::string& path, int
     }
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
-    if (same_inode(fd, path)) return fd;
+    if (same_inode(fd, path)) {
+      mark(fd);
+      return fd;
+    }
     ::close(fd);
   }
   error = errno ? errno : EEXIST;
@@ -137,7 +157,7 @@ int rename_no_replace(const std::string& from, const std::string& to) {
 
 // new_file
 
-new_file::new_file(const std::string& target) : target_(resolved(target)) {
+new_file::new_file(const std::string& target) : target_(target) {
   fd_ = create_locked(target_, false, path_, errno_);
 }
 
@@ -194,7 +214,7 @@ bool new_file::finish() {
 // file must be on disk before the old one goes.
 bool new_file::finish_replacing() {
   struct stat st {};
-  if (::stat(target_.c_str(), &st) != 0 && errno == ENOENT) return ok();
+  if (::lstat(target_.c_str(), &st) != 0 && errno == ENOENT) return ok();
   return finish();
 }
 
@@ -210,7 +230,7 @@ bool new_file::check_placed(const std::string& where) {
 
 bool new_file::replace(bool keep_mode) {
   struct stat st {};
-  if (ok() && keep_mode && ::stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+  if (ok() && keep_mode && ::lstat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
       ::fchmod(fd_, st.st_mode & 07777) != 0)
     fail(errno);
   if (!finish_replacing() || ::rename(path_.c_str(), target_.c_str()) != 0) {
@@ -350,6 +370,32 @@ bool rename_new(const std::string& from, const std::string& to) {
   return e == 0;
 }
 
+namespace {
+
+// Empties a temporary folder: only the plain files a new_folder writes; false
+// when it holds anything else, which is then not ours to remove.
+bool empty_own_folder(int fd) {
+  const int dup = ::dup(fd);
+  DIR* d = dup >= 0 ? ::fdopendir(dup) : nullptr;
+  if (!d) {
+    if (dup >= 0) ::close(dup);
+    return false;
+  }
+  bool own = true;
+  while (dirent* e = ::readdir(d)) {
+    const std::string_view name = e->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat st {};
+    if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+        ::unlinkat(fd, e->d_name, 0) != 0)
+      own = false;
+  }
+  ::closedir(d);
+  return own;
+}
+
+}  // namespace
+
 void remove_stale_temporaries(const std::string& folder) {
   const std::string where = folder.empty() ? std::string("./") : folder.back() == '/' ? folder : folder + "/";
   DIR* d = ::opendir(where.c_str());
@@ -360,12 +406,12 @@ void remove_stale_temporaries(const std::string& folder) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) continue;
     struct stat st {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && same_inode(fd, path) && ::fstat(fd, &st) == 0) {
-      std::error_code ec;
-      if (S_ISDIR(st.st_mode))
-        std::filesystem::remove_all(path, ec);
-      else if (S_ISREG(st.st_mode))
+    if (marked(fd) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && same_inode(fd, path) && ::fstat(fd, &st) == 0) {
+      if (S_ISDIR(st.st_mode)) {
+        if (empty_own_folder(fd)) ::rmdir(path.c_str());
+      } else if (S_ISREG(st.st_mode)) {
         ::unlink(path.c_str());
+      }
     }
     ::close(fd);
   }

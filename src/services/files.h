@@ -2,14 +2,16 @@
 // complete new one, in one rename. Every writer of the program goes through
 // here (write_file and replace_file of services/text.h are built on it):
 //
-//   new_file f(target);   // ".nx-XXXXXX" beside target, created exclusively
+//   new_file f(target);   // ".nubrix-<16 random>.tmp" beside target, created exclusively
 //   f.write(bytes);       // all of it, or the file counts as failed
 //   f.replace();          // renamed over target (flushed first when it exists), checked
 //
 // What is not put in place is removed when the object goes. While it lives,
 // a temporary file or folder is locked (flock), so that a later run can tell
 // the leftovers of a killed one (remove_stale_temporaries) from the work of
-// a run that is still going.
+// a run that is still going; and marked (an extended attribute only this
+// program writes), so that the sweep never takes a user's file of a similar
+// name. A link at a target is replaced itself; its target is never written.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -17,14 +19,15 @@
 
 namespace nx {
 
-// Prefix of every temporary name: short, so that it fits beside any name
-// that fits, and never derived from the target's name.
-inline constexpr std::string_view temp_prefix = ".nx-";
+// Prefix of every temporary name (then 16 random letters and digits and
+// ".tmp"): short enough to fit beside any name that fits, never derived from
+// the target's name.
+inline constexpr std::string_view temp_prefix = ".nubrix-";
 
 class new_file {
  public:
-  // Creates the temporary file in the folder of target (of the file a link
-  // at target points to). ok() tells whether that worked.
+  // Creates the temporary file in the folder of target. ok() tells whether
+  // that worked.
   explicit new_file(const std::string& target);
   ~new_file();
   new_file(const new_file&) = delete;
@@ -107,8 +110,10 @@ bool create_file(const std::string& path, std::string_view data);
 // Renames without replacing an existing file; false with errno set.
 bool rename_new(const std::string& from, const std::string& to);
 
-// Removes the temporary files and folders in folder that no living writer
-// holds: what a killed run or a power loss left behind.
+// Removes the temporary files and folders in folder that carry a
+// temporary's name and mark and that no living writer holds: what a killed
+// run or a power loss left behind. A folder goes only when it holds nothing
+// but plain files.
 void remove_stale_temporaries(const std::string& folder);
 
 }  // namespace nx

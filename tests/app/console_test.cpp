@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "services/files.h"
 #include "services/ini.h"
 #include "support/test_env.h"
 
@@ -141,7 +142,7 @@ TEST_F(console_test, FaultsLeaveEarlierResultsWhole) {
   const std::string complete = read_all(output);
   auto no_temporaries = [&] {
     for (const auto& e : fs::directory_iterator(out))
-      EXPECT_FALSE(e.path().filename().string().starts_with(".nx-")) << e.path();
+      EXPECT_FALSE(e.path().filename().string().starts_with(temp_prefix)) << e.path();
   };
   // A full disk (a file size limit stands for it): the earlier output stays,
   // and the program says it failed.

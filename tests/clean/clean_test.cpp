@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "clean/tokenizer.h"
+#include "services/files.h"
 #include "services/flags.h"
 #include "support/test_env.h"
 
@@ -213,12 +214,12 @@ TEST_F(clean_test, work_files_are_new_files_beside_the_name_and_failures_leave_n
   const std::string out = tmp.mkdir("out") + "/x.htm";
   const std::string a = clean_html(in, out, ""), b = clean_html(in, out, "");
   EXPECT_NE(a, b);
-  EXPECT_EQ(a.find(tmp.file("out/.nx-")), 0u);
+  EXPECT_EQ(a.find(tmp.file("out/" + std::string(temp_prefix))), 0u);
   EXPECT_EQ(test::read_all(b), "<p>new</p>");
   EXPECT_EQ(clean_html(in, tmp.file("no such folder/page.html"), ""), "");
   EXPECT_EQ(clean_html(tmp.file("missing.html"), tmp.file("missing.html"), ""), "");
   for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
-    EXPECT_FALSE(e.path().filename().string().starts_with(".nx-")) << e.path();
+    EXPECT_FALSE(e.path().filename().string().starts_with(temp_prefix)) << e.path();
 }
 
 TEST_F(clean_test, progress_and_cancel_leave_no_work_file) {

@@ -21,6 +21,7 @@
 
 #include "convert/job.h"
 #include "convert/test_host.h"
+#include "services/files.h"
 #include "services/flags.h"
 #include "support/test_env.h"
 
@@ -141,7 +142,8 @@ class job_fault_test : public test::program_test {
   void check(const std::string& root, const tree& before, const outcome& o, bool killed = false) {
     const tree after = snapshot(root);
     auto temporary = [](const std::string& rel) {
-      return fs::path(rel).filename().string().starts_with(".nx-") || rel.find("/.nx-") != std::string::npos;
+      return fs::path(rel).filename().string().starts_with(temp_prefix) ||
+             rel.find("/" + std::string(temp_prefix)) != std::string::npos;
     };
     for (const auto& [rel, content] : before) {
       if (temporary(rel)) {  // a killed run's: the next run removes it

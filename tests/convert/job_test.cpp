@@ -6,6 +6,7 @@
 #include "convert/detect/document_kind.h"
 #include "convert/job.h"
 #include "convert/test_host.h"
+#include "services/files.h"
 #include "services/flags.h"
 #include "support/package_writer.h"
 #include "support/test_env.h"
@@ -134,7 +135,7 @@ TEST_F(job_test, CancelDuringTheThirdOfFiveRowsAndDuringTheLast) {
   EXPECT_EQ(host.events.back(), "idle");
   // No work file is left behind.
   for (const auto& e : std::filesystem::directory_iterator(tmp.path()))
-    EXPECT_FALSE(e.path().filename().string().starts_with(".nx-")) << e.path();
+    EXPECT_FALSE(e.path().filename().string().starts_with(temp_prefix)) << e.path();
 
   // A cancel during the last row still cancels.
   test_host last;
@@ -281,4 +282,17 @@ TEST_F(job_test, EngineRowsFailWithTheBuiltInReasonsBeforeTheEngineRuns) {
   host.add(tmp.file("cut.docx"));
   EXPECT_FALSE(run());
   EXPECT_EQ(host.reasons[0], "the package is damaged or incomplete");
+TEST_F(job_test, LinksAtOutputNamesAreNeverFollowed) {
+  const std::string victim = tmp.write("elsewhere/victim.html", "the user's page");
+  tmp.mkdir("elsewhere/pictures");
+  ASSERT_EQ(::symlink(victim.c_str(), (host.dest + "/page.html").c_str()), 0);
+  ASSERT_EQ(::symlink(tmp.file("elsewhere/pictures").c_str(), (host.dest + "/shots_files").c_str()), 0);
+  host.add(tmp.write("page.txt", "Hello"));
+  host.add(tmp.write("shots.txt", "Hello"));
+  host.add(tmp.write("other.txt", "Hello"));
+  EXPECT_FALSE(run());
+  EXPECT_EQ(host.reasons[0], "the output " + host.dest + "/page.html is a symbolic link, which is not followed");
+  EXPECT_EQ(host.reasons[1], "the output " + host.dest + "/shots_files is a symbolic link, which is not followed");
+  EXPECT_EQ(host.rows[2].status, status_converted);
+  EXPECT_EQ(read_all(victim), "the user's page");
 }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "services/paths.h"
 #include "services/text.h"
@@ -63,7 +65,7 @@ TEST(Files, UnplacedAndStaleFilesLeaveNoTraceAndNewOnesNeverReplace) {
   const std::string target = tmp.write("out.html", "earlier");
   {
     new_file f(target);
-    EXPECT_EQ(f.path().find(tmp.path() + "/.nx-"), 0u);
+    EXPECT_EQ(f.path().find(tmp.path() + "/" + std::string(temp_prefix)), 0u);
     f.write("half a res");
   }  // never put in place
   new_file again(target);
@@ -73,15 +75,51 @@ TEST(Files, UnplacedAndStaleFilesLeaveNoTraceAndNewOnesNeverReplace) {
   EXPECT_EQ(read_all(target), "earlier");
   EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"out.html"}));
 
-  // Sweeping removes what a killed run left, not what a live one is writing.
+  // Sweeping removes what a killed run left, not what a live one is writing,
+  // nor a user's file or folder of a like name, nor a folder holding what
+  // no run writes.
   new_file live(tmp.file("a.html"));
   new_folder live_folder(tmp.file("a_files"));
   std::string orphan = new_file(tmp.file("c.html")).release();  // as a killed run leaves it: unlocked
-  tmp.write(".nx-mine", "a user's file with a similar name");
+  std::string orphan_folder, foreign_folder;
+  const pid_t child = ::fork();
+  if (child == 0) {  // killed while writing pictures: nothing is cleaned up
+    new_folder pictures(tmp.file("c_files")), odd(tmp.file("d_files"));
+    pictures.write("image1.png", "P");
+    odd.write("image1.png", "P");
+    ::mkdir((odd.path() + "/sub").c_str(), 0777);
+    tmp.write("paths", pictures.path() + "\n" + odd.path());
+    ::_exit(0);
+  }
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  std::istringstream(read_all(tmp.file("paths"))) >> orphan_folder >> foreign_folder;
+  ::unlink(tmp.file("paths").c_str());
+  const std::string look_alike = std::string(temp_prefix) + "abcdefghijklmnop.tmp";
+  tmp.write(".nx-Notes1", "a user's file");
+  tmp.write(look_alike, "a user's file named like a temporary");
+  tmp.mkdir(".nx-Photos");
+  tmp.write(".nx-Photos/holiday.jpg", "J");
   remove_stale_temporaries(tmp.path());
   EXPECT_FALSE(exists(orphan));
-  EXPECT_TRUE(exists(live.path()) && exists(live_folder.path()) && exists(tmp.file(".nx-mine")));
+  EXPECT_FALSE(exists(orphan_folder));
+  EXPECT_TRUE(exists(foreign_folder + "/sub"));
+  EXPECT_TRUE(exists(live.path()) && exists(live_folder.path()) && exists(tmp.file(".nx-Notes1")) &&
+              exists(tmp.file(look_alike)) && exists(tmp.file(".nx-Photos/holiday.jpg")));
   EXPECT_TRUE(live.write("x") && live.replace());
+  std::filesystem::remove_all(foreign_folder);
+}
+
+// A link at the target is replaced itself: the file it leads to, perhaps
+// outside the folder, is never written.
+TEST(Files, ALinkAtTheTargetIsNeverFollowed) {
+  test::temp_dir tmp;
+  const std::string victim = tmp.write("elsewhere.html", "the user's page");
+  ASSERT_EQ(::symlink(victim.c_str(), tmp.file("page.html").c_str()), 0);
+  ASSERT_TRUE(write_file(tmp.file("page.html"), "converted"));
+  EXPECT_FALSE(std::filesystem::is_symlink(tmp.file("page.html")));
+  EXPECT_EQ(read_all(tmp.file("page.html")), "converted");
+  EXPECT_EQ(read_all(victim), "the user's page");
 }
 
 TEST(Files, FoldersGoInPlaceWholeOrJoinAnExistingOne) {

@@ -190,9 +190,28 @@ std::string_view local_name(std::string_view qualified) {
   return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
 }
 
+// What the tree of text would take in memory, in the parser's node and
+// attribute sizes: an element starts at each "<" that does not close one, a
+// text node at each ">" that text follows, an attribute at each "=".
+static size_t tree_bytes(std::string_view text) {
+  constexpr size_t node_bytes = 64, attribute_bytes = 40;
+  size_t nodes = 0, attributes = 0;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    const char c = text[i], next = text[i + 1];
+    nodes += (c == '<' && next != '/') || (c == '>' && next != '<');
+    attributes += c == '=';
+  }
+  return nodes * node_bytes + attributes * attribute_bytes;
+}
+
 bool parse_xml(std::string text, xml_part& part, std::string& error,
                std::span<const xml_namespace> prefixes, xml_blanks blanks) {
   part.doc.reset();
+  part.tree_bytes = tree_bytes(text);
+  if (part.tree_bytes > xml_max_tree_per_byte * text.size() + xml_tree_allowance) {
+    error = "the document is too large to convert: its XML has too many elements for its size";
+    return false;
+  }
   part.text = std::move(text);
   if (!prefixes.empty() && !needs_renaming(part.text, prefixes)) prefixes = {};
   const unsigned options = pugi::parse_default | pugi::parse_doctype |

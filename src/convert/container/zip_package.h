@@ -16,7 +16,8 @@
 //   fetched; only the five predefined entities and character references
 //   are decoded. Trees
 //   nested deeper than xml_max_depth are refused, so readers may walk them
-//   recursively.
+//   recursively; a tree that would take many times its text's size is
+//   refused before it is built.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -80,6 +81,7 @@ class zip_package {
 struct xml_part {
   std::string text;
   pugi::xml_document doc;
+  size_t tree_bytes = 0;  // about what the tree takes in memory
   pugi::xml_node root() const { return doc.document_element(); }
 };
 
@@ -96,6 +98,12 @@ struct xml_namespace {
 // recursive walk on the default stack.
 inline constexpr int xml_max_depth = 256;
 
+// The parsed tree of a part takes at most this many times the part's size
+// plus the allowance. Word's own parts take about five times theirs; a part
+// of nothing but empty elements ("<w:p/>" over and over) would take eleven.
+inline constexpr size_t xml_max_tree_per_byte = 8;
+inline constexpr size_t xml_tree_allowance = size_t(32) << 20;
+
 // Which whitespace-only text the tree keeps.
 enum class xml_blanks {
   only_content,  // where it is an element's only content, as in <w:t xml:space="preserve"> </w:t>
@@ -103,7 +111,8 @@ enum class xml_blanks {
 };
 
 // Parses text into part. False with a reason when the text is not
-// well-formed XML, declares a document type, or nests too deep.
+// well-formed XML, declares a document type, nests too deep, or its tree
+// would be too large for its size (xml_max_tree_per_byte).
 bool parse_xml(std::string text, xml_part& part, std::string& error,
                std::span<const xml_namespace> prefixes = {}, xml_blanks blanks = xml_blanks::only_content);
 // read() then parse_xml().

@@ -73,6 +73,7 @@ std::string file_ending(std::string_view name) {
 }
 
 int add_picture(document& doc, std::string bytes, std::string alt, std::string_view fallback_ending) {
+  spend(budget::item::picture, 1, bytes.size() + alt.size());
   picture p;
   p.format = picture_format_of(bytes);
   std::string ending = to_lower(std::string(fallback_ending));

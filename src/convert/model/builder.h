@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/model/budget.h"
 #include "convert/model/document.h"
 
 namespace nx::model {
@@ -166,7 +167,8 @@ const char* picture_extension(picture_format f);
 // gives "jpeg"); "" when it has none.
 std::string file_ending(std::string_view name);
 // Adds a picture, named "image<N>.<ending>" by its content (by
-// fallback_ending when the content says nothing); returns its index.
+// fallback_ending when the content says nothing), charged to the active
+// budget; returns its index.
 int add_picture(document& doc, std::string bytes, std::string alt, std::string_view fallback_ending = "bin");
 
 // Adds an equation; returns its index.
@@ -180,7 +182,7 @@ inline int add_equation(document& doc, equation e) {
 void append_document(document& into, document&& part, std::vector<block>& out);
 
 // Neighbouring text with the same formatting, link and style becomes one
-// inline.
+// inline. What it adds is charged to the active budget (model/budget.h).
 class inline_sink {
  public:
   explicit inline_sink(std::vector<inline_item>& items) : items_(items) {}
@@ -188,6 +190,7 @@ class inline_sink {
   // Text under the OpenDocument whitespace rule: runs of blanks, tabs and
   // line ends are one blank, and blanks at the start are dropped.
   void text(std::string_view s, const format& f, int link, int style = -1) {
+    spend(budget::item::character, s.size());
     std::string* out = nullptr;
     for (char c : s) {
       if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
@@ -204,6 +207,7 @@ class inline_sink {
   // Text taken as it is.
   void literal(std::string_view s, const format& f, int link, int style = -1) {
     if (s.empty()) return;
+    spend(budget::item::character, s.size());
     target(f, link, style) += s;
     blank_ = s.back() == ' ' || s.back() == '\t';
   }
@@ -211,6 +215,8 @@ class inline_sink {
     if (it.kind == inline_kind::line_break) blank_ = true;
     else if (it.kind != inline_kind::bookmark && it.kind != inline_kind::range_start && it.kind != inline_kind::range_end)
       blank_ = false;
+    spend(budget::item::inline_item);
+    spend(budget::item::character, it.text.size() + it.guide.size());
     items_.push_back(std::move(it));
   }
 
@@ -222,6 +228,7 @@ class inline_sink {
       it.fmt = f;
       it.link = link;
       it.style = style;
+      spend(budget::item::inline_item);
       items_.push_back(std::move(it));
     }
     return items_.back().text;

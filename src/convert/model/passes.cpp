@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <new>
 
 namespace nx::model {
 namespace {
@@ -79,7 +80,18 @@ void limit_table_depth(document& doc) {
 bool read_document(reader_fn read, std::string_view bytes, document& doc, reading& r) {
   doc = document();
   r.error.clear();
-  if (!read(bytes, doc, r)) {
+  r.budget = budget();
+  r.budget.allow_for(bytes.size());
+  bool ok = false;
+  try {
+    budget::scope counting(r.budget);
+    ok = read(bytes, doc, r);
+  } catch (const too_large& e) {
+    r.error = e.what();
+  } catch (const std::bad_alloc&) {
+    r.error = "the document is too large to convert: there is not enough memory";
+  }
+  if (!ok) {
     doc = document();
     if (r.error.empty()) r.error = "the document cannot be read";
     return false;

@@ -15,7 +15,9 @@ void limit_table_depth(document& doc);
 void drop_comments(document& doc);
 
 // Runs a reader and the passes every document gets (comments only when
-// r.options asks for them): the one way a document reaches a writer.
+// r.options asks for them): the one way a document reaches a writer. The
+// reader runs within r.budget, set for bytes (model/budget.h); past it, or
+// when memory runs out, the document fails with a reason.
 bool read_document(reader_fn read, std::string_view bytes, document& doc, reading& r);
 
 }  // namespace nx::model

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/model/budget.h"
 #include "convert/model/document.h"
 
 namespace nx::model {
@@ -37,6 +38,8 @@ struct reading {
   // max_embedding are left out.
   int embedding = 0;
   static constexpr int max_embedding = 4;
+  // What the document may still become (model/budget.h).
+  model::budget budget;
 
   static constexpr size_t max_warnings = 20;
   void warn(std::string text);

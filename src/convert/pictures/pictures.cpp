@@ -88,6 +88,8 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
              (results[k].end == task_end::done ? std::string("its converter failed") : reason(results[k])) + ")");
       continue;
     }
+    // What a conversion adds counts against the document's budget.
+    if (c.bytes.size() > p.bytes.size()) r.budget.spend(model::budget::item::picture, 0, c.bytes.size() - p.bytes.size());
     p.file_name = renamed(p.file_name, c.format, taken);
     taken.insert(p.file_name);
     p.format = c.format;

@@ -33,8 +33,9 @@ struct picture_limits {
 // to: format, bytes, file name with the new ending, and its size as shown
 // (the document's, else the picture's own); its alt stays. A picture that
 // cannot be converted, or not within the limits, stays as it was, and r gets
-// a warning that names it and says why. waiting (may be empty) is called
-// about every 15 ms while conversions run; false stops them.
+// a warning that names it and says why. What conversions add is charged to
+// r.budget, which throws model::too_large past its limit. waiting (may be
+// empty) is called about every 15 ms while conversions run; false stops them.
 void convert_pictures(model::document& doc, model::reading& r, const picture_limits& limits = {},
                       const std::function<bool()>& waiting = {});
 

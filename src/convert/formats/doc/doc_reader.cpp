@@ -699,6 +699,7 @@ void reader::finish_cell() {
   table_state& t = tables_.back();
   model::cell c;
   c.blocks = std::move(t.cell);
+  model::spend(model::budget::item::cell);
   t.row.cells.push_back(std::move(c));
   t.cell.clear();
   t.cell_used = false;
@@ -822,6 +823,7 @@ void reader::close_table() {
     for (grid_cell& gc : row)
       if (!gc.hidden) b.tab.rows.back().cells.push_back(std::move(gc.cell));
   }
+  model::spend(model::budget::item::block);
   current().push_back(std::move(b));
 }
 
@@ -978,6 +980,7 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
       return it.kind != inline_kind::bookmark && it.kind != inline_kind::note_ref &&
              it.kind != inline_kind::range_start && it.kind != inline_kind::range_end;
     });
+    model::spend(model::budget::item::block);
     current().push_back({model::block::kind::paragraph, std::move(para), {}});
     return;
   }
@@ -985,6 +988,7 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
   para.alignment = pp.jc >= 1 && pp.jc <= 3 ? alignments[pp.jc] : model::align::none;
   para.rtl = pp.bidi;
   number_paragraph(para, pp, heading);
+  model::spend(model::budget::item::block);
   current().push_back({model::block::kind::paragraph, std::move(para), {}});
 }
 

@@ -227,6 +227,7 @@ void reader::story(uint32_t cp0, uint32_t cp1, std::vector<block>& out, bool mai
     return r ? r->props : std::string_view{};
   };
   auto end_paragraph = [&](uint32_t mark) {
+    model::spend(model::budget::item::block);
     const paras p = paras_of(props(papx_, mark));
     const bool row_end = p.in_table && p.row_end && text_[mark] == 0x07;
     if (row_end) {

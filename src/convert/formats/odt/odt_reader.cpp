@@ -34,11 +34,12 @@ constexpr xml_namespace odf_namespaces[] = {
 
 
 // A repeated row or cell is copied at most this often, and all copies of a
-// document weigh at most max_copied (a cell weighs cell_weight plus its
-// text): tables pasted from spreadsheets repeat empty cells to the sheet's
+// document weigh at most max_copied (a cell weighs cell_weight, each of its
+// blocks block_weight, plus its text): tables pasted from spreadsheets repeat empty cells to the sheet's
 // end, and a hostile one repeats full ones.
 constexpr int max_repeat = 1000;
 constexpr size_t cell_weight = 64;
+constexpr size_t block_weight = sizeof(block);
 constexpr size_t max_copied = size_t(32) << 20;
 // Blanks one text:s gives at most, and all of them together.
 constexpr int max_spaces = 1000;
@@ -54,6 +55,7 @@ bool is(pugi::xml_node n, const char* name) { return std::strcmp(n.name(), name)
 size_t weight(const std::vector<block>& blocks) {
   size_t w = cell_weight;
   for (const block& b : blocks) {
+    w += block_weight;
     for (const inline_item& it : b.para.inlines) w += it.text.size() + 16;
     for (const row& r : b.tab.rows)
       for (const cell& c : r.cells) w += weight(c.blocks);
@@ -264,6 +266,8 @@ bool reader::run() {
   }
   xml_part content;
   if (!read_xml(package_, "content.xml", content, error, odf_namespaces, xml_blanks::all)) return false;
+  reading_.budget.allow_for(content.text.size());
+  reading_.budget.spend(model::budget::item::tree, 1, content.tree_bytes);
   pugi::xml_node text = content.root().child("office:body").child("office:text");
   if (!text) {
     error = "the package holds no OpenDocument text";
@@ -333,6 +337,7 @@ void reader::paragraph(pugi::xml_node n, std::vector<block>& out, const list_inf
   std::vector<block> boxes;
   inline_sink sink(p.inlines);
   paragraph_content(n, sink, boxes);
+  model::spend(model::budget::item::block);
   out.push_back(std::move(b));
   for (block& box : boxes) out.push_back(std::move(box));
 }
@@ -355,7 +360,10 @@ void reader::loose_inline(pugi::xml_node n, std::vector<block>& out) {
   inline_sink sink(b.para.inlines);
   inline_node(n, sink, text_run{});
   pending_ = outer;
-  if (!b.para.inlines.empty()) out.push_back(std::move(b));
+  if (!b.para.inlines.empty()) {
+    model::spend(model::budget::item::block);
+    out.push_back(std::move(b));
+  }
   for (block& box : boxes) out.push_back(std::move(box));
 }
 
@@ -443,6 +451,7 @@ void reader::table(pugi::xml_node t, std::vector<block>& out) {
   block b;
   b.what = block::kind::table;
   table_rows(t, b.tab);
+  model::spend(model::budget::item::block);
   out.push_back(std::move(b));
 }
 
@@ -466,17 +475,27 @@ void reader::table_row(pugi::xml_node r, model::table& t) {
     size_t w = weight(cl.blocks);
     int n = repeats(c.attribute("table:number-columns-repeated"), w);
     row_weight += size_t(n) * w;
+    model::spend(model::budget::item::cell, size_t(n));
+    model::spend_copies(cl.blocks, size_t(n - 1));
     for (int k = n; k > 1; --k) out.cells.push_back(cl);
     out.cells.push_back(std::move(cl));
   }
-  for (int k = repeats(r.attribute("table:number-rows-repeated"), row_weight); k > 1; --k) t.rows.push_back(out);
+  const int n = repeats(r.attribute("table:number-rows-repeated"), row_weight);
+  if (n > 1) {
+    model::spend(model::budget::item::cell, out.cells.size() * size_t(n - 1));
+    for (const cell& c : out.cells) model::spend_copies(c.blocks, size_t(n - 1));
+  }
+  for (int k = n; k > 1; --k) t.rows.push_back(out);
   t.rows.push_back(std::move(out));
 }
 
 // How often to copy something of this weight that the document repeats.
 int reader::repeats(pugi::xml_attribute count, size_t each) {
   int n = std::clamp(count.as_int(1), 1, max_repeat);
-  if (copied_ + size_t(n - 1) * each > max_copied) n = 1;
+  if (copied_ + size_t(n - 1) * each > max_copied) {
+    n = 1;
+    reading_.warn("table rows or cells the document repeats too often were kept once");
+  }
   copied_ += size_t(n - 1) * each;
   return n;
 }

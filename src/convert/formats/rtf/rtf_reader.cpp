@@ -91,6 +91,7 @@ struct table_build {
   bool cell_used = false;
 
   void end_cell() {
+    model::spend(model::budget::item::cell);
     row.cells.push_back(std::move(cell));
     cell = model::cell();
     cell_used = false;
@@ -683,6 +684,7 @@ void reader::close_table(flow& f) {
   model::block b;
   b.what = model::block::kind::table;
   b.tab = std::move(t.tab);
+  model::spend(model::budget::item::block);
   target(f, int(f.tables.size())).push_back(std::move(b));
 }
 
@@ -760,6 +762,7 @@ void reader::emit_paragraph(flow& f, const state& s, int depth) {
   }
   model::block b;
   b.para = std::move(p);
+  model::spend(model::budget::item::block);
   target(f, depth).push_back(std::move(b));
 }
 
@@ -776,6 +779,7 @@ void reader::end_cell(int depth) {
   else set_table_depth(f, depth);
   if (!f.para.inlines.empty()) {
     // The anchors of a cell that shows nothing stay in it.
+    model::spend(model::budget::item::block);
     target(f, depth).emplace_back().para.inlines = std::move(f.para.inlines);
     f.para = model::paragraph();
   }

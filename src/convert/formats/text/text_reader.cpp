@@ -100,7 +100,12 @@ class paragraphs {
 class collect : public model::block_sink {
  public:
   explicit collect(std::vector<model::block>& into) : into_(into) {}
-  void block(model::block&& b) override { into_.push_back(std::move(b)); }
+  void block(model::block&& b) override {
+    model::spend(model::budget::item::block);
+    model::spend(model::budget::item::inline_item, b.para.inlines.size());
+    for (const model::inline_item& it : b.para.inlines) model::spend(model::budget::item::character, it.text.size());
+    into_.push_back(std::move(b));
+  }
 
  private:
   std::vector<model::block>& into_;

@@ -180,6 +180,8 @@ bool package_source::read(const std::string& main) {
   }
   read_title();
   if (!read_xml(package_, main, main_.xml, r_.error, ooxml_namespaces())) return false;
+  r_.budget.allow_for(main_.xml.text.size());
+  r_.budget.spend(model::budget::item::tree, 1, main_.xml.tree_bytes);
   xml_node body = main_.xml.root().child("w:body");
   if (std::string_view(main_.xml.root().name()) != "w:document" || !body) {
     r_.error = "the package's main part is no Word document";

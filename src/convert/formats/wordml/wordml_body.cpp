@@ -317,6 +317,7 @@ void walker::story(xml_node container, std::vector<model::block>& out) {
   carried_.clear();
   blocks(container, out);
   if (!carried_.empty()) {
+    model::spend(model::budget::item::block);
     out.emplace_back();
     out.back().para.inlines = std::move(carried_);
   }
@@ -368,8 +369,12 @@ void walker::paragraph(xml_node p, std::vector<model::block>& out) {
   for (std::string& name : pending_bookmarks_) add(ps, inline_kind::bookmark, {}, -1, std::move(name));
   pending_bookmarks_.clear();
   inlines(p, ps);
-  if (mark_deleted(ppr)) carried_ = std::move(para.inlines);
-  else out.push_back(std::move(block));
+  if (mark_deleted(ppr)) {
+    carried_ = std::move(para.inlines);
+  } else {
+    model::spend(model::budget::item::block);
+    out.push_back(std::move(block));
+  }
   for (model::block& b : ps.after) out.push_back(std::move(b));
 }
 
@@ -434,11 +439,13 @@ void walker::table(xml_node tbl, std::vector<model::block>& out) {
       story(tc, cell.blocks);
       if (vmerge) merge_origin[column] = {table.rows.size(), row.cells.size()};
       else merge_origin.erase(column);
+      model::spend(model::budget::item::cell);
       row.cells.push_back(std::move(cell));
       column += span;
     }
     table.rows.push_back(std::move(row));
   }
+  model::spend(model::budget::item::block);
   out.push_back(std::move(block));
 }
 
@@ -756,6 +763,8 @@ void walker::diagram(xml_node rel_ids, para_state& ps) {
   for (std::string& text : src_.diagram(rel_ids)) {
     model::block block;
     block.para.diagram = true;
+    model::spend(model::budget::item::block);
+    model::spend(model::budget::item::character, text.size());
     block.para.inlines.push_back(model::make_inline(inline_kind::text, {}, -1, -1, std::move(text)));
     ps.after.push_back(std::move(block));
   }

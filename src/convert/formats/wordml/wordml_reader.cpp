@@ -148,6 +148,7 @@ bool read_word_xml(std::string_view bytes, model::document& doc, model::reading&
   doc = model::document();
   xml_part part;
   if (!parse_xml(std::string(bytes), part, r.error, wordml_namespaces)) return false;
+  r.budget.spend(model::budget::item::tree, 1, part.tree_bytes + bytes.size());
   xml_node root = part.root();
   if (local_name(root.name()) != "wordDocument" || !root.child("w:body")) {
     r.error = "the file holds no Word document";
