@@ -282,6 +282,8 @@ TEST_F(job_test, EngineRowsFailWithTheBuiltInReasonsBeforeTheEngineRuns) {
   host.add(tmp.file("cut.docx"));
   EXPECT_FALSE(run());
   EXPECT_EQ(host.reasons[0], "the package is damaged or incomplete");
+}
+
 TEST_F(job_test, LinksAtOutputNamesAreNeverFollowed) {
   const std::string victim = tmp.write("elsewhere/victim.html", "the user's page");
   tmp.mkdir("elsewhere/pictures");

@@ -137,7 +137,7 @@ TEST(OddContent, AltChunksOfEveryKindInPlace) {
                 chunk_rel("h", "a.htm") + chunk_rel("r", "b.rtf") + chunk_rel("t", "c.txt") + chunk_rel("d", "d.docx"));
   EXPECT_HAS(page(read_docx, outer),
              "<p>Before</p>\n<h2>Chunk &amp; head</h2>\n<p>Some <b>bold</b> <a href=\"http://a.example/\">link</a></p>\n"
-             "<ul>\n<li>one</li>\n<li>two</li>\n</ul>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+             "<ul>\n<li>one</li>\n<li>two</li>\n</ul>\n<table cellspacing=\"0\" cellpadding=\"4\">\n"
              "<tr><td>c1</td><td>c2</td></tr>\n</table>\n<p>From <b>RTF</b></p>\n<p>Plain<br>lines</p>\n<p>Inner</p>\n"
              "<p>Inner text</p>\n<p>After</p>");
 

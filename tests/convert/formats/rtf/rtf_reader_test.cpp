@@ -150,7 +150,7 @@ TEST(RtfReader, ShortDocumentsAndTheirPage) {
        "<p>see <a href=\"http://a.example/?x=1&amp;y=2\">here</a> now</p>\n"},
       {"doubled backslashes; switches but \\l passed over",
        R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" "C:\\\\Docs\\\\a b.doc"}{\fldrslt d}}})",
-       "<p><a href=\"C:\\Docs\\a b.doc\">d</a></p>\n"},
+       "<p><a href=\"C:%5CDocs%5Ca%20b.doc\">d</a></p>\n"},
       {"a cross-reference with \\h links to its bookmark",
        "{\\rtf1 see {\\field{\\*\\fldinst REF _Ref7 \\\\h}{\\fldrslt above}}}", "<p>see <a href=\"#_Ref7\">above</a></p>\n"},
       {"other fields show their result", "{\\rtf1 page {\\field{\\*\\fldinst PAGE}{\\fldrslt 3}}}", "<p>page 3</p>\n"},
