@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -59,6 +60,10 @@ struct outcome {
 };
 
 outcome run_in_child(test::test_host& host, test::scripted_dialogs& dlg, const std::function<void()>& before = {}) {
+  // Two jobs may start at once from two threads: a child must not inherit
+  // the other's write end, or that report never ends.
+  static std::mutex forking;
+  std::unique_lock<std::mutex> lock(forking);
   int fds[2];
   EXPECT_EQ(::pipe(fds), 0);
   const pid_t pid = ::fork();
@@ -73,6 +78,7 @@ outcome run_in_child(test::test_host& host, test::scripted_dialogs& dlg, const s
     ::_exit(0);
   }
   ::close(fds[1]);
+  lock.unlock();
   std::string report;
   char buf[4096];
   for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, size_t(n));
