@@ -221,6 +221,21 @@ const run* find_run(const std::vector<run>& runs, uint32_t fc) {
   return fc < it->fc1 ? &*it : nullptr;
 }
 
+void read_upx(std::string_view d, size_t at, size_t cupx, style& st) {
+  std::vector<std::string_view> upx;
+  for (size_t u = 0; u < cupx && at + 2 <= d.size(); ++u) {
+    const size_t n = u16(d, at);
+    upx.push_back(slice(d, at + 2, n));
+    at += 2 + n + (n & 1);
+  }
+  if (st.stk == 1 && upx.size() >= 2) {
+    st.papx = upx[0].size() >= 2 ? upx[0].substr(2) : std::string_view{};
+    st.chpx = upx[1];
+  } else if (st.stk == 2 && !upx.empty()) {
+    st.chpx = upx[0];
+  }
+}
+
 style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
   style_sheet out;
   std::string_view s = slice(table, fc, lcb);
@@ -249,18 +264,7 @@ style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
       for (size_t c = 0; c < cch && at + 2 + 2 * c + 2 <= d.size(); ++c)
         st.name.push_back(char16_t(u16(d, at + 2 + 2 * c)));
       at += 2 + 2 * cch + 2;
-      std::vector<std::string_view> upx;
-      for (size_t u = 0; u < cupx && at + 2 <= d.size(); ++u) {
-        size_t n = u16(d, at);
-        upx.push_back(slice(d, at + 2, n));
-        at += 2 + n + (n & 1);
-      }
-      if (st.stk == 1 && upx.size() >= 2) {
-        st.papx = upx[0].size() >= 2 ? upx[0].substr(2) : std::string_view{};
-        st.chpx = upx[1];
-      } else if (st.stk == 2 && !upx.empty()) {
-        st.chpx = upx[0];
-      }
+      read_upx(d, at, cupx, st);
     }
     out.styles.push_back(st);
   }

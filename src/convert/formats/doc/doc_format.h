@@ -141,6 +141,10 @@ struct style_sheet {
   bool damaged = false;       // styles past the damage are left out
 };
 style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb);
+// A style's property groups (UPXs, cupx of them, each padded to even
+// length) from d at `at`: a paragraph style's papx and chpx, a character
+// style's chpx.
+void read_upx(std::string_view d, size_t at, size_t cupx, style& st);
 // The name Word gives a built-in style (by its sti) that the sheet leaves
 // unnamed; "" for other styles.
 std::string_view builtin_style_name(uint16_t sti);

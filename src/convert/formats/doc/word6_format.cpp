@@ -146,18 +146,7 @@ style_sheet read_word6_styles(std::string_view word, uint32_t fc, uint32_t lcb, 
       std::u32string name = decode_codepage(slice(d, base_size + 1, cch), codepage);
       st.name.assign(name.begin(), name.end());
       size_t at = (base_size + 1 + cch + 1 + 1) & ~size_t(1);
-      std::vector<std::string_view> upx;
-      for (size_t u = 0; u < cupx && at + 2 <= d.size(); ++u) {
-        const size_t n = u16(d, at);
-        upx.push_back(slice(d, at + 2, n));
-        at += 2 + n + (n & 1);
-      }
-      if (st.stk == 1 && upx.size() >= 2) {
-        st.papx = upx[0].size() >= 2 ? upx[0].substr(2) : std::string_view{};
-        st.chpx = upx[1];
-      } else if (st.stk == 2 && !upx.empty()) {
-        st.chpx = upx[0];
-      }
+      read_upx(d, at, cupx, st);
     }
     out.styles.push_back(st);
   }
