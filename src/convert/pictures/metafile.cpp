@@ -2,12 +2,16 @@
 // libwmf's SVG device.
 #include <emf2svg.h>
 #include <libwmf/api.h>
+#include <libwmf/font.h>
 #include <libwmf/ipa.h>
 #include <libwmf/svg.h>
+#include <png.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "convert/common/text_encoding.h"
 #include "convert/pictures/converters.h"
@@ -56,14 +60,97 @@ void draw_text_as_utf8(wmfAPI* api, wmfDrawText_t* text) {
   text->str = original;
 }
 
+// The faces libwmf opened for earlier metafiles, kept for the next ones:
+// opening and closing its Type 1 fonts for every metafile costs more than
+// drawing a small one. They belong to a FreeType library of this process,
+// which a session uses while it plays (its own stays empty and is what
+// libwmf closes), and are handed to the next session in its font cache.
+struct kept_face {
+  std::string name, path;
+  FT_Face face = nullptr;
+};
+struct font_keeper {
+  FT_Library library = nullptr;
+  std::vector<kept_face> faces;
+  ~font_keeper() {
+    if (library) FT_Done_FreeType(library);
+  }
+};
+font_keeper fonts_kept;
+// libwmf keeps globals of its own (and svg_draw_text is one here): one
+// session at a time in a process.
+std::mutex wmf_mutex;
+
+wmfFontmapData* font_map_of(wmfAPI* api) {
+  auto* data = static_cast<wmfFontData*>(api->font_data);
+  return data ? static_cast<wmfFontmapData*>(data->user_data) : nullptr;
+}
+
 struct wmf_session {
   wmfAPI* api = nullptr;
+  wmfFontmapData* fonts = nullptr;  // set while the kept library is lent
+  FT_Library own = nullptr;
+  size_t lent = 0;  // faces lent; the cache's later ones are the session's
+  bool kept = false;
   ~wmf_session() {
+    if (fonts) {
+      // A failed session's faces go: a fuzzer converts in one process.
+      if (!kept)
+        for (size_t k = lent; fonts->cache[k].name; ++k) FT_Done_Face(fonts->cache[k].face);
+      fonts->Library = own;
+    }
     if (api) wmf_api_destroy(api);
+  }
+
+  // Lends the kept library and faces to the session: its cache is a list
+  // ended by an empty name that libwmf grows 16 entries at a time.
+  void lend_kept_fonts() {
+    fonts = font_map_of(api);
+    if (!fonts || (!fonts_kept.library && FT_Init_FreeType(&fonts_kept.library) != 0)) {
+      fonts = nullptr;
+      return;
+    }
+    const size_t count = fonts_kept.faces.size();
+    auto* cache = static_cast<wmfFT_CacheEntry*>(wmf_malloc(api, ((count | 0x0F) + 1) * sizeof(wmfFT_CacheEntry)));
+    if (!cache) {
+      fonts = nullptr;
+      return;
+    }
+    for (size_t k = 0; k < count; ++k) {
+      kept_face& f = fonts_kept.faces[k];
+      cache[k] = {f.name.data(), f.path.data(), f.face};
+    }
+    cache[count].name = nullptr;
+    fonts->cache = cache;
+    lent = count;
+    own = fonts->Library;
+    fonts->Library = fonts_kept.library;
+  }
+
+  // Keeps the faces the session opened.
+  void keep_new_fonts() {
+    if (!fonts) return;
+    for (size_t k = lent; fonts->cache[k].name; ++k)
+      fonts_kept.faces.push_back({fonts->cache[k].name, fonts->cache[k].path, fonts->cache[k].face});
+    kept = true;
   }
 };
 
 }  // namespace
+
+// libemf2svg makes a PNG of every bitmap a metafile draws with libpng's
+// default filters and compression: most of the time a page of such
+// pictures took to convert. It hands its stream to png_init_io, which
+// nothing else here calls: this definition takes the place of libpng's (a
+// program's own symbols come first), writes to the stream as libpng's does,
+// at the level every PNG here is made at and unfiltered (its bitmaps are
+// drawings and screenshots more than photographs: a corpus bitmap came out
+// five times quicker and a twentieth larger).
+extern "C" __attribute__((visibility("default"))) void png_init_io(png_structrp png, png_FILE_p stream) {
+  png_set_write_fn(png, stream, nullptr, nullptr);  // nullptr: libpng's own stdio writer
+  png_set_compression_level(png, png_compression_level);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+}
 
 css_size css_from_mm(double width_mm, double height_mm) {
   constexpr double px_per_mm = 96 / 25.4;
@@ -103,6 +190,7 @@ bool emf_to_svg(std::string_view emf, std::string& svg, css_size& frame, std::st
 }
 
 bool wmf_to_svg(std::string_view wmf, css_size shown, std::string& svg, css_size& natural, std::string& why) {
+  const std::lock_guard lock(wmf_mutex);
   wmf_session session;
   wmfAPI_Options options{};
   options.function = wmf_svg_function;
@@ -112,6 +200,7 @@ bool wmf_to_svg(std::string_view wmf, css_size shown, std::string& svg, css_size
     return false;
   }
   wmfAPI* api = session.api;
+  session.lend_kept_fonts();
   wmf_svg_t* device = WMF_SVG_GetData(api);
   // The device needs its output before the scan.
   device->out = wmf_stream_create(api, nullptr);
@@ -147,6 +236,7 @@ bool wmf_to_svg(std::string_view wmf, css_size shown, std::string& svg, css_size
     why = "it is damaged";
     return false;
   }
+  session.keep_new_fonts();
   return true;
 }
 

@@ -175,6 +175,7 @@ bool png_rows(png_structp png, png_infop info, png_bytepp rows, uint32_t width, 
               std::string* out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_set_write_fn(png, out, png_append, png_flush);
+  png_set_compression_level(png, png_compression_level);
   png_set_IHDR(png, info, width, height, 8, opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
