@@ -29,8 +29,10 @@ using clock = std::chrono::steady_clock;
 // that finished.
 constexpr char task_succeeded = '1', task_refused = '0';
 constexpr int exit_threw = 3;
-// Tasks one worker does at most: what the libraries leak stays small.
-constexpr size_t tasks_per_worker = 32;
+// Tasks one worker does at most: what the libraries leak stays small, and
+// what starting one costs (a fork, the libraries' first calls, their fonts)
+// is paid once for a page of pictures.
+constexpr size_t tasks_per_worker = 128;
 // How often waiting is called: a window stays responsive.
 constexpr long long pump_ms = 15;
 // Tasks a worker holds: the next is there before it finishes one, so it
@@ -43,7 +45,11 @@ struct worker {
   std::deque<size_t> tasks;  // sent and not answered yet; the first is the one running
   size_t sent = 0, served = 0;
   clock::time_point deadline;  // the running task's
-  std::string frame;
+  // The answer coming in, read straight where it goes: its length, then
+  // its bytes (sized once the length is known), then its status byte.
+  uint64_t length = 0;
+  size_t length_read = 0, output_read = 0;
+  std::string output;
 };
 
 // The caller's address space now: a worker's limit is this plus what it may add.
@@ -160,7 +166,6 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
   // Every task ends at most two workers (one more try): more spawns than
   // that mean workers die without a task, and the rest is left undone.
   size_t spawns_left = 2 * count + parallel;
-  char buffer[65536];
 
   auto spawn = [&] {
     int pair[2];
@@ -188,6 +193,7 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
     const int status = retire(w, kill);
     for (size_t k = w.tasks.size(); k-- > 0;) queue.push_front(w.tasks[k]);
     w.tasks.clear();
+    w.output.clear();
     return status;
   };
   auto top_up = [&](worker& w) {
@@ -224,6 +230,60 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
     results[t].output.clear();
   };
 
+  // Reads what a worker has sent, whole answers oldest task first; false
+  // when the worker is gone.
+  auto read_answers = [&](worker& w) {
+    for (;;) {
+      char status = 0;
+      char* into = &status;
+      size_t want = 1;
+      if (w.length_read < sizeof w.length) {
+        into = reinterpret_cast<char*>(&w.length) + w.length_read;
+        want = sizeof w.length - w.length_read;
+      } else if (w.output_read < w.length) {
+        into = w.output.data() + w.output_read;
+        want = size_t(w.length) - w.output_read;
+      }
+      const ssize_t n = ::recv(w.fd, into, want, MSG_DONTWAIT);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+      if (n <= 0) {
+        if (w.tasks.empty()) end_worker(w, false);  // went when it had done its share
+        else end_running(w, task_end::crashed, false);
+        return false;
+      }
+      if (w.tasks.empty()) {  // says what no one asked
+        end_worker(w, true);
+        return false;
+      }
+      if (w.length_read < sizeof w.length) {
+        w.length_read += size_t(n);
+        if (w.length_read < sizeof w.length) continue;
+        if (w.length > limits.output) {
+          end_running(w, task_end::too_large, true);
+          return false;
+        }
+        w.output.resize(size_t(w.length));
+      } else if (w.output_read < w.length) {
+        w.output_read += size_t(n);
+      } else {
+        task_result& r = results[w.tasks.front()];
+        r.end = status == task_succeeded ? task_end::done : task_end::failed;
+        r.output = std::move(w.output);
+        w.output.clear();
+        w.length = 0;
+        w.length_read = w.output_read = 0;
+        w.tasks.pop_front();
+        ++w.served;
+        w.deadline = std::min(clock::now() + limits.time, end_of_call);  // the next one starts now
+        if (r.end != task_end::done || w.served >= tasks_per_worker) {
+          end_worker(w, false);
+          return false;
+        }
+      }
+    }
+  };
+
   while (!stop) {
     if (clock::now() < end_of_call) {
       for (worker& w : workers) top_up(w);
@@ -256,40 +316,7 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
 
     for (size_t k = 0; k < workers.size(); ++k) {
       worker& w = workers[k];
-      if (ready > 0 && (fds[k].revents & (POLLIN | POLLHUP | POLLERR))) {
-        const ssize_t n = ::read(w.fd, buffer, sizeof buffer);
-        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-          if (w.tasks.empty()) end_worker(w, false);  // went when it had done its share
-          else end_running(w, task_end::crashed, false);
-          continue;
-        }
-        if (n > 0) w.frame.append(buffer, size_t(n));
-        // Whole answers, oldest task first; a read may hold more than one.
-        bool gone = false;
-        uint64_t length = 0;
-        while (!gone && !w.tasks.empty() && w.frame.size() >= sizeof length) {
-          std::memcpy(&length, w.frame.data(), sizeof length);
-          if (length > limits.output) {
-            end_running(w, task_end::too_large, true);
-            gone = true;
-          } else if (w.frame.size() > sizeof length + length) {
-            task_result& r = results[w.tasks.front()];
-            r.end = w.frame[sizeof length + length] == task_succeeded ? task_end::done : task_end::failed;
-            r.output = w.frame.substr(sizeof length, length);
-            w.frame.erase(0, sizeof length + length + 1);
-            w.tasks.pop_front();
-            ++w.served;
-            w.deadline = std::min(clock::now() + limits.time, end_of_call);  // the next one starts now
-            if (r.end != task_end::done || w.served >= tasks_per_worker) {
-              end_worker(w, false);
-              gone = true;
-            }
-          } else {
-            break;
-          }
-        }
-        if (gone) continue;
-      }
+      if (ready > 0 && (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) && !read_answers(w)) continue;
       if (!w.tasks.empty() && (stop || clock::now() >= w.deadline))
         end_running(w, stop ? task_end::stopped : task_end::too_slow, true);
     }

@@ -168,8 +168,9 @@ bool emf_to_svg(std::string_view emf, std::string& svg, css_size& frame, std::st
   frame = emf_frame(emf);
   // The library reads a record's type and size before it checks them
   // against the end: a truncated last record's are read from this padding.
-  std::string input(emf);
-  input.append(16, '\0');
+  std::string input;
+  input.reserve(emf.size() + 16);
+  input.assign(emf).append(16, '\0');
   static char no_prefix[] = "";
   generatorOptions options{};
   options.nameSpace = no_prefix;

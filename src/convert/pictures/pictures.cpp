@@ -12,25 +12,29 @@ namespace {
 
 using model::picture_format;
 
-// What a child sends back: "<width> <height> <svg|png>\n" and the bytes.
-std::string encode(const converted& c) {
-  return std::to_string(c.width) + ' ' + std::to_string(c.height) + ' ' +
-         (c.format == picture_format::svg ? "svg" : "png") + '\n' + c.bytes;
+// What a child sends back: the bytes, then "\n<width> <height> <svg|png>"
+// (last, so that neither side copies the bytes to add or drop it).
+void encode(converted& c, std::string& out) {
+  out = std::move(c.bytes);
+  out += '\n' + std::to_string(c.width) + ' ' + std::to_string(c.height) + ' ' +
+         (c.format == picture_format::svg ? "svg" : "png");
 }
-constexpr size_t max_encoded_head = 32;
+constexpr size_t max_encoded_tail = 32;
 
-bool decode(const std::string& message, converted& c) {
-  const size_t eol = message.find('\n');
-  if (eol == std::string::npos || eol > max_encoded_head) return false;
-  const char* p = message.data();
-  const char* end = p + eol;
+// Takes c's bytes from message.
+bool decode(std::string& message, converted& c) {
+  const size_t eol = message.rfind('\n');
+  if (eol == std::string::npos || message.size() - eol > max_encoded_tail) return false;
+  const char* p = message.data() + eol + 1;
+  const char* end = message.data() + message.size();
   auto [after_w, e1] = std::from_chars(p, end, c.width);
   if (e1 != std::errc() || after_w == end) return false;
   auto [after_h, e2] = std::from_chars(after_w + 1, end, c.height);
   if (e2 != std::errc() || after_h == end) return false;
   const std::string_view kind(after_h + 1, size_t(end - after_h - 1));
   c.format = kind == "svg" ? picture_format::svg : kind == "png" ? picture_format::png : picture_format::unknown;
-  c.bytes = message.substr(eol + 1);
+  message.resize(eol);
+  c.bytes = std::move(message);
   // The child is ours, but what it ran is not to be trusted.
   return c.width > 0 && c.height > 0 && c.format != picture_format::unknown &&
          model::picture_format_of(c.bytes) == c.format;
@@ -67,13 +71,13 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
     if (needs_conversion(doc.pictures[i])) todo.push_back(i);
   if (todo.empty()) return;
   const isolation_limits isolation{limits.per_picture, limits.per_document, limits.memory,
-                                   limits.output + max_encoded_head, limits.parallel};
-  const std::vector<task_result> results = run_isolated(
+                                   limits.output + max_encoded_tail, limits.parallel};
+  std::vector<task_result> results = run_isolated(
       todo.size(),
       [&](size_t k, std::string& out) {
         converted c;
         if (!convert_picture(doc.pictures[todo[k]], c, out)) return false;
-        out = encode(c);
+        encode(c, out);
         return true;
       },
       isolation, waiting);

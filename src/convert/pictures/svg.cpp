@@ -43,7 +43,11 @@ std::string xml_chars(std::string_view text) {
 // A link to a part of this picture or a picture embedded in it; never one
 // that loads or runs something.
 bool safe_reference(std::string_view value) {
-  std::string v = to_lower(trim(value));
+  // Its start says (an embedded picture's data is not copied whole).
+  constexpr size_t longest_kind = 15;
+  const size_t start = value.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  const std::string v = to_lower(value.substr(start, longest_kind));
   if (v.starts_with("#")) return true;
   for (const char* kind : {"data:image/png", "data:image/jpeg", "data:image/gif", "data:image/bmp", "data:image/webp"})
     if (v.starts_with(kind)) return true;
@@ -97,13 +101,20 @@ void clean(pugi::xml_node node) {
     const std::string_view name = a.name();
     const bool reference = name == "href" || name.ends_with(":href");
     const bool handler = name.size() > 2 && (name[0] | 0x20) == 'o' && (name[1] | 0x20) == 'n';
-    if (handler || (reference && !safe_reference(a.value())) || !urls_stay_inside(a.value()))
+    // A reference kept is a fragment or a bitmap's data: no url() in it loads anything.
+    if (handler || (reference ? !safe_reference(a.value()) : !urls_stay_inside(a.value())))
       node.remove_attribute(a);
     else if (!plain(a.value()))
       a.set_value(xml_chars(a.value()).c_str());
     a = next;
   }
 }
+
+struct string_writer : pugi::xml_writer {
+  std::string& to;
+  explicit string_writer(std::string& s) : to(s) {}
+  void write(const void* data, size_t size) override { to.append(static_cast<const char*>(data), size); }
+};
 
 // A length of the library's root ("1213.0000", "404"); 0 when it is none.
 double length_of(const char* value) {
@@ -145,9 +156,10 @@ bool finish_svg(std::string& svg, css_size& size, std::string& why) {
   root.append_attribute("width") = size.width;
   root.append_attribute("height") = size.height;
   root.append_attribute("preserveAspectRatio") = "none";
-  std::ostringstream out;
+  string_writer out{svg};
+  svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";  // the document holds its own copy of the input
   doc.save(out, "", pugi::format_raw | pugi::format_no_declaration);
-  svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + out.str() + "\n";
+  svg += '\n';
   return true;
 }
 

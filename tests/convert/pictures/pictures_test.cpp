@@ -138,6 +138,37 @@ TEST(PictureConversion, EveryKindBecomesSvgOrPngAtTheSizeShown) {
     EXPECT_FALSE(pictures::needs_conversion(picture_of(bytes, ending))) << ending;
 }
 
+TEST(PictureConversion, MetafileBitmapsAreQuickPngsAndFontsServeTheNextMetafile) {
+  pictures::converted c;
+  std::string why;
+  ASSERT_TRUE(pictures::convert_picture(picture_of(fixture("bitmap.emf"), "emf"), c, why)) << why;
+  const std::string marker = "data:image/png;base64,";
+  const size_t at = c.bytes.find(marker);
+  ASSERT_NE(at, std::string::npos) << c.bytes;
+  std::string png;  // base64, decoded
+  uint32_t bits = 0;
+  int count = 0;
+  const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (size_t k = at + marker.size(); k < c.bytes.size() && alphabet.find(c.bytes[k]) != std::string::npos; ++k) {
+    bits = bits << 6 | uint32_t(alphabet.find(c.bytes[k]));
+    if (++count % 4 == 0) png += {char(bits >> 16), char(bits >> 8), char(bits)};
+  }
+  if (count % 4 >= 2) png += char(bits >> (count % 4 == 2 ? 4 : 10));
+  if (count % 4 == 3) png += char(bits >> 2);
+  EXPECT_EQ(decode_png(png).pixels, (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
+  // libemf2svg's PNG is made at the fastest level: the zlib stream's
+  // header says so (its level field, the top two bits of its second byte).
+  const size_t idat = png.find("IDAT");
+  ASSERT_NE(idat, std::string::npos);
+  EXPECT_EQ(static_cast<unsigned char>(png[idat + 5]) >> 6, 0);
+  // A WMF converts the same with the fonts an earlier one left open.
+  pictures::converted first, other, again;
+  ASSERT_TRUE(pictures::convert_picture(picture_of(fixture("shapes.wmf"), "wmf"), first, why)) << why;
+  ASSERT_TRUE(pictures::convert_picture(picture_of(fixture("no-header.wmf"), "wmf", 50, 30), other, why)) << why;
+  ASSERT_TRUE(pictures::convert_picture(picture_of(fixture("shapes.wmf"), "wmf"), again, why)) << why;
+  EXPECT_EQ(first.bytes, again.bytes);
+}
+
 TEST(PictureConversion, MetafileTextIsEscapedUtf8AndTheSvgRunsNothing) {
   pictures::converted emf, wmf;
   std::string why;
@@ -342,6 +373,26 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   EXPECT_EQ(pumped, 3);
   EXPECT_EQ(results[0].end, task_end::stopped);
   EXPECT_EQ(results[1].end, task_end::stopped);
+}
+
+TEST(PictureIsolation, AnswersOfAnySizeComeBackWholeAndInOrder) {
+  // Around the length field's and the socket's sizes, and beyond.
+  const size_t sizes[] = {0, 1, 7, 8, 9, 65535, 65536, 65537, 300'000, size_t(1) << 20};
+  auto answer = [&](size_t i) {
+    std::string out(sizes[i % std::size(sizes)], '\0');
+    for (size_t k = 0; k < out.size(); ++k) out[k] = char(i * 31 + k * 7);
+    return out;
+  };
+  pictures::isolation_limits limits;
+  limits.output = size_t(1) << 20;
+  limits.parallel = 2;
+  const size_t count = 3 * std::size(sizes);
+  const auto results = pictures::run_isolated(
+      count, [&](size_t i, std::string& out) { out = answer(i); return i % 5 != 4; }, limits);
+  for (size_t i = 0; i < count; ++i) {
+    EXPECT_EQ(results[i].end, i % 5 != 4 ? pictures::task_end::done : pictures::task_end::failed) << i;
+    EXPECT_TRUE(results[i].output == answer(i)) << i;
+  }
 }
 
 TEST(PicturePipeline, BuiltInConverterLinksTheSvgAndNamesWhatItLeftAlone) {

@@ -9,7 +9,11 @@ def emr(kind, body):
     return struct.pack('<II', kind, 8 + len(body)) + body
 
 
-def emf(text, plus=False):
+# 2 x 2, 24 bits, bottom row first: blue, white; top row: red, green.
+ROWS = bytes([255, 0, 0, 255, 255, 255, 0, 0]) + bytes([0, 0, 255, 0, 255, 0, 0, 0])
+
+
+def emf(text, plus=False, bitmap=False):
     records = []
     if plus:  # an EMF+ header in a comment: the drawing follows in both forms ("dual")
         header = struct.pack('<HHII', 0x4001, 1, 28, 16) + struct.pack('<IIII', 0xDBC01002, 1, 96, 96)
@@ -24,6 +28,13 @@ def emf(text, plus=False):
     body = struct.pack('<4iIff', 0, 0, 100, 100, 1, 1.0, 1.0)
     body += struct.pack('<iiIII4iI', 20, 80, count, 76, 0, 0, 0, 0, 0, 76 + len(chars)) + chars + spacing
     records.append(emr(84, body))                                       # EXTTEXTOUTW
+    if bitmap:  # STRETCHDIBITS: the bitmap of rows.bmp over the top-left quarter, copied as it is
+        info = struct.pack('<IiiHHIIiiII', 40, 2, 2, 1, 24, 0, len(ROWS), 0, 0, 0, 0)
+        fixed = 80  # the record's own fields, then the bitmap's header and its pixels
+        body = struct.pack('<4i', 0, 0, 49, 49) + struct.pack('<6i', 0, 0, 0, 0, 2, 2)
+        body += struct.pack('<4I', fixed, len(info), fixed + len(info), len(ROWS))
+        body += struct.pack('<IIii', 0, 0x00CC0020, 50, 50)
+        records.append(emr(81, body + info + ROWS))
     records.append(emr(14, struct.pack('<III', 0, 16, 20)))             # EOF
     data = b''.join(records)
     header = struct.pack('<4i', 0, 0, 99, 99)                           # bounds, device pixels
@@ -62,8 +73,7 @@ def wmf(text, placeable):
 
 
 def bmp():
-    # 2 x 2, 24 bits, bottom row first: blue, white; top row: red, green.
-    rows = bytes([255, 0, 0, 255, 255, 255, 0, 0]) + bytes([0, 0, 255, 0, 255, 0, 0, 0])
+    rows = ROWS
     info = struct.pack('<IiiHHIIiiII', 40, 2, 2, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
     return b'BM' + struct.pack('<IHHI', 14 + len(info) + len(rows), 0, 0, 14 + len(info)) + info + rows
 
@@ -103,6 +113,7 @@ def write(name, data):
 
 write('shapes.emf', emf(']]><script>alert(1)</script> & \u00e9'))
 write('shapes-plus.emf', emf('EMF+', plus=True))
+write('bitmap.emf', emf('b', bitmap=True))
 write('shapes.wmf', wmf('a<b & c \u00e9', True))
 write('no-header.wmf', wmf('x', False))
 write('shapes.emz', gzip.compress(emf('z'), mtime=0))
