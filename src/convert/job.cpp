@@ -1,8 +1,13 @@
 // The batch conversion job.
 #include "convert/job.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <new>
 #include <set>
 #include <system_error>
 
@@ -10,6 +15,7 @@
 #include "convert/converter.h"
 #include "convert/detect/document_kind.h"
 #include "convert/libreoffice/engine.h"
+#include "convert/work_ahead.h"
 #include "services/dialogs.h"
 #include "services/files.h"
 #include "services/flags.h"
@@ -45,6 +51,23 @@ std::string files(int n) { return std::to_string(n) + " file" + plural(n); }
 
 enum class row_end { converted, failed, cancelled, stop };
 
+// A row's conversion and cleaning, done ahead by a worker: the converter's
+// HTML staged beside output, and the cleaned file beside it, neither in
+// place. What is not used is removed with it.
+struct prepared {
+  std::string source, output;
+  std::unique_ptr<staged_output> staged;
+  std::unique_ptr<new_file> work;
+  convert_result converted = convert_result::failed;
+  conversion_report report;
+  bool cleaned = false;
+  size_t task = 0;
+};
+
+// Source bytes of the documents being converted at once; a larger
+// document runs alone.
+constexpr unsigned long long ahead_bytes = 64ull << 20;
+
 // What the rows of one job share: no row writes where an earlier row wrote,
 // or over the source of another row.
 struct job_memory {
@@ -52,6 +75,10 @@ struct job_memory {
   std::set<std::string> written, sources;
   std::set<std::string> swept;  // folders cleared of what killed runs left
   std::unique_ptr<engine_batch> engine;  // the engine's conversions, made ahead
+  std::map<int, prepared> ahead;         // by row; the workers fill them
+  std::unique_ptr<work_ahead> workers;   // ends before what it fills
+
+  ~job_memory() { workers.reset(); }
 
   bool taken(const std::string& output, const std::string& source) const {
     const std::string key = file_key(output);
@@ -77,6 +104,106 @@ bool write_backup(const std::string& html, const std::string& output, std::strin
   return false;
 }
 
+// The folder and name of a row's output before other rows are counted.
+void output_place(iJobHost& host, const std::string& source, std::string& folder, std::string& name) {
+  folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
+  name = output_name_for(file_name_of(source));
+  if (!is_html_name(source) && same_file(folder + name, source)) name += ".html";
+}
+
+// The conversion and cleaning of p, on a worker.
+void prepare(prepared& p, const conversion_options& options, iProgress& progress) {
+  p.staged = std::make_unique<staged_output>(p.output);
+  p.converted = convert_document_staged(p.source, *p.staged, options, &progress, p.report);
+  if (p.converted != convert_result::converted) return;
+  p.work = std::make_unique<new_file>(p.output);
+  p.cleaned = clean_html_into(p.staged->html().path(), *p.work, options.template_file, &progress);
+}
+
+// Hands the documents that no other row shares an output name with to a
+// pool of workers, each to be converted and cleaned into a staged result.
+void plan_ahead(iJobHost& host, job_memory& job) {
+  if (!job.options.built_in || job.options.workers <= 1) return;
+  std::map<std::string, int> outputs;  // output key: rows giving it
+  struct candidate {
+    int row;
+    std::string folder, output;
+  };
+  std::vector<candidate> candidates;
+  for (int i = 0; i < host.row_count(); ++i) {
+    if (host.row_status(i) != status_ready) continue;
+    const std::string source = host.row_text(i);
+    std::string folder, name;
+    output_place(host, source, folder, name);
+    const std::string key = file_key(folder + name);
+    ++outputs[key];
+    if (!is_html_name(source) && file_present(source) && document_problem(source).empty() &&
+        !(job.sources.count(key) && key != file_key(source)))
+      candidates.push_back({i, folder, folder + name});
+  }
+  std::vector<work_ahead::task> tasks;
+  for (const auto& [row, folder, output] : candidates) {
+    if (outputs[file_key(output)] != 1) continue;
+    if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
+    prepared& p = job.ahead[row];
+    p.source = host.row_text(row);
+    p.output = output;
+    p.task = tasks.size();
+    std::error_code ec;
+    const auto bytes = fs::file_size(p.source, ec);
+    tasks.push_back({ec ? 0 : bytes, [&p, &options = job.options](iProgress& progress) {
+                       prepare(p, options, progress);
+                     }});
+  }
+  if (tasks.empty()) return;
+  const size_t window = size_t(job.options.workers) * 2 + 2;
+  job.workers = std::make_unique<work_ahead>(std::move(tasks), job.options.workers, ahead_bytes, window);
+}
+
+// A row whose conversion and cleaning a worker did: its backup, pictures
+// and cleaned file put in place, in list order.
+row_end place_prepared(iJobHost& host, int row, prepared& p, job_memory& job, std::string& why,
+                       std::string& note) {
+  if (!job.workers->wait(p.task, host)) return row_end::cancelled;
+  why = job.workers->failure(p.task);
+  if (!why.empty()) return row_end::failed;
+  why = p.report.error;
+  switch (p.converted) {
+    case convert_result::converted: break;
+    case convert_result::failed: return row_end::failed;
+    case convert_result::engine_missing: return row_end::stop;
+    case convert_result::cancelled: return row_end::cancelled;
+  }
+  for (const std::string& w : p.report.warnings) note += (note.empty() ? "" : "; ") + w;
+  host.reached(row, "converted");
+  const std::string html = p.staged->html().path();
+  if (host.backup()) {
+    if (!write_backup(html, p.output, why)) return row_end::failed;
+    host.reached(row, "backed up");
+  }
+  new_file& work = *p.work;
+  if (!p.cleaned) {
+    if (cancel_requested) return row_end::cancelled;
+    why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
+    return row_end::failed;
+  }
+  std::error_code ec;
+  if (work.size() == 0 && fs::file_size(html, ec) > 0) {
+    why = "it could not be cleaned";
+    return row_end::failed;
+  }
+  host.reached(row, "cleaned");
+  if (!p.staged->place_pictures(why)) return row_end::failed;
+  if (!work.replace()) {
+    why = "the cleaned file could not replace " + p.output + " (" + work.error() + ")";
+    return row_end::failed;
+  }
+  job.written.insert(file_key(p.output));
+  host.set_row(row, p.output, status_converted);
+  host.reached(row, "placed");
+  return row_end::converted;
+}
+
 // One "Ready" row: output path, conversion into a temporary file, backup,
 // cleaning into another, and the cleaned file renamed over the output. A
 // file that exists (source, output, backup) is never written over by
@@ -90,15 +217,22 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   why = document_problem(source);
   if (!why.empty()) return row_end::failed;
 
-  const std::string folder = host.place_same() ? folder_of(source) : add_backslash(host.destination());
-  std::string name = output_name_for(file_name_of(source));
   const bool html_source = is_html_name(source);
-  if (!html_source && same_file(folder + name, source)) name += ".html";
+  std::string folder, name;
+  output_place(host, source, folder, name);
   std::string output = folder + name;
   for (int n = 2; job.taken(output, source); ++n) output = folder + numbered_name(name, n);
   if (output != folder + name)
     note = "saved as \"" + file_name_of(output) + "\": another file of this job has the name \"" + name + "\"";
   if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
+
+  if (auto p = job.ahead.find(row); p != job.ahead.end()) {
+    if (p->second.output == output) {
+      const row_end end = place_prepared(host, row, p->second, job, why, note);
+      job.ahead.erase(p);
+      return end;
+    }
+  }
 
   // The HTML to clean: the source itself, or the converter's result beside
   // the output, not yet in place.
@@ -107,7 +241,13 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   if (!html_source) {
     staged = std::make_unique<staged_output>(output);
     conversion_report report;
-    const convert_result converted = convert_document_staged(source, *staged, job.options, &host, report, job.engine.get());
+    convert_result converted;
+    try {
+      converted = convert_document_staged(source, *staged, job.options, &host, report, job.engine.get());
+    } catch (const std::bad_alloc&) {
+      converted = convert_result::failed;
+      report.error = "there is not enough memory for it";
+    }
     why = report.error;
     switch (converted) {
       case convert_result::converted: break;
@@ -152,6 +292,8 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
 
 bool cancel_ending(iJobHost& host, job_memory& job) {
   job.engine.reset();  // no engine goes on while the message is up
+  job.workers.reset();  // nor a worker; the cancel request ends their cleaning
+  job.ahead.clear();
   cancel_requested = false;
   host.close_progress();
   dialogs().message("Conversion canceled by user.", msg_icon::exclamation);
@@ -160,6 +302,23 @@ bool cancel_ending(iJobHost& host, job_memory& job) {
 }
 
 }  // namespace
+
+std::string duration_text(double seconds) {
+  const long s = std::lround(std::max(0.0, seconds));
+  char text[32];
+  if (s >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+std::string job_time_text(double elapsed_seconds, unsigned long long done, unsigned long long total) {
+  std::string text = "Elapsed " + duration_text(elapsed_seconds);
+  if (done > 0 && total >= done)
+    text += ", about " + duration_text(elapsed_seconds * double(total - done) / double(done)) + " left";
+  return text;
+}
 
 bool run_batch_job(iJobHost& host) {
   host.set_busy(true);
@@ -176,16 +335,23 @@ bool run_batch_job(iJobHost& host) {
   job_memory job;
   job.options = job_options(host.template_file());
   std::vector<std::string> engine_sources;
+  std::vector<unsigned long long> row_bytes(size_t(std::max(rows, 0)), 0);
+  unsigned long long total_bytes = 0, done_bytes = 0;
   for (int i = 0; i < rows; ++i) {
     if (host.row_status(i) != status_ready) continue;
     const std::string source = host.row_text(i);
     job.sources.insert(file_key(source));
     ++ready;
+    std::error_code ec;
+    const auto size = fs::file_size(source, ec);
+    total_bytes += row_bytes[size_t(i)] = ec ? 0 : size;
     if (!job.options.built_in && !is_html_name(source) && file_present(source) &&
         document_problem(source).empty())
       engine_sources.push_back(source);
   }
   job.engine = std::make_unique<engine_batch>(engine_sources, job.options.word_engine);
+  plan_ahead(host, job);
+  host.set_job_bytes(0, total_bytes);
   for (int i = 0; i < rows; ++i) {
     host.pump();
     if (cancel_requested) return cancel_ending(host, job);
@@ -198,7 +364,10 @@ bool run_batch_job(iJobHost& host) {
     ++counter;
     host.set_file_position(counter, ready);
     std::string why, note;
-    switch (convert_row(host, i, source, job, why, note)) {
+    const row_end end = convert_row(host, i, source, job, why, note);
+    if (end == row_end::converted || end == row_end::failed)
+      host.set_job_bytes(done_bytes += row_bytes[size_t(i)], total_bytes);
+    switch (end) {
       case row_end::converted:
         if (!note.empty()) host.row_note(i, note);
         break;
@@ -217,6 +386,7 @@ bool run_batch_job(iJobHost& host) {
     }
   }
   job.engine.reset();
+  job.workers.reset();
   host.close_progress();
   if (cancel_requested) return cancel_ending(host, job);
 

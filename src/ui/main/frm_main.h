@@ -93,6 +93,7 @@ class frmMain final : public QWidget, public iJobHost {
   void row_failed(int row, const std::string& reason) override;
   void row_note(int row, const std::string& note) override;
   void set_file_position(int file, int files) override;
+  void set_job_bytes(unsigned long long done, unsigned long long total) override;
 
   frmProgress* progress_window() const;
 
@@ -228,6 +229,10 @@ class frmMain final : public QWidget, public iJobHost {
   QPointer<frmProgress> progress_;
   int job_file_ = 0, job_files_ = 0;
   QElapsedTimer last_pump_;
+  // The job's clock and bytes, for the time under the progress bar.
+  QElapsedTimer job_clock_, time_shown_;
+  unsigned long long job_done_ = 0, job_total_ = 0;
+  void show_job_time();
 };
 
 }  // namespace nx

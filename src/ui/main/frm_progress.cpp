@@ -26,6 +26,9 @@ frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
   prgJob->setObjectName("prgJob");
   prgJob->setRange(0, 100);
   prgJob->setValue(0);
+  lblTime = new QLabel(this);
+  lblTime->setObjectName("lblTime");
+  lblTime->setTextFormat(Qt::PlainText);
   lblFile = new QLabel(this);
   lblFile->setObjectName("lblFile");
   cmdCancel = new QPushButton("Cancel", this);
@@ -35,12 +38,13 @@ frmProgress::frmProgress(QWidget* owner) : QDialog(owner) {
   auto* box = new QVBoxLayout(this);
   box->addWidget(lblStatus);
   box->addWidget(prgJob);
+  box->addWidget(lblTime);
   auto* row = new QHBoxLayout;
   row->addWidget(lblFile);
   row->addStretch();
   row->addWidget(cmdCancel);
   box->addLayout(row);
-  setFixedSize(380, 120);
+  setFixedSize(380, 140);
 
   connect(cmdCancel, &QPushButton::clicked, this, &frmProgress::cmdCancel_Click);
 }
@@ -56,6 +60,8 @@ void frmProgress::set_percent(int percent) { prgJob->setValue(std::clamp(percent
 void frmProgress::set_file(int file, int files) {
   lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
 }
+
+void frmProgress::set_time(const QString& text) { lblTime->setText(text); }
 
 void frmProgress::cmdCancel_Click() {
   cancel_requested = true;

@@ -1,4 +1,4 @@
-// The progress window of a batch job: a label, a bar and Cancel. Cancel (or
+// The progress window of a batch job: a label, a bar, the time and Cancel. Cancel (or
 // the close box, or Escape) only sets cancel_requested; the job closes the
 // window itself.
 #pragma once
@@ -19,11 +19,14 @@ class frmProgress final : public QDialog {
   void set_percent(int percent);
   // "File 22 of 560" beside Cancel.
   void set_file(int file, int files);
+  // The time passed and the estimate of what is left, under the bar.
+  void set_time(const QString& text);
   // Closes the window for good (the job's ending).
   void finish();
 
   QLabel* lblStatus;
   QLabel* lblFile;
+  QLabel* lblTime;
   QProgressBar* prgJob;
   QPushButton* cmdCancel;
 
