@@ -15,6 +15,7 @@ rules=(
   "convert/container/:convert/container/ services/"
   "convert/detect/:convert/detect/ convert/container/ services/"
   "convert/formats/:SAME_FORMAT convert/common/ convert/model/ convert/container/ convert/detect/ services/"
+  "convert/pictures/:convert/pictures/ convert/common/ convert/model/ services/"
   "convert/writers/:convert/writers/ convert/common/ convert/model/ services/"
   "convert/output/:convert/output/ convert/writers/html_text.h services/"
   "convert/libreoffice/:convert/libreoffice/ convert/output/ convert/writers/html_text.h convert/common/ services/"

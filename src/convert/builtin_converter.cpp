@@ -13,7 +13,9 @@
 #include "convert/formats/wordml/wordml_reader.h"
 #include "convert/model/passes.h"
 #include "convert/output/staged_output.h"
+#include "convert/pictures/pictures.h"
 #include "convert/writers/html_writer.h"
+#include "services/flags.h"
 #include "services/paths.h"
 #include "services/text.h"
 
@@ -108,22 +110,31 @@ int builtin_converter::convert(const std::string& output, int type_code) {
   return out.place(reading_.error) ? 0 : 1;
 }
 
-int builtin_converter::convert(staged_output& out) {
+int builtin_converter::convert(staged_output& out, iProgress* progress) {
   return write_page([&](std::string_view piece) { return out.html().write(piece); },
                     [&](const std::string& name, std::string_view bytes) {
                       return out.add_picture(name, bytes, reading_.error);
                     },
-                    out.pictures_href(), [&] { return out.html().error(); });
+                    out.pictures_href(), [&] { return out.html().error(); }, progress);
 }
 
 int builtin_converter::write_page(const std::function<bool(std::string_view)>& write,
                                   const std::function<bool(const std::string&, std::string_view)>& add_picture,
-                                  const std::string& pictures_href, const std::function<std::string()>& why_not) {
+                                  const std::string& pictures_href, const std::function<std::string()>& why_not,
+                                  iProgress* progress) {
   if (!open_) {
     reading_.error = "no document is open";
     return 1;
   }
   html_options page = options_.html;
+  if (page.pictures) {
+    // Pictures browsers do not draw become ones they do; those that cannot
+    // stay as they are, with a warning.
+    pictures::convert_pictures(doc_, reading_, {}, [progress] {
+      if (progress) progress->pump();
+      return !cancel_requested;
+    });
+  }
   if (page.pictures && !page.embed_pictures) {
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : doc_.pictures)
@@ -162,9 +173,9 @@ bool builtin_convert(const std::string& source, const std::string& output, std::
 }
 
 bool builtin_convert(const std::string& source, staged_output& out, const conversion_options& options,
-                     std::string* error, std::vector<std::string>* warnings) {
+                     std::string* error, std::vector<std::string>* warnings, iProgress* progress) {
   builtin_converter converter(options);
-  bool ok = converter.open_document(source, 1) == 0 && converter.convert(out) == 0;
+  bool ok = converter.open_document(source, 1) == 0 && converter.convert(out, progress) == 0;
   if (!ok && error) *error = converter.error();
   if (ok && warnings) *warnings = converter.warnings();
   converter.close_document();

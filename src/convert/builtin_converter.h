@@ -12,6 +12,7 @@
 #include "convert/model/document.h"
 #include "convert/model/reading.h"
 #include "convert/options.h"
+#include "services/progress.h"
 
 namespace nx {
 
@@ -32,14 +33,17 @@ class builtin_converter {
   // for ".htm" and other endings) can be written. 0 on success.
   int convert(const std::string& output, int type_code);
   // Writes the HTML and its pictures into out, which the caller puts in
-  // place. 0 on success.
-  int convert(staged_output& out);
+  // place. 0 on success. progress (may be null) is pumped while pictures
+  // are converted; a cancel request leaves the rest as they are.
+  int convert(staged_output& out, iProgress* progress = nullptr);
   // Writes the HTML piece by piece to write and each picture to
   // add_picture (not when embedded, or left out), its links starting with
-  // pictures_href; why_not says why write failed. 0 on success.
+  // pictures_href; why_not says why write failed. progress as for convert.
+  // 0 on success.
   int write_page(const std::function<bool(std::string_view)>& write,
                  const std::function<bool(const std::string&, std::string_view)>& add_picture,
-                 const std::string& pictures_href, const std::function<std::string()>& why_not);
+                 const std::string& pictures_href, const std::function<std::string()>& why_not,
+                 iProgress* progress = nullptr);
   int close_document();
   // Why the last call failed.
   const std::string& error() const { return reading_.error; }
@@ -61,7 +65,8 @@ class builtin_converter {
 bool builtin_convert(const std::string& source, const std::string& output, std::string* error = nullptr,
                      const conversion_options& options = {});
 bool builtin_convert(const std::string& source, staged_output& out, const conversion_options& options,
-                     std::string* error = nullptr, std::vector<std::string>* warnings = nullptr);
+                     std::string* error = nullptr, std::vector<std::string>* warnings = nullptr,
+                     iProgress* progress = nullptr);
 
 // The reader of a kind of document; nullptr for unknown ones.
 model::reader_fn reader_for(doc_kind kind);

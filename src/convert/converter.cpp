@@ -27,8 +27,8 @@ convert_result convert_document_staged(const std::string& source, staged_output&
     report.error = "the converted file cannot be written (" + out.html().error() + ")";
     r = convert_result::failed;
   } else if (options.built_in) {
-    r = builtin_convert(source, out, options, &report.error, &report.warnings) ? convert_result::converted
-                                                                              : convert_result::failed;
+    r = builtin_convert(source, out, options, &report.error, &report.warnings, progress) ? convert_result::converted
+                                                                                        : convert_result::failed;
   } else {
     r = batch ? batch->convert(source, out, progress, report.error)
               : engine_convert(source, out, options.word_engine, progress, report.error);

@@ -254,7 +254,10 @@ void writer::inline_item_html(const inline_item& it) {
           append_html_utf8(out_, opt_.picture_href + url_path(pic.file_name));
         out_ += "\" alt=\"";
         append_html_utf8(out_, pic.alt.empty() && !browser_draws(pic.format) ? pic.file_name : pic.alt);
-        out_ += "\">";
+        out_ += '"';
+        if (pic.width > 0 && pic.height > 0)
+          out_ += " width=\"" + std::to_string(pic.width) + "\" height=\"" + std::to_string(pic.height) + '"';
+        out_ += '>';
       }
       return;
     case inline_kind::note_ref:

@@ -42,7 +42,8 @@ struct html_options {
 //   endnotes i, ii ...; comments [1], [2] ...); a comment is linked from
 //   where its range starts, else from its mark;
 // - equations are written as linear text in <span class="math">;
-// - a picture in a format browsers do not draw names its file in its alt;
+// - a picture in a format browsers do not draw names its file in its alt; a
+//   picture's size, when known, is its <img>'s width and height;
 // - links to script or data addresses keep their text but lose the link.
 // Indices out of range (links, pictures, notes, equations) are ignored.
 std::string write_html(const model::document& doc, const html_options& options = {});

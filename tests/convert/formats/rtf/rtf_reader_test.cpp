@@ -253,7 +253,7 @@ TEST(RtfReader, EveryKindOfPictureIsHandedOverWithItsSize) {
   EXPECT_EQ(ddb.substr(ddb.size() - 8), std::string("\xF0\0\0\0\x0F\0\0\0", 8));
   EXPECT_EQ(ddb.substr(22, 4), std::string("\xFE\xFF\xFF\xFF", 4));  // height -2
   EXPECT_EQ(doc.pictures[6].bytes.size(), 512u + 12);
-  EXPECT_HAS(test::page_body(doc, {"x_files/"}), "<p>a<img src=\"x_files/image1.png\" alt=\"\"><img src=\"x_files/image2.emf\"");
+  EXPECT_HAS(test::page_body(doc, {"x_files/"}), "<p>a<img src=\"x_files/image1.png\" alt=\"\" width=\"100\" height=\"50\"><img src=\"x_files/image2.emf\"");
 }
 
 // A picture is read once: a \shppict's, else its \nonshppict copy; a

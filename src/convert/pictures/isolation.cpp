@@ -1,0 +1,313 @@
+#include "convert/pictures/isolation.h"
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <new>
+#include <mutex>
+#include <thread>
+
+namespace nx::pictures {
+namespace {
+
+using clock = std::chrono::steady_clock;
+
+// A result travels as its length (8 bytes), its bytes, and one byte that
+// says how the task went: a worker that dies half way never passes for one
+// that finished.
+constexpr char task_succeeded = '1', task_refused = '0';
+constexpr int exit_threw = 3;
+// Tasks one worker does at most: what the libraries leak stays small.
+constexpr size_t tasks_per_worker = 32;
+// How often waiting is called: a window stays responsive.
+constexpr long long pump_ms = 15;
+// Tasks a worker holds: the next is there before it finishes one, so it
+// never waits for the parent in between.
+constexpr size_t tasks_ahead = 2;
+
+struct worker {
+  pid_t pid = -1;
+  int fd = -1;               // a socket: task numbers go in, results come out
+  std::deque<size_t> tasks;  // sent and not answered yet; the first is the one running
+  size_t sent = 0, served = 0;
+  clock::time_point deadline;  // the running task's
+  std::string frame;
+};
+
+// The caller's address space now: a worker's limit is this plus what it may add.
+size_t address_space_in_use() {
+  std::ifstream statm("/proc/self/statm");
+  size_t pages = 0;
+  statm >> pages;
+  return pages * size_t(::sysconf(_SC_PAGESIZE));
+}
+
+void set_limit(int resource, rlim_t soft, rlim_t hard) {
+  rlimit r{soft, hard};
+  ::setrlimit(resource, &r);
+}
+
+bool write_all(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+bool read_all(int fd, char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+[[noreturn]] void serve(int fd, const std::function<bool(size_t, std::string&)>& task, const isolation_limits& limits,
+                        size_t address_space, pid_t parent) {
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (::getppid() != parent) ::_exit(0);
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  for (int s : {SIGALRM, SIGXCPU, SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL, SIGPIPE, SIGTERM})
+    ::sigaction(s, &dfl, nullptr);
+  sigset_t none;
+  sigemptyset(&none);
+  ::sigprocmask(SIG_SETMASK, &none, nullptr);
+  // Libraries that print their complaints print them nowhere.
+  const int null = ::open("/dev/null", O_RDWR);
+  if (null >= 0)
+    for (int std_fd = 0; std_fd <= 2; ++std_fd) ::dup2(null, std_fd);
+  const auto seconds = unsigned(std::chrono::ceil<std::chrono::seconds>(limits.time).count());
+  const auto lifetime = rlim_t(std::chrono::ceil<std::chrono::seconds>(limits.total).count());
+  set_limit(RLIMIT_CORE, 0, 0);
+  set_limit(RLIMIT_FSIZE, 0, 0);  // no files: the socket is the only way out
+  set_limit(RLIMIT_AS, address_space + limits.memory, address_space + limits.memory);
+  set_limit(RLIMIT_CPU, lifetime + 1, lifetime + 2);
+  // Memory a task frees stays with the worker for the next one: large blocks
+  // mapped and unmapped per task cost a page fault for every page touched.
+  ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  for (size_t served = 0; served < tasks_per_worker; ++served) {
+    uint64_t index = 0;
+    if (!read_all(fd, reinterpret_cast<char*>(&index), sizeof index)) ::_exit(0);
+    ::alarm(seconds + 1);  // a worker asleep on a lock uses no CPU time
+    std::string out;
+    bool ok = false;
+    try {
+      ok = task(size_t(index), out);
+    } catch (const std::bad_alloc&) {
+      out = "it needs too much memory";
+    } catch (...) {
+      ::_exit(exit_threw);
+    }
+    ::alarm(0);
+    const uint64_t length = out.size();
+    const char status = ok ? task_succeeded : task_refused;
+    if (!write_all(fd, reinterpret_cast<const char*>(&length), sizeof length) || !write_all(fd, out.data(), out.size()) ||
+        !write_all(fd, &status, 1) || !ok)
+      ::_exit(0);  // a refusal may have left the libraries in any state
+  }
+  ::_exit(0);
+}
+
+// Ends a worker (killed first, or told to go by its socket closing); its
+// wait status.
+int retire(worker& w, bool kill) {
+  if (kill) ::kill(w.pid, SIGKILL);
+  ::close(w.fd);
+  w.fd = -1;
+  int status = 0;
+  while (::waitpid(w.pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return status;
+}
+
+}  // namespace
+
+std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
+                                      const isolation_limits& limits, const std::function<bool()>& waiting) {
+  std::vector<task_result> results(count);
+  if (count == 0) return results;
+  // One call at a time in a process: a worker forked for one call would
+  // hold the sockets of another call's workers open (and so keep them
+  // alive, or hide their end from that call).
+  static std::mutex one_call;
+  const std::lock_guard lock(one_call);
+  const size_t parallel =
+      limits.parallel > 0 ? size_t(limits.parallel) : std::max<size_t>(1, std::thread::hardware_concurrency());
+  const size_t address_space = address_space_in_use();
+  const pid_t parent = ::getpid();
+  const clock::time_point end_of_call = clock::now() + limits.total;
+  std::deque<size_t> queue;
+  for (size_t i = 0; i < count; ++i) queue.push_back(i);
+  std::vector<bool> retried(count, false);
+  std::vector<worker> workers;
+  bool stop = false;
+  // Every task ends at most two workers (one more try): more spawns than
+  // that mean workers die without a task, and the rest is left undone.
+  size_t spawns_left = 2 * count + parallel;
+  char buffer[65536];
+
+  auto spawn = [&] {
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      // The other workers' sockets stay open only in the parent: a worker
+      // knows the parent is done with it when its socket closes.
+      ::close(pair[0]);
+      for (const worker& w : workers) ::close(w.fd);
+      serve(pair[1], task, limits, address_space, parent);
+    }
+    ::close(pair[1]);
+    if (pid < 0) {
+      ::close(pair[0]);
+      return false;
+    }
+    worker& w = workers.emplace_back();
+    w.pid = pid;
+    w.fd = pair[0];
+    return true;
+  };
+  // Ends a worker; the tasks it held but had not started go back to the queue.
+  auto end_worker = [&](worker& w, bool kill) {
+    const int status = retire(w, kill);
+    for (size_t k = w.tasks.size(); k-- > 0;) queue.push_front(w.tasks[k]);
+    w.tasks.clear();
+    return status;
+  };
+  auto top_up = [&](worker& w) {
+    while (w.fd >= 0 && w.tasks.size() < tasks_ahead && w.sent < tasks_per_worker && !queue.empty()) {
+      const uint64_t index = queue.front();
+      // MSG_NOSIGNAL: a worker that died idle is no SIGPIPE for the caller.
+      if (::send(w.fd, &index, sizeof index, MSG_NOSIGNAL) != ssize_t(sizeof index)) {
+        w.sent = tasks_per_worker;  // it has died: its end of file says how its task went
+        return;
+      }
+      queue.pop_front();
+      if (w.tasks.empty()) w.deadline = std::min(clock::now() + limits.time, end_of_call);
+      w.tasks.push_back(size_t(index));
+      ++w.sent;
+    }
+  };
+  // The running task ends with its worker.
+  auto end_running = [&](worker& w, task_end end, bool kill) {
+    const size_t t = w.tasks.front();
+    w.tasks.pop_front();
+    const int status = end_worker(w, kill);
+    if (end == task_end::crashed) {
+      const int signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+      if (signal == SIGXCPU || signal == SIGALRM) end = task_end::too_slow;
+      // A worker that did other tasks before may have been left damaged by
+      // them: the task gets one more try in a fresh worker.
+      if (end == task_end::crashed && w.served > 0 && !retried[t]) {
+        retried[t] = true;
+        queue.push_front(t);
+        return;
+      }
+    }
+    results[t].end = end;
+    results[t].output.clear();
+  };
+
+  while (!stop) {
+    if (clock::now() < end_of_call) {
+      for (worker& w : workers) top_up(w);
+      std::erase_if(workers, [](const worker& w) { return w.fd < 0; });
+      while (spawns_left > 0 && !queue.empty() && workers.size() < parallel && spawn()) {
+        --spawns_left;
+        top_up(workers.back());
+      }
+    }
+    std::erase_if(workers, [](const worker& w) { return w.fd < 0; });
+
+    std::vector<pollfd> fds;
+    clock::time_point first_deadline = clock::time_point::max();
+    for (const worker& w : workers) {
+      fds.push_back({w.fd, POLLIN, 0});
+      if (!w.tasks.empty()) first_deadline = std::min(first_deadline, w.deadline);
+    }
+    if (first_deadline == clock::time_point::max()) {
+      // Nothing runs: all done, or the call's total ran out, or the workers
+      // there died idle and their end is still to be read.
+      if (queue.empty() || workers.empty() || clock::now() >= end_of_call) break;
+      first_deadline = clock::now() + std::chrono::milliseconds(pump_ms);
+    }
+    const auto wait_ms = std::chrono::ceil<std::chrono::milliseconds>(
+                             std::max(first_deadline - clock::now(), clock::duration::zero()))
+                             .count();
+    const int ready = ::poll(fds.data(), fds.size(), int(std::min<long long>(wait_ms, waiting ? pump_ms : 60'000)));
+    if (ready < 0 && errno != EINTR) break;
+    if (waiting && !waiting()) stop = true;
+
+    for (size_t k = 0; k < workers.size(); ++k) {
+      worker& w = workers[k];
+      if (ready > 0 && (fds[k].revents & (POLLIN | POLLHUP | POLLERR))) {
+        const ssize_t n = ::read(w.fd, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+          if (w.tasks.empty()) end_worker(w, false);  // went when it had done its share
+          else end_running(w, task_end::crashed, false);
+          continue;
+        }
+        if (n > 0) w.frame.append(buffer, size_t(n));
+        // Whole answers, oldest task first; a read may hold more than one.
+        bool gone = false;
+        uint64_t length = 0;
+        while (!gone && !w.tasks.empty() && w.frame.size() >= sizeof length) {
+          std::memcpy(&length, w.frame.data(), sizeof length);
+          if (length > limits.output) {
+            end_running(w, task_end::too_large, true);
+            gone = true;
+          } else if (w.frame.size() > sizeof length + length) {
+            task_result& r = results[w.tasks.front()];
+            r.end = w.frame[sizeof length + length] == task_succeeded ? task_end::done : task_end::failed;
+            r.output = w.frame.substr(sizeof length, length);
+            w.frame.erase(0, sizeof length + length + 1);
+            w.tasks.pop_front();
+            ++w.served;
+            w.deadline = std::min(clock::now() + limits.time, end_of_call);  // the next one starts now
+            if (r.end != task_end::done || w.served >= tasks_per_worker) {
+              end_worker(w, false);
+              gone = true;
+            }
+          } else {
+            break;
+          }
+        }
+        if (gone) continue;
+      }
+      if (!w.tasks.empty() && (stop || clock::now() >= w.deadline))
+        end_running(w, stop ? task_end::stopped : task_end::too_slow, true);
+    }
+    std::erase_if(workers, [](const worker& w) { return w.fd < 0; });
+  }
+  for (worker& w : workers) {
+    if (!w.tasks.empty()) end_running(w, stop ? task_end::stopped : task_end::too_slow, true);
+    else end_worker(w, false);
+  }
+  if (stop)
+    for (size_t t : queue) results[t].end = task_end::stopped;
+  return results;
+}
+
+}  // namespace nx::pictures

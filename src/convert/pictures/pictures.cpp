@@ -1,0 +1,100 @@
+#include "convert/pictures/pictures.h"
+
+#include <charconv>
+#include <set>
+
+#include "convert/model/builder.h"
+#include "convert/pictures/conversion.h"
+#include "convert/pictures/isolation.h"
+
+namespace nx::pictures {
+namespace {
+
+using model::picture_format;
+
+// What a child sends back: "<width> <height> <svg|png>\n" and the bytes.
+std::string encode(const converted& c) {
+  return std::to_string(c.width) + ' ' + std::to_string(c.height) + ' ' +
+         (c.format == picture_format::svg ? "svg" : "png") + '\n' + c.bytes;
+}
+constexpr size_t max_encoded_head = 32;
+
+bool decode(const std::string& message, converted& c) {
+  const size_t eol = message.find('\n');
+  if (eol == std::string::npos || eol > max_encoded_head) return false;
+  const char* p = message.data();
+  const char* end = p + eol;
+  auto [after_w, e1] = std::from_chars(p, end, c.width);
+  if (e1 != std::errc() || after_w == end) return false;
+  auto [after_h, e2] = std::from_chars(after_w + 1, end, c.height);
+  if (e2 != std::errc() || after_h == end) return false;
+  const std::string_view kind(after_h + 1, size_t(end - after_h - 1));
+  c.format = kind == "svg" ? picture_format::svg : kind == "png" ? picture_format::png : picture_format::unknown;
+  c.bytes = message.substr(eol + 1);
+  // The child is ours, but what it ran is not to be trusted.
+  return c.width > 0 && c.height > 0 && c.format != picture_format::unknown &&
+         model::picture_format_of(c.bytes) == c.format;
+}
+
+std::string reason(const task_result& r) {
+  switch (r.end) {
+    case task_end::failed: return r.output;
+    case task_end::crashed: return "its converter crashed";
+    case task_end::too_slow: return "it took too long";
+    case task_end::too_large: return "it is too large converted";
+    case task_end::not_run: return "the document's pictures took too long";
+    case task_end::stopped: return "the conversion was cancelled";
+    case task_end::done: break;
+  }
+  return "its converter failed";
+}
+
+// "image3.emf" as "image3.svg", unless another picture has that name.
+std::string renamed(const std::string& name, picture_format format, const std::set<std::string>& taken) {
+  const size_t dot = name.rfind('.');
+  const std::string stem = name.substr(0, dot), ending = std::string(".") + model::picture_extension(format);
+  std::string candidate = stem + ending;
+  for (int n = 2; taken.count(candidate); ++n) candidate = stem + "-" + std::to_string(n) + ending;
+  return candidate;
+}
+
+}  // namespace
+
+void convert_pictures(model::document& doc, model::reading& r, const picture_limits& limits,
+                      const std::function<bool()>& waiting) {
+  std::vector<size_t> todo;
+  for (size_t i = 0; i < doc.pictures.size(); ++i)
+    if (needs_conversion(doc.pictures[i])) todo.push_back(i);
+  if (todo.empty()) return;
+  const isolation_limits isolation{limits.per_picture, limits.per_document, limits.memory,
+                                   limits.output + max_encoded_head, limits.parallel};
+  const std::vector<task_result> results = run_isolated(
+      todo.size(),
+      [&](size_t k, std::string& out) {
+        converted c;
+        if (!convert_picture(doc.pictures[todo[k]], c, out)) return false;
+        out = encode(c);
+        return true;
+      },
+      isolation, waiting);
+  std::set<std::string> taken;
+  for (const model::picture& p : doc.pictures) taken.insert(p.file_name);
+  for (size_t k = 0; k < todo.size(); ++k) {
+    model::picture& p = doc.pictures[todo[k]];
+    converted c;
+    const bool ok = results[k].end == task_end::done && decode(results[k].output, c);
+    if (!ok) {
+      r.warn("the picture " + p.file_name + " could not be converted (" +
+             (results[k].end == task_end::done ? std::string("its converter failed") : reason(results[k])) + ")");
+      continue;
+    }
+    p.file_name = renamed(p.file_name, c.format, taken);
+    taken.insert(p.file_name);
+    p.format = c.format;
+    p.bytes = std::move(c.bytes);
+    p.width = c.width;
+    p.height = c.height;
+  }
+}
+
+}  // namespace nx::pictures
