@@ -16,8 +16,8 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
-#include <new>
 #include <mutex>
+#include <new>
 #include <thread>
 
 namespace nx::pictures {
