@@ -229,7 +229,8 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   if (auto p = job.ahead.find(row); p != job.ahead.end()) {
     if (p->second.output == output) {
       const row_end end = place_prepared(host, row, p->second, job, why, note);
-      job.ahead.erase(p);
+      // A cancelled wait may leave its worker running: the pool ends first.
+      if (end != row_end::cancelled) job.ahead.erase(p);
       return end;
     }
   }
