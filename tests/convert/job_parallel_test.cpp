@@ -13,6 +13,7 @@
 #include "convert/work_ahead.h"
 #include "services/files.h"
 #include "services/flags.h"
+#include "services/paths.h"
 #include "support/test_env.h"
 
 using namespace nx;
