@@ -25,6 +25,9 @@ constexpr xml_namespace namespaces[] = {
     {"http://schemas.microsoft.com/office/word/2010/wordprocessingGroup", "wpg"},
     {"http://schemas.microsoft.com/office/drawing/2008/diagram", "dsp"},
     {"urn:schemas-microsoft-com:vml", "v"},
+    {"urn:schemas-microsoft-com:office:office", "o"},
+    {"http://schemas.openxmlformats.org/drawingml/2006/chart", "c"},
+    {"http://purl.oclc.org/ooxml/drawingml/chart", "c"},
     {"http://schemas.openxmlformats.org/package/2006/relationships", ""},
     {"http://schemas.openxmlformats.org/package/2006/content-types", ""},
 };

@@ -346,7 +346,7 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
 
 TEST(PicturePipeline, BuiltInConverterLinksTheSvgAndNamesWhatItLeftAlone) {
   auto drawing = [](const std::string& id, const std::string& descr) {
-    return "<w:p><w:r><w:drawing><wp:inline><wp:docPr id=\"1\" name=\"n\" descr=\"" + descr +
+    return "<w:p><w:r><w:drawing><wp:inline><wp:docPr id=\"1\" descr=\"" + descr +
            "\"/><a:graphic><a:graphicData><pic:pic><pic:blipFill><a:blip r:embed=\"" + id +
            "\"/></pic:blipFill></pic:pic></a:graphicData></a:graphic></wp:inline></w:drawing></w:r></w:p>";
   };

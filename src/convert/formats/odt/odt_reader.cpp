@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "convert/common/lengths.h"
 #include "convert/container/odf.h"
 #include "convert/model/builder.h"
 #include "convert/formats/odt/mathml.h"
@@ -44,6 +45,8 @@ constexpr int max_spaces = 1000;
 constexpr size_t max_all_spaces = size_t(1) << 20;
 // Characters of a note label or a picture's alternative text.
 constexpr size_t max_label = 200;
+// Objects inside objects are read this deep; deeper ones show their picture only.
+constexpr int max_object_depth = 2;
 
 bool is(pugi::xml_node n, const char* name) { return std::strcmp(n.name(), name) == 0; }
 
@@ -102,11 +105,16 @@ std::string plain_text(pugi::xml_node n, size_t max = max_label) {
 // A package path from a link inside it ("./Object 1", "Pictures/a.png");
 // empty for links out of the package.
 std::string package_path(std::string_view href) {
-  if (href.find("://") != std::string_view::npos || href.starts_with("#")) return "";
+  if (href.find("://") != std::string_view::npos || href.starts_with("#") || href.starts_with("../")) return "";
   while (href.starts_with("./")) href.remove_prefix(2);
   while (href.starts_with("/")) href.remove_prefix(1);
   while (href.ends_with("/")) href.remove_suffix(1);
   return std::string(href);
+}
+
+// A link to a file beside the document or on the web.
+bool linked_from_outside(std::string_view href) {
+  return href.find("://") != std::string_view::npos || href.starts_with("../");
 }
 
 // What text takes from the spans and links around it.
@@ -120,6 +128,44 @@ inline_item run_item(inline_kind kind, const text_run& r, int ref = -1, std::str
   inline_item it = make_inline(kind, r.fmt, r.link, ref, std::move(text));
   it.style = r.style;
   return it;
+}
+
+// Text that stands in for a picture other converters draw (an object's
+// content, a chart's data).
+void mark_diagram(std::vector<block>& blocks) {
+  for (block& b : blocks) {
+    b.para.diagram = true;
+    for (row& r : b.tab.rows)
+      for (cell& c : r.cells) mark_diagram(c.blocks);
+  }
+}
+
+// What a frame says of the picture it shows.
+struct shown {
+  std::string alt;  // description, title or name, in that order
+  std::string title;  // description or title: what stands in for a picture that cannot be shown
+  int width = 0, height = 0;
+};
+
+// Why a picture is not shown.
+enum class picture_fault : uint8_t { none, unreadable, starview };
+
+// What of a frame could not be shown.
+struct frame_faults {
+  bool lost = false;      // a picture is missing or unreadable
+  bool starview = false;  // a picture is a StarView metafile
+  bool damaged = false;   // an object's content cannot be read
+};
+
+// A frame's alt (description, title or name) and its size.
+shown frame_look(pugi::xml_node frame) {
+  shown look;
+  look.title = plain_text(frame.child("svg:desc"));
+  if (look.title.empty()) look.title = plain_text(frame.child("svg:title"));
+  look.alt = look.title.empty() ? std::string(frame.attribute("draw:name").value()) : look.title;
+  look.width = css_pixels(frame.attribute("svg:width").value());
+  look.height = css_pixels(frame.attribute("svg:height").value());
+  return look;
 }
 
 class reader {
@@ -161,8 +207,14 @@ class reader {
   void annotation_end(pugi::xml_node n, inline_sink& sink, const text_run& r);
   void frame(pugi::xml_node n, inline_sink& sink, const text_run& r);
   int add_link(std::string href);
-  int picture(std::string_view href, const std::string& alt);
-  int formula(std::string_view href, bool& damaged);
+  bool formula(std::string_view href, inline_sink& sink, const text_run& r, bool& has_content, frame_faults& faults);
+  bool first_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink, const text_run& r,
+                     frame_faults& faults);
+  bool linked_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink, const text_run& r);
+  std::string path_of(std::string_view href) const;
+  int picture(std::string_view href, const shown& look, picture_fault& fault);
+  bool read_object(std::string_view href, xml_part& part, bool& damaged, xml_blanks blanks);
+  bool object_content(std::string_view href, std::vector<block>& out);
 
   zip_package& package_;
   document& doc_;
@@ -176,7 +228,9 @@ class reader {
   int last_list_ = -1;
   list_counter outline_;                                // headings outside lists
   std::unordered_map<std::string, int> open_comments_;  // office:name -> comment whose range is open
-  std::unordered_map<std::string, int> pictures_;       // package path -> picture index, -1 unreadable
+  std::unordered_map<std::string, int> pictures_;       // package path -> picture index, or a fault
+  std::string base_;                                    // the folder of the object being read, with "/"
+  int object_depth_ = 0;                                // objects being read around the reading position
 };
 
 // ---------------------------------------------------------------- package
@@ -522,34 +576,81 @@ void reader::annotation_end(pugi::xml_node n, inline_sink& sink, const text_run&
   open_comments_.erase(it);
 }
 
-// A frame shows a formula object as an equation, else its first readable
-// picture (the others are alternatives, or the formula's replacement
-// picture), and puts the paragraphs of a text box after the paragraph.
+// A frame shows, in this order: a formula object as an equation; the first
+// of its pictures (alternatives, or an object's replacement) that a page can
+// show; the content of an object whose only picture is a StarView metafile
+// or is missing (a chart's title and data, a sheet's tables) after the
+// paragraph; a picture linked from outside as a link; the frame's title in
+// place of a StarView metafile. A text box's paragraphs go after the
+// paragraph.
 void reader::frame(pugi::xml_node n, inline_sink& sink, const text_run& r) {
-  std::string alt = plain_text(n.child("svg:title"));
-  if (alt.empty()) alt = plain_text(n.child("svg:desc"));
-  if (alt.empty()) alt = n.attribute("draw:name").value();
-  bool formula_damaged = false, picture_lost = false;
-  int math = -1;
-  for (pugi::xml_node c : n.children("draw:object"))
-    if (math < 0) math = formula(c.attribute("xlink:href").value(), formula_damaged);
-  bool shown = math >= 0;
-  if (shown) sink.add(run_item(inline_kind::math, r, math));
-  for (pugi::xml_node c : n.children("draw:image")) {
-    if (shown) break;
-    std::string_view href = c.attribute("xlink:href").value();
-    int index = picture(href, alt);
-    if (index < 0) {
-      picture_lost = picture_lost || !package_path(href).empty();
-      continue;
-    }
-    sink.add(run_item(inline_kind::picture, r, index));
-    shown = true;
-  }
-  if (!shown && formula_damaged) reading_.warn("a formula could not be read and was left out");
-  else if (!shown && picture_lost) reading_.warn("a picture could not be read and was left out");
+  const shown look = frame_look(n);
+  pugi::xml_node object = n.child("draw:object") ? n.child("draw:object") : n.child("draw:object-ole");
+  std::string_view href = object.attribute("xlink:href").value();
+  frame_faults faults;
+  bool has_content = false;
+  bool done = is(object, "draw:object") && formula(href, sink, r, has_content, faults);
+  std::vector<std::string> pictures;
+  for (pugi::xml_node c : n.children("draw:image")) pictures.push_back(c.attribute("xlink:href").value());
+  std::string replacement = "ObjectReplacements/" + package_path(href);
+  if (object && pictures.empty() && !package_path(href).empty() && package_.has(path_of(replacement)))
+    pictures.push_back(std::move(replacement));
+  if (!done) done = first_picture(pictures, look, sink, r, faults);
+  const bool stands_in = !done && has_content && pending_ && object_content(href, *pending_);
+  if (!done && !stands_in) done = linked_picture(pictures, look, sink, r);
+  if (!done && !stands_in && faults.starview && !look.title.empty()) sink.text(look.title, r.fmt, r.link, r.style);
+  if (!done && faults.starview)
+    reading_.warn(stands_in ? "a picture in StarView metafile format cannot be shown; its object's content is shown"
+                            : "a picture in StarView metafile format cannot be shown and was left out");
+  else if (!done && !stands_in && faults.damaged) reading_.warn("an object could not be read and was left out");
+  else if (!done && !stands_in && faults.lost) reading_.warn("a picture could not be read and was left out");
   for (pugi::xml_node c : n.children("draw:text-box"))
     if (pending_) blocks(c, *pending_);
+}
+
+// A formula object with MathML as an equation; true when shown. Other
+// objects whose content could be read set has_content.
+bool reader::formula(std::string_view href, inline_sink& sink, const text_run& r, bool& has_content,
+                     frame_faults& faults) {
+  xml_part content;
+  if (!read_object(href, content, faults.damaged, xml_blanks::only_content)) return false;
+  if (local_name(content.root().name()) != "math") {
+    has_content = true;
+    return false;
+  }
+  model::equation e = mathml_equation(content.root());
+  if (e.root.children.empty()) return false;  // shows its picture
+  sink.add(run_item(inline_kind::math, r, add_equation(doc_, std::move(e))));
+  return true;
+}
+
+// The first of a frame's pictures that a page can show; true when shown.
+bool reader::first_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink,
+                           const text_run& r, frame_faults& faults) {
+  for (const std::string& href : hrefs) {
+    picture_fault fault = picture_fault::none;
+    int index = picture(href, look, fault);
+    faults.lost = faults.lost || fault == picture_fault::unreadable;
+    faults.starview = faults.starview || fault == picture_fault::starview;
+    if (index >= 0) {
+      sink.add(run_item(inline_kind::picture, r, index));
+      return true;
+    }
+  }
+  return false;
+}
+
+// A picture linked from outside the package as a link, never fetched; true
+// when there is one.
+bool reader::linked_picture(const std::vector<std::string>& hrefs, const shown& look, inline_sink& sink,
+                            const text_run& r) {
+  for (const std::string& href : hrefs) {
+    if (!linked_from_outside(href)) continue;
+    std::string text = look.title.empty() ? href.substr(href.find_last_of('/') + 1) : look.title;
+    sink.text(text.empty() ? href : text, r.fmt, add_link(href), r.style);
+    return true;
+  }
+  return false;
 }
 
 int reader::add_link(std::string href) {
@@ -558,33 +659,88 @@ int reader::add_link(std::string href) {
   return int(doc_.links.size() - 1);
 }
 
-// A picture from the package, read once however often it is shown; -1 when
-// it is not in the package or cannot be read.
-int reader::picture(std::string_view href, const std::string& alt) {
+// A package path from a link inside the part being read; empty for links
+// out of the package.
+std::string reader::path_of(std::string_view href) const {
   std::string path = package_path(href);
-  if (path.empty()) return -1;
-  auto [it, added] = pictures_.emplace(path, -1);
-  if (!added) return it->second;
-  std::string bytes, error;
-  if (!package_.read(path, bytes, error) || bytes.empty()) return -1;
-  it->second = add_picture(doc_, std::move(bytes), alt.substr(0, max_label), file_ending(path));
-  return it->second;
+  return path.empty() ? path : base_ + path;
 }
 
-// A formula object as an equation of the document; -1 for other objects
-// (charts, spreadsheets) and unreadable ones, which set damaged.
-int reader::formula(std::string_view href, bool& damaged) {
-  std::string path = package_path(href);
-  if (path.empty() || !package_.has(path + "/content.xml")) return -1;
-  xml_part part;
-  std::string error;
-  if (!read_xml(package_, path + "/content.xml", part, error, odf_namespaces)) {
-    damaged = true;
-    return -1;
+// A picture from the package, read once however often it is shown; -1,
+// with the fault, when it is not in the package, cannot be read, or is a
+// StarView metafile, which no page can show.
+int reader::picture(std::string_view href, const shown& look, picture_fault& fault) {
+  constexpr int unreadable = -1, starview = -2;
+  std::string path = path_of(href);
+  if (path.empty()) return -1;
+  auto [it, added] = pictures_.emplace(path, unreadable);
+  if (added) {
+    std::string bytes, error;
+    if (!package_.read(path, bytes, error) || bytes.empty()) it->second = unreadable;
+    else if (picture_format_of(bytes) == picture_format::svm) it->second = starview;
+    else it->second = add_picture(doc_, std::move(bytes), look.alt.substr(0, max_label), file_ending(path));
   }
-  if (local_name(part.root().name()) != "math") return -1;
-  model::equation e = mathml_equation(part.root());
-  return e.root.children.empty() ? -1 : add_equation(doc_, std::move(e));
+  if (it->second >= 0) {
+    model::picture& p = doc_.pictures[size_t(it->second)];
+    if (p.width == 0 && p.height == 0) {
+      p.width = look.width;
+      p.height = look.height;
+    }
+    return it->second;
+  }
+  fault = it->second == starview ? picture_fault::starview : picture_fault::unreadable;
+  return -1;
+}
+
+// The content part of an embedded object; false when there is none, and
+// with damaged set when it cannot be read.
+bool reader::read_object(std::string_view href, xml_part& part, bool& damaged, xml_blanks blanks) {
+  std::string path = path_of(href);
+  if (path.empty() || !package_.has(path + "/content.xml")) return false;
+  std::string error;
+  if (read_xml(package_, path + "/content.xml", part, error, odf_namespaces, blanks)) return true;
+  damaged = true;
+  return false;
+}
+
+// What an embedded object holds, as blocks that stand in for its picture:
+// a chart's title and data table, a sheet's tables, a text's paragraphs, a
+// drawing's text. The object's styles and paths are its own. False when it
+// shows nothing.
+bool reader::object_content(std::string_view href, std::vector<block>& out) {
+  xml_part part;  // read again: blanks between spans separate words in text
+  bool damaged = false;
+  if (!read_object(href, part, damaged, xml_blanks::all)) return false;
+  pugi::xml_node body = part.root().child("office:body").first_child();
+  if (!body || object_depth_ >= max_object_depth) return false;
+  std::string folder = path_of(href) + "/";
+  odt::styles own;
+  if (xml_part common; package_.has(folder + "styles.xml")) {
+    std::string ignored;
+    if (read_xml(package_, folder + "styles.xml", common, ignored, odf_namespaces))
+      own.read(common.root().child("office:styles"));
+  }
+  own.read(part.root().child("office:automatic-styles"));
+  std::swap(styles_, own);
+  std::string outer_base = std::exchange(base_, folder);
+  ++object_depth_;
+  std::vector<block> blocks_read;
+  if (is(body, "office:chart")) {
+    pugi::xml_node chart = body.child("chart:chart");
+    if (std::string title = plain_text(chart.child("chart:title"), 10000); !title.empty()) {
+      blocks_read.emplace_back();
+      blocks_read.back().para.inlines.push_back(make_inline(inline_kind::text, format(), -1, -1, std::move(title)));
+    }
+    for (pugi::xml_node t : chart.children("table:table")) table(t, blocks_read);
+  } else {
+    blocks(body, blocks_read);
+  }
+  --object_depth_;
+  base_ = std::move(outer_base);
+  std::swap(styles_, own);
+  mark_diagram(blocks_read);
+  for (block& b : blocks_read) out.push_back(std::move(b));
+  return !blocks_read.empty();
 }
 
 }  // namespace

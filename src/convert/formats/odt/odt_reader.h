@@ -7,9 +7,16 @@
 // nesting), footnotes and endnotes, annotations as comments (with the range
 // they mark), tracked changes as accepted, frames and text
 // boxes (their paragraphs after the paragraph that anchors them), pictures
-// from the package, formula objects as equations, links, bookmarks and
-// the text of tables of contents and other indexes. Headers and footers are
+// from the package with their shown size and alt (description, title or
+// name), formula objects as equations, other objects (charts, sheets,
+// binary objects) by their replacement picture, links, bookmarks and the
+// text of tables of contents and other indexes. Headers and footers are
 // left out.
+//
+// A StarView metafile, which no page can show, is never a picture: an
+// object whose only picture it is shows its own content instead (a chart's
+// title and data table, a sheet's tables) as diagram text after the
+// paragraph; a frame without such content shows its title.
 #pragma once
 #include <string>
 #include <string_view>
@@ -23,9 +30,8 @@ namespace nx {
 // when the bytes are no readable OpenDocument text: not a ZIP archive,
 // damaged, another kind of OpenDocument, without content, password-protected
 // (entries encrypted in the manifest), or over the package limits. A damaged
-// styles part, picture or formula is left out with a warning in r, and the
-// rest is read.
+// styles part, picture or object, and a StarView metafile, are left out
+// with a warning in r, and the rest is read.
 bool read_odt(std::string_view bytes, model::document& doc, model::reading& r);
-
 
 }  // namespace nx

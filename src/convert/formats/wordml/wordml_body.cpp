@@ -6,6 +6,7 @@
 #include <map>
 
 #include "convert/common/fields.h"
+#include "convert/common/lengths.h"
 #include "convert/common/text_encoding.h"
 #include "convert/formats/wordml/omml.h"
 #include "convert/model/builder.h"
@@ -174,6 +175,56 @@ class field_stack {
   int outermost_link_ = -1;  // index of the outermost field with a link
 };
 
+// What the document says of a picture where it shows it.
+struct shown {
+  std::string description;  // its description, else its title
+  std::string name;
+  int width = 0, height = 0;
+  const std::string& alt() const { return description.empty() ? name : description; }
+};
+
+// A VML shape's alt (its description, else its picture's title) and its
+// size from the width and height of its style ("width:415.5pt;height:2in");
+// inside a group those are in the group's own units, and say nothing.
+shown vml_look(xml_node shape, xml_node image) {
+  shown look;
+  look.description = attr(shape, "alt");
+  if (look.description.empty()) look.description = attr(image, "o:title");
+  std::string_view style = is(shape.parent(), "v:group") ? "" : attr(shape, "style");
+  while (!style.empty()) {
+    size_t end = std::min(style.find(';'), style.size());
+    std::string_view decl = style.substr(0, end);
+    style.remove_prefix(std::min(end + 1, style.size()));
+    size_t colon = decl.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string_view name = decl.substr(0, colon);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
+    if (name == "width") look.width = css_pixels(decl.substr(colon + 1));
+    else if (name == "height") look.height = css_pixels(decl.substr(colon + 1));
+  }
+  return look;
+}
+
+// Drawings that hold several shapes: the extent of the whole is no
+// picture's size.
+bool drawing_group(std::string_view name) {
+  return name.ends_with(":wgp") || name.ends_with(":grpSp") || name == "wpc:wpc";
+}
+
+// A DrawingML frame's (wp:inline, wp:anchor) alt and its extent.
+shown drawing_look(xml_node frame) {
+  shown look;
+  xml_node doc_pr = frame.child("wp:docPr");
+  look.description = attr(doc_pr, "descr");
+  if (look.description.empty()) look.description = attr(doc_pr, "title");
+  look.name = attr(doc_pr, "name");
+  xml_node extent = frame.child("wp:extent");
+  look.width = emu_pixels(extent.attribute("cx").as_llong());
+  look.height = emu_pixels(extent.attribute("cy").as_llong());
+  return look;
+}
+
 // What a paragraph gathers while its content is read.
 struct para_state {
   para_state(model::paragraph& p, model::char_props props) : para(p), sink(p.inlines), base(props) {}
@@ -213,8 +264,10 @@ class walker {
   void symbol(xml_node sym, para_state& ps, const run_look& look);
   void ruby(xml_node ruby, para_state& ps, const run_look& look);
   void note_reference(xml_node ref, model::note_kind kind, para_state& ps, const run_look& look, bool& custom_mark);
-  void graphic(xml_node n, para_state& ps, const std::string& alt);
-  void picture(xml_node image, para_state& ps, const std::string& alt);
+  void drawing(xml_node d, para_state& ps);
+  void graphic(xml_node n, para_state& ps, const shown& look);
+  void picture(xml_node image, para_state& ps, const shown& look);
+  void chart(xml_node ref, para_state& ps);
   void diagram(xml_node rel_ids, para_state& ps);
   void field_char(xml_node c);
 
@@ -504,14 +557,9 @@ void walker::run_content(xml_node r, para_state& ps, const run_look& look, bool&
     } else if (name == "aml:annotation") {
       inline_element(c, annotation(c), ps);
     } else if (name == "w:drawing") {
-      for (xml_node frame : c.children()) {
-        xml_node doc_pr = frame.child("wp:docPr");
-        std::string alt = attr(doc_pr, "descr");
-        if (alt.empty()) alt = attr(doc_pr, "title");
-        graphic(frame.child("a:graphic"), ps, alt);
-      }
+      drawing(c, ps);
     } else if (name == "w:pict" || name == "w:object") {
-      graphic(c, ps, "");
+      graphic(c, ps, {});
     } else if (name == "w:ruby") {
       ruby(c, ps, look);
     } else if (name == "m:oMath" || name == "m:oMathPara") {
@@ -575,35 +623,93 @@ int walker::note_for(model::note_kind kind, xml_node reference) {
 
 // ---------------------------------------------------------------- drawings
 
-// Pictures, text boxes and diagrams inside a drawing or a VML shape. Text
-// box content is read as blocks that follow the paragraph.
-void walker::graphic(xml_node n, para_state& ps, const std::string& alt) {
+void walker::drawing(xml_node d, para_state& ps) {
+  for (xml_node frame : d.children()) graphic(frame.child("a:graphic"), ps, drawing_look(frame));
+}
+
+// Pictures, charts, text boxes and diagrams inside a drawing, a VML shape
+// or an embedded object (whose preview is a VML shape or a drawing). Text
+// box content and a chart's data are read as blocks that follow the
+// paragraph.
+void walker::graphic(xml_node n, para_state& ps, const shown& look) {
   for (xml_node c : n.children()) {
     if (c.type() != pugi::node_element) continue;
     std::string_view name = c.name();
-    if (name == "pic:pic") {
-      picture(c.child("pic:blipFill").child("a:blip"), ps, alt);
+    if (name == "a:blip") {
+      picture(c, ps, look);
     } else if (name == "v:imagedata") {
-      std::string own = alt.empty() ? attr(c, "o:title") : alt;
-      picture(c, ps, own.empty() ? attr(n, "alt") : own);
+      shown own = vml_look(n, c);
+      if (own.description.empty()) own.description = look.description;
+      picture(c, ps, own);
+    } else if (name == "v:image") {
+      picture(c, ps, vml_look(c, c));
+    } else if (name == "c:chart") {
+      chart(c, ps);
+    } else if (name == "w:drawing") {
+      drawing(c, ps);
     } else if (name == "w:txbxContent") {
       if (visible()) story(c, ps.after);
     } else if (name == "dgm:relIds") {
       diagram(c, ps);
     } else if (name == "mc:AlternateContent") {
-      graphic(chosen_alternative(c), ps, alt);
+      graphic(chosen_alternative(c), ps, look);
+    } else if (drawing_group(name)) {
+      shown members = look;
+      members.width = members.height = 0;
+      graphic(c, ps, members);
     } else if (name != "w:binData") {
-      graphic(c, ps, alt);
+      graphic(c, ps, look);
     }
   }
 }
 
-void walker::picture(xml_node image, para_state& ps, const std::string& alt) {
+// A picture the file holds, with the size and alt of where it is first
+// shown; one it links to is a link to its address.
+void walker::picture(xml_node image, para_state& ps, const shown& look) {
   if (!visible()) return;
-  int index = src_.picture(image, alt);
-  if (index < 0 || size_t(index) >= doc_.pictures.size()) return;
-  if (doc_.pictures[size_t(index)].alt.empty()) doc_.pictures[size_t(index)].alt = alt;
+  int index = src_.picture(image, look.alt());
+  if (index < 0 || size_t(index) >= doc_.pictures.size()) {
+    std::string href = src_.picture_link(image);
+    if (href.empty()) return;
+    std::string text = look.description;
+    if (text.empty()) text = href.substr(href.find_last_of("/\\") + 1);
+    if (text.empty()) text = href;
+    ps.sink.literal(text, {}, add_link(std::move(href)));
+    return;
+  }
+  model::picture& p = doc_.pictures[size_t(index)];
+  if (p.alt.empty()) p.alt = look.alt();
+  if (p.width == 0 && p.height == 0) {
+    p.width = look.width;
+    p.height = look.height;
+  }
   add(ps, inline_kind::picture, {}, index);
+}
+
+// A chart the page cannot draw: its title and a table of its data, after
+// the paragraph as the text of a diagram.
+void walker::chart(xml_node ref, para_state& ps) {
+  if (!visible()) return;
+  chart_data data = src_.chart(ref);
+  auto text_block = [](std::string text) {
+    model::block b;
+    b.para.diagram = true;
+    if (!text.empty()) b.para.inlines.push_back(model::make_inline(inline_kind::text, {}, -1, -1, std::move(text)));
+    return b;
+  };
+  if (!data.title.empty()) ps.after.push_back(text_block(std::move(data.title)));
+  if (data.rows.empty()) return;
+  model::block table;
+  table.what = model::block::kind::table;
+  for (std::vector<std::string>& cells : data.rows) {
+    model::row row;
+    for (std::string& text : cells) {
+      row.cells.emplace_back();
+      row.cells.back().blocks.push_back(text_block(std::move(text)));
+    }
+    table.tab.rows.push_back(std::move(row));
+  }
+  ps.after.push_back(std::move(table));
 }
 
 void walker::diagram(xml_node rel_ids, para_state& ps) {

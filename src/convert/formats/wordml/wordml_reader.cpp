@@ -21,6 +21,9 @@ constexpr xml_namespace wordml_namespaces[] = {
     {"urn:schemas-microsoft-com:office:office", "o"},
 };
 
+// How pictures name the data (w:binData) the file holds them in.
+constexpr std::string_view bin_data_scheme = "wordml://";
+
 // A title longer than this is damage.
 constexpr size_t max_title = 1000;
 
@@ -71,6 +74,7 @@ class inline_source : public wordml::source {
 
   std::string link_target(xml_node hyperlink) override { return attr(hyperlink, "w:dest"); }
   int picture(xml_node image, const std::string& alt) override;
+  std::string picture_link(xml_node image) override;
   wordml::note_content note(model::note_kind kind, xml_node reference) override;
 
  private:
@@ -106,7 +110,10 @@ int inline_source::picture(xml_node image, const std::string& alt) {
   if (!r_.options.pictures) return -1;
   if (auto known = pictures_.find(name); known != pictures_.end()) return known->second;
   auto data = bin_data_.find(name);
-  if (data == bin_data_.end()) return -1;
+  if (data == bin_data_.end()) {
+    if (name.starts_with(bin_data_scheme)) r_.warn("a picture cannot be read and was left out");
+    return -1;
+  }
   std::string bytes = base64_decode(data->second.child_value());
   if (bytes.empty()) {
     r_.warn("a picture cannot be read and was left out");
@@ -115,6 +122,13 @@ int inline_source::picture(xml_node image, const std::string& alt) {
   int index = model::add_picture(doc_, std::move(bytes), alt, model::file_ending(name));
   pictures_.emplace(std::string(name), index);
   return index;
+}
+
+// A picture's source that names no data in the file is a link to it.
+std::string inline_source::picture_link(xml_node image) {
+  std::string_view src = attr(image, "src");
+  if (!r_.options.pictures || src.starts_with(bin_data_scheme) || bin_data_.count(src)) return "";
+  return std::string(src);
 }
 
 wordml::note_content inline_source::note(model::note_kind kind, xml_node reference) {

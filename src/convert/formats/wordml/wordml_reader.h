@@ -6,7 +6,9 @@
 // (wordml_body.h); this reader adds what lives elsewhere in a 2003 file:
 // styles and lists inside the document, notes inline where they are
 // referenced, comments, insertions and bookmarks as aml:annotation
-// elements, pictures in w:binData. Headers and footers are left out.
+// elements, pictures (and embedded objects' previews) in w:binData; a
+// picture whose source names no data is a link to it. Headers and footers
+// are left out.
 #pragma once
 #include <string>
 #include <string_view>
@@ -18,8 +20,8 @@ namespace nx {
 
 // Fills doc from the file. False, with a short reason in error, when it is
 // not well-formed XML, declares a document type, nests too deep, or holds
-// no Word 2003 document. A picture whose data cannot be decoded is left out
-// with a warning in r.
+// no Word 2003 document. A picture whose data is missing or cannot be
+// decoded is left out with a warning in r.
 bool read_word_xml(std::string_view bytes, model::document& doc, model::reading& r);
 
 }  // namespace nx

@@ -282,7 +282,7 @@ TEST(OdtReader, DamagedPartsAreLeftOutWithAWarning) {
            "", "", {{"Object 1/content.xml", "<math"}});
   EXPECT_EQ(x.body, "<p>text</p>\n");
   EXPECT_EQ(x.warnings, (std::vector<std::string>{"a picture could not be read and was left out",
-                                                "a formula could not be read and was left out"}));
+                                                "an object could not be read and was left out"}));
   // Nothing is lost when an alternative is shown, or for a link out of the
   // package or an object that is no formula.
   x = read("<text:p><draw:frame><draw:image xlink:href=\"Pictures/gone.png\"/>"
@@ -295,6 +295,75 @@ TEST(OdtReader, DamagedPartsAreLeftOutWithAWarning) {
               {"Object 3/content.xml", odf_root("office:document-content") + "</office:document-content>"}});
   EXPECT_EQ(x.doc.pictures.size(), 1u);
   EXPECT_EQ(x.warnings, std::vector<std::string>{});
+}
+
+// An object shows its formula, else its replacement picture when a page
+// can show it (from the frame or ObjectReplacements), else its own content
+// as diagram text after the paragraph: a chart's title and data, a sheet's
+// tables in the sheet's own styles. A StarView metafile is never a
+// picture: a frame with nothing else shows its title, and warns. A picture
+// linked from outside the package is a link.
+TEST(OdtReader, ObjectsChartsAndStarViewPictures) {
+  const std::string png = "\x89PNG\r\n\x1a\n", wmf("\xD7\xCD\xC6\x9A", 4), svm = "VCLMTF";
+  auto object = [](const std::string& root, const std::string& body, const std::string& styles = "") {
+    return odf_root(root).insert(odf_root(root).size() - 1,
+                                 " xmlns:chart=\"urn:oasis:names:tc:opendocument:xmlns:chart:1.0\"") +
+           "<office:automatic-styles>" + styles + "</office:automatic-styles><office:body>" + body +
+           "</office:body></" + root + ">";
+  };
+  std::string chart = object("office:document-content",
+                             "<office:chart><chart:chart><chart:title><text:p>Main title</text:p></chart:title>"
+                             "<chart:plot-area/><table:table table:name=\"local-table\"><table:table-header-rows>"
+                             "<table:table-row><table:table-cell/><table:table-cell><text:p>Col 1</text:p>"
+                             "</table:table-cell></table:table-row></table:table-header-rows><table:table-rows>"
+                             "<table:table-row><table:table-cell><text:p>Row 1</text:p></table:table-cell>"
+                             "<table:table-cell office:value-type=\"float\"><text:p>9.1</text:p></table:table-cell>"
+                             "</table:table-row></table:table-rows></table:table></chart:chart></office:chart>");
+  std::string sheet = object("office:document-content",
+                             "<office:spreadsheet><table:table><table:table-row><table:table-cell>"
+                             "<text:p text:style-name=\"P1\">cell</text:p></table:table-cell></table:table-row>"
+                             "</table:table></office:spreadsheet>",
+                             "<style:style style:name=\"P1\" style:family=\"paragraph\"/>");
+  auto frame = [](const std::string& attrs, const std::string& inside) {
+    return "<draw:frame " + attrs + ">" + inside + "</draw:frame>";
+  };
+  auto obj = [](const char* name) { return std::string("<draw:object xlink:href=\"./") + name + "\"/>"; };
+  auto img = [](const std::string& href) { return "<draw:image xlink:href=\"" + href + "\"/>"; };
+  read_result x = read(
+      "<text:p text:style-name=\"P1\">" +
+          frame("draw:name=\"Pic\" svg:width=\"1in\" svg:height=\"2.54cm\"",
+                img("Pictures/a.png") + "<svg:title>Title</svg:title><svg:desc>Described</svg:desc>") +
+          frame("draw:name=\"Chart WMF\"", obj("Chart1") + img("./ObjectReplacements/Chart1")) +
+          frame("draw:name=\"Sheet PNG\"", obj("Sheet1") + img("./ObjectReplacements/Sheet1")) +
+          frame("draw:name=\"Ole\" svg:width=\"36pt\"", "<draw:object-ole xlink:href=\"./Ole1\"/>") +
+          frame("draw:name=\"Chart SVM\"", obj("Chart2") + img("./ObjectReplacements/Chart2")) + "</text:p>" +
+          "<text:p>" + frame("draw:name=\"Sheet SVM\"", obj("Sheet2")) +
+          frame("draw:name=\"Pic SVM\"", img("Pictures/b.svm") + "<svg:title>Shown title</svg:title>") +
+          frame("draw:name=\"Far\"", img("http://example.com/p/far.png")) + "</text:p>",
+      "<style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties fo:font-weight=\"bold\"/>"
+      "</style:style>",
+      "",
+      {{"Pictures/a.png", png}, {"Pictures/b.svm", svm},
+       {"Chart1/content.xml", chart}, {"ObjectReplacements/Chart1", wmf},
+       {"Sheet1/content.xml", sheet}, {"ObjectReplacements/Sheet1", png + "sheet"},
+       {"Ole1", "OLE"}, {"ObjectReplacements/Ole1", png + "ole"},
+       {"Chart2/content.xml", chart}, {"ObjectReplacements/Chart2", svm},
+       {"Sheet2/content.xml", sheet}, {"ObjectReplacements/Sheet2", svm}});
+  EXPECT_EQ(x.body,
+            "<p><b><img src=\"image1.png\" alt=\"Described\" width=\"96\" height=\"96\">"
+            "<img src=\"image2.wmf\" alt=\"Chart WMF\">"
+            "<img src=\"image3.png\" alt=\"Sheet PNG\"><img src=\"image4.png\" alt=\"Ole\"></b></p>\n"
+            "<p class=\"diagram\">Main title</p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<tr><td></td><td><p class=\"diagram\">Col 1</p>\n</td></tr>\n"
+            "<tr><td><p class=\"diagram\">Row 1</p>\n</td><td><p class=\"diagram\">9.1</p>\n</td></tr>\n</table>\n"
+            "<p>Shown title<a href=\"http://example.com/p/far.png\">far.png</a></p>\n<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<tr><td><p class=\"diagram\">cell</p>\n</td></tr>\n</table>\n");
+  ASSERT_EQ(x.doc.pictures.size(), 4u);
+  EXPECT_EQ(std::make_pair(x.doc.pictures[0].width, x.doc.pictures[0].height), std::make_pair(96, 96));
+  EXPECT_EQ(std::make_pair(x.doc.pictures[3].width, x.doc.pictures[3].height), std::make_pair(48, 0));
+  EXPECT_EQ(x.warnings, (std::vector<std::string>{
+                          "a picture in StarView metafile format cannot be shown; its object's content is shown",
+                          "a picture in StarView metafile format cannot be shown and was left out"}));
 }
 
 // What the container refuses (no archive, document types, deep XML) is

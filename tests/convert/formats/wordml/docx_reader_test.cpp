@@ -88,6 +88,141 @@ TEST(DocxReader, PartsThroughRelationshipsDiagramsAndMath) {
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: Hm.</p>\n</div>\n</div>\n");
 }
 
+namespace {
+
+// An inline drawing of size cx by cy EMUs around graphic data, and a run
+// around one.
+std::string drawing_xml(const std::string& doc_pr, const std::string& data, const char* cx = "0", const char* cy = "0") {
+  return std::string("<w:drawing><wp:inline><wp:extent cx=\"") + cx + "\" cy=\"" + cy + "\"/><wp:docPr id=\"1\" " +
+         doc_pr + "/><a:graphic><a:graphicData>" + data + "</a:graphicData></a:graphic></wp:inline></w:drawing>";
+}
+std::string drawing(const std::string& doc_pr, const std::string& data, const char* cx = "0", const char* cy = "0") {
+  return "<w:r>" + drawing_xml(doc_pr, data, cx, cy) + "</w:r>";
+}
+std::string pic(const std::string& blip) {
+  return "<pic:pic><pic:blipFill><a:blip " + blip + "/></pic:blipFill></pic:pic>";
+}
+
+}  // namespace
+
+// Every kind of picture a package holds reaches the document with the size
+// and alt where it is first shown (description, title, name; in VML the
+// shape's description, else the picture's title): DrawingML and VML
+// pictures, object previews of both kinds, a chart's fallback picture, a
+// shape's picture fill; a linked picture is a link; a chart without a
+// picture is its data.
+TEST(DocxReader, EveryPictureKindWithItsSizeAndAlt) {
+  const std::string c_ns = " xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"";
+  std::string vml = "<w:r><w:pict><v:shape style=\"position:absolute; width:72pt;height:1in\" alt=\"Shape alt\">"
+                    "<v:imagedata r:id=\"png\" o:title=\"Title\"/></v:shape></w:pict></w:r>";
+  std::string equation = "<w:r><w:object w:dxaOrig=\"600\" w:dyaOrig=\"300\"><v:shape style=\"width:30pt;height:15pt\">"
+                         "<v:imagedata r:id=\"wmf\" o:title=\"Formula\"/></v:shape><o:OLEObject "
+                         "xmlns:o=\"urn:schemas-microsoft-com:office:office\" ProgID=\"Equation.3\" r:id=\"ole\"/>"
+                         "</w:object></w:r>";
+  std::string newer_object = "<w:r><w:object>" + drawing_xml("name=\"Object 2\"", pic("r:embed=\"emf\"")) +
+                             "<w:objectEmbed w:progId=\"Excel.Sheet.12\" r:id=\"ole\"/></w:object></w:r>";
+  std::string chart_with_fallback =
+      "<w:r><mc:AlternateContent><mc:Choice Requires=\"cx1\">" + drawing_xml("name=\"c\"", "<cx:chart r:id=\"cx\"/>") +
+      "</mc:Choice><mc:Fallback>" + drawing_xml("name=\"Chart 1\"", pic("r:embed=\"png\"")) +
+      "</mc:Fallback></mc:AlternateContent></w:r>";
+  std::string body = p(drawing("name=\"Picture 1\" descr=\"Described\" title=\"Titled\"", pic("r:embed=\"png\""),
+                               "952500", "476250") +
+                       drawing("name=\"Picture 2\" title=\"Titled\"", pic("r:embed=\"emf\"")) +
+                       drawing("name=\"Picture 3\"", pic("r:link=\"far\"")) +
+                       drawing("name=\"Picture 4\" descr=\"Far photo\"", pic("r:embed=\"\" r:link=\"far\"")) +
+                       vml) +
+                     p(equation + newer_object + chart_with_fallback +
+                       drawing("name=\"Shape\"", "<wps:wsp><wps:spPr><a:blipFill><a:blip r:embed=\"fill\"/>"
+                                                 "</a:blipFill></wps:spPr></wps:wsp>") +
+                       drawing("name=\"Group\"", "<wpg:wgp>" + pic("r:embed=\"grouped\"") + "</wpg:wgp>", "9525", "9525")) +
+                     p(r("Sales") + drawing("name=\"Chart 2\"", "<c:chart" + c_ns + " r:id=\"chart\"/>"));
+  std::string chart = "<c:chartSpace" + c_ns + " xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\">"
+      "<c:chart><c:title><c:tx><c:rich><a:p><a:r><a:t>Sales</a:t></a:r><a:r><a:t> by year</a:t></a:r></a:p>"
+      "</c:rich></c:tx></c:title><c:plotArea><c:barChart>"
+      "<c:ser><c:tx><c:strRef><c:strCache><c:pt idx=\"0\"><c:v>North</c:v></c:pt></c:strCache></c:strRef></c:tx>"
+      "<c:cat><c:strRef><c:strCache><c:ptCount val=\"2\"/><c:pt idx=\"0\"><c:v>2023</c:v></c:pt>"
+      "<c:pt idx=\"1\"><c:v>2024</c:v></c:pt></c:strCache></c:strRef></c:cat>"
+      "<c:val><c:numRef><c:numCache><c:pt idx=\"0\"><c:v>1.5</c:v></c:pt><c:pt idx=\"1\"><c:v>2</c:v></c:pt>"
+      "</c:numCache></c:numRef></c:val></c:ser></c:barChart><c:lineChart>"
+      "<c:ser><c:tx><c:v>South</c:v></c:tx><c:val><c:numLit><c:pt idx=\"1\"><c:v>7</c:v></c:pt>"
+      "<c:pt idx=\"99999999\"><c:v>far</c:v></c:pt></c:numLit></c:val></c:ser></c:lineChart></c:plotArea></c:chart>"
+      "</c:chartSpace>";
+  std::string rels = rel("png", "image", "media/a.png") + rel("emf", "image", "media/b.emf") +
+                     rel("wmf", "image", "media/c.wmf") + rel("fill", "image", "media/d.jpg") + rel("grouped", "image", "media/e.gif") +
+                     rel("far", "image", "http://example.com/pics/far.jpg", true) +
+                     rel("chart", "chart", "charts/chart1.xml") + rel("ole", "oleObject", "embeddings/o.bin");
+  model::document doc;
+  model::reading r;
+  ASSERT_TRUE(model::read_document(read_docx,
+                                   make_docx(body,
+                                             {{"word/media/a.png", "\x89PNG\r\n\x1a\n"}, {"word/media/b.emf", "emf"},
+                                              {"word/media/c.wmf", std::string("\xD7\xCD\xC6\x9A", 4)},
+                                              {"word/media/d.jpg", "\xFF\xD8\xFF"}, {"word/media/e.gif", "GIF89a"},
+                                              {"word/charts/chart1.xml", chart}},
+                                             rels),
+                                   doc, r));
+  EXPECT_EQ(r.warnings, std::vector<std::string>{});
+  EXPECT_EQ(test::page_body(doc),
+            "<p><img src=\"image1.png\" alt=\"Described\" width=\"100\" height=\"50\"><img src=\"image2.emf\" alt=\"Titled\">"
+            "<a href=\"http://example.com/pics/far.jpg\">far.jpg</a><a href=\"http://example.com/pics/far.jpg\">"
+            "Far photo</a><img src=\"image1.png\" alt=\"Described\" width=\"100\" height=\"50\"></p>\n"
+            "<p><img src=\"image3.wmf\" alt=\"Formula\" width=\"40\" height=\"20\"><img src=\"image2.emf\" alt=\"Titled\">"
+            "<img src=\"image1.png\" alt=\"Described\" width=\"100\" height=\"50\"><img src=\"image4.jpg\" alt=\"Shape\">"
+            "<img src=\"image5.gif\" alt=\"Group\"></p>\n"
+            "<p>Sales</p>\n<p class=\"diagram\">Sales by year</p>\n"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\">\n"
+            "<tr><td><p class=\"diagram\">&#160;</p>\n</td><td><p class=\"diagram\">North</p>\n</td>"
+            "<td><p class=\"diagram\">South</p>\n</td></tr>\n"
+            "<tr><td><p class=\"diagram\">2023</p>\n</td><td><p class=\"diagram\">1.5</p>\n</td>"
+            "<td><p class=\"diagram\">&#160;</p>\n</td></tr>\n"
+            "<tr><td><p class=\"diagram\">2024</p>\n</td><td><p class=\"diagram\">2</p>\n</td>"
+            "<td><p class=\"diagram\">7</p>\n</td></tr>\n</table>\n");
+  // Sizes where first shown: EMUs, and VML lengths in points and inches;
+  // a group's extent is none of its pictures'.
+  ASSERT_EQ(doc.pictures.size(), 5u);
+  const std::pair<int, int> sizes[] = {{100, 50}, {0, 0}, {40, 20}, {0, 0}, {0, 0}};
+  for (size_t k = 0; k < 5; ++k)
+    EXPECT_EQ(std::make_pair(doc.pictures[k].width, doc.pictures[k].height), sizes[k]) << k;
+
+}
+
+// A picture or chart whose part is missing or damaged is left out with a
+// warning; a shape without a picture gives none.
+TEST(DocxReader, UnreadablePicturesAndChartsAreLeftOutWithAWarning) {
+  std::string chart = "<c:chart xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\" r:id=\"chart\"/>";
+  std::string body = p(drawing("name=\"a\"", pic("r:embed=\"nothing\"")) + drawing("name=\"b\"", pic("r:embed=\"gone\"")) +
+                       "<w:r><w:pict><v:rect><v:imagedata o:title=\"\"/></v:rect></w:pict></w:r>" +
+                       drawing("name=\"c\"", chart) + r("kept"));
+  model::document doc;
+  model::reading r;
+  ASSERT_TRUE(model::read_document(read_docx,
+                                   make_docx(body, {{"word/charts/chart1.xml", "<c:chartSpace"}},
+                                             rel("gone", "image", "media/gone.png") + rel("chart", "chart", "charts/chart1.xml")),
+                                   doc, r));
+  EXPECT_EQ(test::page_body(doc), "<p>kept</p>\n");
+  EXPECT_EQ(r.warnings, (std::vector<std::string>{"a picture cannot be read and was left out",
+                                                   "a chart's part is damaged and was left out"}));
+}
+
+// A small chart part that claims its last point far out, shown many
+// times, gives tables of bounded size.
+TEST(DocxReader, ChartsShownManyTimesStayBounded) {
+  std::string chart = "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"><c:chart>"
+                      "<c:plotArea><c:barChart><c:ser><c:cat><c:strLit><c:pt idx=\"4095\"><c:v>x</c:v></c:pt></c:strLit>"
+                      "</c:cat><c:val><c:numLit><c:pt idx=\"99999\"><c:v>1</c:v></c:pt></c:numLit></c:val></c:ser>"
+                      "</c:barChart></c:plotArea></c:chart></c:chartSpace>";
+  std::string runs;
+  for (int i = 0; i < 200; ++i) runs += drawing("name=\"c\"", "<c:chart xmlns:c=\"http://schemas.openxmlformats.org/"
+                                                             "drawingml/2006/chart\" r:id=\"chart\"/>");
+  read_result x = read(read_docx, make_docx(p(runs), {{"word/charts/chart1.xml", chart}},
+                                            rel("chart", "chart", "charts/chart1.xml")));
+  size_t cells = 0;
+  for (const model::block& b : x.doc.body)
+    for (const model::row& row : b.tab.rows) cells += row.cells.size();
+  EXPECT_GT(cells, 8192u);
+  EXPECT_LE(cells, size_t(1) << 18);
+}
+
 TEST(DocxReader, StrictNamespacesAnyPrefixAndTitle) {
   std::string strict = "<?xml version=\"1.0\"?><x:document xmlns:x=\"http://purl.oclc.org/ooxml/wordprocessingml/main\">"
                        "<x:body><x:p><x:r><x:t>strict</x:t></x:r></x:p></x:body></x:document>";

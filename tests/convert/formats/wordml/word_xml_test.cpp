@@ -43,6 +43,34 @@ TEST(WordXmlReader, TitleCommentsInPlaceAndFailures) {
   EXPECT_EQ(error, "the file holds no Word document");
 }
 
+// Pictures of every kind in w:binData (an object's compressed metafile
+// preview too) with the shape's size and alt; a picture named by a path
+// is a link; one whose data is missing is left out with a warning.
+TEST(WordXmlReader, PicturesObjectPreviewsAndLinks) {
+  std::string xml = word_xml(
+      "<w:p><w:r><w:pict><w:binData w:name=\"wordml://01.png\">iVBORw0KGgo=</w:binData>"
+      "<v:shape style=\"width:75pt;height:37.5pt\" alt=\"Described\"><v:imagedata src=\"wordml://01.png\" "
+      "o:title=\"Titled\"/></v:shape></w:pict></w:r>"
+      "<w:r><w:object w:dxaOrig=\"1440\" w:dyaOrig=\"720\"><w:binData w:name=\"wordml://02.wmz\">H4sIAA==</w:binData>"
+      "<v:shape style=\"width:1in;height:0.5in\"><v:imagedata src=\"wordml://02.wmz\" o:title=\"\"/></v:shape>"
+      "<w:binData w:name=\"oledata.mso\">AAAA</w:binData><o:OLEObject Type=\"Embed\" ProgID=\"Equation.3\" "
+      "w:binDataRef=\"oledata.mso\"/></w:object></w:r>"
+      "<w:r><w:pict><v:shape><v:imagedata src=\"file:///C:/pics/linked.png\"/></v:shape></w:pict></w:r>"
+      "<w:r><w:pict><v:shape><v:imagedata src=\"wordml://09.png\"/></v:shape></w:pict></w:r></w:p>");
+  model::document doc;
+  model::reading r;
+  ASSERT_TRUE(model::read_document(read_word_xml, xml, doc, r)) << r.error;
+  EXPECT_EQ(test::page_body(doc),
+            "<p><img src=\"image1.png\" alt=\"Described\" width=\"100\" height=\"50\">"
+            "<img src=\"image2.wmz\" alt=\"image2.wmz\" width=\"96\" height=\"48\">"
+            "<a href=\"file:///C:/pics/linked.png\">linked.png</a></p>\n");
+  ASSERT_EQ(doc.pictures.size(), 2u);
+  EXPECT_EQ(doc.pictures[1].format, model::picture_format::wmz);
+  EXPECT_EQ(std::make_pair(doc.pictures[0].width, doc.pictures[0].height), std::make_pair(100, 50));
+  EXPECT_EQ(std::make_pair(doc.pictures[1].width, doc.pictures[1].height), std::make_pair(96, 48));
+  EXPECT_EQ(r.warnings, std::vector<std::string>{"a picture cannot be read and was left out"});
+}
+
 // Both formats under a ".doc" name go to their own reader and give a page
 // (a Word package under one: the console's tests).
 TEST(WordXmlReader, FormatsUnderADocNameConvertEndToEnd) {
