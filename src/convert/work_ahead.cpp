@@ -111,6 +111,7 @@ bool work_ahead::wait(size_t i, iProgress& host) {
     d.changed.notify_all();
   }
   int shown = -1;
+  if (cancel_requested) return false;
   while (d.states[i] != state::done) {
     d.changed.wait_for(lock, std::chrono::milliseconds(15));
     lock.unlock();

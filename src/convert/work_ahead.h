@@ -30,7 +30,8 @@ class work_ahead {
   work_ahead& operator=(const work_ahead&) = delete;
 
   // Waits until task i has run, showing its per cent on host and pumping
-  // it about every 15 ms. False when cancel_requested was set meanwhile.
+  // it about every 15 ms. False when cancel_requested is set, before or
+  // meanwhile.
   bool wait(size_t i, iProgress& host);
   // Why task i failed by an exception ("" when it did not): out of memory,
   // or the exception's text.
