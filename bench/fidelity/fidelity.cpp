@@ -100,7 +100,7 @@ std::string drop_pictures(const std::string& html) {
 // text only), diagram text (a picture) and comments (hidden in markup
 // comments there).
 std::string drop_unrendered_by_reference(std::string page) {
-  page = drop_elements(page, "<span class=\"math\"", "span");
+  page = drop_elements(page, "<math", "math");
   page = drop_elements(page, "<rt>", "rt");
   page = drop_elements(page, "<p class=\"diagram\"", "p");
   page = drop_elements(page, "<sup><a href=\"#cmt", "sup");

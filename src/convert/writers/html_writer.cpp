@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/common/math.h"
 #include "convert/common/text_encoding.h"
+#include "convert/writers/html_math.h"
 #include "convert/writers/html_text.h"
 #include "convert/writers/note_labels.h"
 #include "services/text.h"
@@ -272,9 +272,7 @@ void writer::inline_item_html(const inline_item& it) {
     case inline_kind::math:
       if (it.ref < 0 || size_t(it.ref) >= doc_.equations.size()) return;
       sync(it.fmt, it.link);
-      out_ += "<span class=\"math\">";
-      append_html_utf8(out_, linear_math(doc_.equations[size_t(it.ref)].root));
-      out_ += "</span>";
+      append_mathml(out_, doc_.equations[size_t(it.ref)]);
       return;
     case inline_kind::range_start:
       note_ref(it);

@@ -41,7 +41,8 @@ struct html_options {
 //   none); notes without a label are numbered by kind (footnotes 1, 2 ...;
 //   endnotes i, ii ...; comments [1], [2] ...); a comment is linked from
 //   where its range starts, else from its mark;
-// - equations are written as linear text in <span class="math">;
+// - equations are MathML <math> elements (writers/html_math.h), their
+//   linear text the alttext;
 // - a picture in a format browsers do not draw names its file in its alt; a
 //   picture's size, when known, is its <img>'s width and height;
 // - links to script or data addresses keep their text but lose the link.

@@ -64,7 +64,7 @@ TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   EXPECT_EQ(body(doc, {"out_files/"}),
             "<p><b>b<i>bi</i>b</b><a href=\"http://a.example/?x=1&amp;y=2\"><b>l</b></a><a id=\"m\"></a>x"
             "<a href=\"#m\"><sup>2</sup></a><br><img src=\"out_files/my%20pic.png\" alt=\"a &quot;cat&quot;\">"
-            "<span class=\"math\">a^2&lt;b</span><ruby>&#28450;<rt>kan</rt></ruby></p>\n");
+            "<math alttext=\"a^2&lt;b\"><mtext>a^2&lt;b</mtext></math><ruby>&#28450;<rt>kan</rt></ruby></p>\n");
   html_options no_pictures;
   no_pictures.pictures = false;
   EXPECT_EQ(body(doc, no_pictures).find("<img"), std::string::npos);

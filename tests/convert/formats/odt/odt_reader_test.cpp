@@ -250,7 +250,7 @@ TEST(OdtReader, NotesCommentsChangesFramesPicturesAndIndexes) {
   // named comment marks the range up to its end of the same name.
   EXPECT_EQ(x.body, "<p>Entry 1</p>\n<p>Say<sup><a href=\"#ftn1\" id=\"ftnref1\">1</a></sup> and<sup>"
                     "<a href=\"#edn1\" id=\"ednref1\">i</a></sup> <sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup>"
-                    "kept new <img src=\"image1.png\" alt=\"A cat\"><span class=\"math\">E</span>"
+                    "kept new <img src=\"image1.png\" alt=\"A cat\"><math alttext=\"E\"><mi>E</mi></math>"
                     "<img src=\"image2.png\" alt=\"\"><img src=\"image1.png\" alt=\"A cat\"></p>\n<p>boxed</p>\n"
                     "<p class=\"diagram\">shape text</p>\n"
                     "<p>Before <sup><a href=\"#cmt2\" id=\"cmtref2\">[2]</a></sup>marked</p>\n<p>on after</p>\n"

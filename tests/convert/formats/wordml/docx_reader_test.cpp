@@ -83,7 +83,7 @@ TEST(DocxReader, PartsThroughRelationshipsDiagramsAndMath) {
                                                 rel("d", "diagramData", "diagrams/data1.xml")));
   EXPECT_EQ(x.body,
             "<p>A<sup><a href=\"#cmt1\" id=\"cmtref1\">[1]</a></sup><sup><a href=\"#ftn1\" id=\"ftnref1\">*</a></sup>"
-            "<img src=\"image1.emf\" alt=\"image1.emf\"><span class=\"math\">x_2</span></p>\n<p class=\"diagram\">top</p>\n"
+            "<img src=\"image1.emf\" alt=\"image1.emf\"><math alttext=\"x_2\"><msub><mi>x</mi><mn>2</mn></msub></math></p>\n<p class=\"diagram\">top</p>\n"
             "<hr>\n<div class=\"footnotes\">\n<div id=\"ftn1\">\n<p><a href=\"#ftnref1\">*</a> Star.</p>\n</div>\n"
             "<div id=\"cmt1\">\n<p><a href=\"#cmtref1\">[1]</a> Ann: Hm.</p>\n</div>\n</div>\n");
 }
