@@ -35,7 +35,13 @@ bool is_word_xml(std::string_view bytes) {
 }
 
 bool is_word2(std::string_view bytes) {
-  return bytes.size() >= 4 && static_cast<unsigned char>(bytes[0]) == 0xDB && static_cast<unsigned char>(bytes[1]) == 0xA5;
+  // Word 2.0 writes 0xA5DB, and keeps 0xA5DC in files it converted from
+  // Word 1.x; later versions (101 and up) keep their header in a compound file.
+  constexpr unsigned word6_nfib = 101;
+  if (bytes.size() < 4 || static_cast<unsigned char>(bytes[1]) != 0xA5) return false;
+  const auto b0 = static_cast<unsigned char>(bytes[0]);
+  const unsigned nfib = static_cast<unsigned char>(bytes[2]) | unsigned(static_cast<unsigned char>(bytes[3])) << 8;
+  return (b0 == 0xDB || b0 == 0xDC) && nfib < word6_nfib;
 }
 
 bool is_odt_package(std::string_view bytes) {
@@ -111,7 +117,7 @@ std::string document_problem(const std::string& path) {
   head.resize(size_t(n));
   if (head.empty()) return "the file is empty";
   if (starts(head, "{\\rtf") || compound_file::has_signature(head) || zip_package::has_signature(head) ||
-      looks_like_text(head))
+      is_word2(head) || looks_like_text(head))
     return "";
   return "the file holds no Word, Rich Text, OpenDocument, HTML or text document";
 }

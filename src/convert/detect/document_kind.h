@@ -27,14 +27,15 @@ enum class doc_kind {
 doc_kind document_kind(const std::string& path, std::string_view bytes);
 
 // The check before any engine runs: "" when the file's content is a document
-// of a kind the engines read (a compound file such as Word's, Rich Text, a
-// ZIP package such as .docx or .odt, HTML or other text), else why not ("the
+// of a kind the engines read (a compound file such as Word's, Word 2.0,
+// Rich Text, a ZIP package such as .docx or .odt, HTML or other text), else why not ("the
 // file is empty", ...). Reads the first bytes only.
 std::string document_problem(const std::string& path);
 
 // True when the bytes are an XML file whose root is a Word 2003 document.
 bool is_word_xml(std::string_view bytes);
-// True when the bytes start like a Word for Windows 2.0 document.
+// True when the bytes start like a Word for Windows 2.0 document (its
+// header variants, outside a compound file).
 bool is_word2(std::string_view bytes);
 // True when the bytes are a ZIP package holding an OpenDocument text (or
 // text template).

@@ -48,8 +48,15 @@ bool read_fib(std::string_view w, fib& f, std::string& error) {
     f.ccp_edn = i32(w, ccp + 20);
     f.ccp_txbx = i32(w, ccp + 24);
     f.ccp_hdr_txbx = i32(w, ccp + 28);
-    for (size_t at = 0x58; at + 8 <= std::min<size_t>(w.size(), 0x58 + 8 * 75); at += 8)
+    // The pairs up to the annotation bookmarks, then after the page counts
+    // the rest in Word 97's order.
+    constexpr size_t before_counts = 38, after_counts = 0x192;
+    f.cpn_bte_chp = u16(w, 0x18E);
+    f.cpn_bte_pap = u16(w, 0x190);
+    for (size_t k = 0; k < 75; ++k) {
+      size_t at = k < before_counts ? 0x58 + 8 * k : after_counts + 8 * (k - before_counts);
       f.fclcb.emplace_back(u32(w, at), u32(w, at + 4));
+    }
   } else {
     size_t csw = u16(w, 32);
     size_t lw = 34 + csw * 2;

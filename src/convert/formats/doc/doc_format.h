@@ -76,6 +76,7 @@ struct fib {
   uint16_t lid = 0;
   bool complex = false, encrypted = false, obfuscated = false, table1 = false;
   uint32_t fc_min = 0;
+  uint16_t cpn_bte_chp = 0, cpn_bte_pap = 0;  // Word 6/95: how many pages of character and paragraph runs
   int32_t ccp_text = 0, ccp_ftn = 0, ccp_hdd = 0, ccp_mcr = 0, ccp_atn = 0, ccp_edn = 0,
           ccp_txbx = 0, ccp_hdr_txbx = 0;
   // fc/lcb pairs by their index in the Word 97 table (Word 6 has the same

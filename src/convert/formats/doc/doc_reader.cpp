@@ -10,6 +10,7 @@
 #include "convert/formats/doc/doc_fields.h"
 #include "convert/formats/doc/doc_format.h"
 #include "convert/formats/doc/doc_pictures.h"
+#include "convert/formats/doc/word6_format.h"
 #include "convert/model/builder.h"
 #include "services/text.h"
 
@@ -38,6 +39,8 @@ struct para_props {
   int itap = 0;
   int outline = 9;
   int ilfo = 0, ilvl = 0;
+  int nlvl_anm = 0;   // Word 6/95 numbering: 1-9 outline level, 10 and up a list
+  std::string anld;   // ... and how its number looks
   bool drop_cap = false;
   std::string tdef;                            // table row definition operand
   std::vector<std::pair<int, int>> vmerges;    // (cell, merge kind) overrides
@@ -83,6 +86,8 @@ void apply_para_sprm(uint16_t sprm, std::string_view op, para_props& p) {
     case 0x442C: p.drop_cap = (u8(op, 0) & 7) != 0; break;
     case 0x260A: p.ilvl = u8(op, 0); break;
     case 0x460B: p.ilfo = u16(op, 0); break;
+    case 0x240D: p.nlvl_anm = u8(op, 0); break;
+    case 0xC63E: p.anld = std::string(op.substr(std::min<size_t>(1, op.size()))); break;
     case 0xD608: p.tdef = op.size() > 2 ? std::string(op.substr(2)) : std::string(); break;
     case 0xD62B:
       if (u8(op, 0) >= 2) p.vmerges.emplace_back(u8(op, 1), u8(op, 2));
@@ -141,6 +146,13 @@ class reader {
   char_props chars_at(uint32_t cp, const char_props& para_base);
   para_props para_at(uint32_t cp);
   int heading_of(const para_props& p);
+  std::string_view piece_grpprl(const piece* pc, std::string& one) const;
+  template <class F>
+  void each_sprm(std::string_view grpprl, F&& f) const {
+    if (fib_.word97) for_each_sprm(grpprl, f);
+    else for_each_word6_sprm(grpprl, false, f);
+  }
+  void number_word6(model::paragraph& para, const para_props& pp, int heading);
 
   void add_notes();
   void emit_story(uint32_t cp0, uint32_t cp1, story where);
@@ -184,6 +196,10 @@ class reader {
   std::vector<const para_props*> resolved_paras_;
   std::vector<int> style_ids_;  // by istd: its name in doc_.styles; unset until first used
   word_lists lists_;            // instances by list format override index
+  list_counter word6_counter_;  // Word 6/95 numbering: the list being counted
+  int word6_list_ = 0;          // ... its identity; 0 while none is open
+  int word6_lists_ = 0;         // ... how many were opened
+  int codepage_ = 1252;         // of 8-bit text
   std::vector<int> list_levels_;  // by list format override index: its definition's levels
   plc fnd_ref_, fnd_txt_, end_ref_, end_txt_, and_txt_;
   std::vector<std::string> fnd_labels_, end_labels_;
@@ -264,6 +280,14 @@ bool reader::load(std::string_view data, std::string& error) {
     doc::lists tables = read_lists(table_, fib_.at(ix_plcf_lst), fib_.at(ix_plf_lfo));
     if (tables.damaged) reading_.warn("the document's list table is damaged; lists past the damage are left out");
     define_lists(tables);
+  } else {
+    // Word 6/95: runs through 16-bit page numbers, pictures in the text stream.
+    auto [fcc, lcbc] = fib_.at(ix_plcf_bte_chpx);
+    chpx_ = read_word6_chpx_runs(word_, fcc, lcbc, fib_.cpn_bte_chp);
+    auto [fcp, lcbp] = fib_.at(ix_plcf_bte_papx);
+    papx_ = read_word6_papx_runs(word_, fcp, lcbp, fib_.cpn_bte_pap);
+    define_styles();
+    data_ = word_;
   }
   // A note table that lies outside the table stream is left out.
   auto plc_of = [&](size_t index, size_t cb, const char* what) {
@@ -293,7 +317,7 @@ bool reader::load(std::string_view data, std::string& error) {
       out.push_back(u16(d, 0) != 0 ? (endnote ? roman_numeral(++n, false) : std::to_string(++n)) : "");
     return out;
   };
-  if (fib_.word97) read_bookmarks();
+  read_bookmarks();
   fnd_labels_ = labels(fnd_ref_, false);
   end_labels_ = labels(end_ref_, true);
   build_text();
@@ -305,9 +329,16 @@ bool reader::load(std::string_view data, std::string& error) {
 void reader::read_bookmarks() {
   auto [fc, lcb] = fib_.at(ix_sttbf_bkmk);
   std::string_view t = slice(table_, fc, lcb);
-  if (u16(t, 0) != 0xFFFF) return;
-  size_t count = u16(t, 2), extra = u16(t, 4), at = 6;
   std::vector<std::string> names;
+  if (!fib_.word97) {
+    // Word 6/95: the table's size, then names of 8-bit characters, each after its length.
+    const int codepage = word6_codepage();
+    for (size_t at = 2; at < std::min<size_t>(u16(t, 0), t.size()); at += 1 + u8(t, at))
+      names.push_back(encode_utf8(decode_codepage(slice(t, at + 1, u8(t, at)), codepage)));
+  } else if (u16(t, 0) != 0xFFFF) {
+    return;
+  }
+  size_t count = fib_.word97 ? u16(t, 2) : 0, extra = u16(t, 4), at = 6;
   for (size_t k = 0; k < count && at + 2 <= t.size(); ++k) {
     size_t cch = u16(t, at);
     std::u32string name;
@@ -326,6 +357,7 @@ void reader::build_text() {
   uint32_t total = clx_.pieces.empty() ? 0 : clx_.pieces.back().cp1;
   text_.assign(total, U'\0');
   int cp8 = fib_.word97 ? 1252 : word6_codepage();
+  codepage_ = cp8;
   for (const piece& pc : clx_.pieces) {
     size_t n = pc.cp1 - pc.cp0;
     if (pc.compressed) {
@@ -384,7 +416,7 @@ uint32_t reader::fc_of(uint32_t cp, const piece** out) const {
 // first of its aliases: "heading 1,h1") or Word's name for a built-in style.
 void reader::define_styles() {
   auto [fc, lcb] = fib_.at(ix_stshf);
-  style_sheet sheet = read_styles(table_, fc, lcb);
+  style_sheet sheet = fib_.word97 ? read_styles(table_, fc, lcb) : read_word6_styles(table_, fc, lcb, word6_codepage());
   if (sheet.damaged) reading_.warn("the document's style sheet is damaged; styles past the damage are left out");
   styles_ = std::move(sheet.styles);
   style_ids_.assign(styles_.size(), -2);
@@ -408,9 +440,9 @@ const char_props& reader::style_chars(uint16_t istd) {
   if (istd >= styles_.size()) return none;
   const char_props*& resolved = resolved_chars_[istd];
   if (!resolved)
-    resolved = &char_styles_.resolve(std::to_string(istd), none, [](std::string_view own, const char_props& parent) {
+    resolved = &char_styles_.resolve(std::to_string(istd), none, [&](std::string_view own, const char_props& parent) {
       char_props p = parent;
-      for_each_sprm(own, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, parent); });
+      each_sprm(own, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, parent); });
       return p;
     });
   return *resolved;
@@ -421,9 +453,9 @@ const para_props& reader::style_paras(uint16_t istd) {
   if (istd >= styles_.size()) return none;
   const para_props*& resolved = resolved_paras_[istd];
   if (!resolved)
-    resolved = &para_styles_.resolve(std::to_string(istd), none, [](std::string_view own, const para_props& parent) {
+    resolved = &para_styles_.resolve(std::to_string(istd), none, [&](std::string_view own, const para_props& parent) {
       para_props p = parent;
-      for_each_sprm(own, [&](uint16_t sprm, std::string_view op) {
+      each_sprm(own, [&](uint16_t sprm, std::string_view op) {
         if (sprm != 0xD608) apply_para_sprm(sprm, op, p);  // a style's row definition is no row's
       });
       return p;
@@ -443,11 +475,11 @@ char_props reader::chars_at(uint32_t cp, const char_props& para_base) {
   const piece* pc = nullptr;
   uint32_t fc = fc_of(cp, &pc);
   char_props p = para_base;
-  if (!fib_.word97) return p;
   const doc::run* r = find_run(chpx_, fc);
   std::string_view g = r ? r->props : std::string_view{};
   std::string_view prm;
-  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size()) prm = clx_.grpprls[pc->prm >> 1];
+  std::string one;
+  prm = piece_grpprl(pc, one);
   char_props base = para_base;
   auto find_cstyle = [&](uint16_t sprm, std::string_view op) {
     if (sprm == 0x4A30) {
@@ -465,17 +497,16 @@ char_props reader::chars_at(uint32_t cp, const char_props& para_base) {
       }
     }
   };
-  for_each_sprm(g, find_cstyle);
-  for_each_sprm(prm, find_cstyle);
+  each_sprm(g, find_cstyle);
+  each_sprm(prm, find_cstyle);
   p = base;
-  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
-  for_each_sprm(prm, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  each_sprm(g, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
+  each_sprm(prm, [&](uint16_t sprm, std::string_view op) { apply_char_sprm(sprm, op, p, base); });
   return p;
 }
 
 para_props reader::para_at(uint32_t cp) {
   para_props p;
-  if (!fib_.word97) return p;
   const piece* pc = nullptr;
   uint32_t fc = fc_of(cp, &pc);
   const doc::run* r = find_run(papx_, fc);
@@ -486,7 +517,7 @@ para_props reader::para_at(uint32_t cp) {
   }
   // A paragraph too large for its page keeps its properties in the Data stream.
   std::string_view huge;
-  for_each_sprm(g, [&](uint16_t sprm, std::string_view op) {
+  if (fib_.word97) for_each_sprm(g, [&](uint16_t sprm, std::string_view op) {
     if (sprm == 0x6646) {
       uint32_t at = u32(op, 0);
       huge = slice(data_, size_t(at) + 2, u16(data_, at));
@@ -498,11 +529,21 @@ para_props reader::para_at(uint32_t cp) {
   p.tdef.clear();
   p.vmerges.clear();
   auto apply = [&](uint16_t sprm, std::string_view op) { apply_para_sprm(sprm, op, p); };
-  for_each_sprm(g, apply);
+  each_sprm(g, apply);
   for_each_sprm(huge, apply);
-  if (pc && (pc->prm & 1) && (pc->prm >> 1) < clx_.grpprls.size())
-    for_each_sprm(clx_.grpprls[pc->prm >> 1], apply);
+  std::string one;
+  each_sprm(piece_grpprl(pc, one), apply);
   return p;
+}
+
+// The property modifiers a piece adds: a list of the table, or in Word
+// 6/95 one modifier with a one-byte operand, spelt out in one.
+std::string_view reader::piece_grpprl(const piece* pc, std::string& one) const {
+  if (!pc) return {};
+  if (pc->prm & 1) return (pc->prm >> 1) < clx_.grpprls.size() ? clx_.grpprls[pc->prm >> 1] : std::string_view{};
+  if (fib_.word97 || (pc->prm >> 1 & 0x7F) == 0) return {};
+  one = {char(pc->prm >> 1 & 0x7F), char(pc->prm >> 8)};
+  return one;
 }
 
 // A built-in heading style (sti 1-9) gives its level whatever its name in
@@ -622,13 +663,14 @@ void reader::finish_row(const para_props& pp) {
   table_row& row = t.row;
   std::string_view td = pp.tdef;
   size_t itc = u8(td, 0);
+  const size_t tc_size = fib_.word97 ? 20 : word6_tc_size;
   if (!td.empty() && 1 + 2 * (itc + 1) <= td.size()) {
     for (size_t k = 0; k <= itc; ++k) row.bounds.push_back(i16(td, 1 + 2 * k));
     size_t tc = 1 + 2 * (itc + 1);
     for (size_t k = 0; k < itc; ++k) {
-      uint16_t grf = tc + 20 * k + 2 <= td.size() ? u16(td, tc + 20 * k) : 0;
+      uint16_t grf = tc + tc_size * k + 2 <= td.size() ? u16(td, tc + tc_size * k) : 0;
       row.hmerge.push_back(grf & 3);
-      row.vmerge.push_back((grf >> 5) & 3);
+      row.vmerge.push_back(fib_.word97 ? (grf >> 5) & 3 : 0);
     }
   }
   for (auto [cell, kind] : pp.vmerges)
@@ -743,7 +785,7 @@ void reader::add_anchor(uint32_t cp, anchor::order kind, model::inline_kind item
 // The inlines of the text in [p, e); true when something in it shows.
 bool reader::paragraph_inlines(uint32_t p, uint32_t e, const para_props& pp, story where,
                                std::vector<model::inline_item>& out) {
-  const char_props para_base = fib_.word97 ? style_chars(pp.istd) : char_props{};
+  const char_props para_base = style_chars(pp.istd);
   model::inline_sink sink(out);
   bool content = false;
   // Characters of one format, link and style gather here before they join
@@ -865,6 +907,10 @@ void reader::place_paragraph(model::paragraph para, const para_props& pp, bool c
 // A paragraph of a list counts in it: its label becomes its number, and
 // unless it is a heading it is a list item.
 void reader::number_paragraph(model::paragraph& para, const para_props& pp, int heading) {
+  if (!fib_.word97) {
+    number_word6(para, pp, heading);
+    return;
+  }
   if (pp.ilfo <= 0 || pp.ilfo >= max_list_override || size_t(pp.ilfo) >= list_levels_.size() ||
       list_levels_[size_t(pp.ilfo)] == 0)
     return;
@@ -875,6 +921,34 @@ void reader::number_paragraph(model::paragraph& para, const para_props& pp, int 
   if (!lists_.next(pp.ilfo, std::min(level, list_levels_[size_t(pp.ilfo)] - 1), n) || !n.shown) return;
   para.number = std::move(n.label);
   if (heading == 0) para.list = {pp.ilfo, level, n.kind, n.number};
+}
+
+// Word 6/95 number paragraphs by their ANLD: numbered paragraphs that
+// follow each other count on as one list, which another paragraph ends.
+// Levels 1-9 number outlines; higher levels are simple lists.
+void reader::number_word6(model::paragraph& para, const para_props& pp, int heading) {
+  if (pp.nlvl_anm <= 0 || pp.anld.empty()) {
+    word6_list_ = 0;
+    return;
+  }
+  const anld a = read_anld(pp.anld, codepage_);
+  constexpr int outline_levels = 9;
+  const int level = pp.nlvl_anm <= outline_levels ? pp.nlvl_anm - 1 : 0;
+  if (word6_list_ == 0) {
+    word6_counter_ = list_counter();
+    word6_list_ = ++word6_lists_;
+  }
+  std::vector<list_level> levels(size_t(level) + 1);
+  list_level& l = levels.back();
+  l.format = word_number_format(a.nfc);
+  l.start = clamp_list_start(a.start);
+  std::u32string text = a.before;
+  if (l.format != number_format::bullet) text += char32_t(level);
+  l.label = placeholder_label(text + a.after);
+  list_item_number n = word6_counter_.next(levels, level);
+  if (!n.shown) return;
+  para.number = std::move(n.label);
+  if (heading == 0) para.list = {word6_list_, level, n.kind, n.number};
 }
 
 void reader::emit_paragraph(uint32_t p, uint32_t e, const para_props& pp, story where) {
@@ -890,7 +964,7 @@ void reader::emit_story(uint32_t cp0, uint32_t cp1, story where) {
     uint32_t e = p;
     for (;; ++e) {
       while (e < cp1 && text_[e] != 0x0D && text_[e] != 0x07 && text_[e] != 0x0C) ++e;
-      if (e >= cp1 || text_[e] != 0x0D || !fib_.word97) break;
+      if (e >= cp1 || text_[e] != 0x0D) break;
       // A hidden or deleted paragraph mark joins its paragraph to the next.
       char_props mp = chars_at(e, char_props{});
       if (!mp.vanish && !mp.deleted) break;
@@ -900,7 +974,7 @@ void reader::emit_story(uint32_t cp0, uint32_t cp1, story where) {
     char32_t mc = e < cp1 ? text_[e] : 0;
     para_props pp = para_at(mark);
     size_t depth = 0;
-    if (fib_.word97 && (pp.in_table || pp.itap > 0)) depth = size_t(std::max(1, pp.itap));
+    if (pp.in_table || pp.itap > 0) depth = size_t(std::max(1, pp.itap));
     bool row_end = false, cell_end = false;
     if (depth == 1) {
       row_end = mc == 0x07 && pp.ttp;

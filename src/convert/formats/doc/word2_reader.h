@@ -1,9 +1,10 @@
 // Built-in reader for Word for Windows 2.0 documents: no compound file, the
-// File Information Block at the start of the file (wIdent 0xA5DB). Read:
-// the text in the document's code page, its paragraphs and line breaks,
-// field results (codes hidden, results linked where the code says so),
-// table cells as paragraphs, and footnotes.
-// Character and paragraph formatting is not read.
+// File Information Block at the start of the file (wIdent 0xA5DB or
+// 0xA5DC). Read: the text in the document's code page, its paragraphs and
+// line breaks, bold, italic, underline, strike-through, super- and
+// subscript, hidden text left out, headings (Word's heading styles),
+// alignment, tables, field results (codes hidden, results linked where the
+// code says so), pictures and footnotes.
 #pragma once
 #include <string>
 #include <string_view>

@@ -613,6 +613,138 @@ TEST(DocLists, HugeStartGivesASmallPage) {
   EXPECT_LT(write_html(doc).size(), bytes.size());
 }
 
+// A Word 6/95 document (nFib 104): its header, 8-bit text from 0x300, one
+// page of character runs (each with its property modifiers) and one of
+// paragraph runs (by paragraph: its style, then its modifiers), a style
+// sheet of Normal and a heading with bold text, and extra bytes at 0x1000.
+std::string make_word6(const std::string& text, const std::vector<std::tuple<uint32_t, uint32_t, std::string>>& chars,
+                       const std::vector<std::pair<uint16_t, std::string>>& paras, const std::string& extra = {}) {
+  const uint32_t text_fc = 0x300, end = text_fc + uint32_t(text.size());
+  std::string word(text_fc, '\0');
+  put16(word, 0, 0xA5DC);
+  put16(word, 2, 104);
+  put16(word, 6, 0x0409);
+  put32(word, 0x18, text_fc);
+  put32(word, 0x1C, end);
+  put32(word, 0x34, uint32_t(text.size()));
+  put16(word, 0x18E, 1);
+  put16(word, 0x190, 1);
+  word += text;
+  word.resize(0x400, '\0');
+  std::vector<std::tuple<uint32_t, uint32_t, std::string>> runs;
+  for (const auto& [cp0, cp1, props] : chars) runs.emplace_back(text_fc + cp0, text_fc + cp1, props);
+  word += chpx_page(text_fc, end, runs);
+  std::string pap(512, '\0');
+  std::vector<uint32_t> marks{text_fc};
+  for (size_t k = 0; k < text.size(); ++k)
+    if (text[k] == '\r' || text[k] == '\x07') marks.push_back(text_fc + uint32_t(k) + 1);
+  const size_t n = std::min(marks.size() - 1, paras.size());
+  size_t top = 511;
+  for (size_t k = 0; k <= n; ++k) put32(pap, 4 * k, marks[k]);
+  for (size_t k = 0; k < n; ++k) {
+    std::string papx;
+    put16(papx, 0, paras[k].first);
+    papx += paras[k].second;
+    if (papx.size() % 2) papx += '\0';
+    papx.insert(0, 1, char(papx.size() / 2));
+    top = (top - papx.size()) & ~size_t(1);
+    pap.replace(top, papx.size(), papx);
+    pap[4 * (n + 1) + 7 * k] = char(top / 2);
+  }
+  pap[511] = char(n);
+  word += pap;
+  // Styles: a fixed part of 8 bytes, the name (length, characters, NUL),
+  // then paragraph and character modifiers, each at an even offset.
+  auto style = [](uint16_t sti, const std::string& name, const std::string& papx, const std::string& chpx) {
+    std::string std_;
+    put16(std_, 0, sti);
+    put16(std_, 2, sti == 0 ? 0xFFF1 : 0x0001);
+    put16(std_, 4, 2);
+    put16(std_, 6, 0);
+    std_ += char(name.size()) + name + '\0';
+    if (std_.size() % 2) std_ += '\0';
+    put16(std_, std_.size(), uint16_t(papx.size()));
+    std_ += papx + (papx.size() % 2 ? "\0" : "");
+    put16(std_, std_.size(), uint16_t(chpx.size()));
+    std_ += chpx;
+    std::string out;
+    put16(out, 0, uint16_t(std_.size()));
+    return out + std_;
+  };
+  std::string stsh = std::string("\x0E\0\x02\0\x08\0", 6) + std::string(10, '\0') +
+                     style(0, "Normal", std::string(2, '\0'), "") + style(1, "heading 1", std::string("\x01\0", 2), "\x55\x01");
+  const uint32_t stsh_fc = uint32_t(word.size());
+  word += stsh;
+  put32(word, 0x60, stsh_fc);
+  put32(word, 0x64, uint32_t(stsh.size()));
+  for (auto [index, page] : {std::pair{12, 2}, {13, 3}}) {
+    put32(word, 0x58 + 8 * index, uint32_t(word.size()));
+    put32(word, 0x5C + 8 * index, 10);
+    std::string bte = plc({text_fc, end});
+    put16(bte, 8, uint16_t(page));
+    word += bte;
+  }
+  word.resize(0x1000, '\0');
+  return make_cfb({{"WordDocument", word + extra}});
+}
+
+// A Word 6/95 document with a heading, formatted text, a table with merged
+// cells, numbered paragraphs and a picture.
+std::string word6_sample() {
+  const std::string text = "Title\rbold ital under gone\rA\x07" "B\x07" "C\x07\x07one\rtwo\rpic \x01\r";
+  auto at = [&](const char* s) { return uint32_t(text.find(s)); };
+  std::string picture_at;
+  put32(picture_at, 0, 0x1000);
+  const std::vector<std::tuple<uint32_t, uint32_t, std::string>> chars = {
+      {at("Title"), at("Title") + 2, "\x55\x81"},  // the style's bold turned off
+      {at("bold"), at("bold") + 4, "\x55\x01"},
+      {at("ital"), at("ital") + 4, "\x56\x01"},
+      {at("under"), at("under") + 5, "\x5E\x01"},
+      {at("gone"), at("gone") + 4, "\x5C\x01"},
+      {at("\x01"), at("\x01") + 1, "\x44\x04" + picture_at + "\x75\x01"}};
+  // A row of three cells, the last two merged.
+  std::string row = std::string("\x18\x01\x19\x01\xB8\x69\x00\xBE\x28\x00\x03", 11);
+  for (int edge : {0, 1440, 2880, 4320}) put16(row, row.size(), uint16_t(edge));
+  row += std::string("\x01", 1) + std::string(9, '\0') + std::string("\x01", 1) + std::string(9, '\0') +
+         std::string("\x02", 1) + std::string(9, '\0');
+  std::string numbered = std::string("\x0D\x0A\x0C\x34", 4) + std::string(52, '\0');
+  numbered[4 + 2] = 1;       // the text after the number ends at 1
+  numbered[4 + 10] = 3;      // starts at 3
+  numbered[4 + 20] = '.';
+  const std::vector<std::pair<uint16_t, std::string>> paras = {
+      {1, "\x05\x01"}, {0, ""}, {0, "\x18\x01"}, {0, "\x18\x01"}, {0, "\x18\x01"}, {0, row},
+      {0, numbered}, {0, numbered}, {0, ""}};
+  const std::string wmf = std::string("\x01\0\x09\0\0\x03", 6) + std::string(30, 'w');
+  std::string pic(0x44, '\0');
+  put32(pic, 0, uint32_t(pic.size() + wmf.size()));
+  put16(pic, 4, 0x44);
+  put16(pic, 6, 8);
+  return make_word6(text, chars, paras, pic + wmf);
+}
+
+// Word 6/95 keeps its formatting in one-byte property modifiers: styles,
+// character formatting, alignment, tables with their merged cells, the
+// paragraph numbering of Word 6 and pictures in the text stream.
+TEST(DocWord6, FormattingTablesNumbersAndPictures) {
+  model::document doc;
+  std::string error;
+  ASSERT_TRUE(test::read_with(read_doc, word6_sample(), doc, error)) << error;
+  const std::string html = test::page_body(doc);
+  EXPECT_HAS(html, "<h1 align=\"center\">Title</h1>");
+  ASSERT_EQ(doc.body[0].para.inlines.size(), 2u);
+  EXPECT_FALSE(doc.body[0].para.inlines[0].fmt.bold);
+  EXPECT_TRUE(doc.body[0].para.inlines[1].fmt.bold);
+  EXPECT_HAS(html, "<p><b>bold</b> <i>ital</i> <u>under</u>");
+  EXPECT_EQ(html.find("gone"), std::string::npos);
+  EXPECT_HAS(html, "<tr><td>A</td><td colspan=\"2\"><p>B</p>\n<p>C</p>\n</td></tr>");
+  ASSERT_EQ(doc.body.size(), 6u);
+  EXPECT_EQ(doc.body[3].para.number, "3.");
+  EXPECT_EQ(doc.body[4].para.number, "4.");
+  EXPECT_EQ(doc.body[4].para.list.list, doc.body[3].para.list.list);
+  ASSERT_EQ(doc.pictures.size(), 1u);
+  EXPECT_EQ(doc.pictures[0].format, model::picture_format::wmf);
+}
+
 // Pictures in the text (drawing records or an object's metafile preview)
 // and floating ones (through the drawing to the picture store, kept in the
 // store or in the text stream), each with its alt text and shown size.
@@ -798,6 +930,7 @@ TEST(DocFuzz, MutatedTruncatedAndRandomInputNeverCrash) {
   for (const std::string& p : test::corpus_files("doc", "*.doc")) seeds.push_back(test::read_all(p));
   seeds.push_back(make_doc({{u"seed text\r\x13 HYPERLINK \"a\" \x14x\x15\r", false}}));
   seeds.push_back(pictures_doc());
+  seeds.push_back(word6_sample());
   std::mt19937 rng(20240611);
   for (const std::string& seed : seeds) {
     for (int round = 0; round < 24; ++round) {
