@@ -28,6 +28,9 @@ frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   prgJob->setObjectName("prgJob");
   prgJob->setRange(0, 100);
   prgJob->setValue(0);
+  lblTime = new QLabel(this);
+  lblTime->setObjectName("lblTime");
+  lblTime->setTextFormat(Qt::PlainText);
   lblFile = new QLabel(this);
   lblFile->setObjectName("lblFile");
   cmdCancel = new QPushButton("&Cancel", this);
@@ -37,7 +40,10 @@ frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   auto* box = new QVBoxLayout(this);
   box->setContentsMargins(10, 6, 10, 6);
   box->setSpacing(4);
-  box->addWidget(lblStatus);
+  auto* top = new QHBoxLayout;
+  top->addWidget(lblStatus, 1);
+  top->addWidget(lblTime);
+  box->addLayout(top);
   auto* row = new QHBoxLayout;
   row->addWidget(prgJob, 1);
   row->addWidget(lblFile);
@@ -56,6 +62,7 @@ void frmProgress::start() {
   finishing_ = false;
   cmdCancel->setEnabled(true);
   lblFile->clear();
+  lblTime->clear();
   set_label("converting...");
   set_percent(0);
   show();
@@ -81,6 +88,8 @@ void frmProgress::set_percent(int percent) { prgJob->setValue(std::clamp(percent
 void frmProgress::set_file(int file, int files) {
   lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
 }
+
+void frmProgress::set_time(const QString& text) { lblTime->setText(text); }
 
 void frmProgress::cmdCancel_Click() {
   cancel_requested = true;
