@@ -114,6 +114,22 @@ TEST_F(job_parallel_test, CancelWithTwoWorkersLeavesOnlyCompleteOutputs) {
   EXPECT_EQ(host.rows[3].status, status_ready);
 }
 
+TEST_F(job_parallel_test, ExistingOutputsKeptWhenTheHostSaysSkip) {
+  std::vector<std::string> sources;
+  for (int i = 0; i < 6; ++i) sources.push_back(tmp.write("src/k" + std::to_string(i) + ".rtf", rtf(i, 20)));
+  set_env("NUBRIX_WORKERS", "2");
+  test::test_host host;
+  host.dest = tmp.mkdir("kept");
+  const std::string existing = tmp.write("kept/k3.html", "mine");
+  for (const auto& s : sources) host.add(s);
+  host.on_existing = replace_choice::skip;
+  run_batch_job(host);
+  EXPECT_EQ(test::read_all(existing), "mine");
+  EXPECT_EQ(host.rows[3].status, status_ready);
+  EXPECT_EQ(host.rows[4].status, status_converted);
+  for (const auto& [name, content] : snapshot(tmp.file("kept"))) EXPECT_FALSE(name.starts_with(temp_prefix)) << name;
+}
+
 TEST(work_ahead_test, FailuresStayWithTheirTaskAndLargeDocumentsWait) {
   std::atomic<unsigned long long> running{0}, most{0};
   std::vector<work_ahead::task> tasks;
