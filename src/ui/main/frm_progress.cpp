@@ -41,6 +41,7 @@ frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   box->setContentsMargins(10, 6, 10, 6);
   box->setSpacing(4);
   auto* top = new QHBoxLayout;
+  top->setSpacing(12);
   top->addWidget(lblStatus, 1);
   top->addWidget(lblTime);
   box->addLayout(top);
@@ -89,7 +90,13 @@ void frmProgress::set_file(int file, int files) {
   lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
 }
 
-void frmProgress::set_time(const QString& text) { lblTime->setText(text); }
+void frmProgress::set_time(const QString& text) {
+  if (text == lblTime->text()) return;
+  lblTime->setText(text);
+  // The label gets what the time leaves of the row.
+  layout()->activate();
+  show_label();
+}
 
 void frmProgress::cmdCancel_Click() {
   cancel_requested = true;
