@@ -358,19 +358,23 @@ bool score_folder(const std::string& dir, const options& opt, const std::string&
       ++compared;
       at_least += score >= other_score;
     }
-    std::string ref_text;
+    std::string ref_text, text_misses;
     if (nx::read_file(dir + "/" + n + ".ref.txt", ref_text)) {
       if (ref_text.starts_with("\xEF\xBB\xBF")) ref_text.erase(0, 3);
-      double text_score = std::round(f1(words(plain_text_of(dir + "/" + n)), words(ref_text)) * 10000) / 10000;
+      const auto ours = words(plain_text_of(dir + "/" + n)), theirs = words(ref_text);
+      double text_score = std::round(f1(ours, theirs) * 10000) / 10000;
       char buf[32];
       std::snprintf(buf, sizeof buf, "  text %.4f", text_score);
       change += buf;
+      if (opt.verbose && text_score < 1.0)
+        text_misses = "    text missing:" + surplus(theirs, ours) + "\n    text extra:" + surplus(ours, theirs) + "\n";
       text_sum += text_score;
       ++text_scored;
     }
     std::printf("%-56s %.4f%s\n", key.c_str(), score, change.c_str());
     if (opt.verbose && score < 1.0)
       std::printf("    missing:%s\n    extra:%s\n", surplus(want, got).c_str(), surplus(got, want).c_str());
+    if (!text_misses.empty()) std::printf("%s", text_misses.c_str());
     sum += score;
     ++scored;
   }

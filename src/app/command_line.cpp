@@ -71,6 +71,11 @@ command_line parse_command_line(const std::vector<std::string>& args) {
   c.help = !args.empty() && args[0] == "/?";
   c.print_help = !args.empty() && (args[0] == "--help" || args[0] == "-h");
   c.version = !args.empty() && args[0] == "--version";
+  c.to_html = !args.empty() && args[0] == "--to-html";
+  if (c.to_html) {
+    c.filter_args.assign(args.begin() + 1, args.end());
+    return c;
+  }
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     c.install |= a == "/install";

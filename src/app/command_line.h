@@ -16,6 +16,10 @@ struct command_line {
   // "--help" or "-h", and "--version", as the first argument: printed on
   // standard output, never in a window.
   bool print_help = false;
+  // "--to-html" as the first argument: filter mode (app/filter.h), the
+  // arguments after it in filter_args.
+  bool to_html = false;
+  std::vector<std::string> filter_args;
   bool version = false;
   bool install = false;
   bool uninstall = false;

@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
+
 #include "services/flags.h"
 #include "services/settings.h"
 #include "services/text.h"
@@ -88,8 +90,13 @@ int run_console_conversion(const convert_request& request) {
   on.sa_handler = on_interrupt;
   sigemptyset(&on.sa_mask);
   ::sigaction(SIGINT, &on, &before);
+  const auto start = std::chrono::steady_clock::now();
   bool ok = run_batch_job(host);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ::sigaction(SIGINT, &before, nullptr);
+  char took[64];
+  std::snprintf(took, sizeof took, " (%.1f s)", seconds);
+  print(stderr, "Total time: " + duration_text(seconds) + took);
   write_setting("default", "backup", "0");
   return ok ? 0 : 1;
 }

@@ -67,7 +67,8 @@ class console_host final : public iJobHost {
 // when the stored index is outside the list).
 std::string selected_template_file();
 
-// Runs the job for the request in the console (Ctrl+C cancels it), then
+// Runs the job for the request in the console (Ctrl+C cancels it), prints
+// the total time on standard error, then
 // stores "backup" as "0" as the hidden main window does. 0 when it ended
 // normally with no failed row, else 1.
 int run_console_conversion(const convert_request& request);

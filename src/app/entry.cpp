@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/console.h"
+#include "app/filter.h"
 #include "app/integration.h"
 #include "services/dialogs.h"
 #include "services/flags.h"
@@ -28,6 +29,7 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
   // ending the program.
   ::signal(SIGXFSZ, SIG_IGN);
   command_line cmd = parse_command_line(args);
+  if (cmd.to_html) return run_filter(cmd.filter_args);
   bool windowed = !cmd.print_help && !cmd.version && windows && has_display() && windows->start();
   console_dialogs console;
   if (!windowed) set_dialogs(&console);
@@ -44,7 +46,7 @@ int run_program(const std::vector<std::string>& args, iWindows* windows) {
     return 0;
   }
   if (cmd.help || cmd.print_help) {
-    dialogs().message(usage_text(), msg_icon::information);
+    dialogs().message(usage_text() + (cmd.print_help ? filter_usage_text() : std::string()), msg_icon::information);
     return 0;
   }
   if (cmd.install) {

@@ -411,6 +411,13 @@ bool declare_utf8(std::string& html) {
 
 bool has_non_ascii(std::string_view s) { return ascii_run(s) != s.size(); }
 
+bool ascii_compatible(std::string_view encoding) {
+  if (encoding == "utf-8") return true;
+  if (encoding == "iso-2022-jp") return false;
+  return std::any_of(std::begin(iconv_names), std::end(iconv_names),
+                     [&](const iconv_entry& e) { return e.encoding == encoding; });
+}
+
 bool mark_as_utf8(std::string& html) {
   if (!has_non_ascii(html)) return false;
   return !declare_utf8(html) && !html.starts_with("\xEF\xBB\xBF");

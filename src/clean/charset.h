@@ -79,6 +79,10 @@ class charset_decoder {
 // "utf-8". Returns whether html has any.
 bool declare_utf8(std::string& html);
 bool has_non_ascii(std::string_view s);
+// Whether ASCII bytes read in an encoding (a name sniff_charset gives) are
+// the same ASCII characters: UTF-8 and the single- and multi-byte Windows,
+// ISO and CJK encodings, not UTF-16 or ISO-2022-JP.
+bool ascii_compatible(std::string_view encoding);
 
 // For a cleaned page in UTF-8: when html holds any byte outside ASCII, its
 // declarations say utf-8 (declare_utf8). Returns true when html holds such a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -208,6 +209,19 @@ void put_tag(std::string& out, std::string_view tag) {
   }
 }
 
+// Whether a file holds ASCII bytes only (false when it cannot be read).
+bool ascii_file(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  std::string buffer(size_t(1) << 20, '\0');
+  bool ascii = true;
+  for (size_t n; ascii && (n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0;)
+    ascii = !has_non_ascii(std::string_view(buffer.data(), n));
+  const bool read = !std::ferror(f);
+  std::fclose(f);
+  return ascii && read;
+}
+
 class progress_reporter {
  public:
   explicit progress_reporter(iProgress* p) : p_(p) {}
@@ -249,8 +263,14 @@ bool clean_html_into(const std::string& html_path, new_file& work, const std::st
   // holds a byte outside ASCII: the output is held up to that byte, then its
   // declarations say utf-8, or a byte-order mark goes first when it has
   // none; declarations in later pieces are changed as they go out.
+  // A page of ASCII bytes only (the built-in converter's) stays ASCII unless
+  // a rule adds a byte outside it: nothing to hold it back for.
+  const bool rules_add_ascii =
+      !has_non_ascii(rules.target) && !has_non_ascii(rules.quotation) &&
+      std::none_of(rules.replaces.begin(), rules.replaces.end(), [](const std::string& r) { return has_non_ascii(r); });
+  const bool stays_ascii = ascii_compatible(doc.encoding()) && rules_add_ascii && ascii_file(html_path);
   enum class utf8_mark { no, pending, done } mark =
-      doc.encoding().empty() ? utf8_mark::no : utf8_mark::pending;
+      doc.encoding().empty() || stays_ascii ? utf8_mark::no : utf8_mark::pending;
   bool non_ascii = false;  // in the output held while pending
   auto write_out = [&] {
     if (mark == utf8_mark::pending && (non_ascii || has_non_ascii(out))) {

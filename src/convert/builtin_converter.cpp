@@ -89,8 +89,6 @@ bool page_without_pictures(model::reader_fn read, std::string_view bytes, std::s
 int builtin_converter::open_document(const std::string& source, int /*mode*/) {
   close_document();
   reading_ = model::reading();
-  reading_.options = options_.read;
-  if (!reading_.options.embedded) reading_.options.embedded = read_embedded;
   std::error_code ec;
   auto size = std::filesystem::file_size(source, ec);
   if (!ec && size > builtin_max_document) {
@@ -102,7 +100,19 @@ int builtin_converter::open_document(const std::string& source, int /*mode*/) {
     reading_.error = "the document cannot be read";
     return 1;
   }
-  const doc_kind kind = document_kind(source, bytes);
+  return open_bytes(std::move(bytes), source, title_of(source));
+}
+
+int builtin_converter::open_bytes(std::string bytes, const std::string& name, const std::string& title) {
+  close_document();
+  reading_ = model::reading();
+  reading_.options = options_.read;
+  if (!reading_.options.embedded) reading_.options.embedded = read_embedded;
+  if (bytes.size() > builtin_max_document) {
+    reading_.error = "the document is too large";
+    return 1;
+  }
+  const doc_kind kind = document_kind(name, bytes);
   model::reader_fn read = reader_for(kind);
   if (!read) {
     reading_.error = "the document's format is not known";
@@ -114,7 +124,7 @@ int builtin_converter::open_document(const std::string& source, int /*mode*/) {
   } else if (!model::read_document(read, bytes, doc_, reading_)) {
     return 1;
   }
-  if (doc_.title.empty()) doc_.title = title_of(source);
+  if (doc_.title.empty()) doc_.title = title;
   open_ = true;
   return 0;
 }
@@ -130,6 +140,17 @@ int builtin_converter::convert(const std::string& output, int type_code) {
 }
 
 int builtin_converter::convert(staged_output& out, iProgress* progress) {
+  return write_page([&](std::string_view piece) { return out.html().write(piece); },
+                    [&](const std::string& name, std::string_view bytes) {
+                      return out.add_picture(name, bytes, reading_.error);
+                    },
+                    out.pictures_href(), [&] { return out.html().error(); }, progress);
+}
+
+int builtin_converter::write_page(const std::function<bool(std::string_view)>& write,
+                                  const std::function<bool(const std::string&, std::string_view)>& add_picture,
+                                  const std::string& pictures_href, const std::function<std::string()>& why_not,
+                                  iProgress* progress) {
   if (!open_) {
     reading_.error = "no document is open";
     return 1;
@@ -147,12 +168,14 @@ int builtin_converter::convert(staged_output& out, iProgress* progress) {
       reading_.error = e.what();
       return 1;
     }
+  }
+  if (page.pictures && !page.embed_pictures) {
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : doc_.pictures)
-      if (!out.add_picture(p.file_name, p.bytes, reading_.error)) return 1;
-    page.picture_href = out.pictures_href();
+      if (!add_picture(p.file_name, p.bytes)) return 1;
+    page.picture_href = pictures_href;
   }
-  html_stream stream(doc_, page, [&](std::string_view piece) { return out.html().write(piece); });
+  html_stream stream(doc_, page, write);
   if (is_text_) {
     read_text(text_, stream);
   } else {
@@ -160,7 +183,7 @@ int builtin_converter::convert(staged_output& out, iProgress* progress) {
     doc_.body.clear();
   }
   if (!stream.finish()) {
-    reading_.error = "the converted file cannot be written (" + out.html().error() + ")";
+    reading_.error = "the converted file cannot be written (" + why_not() + ")";
     return 1;
   }
   return 0;

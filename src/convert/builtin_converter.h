@@ -3,6 +3,7 @@
 // document model and written by the HTML writer as pure-ASCII HTML, behind
 // three calls (open, convert, close).
 #pragma once
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,10 @@ class builtin_converter {
   // Reads the document; mode is accepted for the call's shape and ignored.
   // 0 on success, non-zero when the document cannot be read.
   int open_document(const std::string& source, int mode = 1);
+  // Reads a document from its bytes, its kind told by content (name, which
+  // may be empty, only where content cannot tell); title names a document
+  // that has none of its own.
+  int open_bytes(std::string bytes, const std::string& name, const std::string& title);
   // Writes the HTML to output (through a temporary file beside it, renamed
   // into place). type_code is file_type_code(output); only HTML (4, and -1
   // for ".htm" and other endings) can be written. 0 on success.
@@ -31,6 +36,14 @@ class builtin_converter {
   // place. 0 on success. progress (may be null) is pumped while pictures
   // are converted; a cancel request leaves the rest as they are.
   int convert(staged_output& out, iProgress* progress = nullptr);
+  // Writes the HTML piece by piece to write and each picture to
+  // add_picture (not when embedded, or left out), its links starting with
+  // pictures_href; why_not says why write failed. progress as for convert.
+  // 0 on success.
+  int write_page(const std::function<bool(std::string_view)>& write,
+                 const std::function<bool(const std::string&, std::string_view)>& add_picture,
+                 const std::string& pictures_href, const std::function<std::string()>& why_not,
+                 iProgress* progress = nullptr);
   int close_document();
   // Why the last call failed.
   const std::string& error() const { return reading_.error; }

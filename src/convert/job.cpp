@@ -1,7 +1,11 @@
 // The batch conversion job.
 #include "convert/job.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <new>
 #include <set>
@@ -11,6 +15,7 @@
 #include "convert/converter.h"
 #include "convert/detect/document_kind.h"
 #include "convert/libreoffice/engine.h"
+#include "convert/work_ahead.h"
 #include "services/dialogs.h"
 #include "services/files.h"
 #include "services/flags.h"
@@ -53,6 +58,23 @@ std::string files(int n) { return std::to_string(n) + " file" + plural(n); }
 
 enum class row_end { converted, failed, cancelled, stop, skipped };
 
+// A row's conversion and cleaning, done ahead by a worker: the converter's
+// HTML staged beside output, and the cleaned file beside it, neither in
+// place. What is not used is removed with it.
+struct prepared {
+  std::string source, output;
+  std::unique_ptr<staged_output> staged;
+  std::unique_ptr<new_file> work;
+  convert_result converted = convert_result::failed;
+  conversion_report report;
+  bool cleaned = false;
+  size_t task = 0;
+};
+
+// Source bytes of the documents being converted at once; a larger
+// document runs alone.
+constexpr unsigned long long ahead_bytes = 64ull << 20;
+
 // What the rows of one job share: no row writes where an earlier row wrote,
 // or over the source of another row.
 struct job_memory {
@@ -61,6 +83,10 @@ struct job_memory {
   std::set<std::string> swept;  // folders cleared of what killed runs left
   std::set<std::string> kept;   // files that were there before the job, not to be replaced
   std::unique_ptr<engine_batch> engine;  // the engine's conversions, made ahead
+  std::map<int, prepared> ahead;         // by row; the workers fill them
+  std::unique_ptr<work_ahead> workers;   // ends before what it fills
+
+  ~job_memory() { workers.reset(); }
 
   bool taken(const std::string& output, const std::string& source) const {
     const std::string key = file_key(output);
@@ -126,6 +152,98 @@ bool write_backup(const std::string& html, const std::string& output, std::strin
   return false;
 }
 
+// The conversion and cleaning of p, on a worker.
+void prepare(prepared& p, const conversion_options& options, iProgress& progress) {
+  p.staged = std::make_unique<staged_output>(p.output);
+  p.converted = convert_document_staged(p.source, *p.staged, options, &progress, p.report);
+  if (p.converted != convert_result::converted) return;
+  p.work = std::make_unique<new_file>(p.output);
+  p.cleaned = clean_html_into(p.staged->html().path(), *p.work, options.template_file, &progress);
+}
+
+// Hands the documents that no other row shares an output name with to a
+// pool of workers, each to be converted and cleaned into a staged result.
+void plan_ahead(iJobHost& host, job_memory& job) {
+  if (!job.options.built_in || job.options.workers <= 1) return;
+  std::map<std::string, int> outputs;  // output key: rows giving it
+  struct candidate {
+    int row;
+    std::string folder, output;
+  };
+  std::vector<candidate> candidates;
+  for (int i = 0; i < host.row_count(); ++i) {
+    if (host.row_status(i) != status_ready) continue;
+    const std::string source = host.row_text(i);
+    const std::string folder = output_folder(host, source);
+    const std::string key = file_key(folder + output_name(source, folder));
+    ++outputs[key];
+    if (!is_html_name(source) && file_present(source) && document_problem(source).empty() &&
+        !(job.sources.count(key) && key != file_key(source)) && !job.kept.count(key))
+      candidates.push_back({i, folder, folder + output_name(source, folder)});
+  }
+  std::vector<work_ahead::task> tasks;
+  for (const auto& [row, folder, output] : candidates) {
+    if (outputs[file_key(output)] != 1) continue;
+    if (job.swept.insert(file_key(folder + ".")).second) remove_stale_temporaries(folder);
+    prepared& p = job.ahead[row];
+    p.source = host.row_text(row);
+    p.output = output;
+    p.task = tasks.size();
+    std::error_code ec;
+    const auto bytes = fs::file_size(p.source, ec);
+    tasks.push_back({ec ? 0 : bytes, [&p, &options = job.options](iProgress& progress) {
+                       prepare(p, options, progress);
+                     }});
+  }
+  if (tasks.empty()) return;
+  const size_t window = size_t(job.options.workers) * 2 + 2;
+  job.workers = std::make_unique<work_ahead>(std::move(tasks), job.options.workers, ahead_bytes, window);
+}
+
+// A row whose conversion and cleaning a worker did: its backup, pictures
+// and cleaned file put in place, in list order.
+row_end place_prepared(iJobHost& host, int row, prepared& p, job_memory& job, std::string& why,
+                       std::string& note) {
+  if (!job.workers->wait(p.task, host)) return row_end::cancelled;
+  why = job.workers->failure(p.task);
+  if (!why.empty()) return row_end::failed;
+  why = p.report.error;
+  switch (p.converted) {
+    case convert_result::converted: break;
+    case convert_result::failed: return row_end::failed;
+    case convert_result::engine_missing: return row_end::stop;
+    case convert_result::cancelled: return row_end::cancelled;
+  }
+  for (const std::string& w : p.report.warnings) note += (note.empty() ? "" : "; ") + w;
+  host.reached(row, "converted");
+  const std::string html = p.staged->html().path();
+  if (host.backup()) {
+    if (!write_backup(html, p.output, why)) return row_end::failed;
+    host.reached(row, "backed up");
+  }
+  new_file& work = *p.work;
+  if (!p.cleaned) {
+    if (cancel_requested) return row_end::cancelled;
+    why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
+    return row_end::failed;
+  }
+  std::error_code ec;
+  if (work.size() == 0 && fs::file_size(html, ec) > 0) {
+    why = "it could not be cleaned";
+    return row_end::failed;
+  }
+  host.reached(row, "cleaned");
+  if (!p.staged->place_pictures(why)) return row_end::failed;
+  if (!work.replace()) {
+    why = "the cleaned file could not replace " + p.output + " (" + work.error() + ")";
+    return row_end::failed;
+  }
+  job.written.insert(file_key(p.output));
+  host.set_row(row, p.output, status_converted);
+  host.reached(row, "placed");
+  return row_end::converted;
+}
+
 // One "Ready" row: output path, conversion into a temporary file, backup,
 // cleaning into another, and the cleaned file renamed over the output. A
 // file that exists (source, output, backup) is never written over by
@@ -158,6 +276,15 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
       return row_end::failed;
     }
 
+  if (auto p = job.ahead.find(row); p != job.ahead.end()) {
+    if (p->second.output == output) {
+      const row_end end = place_prepared(host, row, p->second, job, why, note);
+      // A cancelled wait may leave its worker running: the pool ends first.
+      if (end != row_end::cancelled) job.ahead.erase(p);
+      return end;
+    }
+  }
+
   // The HTML to clean: the source itself, or the converter's result beside
   // the output, not yet in place.
   std::unique_ptr<staged_output> staged;
@@ -165,7 +292,13 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
   if (!html_source) {
     staged = std::make_unique<staged_output>(output);
     conversion_report report;
-    const convert_result converted = convert_document_staged(source, *staged, job.options, &host, report, job.engine.get());
+    convert_result converted;
+    try {
+      converted = convert_document_staged(source, *staged, job.options, &host, report, job.engine.get());
+    } catch (const std::bad_alloc&) {
+      converted = convert_result::failed;
+      report.error = "there is not enough memory for it";
+    }
     why = report.error;
     switch (converted) {
       case convert_result::converted: break;
@@ -210,6 +343,8 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
 
 bool cancel_ending(iJobHost& host, job_memory& job) {
   job.engine.reset();  // no engine goes on while the message is up
+  job.workers.reset();  // nor a worker; the cancel request ends their cleaning
+  job.ahead.clear();
   cancel_requested = false;
   host.close_progress();
   dialogs().message("Conversion canceled by user.", msg_icon::exclamation);
@@ -218,6 +353,23 @@ bool cancel_ending(iJobHost& host, job_memory& job) {
 }
 
 }  // namespace
+
+std::string duration_text(double seconds) {
+  const long s = std::lround(std::max(0.0, seconds));
+  char text[32];
+  if (s >= 3600)
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(text, sizeof text, "%ld:%02ld", s / 60, s % 60);
+  return text;
+}
+
+std::string job_time_text(double elapsed_seconds, unsigned long long done, unsigned long long total) {
+  std::string text = "Elapsed " + duration_text(elapsed_seconds);
+  if (done > 0 && total >= done)
+    text += ", about " + duration_text(elapsed_seconds * double(total - done) / double(done)) + " left";
+  return text;
+}
 
 bool run_batch_job(iJobHost& host) {
   host.set_busy(true);
@@ -249,15 +401,22 @@ bool run_batch_job(iJobHost& host) {
   host.show_progress();
   job.options = job_options(host.template_file());
   std::vector<std::string> engine_sources;
+  std::vector<unsigned long long> row_bytes(size_t(std::max(rows, 0)), 0);
+  unsigned long long total_bytes = 0, done_bytes = 0;
   for (int i = 0; i < rows; ++i) {
     if (host.row_status(i) != status_ready) continue;
     const std::string source = host.row_text(i);
     ++ready;
+    std::error_code ec;
+    const auto size = fs::file_size(source, ec);
+    total_bytes += row_bytes[size_t(i)] = ec ? 0 : size;
     if (!job.options.built_in && !is_html_name(source) && file_present(source) &&
         engine_problem(source).empty())
       engine_sources.push_back(source);
   }
   job.engine = std::make_unique<engine_batch>(engine_sources, job.options.word_engine);
+  plan_ahead(host, job);
+  host.set_job_bytes(0, total_bytes);
   for (int i = 0; i < rows; ++i) {
     host.pump();
     if (cancel_requested) return cancel_ending(host, job);
@@ -281,6 +440,8 @@ bool run_batch_job(iJobHost& host) {
     } catch (const std::exception& e) {
       why = std::string("it could not be converted (") + e.what() + ")";
     }
+    if (end == row_end::converted || end == row_end::failed || end == row_end::skipped)
+      host.set_job_bytes(done_bytes += row_bytes[size_t(i)], total_bytes);
     switch (end) {
       case row_end::converted:
         if (!note.empty()) host.row_note(i, note);
@@ -304,6 +465,7 @@ bool run_batch_job(iJobHost& host) {
     }
   }
   job.engine.reset();
+  job.workers.reset();
   host.close_progress();
   if (cancel_requested) return cancel_ending(host, job);
 

@@ -69,6 +69,9 @@ class iJobHost : public iProgress {
   }
   // The job starts on this row.
   virtual void row_started(int /*row*/) {}
+  // Bytes of the documents done so far, and of all that were "Ready" when
+  // the job began: at the start, then after each of them.
+  virtual void set_job_bytes(unsigned long long /*done*/, unsigned long long /*total*/) {}
 };
 
 // The documents the built-in converter reads, in a folder (and its
@@ -86,8 +89,19 @@ inline constexpr const char* status_ready = "Ready";
 inline constexpr const char* status_converted = "Converted";
 inline constexpr const char* status_failed = "Failed";
 
+// "1:05" for 65 seconds, "1:01:05" past an hour.
+std::string duration_text(double seconds);
+// What the progress window says of the time: "Elapsed 0:12", and once some
+// bytes are done ", about 0:40 left" from the time they took.
+std::string job_time_text(double elapsed_seconds, unsigned long long done, unsigned long long total);
+
 // Runs the job over the host's rows; messages go through dialogs().
-// Returns true when it ended normally with no failed row.
+// Returns true when it ended normally with no failed row. With the built-in
+// converter and more than one worker (conversion_options::workers), the
+// documents are converted and cleaned ahead of their rows, each into a
+// staged result beside its output; the rows are still placed, reported and
+// counted one by one in list order. A row whose output name another row of
+// the job also gives, and every HTML row, is done when its turn comes.
 bool run_batch_job(iJobHost& host);
 
 }  // namespace nx

@@ -1,9 +1,12 @@
 #include "convert/options.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include "services/flags.h"
 #include "services/ini.h"
+#include "services/settings.h"
 #include "templates/template.h"
 
 namespace nx {
@@ -26,6 +29,9 @@ conversion_options job_options(const std::string& template_file) {
   if (const char* program = std::getenv("NUBRIX_SOFFICE"); program && *program) o.word_engine.program = program;
   o.word_engine.time_limit = positive_from_environment("NUBRIX_CONVERT_TIMEOUT", o.word_engine.time_limit);
   o.word_engine.group_size = positive_from_environment("NUBRIX_ENGINE_GROUP", o.word_engine.group_size);
+  o.workers = positive_from_environment("NUBRIX_WORKERS", setting_workers());
+  if (o.workers <= 0) o.workers = int(std::max(1u, std::thread::hardware_concurrency()));
+  o.workers = std::min(o.workers, max_workers);
   return o;
 }
 

@@ -17,12 +17,17 @@ struct conversion_options {
   std::string template_file;        // the cleaning template; "" for the built-in one
   model::read_options read;         // what the readers read
   html_options html;                // what the page shows (picture links are set per output)
+  int workers = 1;                  // documents the built-in converter converts at once
 };
 
 // A job's options: the converter the settings chose (use_internal_converter,
 // as load_settings left it), the template, and the engine's settings, which
 // $NUBRIX_SOFFICE, $NUBRIX_CONVERT_TIMEOUT and $NUBRIX_ENGINE_GROUP override
-// for tests and benchmarks.
+// for tests and benchmarks; the built-in converter's workers (the
+// "workers" setting, 0 for one per core), which $NUBRIX_WORKERS overrides.
 conversion_options job_options(const std::string& template_file);
+
+// Most workers a job runs, whatever is asked for.
+inline constexpr int max_workers = 64;
 
 }  // namespace nx

@@ -80,6 +80,7 @@ std::string default_editor() {
 std::string setting_editor() { return read("default", "editor", default_editor()); }
 std::string setting_browser() { return read("default", "browser", ""); }
 std::string setting_converter() { return read("default", "converter", ""); }
+int setting_workers() { return std::atoi(read("default", "workers", "0").c_str()); }
 
 void write_setting(const std::string& section, const std::string& key, const std::string& value) {
   ini_write(settings_file_path(), section, key, value);

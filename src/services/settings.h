@@ -23,6 +23,7 @@ int setting_template_index(size_t entries);
 std::string setting_editor();  // [default] editor, default_editor()
 std::string setting_browser(); // [default] browser, ""
 std::string setting_converter();  // [default] converter, ""
+int setting_workers();          // [default] workers, "0" (one per core), leading decimal digits
 
 // The editor used until the user picks one: the desktop's text editor (its
 // default application for text/plain), else $VISUAL or $EDITOR, else the

@@ -49,7 +49,13 @@ TEST_F(console_test, HelpAndUnusableArgumentsDoNothing) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.find("Command line :\n\n1) nubrix /convert: \"document_filename\" \"destination_folder\"\n"), 0u);
   EXPECT_NE(r.out.find("3) nubrix /add: \"document_filename\"\n"), std::string::npos);
-  for (const char* flag : {"--help", "-h"}) EXPECT_EQ(run({flag}).out, r.out) << flag;
+  // --help adds the filter mode, with its pipeline examples.
+  for (const char* flag : {"--help", "-h"}) {
+    const std::string help = run({flag}).out;
+    EXPECT_EQ(help.substr(0, r.out.size()), r.out) << flag;
+    for (const char* part : {"4) nubrix --to-html [--template NAME]", "xargs -0 -P", "| parallel nubrix"})
+      EXPECT_NE(help.find(part), std::string::npos) << part;
+  }
   EXPECT_EQ(run({"--version"}).out, "Nubrix 3.0\n");
   r = run({"/add:", "/?"});  // only as the first argument
   EXPECT_EQ(r.out.find("Command line"), std::string::npos);

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -153,6 +154,11 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
                                       const isolation_limits& limits, const std::function<bool()>& waiting) {
   std::vector<task_result> results(count);
   if (count == 0) return results;
+  // One call at a time in a process: a worker forked for one call would
+  // hold the sockets of another call's workers open (and so keep them
+  // alive, or hide their end from that call).
+  static std::mutex one_call;
+  const std::lock_guard lock(one_call);
   const size_t parallel =
       limits.parallel > 0 ? size_t(limits.parallel) : std::max<size_t>(1, std::thread::hardware_concurrency());
   const size_t address_space = address_space_in_use();

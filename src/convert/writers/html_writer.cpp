@@ -75,6 +75,45 @@ bool browser_draws(picture_format f) {
   }
 }
 
+const char* media_type(picture_format f) {
+  switch (f) {
+    case picture_format::png: return "image/png";
+    case picture_format::jpeg: return "image/jpeg";
+    case picture_format::gif: return "image/gif";
+    case picture_format::bmp: return "image/bmp";
+    case picture_format::webp: return "image/webp";
+    case picture_format::svg: return "image/svg+xml";
+    case picture_format::tiff: return "image/tiff";
+    case picture_format::emf: return "image/emf";
+    case picture_format::wmf: return "image/wmf";
+    default: return "application/octet-stream";
+  }
+}
+
+// A picture as a data: URL.
+void append_data_url(std::string& out, const picture& pic) {
+  static constexpr char digits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  out += "data:";
+  out += media_type(pic.format);
+  out += ";base64,";
+  const std::string& b = pic.bytes;
+  out.reserve(out.size() + (b.size() + 2) / 3 * 4);
+  size_t i = 0;
+  for (; i + 3 <= b.size(); i += 3) {
+    const unsigned v = unsigned((unsigned char)b[i]) << 16 | unsigned((unsigned char)b[i + 1]) << 8 |
+                       unsigned((unsigned char)b[i + 2]);
+    for (int shift : {18, 12, 6, 0}) out += digits[(v >> shift) & 63];
+  }
+  if (i < b.size()) {
+    const bool two = i + 1 < b.size();
+    const unsigned v = unsigned((unsigned char)b[i]) << 16 | (two ? unsigned((unsigned char)b[i + 1]) << 8 : 0u);
+    out += digits[(v >> 18) & 63];
+    out += digits[(v >> 12) & 63];
+    out += two ? digits[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+}
+
 bool is_plain(const paragraph& p) {
   return p.heading == 0 && p.list.list < 0 && (p.alignment == align::none || p.alignment == align::left) &&
          !p.rtl && !p.diagram;
@@ -209,7 +248,10 @@ void writer::inline_item_html(const inline_item& it) {
       out_ += "<img src=\"";
       {
         const picture& pic = doc_.pictures[size_t(it.ref)];
-        append_html_utf8(out_, opt_.picture_href + url_path(pic.file_name));
+        if (opt_.embed_pictures)
+          append_data_url(out_, pic);
+        else
+          append_html_utf8(out_, opt_.picture_href + url_path(pic.file_name));
         out_ += "\" alt=\"";
         append_html_utf8(out_, pic.alt.empty() && !browser_draws(pic.format) ? pic.file_name : pic.alt);
         out_ += '"';

@@ -18,6 +18,9 @@ struct html_options {
   // picture_href + "image1.png" ("report_files/image1.png").
   std::string picture_href;
   bool pictures = true;  // false: pictures are left out of the page
+  // Pictures inside the page as data: URLs instead of links (picture_href
+  // is then not used).
+  bool embed_pictures = false;
 };
 
 // Writes the page: doctype, head with the title, the body blocks, then the

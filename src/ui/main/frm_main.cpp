@@ -888,6 +888,9 @@ void frmMain::set_status(const std::string& text) {
 
 void frmMain::show_progress() {
   job_file_ = job_files_ = 0;
+  job_done_ = job_total_ = 0;
+  job_clock_.start();
+  time_shown_.invalidate();
   progress_->start();
   last_pump_.invalidate();
 }
@@ -908,6 +911,18 @@ void frmMain::set_file_position(int file, int files) {
   set_progress(0);
 }
 
+void frmMain::set_job_bytes(unsigned long long done, unsigned long long total) {
+  job_done_ = done;
+  job_total_ = total;
+  show_job_time();
+}
+
+void frmMain::show_job_time() {
+  if (!progress_ || !job_clock_.isValid()) return;
+  progress_->set_time(qs(job_time_text(double(job_clock_.elapsed()) / 1000.0, job_done_, job_total_)));
+  time_shown_.start();
+}
+
 // The bar covers the whole job: the files done plus the current file's
 // share. It never moves back, not even when a row is skipped.
 void frmMain::set_progress(int percent) {
@@ -922,6 +937,7 @@ void frmMain::pump() {
   // Often enough to keep the windows alive and Cancel quick, rarely enough
   // to cost nothing.
   if (last_pump_.isValid() && last_pump_.elapsed() < 15) return;
+  if (!time_shown_.isValid() || time_shown_.elapsed() >= 500) show_job_time();
   QApplication::processEvents(QEventLoop::AllEvents, 10);
   last_pump_.start();
 }

@@ -102,6 +102,7 @@ class frmMain final : public QWidget, public iJobHost {
   // The list follows the row the job works on.
   void row_started(int row) override;
   replace_choice replace_existing(const std::vector<std::string>& paths) override;
+  void set_job_bytes(unsigned long long done, unsigned long long total) override;
 
   frmProgress* progress_window() const;
 
@@ -248,6 +249,10 @@ class frmMain final : public QWidget, public iJobHost {
   int job_file_ = 0, job_files_ = 0;
   int status_needed_ = 0;  // widest failed status so far
   QElapsedTimer last_pump_;
+  // The job's clock and bytes, for the time under the progress bar.
+  QElapsedTimer job_clock_, time_shown_;
+  unsigned long long job_done_ = 0, job_total_ = 0;
+  void show_job_time();
 };
 
 }  // namespace nx

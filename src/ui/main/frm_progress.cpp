@@ -28,6 +28,9 @@ frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   prgJob->setObjectName("prgJob");
   prgJob->setRange(0, 100);
   prgJob->setValue(0);
+  lblTime = new QLabel(this);
+  lblTime->setObjectName("lblTime");
+  lblTime->setTextFormat(Qt::PlainText);
   lblFile = new QLabel(this);
   lblFile->setObjectName("lblFile");
   cmdCancel = new QPushButton("&Cancel", this);
@@ -37,7 +40,11 @@ frmProgress::frmProgress(QWidget* owner) : QFrame(owner) {
   auto* box = new QVBoxLayout(this);
   box->setContentsMargins(10, 6, 10, 6);
   box->setSpacing(4);
-  box->addWidget(lblStatus);
+  auto* top = new QHBoxLayout;
+  top->setSpacing(12);
+  top->addWidget(lblStatus, 1);
+  top->addWidget(lblTime);
+  box->addLayout(top);
   auto* row = new QHBoxLayout;
   row->addWidget(prgJob, 1);
   row->addWidget(lblFile);
@@ -56,6 +63,7 @@ void frmProgress::start() {
   finishing_ = false;
   cmdCancel->setEnabled(true);
   lblFile->clear();
+  lblTime->clear();
   set_label("converting...");
   set_percent(0);
   show();
@@ -80,6 +88,14 @@ void frmProgress::set_percent(int percent) { prgJob->setValue(std::clamp(percent
 
 void frmProgress::set_file(int file, int files) {
   lblFile->setText(QString("File %1 of %2").arg(file).arg(files));
+}
+
+void frmProgress::set_time(const QString& text) {
+  if (text == lblTime->text()) return;
+  lblTime->setText(text);
+  // The label gets what the time leaves of the row.
+  layout()->activate();
+  show_label();
 }
 
 void frmProgress::cmdCancel_Click() {

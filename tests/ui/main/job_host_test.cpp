@@ -40,6 +40,7 @@ TEST_F(job_host, convert_and_start_run_the_job_with_its_progress_window) {
   during_job([&](frmProgress* p) {
     seen = true;
     EXPECT_FALSE(p->isModal());
+    EXPECT_TRUE(p->lblTime->text().startsWith("Elapsed 0:0")) << p->lblTime->text().toStdString();
     EXPECT_FALSE(win->picToolbar->isEnabled());
     EXPECT_FALSE(win->cmdRemove->isEnabled()) << "rows stay put while the job walks them";
     win->add_file(tmp.write("in/late.html", "<p>late</p>"));  // a new row must not re-enable Convert mid-job
