@@ -93,13 +93,15 @@ struct wmf_session {
   size_t lent = 0;  // faces lent; the cache's later ones are the session's
   bool kept = false;
   ~wmf_session() {
+    // A failed session's faces go once libwmf is done: a fuzzer converts in one process.
+    std::vector<FT_Face> opened;
     if (fonts) {
-      // A failed session's faces go: a fuzzer converts in one process.
       if (!kept)
-        for (size_t k = lent; fonts->cache[k].name; ++k) FT_Done_Face(fonts->cache[k].face);
+        for (size_t k = lent; fonts->cache[k].name; ++k) opened.push_back(fonts->cache[k].face);
       fonts->Library = own;
     }
     if (api) wmf_api_destroy(api);
+    for (FT_Face face : opened) FT_Done_Face(face);
   }
 
   // Lends the kept library and faces to the session: its cache is a list
