@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -200,29 +202,32 @@ void plan_ahead(iJobHost& host, job_memory& job) {
   job.workers = std::make_unique<work_ahead>(std::move(tasks), job.options.workers, ahead_bytes, window);
 }
 
-// A row whose conversion and cleaning a worker did: its backup, pictures
-// and cleaned file put in place, in list order.
-row_end place_prepared(iJobHost& host, int row, prepared& p, job_memory& job, std::string& why,
-                       std::string& note) {
-  if (!job.workers->wait(p.task, host)) return row_end::cancelled;
-  why = job.workers->failure(p.task);
-  if (!why.empty()) return row_end::failed;
-  why = p.report.error;
-  switch (p.converted) {
+// A conversion's end as the row's: nothing when it converted, else how the
+// row ends (why is the report's error). Its warnings join the row's note.
+std::optional<row_end> conversion_end(convert_result converted, const conversion_report& report,
+                                      std::string& why, std::string& note) {
+  why = report.error;
+  switch (converted) {
     case convert_result::converted: break;
     case convert_result::failed: return row_end::failed;
     case convert_result::engine_missing: return row_end::stop;
     case convert_result::cancelled: return row_end::cancelled;
   }
-  for (const std::string& w : p.report.warnings) note += (note.empty() ? "" : "; ") + w;
-  host.reached(row, "converted");
-  const std::string html = p.staged->html().path();
-  if (host.backup()) {
-    if (!write_backup(html, p.output, why)) return row_end::failed;
+  for (const std::string& w : report.warnings) note += (note.empty() ? "" : "; ") + w;
+  return std::nullopt;
+}
+
+// The steps after the conversion: the backup when asked, the cleaning of
+// html into work (clean does it, or says how a worker's went), and the
+// pictures and the cleaned file put in place.
+row_end place_row(iJobHost& host, int row, const std::string& html, const std::string& output, bool backup,
+                  new_file& work, const std::function<bool()>& clean, staged_output* staged, job_memory& job,
+                  std::string& why) {
+  if (backup) {
+    if (!write_backup(html, output, why)) return row_end::failed;
     host.reached(row, "backed up");
   }
-  new_file& work = *p.work;
-  if (!p.cleaned) {
+  if (!clean()) {
     if (cancel_requested) return row_end::cancelled;
     why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
     return row_end::failed;
@@ -233,15 +238,28 @@ row_end place_prepared(iJobHost& host, int row, prepared& p, job_memory& job, st
     return row_end::failed;
   }
   host.reached(row, "cleaned");
-  if (!p.staged->place_pictures(why)) return row_end::failed;
+  if (staged && !staged->place_pictures(why)) return row_end::failed;
   if (!work.replace()) {
-    why = "the cleaned file could not replace " + p.output + " (" + work.error() + ")";
+    why = "the cleaned file could not replace " + output + " (" + work.error() + ")";
     return row_end::failed;
   }
-  job.written.insert(file_key(p.output));
-  host.set_row(row, p.output, status_converted);
+  job.written.insert(file_key(output));
+  host.set_row(row, output, status_converted);
   host.reached(row, "placed");
   return row_end::converted;
+}
+
+// A row whose conversion and cleaning a worker did: its backup, pictures
+// and cleaned file put in place, in list order.
+row_end place_prepared(iJobHost& host, int row, prepared& p, job_memory& job, std::string& why,
+                       std::string& note) {
+  if (!job.workers->wait(p.task, host)) return row_end::cancelled;
+  why = job.workers->failure(p.task);
+  if (!why.empty()) return row_end::failed;
+  if (const auto end = conversion_end(p.converted, p.report, why, note)) return *end;
+  host.reached(row, "converted");
+  return place_row(host, row, p.staged->html().path(), p.output, host.backup(), *p.work,
+                   [&] { return p.cleaned; }, p.staged.get(), job, why);
 }
 
 // One "Ready" row: output path, conversion into a temporary file, backup,
@@ -299,46 +317,16 @@ row_end convert_row(iJobHost& host, int row, const std::string& source, job_memo
       converted = convert_result::failed;
       report.error = "there is not enough memory for it";
     }
-    why = report.error;
-    switch (converted) {
-      case convert_result::converted: break;
-      case convert_result::failed: return row_end::failed;
-      case convert_result::engine_missing: return row_end::stop;
-      case convert_result::cancelled: return row_end::cancelled;
-    }
+    if (const auto end = conversion_end(converted, report, why, note)) return *end;
     html = staged->html().path();
-    for (const std::string& w : report.warnings) note += (note.empty() ? "" : "; ") + w;
     host.reached(row, "converted");
   }
 
   // Cleaning a file in place always keeps the original first.
-  if (host.backup() || (html_source && same_file(source, output))) {
-    if (!write_backup(html, output, why)) return row_end::failed;
-    host.reached(row, "backed up");
-  }
-
   new_file work(output);
-  if (!clean_html_into(html, work, job.options.template_file, &host)) {
-    if (cancel_requested) return row_end::cancelled;
-    why = work.ok() ? "it could not be cleaned" : "the cleaned file cannot be written (" + work.error() + ")";
-    return row_end::failed;
-  }
-  std::error_code ec;
-  if (work.size() == 0 && fs::file_size(html, ec) > 0) {
-    why = "it could not be cleaned";
-    return row_end::failed;
-  }
-  host.reached(row, "cleaned");
-
-  if (staged && !staged->place_pictures(why)) return row_end::failed;
-  if (!work.replace()) {
-    why = "the cleaned file could not replace " + output + " (" + work.error() + ")";
-    return row_end::failed;
-  }
-  job.written.insert(file_key(output));
-  host.set_row(row, output, status_converted);
-  host.reached(row, "placed");
-  return row_end::converted;
+  return place_row(host, row, html, output, host.backup() || (html_source && same_file(source, output)), work,
+                   [&] { return clean_html_into(html, work, job.options.template_file, &host); }, staged.get(),
+                   job, why);
 }
 
 bool cancel_ending(iJobHost& host, job_memory& job) {

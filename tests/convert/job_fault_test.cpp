@@ -31,15 +31,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Relative path -> content ("<folder>" for a folder).
-using tree = std::map<std::string, std::string>;
-
-tree snapshot(const std::string& root) {
-  tree t;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it)
-    t[fs::relative(it->path(), root).string()] = it->is_directory() ? "<folder>" : test::read_all(it->path());
-  return t;
-}
+using test::snapshot;
+using test::tree;
 
 // Makes root hold exactly t.
 void restore(const std::string& root, const tree& t) {

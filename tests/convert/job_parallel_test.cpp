@@ -21,14 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using tree = std::map<std::string, std::string>;
-
-tree snapshot(const std::string& root) {
-  tree t;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    t[fs::relative(e.path(), root).string()] = e.is_regular_file() ? test::read_all(e.path().string()) : "/";
-  return t;
-}
+using test::snapshot;
+using test::tree;
 
 std::string rtf(int n, int paragraphs) {
   std::string s = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}";

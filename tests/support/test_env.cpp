@@ -78,6 +78,13 @@ std::string read_all(const std::string& path) {
   return ss.str();
 }
 
+tree snapshot(const std::string& root) {
+  tree t;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::end(it); ++it)
+    t[fs::relative(it->path(), root).string()] = it->is_directory() ? "<folder>" : read_all(it->path());
+  return t;
+}
+
 bool exists(const std::string& path) { return fs::exists(path); }
 
 std::string corpus_path(const std::string& rel) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ class read_only_folder {
 };
 
 std::string read_all(const std::string& path);
+// What a folder holds: relative path -> content ("<folder>" for a folder).
+using tree = std::map<std::string, std::string>;
+tree snapshot(const std::string& root);
 bool exists(const std::string& path);
 // Path of a file in the shared sample corpus ("" when the corpus is absent).
 std::string corpus_path(const std::string& rel);
