@@ -30,6 +30,8 @@
 
 struct zip;
 
+struct libdeflate_decompressor;
+
 namespace nx {
 
 struct package_limits {
@@ -69,8 +71,11 @@ class zip_package {
 
  private:
   long index_of(std::string_view name) const;
+  bool read_whole(uint64_t index, uint64_t limit, std::string& out);
 
   ::zip* zip_ = nullptr;
+  libdeflate_decompressor* inflater_ = nullptr;
+  size_t archive_size_ = 0;
   package_limits limits_;
   uint64_t inflated_ = 0;
   std::vector<std::string> names_;

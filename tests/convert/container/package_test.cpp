@@ -32,6 +32,14 @@ TEST(ZipPackage, ReadsEntriesByNameWithoutRegardToCaseAndRefusesDamage) {
   EXPECT_FALSE(crc.read("a.txt", out, error));
   EXPECT_TRUE(out.empty());
 
+  // The same in deflated data, which is inflated whole.
+  std::string deflated = zip;
+  deflated[30 + 17 + 2] ^= 0x55;
+  zip_package damaged;
+  ASSERT_TRUE(damaged.open(deflated, error));
+  EXPECT_FALSE(damaged.read("word/document.xml", out, error));
+  EXPECT_TRUE(out.empty());
+
   zip_package few;
   EXPECT_FALSE(few.open(zip, error, {.max_entries = 1}));
   EXPECT_EQ(error, "the package holds too many parts");
