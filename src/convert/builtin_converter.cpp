@@ -1,7 +1,9 @@
 #include "convert/builtin_converter.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "convert/converter.h"
 #include "convert/formats/doc/doc_reader.h"
@@ -160,7 +162,11 @@ int builtin_converter::write_page(const std::function<bool(std::string_view)>& w
     // Pictures browsers do not draw become ones they do; those that cannot
     // stay as they are, with a warning.
     try {
-      pictures::convert_pictures(doc_, reading_, {}, [progress] {
+      // A job's workers share the cores: each converts its pictures on its share.
+      pictures::picture_limits limits;
+      if (options_.workers > 1)
+        limits.parallel = std::max(1, int(std::thread::hardware_concurrency()) / options_.workers);
+      pictures::convert_pictures(doc_, reading_, limits, [progress] {
         if (progress) progress->pump();
         return !cancel_requested;
       });

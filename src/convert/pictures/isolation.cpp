@@ -17,7 +17,6 @@
 #include <cstring>
 #include <deque>
 #include <fstream>
-#include <mutex>
 #include <new>
 #include <thread>
 
@@ -167,11 +166,6 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
                                       const isolation_limits& limits, const std::function<bool()>& waiting) {
   std::vector<task_result> results(count);
   if (count == 0) return results;
-  // One call at a time in a process: a worker forked for one call would
-  // hold the sockets of another call's workers open (and so keep them
-  // alive, or hide their end from that call).
-  static std::mutex one_call;
-  const std::lock_guard lock(one_call);
   const size_t parallel =
       limits.parallel > 0 ? size_t(limits.parallel) : std::max<size_t>(1, std::thread::hardware_concurrency());
   const size_t address_space = address_space_in_use();
@@ -191,11 +185,13 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return false;
     const pid_t pid = ::fork();
     if (pid == 0) {
-      // The other workers' sockets stay open only in the parent: a worker
-      // knows the parent is done with it when its socket closes.
-      ::close(pair[0]);
-      for (const worker& w : workers) ::close(w.fd);
-      serve(pair[1], task, limits, address_space, parent);
+      // A worker keeps its own socket alone: the other workers' sockets, of
+      // this call or of another thread's, stay open only in the parent, so
+      // a worker knows the parent is done with it when its socket closes.
+      const int own = pair[1];
+      if (own > 3) ::close_range(3, unsigned(own) - 1, 0);
+      ::close_range(unsigned(own) + 1, ~0u, 0);
+      serve(own, task, limits, address_space, parent);
     }
     ::close(pair[1]);
     if (pid < 0) {

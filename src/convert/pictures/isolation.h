@@ -12,7 +12,7 @@
 // the tasks and async-signal-safe calls on its way out (write, _exit), never
 // a static destructor, an atexit handler or another thread's locks it might
 // have inherited held (a worker stuck on one is ended by its deadline).
-// Calls from several threads run one after another.
+// Calls from several threads run at once, each with its own workers.
 #pragma once
 #include <chrono>
 #include <cstddef>

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -375,24 +377,42 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   EXPECT_EQ(results[1].end, task_end::stopped);
 }
 
-TEST(PictureIsolation, AnswersOfAnySizeComeBackWholeAndInOrder) {
+TEST(PictureIsolation, AnswersOfAnySizeComeBackWholeAndInOrderToCallsFromTwoThreads) {
   // Around the length field's and the socket's sizes, and beyond.
   const size_t sizes[] = {0, 1, 7, 8, 9, 65535, 65536, 65537, 300'000, size_t(1) << 20};
-  auto answer = [&](size_t i) {
+  auto answer = [&](size_t call, size_t i) {
     std::string out(sizes[i % std::size(sizes)], '\0');
-    for (size_t k = 0; k < out.size(); ++k) out[k] = char(i * 31 + k * 7);
+    for (size_t k = 0; k < out.size(); ++k) out[k] = char(call + i * 31 + k * 7);
     return out;
   };
+  // A file the parent holds open is no worker's.
+  int held[2];
+  ASSERT_EQ(::pipe(held), 0);
   pictures::isolation_limits limits;
   limits.output = size_t(1) << 20;
   limits.parallel = 2;
   const size_t count = 3 * std::size(sizes);
-  const auto results = pictures::run_isolated(
-      count, [&](size_t i, std::string& out) { out = answer(i); return i % 5 != 4; }, limits);
-  for (size_t i = 0; i < count; ++i) {
-    EXPECT_EQ(results[i].end, i % 5 != 4 ? pictures::task_end::done : pictures::task_end::failed) << i;
-    EXPECT_TRUE(results[i].output == answer(i)) << i;
-  }
+  std::vector<pictures::task_result> results[2];
+  auto call = [&](size_t c) {
+    results[c] = pictures::run_isolated(
+        count,
+        [&](size_t i, std::string& out) {
+          struct stat st {};
+          out = ::fstat(held[0], &st) == 0 && S_ISFIFO(st.st_mode) ? "inherited" : answer(c, i);
+          return i % 5 != 4;
+        },
+        limits);
+  };
+  std::thread other(call, 1);
+  call(0);
+  other.join();
+  ::close(held[0]);
+  ::close(held[1]);
+  for (size_t c = 0; c < 2; ++c)
+    for (size_t i = 0; i < count; ++i) {
+      EXPECT_EQ(results[c][i].end, i % 5 != 4 ? pictures::task_end::done : pictures::task_end::failed) << i;
+      EXPECT_TRUE(results[c][i].output == answer(c, i)) << c << " " << i;
+    }
 }
 
 TEST(PicturePipeline, BuiltInConverterLinksTheSvgAndNamesWhatItLeftAlone) {
