@@ -221,6 +221,11 @@ const run* find_run(const std::vector<run>& runs, uint32_t fc) {
   return fc < it->fc1 ? &*it : nullptr;
 }
 
+namespace {
+
+// A style's property groups (UPXs, cupx of them, each padded to even
+// length) from d at `at`: a paragraph style's papx and chpx, a character
+// style's chpx.
 void read_upx(std::string_view d, size_t at, size_t cupx, style& st) {
   std::vector<std::string_view> upx;
   for (size_t u = 0; u < cupx && at + 2 <= d.size(); ++u) {
@@ -236,17 +241,17 @@ void read_upx(std::string_view d, size_t at, size_t cupx, style& st) {
   }
 }
 
-style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
+}  // namespace
+
+style_sheet read_style_sheet(std::string_view table, uint32_t fc, uint32_t lcb, size_t min_base,
+                             const std::function<size_t(std::string_view d, size_t base_size, style& st)>& name) {
   style_sheet out;
   std::string_view s = slice(table, fc, lcb);
-  size_t cb_stshi = u16(s, 0);
-  size_t cstd = u16(s, 2);
-  size_t base_size = u16(s, 4);
-  if (base_size < 10) base_size = 10;
+  const size_t cb_stshi = u16(s, 0), cstd = u16(s, 2), base_size = std::max<size_t>(u16(s, 4), min_base);
   size_t pos = 2 + cb_stshi;
   out.damaged = s.size() < lcb || (lcb > 0 && pos > s.size());
   for (size_t k = 0; k < cstd && !out.damaged; ++k) {
-    size_t cb = u16(s, pos);
+    const size_t cb = u16(s, pos);
     if (pos + 2 + cb > s.size()) {
       out.damaged = true;
       break;
@@ -258,17 +263,21 @@ style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
       st.sti = u16(d, 0) & 0x0FFF;
       st.stk = u16(d, 2) & 0x000F;
       st.base = u16(d, 2) >> 4;
-      size_t cupx = u16(d, 4) & 0x000F;
-      size_t at = base_size;
-      size_t cch = u16(d, at);
-      for (size_t c = 0; c < cch && at + 2 + 2 * c + 2 <= d.size(); ++c)
-        st.name.push_back(char16_t(u16(d, at + 2 + 2 * c)));
-      at += 2 + 2 * cch + 2;
-      read_upx(d, at, cupx, st);
+      read_upx(d, name(d, base_size, st), u16(d, 4) & 0x000F, st);
     }
     out.styles.push_back(st);
   }
   return out;
+}
+
+style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb) {
+  // Word 97: the name's length in characters, UTF-16 characters, a null.
+  return read_style_sheet(table, fc, lcb, 10, [](std::string_view d, size_t at, style& st) {
+    const size_t cch = u16(d, at);
+    for (size_t c = 0; c < cch && at + 2 + 2 * c + 2 <= d.size(); ++c)
+      st.name.push_back(char16_t(u16(d, at + 2 + 2 * c)));
+    return at + 2 + 2 * cch + 2;
+  });
 }
 
 std::string_view builtin_style_name(uint16_t sti) {

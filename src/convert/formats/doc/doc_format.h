@@ -3,6 +3,7 @@
 // list tables. Everything reads through bounds-checked helpers.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -141,10 +142,12 @@ struct style_sheet {
   bool damaged = false;       // styles past the damage are left out
 };
 style_sheet read_styles(std::string_view table, uint32_t fc, uint32_t lcb);
-// A style's property groups (UPXs, cupx of them, each padded to even
-// length) from d at `at`: a paragraph style's papx and chpx, a character
-// style's chpx.
-void read_upx(std::string_view d, size_t at, size_t cupx, style& st);
+// The style sheet at fc in table, as Word 6 and Word 97 both lay it out:
+// each style's fixed part (at least min_base bytes), its name, which name
+// reads from d into st and returns where the name ends, then its property
+// groups.
+style_sheet read_style_sheet(std::string_view table, uint32_t fc, uint32_t lcb, size_t min_base,
+                             const std::function<size_t(std::string_view d, size_t base_size, style& st)>& name);
 // The name Word gives a built-in style (by its sti) that the sheet leaves
 // unnamed; "" for other styles.
 std::string_view builtin_style_name(uint16_t sti);

@@ -123,34 +123,14 @@ std::vector<run> read_word6_papx_runs(std::string_view word, uint32_t fc, uint32
 }
 
 style_sheet read_word6_styles(std::string_view word, uint32_t fc, uint32_t lcb, int codepage) {
-  style_sheet out;
-  std::string_view s = slice(word, fc, lcb);
-  const size_t cb_stshi = u16(s, 0), cstd = u16(s, 2), base_size = std::max<size_t>(u16(s, 4), 8);
-  size_t pos = 2 + cb_stshi;
-  out.damaged = s.size() < lcb || (lcb > 0 && pos > s.size());
-  for (size_t k = 0; k < cstd && !out.damaged; ++k) {
-    const size_t cb = u16(s, pos);
-    if (pos + 2 + cb > s.size()) {
-      out.damaged = true;
-      break;
-    }
-    std::string_view d = s.substr(pos + 2, cb);
-    pos += 2 + cb;
-    style st;
-    if (d.size() >= base_size) {
-      st.sti = u16(d, 0) & 0x0FFF;
-      st.stk = u16(d, 2) & 0x000F;
-      st.base = u16(d, 2) >> 4;
-      const size_t cupx = u16(d, 4) & 0x000F;
-      const size_t cch = u8(d, base_size);
-      std::u32string name = decode_codepage(slice(d, base_size + 1, cch), codepage);
-      st.name.assign(name.begin(), name.end());
-      size_t at = (base_size + 1 + cch + 1 + 1) & ~size_t(1);
-      read_upx(d, at, cupx, st);
-    }
-    out.styles.push_back(st);
-  }
-  return out;
+  // Word 6: the name's length in bytes, its bytes in the code page, a null;
+  // the property groups start at an even offset.
+  return read_style_sheet(word, fc, lcb, 8, [codepage](std::string_view d, size_t at, style& st) {
+    const size_t cch = u8(d, at);
+    const std::u32string name = decode_codepage(slice(d, at + 1, cch), codepage);
+    st.name.assign(name.begin(), name.end());
+    return (at + 1 + cch + 1 + 1) & ~size_t(1);
+  });
 }
 
 anld read_anld(std::string_view d, int codepage) {
