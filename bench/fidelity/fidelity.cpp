@@ -50,6 +50,7 @@
 #include "convert/model/passes.h"
 #include "convert/writers/text_writer.h"
 #include "services/text.h"
+#include "../corpus_documents.h"
 #include "structure.h"
 
 namespace {
@@ -223,11 +224,6 @@ std::string plain_text_of(const std::string& path) {
   return nx::write_text(doc, text);
 }
 
-bool is_document(const std::string& name) {
-  return !(name.ends_with(".ref.html") || name.ends_with(".ref.txt") || name.ends_with(".tsv") ||
-           name.ends_with(".md") || name[0] == '.');
-}
-
 // name -> score of a saved run.
 std::map<std::string, double> read_baseline(const std::string& path) {
   std::map<std::string, double> out;
@@ -286,12 +282,7 @@ void print_structure(const std::string& folder, const options& opt,
 
 // Scores every document of one folder; true when none fell below the baseline.
 bool score_folder(const std::string& dir, const options& opt, const std::string& work_dir) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
-    if (e.is_regular_file() && is_document(e.path().filename().string()))
-      names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
+  const std::vector<std::string> names = nx::bench::corpus_documents(dir);
   std::string folder = fs::path(dir).filename().string();
   // Structure: per converter (ours, then the peers) and category.
   std::vector<std::array<structure::tally, structure::category_count>> tallies(1 + opt.peers.size());

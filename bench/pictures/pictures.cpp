@@ -37,6 +37,7 @@
 #include "convert/detect/document_kind.h"
 #include "convert/model/builder.h"
 #include "services/text.h"
+#include "../corpus_documents.h"
 
 namespace {
 
@@ -243,11 +244,6 @@ struct totals {
   std::map<std::string, int> undrawn;
 };
 
-bool is_document(const std::string& name) {
-  return !(name.ends_with(".ref.html") || name.ends_with(".ref.txt") || name.ends_with(".tsv") ||
-           name.ends_with(".md") || name[0] == '.');
-}
-
 std::string kinds(const std::map<std::string, int>& undrawn) {
   std::string out;
   for (const auto& [kind, n] : undrawn) out += " " + kind + " " + std::to_string(n);
@@ -260,11 +256,8 @@ struct options {
 };
 
 totals measure_folder(const std::string& dir, const std::string& work, const options& opt) {
-  std::vector<std::string> names;
+  const std::vector<std::string> names = nx::bench::corpus_documents(dir);
   std::error_code ec;
-  for (const fs::directory_entry& e : fs::directory_iterator(dir, ec))
-    if (e.is_regular_file() && is_document(e.path().filename().string())) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
   std::string folder = fs::path(dir).filename().string();
   totals t;
   for (const std::string& n : names) {
