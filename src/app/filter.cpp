@@ -70,6 +70,19 @@ bool write_all(int fd, std::string_view data) {
   return true;
 }
 
+// Copies a file to fd piece by piece.
+bool copy_to(const std::string& path, int fd) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char buffer[1 << 16];
+  bool ok = true;
+  for (size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+    ok = write_all(fd, std::string_view(buffer, n));
+  ok = ok && !std::ferror(f);
+  std::fclose(f);
+  return ok;
+}
+
 // The template file for a name: a user template's display name (without
 // regard to case), the default template's name, or a template file's path.
 bool template_for(const std::string& name, std::string& file) {
@@ -210,9 +223,7 @@ int run_filter(const std::vector<std::string>& args) {
   options.template_file = template_file;
   options.html.embed_pictures = r.pictures == "embed";
   builtin_converter converter(options);
-  std::string title = r.input == "-" ? std::string("document") : file_name_of(r.input);
-  if (const size_t dot = title.rfind('.'); dot != std::string::npos && dot > 0) title.resize(dot);
-  if (converter.open_bytes(std::move(bytes), r.input == "-" ? std::string() : r.input, title) != 0) {
+  if (converter.open_bytes(std::move(bytes), r.input == "-" ? std::string() : r.input) != 0) {
     say(shown + ": cannot be converted: " + converter.error());
     return filter_failed;
   }
@@ -257,8 +268,7 @@ int run_filter(const std::vector<std::string>& args) {
     }
     return filter_ok;
   }
-  std::string html;
-  if (!read_file(cleaned.path(), html) || !write_all(1, html)) {
+  if (!copy_to(cleaned.path(), 1)) {
     say("the page cannot be written to standard output");
     return filter_failed;
   }

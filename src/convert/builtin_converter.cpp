@@ -102,10 +102,10 @@ int builtin_converter::open_document(const std::string& source, int /*mode*/) {
     reading_.error = "the document cannot be read";
     return 1;
   }
-  return open_bytes(std::move(bytes), source, title_of(source));
+  return open_bytes(std::move(bytes), source);
 }
 
-int builtin_converter::open_bytes(std::string bytes, const std::string& name, const std::string& title) {
+int builtin_converter::open_bytes(std::string bytes, const std::string& name) {
   close_document();
   reading_ = model::reading();
   reading_.options = options_.read;
@@ -126,7 +126,7 @@ int builtin_converter::open_bytes(std::string bytes, const std::string& name, co
   } else if (!model::read_document(read, bytes, doc_, reading_)) {
     return 1;
   }
-  if (doc_.title.empty()) doc_.title = title;
+  if (doc_.title.empty()) doc_.title = name.empty() ? std::string("document") : title_of(name);
   open_ = true;
   return 0;
 }

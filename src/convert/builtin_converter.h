@@ -25,9 +25,9 @@ class builtin_converter {
   // 0 on success, non-zero when the document cannot be read.
   int open_document(const std::string& source, int mode = 1);
   // Reads a document from its bytes, its kind told by content (name, which
-  // may be empty, only where content cannot tell); title names a document
-  // that has none of its own.
-  int open_bytes(std::string bytes, const std::string& name, const std::string& title);
+  // may be empty, only where content cannot tell). A document without a
+  // title of its own takes name's, without its ending ("document" for none).
+  int open_bytes(std::string bytes, const std::string& name);
   // Writes the HTML to output (through a temporary file beside it, renamed
   // into place). type_code is file_type_code(output); only HTML (4, and -1
   // for ".htm" and other endings) can be written. 0 on success.

@@ -176,12 +176,12 @@ void plan_ahead(iJobHost& host, job_memory& job) {
   for (int i = 0; i < host.row_count(); ++i) {
     if (host.row_status(i) != status_ready) continue;
     const std::string source = host.row_text(i);
-    const std::string folder = output_folder(host, source);
-    const std::string key = file_key(folder + output_name(source, folder));
+    const std::string folder = output_folder(host, source), output = folder + output_name(source, folder);
+    const std::string key = file_key(output);
     ++outputs[key];
     if (!is_html_name(source) && file_present(source) && document_problem(source).empty() &&
         !(job.sources.count(key) && key != file_key(source)) && !job.kept.count(key))
-      candidates.push_back({i, folder, folder + output_name(source, folder)});
+      candidates.push_back({i, folder, output});
   }
   std::vector<work_ahead::task> tasks;
   for (const auto& [row, folder, output] : candidates) {
