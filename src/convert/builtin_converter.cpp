@@ -178,7 +178,7 @@ int builtin_converter::write_page(const std::function<bool(std::string_view)>& w
   if (page.pictures && !page.embed_pictures) {
     // Pictures go into the output's pictures folder; their links point there.
     for (const model::picture& p : doc_.pictures)
-      if (!add_picture(p.file_name, p.bytes)) return 1;
+      if (!add_picture(p.file_name, p.data())) return 1;
     page.picture_href = pictures_href;
   }
   html_stream stream(doc_, page, write);

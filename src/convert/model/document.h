@@ -6,7 +6,9 @@
 // Text is UTF-8 throughout.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -114,9 +116,16 @@ enum class picture_format : uint8_t { unknown, png, jpeg, gif, bmp, tiff, webp, 
 struct picture {
   std::string file_name;  // "image1.png": the name it gets beside the output
   picture_format format = picture_format::unknown;
-  std::string bytes;
+  std::string bytes;      // as read; empty once converted
   std::string alt;        // the document's description, title or name of it, in that order
   int width = 0, height = 0;  // as the document shows it, in CSS pixels (1/96 inch); 0: not known
+  // A conversion's result stays where the conversion put it, with what
+  // keeps that memory: converted pictures are not copied.
+  std::string_view converted;
+  std::shared_ptr<const void> converted_memory;
+
+  // What the page shows: the converted bytes, else the bytes read.
+  std::string_view data() const { return converted_memory ? converted : std::string_view(bytes); }
 };
 
 // An equation as a tree in the vocabulary of presentation MathML: name is

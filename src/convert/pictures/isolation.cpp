@@ -47,10 +47,59 @@ struct worker {
   size_t sent = 0, served = 0;
   clock::time_point deadline;  // the running task's
   // The answer coming in, read straight where it goes: its length, then
-  // its bytes (sized once the length is known), then its status byte.
+  // its bytes (room made once the length is known), then its status byte.
   uint64_t length = 0;
   size_t length_read = 0, output_read = 0;
-  std::string output;
+  char* output = nullptr;
+};
+
+// Where answers are read. Every page the caller had before a fork is shared
+// with the worker, and the caller's first write to one after (even once the
+// worker has gone) costs a fault, a copy while the worker lives, and has
+// every core forget the old page: costly in a virtual machine, for each page.
+// Answers go to pages mapped after the forks and kept from later ones, in
+// huge pages where the system gives them, and stay there for their reader.
+class answer_room {
+ public:
+  answer_room() = default;
+  answer_room(const answer_room&) = delete;
+  answer_room& operator=(const answer_room&) = delete;
+  ~answer_room() {
+    for (const chunk& c : chunks_) ::munmap(c.base, c.size);
+  }
+
+  // size bytes to write, their pages mapped in one call rather than a
+  // fault each (a kernel before 5.14 refuses the call, and faults as
+  // before); null when no memory is left.
+  char* take(size_t size) {
+    if (chunks_.empty() || chunks_.back().size - chunks_.back().used < size) {
+      const size_t length = (std::max(size, chunk_bytes) + huge_page - 1) & ~(huge_page - 1);
+      // Mapped a huge page larger, to start on a huge page's boundary.
+      void* mapped = ::mmap(nullptr, length + huge_page, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+      if (mapped == MAP_FAILED) return nullptr;
+      char* base = reinterpret_cast<char*>((reinterpret_cast<uintptr_t>(mapped) + huge_page - 1) & ~(huge_page - 1));
+      ::madvise(mapped, length + huge_page, MADV_DONTFORK);
+      ::madvise(base, length, MADV_HUGEPAGE);
+      chunks_.push_back({static_cast<char*>(mapped), length + huge_page, size_t(base - static_cast<char*>(mapped))});
+    }
+    chunk& c = chunks_.back();
+    char* at = c.base + c.used;
+    c.used += size;
+    const uintptr_t first = reinterpret_cast<uintptr_t>(at) & ~(page_ - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(at) + size + page_ - 1) & ~(page_ - 1);
+    if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+    return at;
+  }
+
+ private:
+  static constexpr size_t chunk_bytes = size_t(8) << 20, huge_page = size_t(2) << 20;
+  struct chunk {
+    char* base;
+    size_t size, used;
+  };
+  std::vector<chunk> chunks_;
+  const uintptr_t page_ = uintptr_t(::sysconf(_SC_PAGESIZE));
 };
 
 // The caller's address space now: a worker's limit is this plus what it may add.
@@ -136,18 +185,6 @@ bool read_all(int fd, char* data, size_t size) {
   ::_exit(0);
 }
 
-// s sized to hold size bytes, its pages mapped in one call rather than a
-// fault each as they are written: a fault costs much in a virtual machine
-// (a kernel before 5.14 refuses the call, and faults as before).
-void make_room(std::string& s, size_t size) {
-  s.reserve(size);
-  const auto page = uintptr_t(::sysconf(_SC_PAGESIZE));
-  const uintptr_t first = (reinterpret_cast<uintptr_t>(s.data()) + page - 1) & ~(page - 1);
-  const uintptr_t end = (reinterpret_cast<uintptr_t>(s.data()) + size) & ~(page - 1);
-  if (end > first) ::madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
-  s.resize(size);
-}
-
 // Ends a worker (killed first, or told to go by its socket closing); its
 // wait status.
 int retire(worker& w, bool kill) {
@@ -162,10 +199,13 @@ int retire(worker& w, bool kill) {
 
 }  // namespace
 
-std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
-                                      const isolation_limits& limits, const std::function<bool()>& waiting) {
-  std::vector<task_result> results(count);
-  if (count == 0) return results;
+task_results run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
+                          const isolation_limits& limits, const std::function<bool()>& waiting) {
+  task_results out;
+  out.tasks.resize(count);
+  if (count == 0) return out;
+  std::vector<task_result>& results = out.tasks;
+  auto room = std::make_shared<answer_room>();
   const size_t parallel =
       limits.parallel > 0 ? size_t(limits.parallel) : std::max<size_t>(1, std::thread::hardware_concurrency());
   const size_t address_space = address_space_in_use();
@@ -208,7 +248,7 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
     const int status = retire(w, kill);
     for (size_t k = w.tasks.size(); k-- > 0;) queue.push_front(w.tasks[k]);
     w.tasks.clear();
-    w.output.clear();
+    w.output = nullptr;
     return status;
   };
   auto top_up = [&](worker& w) {
@@ -242,7 +282,7 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
       }
     }
     results[t].end = end;
-    results[t].output.clear();
+    results[t].output = {};
   };
 
   // Reads what a worker has sent, whole answers oldest task first; false
@@ -256,7 +296,7 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
         into = reinterpret_cast<char*>(&w.length) + w.length_read;
         want = sizeof w.length - w.length_read;
       } else if (w.output_read < w.length) {
-        into = w.output.data() + w.output_read;
+        into = w.output + w.output_read;
         want = size_t(w.length) - w.output_read;
       }
       const ssize_t n = ::recv(w.fd, into, want, MSG_DONTWAIT);
@@ -278,14 +318,17 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
           end_running(w, task_end::too_large, true);
           return false;
         }
-        make_room(w.output, size_t(w.length));
+        if (w.length > 0 && !(w.output = room->take(size_t(w.length)))) {
+          end_running(w, task_end::too_large, true);
+          return false;
+        }
       } else if (w.output_read < w.length) {
         w.output_read += size_t(n);
       } else {
         task_result& r = results[w.tasks.front()];
         r.end = status == task_succeeded ? task_end::done : task_end::failed;
-        r.output = std::move(w.output);
-        w.output.clear();
+        r.output = {w.output, size_t(w.length)};
+        w.output = nullptr;
         w.length = 0;
         w.length_read = w.output_read = 0;
         w.tasks.pop_front();
@@ -343,7 +386,8 @@ std::vector<task_result> run_isolated(size_t count, const std::function<bool(siz
   }
   if (stop)
     for (size_t t : queue) results[t].end = task_end::stopped;
-  return results;
+  out.memory = std::move(room);
+  return out;
 }
 
 }  // namespace nx::pictures

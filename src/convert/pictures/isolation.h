@@ -17,7 +17,9 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nx::pictures {
@@ -42,7 +44,17 @@ enum class task_end : unsigned char {
 
 struct task_result {
   task_end end = task_end::not_run;
-  std::string output;
+  std::string_view output;  // in its call's answers' memory
+};
+
+// Every task's result, and the memory their outputs are in, kept as long as
+// a copy of memory is (outputs are read there, never copied).
+struct task_results {
+  std::vector<task_result> tasks;
+  std::shared_ptr<const void> memory;
+
+  size_t size() const { return tasks.size(); }
+  const task_result& operator[](size_t i) const { return tasks[i]; }
 };
 
 // Runs task(i, out) for every i below count in workers under limits, up to
@@ -50,7 +62,7 @@ struct task_result {
 // it succeeded; the parent gets out back in the result. waiting (may be
 // empty) is called about every 15 ms meanwhile (a window's message pump);
 // when it returns false, what has not finished is stopped.
-std::vector<task_result> run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
-                                      const isolation_limits& limits, const std::function<bool()>& waiting = {});
+task_results run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
+                          const isolation_limits& limits, const std::function<bool()>& waiting = {});
 
 }  // namespace nx::pictures

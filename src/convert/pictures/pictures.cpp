@@ -21,8 +21,14 @@ void encode(converted& c, std::string& out) {
 }
 constexpr size_t max_encoded_tail = 32;
 
-// Takes c's bytes from message.
-bool decode(std::string& message, converted& c) {
+struct converted_view {
+  picture_format format = picture_format::unknown;
+  std::string_view bytes;
+  int width = 0, height = 0;
+};
+
+// c from message, its bytes a view into it.
+bool decode(std::string_view message, converted_view& c) {
   const size_t eol = message.rfind('\n');
   if (eol == std::string::npos || message.size() - eol > max_encoded_tail) return false;
   const char* p = message.data() + eol + 1;
@@ -33,8 +39,7 @@ bool decode(std::string& message, converted& c) {
   if (e2 != std::errc() || after_h == end) return false;
   const std::string_view kind(after_h + 1, size_t(end - after_h - 1));
   c.format = kind == "svg" ? picture_format::svg : kind == "png" ? picture_format::png : picture_format::unknown;
-  message.resize(eol);
-  c.bytes = std::move(message);
+  c.bytes = message.substr(0, eol);
   // The child is ours, but what it ran is not to be trusted.
   return c.width > 0 && c.height > 0 && c.format != picture_format::unknown &&
          model::picture_format_of(c.bytes) == c.format;
@@ -42,7 +47,7 @@ bool decode(std::string& message, converted& c) {
 
 std::string reason(const task_result& r) {
   switch (r.end) {
-    case task_end::failed: return r.output;
+    case task_end::failed: return std::string(r.output);
     case task_end::crashed: return "its converter crashed";
     case task_end::too_slow: return "it took too long";
     case task_end::too_large: return "it is too large converted";
@@ -72,7 +77,7 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
   if (todo.empty()) return;
   const isolation_limits isolation{limits.per_picture, limits.per_document, limits.memory,
                                    limits.output + max_encoded_tail, limits.parallel};
-  std::vector<task_result> results = run_isolated(
+  const task_results results = run_isolated(
       todo.size(),
       [&](size_t k, std::string& out) {
         converted c;
@@ -85,7 +90,7 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
   for (const model::picture& p : doc.pictures) taken.insert(p.file_name);
   for (size_t k = 0; k < todo.size(); ++k) {
     model::picture& p = doc.pictures[todo[k]];
-    converted c;
+    converted_view c;
     const bool ok = results[k].end == task_end::done && decode(results[k].output, c);
     if (!ok) {
       r.warn("the picture " + p.file_name + " could not be converted (" +
@@ -97,7 +102,9 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
     p.file_name = renamed(p.file_name, c.format, taken);
     taken.insert(p.file_name);
     p.format = c.format;
-    p.bytes = std::move(c.bytes);
+    p.converted = c.bytes;
+    p.converted_memory = results.memory;
+    std::string().swap(p.bytes);
     p.width = c.width;
     p.height = c.height;
   }

@@ -96,7 +96,7 @@ void append_data_url(std::string& out, const picture& pic) {
   out += "data:";
   out += media_type(pic.format);
   out += ";base64,";
-  const std::string& b = pic.bytes;
+  const std::string_view b = pic.data();
   out.reserve(out.size() + (b.size() + 2) / 3 * 4);
   size_t i = 0;
   for (; i + 3 <= b.size(); i += 3) {

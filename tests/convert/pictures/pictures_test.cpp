@@ -299,7 +299,7 @@ TEST(PicturePipeline, SeededMutationsConvertOrStayAsTheyWere) {
       kept += pictures::needs_conversion(p);
     } else {
       EXPECT_TRUE(p.format == picture_format::svg || p.format == picture_format::png) << p.file_name;
-      EXPECT_EQ(model::picture_format_of(p.bytes), p.format) << p.file_name;
+      EXPECT_EQ(model::picture_format_of(p.data()), p.format) << p.file_name;
       EXPECT_GT(p.width, 0);
       EXPECT_GT(p.height, 0);
     }
@@ -392,7 +392,7 @@ TEST(PictureIsolation, AnswersOfAnySizeComeBackWholeAndInOrderToCallsFromTwoThre
   limits.output = size_t(1) << 20;
   limits.parallel = 2;
   const size_t count = 3 * std::size(sizes);
-  std::vector<pictures::task_result> results[2];
+  pictures::task_results results[2];
   auto call = [&](size_t c) {
     results[c] = pictures::run_isolated(
         count,

@@ -50,7 +50,7 @@ std::string body(const document& doc, const html_options& opt = {}) { return tes
 TEST(HtmlWriter, InlinesNestAndLinksStaySafe) {
   document doc;
   doc.links = {{"http://a.example/?x=1&y=2 style=x\"\xC3\xA4%41"}, {" Java\tScript:alert(1)"}, {"#m lang=y"}};
-  doc.pictures = {{"my pic.png", picture_format::png, "bytes", "a \"cat\""}};
+  doc.pictures = {{"my pic.png", picture_format::png, "bytes", "a \"cat\"", 0, 0, {}, {}}};
   doc.equations.push_back({{"math", "", {}, {{"mtext", "a^2<b", {}, {}}}}, false});
   format bi = bold(), sup;
   bi.italic = true;
