@@ -73,9 +73,8 @@ bool needs_conversion(const model::picture& p) {
   }
 }
 
-bool convert_picture(const model::picture& p, converted& out, std::string& why) {
-  std::string_view bytes = p.bytes;
-  picture_format format = p.format;
+bool convert_picture(picture_format format, std::string_view bytes, int width, int height, converted& out,
+                     std::string& why) {
   std::string unpacked;
   if (format == picture_format::emz || format == picture_format::wmz || is_gzip(bytes)) {
     if (!gunzip(bytes, unpacked, why)) return false;
@@ -88,7 +87,7 @@ bool convert_picture(const model::picture& p, converted& out, std::string& why) 
   } else if (format == picture_format::unknown && is_dib(bytes)) {
     format = picture_format::bmp;
   }
-  const css_size shown{p.width, p.height};
+  const css_size shown{width, height};
   css_size natural;
   std::string result;
   bool ok = false;

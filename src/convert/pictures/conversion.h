@@ -24,6 +24,10 @@ bool needs_conversion(const model::picture& p);
 // Converts p. The size shown is p's when the document gave it, else the
 // metafile's frame or the bitmap's pixels; an SVG is drawn to fill it. false,
 // with why ("it is damaged"), when p cannot be converted.
-bool convert_picture(const model::picture& p, converted& out, std::string& why);
+bool convert_picture(model::picture_format format, std::string_view bytes, int width, int height, converted& out,
+                     std::string& why);
+inline bool convert_picture(const model::picture& p, converted& out, std::string& why) {
+  return convert_picture(p.format, p.bytes, p.width, p.height, out, why);
+}
 
 }  // namespace nx::pictures

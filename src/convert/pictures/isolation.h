@@ -1,18 +1,19 @@
 // Work on hostile input in child processes: a crash, a hang or a runaway
 // allocation in a library a task calls ends that child, never the caller.
 //
-// The children are workers forked for the call, each doing one task at a
-// time: forking one per task would cost more than most tasks. A worker that
-// refuses a task, or fails in any way, is replaced by a fresh one, and a task
-// that crashed a worker which had done others before is given one more try
-// in a fresh worker, so no task pays for what an earlier one did to its
-// worker.
+// The children are workers each doing one task at a time: making one per
+// task would cost more than most tasks. A worker that refuses a task, or
+// fails in any way, is replaced by a fresh one, and a task that crashed a
+// worker which had done others before is given one more try in a fresh
+// worker, so no task pays for what an earlier one did to its worker.
 //
-// Safe to call from a process with threads (the windows): a worker runs only
-// the tasks and async-signal-safe calls on its way out (write, _exit), never
-// a static destructor, an atexit handler or another thread's locks it might
-// have inherited held (a worker stuck on one is ended by its deadline).
-// Calls from several threads run at once, each with its own workers.
+// Workers are made from a copy of this process made at start (or at the
+// first call), never from the caller, and wait between calls for their next
+// task: what a task needs comes in its input. A worker runs only its tasks
+// and async-signal-safe calls on its way out (write, _exit), never a static
+// destructor, an atexit handler or another thread's locks it might have
+// inherited held (a worker stuck on one is ended by its deadline). Calls
+// from several threads run at once, each with its own workers.
 #pragma once
 #include <chrono>
 #include <cstddef>
@@ -27,7 +28,7 @@ namespace nx::pictures {
 struct isolation_limits {
   std::chrono::milliseconds time{10'000};    // one task, wall clock
   std::chrono::milliseconds total{60'000};   // all tasks of one call
-  size_t memory = size_t(1) << 30;           // address space a worker may add to the caller's
+  size_t memory = size_t(1) << 30;           // address space a worker may add to its own at start
   size_t output = size_t(64) << 20;          // bytes one task may return
   int parallel = 0;                          // workers at once; 0: one per core
 };
@@ -57,12 +58,28 @@ struct task_results {
   const task_result& operator[](size_t i) const { return tasks[i]; }
 };
 
-// Runs task(i, out) for every i below count in workers under limits, up to
-// limits.parallel at once. In the worker, task fills out and returns whether
-// it succeeded; the parent gets out back in the result. waiting (may be
-// empty) is called about every 15 ms meanwhile (a window's message pump);
-// when it returns false, what has not finished is stopped.
-task_results run_isolated(size_t count, const std::function<bool(size_t, std::string&)>& task,
-                          const isolation_limits& limits, const std::function<bool()>& waiting = {});
+// A task as a worker runs it: out filled from input; whether it succeeded.
+// A plain function, as workers are copies of this process made before the
+// caller's objects were.
+using isolated_task = bool (*)(std::string_view input, std::string& out);
+
+// A task's input: head, then body (not copied on the way).
+struct task_input {
+  std::string head;
+  std::string_view body;
+};
+
+// Runs task on every input in workers under limits, up to limits.parallel
+// at once. In the worker, task fills out and returns whether it succeeded;
+// the caller gets out back in the result. waiting (may be empty) is called
+// about every 15 ms meanwhile (a window's message pump); when it returns
+// false, what has not finished is stopped.
+task_results run_isolated(const std::vector<task_input>& inputs, isolated_task task, const isolation_limits& limits,
+                          const std::function<bool()>& waiting = {});
+
+// Makes the copy that workers are made from now, while this process is
+// small and has no other threads (the program's start); else the first
+// call makes it.
+void start_isolation();
 
 }  // namespace nx::pictures

@@ -1,6 +1,7 @@
 #include "convert/pictures/pictures.h"
 
 #include <charconv>
+#include <cstdio>
 #include <set>
 
 #include "convert/model/builder.h"
@@ -45,6 +46,21 @@ bool decode(std::string_view message, converted_view& c) {
          model::picture_format_of(c.bytes) == c.format;
 }
 
+// A picture's input: "<format> <width> <height>\n", then its bytes.
+bool convert_in_worker(std::string_view input, std::string& out) {
+  const size_t eol = input.find('\n');
+  int format = 0, width = 0, height = 0;
+  if (eol == std::string_view::npos ||
+      std::sscanf(std::string(input.substr(0, eol)).c_str(), "%d %d %d", &format, &width, &height) != 3) {
+    out = "its converter failed";
+    return false;
+  }
+  converted c;
+  if (!convert_picture(picture_format(format), input.substr(eol + 1), width, height, c, out)) return false;
+  encode(c, out);
+  return true;
+}
+
 std::string reason(const task_result& r) {
   switch (r.end) {
     case task_end::failed: return std::string(r.output);
@@ -77,15 +93,13 @@ void convert_pictures(model::document& doc, model::reading& r, const picture_lim
   if (todo.empty()) return;
   const isolation_limits isolation{limits.per_picture, limits.per_document, limits.memory,
                                    limits.output + max_encoded_tail, limits.parallel};
-  const task_results results = run_isolated(
-      todo.size(),
-      [&](size_t k, std::string& out) {
-        converted c;
-        if (!convert_picture(doc.pictures[todo[k]], c, out)) return false;
-        encode(c, out);
-        return true;
-      },
-      isolation, waiting);
+  std::vector<task_input> inputs;
+  for (size_t i : todo) {
+    const model::picture& p = doc.pictures[i];
+    inputs.push_back({std::to_string(int(p.format)) + ' ' + std::to_string(p.width) + ' ' + std::to_string(p.height) + '\n',
+                      p.bytes});
+  }
+  const task_results results = run_isolated(inputs, convert_in_worker, isolation, waiting);
   std::set<std::string> taken;
   for (const model::picture& p : doc.pictures) taken.insert(p.file_name);
   for (size_t k = 0; k < todo.size(); ++k) {

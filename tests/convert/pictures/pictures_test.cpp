@@ -307,6 +307,18 @@ TEST(PicturePipeline, SeededMutationsConvertOrStayAsTheyWere) {
   EXPECT_EQ(kept > 0, !r.warnings.empty());
 }
 
+// Inputs that are their number, for tasks that read it back.
+std::vector<pictures::task_input> numbered(size_t count) {
+  std::vector<pictures::task_input> inputs;
+  for (size_t i = 0; i < count; ++i) inputs.push_back({std::to_string(i), {}});
+  return inputs;
+}
+size_t number(std::string_view input) { return size_t(std::stoul(std::string(input))); }
+
+bool sleep_forever(std::string_view, std::string&) {
+  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
 TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   pictures::isolation_limits limits;
   limits.time = std::chrono::milliseconds(800);
@@ -314,26 +326,23 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   limits.output = size_t(1) << 20;
   limits.parallel = 4;
   const auto start = std::chrono::steady_clock::now();
-  auto results = pictures::run_isolated(
-      8,
-      [](size_t i, std::string& out) {
-        switch (i) {
-          case 0: out = "fine"; return true;
-          case 1: out = "refused"; return false;
-          case 2: std::raise(SIGSEGV); return true;
-          case 3: {
-            volatile bool spin = true;
-            while (spin) {
-            }
-            return true;
-          }
-          case 4: std::this_thread::sleep_for(std::chrono::hours(1)); return true;
-          case 5: out.assign(size_t(1) << 30, 'x'); return true;  // beyond the memory limit
-          case 6: out.assign(size_t(2) << 20, 'x'); return true;  // beyond the output limit
-          default: throw std::runtime_error("thrown");
+  auto results = pictures::run_isolated(numbered(8), [](std::string_view input, std::string& out) {
+    switch (number(input)) {
+      case 0: out = "fine"; return true;
+      case 1: out = "refused"; return false;
+      case 2: std::raise(SIGSEGV); return true;
+      case 3: {
+        volatile bool spin = true;
+        while (spin) {
         }
-      },
-      limits);
+        return true;
+      }
+      case 4: std::this_thread::sleep_for(std::chrono::hours(1)); return true;
+      case 5: out.assign(size_t(1) << 30, 'x'); return true;  // beyond the memory limit
+      case 6: out.assign(size_t(2) << 20, 'x'); return true;  // beyond the output limit
+      default: throw std::runtime_error("thrown");
+    }
+  }, limits);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   using pictures::task_end;
   const std::pair<task_end, std::string> expected[] = {
@@ -346,62 +355,74 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   }
   // A worker does task after task; a task that crashes a worker an earlier
   // task left damaged gets another try in a fresh one.
-  static bool damaged = false;
   limits.parallel = 1;
-  results = pictures::run_isolated(
-      3,
-      [](size_t i, std::string& out) {
-        if (i == 1 && damaged) std::raise(SIGSEGV);
-        damaged = true;
-        out = std::to_string(i);
-        return true;
-      },
-      limits);
+  results = pictures::run_isolated(numbered(3), [](std::string_view input, std::string& out) {
+    static bool damaged = false;
+    if (number(input) == 1 && damaged) std::raise(SIGSEGV);
+    damaged = true;
+    out = std::string(input);
+    return true;
+  }, limits);
   for (size_t i = 0; i < 3; ++i) EXPECT_EQ(results[i].end, task_end::done) << i;
   EXPECT_EQ(results[1].output, "1");
+  // A worker that is done with a call does the next one's tasks; one that
+  // failed does not.
+  auto pid_of_worker = [](std::string_view input, std::string& out) {
+    out = std::to_string(::getpid());
+    return input != "refuse";
+  };
+  const std::string first(pictures::run_isolated({{"a", {}}}, pid_of_worker, limits)[0].output);
+  EXPECT_EQ(pictures::run_isolated({{"b", {}}}, pid_of_worker, limits)[0].output, first);
+  EXPECT_EQ(pictures::run_isolated({{"refuse", {}}}, pid_of_worker, limits)[0].output, first);
+  EXPECT_NE(pictures::run_isolated({{"c", {}}}, pid_of_worker, limits)[0].output, first);
   // The call's total bounds everything: what has not started when it runs out never starts.
   limits.total = std::chrono::milliseconds(300);
-  results = pictures::run_isolated(3, [](size_t, std::string&) -> bool {
-        for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
-      }, limits);
+  results = pictures::run_isolated(numbered(3), sleep_forever, limits);
   EXPECT_EQ(results[0].end, task_end::too_slow);
   EXPECT_EQ(results[2].end, task_end::not_run);
   // The caller's pump says stop (a cancelled job): nothing more runs.
   limits.total = std::chrono::seconds(60);
   int pumped = 0;
-  results = pictures::run_isolated(
-      2, [](size_t, std::string&) -> bool { for (;;) std::this_thread::sleep_for(std::chrono::seconds(1)); }, limits,
-      [&] { return ++pumped < 3; });
+  results = pictures::run_isolated(numbered(2), sleep_forever, limits, [&] { return ++pumped < 3; });
   EXPECT_EQ(pumped, 3);
   EXPECT_EQ(results[0].end, task_end::stopped);
   EXPECT_EQ(results[1].end, task_end::stopped);
 }
 
-TEST(PictureIsolation, AnswersOfAnySizeComeBackWholeAndInOrderToCallsFromTwoThreads) {
-  // Around the length field's and the socket's sizes, and beyond.
-  const size_t sizes[] = {0, 1, 7, 8, 9, 65535, 65536, 65537, 300'000, size_t(1) << 20};
-  auto answer = [&](size_t call, size_t i) {
-    std::string out(sizes[i % std::size(sizes)], '\0');
-    for (size_t k = 0; k < out.size(); ++k) out[k] = char(call + i * 31 + k * 7);
-    return out;
-  };
+// Around the length field's and the socket's sizes, and beyond.
+constexpr size_t answer_sizes[] = {0, 1, 7, 8, 9, 65535, 65536, 65537, 300'000, size_t(1) << 20};
+std::string answer(size_t call, size_t i) {
+  std::string out(answer_sizes[i % std::size(answer_sizes)], '\0');
+  for (size_t k = 0; k < out.size(); ++k) out[k] = char(call + i * 31 + k * 7);
+  return out;
+}
+
+TEST(PictureIsolation, InputsAndAnswersOfAnySizeGoWholeAndInOrderForCallsFromTwoThreads) {
   // A file the parent holds open is no worker's.
   int held[2];
   ASSERT_EQ(::pipe(held), 0);
   pictures::isolation_limits limits;
   limits.output = size_t(1) << 20;
   limits.parallel = 2;
-  const size_t count = 3 * std::size(sizes);
+  const size_t count = 3 * std::size(answer_sizes);
   pictures::task_results results[2];
   auto call = [&](size_t c) {
-    results[c] = pictures::run_isolated(
-        count,
-        [&](size_t i, std::string& out) {
-          struct stat st {};
-          out = ::fstat(held[0], &st) == 0 && S_ISFIFO(st.st_mode) ? "inherited" : answer(c, i);
-          return i % 5 != 4;
-        },
-        limits);
+    // Each input: "<call> <number> <held file>", then a body the size of its answer.
+    std::vector<std::string> bodies;
+    for (size_t i = 0; i < count; ++i) bodies.push_back(answer(c + 7, i));
+    std::vector<pictures::task_input> inputs;
+    for (size_t i = 0; i < count; ++i)
+      inputs.push_back({std::to_string(c) + ' ' + std::to_string(i) + ' ' + std::to_string(held[0]) + '\n', bodies[i]});
+    results[c] = pictures::run_isolated(inputs, [](std::string_view input, std::string& out) {
+      size_t c = 0, i = 0;
+      int fd = -1;
+      std::sscanf(std::string(input.substr(0, input.find('\n'))).c_str(), "%zu %zu %d", &c, &i, &fd);
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode)) out = "inherited";
+      else if (input.substr(input.find('\n') + 1) != answer(c + 7, i)) out = "input damaged";
+      else out = answer(c, i);
+      return i % 5 != 4;
+    }, limits);
   };
   std::thread other(call, 1);
   call(0);
