@@ -198,6 +198,9 @@ void plan_ahead(iJobHost& host, job_memory& job) {
                      }});
   }
   if (tasks.empty()) return;
+  // The cores are shared by the documents converting at once: fewer
+  // documents than workers leave each more for its pictures.
+  job.options.workers = int(std::min<size_t>(size_t(job.options.workers), tasks.size()));
   const size_t window = size_t(job.options.workers) * 2 + 2;
   job.workers = std::make_unique<work_ahead>(std::move(tasks), job.options.workers, ahead_bytes, window);
 }
