@@ -7,9 +7,10 @@
 // worker which had done others before is given one more try in a fresh
 // worker, so no task pays for what an earlier one did to its worker.
 //
-// Workers are made from a copy of this process made at start (or at the
-// first call), never from the caller, and wait between calls for their next
-// task: what a task needs comes in its input. A worker runs only its tasks
+// Workers are copies of a copy of this process made once, at its start (or
+// at the first call), not of the process as it is when it calls; what a task
+// needs comes in its input. A worker done with a call waits half a minute
+// for the next one's tasks, up to its share. A worker runs only its tasks
 // and async-signal-safe calls on its way out (write, _exit), never a static
 // destructor, an atexit handler or another thread's locks it might have
 // inherited held (a worker stuck on one is ended by its deadline). Calls
