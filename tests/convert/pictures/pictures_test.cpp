@@ -5,6 +5,8 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <csignal>
 #include <random>
 #include <stdexcept>
@@ -387,6 +389,29 @@ TEST(PictureIsolation, CrashHangMemoryAndFloodEndOnlyTheirOwnWorker) {
   EXPECT_EQ(pumped, 3);
   EXPECT_EQ(results[0].end, task_end::stopped);
   EXPECT_EQ(results[1].end, task_end::stopped);
+}
+
+TEST(PictureIsolation, WorkersAndTheirMakerKilledFromOutsideAreMadeAgain) {
+  pictures::isolation_limits limits;
+  limits.parallel = 1;
+  auto pid_of_worker = [](std::string_view, std::string& out) {
+    out = std::to_string(::getpid());
+    return true;
+  };
+  const std::string first(pictures::run_isolated({{"a", {}}}, pid_of_worker, limits)[0].output);
+  // What the system's memory killer might do: every child of this process
+  // (the maker and the idle worker) ends.
+  std::vector<pid_t> children;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream list(task.path() / "children");
+    for (pid_t pid; list >> pid;) children.push_back(pid);
+  }
+  ASSERT_GE(children.size(), 2u);
+  for (pid_t pid : children) ::kill(pid, SIGKILL);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto again = pictures::run_isolated({{"b", {}}}, pid_of_worker, limits);
+  EXPECT_EQ(again[0].end, pictures::task_end::done);
+  EXPECT_NE(again[0].output, first);
 }
 
 // Around the length field's and the socket's sizes, and beyond.
