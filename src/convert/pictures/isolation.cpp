@@ -27,8 +27,8 @@ namespace {
 
 using clock = std::chrono::steady_clock;
 
-// A task goes to its worker as its number and its input's length (8 bytes
-// each), then the input. A result comes back as its length (8 bytes), its
+// A task goes to its worker as its input's length (8 bytes), then the
+// input; results come back in the same order. A result comes back as its length (8 bytes), its
 // bytes, and one byte that says how the task went: a worker that dies half
 // way never passes for one that finished.
 constexpr char task_succeeded = '1', task_refused = '0';
@@ -171,17 +171,17 @@ size_t address_space_in_use() {
   std::string input;
   for (size_t served = 0; served < tasks_per_worker; ++served) {
     pollfd idle{fd, POLLIN, 0};
-    uint64_t header[2] = {};  // the task's number, its input's length
-    if (::poll(&idle, 1, idle_ms) <= 0 || !read_all(fd, reinterpret_cast<char*>(header), sizeof header)) ::_exit(0);
+    uint64_t length = 0;
+    if (::poll(&idle, 1, idle_ms) <= 0 || !read_all(fd, reinterpret_cast<char*>(&length), sizeof length)) ::_exit(0);
     std::string out;
-    bool ok = false;
+    bool ok = false, room = true;
     try {
-      input.resize(size_t(header[1]));
+      input.resize(size_t(length));
     } catch (const std::bad_alloc&) {
-      out = "it needs too much memory";  // said, then gone: the rest of its input is not read
-      served = tasks_per_worker;
+      out = "it needs too much memory";  // said, then gone (a refusal): the rest of its input is not read
+      room = false;
     }
-    if (served < tasks_per_worker) {
+    if (room) {
       if (!read_all(fd, input.data(), input.size())) ::_exit(0);
       ::alarm(kind.seconds + 1);  // a worker asleep on a lock uses no CPU time
       try {
@@ -193,7 +193,7 @@ size_t address_space_in_use() {
       }
       ::alarm(0);
     }
-    const uint64_t length = out.size();
+    length = out.size();
     const char status = ok ? task_succeeded : task_refused;
     if (!write_all(fd, reinterpret_cast<const char*>(&length), sizeof length) || !write_all(fd, out.data(), out.size()) ||
         !write_all(fd, &status, 1) || !ok)
@@ -419,8 +419,8 @@ task_results run_isolated(const std::vector<task_input>& inputs, isolated_task t
   auto send_input = [&](worker& w) {
     while (w.sending != worker::none) {
       const task_input& in = inputs[w.sending];
-      const uint64_t header[2] = {w.sending, in.head.size() + in.body.size()};
-      const std::string_view parts[] = {{reinterpret_cast<const char*>(header), sizeof header}, in.head, in.body};
+      const uint64_t length = in.head.size() + in.body.size();
+      const std::string_view parts[] = {{reinterpret_cast<const char*>(&length), sizeof length}, in.head, in.body};
       iovec iov[3];
       int n_iov = 0;
       size_t skip = w.sending_at, total = 0;

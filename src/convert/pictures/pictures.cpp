@@ -1,7 +1,6 @@
 #include "convert/pictures/pictures.h"
 
 #include <charconv>
-#include <cstdio>
 #include <set>
 
 #include "convert/model/builder.h"
@@ -49,14 +48,19 @@ bool decode(std::string_view message, converted_view& c) {
 // A picture's input: "<format> <width> <height>\n", then its bytes.
 bool convert_in_worker(std::string_view input, std::string& out) {
   const size_t eol = input.find('\n');
-  int format = 0, width = 0, height = 0;
-  if (eol == std::string_view::npos ||
-      std::sscanf(std::string(input.substr(0, eol)).c_str(), "%d %d %d", &format, &width, &height) != 3) {
-    out = "its converter failed";
-    return false;
+  const char* p = input.data();
+  const char* end = input.data() + (eol == std::string_view::npos ? 0 : eol);
+  int fields[3] = {};  // format, width, height
+  for (int k = 0; k < 3; ++k) {
+    auto [after, e] = std::from_chars(p, end, fields[k]);
+    if (e != std::errc() || (k < 2 && after == end)) {
+      out = "its converter failed";
+      return false;
+    }
+    p = after + 1;
   }
   converted c;
-  if (!convert_picture(picture_format(format), input.substr(eol + 1), width, height, c, out)) return false;
+  if (!convert_picture(picture_format(fields[0]), input.substr(eol + 1), fields[1], fields[2], c, out)) return false;
   encode(c, out);
   return true;
 }
